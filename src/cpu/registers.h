@@ -1,0 +1,91 @@
+// The processor state: register record, condition flags, pending work and
+// the status-register operations every other part of the CPU relies on.
+#pragma once
+
+#include <cstdlib>
+
+#include "common/types.h"
+
+struct m68k_regs {
+  u32 d[8];      // D0-D7
+  u32 a[8];      // A0-A7; a[7] is always the active stack pointer
+  u32 usp;       // user stack pointer while in supervisor mode
+  u32 isp;       // interrupt stack pointer while not active
+  u32 msp;       // master stack pointer while not active (68020 and up)
+  u16 sr;        // composed status register; valid right after m68k_sr_compose
+  i8 t1, t0, s, m;
+  i8 inStop;     // 1 while stopped by STOP
+  u32 imask;     // interrupt priority mask 0-7
+  u32 pc;        // emulated address at which pcHost was last set
+  u8* pcHost;    // host address of the next instruction word
+  u8* pcBase;    // host address corresponding to pc
+  u32 vbr;
+  u32 sfc, dfc;
+  double fp[8];
+  u32 fpcr, fpsr, fpiar;
+  u32 pending;   // pending-work bits, m68k_pend_*
+  u8 prefetch[4];
+};
+
+// Condition flags, each word 0 or 1. Order matters: C, Z, N, V, X.
+struct m68k_flags {
+  u32 c, z, n, v, x;
+};
+
+extern m68k_regs m68k_regfile;
+extern m68k_regs m68k_regs_at_interrupt;
+extern m68k_flags m68k_ccflags;
+extern u32 m68k_sr_changed;
+extern u32 m68k_model;          // 0 68000, 1 68010, 2 68020, 3 68020+FPU, 4 68040
+extern u32 m68k_prefetch_mode;  // non-zero: 68000 table with prefetch and address checks
+
+// Bits of m68k_regfile.pending.
+enum : u32 {
+  m68k_pend_unused1 = 0x1,
+  m68k_pend_stop = 0x2,
+  m68k_pend_fault_resume = 0x4,
+  m68k_pend_unused8 = 0x8,
+  m68k_pend_leave = 0x10,
+  m68k_pend_trace = 0x40,
+  m68k_pend_trace_now = 0x80,
+  m68k_pend_interrupt = 0x100,
+  m68k_pend_double_fault = 0x200,
+  m68k_pend_leave_alt = 0x2000,
+};
+
+// The current program counter: pc + (pcHost - pcBase).
+inline u32 m68k_get_pc() {
+  return m68k_regfile.pc + u32(m68k_regfile.pcHost - m68k_regfile.pcBase);
+}
+
+void m68k_sr_compose();
+void m68k_sr_apply();
+u32 m68k_cond_true_core(u32 cc);
+
+// Puts the register record, flags and mode words back to zero (tests and
+// machine construction start from here).
+void m68k_registers_reset();
+
+// Whether 68000 condition cc (0-15) holds on the current flags.
+inline u32 m68k_cond_true(u32 cc) {
+  const m68k_flags& f = m68k_ccflags;
+  switch (cc) {
+    case 0: return 1;
+    case 1: return 0;
+    case 2: return (f.c | f.z) ^ 1;
+    case 3: return f.c | f.z;
+    case 4: return f.c ^ 1;
+    case 5: return f.c;
+    case 6: return f.z ^ 1;
+    case 7: return f.z;
+    case 8: return f.v ^ 1;
+    case 9: return f.v;
+    case 10: return f.n ^ 1;
+    case 11: return f.n;
+    case 12: return u32(f.n == f.v);
+    case 13: return u32(f.n != f.v);
+    case 14: return u32(f.z == 0 && f.n == f.v);
+    case 15: return u32(f.z != 0 || f.n != f.v);
+    default: std::abort();
+  }
+}
