@@ -1,0 +1,221 @@
+// Building blocks of the instruction handlers: operand sizes, addressing
+// modes, the instruction-stream cursor, effective addresses, memory access
+// and the common flag computations. Every handler is a template over these,
+// instantiated once per size and addressing-mode combination.
+#pragma once
+
+#include "common/endian.h"
+#include "common/types.h"
+#include "cpu/decode.h"
+#include "cpu/effective_address.h"
+#include "cpu/registers.h"
+#include "machine/memory.h"
+
+#define M68K_INLINE [[gnu::always_inline]] inline
+
+namespace m68k_ops {
+
+// Operand size in bytes.
+enum Size : u32 { B = 1, W = 2, L = 4 };
+
+// Addressing modes, numbered as in the decode records.
+enum Mode : u32 { Dreg, Areg, Aind, Aipi, Apdi, Ad16, Ad8r, absw, absl, PC16, PC8r, Immd };
+
+// How an indexed operand is formed: the 68000/68010 brief extension word, or
+// the 68020 brief and full formats.
+enum Index : u32 { Ix000, Ix020 };
+
+template <u32 S> constexpr u32 mask_of = S == B ? 0xffu : S == W ? 0xffffu : 0xffffffffu;
+template <u32 S> constexpr u32 msb_of = S == B ? 0x80u : S == W ? 0x8000u : 0x80000000u;
+
+template <u32 S>
+M68K_INLINE u32 sext(u32 v) {
+  if constexpr (S == B) return sext8(v);
+  else if constexpr (S == W) return sext16(v);
+  else return v;
+}
+
+// Replaces the low S bytes of a data register, keeping the rest.
+template <u32 S>
+M68K_INLINE void set_dreg(u32 r, u32 v) {
+  u32& d = m68k_regfile.d[r];
+  if constexpr (S == B) d = (d & 0xffffff00u) | (v & 0xffu);
+  else if constexpr (S == W) d = (d & 0xffff0000u) | (v & 0xffffu);
+  else d = v;
+}
+
+template <u32 S>
+M68K_INLINE u32 an_step(u32 r) {
+  if constexpr (S == B) return m68k_an_byte_step[r];
+  else return S;
+}
+
+template <u32 S>
+M68K_INLINE u32 mem_read(u32 addr) {
+  if constexpr (S == B) return MMU_ReadB(addr);
+  else if constexpr (S == W) return MMU_ReadW(addr);
+  else return MMU_ReadL(addr);
+}
+
+template <u32 S>
+M68K_INLINE void mem_write(u32 addr, u32 v) {
+  if constexpr (S == B) MMU_WriteB(addr, v & 0xff);
+  else if constexpr (S == W) MMU_WriteW(addr, v & 0xffff);
+  else MMU_WriteL(addr, v);
+}
+
+// The instruction stream behind the opcode. Extension words are read at
+// pcHost + off; the handler moves pcHost once, by finish(), after its last
+// memory access. Indexed operands of the 68020 tables move pcHost earlier
+// (the full format reads its displacements at pcHost).
+struct Stream {
+  u32 off = 2;
+
+  M68K_INLINE u32 word() {
+    const u32 w = be_read16(m68k_regfile.pcHost + off);
+    off += 2;
+    return w;
+  }
+  M68K_INLINE u32 lng() {
+    const u32 v = be_read32(m68k_regfile.pcHost + off);
+    off += 4;
+    return v;
+  }
+  // The immediate operand of size S (a byte is the low half of its word).
+  template <u32 S>
+  M68K_INLINE u32 imm() {
+    if constexpr (S == L) return lng();
+    else if constexpr (S == W) return word();
+    else return word() & 0xff;
+  }
+  // Emulated address of the next extension word.
+  M68K_INLINE u32 here() const { return m68k_get_pc() + off; }
+  M68K_INLINE void finish() { m68k_regfile.pcHost += off; }
+};
+
+// The address of an indexed operand from the extension word at the cursor.
+template <Index X>
+M68K_INLINE u32 indexed_address(u32 base, Stream& st) {
+  if constexpr (X == Ix000) {
+    return m68k_ea_indexed000(base, st.word());
+  } else {
+    const u32 ext = st.word();
+    m68k_regfile.pcHost += st.off;
+    st.off = 0;
+    return m68k_ea_indexed020(base, ext);
+  }
+}
+
+// A memory operand's address. For (An)+ and -(An) the register is not
+// changed until update() is called, so each handler chooses when.
+template <Mode M, u32 S, Index X = Ix000>
+struct Ea {
+  static_assert(M != Dreg && M != Areg && M != Immd, "not a memory operand");
+  u32 addr;
+  u32 reg;
+
+  M68K_INLINE Ea(u32 r, Stream& st) : reg(r) {
+    const m68k_regs& regs = m68k_regfile;
+    if constexpr (M == Aind || M == Aipi) addr = regs.a[r];
+    else if constexpr (M == Apdi) addr = regs.a[r] - an_step<S>(r);
+    else if constexpr (M == Ad16) addr = regs.a[r] + sext16(st.word());
+    else if constexpr (M == Ad8r) addr = indexed_address<X>(regs.a[r], st);
+    else if constexpr (M == absw) addr = sext16(st.word());
+    else if constexpr (M == absl) addr = st.lng();
+    else if constexpr (M == PC16) {
+      const u32 base = st.here();
+      addr = base + sext16(st.word());
+    } else if constexpr (M == PC8r) {
+      const u32 base = st.here();
+      addr = indexed_address<X>(base, st);
+    }
+  }
+  // Applies the post-increment or pre-decrement to the address register.
+  M68K_INLINE void update() const {
+    if constexpr (M == Aipi) m68k_regfile.a[reg] = addr + an_step<S>(reg);
+    else if constexpr (M == Apdi) m68k_regfile.a[reg] = addr;
+  }
+  M68K_INLINE u32 read() const { return mem_read<S>(addr); }
+  M68K_INLINE void write(u32 v) const { mem_write<S>(addr, v); }
+};
+
+// Reads a source operand of any mode (register update included), zero-extended.
+template <Mode M, u32 S, Index X = Ix000>
+M68K_INLINE u32 read_source(u32 r, Stream& st) {
+  if constexpr (M == Dreg) return m68k_regfile.d[r] & mask_of<S>;
+  else if constexpr (M == Areg) return m68k_regfile.a[r] & mask_of<S>;
+  else if constexpr (M == Immd) return st.imm<S>();
+  else {
+    const Ea<M, S, X> ea(r, st);
+    const u32 v = ea.read();
+    ea.update();
+    return v;
+  }
+}
+
+// 68000 effective-address calculation times (read of the operand included):
+// byte and word in the first column of the processor manual, long in the second.
+template <Mode M, u32 S>
+constexpr u32 ea_cycles() {
+  constexpr bool lng = S == L;
+  switch (M) {
+    case Dreg: case Areg: return 0;
+    case Aind: case Aipi: return lng ? 8 : 4;
+    case Apdi: return lng ? 10 : 6;
+    case Ad16: case PC16: case absw: return lng ? 12 : 8;
+    case Ad8r: case PC8r: return lng ? 14 : 10;
+    case absl: return lng ? 16 : 12;
+    case Immd: return lng ? 8 : 4;
+  }
+  return 0;
+}
+
+// Flags ------------------------------------------------------------------
+
+template <u32 S>
+M68K_INLINE void set_nz(u32 result) {
+  m68k_ccflags.n = (result & msb_of<S>) ? 1 : 0;
+  m68k_ccflags.z = (result & mask_of<S>) == 0 ? 1 : 0;
+}
+
+// Logical result: N and Z from the value, V and C cleared, X kept.
+template <u32 S>
+M68K_INLINE void set_logic_flags(u32 result) {
+  set_nz<S>(result);
+  m68k_ccflags.v = 0;
+  m68k_ccflags.c = 0;
+}
+
+// dst + src with all five flags; returns the masked result.
+template <u32 S>
+M68K_INLINE u32 add_with_flags(u32 src, u32 dst) {
+  const u32 res = (dst + src) & mask_of<S>;
+  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
+  m68k_ccflags.c = m68k_ccflags.x = ((sm & dm) | (~rm & (sm | dm))) ? 1 : 0;
+  m68k_ccflags.v = ((sm & dm & ~rm) | (~sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+  set_nz<S>(res);
+  return res;
+}
+
+// dst - src with all five flags; returns the masked result.
+template <u32 S>
+M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) {
+  const u32 res = (dst - src) & mask_of<S>;
+  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
+  m68k_ccflags.c = m68k_ccflags.x = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
+  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+  set_nz<S>(res);
+  return res;
+}
+
+// dst - src setting N, Z, V, C (X kept), as CMP does.
+template <u32 S>
+M68K_INLINE void compare_flags(u32 src, u32 dst) {
+  const u32 res = (dst - src) & mask_of<S>;
+  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
+  m68k_ccflags.c = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
+  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+  set_nz<S>(res);
+}
+
+}  // namespace m68k_ops
