@@ -64,20 +64,24 @@ M68K_INLINE void mem_write(u32 addr, u32 v) {
   else MMU_WriteL(addr, v);
 }
 
-// The instruction stream behind the opcode. Extension words are read at
-// pcHost + off; the handler moves pcHost once, by finish(), after its last
-// memory access. Indexed operands of the 68020 tables move pcHost earlier
-// (the full format reads its displacements at pcHost).
+// The instruction stream behind the opcode. Extension words are read from a
+// local copy of pcHost taken at entry, so nothing that happens to pcHost
+// during the instruction (an exception taken by a bank access) changes where
+// they come from. The handler commits the instruction length to pcHost once,
+// by finish(), after its last memory access. Indexed operands of the 68020
+// tables commit early, since the full format reads its displacements at
+// pcHost and advances it.
 struct Stream {
-  u32 off = 2;
+  u8* p = m68k_regfile.pcHost;  // host address of the opcode
+  u32 off = 2;                  // offset of the next extension word
 
   M68K_INLINE u32 word() {
-    const u32 w = be_read16(m68k_regfile.pcHost + off);
+    const u32 w = be_read16(p + off);
     off += 2;
     return w;
   }
   M68K_INLINE u32 lng() {
-    const u32 v = be_read32(m68k_regfile.pcHost + off);
+    const u32 v = be_read32(p + off);
     off += 4;
     return v;
   }
@@ -89,8 +93,10 @@ struct Stream {
     else return word() & 0xff;
   }
   // Emulated address of the next extension word.
-  M68K_INLINE u32 here() const { return m68k_get_pc() + off; }
-  M68K_INLINE void finish() { m68k_regfile.pcHost += off; }
+  M68K_INLINE u32 here() const {
+    return m68k_regfile.pc + u32(p + off - m68k_regfile.pcBase);
+  }
+  M68K_INLINE void finish() const { m68k_regfile.pcHost = p + off; }
 };
 
 // The address of an indexed operand from the extension word at the cursor.
@@ -100,9 +106,11 @@ M68K_INLINE u32 indexed_address(u32 base, Stream& st) {
     return m68k_ea_indexed000(base, st.word());
   } else {
     const u32 ext = st.word();
-    m68k_regfile.pcHost += st.off;
+    st.finish();
+    const u32 addr = m68k_ea_indexed020(base, ext);
+    st.p = m68k_regfile.pcHost;
     st.off = 0;
-    return m68k_ea_indexed020(base, ext);
+    return addr;
   }
 }
 
