@@ -17,13 +17,13 @@ constexpr member members[] = {
 #define M68K_HANDLER(base, group, ...) {&m68k_exec_##base##_##group, 0x##base, M68K_GROUP_##group},
 #include "cpu/handlers/handler_list.inc"
 #undef M68K_HANDLER
-    {nullptr, 0, 0},  // keeps the list non-empty
+    {nullptr, 0, 0},  // keeps the list non-empty; lists no table
 };
 
 constexpr size_t rows_in(u8 tableBit) {
   size_t n = 0;
   for (const member& m : members)
-    if (m.fn && (m.tables & tableBit)) ++n;
+    if (m.tables & tableBit) ++n;
   return n;
 }
 
@@ -33,7 +33,7 @@ constexpr auto build_table() {
   std::array<m68k_handler_row, rows_in(bit) + 1> rows{};
   size_t i = 0;
   for (const member& m : members)
-    if (m.fn && (m.tables & bit)) rows[i++] = m68k_handler_row{m.fn, 0, m.base, 0};
+    if (m.tables & bit) rows[i++] = m68k_handler_row{m.fn, 0, m.base, 0};
   rows[i] = m68k_handler_row{nullptr, 0, 0, 0};
   return rows;
 }
