@@ -205,25 +205,29 @@ M68K_INLINE u32 add_with_flags(u32 src, u32 dst) {
   return res;
 }
 
+// dst - src: sets N, Z, V, C and returns the masked result (X untouched).
+template <u32 S>
+M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst) {
+  const u32 res = (dst - src) & mask_of<S>;
+  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
+  m68k_ccflags.c = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
+  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+  set_nz<S>(res);
+  return res;
+}
+
 // dst - src with all five flags; returns the masked result.
 template <u32 S>
 M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) {
-  const u32 res = (dst - src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = m68k_ccflags.x = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
-  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
-  set_nz<S>(res);
+  const u32 res = sub_flags_nzvc<S>(src, dst);
+  m68k_ccflags.x = m68k_ccflags.c;
   return res;
 }
 
 // dst - src setting N, Z, V, C (X kept), as CMP does.
 template <u32 S>
 M68K_INLINE void compare_flags(u32 src, u32 dst) {
-  const u32 res = (dst - src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
-  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
-  set_nz<S>(res);
+  sub_flags_nzvc<S>(src, dst);
 }
 
 }  // namespace m68k_ops
