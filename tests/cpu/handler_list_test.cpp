@@ -125,7 +125,9 @@ TEST_F(HandlerList, EachTableListsEveryRepresentativeOfItsLevelsOnce) {
     u32 listedRows = 0;
     for (const auto& [op, n] : count) listedRows += n;
     EXPECT_EQ(listedRows, rows) << "table " << t;
-    if (t == 4) EXPECT_EQ(listedRows, 818u);
+    if (t == 4) {
+      EXPECT_EQ(listedRows, 818u);
+    }
   }
 }
 
