@@ -80,6 +80,10 @@ class CpuLines04 : public ::testing::Test {
 
   // Runs one instruction and returns its cycle count.
   static u32 step() { return m68k_step(); }
+  static u32 step_at(u32 address) {
+    jump(address);
+    return step();
+  }
 
   // Runs from address until the next instruction is ILLEGAL (not executed);
   // returns the cycles of all instructions run.
