@@ -8,7 +8,7 @@
         .long   link_unlk, returns, rte68000, high_address, forms_beyond_68000
         .long   move_from_sr, move_from_ccr, rte_frames, indexed_020, full_format
         .long   fault_rmw, fault_move, fault_chk, fault_movem, fault_unlk
-        .long   jsr_indexed, stop_op, trapv_op, bit_numbers, tas_nbcd
+        .long   jsr_indexed, stop_op, trapv_op, bit_numbers, tas_nbcd, reset_op
 
         .org    0x1100
 | CMPI.W #0x1234,d16(PC) addresses opcode + 4 + d16; CMPI.L opcode + 6 + d16.
@@ -188,4 +188,8 @@ bit_numbers:
 tas_nbcd:
         tas     (a0)
         nbcd    d0
+        illegal
+
+reset_op:
+        reset
         illegal

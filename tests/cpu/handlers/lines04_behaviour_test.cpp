@@ -2,6 +2,7 @@
 // 68000 do not reach: PC-relative forms the 68000 lacks, the tables of the
 // 68010 and 68020, exception frames, and what a bus error inside an
 // instruction leaves behind. Programs: tests/programs/lines04_behaviour.s.
+#include "cpu/handlers/common/line04_support.h"
 #include "support/cpu_fixture_lines04.h"
 
 namespace {
@@ -11,7 +12,7 @@ enum Snippet : u32 {
   kSupervisorOp, kTrap15, kChkFails, kLinkUnlk, kReturns, kRte68000, kHighAddress,
   kFormsBeyond68000, kMoveFromSr, kMoveFromCcr, kRteFrames, kIndexed020, kFullFormat, kFaultRmw,
   kFaultMove, kFaultChk, kFaultMovem, kFaultUnlk, kJsrIndexed, kStopOp, kTrapvOp, kBitNumbers,
-  kTasNbcd,
+  kTasNbcd, kResetOp,
 };
 
 class Lines04 : public CpuLines04 {
@@ -349,4 +350,19 @@ TEST_F(Lines04, TasAndNbcd) {
   EXPECT_EQ(rb(0x20000), 0x80u);
   EXPECT_EQ(d(0) & 0xff, 0x99u);
   EXPECT_EQ(ccr(), kX | kN | kC) << "NBCD of 1 clears Z, sets N and the borrow";
+}
+
+TEST_F(Lines04, ResetResetsTheDevicesOnlyInSupervisorMode) {
+  static u32 resets;
+  resets = 0;
+  m68k_reset_devices_hook = [] { ++resets; };
+  EXPECT_EQ(step_at(snippet(kResetOp)), 132u);
+  EXPECT_EQ(resets, 1u);
+  EXPECT_EQ(pc(), snippet(kResetOp) + 2);
+
+  enter_user_mode();
+  EXPECT_EQ(step_at(snippet(kResetOp)), 132u);
+  EXPECT_EQ(resets, 1u);
+  EXPECT_TRUE(at_vector(8));
+  m68k_reset_devices_hook = nullptr;
 }
