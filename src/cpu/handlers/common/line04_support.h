@@ -1,0 +1,70 @@
+// Helpers shared by the handlers of opcode lines 0-4, beside operands.h.
+#pragma once
+
+#include "cpu/exceptions.h"
+#include "cpu/handlers/common/operands.h"
+
+// Called by RESET in supervisor mode to reset the emulated devices; null
+// (nothing to reset) until the machine installs its hardware reset.
+extern void (*m68k_reset_devices_hook)();
+
+namespace m68k_ops {
+
+// True once a bus or address error has been taken during this instruction:
+// the exception entry has built its frame and the run loop will resume at
+// the exception handler. Nothing derived from the failed access may reach
+// memory, the status register or the program counter after that.
+M68K_INLINE bool faulted() { return (m68k_regfile.pending & m68k_pend_fault_resume) != 0; }
+
+// A data write, left out when an earlier access of the instruction faulted.
+template <u32 S>
+M68K_INLINE void store(u32 addr, u32 v) {
+  if (!faulted()) mem_write<S>(addr, v);
+}
+
+// The current instruction's address (pcHost on the opcode).
+M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
+
+// Read-modify-write of a data register or memory operand of any mode:
+// f(old value) stores the flags and returns the result. For memory the
+// (An)+ / -(An) step is stored after the read and before the write.
+template <Mode M, u32 S, Index X, class F>
+M68K_INLINE void modify(u32 r, Stream& st, F f) {
+  if constexpr (M == Dreg) {
+    set_dreg<S>(r, f(m68k_regfile.d[r] & mask_of<S>));
+  } else {
+    const Ea<M, S, X> ea(r, st);
+    const u32 v = ea.read();
+    ea.update();
+    const u32 res = f(v);
+    store<S>(ea.addr, res);
+  }
+}
+
+// Write-only destination of any data-alterable mode (the operand is not read).
+template <Mode M, u32 S, Index X>
+M68K_INLINE void write_dest(u32 r, Stream& st, u32 v) {
+  if constexpr (M == Dreg) {
+    set_dreg<S>(r, v);
+  } else {
+    const Ea<M, S, X> ea(r, st);
+    ea.update();
+    store<S>(ea.addr, v);
+  }
+}
+
+// Address of a control operand ((An), d16(An), d8(An,Xn), abs, PC-relative).
+template <Mode M, Index X>
+M68K_INLINE u32 control_address(u32 r, Stream& st) {
+  return Ea<M, L, X>(r, st).addr;
+}
+
+// Cycles of a read-modify-write memory operand: base + 68000 EA time,
+// or the register count for Dn.
+template <Mode M, u32 S>
+constexpr u32 rmw_cycles(u32 regB, u32 regL, u32 memB, u32 memL) {
+  if constexpr (M == Dreg) return S == L ? regL : regB;
+  else return (S == L ? memL : memB) + ea_cycles<M, S>();
+}
+
+}  // namespace m68k_ops

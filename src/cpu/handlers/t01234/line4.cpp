@@ -1,0 +1,13 @@
+// Handlers of opcode line 4 that every table lists.
+#include "cpu/handlers/line0_ops.h"
+#include "cpu/handlers/line4_ops.h"
+#include "cpu/handlers/misc_ops.h"
+#include "cpu/handlers/move_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t01234 1
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/members/line4.inc"
+
+void (*m68k_reset_devices_hook)() = nullptr;

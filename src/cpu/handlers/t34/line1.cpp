@@ -1,0 +1,11 @@
+// Handlers of opcode line 1 that the 68010 and 68000 tables list.
+#include "cpu/handlers/line0_ops.h"
+#include "cpu/handlers/line4_ops.h"
+#include "cpu/handlers/misc_ops.h"
+#include "cpu/handlers/move_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t34 1
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/members/line1.inc"
