@@ -1,0 +1,204 @@
+#include "test_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "tools/conformance/test_image.h"
+
+using namespace conformance;
+using conformance_test::encode;
+using conformance_test::simple_test;
+
+namespace {
+
+std::vector<TestCase> two_tests() {
+  TestCase a = simple_test(0x4E71);
+  a.transactions.push_back({BusKind::idle, 2, 0, 0, 0, 0, 0});
+  TestCase b = simple_test(0xD040);
+  b.name = "001 ADD.w D0, D0";
+  b.final.d[0] = 0x22222222;
+  b.final.memory.push_back({0x00FFFFFE, 0xBEEF});
+  b.transactions.push_back({BusKind::write_address_error, 4, 5, 0x1235, 7, 1, 0});
+  return {a, b};
+}
+
+bool parses(const std::vector<u8>& image, std::string* error = nullptr) {
+  std::vector<TestCase> tests;
+  std::string e;
+  const bool ok = parse_test_file(image, tests, e);
+  if (error) *error = e;
+  if (!ok) {
+    EXPECT_TRUE(tests.empty());
+  }
+  return ok;
+}
+
+// Offset of the first occurrence of little-endian v at or after from.
+size_t find_u32(const std::vector<u8>& image, u32 v, size_t from = 0) {
+  for (size_t i = from; i + 4 <= image.size(); ++i)
+    if (image[i] == u8(v) && image[i + 1] == u8(v >> 8) && image[i + 2] == u8(v >> 16) &&
+        image[i + 3] == u8(v >> 24))
+      return i;
+  ADD_FAILURE() << "value not found";
+  return 0;
+}
+
+void put_u32(std::vector<u8>& image, size_t at, u32 v) {
+  for (int i = 0; i < 4; ++i) image[at + i] = u8(v >> (8 * i));
+}
+
+}  // namespace
+
+TEST(TestFile, ReadsEveryFieldBack) {
+  const std::vector<TestCase> in = two_tests();
+  std::vector<TestCase> out;
+  std::string error;
+  ASSERT_TRUE(parse_test_file(encode(in), out, error)) << error;
+  ASSERT_EQ(out.size(), 2u);
+  const TestCase& b = out[1];
+  EXPECT_EQ(b.name, "001 ADD.w D0, D0");
+  EXPECT_EQ(b.opcode(), 0xD040);
+  EXPECT_EQ(b.initial.d[3], 0x33333333u);
+  EXPECT_EQ(b.initial.a[6], 0x00020600u);
+  EXPECT_EQ(b.initial.usp, 0x00030000u);
+  EXPECT_EQ(b.initial.ssp, 0x00040000u);
+  EXPECT_EQ(b.initial.sr, 0x2700);
+  EXPECT_EQ(b.initial.pc, 0x1004u);
+  EXPECT_EQ(b.final.d[0], 0x22222222u);
+  EXPECT_EQ(b.final.pc, 0x1006u);
+  ASSERT_EQ(b.final.memory.size(), 4u);
+  EXPECT_EQ(b.final.memory[3].address, 0x00FFFFFEu);
+  EXPECT_EQ(b.final.memory[3].value, 0xBEEF);  // the u16 is little-endian in the file
+  EXPECT_EQ(b.cycles, 4u);
+  ASSERT_EQ(b.transactions.size(), 2u);
+  EXPECT_EQ(b.transactions[1].kind, BusKind::write_address_error);
+  EXPECT_EQ(b.transactions[1].address, 0x1235u);
+  EXPECT_TRUE(b.address_error());
+  ASSERT_EQ(out[0].transactions.size(), 2u);
+  EXPECT_EQ(out[0].transactions[1].kind, BusKind::idle);
+  EXPECT_EQ(out[0].transactions[1].cycles, 2u);
+  EXPECT_FALSE(out[0].address_error());
+}
+
+TEST(TestFile, EveryTruncationIsRefused) {
+  const std::vector<u8> image = encode(two_tests());
+  ASSERT_TRUE(parses(image));
+  for (size_t n = 0; n < image.size(); ++n) {
+    const std::vector<u8> cut(image.begin(), image.begin() + n);
+    std::string error;
+    EXPECT_FALSE(parses(cut, &error)) << "length " << n;
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(TestFile, TrailingBytesAreRefused) {
+  std::vector<u8> image = encode(two_tests());
+  image.push_back(0);
+  std::string error;
+  EXPECT_FALSE(parses(image, &error));
+  EXPECT_NE(error.find("unread"), std::string::npos) << error;
+}
+
+TEST(TestFile, EachMagicNumberIsChecked) {
+  const std::vector<u8> good = encode(two_tests());
+  for (u32 magic : {file_magic, test_magic, name_magic, state_magic, transactions_magic}) {
+    std::vector<u8> image = good;
+    image[find_u32(image, magic)] ^= 1;
+    std::string error;
+    EXPECT_FALSE(parses(image, &error)) << std::hex << magic;
+    EXPECT_NE(error.find("magic"), std::string::npos) << error;
+  }
+}
+
+TEST(TestFile, RecordSizesMustMatchTheirContents) {
+  const std::vector<u8> good = encode(two_tests());
+  const size_t test_size = 8;  // the first test's size word follows magic and count
+  const size_t state_size = find_u32(good, state_magic) - 4;
+  for (size_t at : {test_size, state_size}) {
+    for (i64 delta : {-2, 2, 1 << 30}) {
+      std::vector<u8> image = good;
+      const u32 size = u32(image[at]) | (u32(image[at + 1]) << 8) | (u32(image[at + 2]) << 16) |
+                       (u32(image[at + 3]) << 24);
+      put_u32(image, at, u32(i64(size) + delta));
+      EXPECT_FALSE(parses(image)) << "record at " << at << " delta " << delta;
+    }
+  }
+}
+
+TEST(TestFile, HugeCountsAreRefusedBeforeAllocating) {
+  const std::vector<u8> good = encode(two_tests());
+  {
+    std::vector<u8> image = good;
+    put_u32(image, 4, 0xFFFFFFFF);  // test count
+    EXPECT_FALSE(parses(image));
+  }
+  {
+    // The first memory count follows the 19 registers and 2 prefetch words.
+    std::vector<u8> image = good;
+    put_u32(image, find_u32(image, state_magic) + 4 + 21 * 4, 0xFFFFFFFF);
+    EXPECT_FALSE(parses(image));
+  }
+  {
+    std::vector<u8> image = good;
+    put_u32(image, find_u32(image, transactions_magic) + 8, 0x7FFFFFFF);
+    EXPECT_FALSE(parses(image));
+  }
+  {
+    std::vector<u8> image = good;
+    put_u32(image, find_u32(image, name_magic) + 4, 0xFFFFFFF0);  // name length
+    EXPECT_FALSE(parses(image));
+  }
+}
+
+TEST(TestFile, OutOfRangeValuesAreRefused) {
+  {
+    TestCase t = simple_test(0x4E71);
+    t.initial.memory[0].address = 0x01000000;
+    std::string error;
+    EXPECT_FALSE(parses(encode({t}), &error));
+    EXPECT_NE(error.find("24 bits"), std::string::npos) << error;
+  }
+  {
+    std::vector<u8> image = encode({simple_test(0x4E71)});
+    put_u32(image, find_u32(image, state_magic) + 4 + 17 * 4, 0x12700);  // SR
+    EXPECT_FALSE(parses(image));
+  }
+  {
+    std::vector<u8> image = encode({simple_test(0x4E71)});
+    image[find_u32(image, transactions_magic) + 12] = 6;  // transaction kind
+    std::string error;
+    EXPECT_FALSE(parses(image, &error));
+    EXPECT_NE(error.find("kind"), std::string::npos) << error;
+  }
+}
+
+TEST(TestFile, LoadNamesTheFileInItsErrors) {
+  std::vector<TestCase> tests;
+  std::string error;
+  EXPECT_FALSE(load_test_file("/nonexistent/ADD.w.bin", tests, error));
+  EXPECT_NE(error.find("/nonexistent/ADD.w.bin"), std::string::npos);
+
+  const std::string path = (std::filesystem::temp_directory_path() / "vantorell_truncated.bin").string();
+  {
+    const std::vector<u8> image = encode(two_tests());
+    std::ofstream f(path, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size() - 3));
+  }
+  EXPECT_FALSE(load_test_file(path, tests, error));
+  EXPECT_NE(error.find("test 1"), std::string::npos) << error;
+  EXPECT_NE(error.find("vantorell_truncated.bin"), std::string::npos) << error;
+  std::remove(path.c_str());
+}
+
+TEST(TestFile, RecordedDataReadsCleanly) {
+  std::vector<TestCase> tests;
+  std::string error;
+  ASSERT_TRUE(load_test_file(TESTDATA_DIR "/m68000/NOP.bin", tests, error)) << error;
+  ASSERT_EQ(tests.size(), 1000u);
+  EXPECT_EQ(tests[0].opcode(), 0x4E71);
+  EXPECT_EQ(tests[0].initial.pc + 2, tests[0].final.pc);
+  EXPECT_EQ(tests[0].cycles, 4u);
+}
