@@ -176,11 +176,11 @@ bool parse_test_file(std::span<const u8> image, std::vector<TestCase>& tests, st
   try {
     c.expect_magic(file_magic, "file");
     const u32 count = c.u32v("test count");
-    header_read = true;
     // A test takes at least 8 (test) + 12 (name) + 2 * 96 (states) + 16 (transactions) bytes.
     if (u64(count) * 228 > c.remaining())
-      throw ParseError{"test count " + std::to_string(count) + " cannot fit in " +
-                       std::to_string(c.remaining()) + " bytes"};
+      throw ParseError{"test count " + std::to_string(count) + " cannot fit in the " +
+                       std::to_string(c.remaining()) + " bytes that follow"};
+    header_read = true;
     tests.resize(count);
     for (; index < count; ++index) read_test(c, tests[index]);
     c.expect_end("file");
