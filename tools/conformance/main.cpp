@@ -231,7 +231,8 @@ int main(int argc, char** argv) {
         details += "  \"" + test.name + "\"" + head +
                    (ctx.vector >= 0 ? ", vector " + std::to_string(ctx.vector) : std::string()) +
                    "): state " + verdict(out.state_match(), state_dev) + ", cycles " +
-                   verdict(out.cycles_match, cycles_dev) + "\n" + describe_differences(test, out);
+                   verdict(out.cycles_match, cycles_dev) + "\n" + describe_initial(test) +
+                   describe_differences(test, out);
       }
     }
     std::printf("%s: %u/%zu state, %u/%zu cycles\n", family.c_str(), state_ok, tests.size(), cycles_ok,

@@ -194,6 +194,29 @@ std::string field_name(u32 bit) {
   }
 }
 
+std::string describe_initial(const TestCase& test) {
+  const CpuState& i = test.initial;
+  char buf[160];
+  std::string s = "    before:";
+  for (int n = 0; n < 8; ++n) {
+    std::snprintf(buf, sizeof buf, " D%d=%08X", n, i.d[n]);
+    s += buf;
+  }
+  s += "\n           ";
+  for (int n = 0; n < 7; ++n) {
+    std::snprintf(buf, sizeof buf, " A%d=%08X", n, i.a[n]);
+    s += buf;
+  }
+  std::snprintf(buf, sizeof buf, "\n            USP=%08X SSP=%08X SR=%04X PC=%08X\n           ", i.usp, i.ssp,
+                i.sr, i.pc - 4);
+  s += buf;
+  for (const MemoryWord& w : i.memory) {
+    std::snprintf(buf, sizeof buf, " %06X:%04X", w.address, w.value);
+    s += buf;
+  }
+  return s + "\n";
+}
+
 std::string describe_differences(const TestCase& test, const Outcome& out) {
   const CpuState& e = test.final;
   std::string s;

@@ -58,6 +58,10 @@ void run_test(const TestCase& test, Outcome& out);
 // indented line each.
 std::string describe_differences(const TestCase& test, const Outcome& out);
 
+// The initial state of a test in a few indented lines: registers, SR, the
+// instruction's address and the listed memory words.
+std::string describe_initial(const TestCase& test);
+
 // The name of a single field bit ("D3", "SR", ...).
 std::string field_name(u32 bit);
 
