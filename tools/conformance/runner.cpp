@@ -155,7 +155,7 @@ void run_test(const TestCase& test, Outcome& out) {
 
   SCHED_FrameCycle = 0;
   SCHED_CycleBefore = 0;
-  m68k_step();
+  out.handler_cycles = m68k_step();
   // m68k_step adds the handler's count to the frame position, and the
   // exception entry adds the cost of any exception it takes on top: the
   // frame position is the instruction's whole length.

@@ -37,6 +37,7 @@ struct Outcome {
   u16 sr;
   u32 pc;      // address of the next instruction (the recorded final pc - 4)
   u32 cycles;  // cycles counted in the frame position, exception costs included
+  u32 handler_cycles;  // the handler's own count, as m68k_step returned it
 
   u32 fields = 0;                   // differing state fields
   std::vector<MemoryDiff> memory;   // differing bytes, listed or stray

@@ -27,7 +27,7 @@ struct Sample {
     got.ssp = f.ssp;
     got.sr = f.sr;
     got.pc = f.pc - 4;
-    got.cycles = test.cycles;
+    got.cycles = got.handler_cycles = test.cycles;
     got.cycles_match = true;
   }
   // The name of the deviation that explains the aspect, or "unexplained".
@@ -201,7 +201,10 @@ TEST(Deviations, CycleCountsTheModelCountsOtherwise) {
   Sample trap("TRAP", 0x4E41);
   trap.take_exception(33, 0x00123400);
   trap.set_cycles(34, 38);
+  trap.got.handler_cycles = 4;
   EXPECT_EQ(trap.classified(aspect_cycles), "exception-cycles-added");
+  trap.set_cycles(34, 40);  // more than the handler's own count on top
+  EXPECT_EQ(trap.classified(aspect_cycles), "unexplained");
   trap.set_cycles(34, 30);
   EXPECT_EQ(trap.classified(aspect_cycles), "unexplained");
   Sample plain("ADD.w", 0xD041);

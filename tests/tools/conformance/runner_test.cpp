@@ -175,6 +175,7 @@ TEST_F(Runner, CountsExceptionCostsAddedToTheFramePosition) {
   t.cycles = 38;
   const Outcome out = run(adds_exception_cost, t);
   EXPECT_EQ(out.cycles, 38u);
+  EXPECT_EQ(out.handler_cycles, 4u);
   EXPECT_TRUE(out.cycles_match);
 }
 
