@@ -94,6 +94,26 @@ TEST(TestFile, EveryTruncationIsRefused) {
   }
 }
 
+TEST(TestFile, CorruptBytesNeverReadOutOfBounds) {
+  // Every byte set to values that break sizes, counts and kinds in turn: the
+  // parse either succeeds or reports an error, and never reads past the image
+  // (the sanitizer build checks that).
+  const std::vector<u8> good = encode(two_tests());
+  for (size_t i = 0; i < good.size(); ++i) {
+    for (u8 v : {u8(0x00), u8(0x07), u8(0x80), u8(0xFF)}) {
+      if (good[i] == v) continue;
+      std::vector<u8> image = good;
+      image[i] = v;
+      std::vector<TestCase> tests;
+      std::string error;
+      if (!parse_test_file(image, tests, error)) {
+        EXPECT_FALSE(error.empty());
+        EXPECT_TRUE(tests.empty());
+      }
+    }
+  }
+}
+
 TEST(TestFile, TrailingBytesAreRefused) {
   std::vector<u8> image = encode(two_tests());
   image.push_back(0);
