@@ -212,18 +212,25 @@ TEST(Deviations, CycleCountsTheModelCountsOtherwise) {
   EXPECT_EQ(plain.classified(aspect_cycles), "unexplained");
 }
 
-TEST(Deviations, ReadBeforeWriteNotCounted) {
-  Sample clr("CLR.w", 0x4250);  // CLR.W (A0)
-  clr.test.transactions.push_back({BusKind::read, 4, 5, 0x20000, 0x1234, 1, 1});
-  clr.test.transactions.push_back({BusKind::write, 4, 5, 0x20000, 0, 1, 1});
-  clr.set_cycles(12, 8);
+TEST(Deviations, FaultOnTheReadBeforeWriteOnTable5) {
+  Sample clr("CLR.w", 0x4250);  // CLR.W (A0) with A0 odd
+  clr.table = 5;
+  clr.take_exception(3, 0x00400000);
+  clr.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x20001, 0, 1, 1});
+  clr.set_sr(0x2708, 0x2704);
+  clr.add_memory_diff(0x3FFB, 0x08, 0x04);
+  clr.set_cycles(50, 62);
+  EXPECT_EQ(clr.classified(aspect_state), "no-dummy-read");
   EXPECT_EQ(clr.classified(aspect_cycles), "no-dummy-read");
-  clr.set_cycles(12, 4);  // more than one read's worth
-  EXPECT_EQ(clr.classified(aspect_cycles), "unexplained");
-  Sample neg("NEG.w", 0x4450);
+  clr.table = 4;
+  EXPECT_EQ(clr.classified(aspect_state), "no-alignment-check");
+
+  Sample neg("NEG.w", 0x4450);  // NEG reads for real: its fault is no deviation
+  neg.table = 5;
+  neg.take_exception(3, 0x00400000);
   neg.test.transactions = clr.test.transactions;
-  neg.set_cycles(12, 8);
-  EXPECT_EQ(neg.classified(aspect_cycles), "unexplained");
+  neg.set_sr(0x2708, 0x2704);
+  EXPECT_EQ(neg.classified(aspect_state), "unexplained");
 }
 
 TEST(Deviations, FormsThe68000Lacks) {
