@@ -1,6 +1,5 @@
 #include "deviations.h"
 
-#include <array>
 #include <initializer_list>
 #include <optional>
 
@@ -15,8 +14,6 @@ bool family_in(const Context& c, std::initializer_list<std::string_view> names) 
 }
 
 u32 expected_cycles(const Context& c) { return c.test.cycles; }
-
-// Recorded-data checks.
 
 bool branch_ff_long(const Context& c, Aspect) {
   return c.table == 4 && family_in(c, {"Bcc", "BSR"}) && (c.test.opcode() & 0xFF) == 0xFF;
