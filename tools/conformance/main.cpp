@@ -2,7 +2,7 @@
 // the core and reports, per family and per deviation, what does not match.
 //
 //   m68k-conformance [--table 4|5] [--family NAME] [--verbose N]
-//                    [--show-explained] [--allow-unexplained]
+//                    [--unexplained-only] [--allow-unexplained]
 //                    [--skip-if-incomplete] [--list-deviations] DIR
 //
 // Exit status: 0 when every mismatch is explained, 1 when one is not, 2 on a
@@ -33,7 +33,7 @@ struct Options {
   u32 table = 4;
   std::vector<std::string> families;
   u32 verbose = 0;
-  bool show_explained = false;
+  bool unexplained_only = false;
   bool allow_unexplained = false;
   bool skip_if_incomplete = false;
   bool list_deviations = false;
@@ -43,7 +43,7 @@ struct Options {
 void usage() {
   std::fprintf(stderr,
                "usage: m68k-conformance [--table 4|5] [--family NAME]... [--verbose N]\n"
-               "                        [--show-explained] [--allow-unexplained]\n"
+               "                        [--unexplained-only] [--allow-unexplained]\n"
                "                        [--skip-if-incomplete] [--list-deviations] DIR\n");
 }
 
@@ -79,8 +79,8 @@ bool parse_args(int argc, char** argv, Options& o) {
         return false;
       }
       o.verbose = u32(n);
-    } else if (arg == "--show-explained") {
-      o.show_explained = true;
+    } else if (arg == "--unexplained-only") {
+      o.unexplained_only = true;
     } else if (arg == "--allow-unexplained") {
       o.allow_unexplained = true;
     } else if (arg == "--skip-if-incomplete") {
@@ -186,8 +186,9 @@ int main(int argc, char** argv) {
       return exit_error;
     }
     const std::string family = file.stem().string();
-    u32 state_ok = 0, cycles_ok = 0, shown = 0;
-    std::string details;
+    u32 state_ok = 0, cycles_ok = 0;
+    // The first --verbose mismatches of the family, unexplained ones first.
+    std::vector<std::string> unexplained_details, explained_details;
     for (const TestCase& test : tests) {
       run_test(test, out);
       if (out.state_match()) {
@@ -220,24 +221,26 @@ int main(int argc, char** argv) {
           ++by_deviation[size_t(cycles_dev)].cycles;
         }
       }
-      if (shown < opt.verbose && (any_unexplained || opt.show_explained)) {
-        ++shown;
+      std::vector<std::string>& details = any_unexplained ? unexplained_details : explained_details;
+      if (details.size() < opt.verbose && (any_unexplained || !opt.unexplained_only)) {
         auto verdict = [&](bool match, int dev) -> std::string {
           if (match) return "match";
           return dev < 0 ? "UNEXPLAINED" : devs[size_t(dev)].name;
         };
         char head[64];
         std::snprintf(head, sizeof head, " (opcode %04X", test.opcode());
-        details += "  \"" + test.name + "\"" + head +
+        details.push_back("  \"" + test.name + "\"" + head +
                    (ctx.vector >= 0 ? ", vector " + std::to_string(ctx.vector) : std::string()) +
                    "): state " + verdict(out.state_match(), state_dev) + ", cycles " +
                    verdict(out.cycles_match, cycles_dev) + "\n" + describe_initial(test) +
-                   describe_differences(test, out);
+                   describe_differences(test, out));
       }
     }
     std::printf("%s: %u/%zu state, %u/%zu cycles\n", family.c_str(), state_ok, tests.size(), cycles_ok,
                 tests.size());
-    std::fputs(details.c_str(), stdout);
+    for (const std::string& d : unexplained_details) std::fputs(d.c_str(), stdout);
+    for (size_t i = 0; i < explained_details.size() && unexplained_details.size() + i < opt.verbose; ++i)
+      std::fputs(explained_details[i].c_str(), stdout);
   }
 
   std::printf("Mismatches by category:\n");
