@@ -67,15 +67,6 @@ struct Sample {
 
 }  // namespace
 
-TEST(Deviations, EveryEntryHasANameRuleAndReason) {
-  for (const Deviation& d : deviations()) {
-    EXPECT_TRUE(d.name && *d.name);
-    EXPECT_TRUE(d.reason && std::strlen(d.reason) > 20) << d.name;
-    EXPECT_TRUE(d.explains);
-    EXPECT_NE(d.aspects & (aspect_state | aspect_cycles), 0) << d.name;
-  }
-}
-
 TEST(Deviations, RecordedVectorComesFromTheVectorTableRead) {
   Sample s("TRAP", 0x4E41);
   EXPECT_EQ(recorded_vector(s.test), -1);
@@ -101,6 +92,9 @@ TEST(Deviations, AddressErrorsAreExplainedOnlyOnTable4) {
   EXPECT_EQ(s.classified(aspect_cycles), "no-alignment-check");
   s.table = 5;
   EXPECT_EQ(s.classified(aspect_state), "unexplained");
+  Sample plain("ADD.w", 0xD041);  // no deviation covers a plain wrong result
+  plain.got.fields = field_d0;
+  EXPECT_EQ(plain.classified(aspect_state), "unexplained");
 }
 
 TEST(Deviations, BranchWithDisplacementFFIsNamedBeforeTheAlignment) {
@@ -247,10 +241,4 @@ TEST(Deviations, FormsThe68000Lacks) {
   tst.set_cycles(34, 4);
   EXPECT_EQ(tst.classified(aspect_state), "forms-68000-lacks");
   EXPECT_EQ(tst.classified(aspect_cycles), "forms-68000-lacks");
-}
-
-TEST(Deviations, AnyOtherMismatchIsUnexplained) {
-  Sample s("ADD.w", 0xD041);
-  s.got.fields = field_d0;
-  EXPECT_EQ(s.classified(aspect_state), "unexplained");
 }
