@@ -11,3 +11,19 @@ void FLAT_Install();
 u8* FLAT_Memory();
 
 constexpr u32 FLAT_Size = 0x1000000;
+
+// Writes through the bank slots are remembered by 256-byte page, so that a
+// caller running many short tests can put back the zeroed memory without
+// clearing all 16 MB each time. Writes through FLAT_Memory() are not seen:
+// report them with FLAT_Touch.
+constexpr u32 FLAT_PageShift = 8;
+
+// Marks bytes [address, address + length) as written (address wraps at 16 MB).
+void FLAT_Touch(u32 address, u32 length);
+
+// Pages written since the last install or clear: *pages receives the page
+// numbers (address >> FLAT_PageShift), the count is returned.
+u32 FLAT_TouchedPages(const u32** pages);
+
+// Zeroes every page written since the last install or clear, and forgets them.
+void FLAT_ClearTouched();

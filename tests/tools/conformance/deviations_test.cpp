@@ -1,0 +1,244 @@
+#include "deviations.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tools/conformance/test_image.h"
+
+using namespace conformance;
+using conformance_test::simple_test;
+
+namespace {
+
+// A mismatch to classify: the recorded test, what the core produced and the
+// family and table it ran under.
+struct Sample {
+  TestCase test;
+  Outcome got;
+  std::string family;
+  u32 table = 4;
+
+  explicit Sample(const std::string& fam, u16 opcode = 0x4E71) : test(simple_test(opcode)), family(fam) {
+    const CpuState& f = test.final;
+    std::memcpy(got.d, f.d, sizeof got.d);
+    std::memcpy(got.a, f.a, sizeof got.a);
+    got.usp = f.usp;
+    got.ssp = f.ssp;
+    got.sr = f.sr;
+    got.pc = f.pc - 4;
+    got.cycles = got.handler_cycles = test.cycles;
+    got.cycles_match = true;
+  }
+  // The name of the deviation that explains the aspect, or "unexplained".
+  std::string classified(Aspect aspect) const {
+    const Context ctx{test, family, table, got, recorded_vector(test)};
+    const int i = classify(ctx, aspect);
+    return i < 0 ? "unexplained" : deviations()[size_t(i)].name;
+  }
+  void set_cycles(u32 expected, u32 counted) {
+    test.cycles = expected;
+    got.cycles = counted;
+    got.cycles_match = expected == counted;
+  }
+  void set_sr(u16 expected, u16 counted) {
+    test.final.sr = expected;
+    got.sr = counted;
+    got.fields |= field_sr;
+  }
+  void add_memory_diff(u32 address, u8 expected, u8 counted) {
+    got.memory.push_back({address, expected, counted, true});
+    got.fields |= field_memory;
+  }
+  // Makes the recorded run take exception `vector` through a handler at
+  // `handler`, with the SR in supervisor mode and the frame at 0x3FFA.
+  void take_exception(u32 vector, u32 handler) {
+    test.initial.memory.push_back({4 * vector, u16(handler >> 16)});
+    test.initial.memory.push_back({4 * vector + 2, u16(handler)});
+    test.transactions.push_back({BusKind::read, 4, 5, 4 * vector, handler >> 16, 1, 1});
+    test.final.pc = handler + 4;
+    test.final.ssp = 0x3FFA;
+    test.final.sr |= 0x2000;
+    got.pc = handler;
+    got.ssp = 0x3FFA;
+    got.sr = test.final.sr;
+  }
+};
+
+}  // namespace
+
+TEST(Deviations, RecordedVectorComesFromTheVectorTableRead) {
+  Sample s("TRAP", 0x4E41);
+  EXPECT_EQ(recorded_vector(s.test), -1);
+  s.take_exception(33, 0x00123400);
+  EXPECT_EQ(recorded_vector(s.test), 33);
+
+  Sample unread("TRAP", 0x4E41);
+  unread.take_exception(33, 0x00123400);
+  unread.test.transactions.pop_back();  // the table entry was never read
+  EXPECT_EQ(recorded_vector(unread.test), -1);
+
+  Sample fault("ADD.w");
+  fault.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x2001, 0, 1, 1});
+  EXPECT_EQ(recorded_vector(fault.test), 3);
+}
+
+TEST(Deviations, AddressErrorsAreExplainedOnlyOnTable4) {
+  Sample s("ADD.w", 0xD051);
+  s.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x2001, 0, 1, 1});
+  s.got.fields = field_d0 | field_pc;
+  s.set_cycles(50, 8);
+  EXPECT_EQ(s.classified(aspect_state), "no-alignment-check");
+  EXPECT_EQ(s.classified(aspect_cycles), "no-alignment-check");
+  s.table = 5;
+  EXPECT_EQ(s.classified(aspect_state), "unexplained");
+  Sample plain("ADD.w", 0xD041);  // no deviation covers a plain wrong result
+  plain.got.fields = field_d0;
+  EXPECT_EQ(plain.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, BranchWithDisplacementFFIsNamedBeforeTheAlignment) {
+  Sample s("Bcc", 0x66FF);
+  s.test.transactions.push_back({BusKind::read_address_error, 4, 6, 0x1001, 0, 1, 1});
+  s.got.fields = field_pc;
+  EXPECT_EQ(s.classified(aspect_state), "branch-ff-long");
+  Sample bsr("BSR", 0x61FF);
+  bsr.got.fields = field_pc | field_ssp;
+  EXPECT_EQ(bsr.classified(aspect_state), "branch-ff-long");
+  Sample byte("Bcc", 0x66FE);
+  byte.got.fields = field_pc;
+  EXPECT_EQ(byte.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, FirstWordOfTheAddressErrorFrameOnTable5) {
+  Sample s("MOVE.w", 0x3011);
+  s.table = 5;
+  s.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x2001, 0, 1, 1});
+  s.test.final.ssp = 0x3FF2;
+  s.add_memory_diff(0x3FF2, 0x00, 0x27);
+  s.add_memory_diff(0x3FF3, 0x15, 0x04);
+  EXPECT_EQ(s.classified(aspect_state), "group0-frame-first-word");
+  s.add_memory_diff(0x3FF4, 0x00, 0x01);  // the access address differs too
+  EXPECT_EQ(s.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, VectorAddressCutTo24Bits) {
+  Sample s("TRAP", 0x4E41);
+  s.take_exception(33, 0x68BAEF3C);
+  s.got.pc = 0x00BAEF3C;
+  s.got.fields = field_pc;
+  EXPECT_EQ(s.classified(aspect_state), "vector-pc-24-bit");
+  Sample low("CHK", 0x4181);
+  low.take_exception(6, 0x68BAEF3C);
+  low.got.pc = 0x00BAEF3C;
+  low.got.fields = field_pc;
+  EXPECT_EQ(low.classified(aspect_state), "unexplained");  // vector 6 keeps all 32 bits
+}
+
+TEST(Deviations, SrBits12And14) {
+  Sample s("MOVEtoSR", 0x46C0);
+  s.set_sr(0x2704, 0x3704);
+  EXPECT_EQ(s.classified(aspect_state), "sr-bits-12-14-kept");
+  s.set_sr(0x2704, 0x6705);  // the carry too
+  EXPECT_EQ(s.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, UndefinedFlagsOfChkAndNbcd) {
+  Sample chk("CHK", 0x4181);
+  chk.set_sr(0x2700, 0x2705);
+  EXPECT_EQ(chk.classified(aspect_state), "chk-undefined-flags");
+  chk.set_sr(0x2700, 0x2708);  // N, undefined when in bounds
+  EXPECT_EQ(chk.classified(aspect_state), "chk-undefined-flags");
+
+  Sample trap("CHK", 0x4181);
+  trap.take_exception(6, 0x00400000);
+  trap.set_sr(0x2708, 0x270A);
+  trap.add_memory_diff(0x3FFB, 0x08, 0x0A);  // the stacked CCR
+  EXPECT_EQ(trap.classified(aspect_state), "chk-undefined-flags");
+  trap.set_sr(0x2708, 0x2700);  // N is defined when CHK traps
+  EXPECT_EQ(trap.classified(aspect_state), "unexplained");
+  trap.set_sr(0x2708, 0x270A);
+  trap.add_memory_diff(0x3FFD, 0x10, 0x12);  // the stacked PC
+  EXPECT_EQ(trap.classified(aspect_state), "unexplained");
+
+  Sample nbcd("NBCD", 0x4800);
+  nbcd.set_sr(0x2704, 0x270E);
+  EXPECT_EQ(nbcd.classified(aspect_state), "nbcd-undefined-flags");
+  nbcd.set_sr(0x2704, 0x2705);
+  EXPECT_EQ(nbcd.classified(aspect_state), "unexplained");
+  nbcd.family = "ABCD";
+  nbcd.set_sr(0x2704, 0x270E);
+  EXPECT_EQ(nbcd.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, CycleCountsTheModelCountsOtherwise) {
+  Sample mul("MULU", 0xC0C1);
+  mul.set_cycles(54, 70);
+  EXPECT_EQ(mul.classified(aspect_cycles), "mul-div-constant-time");
+
+  Sample scc("Scc", 0x57C0);  // SEQ D0
+  scc.test.initial.sr = 0x2704;
+  scc.set_cycles(6, 4);
+  EXPECT_EQ(scc.classified(aspect_cycles), "scc-dn-true-4-cycles");
+  scc.test.initial.sr = 0x2700;  // false: 4 on both
+  EXPECT_EQ(scc.classified(aspect_cycles), "unexplained");
+
+  Sample move("MOVE.w", 0x3101);  // MOVE.W D1,-(A0)
+  move.set_cycles(8, 10);
+  EXPECT_EQ(move.classified(aspect_cycles), "move-predec-2-more");
+  move.set_cycles(8, 12);
+  EXPECT_EQ(move.classified(aspect_cycles), "unexplained");
+  Sample to_ind("MOVE.w", 0x3081);  // MOVE.W D1,(A0)
+  to_ind.set_cycles(8, 10);
+  EXPECT_EQ(to_ind.classified(aspect_cycles), "unexplained");
+
+  Sample trap("TRAP", 0x4E41);
+  trap.take_exception(33, 0x00123400);
+  trap.set_cycles(34, 38);
+  trap.got.handler_cycles = 4;
+  EXPECT_EQ(trap.classified(aspect_cycles), "exception-cycles-added");
+  trap.set_cycles(34, 40);  // more than the handler's own count on top
+  EXPECT_EQ(trap.classified(aspect_cycles), "unexplained");
+  trap.set_cycles(34, 30);
+  EXPECT_EQ(trap.classified(aspect_cycles), "unexplained");
+  Sample plain("ADD.w", 0xD041);
+  plain.set_cycles(4, 8);
+  EXPECT_EQ(plain.classified(aspect_cycles), "unexplained");
+}
+
+TEST(Deviations, FaultOnTheReadBeforeWriteOnTable5) {
+  Sample clr("CLR.w", 0x4250);  // CLR.W (A0) with A0 odd
+  clr.table = 5;
+  clr.take_exception(3, 0x00400000);
+  clr.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x20001, 0, 1, 1});
+  clr.set_sr(0x2708, 0x2704);
+  clr.add_memory_diff(0x3FFB, 0x08, 0x04);
+  clr.set_cycles(50, 62);
+  EXPECT_EQ(clr.classified(aspect_state), "no-dummy-read");
+  EXPECT_EQ(clr.classified(aspect_cycles), "no-dummy-read");
+  clr.table = 4;
+  EXPECT_EQ(clr.classified(aspect_state), "no-alignment-check");
+
+  Sample neg("NEG.w", 0x4450);  // NEG reads for real: its fault is no deviation
+  neg.table = 5;
+  neg.take_exception(3, 0x00400000);
+  neg.test.transactions = clr.test.transactions;
+  neg.set_sr(0x2708, 0x2704);
+  EXPECT_EQ(neg.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, FormsThe68000Lacks) {
+  for (u16 op : {0x4100, 0x4F10, 0x4A48, 0x4A88, 0x4A7A, 0x4ABB, 0x4A3C, 0x0C3A, 0x0C7B, 0x087A,
+                 0x08BB, 0x08FA, 0x017A, 0x0FBB, 0x05FA, 0x4E74, 0x49C7})
+    EXPECT_TRUE(is_form_68000_lacks(op)) << std::hex << op;
+  for (u16 op : {0x4180, 0x4108, 0x4A40, 0x4AFC, 0x4AC8, 0x0C39, 0x083A, 0x013A, 0x0178, 0x4E75,
+                 0x4880, 0x48C0, 0x4E71})
+    EXPECT_FALSE(is_form_68000_lacks(op)) << std::hex << op;
+
+  Sample tst("TST.w", 0x4A48);
+  tst.take_exception(4, 0x00400000);
+  tst.got.fields = field_pc | field_ssp | field_memory;
+  tst.set_cycles(34, 4);
+  EXPECT_EQ(tst.classified(aspect_state), "forms-68000-lacks");
+  EXPECT_EQ(tst.classified(aspect_cycles), "forms-68000-lacks");
+}

@@ -1,0 +1,221 @@
+#include "deviations.h"
+
+#include <initializer_list>
+#include <optional>
+
+namespace conformance {
+
+namespace {
+
+bool family_in(const Context& c, std::initializer_list<std::string_view> names) {
+  for (std::string_view n : names)
+    if (c.family == n) return true;
+  return false;
+}
+
+u32 expected_cycles(const Context& c) { return c.test.cycles; }
+
+bool branch_ff_long(const Context& c, Aspect) {
+  return c.table == 4 && family_in(c, {"Bcc", "BSR"}) && (c.test.opcode() & 0xFF) == 0xFF;
+}
+
+bool no_alignment_check(const Context& c, Aspect) { return c.table == 4 && c.test.address_error(); }
+
+bool form_68000_lacks(const Context& c, Aspect) {
+  return c.vector == 4 && is_form_68000_lacks(c.test.opcode());
+}
+
+// The chip reads the operand of CLR, Scc and MOVE from SR before writing
+// it; the model does not. With an odd operand address the chip therefore
+// faults on that read, before the flags and address register are updated,
+// where the model faults on the write after updating them.
+bool no_dummy_read(const Context& c, Aspect) {
+  if (c.table != 5 || c.vector != 3) return false;
+  if (!family_in(c, {"CLR.b", "CLR.w", "CLR.l", "Scc", "MOVEfromSR"})) return false;
+  for (const Transaction& t : c.test.transactions) {
+    if (t.kind == BusKind::read_address_error) return true;
+    if (t.kind == BusKind::write_address_error) return false;
+  }
+  return false;
+}
+
+// The first word of the 14-byte address-error frame: at the final SSP.
+bool group0_first_word(const Context& c, Aspect) {
+  if (c.table != 5 || c.vector != 3 || c.got.fields != field_memory) return false;
+  const u32 frame = c.test.final.ssp & 0xFFFFFF;
+  for (const MemoryDiff& m : c.got.memory)
+    if (m.address != frame && m.address != ((frame + 1) & 0xFFFFFF)) return false;
+  return true;
+}
+
+// The exception's cost comes on top of the handler's count, where the chip
+// overlaps the two: the surplus is at most the handler's own count.
+bool exception_cycles_added(const Context& c, Aspect) {
+  const u32 expected = expected_cycles(c);
+  return c.vector >= 0 && c.got.cycles > expected && c.got.cycles - expected <= c.got.handler_cycles;
+}
+
+bool vector_pc_24bit(const Context& c, Aspect) {
+  const u32 expected = c.test.final.pc - 4;
+  return c.vector >= 24 && c.got.fields == field_pc && expected > 0xFFFFFF &&
+         c.got.pc == (expected & 0xFFFFFF);
+}
+
+bool sr_bits_kept(const Context& c, Aspect) {
+  return c.got.fields == field_sr && ((c.got.sr ^ c.test.final.sr) & ~0x5000u) == 0 &&
+         (c.got.sr & 0x5000) != 0;
+}
+
+// Only flag bits in mask differ, in the SR and in the SR word stacked by a
+// trap (whose low byte lies at the final SSP + 1).
+bool only_flags_differ(const Context& c, u16 mask) {
+  if ((c.got.fields & ~(field_sr | field_memory)) != 0) return false;
+  if ((c.got.sr ^ c.test.final.sr) & ~mask) return false;
+  if (!(c.got.fields & field_memory)) return true;
+  if (c.vector < 0) return false;
+  const u32 stacked_ccr = (c.test.final.ssp + 1) & 0xFFFFFF;
+  for (const MemoryDiff& m : c.got.memory)
+    if (m.address != stacked_ccr || ((m.expected ^ m.got) & ~mask)) return false;
+  return true;
+}
+
+bool chk_flags(const Context& c, Aspect) {
+  // N is defined when the check traps (set below zero, clear above the bound).
+  return c.family == "CHK" && only_flags_differ(c, c.vector == 6 ? 0x07 : 0x0F);
+}
+
+bool nbcd_flags(const Context& c, Aspect) { return c.family == "NBCD" && only_flags_differ(c, 0x0A); }
+
+bool mul_div_time(const Context& c, Aspect) { return family_in(c, {"MULU", "MULS", "DIVU", "DIVS"}); }
+
+// Condition cc (0-15) on the flags of sr.
+bool condition_holds(u32 cc, u16 sr) {
+  const bool c = sr & 1, v = sr & 2, z = sr & 4, n = sr & 8;
+  switch (cc) {
+    case 0: return true;
+    case 1: return false;
+    case 2: return !c && !z;
+    case 3: return c || z;
+    case 4: return !c;
+    case 5: return c;
+    case 6: return !z;
+    case 7: return z;
+    case 8: return !v;
+    case 9: return v;
+    case 10: return !n;
+    case 11: return n;
+    case 12: return n == v;
+    case 13: return n != v;
+    case 14: return !z && n == v;
+    default: return z || n != v;
+  }
+}
+
+bool scc_dn_true(const Context& c, Aspect) {
+  const u16 op = c.test.opcode();
+  return c.family == "Scc" && ((op >> 3) & 7) == 0 && condition_holds((op >> 8) & 15, c.test.initial.sr) &&
+         c.got.cycles == 4 && expected_cycles(c) == 6;
+}
+
+bool move_predec(const Context& c, Aspect) {
+  return family_in(c, {"MOVE.b", "MOVE.w", "MOVE.l"}) && ((c.test.opcode() >> 6) & 7) == 4 &&
+         c.got.cycles == expected_cycles(c) + 2;
+}
+
+constexpr u8 both = aspect_state | aspect_cycles;
+
+const Deviation table[] = {
+    {"branch-ff-long", both, branch_ff_long,
+     "table 4 reads branch displacement byte 0xFF (and BSR.L 0x61FF) as a 32-bit displacement; "
+     "the chip branches to an odd address"},
+    {"no-alignment-check", both, no_alignment_check,
+     "table 4 makes no alignment check: odd word/long accesses and odd jump targets go through "
+     "instead of taking an address error"},
+    {"forms-68000-lacks", both, form_68000_lacks,
+     "level-0 rows execute CHK.L, TST An/PC-relative/immediate, CMPI and BCHG/BCLR/BSET "
+     "PC-relative, RTD and EXTB, which the chip rejects as illegal"},
+    {"no-dummy-read", both, no_dummy_read,
+     "no dummy bus cycles: CLR, Scc and MOVE from SR do not read before writing, so an odd "
+     "address faults on the write, after the flags and address register changed"},
+    {"group0-frame-first-word", aspect_state, group0_first_word,
+     "the address-error frame's first word holds the SR, not the access type and function code"},
+    {"vector-pc-24-bit", aspect_state, vector_pc_24bit,
+     "the handler address fetched from vectors 24 and up is cut to 24 bits"},
+    {"sr-bits-12-14-kept", aspect_state, sr_bits_kept,
+     "SR bits 12 and 14 (M and T0 of later models) are kept where the chip reads them as zero"},
+    {"chk-undefined-flags", aspect_state, chk_flags,
+     "CHK leaves Z, V, C (and N when it does not trap) as the model computes them; the chip's "
+     "values are undefined"},
+    {"nbcd-undefined-flags", aspect_state, nbcd_flags,
+     "NBCD's N and V are undefined on the chip and computed otherwise by the model"},
+    {"mul-div-constant-time", aspect_cycles, mul_div_time,
+     "MULU, MULS, DIVU and DIVS take constant time instead of the operand-dependent count"},
+    {"scc-dn-true-4-cycles", aspect_cycles, scc_dn_true, "Scc Dn takes 4 cycles when true; the chip takes 6"},
+    {"move-predec-2-more", aspect_cycles, move_predec,
+     "MOVE to -(An) costs 2 cycles more than MOVE to (An); on the chip they cost the same"},
+    {"exception-cycles-added", aspect_cycles, exception_cycles_added,
+     "exception processing cycles are added on top of the handler's own count"},
+};
+
+std::optional<u32> initial_long(const TestCase& t, u32 address) {
+  u32 bytes = 0, found = 0;
+  for (const MemoryWord& w : t.initial.memory) {
+    for (u32 k = 0; k < 2; ++k) {
+      const u32 a = (w.address + k) & 0xFFFFFF;
+      if (a >= address && a < address + 4) {
+        const u32 shift = 8 * (3 - (a - address));
+        bytes = (bytes & ~(0xFFu << shift)) | (u32(k ? w.value & 0xFF : w.value >> 8) << shift);
+        found |= 1u << (a - address);
+      }
+    }
+  }
+  if (found != 0xF) return std::nullopt;
+  return bytes;
+}
+
+bool read_during_run(const TestCase& t, u32 address) {
+  for (const Transaction& x : t.transactions)
+    if ((x.kind == BusKind::read || x.kind == BusKind::read_modify_write) &&
+        (x.address & 0xFFFFFF) == address)
+      return true;
+  return false;
+}
+
+}  // namespace
+
+std::span<const Deviation> deviations() { return table; }
+
+int classify(const Context& ctx, Aspect aspect) {
+  const std::span<const Deviation> list = deviations();
+  for (size_t i = 0; i < list.size(); ++i)
+    if ((list[i].aspects & aspect) && list[i].explains(ctx, aspect)) return int(i);
+  return -1;
+}
+
+int recorded_vector(const TestCase& test) {
+  if (test.address_error()) return 3;
+  if (!(test.final.sr & 0x2000)) return -1;
+  const u32 target = test.final.pc - 4;
+  for (u32 v = 2; v < 256; ++v) {
+    if (!read_during_run(test, 4 * v)) continue;
+    const std::optional<u32> entry = initial_long(test, 4 * v);
+    if (entry && *entry == target) return int(v);
+  }
+  return -1;
+}
+
+bool is_form_68000_lacks(u16 op) {
+  const u32 mode = (op >> 3) & 7, reg = op & 7;
+  const bool pc_relative = mode == 7 && (reg == 2 || reg == 3);
+  if ((op & 0xF1C0) == 0x4100) return mode != 1;                    // CHK.L
+  if ((op & 0xFF00) == 0x4A00 && (op & 0xC0) != 0xC0)               // TST
+    return mode == 1 || (mode == 7 && reg >= 2 && reg <= 4);
+  if ((op & 0xFF00) == 0x0C00 && (op & 0xC0) != 0xC0) return pc_relative;  // CMPI
+  if ((op & 0xFFC0) >= 0x0840 && (op & 0xFFC0) <= 0x08C0) return pc_relative;  // BCHG/BCLR/BSET #
+  if ((op & 0xF100) == 0x0100 && (op & 0xC0) != 0) return pc_relative;         // BCHG/BCLR/BSET Dn
+  if (op == 0x4E74) return true;                                    // RTD
+  if ((op & 0xFFF8) == 0x49C0) return true;                         // EXTB
+  return false;
+}
+
+}  // namespace conformance

@@ -1,0 +1,266 @@
+// m68k-conformance: runs the recorded single-instruction 68000 tests through
+// the core and reports, per family and per deviation, what does not match.
+//
+//   m68k-conformance [--table 4|5] [--family NAME] [--verbose N]
+//                    [--unexplained-only] [--allow-unexplained]
+//                    [--skip-if-incomplete] [--list-deviations] DIR
+//
+// Exit status: 0 when every mismatch is explained, 1 when one is not, 2 on a
+// usage or file error, 77 with --skip-if-incomplete while the selected
+// handler table is incomplete.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cpu/handler_tables.h"
+#include "deviations.h"
+#include "runner.h"
+#include "test_file.h"
+
+namespace {
+
+using namespace conformance;
+
+constexpr int exit_unexplained = 1;
+constexpr int exit_error = 2;
+constexpr int exit_skip = 77;
+
+struct Options {
+  u32 table = 4;
+  std::vector<std::string> families;
+  u32 verbose = 0;
+  bool unexplained_only = false;
+  bool allow_unexplained = false;
+  bool skip_if_incomplete = false;
+  bool list_deviations = false;
+  std::string dir;
+};
+
+void usage() {
+  std::fprintf(stderr,
+               "usage: m68k-conformance [--table 4|5] [--family NAME]... [--verbose N]\n"
+               "                        [--unexplained-only] [--allow-unexplained]\n"
+               "                        [--skip-if-incomplete] [--list-deviations] DIR\n");
+}
+
+bool parse_args(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](const char* name) -> const char* {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "m68k-conformance: %s needs a value\n", name);
+        return nullptr;
+      }
+      return argv[++i];
+    };
+    if (arg == "--table") {
+      const char* v = value("--table");
+      if (!v) return false;
+      if (std::strcmp(v, "4") && std::strcmp(v, "5")) {
+        std::fprintf(stderr, "m68k-conformance: --table takes 4 or 5, not %s\n", v);
+        return false;
+      }
+      o.table = u32(v[0] - '0');
+    } else if (arg == "--family") {
+      const char* v = value("--family");
+      if (!v) return false;
+      o.families.push_back(v);
+    } else if (arg == "--verbose") {
+      const char* v = value("--verbose");
+      if (!v) return false;
+      char* end = nullptr;
+      const unsigned long n = std::strtoul(v, &end, 10);
+      if (!*v || *end || n > 1000000) {
+        std::fprintf(stderr, "m68k-conformance: --verbose takes a count, not %s\n", v);
+        return false;
+      }
+      o.verbose = u32(n);
+    } else if (arg == "--unexplained-only") {
+      o.unexplained_only = true;
+    } else if (arg == "--allow-unexplained") {
+      o.allow_unexplained = true;
+    } else if (arg == "--skip-if-incomplete") {
+      o.skip_if_incomplete = true;
+    } else if (arg == "--list-deviations") {
+      o.list_deviations = true;
+    } else if (arg == "--help" || arg == "-h") {
+      usage();
+      std::exit(0);
+    } else if (!arg.empty() && arg[0] == '-') {
+      std::fprintf(stderr, "m68k-conformance: unknown option %s\n", arg.c_str());
+      return false;
+    } else if (o.dir.empty()) {
+      o.dir = arg;
+    } else {
+      std::fprintf(stderr, "m68k-conformance: more than one directory given\n");
+      return false;
+    }
+  }
+  if (o.dir.empty() && !o.list_deviations) {
+    std::fprintf(stderr, "m68k-conformance: no test directory given\n");
+    return false;
+  }
+  return true;
+}
+
+struct Tally {
+  u32 state = 0;
+  u32 cycles = 0;
+};
+
+std::string aspects_text(u8 aspects) {
+  if (aspects == (aspect_state | aspect_cycles)) return "state, cycles";
+  return aspects == aspect_state ? "state" : "cycles";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options opt;
+  if (!parse_args(argc, argv, opt)) {
+    usage();
+    return exit_error;
+  }
+
+  const std::span<const Deviation> devs = deviations();
+  if (opt.list_deviations) {
+    for (const Deviation& d : devs)
+      std::printf("%s (%s): %s\n", d.name, aspects_text(d.aspects).c_str(), d.reason);
+    if (opt.dir.empty()) return 0;
+  }
+
+  if (!m68k_handler_table_complete[opt.table]) {
+    std::printf("m68k-conformance: handler table %u is incomplete (%u rows listed)", opt.table,
+                m68k_handler_table_rows[opt.table]);
+    if (opt.skip_if_incomplete) {
+      std::printf("; skipping until it is complete\n");
+      return exit_skip;
+    }
+    std::printf("; opcodes without a handler take the illegal-instruction exception\n");
+  }
+
+  // The families: every NAME.bin of the directory, by name.
+  std::vector<std::filesystem::path> files;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(opt.dir, ec), end; !ec && it != end; it.increment(ec))
+    if (it->path().extension() == ".bin" && it->is_regular_file(ec)) files.push_back(it->path());
+  if (ec) {
+    std::fprintf(stderr, "m68k-conformance: cannot list %s: %s\n", opt.dir.c_str(), ec.message().c_str());
+    return exit_error;
+  }
+  std::sort(files.begin(), files.end());
+  if (!opt.families.empty()) {
+    std::vector<std::filesystem::path> chosen;
+    for (const std::string& f : opt.families) {
+      auto it = std::find_if(files.begin(), files.end(),
+                             [&](const std::filesystem::path& p) { return p.stem().string() == f; });
+      if (it == files.end()) {
+        std::fprintf(stderr, "m68k-conformance: no family %s in %s\n", f.c_str(), opt.dir.c_str());
+        return exit_error;
+      }
+      chosen.push_back(*it);
+    }
+    files = chosen;
+  }
+  if (files.empty()) {
+    std::fprintf(stderr, "m68k-conformance: no .bin files in %s\n", opt.dir.c_str());
+    return exit_error;
+  }
+
+  setup_core(opt.table);
+
+  std::vector<Tally> by_deviation(devs.size());
+  Tally unexplained;
+  u64 passed = 0, failed = 0;
+  std::vector<TestCase> tests;
+  Outcome out;
+  std::string error;
+
+  for (const std::filesystem::path& file : files) {
+    if (!load_test_file(file.string(), tests, error)) {
+      std::fprintf(stderr, "m68k-conformance: %s\n", error.c_str());
+      return exit_error;
+    }
+    const std::string family = file.stem().string();
+    u32 state_ok = 0, cycles_ok = 0;
+    // The first --verbose mismatches of the family, unexplained ones first.
+    std::vector<std::string> unexplained_details, explained_details;
+    for (const TestCase& test : tests) {
+      run_test(test, out);
+      if (out.state_match()) {
+        ++state_ok;
+        ++passed;
+      } else {
+        ++failed;
+      }
+      if (out.cycles_match) ++cycles_ok;
+      if (out.state_match() && out.cycles_match) continue;
+
+      const Context ctx{test, family, opt.table, out, recorded_vector(test)};
+      int state_dev = -1, cycles_dev = -1;
+      bool any_unexplained = false;
+      if (!out.state_match()) {
+        state_dev = classify(ctx, aspect_state);
+        if (state_dev < 0) {
+          ++unexplained.state;
+          any_unexplained = true;
+        } else {
+          ++by_deviation[size_t(state_dev)].state;
+        }
+      }
+      if (!out.cycles_match) {
+        cycles_dev = classify(ctx, aspect_cycles);
+        if (cycles_dev < 0) {
+          ++unexplained.cycles;
+          any_unexplained = true;
+        } else {
+          ++by_deviation[size_t(cycles_dev)].cycles;
+        }
+      }
+      std::vector<std::string>& details = any_unexplained ? unexplained_details : explained_details;
+      if (details.size() < opt.verbose && (any_unexplained || !opt.unexplained_only)) {
+        auto verdict = [&](bool match, int dev) -> std::string {
+          if (match) return "match";
+          return dev < 0 ? "UNEXPLAINED" : devs[size_t(dev)].name;
+        };
+        char head[64];
+        std::snprintf(head, sizeof head, " (opcode %04X", test.opcode());
+        details.push_back("  \"" + test.name + "\"" + head +
+                   (ctx.vector >= 0 ? ", vector " + std::to_string(ctx.vector) : std::string()) +
+                   "): state " + verdict(out.state_match(), state_dev) + ", cycles " +
+                   verdict(out.cycles_match, cycles_dev) + "\n" + describe_initial(test) +
+                   describe_differences(test, out));
+      }
+    }
+    std::printf("%s: %u/%zu state, %u/%zu cycles\n", family.c_str(), state_ok, tests.size(), cycles_ok,
+                tests.size());
+    for (const std::string& d : unexplained_details) std::fputs(d.c_str(), stdout);
+    for (size_t i = 0; i < explained_details.size() && unexplained_details.size() + i < opt.verbose; ++i)
+      std::fputs(explained_details[i].c_str(), stdout);
+  }
+
+  std::printf("Mismatches by category:\n");
+  bool any = false;
+  for (size_t i = 0; i < devs.size(); ++i) {
+    const Tally& t = by_deviation[i];
+    if (!t.state && !t.cycles) continue;
+    any = true;
+    std::printf("  %s: %u (%u state, %u cycles): %s\n", devs[i].name, t.state + t.cycles, t.state,
+                t.cycles, devs[i].reason);
+  }
+  if (unexplained.state || unexplained.cycles) {
+    any = true;
+    std::printf("  unexplained: %u (%u state, %u cycles): mismatches no deviation explains; bugs to fix\n",
+                unexplained.state + unexplained.cycles, unexplained.state, unexplained.cycles);
+  }
+  if (!any) std::printf("  none\n");
+  std::printf("%llu passed, %llu failed\n", static_cast<unsigned long long>(passed),
+              static_cast<unsigned long long>(failed));
+
+  if ((unexplained.state || unexplained.cycles) && !opt.allow_unexplained) return exit_unexplained;
+  return 0;
+}
