@@ -315,3 +315,38 @@ TEST_F(Arith, ReadModifyWriteUsesTheAddressBeforeTheUpdate) {
   EXPECT_EQ(a(3), 0x01000ffeu);
   EXPECT_EQ(peek16(0x000ffe), 0x8101u);
 }
+
+// The indexed forms have a member per extension-word family: the 68000
+// reads a brief word and ignores its bits 8-10; the 68020 scales the index
+// and reads the full format's displacement words.
+TEST_F(Arith, IndexedFormsOnThe68000And68020Tables) {
+  for (const u32 model : {0u, 2u}) {
+    m68k_model = model;
+    m68k_build_dispatch();
+    // addq.w #1,8(a0,d1.w*8)
+    code_at(0x2000, {0x5270, 0x1608});
+    a(0) = 0x3000;
+    d(1) = 0xffff0002;
+    const u32 target = model ? 0x3000 + 8 + 16 : 0x3000 + 8 + 2;
+    poke16(target, 0x7fff);
+    EXPECT_EQ(step(), 18u);
+    EXPECT_EQ(peek16(target), 0x8000u) << model;
+    EXPECT_EQ(pc(), 0x2004u);
+    // addq.w #1,(0x100,a0,d1.w): a full-format word with a word base
+    // displacement on the 68020, a brief word with displacement 0x20 on the 68000.
+    code_at(0x2000, {0x5270, 0x1120, 0x0100});
+    const u32 full = model ? 0x3000 + 0x100 + 2 : 0x3000 + 0x20 + 2;
+    poke16(full, 1);
+    EXPECT_EQ(step(), 18u);
+    EXPECT_EQ(peek16(full), 2u) << model;
+    EXPECT_EQ(pc(), model ? 0x2006u : 0x2004u);
+    // cmp.b 6(pc,d1.w),d0: the base is the extension word's address.
+    code_at(0x2100, {0xb03b, 0x1006});
+    d(1) = 2;
+    poke8(0x2102 + 6 + 2, 0x42);
+    d(0) = 0x42;
+    set_ccr(0);
+    EXPECT_EQ(step(), 14u);
+    EXPECT_EQ(ccr(), CCR_Z);
+  }
+}
