@@ -350,3 +350,39 @@ TEST_F(Arith, IndexedFormsOnThe68000And68020Tables) {
     EXPECT_EQ(ccr(), CCR_Z);
   }
 }
+
+TEST_F(Arith, PackAndUnpackOnThe68020) {
+  code_at(0x2000, {0x8340, 0x0000});  // pack d0,d1,#0
+  EXPECT_EQ(m68k_dispatch[0x8340], m68k_default_handler);  // not a 68000 instruction
+  m68k_model = 2;
+  m68k_build_dispatch();
+  d(0) = 0xffff0304;
+  d(1) = 0xaaaaaaaa;
+  set_ccr(CCR_Z | CCR_C);
+  EXPECT_EQ(step(), 8u);
+  EXPECT_EQ(d(1), 0xaaaaaa34u);
+  EXPECT_EQ(pc(), 0x2004u);
+  EXPECT_EQ(ccr(), CCR_Z | CCR_C);
+  code_at(0x2000, {0x8348, 0x0101});  // pack -(a0),-(a1),#0x0101
+  a(0) = 0x3002;
+  a(1) = 0x3101;
+  poke8(0x3000, 0x03);
+  poke8(0x3001, 0x04);
+  EXPECT_EQ(step(), 8u);
+  EXPECT_EQ(peek8(0x3100), 0x45u);
+  EXPECT_EQ(a(0), 0x3000u);
+  EXPECT_EQ(a(1), 0x3100u);
+  code_at(0x2000, {0x8380, 0x3030});  // unpk d0,d1,#0x3030
+  d(0) = 0x34;
+  d(1) = 0x55550000;
+  EXPECT_EQ(step(), 8u);
+  EXPECT_EQ(d(1), 0x55553334u);
+  code_at(0x2000, {0x8388, 0x3030});  // unpk -(a0),-(a1),#0x3030
+  a(0) = 0x3001;
+  a(1) = 0x3102;
+  poke8(0x3000, 0x34);
+  EXPECT_EQ(step(), 8u);
+  EXPECT_EQ(peek16(0x3100), 0x3334u);
+  EXPECT_EQ(a(1), 0x3100u);
+  EXPECT_EQ(pc(), 0x2004u);
+}
