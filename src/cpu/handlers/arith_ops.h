@@ -7,7 +7,7 @@
 
 #include "cpu/handlers/common/line5f_support.h"
 
-namespace m68k_ops::arith {
+namespace m68k_ops::l5f {
 
 M68K_INLINE u32 reg_x(u32 opcode) { return (opcode >> 9) & 7; }
 M68K_INLINE u32 reg_y(u32 opcode) { return opcode & 7; }
@@ -347,4 +347,4 @@ M68K_INLINE u32 exg(u32 opcode) {
   return 6;
 }
 
-}  // namespace m68k_ops::arith
+}  // namespace m68k_ops::l5f

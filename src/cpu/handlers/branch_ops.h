@@ -4,7 +4,7 @@
 
 #include "cpu/handlers/common/line5f_support.h"
 
-namespace m68k_ops::branch {
+namespace m68k_ops::l5f {
 
 // Scc Dn and Scc to memory. The memory operand is written, never read; an
 // (An)+ or -(An) register is stored before the write.
@@ -117,4 +117,4 @@ M68K_INLINE u32 bsr(u32 opcode) {
   return 18;
 }
 
-}  // namespace m68k_ops::branch
+}  // namespace m68k_ops::l5f

@@ -6,13 +6,14 @@
 
 #include "cpu/handlers/common/line5f_support.h"
 
-namespace m68k_ops::shift {
+namespace m68k_ops::l5f {
 
+// The four kinds, in the order of the opcode's kind field.
 enum Kind : u32 { AS, LS, ROX, RO };
 
 // Shifts or rotates the S-byte value v by n (0-63) and writes the flags.
 template <Kind K, bool Left, u32 S>
-M68K_INLINE u32 apply(u32 v, u32 n) {
+M68K_INLINE u32 shift_apply(u32 v, u32 n) {
   constexpr u32 w = 8 * S;
   constexpr u32 mask = mask_of<S>;
   m68k_flags& f = m68k_ccflags;
@@ -94,26 +95,26 @@ M68K_INLINE u32 apply(u32 v, u32 n) {
 
 // Register forms: count #1-8 (RegCount false) or Dm mod 64.
 template <Kind K, bool Left, u32 S, bool RegCount>
-M68K_INLINE u32 reg(u32 opcode) {
+M68K_INLINE u32 shift_reg(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 field = (opcode >> 9) & 7;
   const u32 n = RegCount ? r.d[field] & 63 : m68k_quick_data[field];
   const u32 dn = opcode & 7;
-  set_dreg<S>(dn, apply<K, Left, S>(r.d[dn], n));
+  set_dreg<S>(dn, shift_apply<K, Left, S>(r.d[dn], n));
   r.pcHost += 2;
   return (S == L ? 8 : 6) + 2 * n;
 }
 
 // Memory forms: one place, word size.
 template <Kind K, bool Left, Mode M, Index X = Ix000>
-M68K_INLINE u32 mem(u32 opcode) {
+M68K_INLINE u32 shift_mem(u32 opcode) {
   Stream st;
   const Ea<M, W, X> ea(opcode & 7, st);
   const u32 v = ea.read();
   ea.update();
-  ea.write(apply<K, Left, W>(v, 1));
+  ea.write(shift_apply<K, Left, W>(v, 1));
   st.finish();
   return rmw_cycles<M, W>();
 }
 
-}  // namespace m68k_ops::shift
+}  // namespace m68k_ops::l5f

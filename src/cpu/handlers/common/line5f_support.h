@@ -15,26 +15,10 @@ extern u32 m68k_fault_pc;
 extern u32 m68k_fault_addr;
 extern u16 m68k_fault_opcode;
 
-namespace m68k_ops {
+namespace m68k_ops::l5f {
 
 // Emulated address of the opcode of the instruction being executed.
 M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
-
-// Mode of an effective address given as opcode bits 5-0.
-constexpr Mode mode_of_field(u32 ea) {
-  const u32 m = (ea >> 3) & 7;
-  if (m < 7) return Mode(m);
-  switch (ea & 7) {
-    case 0: return absw;
-    case 1: return absl;
-    case 2: return PC16;
-    case 3: return PC8r;
-    default: return Immd;
-  }
-}
-
-template <Mode M>
-constexpr bool is_register_mode = M == Dreg || M == Areg;
 
 // Two-operand value operations: dst op src at size S, flags written.
 struct OpAdd {
@@ -115,4 +99,4 @@ M68K_INLINE void branch_to(u32 target) {
   m68k_jump_to(target);
 }
 
-}  // namespace m68k_ops
+}  // namespace m68k_ops::l5f
