@@ -74,7 +74,7 @@ constexpr u32 ea_to_dn_cycles() {
 }
 
 // Moves execution to the emulated address target, reached by a relative
-// branch from the instruction whose opcode lies at host address `from`.
+// branch from the instruction whose opcode pcHost still points at.
 //
 // pcHost may be moved by the displacement only while the target stays in
 // the host block that pcBase belongs to. A target in the same 64 KB bank as
@@ -82,7 +82,8 @@ constexpr u32 ea_to_dn_cycles() {
 // host memory maps its 64 KB onto one contiguous slice. Any other target
 // is looked up in its bank; when its host address is not the one a plain
 // pointer move would give (another region, or no memory there at all) the
-// branch goes through m68k_jump_to and its guard.
+// branch goes through m68k_jump_to and its guard (which, unlike a pointer
+// move, makes an odd target even).
 M68K_INLINE void branch_to(u32 target) {
   m68k_regs& r = m68k_regfile;
   const u32 here = m68k_get_pc();
@@ -91,9 +92,9 @@ M68K_INLINE void branch_to(u32 target) {
     return;
   }
   const uintptr_t expected = uintptr_t(r.pcHost) + uintptr_t(intptr_t(i32(target - here)));
-  const u8* host = MMU_BankOf(target)->hostPtr(target & MMU_AddressMask);
+  u8* const host = MMU_BankOf(target)->hostPtr(target & MMU_AddressMask);
   if (host && uintptr_t(host) == expected && (target & 0xff000000u) == (here & 0xff000000u)) {
-    r.pcHost = const_cast<u8*>(host);
+    r.pcHost = host;
     return;
   }
   m68k_jump_to(target);
