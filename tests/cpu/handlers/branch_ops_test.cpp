@@ -232,3 +232,49 @@ TEST_F(Branches, BranchPastSixteenMegabytesWraps) {
   step();
   EXPECT_EQ(d(3), 9u);
 }
+
+// Scc to memory is a plain write: the bank sees no read.
+namespace {
+
+u32 reads = 0;
+u32 counting_getB(u32 a) {
+  ++reads;
+  return FLAT_Memory()[a];
+}
+u32 counting_getW(u32 a) {
+  ++reads;
+  return be_read16(FLAT_Memory() + a);
+}
+u32 counting_getL(u32 a) {
+  ++reads;
+  return be_read32(FLAT_Memory() + a);
+}
+
+}  // namespace
+
+TEST_F(Branches, SetByConditionNeverReadsItsOperand) {
+  MMU_Bank counting = *MMU_bankTable[0x30];
+  counting.getB = counting_getB;
+  counting.getW = counting_getW;
+  counting.getL = counting_getL;
+  MMU_bankTable[0x30] = &counting;
+  reads = 0;
+  a(3) = 0x300001;
+  set_ccr(CCR_Z);
+  EXPECT_EQ(run_at(SNE_PRE), 14u);
+  EXPECT_EQ(peek8(0x300000), 0u);
+  EXPECT_EQ(reads, 0u);
+  FLAT_Install();
+}
+
+TEST_F(Branches, MoveQuickSetsTheWholeRegisterAndKeepsX) {
+  code_at(0x2000, {0x76ff, 0x7000});  // moveq #-1,d3; moveq #0,d0
+  d(0) = 0x12345678;
+  set_ccr(CCR_X | CCR_Z | CCR_V | CCR_C);
+  EXPECT_EQ(step(), 4u);
+  EXPECT_EQ(d(3), 0xffffffffu);
+  EXPECT_EQ(ccr(), CCR_X | CCR_N);
+  EXPECT_EQ(step(), 4u);
+  EXPECT_EQ(d(0), 0u);
+  EXPECT_EQ(ccr(), CCR_X | CCR_Z);
+}
