@@ -1,0 +1,120 @@
+// Operation templates of the conditional and branch handlers of lines 5
+// and 6: Scc, DBcc, TRAPcc, Bcc/BRA in every displacement form and BSR.
+#pragma once
+
+#include "cpu/handlers/common/line5f_support.h"
+
+namespace m68k_ops::l5f {
+
+// Scc Dn and Scc to memory. The memory operand is written, never read; an
+// (An)+ or -(An) register is stored before the write.
+template <u32 Cond, Mode M, Index X = Ix000>
+M68K_INLINE u32 scc(u32 opcode) {
+  const u32 r = opcode & 7;
+  if constexpr (M == Dreg) {
+    set_dreg<B>(r, m68k_cond_true(Cond) ? 0xff : 0x00);
+    m68k_regfile.pcHost += 2;
+    return 4;
+  } else {
+    Stream st;
+    const Ea<M, B, X> ea(r, st);
+    ea.update();
+    ea.write(m68k_cond_true(Cond) ? 0xff : 0x00);
+    st.finish();
+    return rmw_cycles<M, B>();
+  }
+}
+
+// DBcc Dn,disp16.
+template <u32 Cond>
+M68K_INLINE u32 dbcc(u32 opcode) {
+  m68k_regs& r = m68k_regfile;
+  if (m68k_cond_true(Cond)) {
+    r.pcHost += 4;
+    return 12;
+  }
+  u32& d = r.d[opcode & 7];
+  const u32 c = d & 0xffff;
+  d = (d & 0xffff0000u) | ((c - 1) & 0xffff);
+  if (c == 0) {
+    r.pcHost += 4;
+    return 14;
+  }
+  branch_to(opcode_address() + 2 + sext16(be_read16(r.pcHost + 2)));
+  return 10;
+}
+
+// TRAPcc with Words operand words (0, 1 or 2), never read.
+template <u32 Cond, u32 Words>
+M68K_INLINE u32 trapcc(u32) {
+  m68k_regs& r = m68k_regfile;
+  const u32 at = opcode_address();
+  r.pcHost += 2 + 2 * Words;
+  if (m68k_cond_true(Cond)) m68k_raise_exception(7, at);
+  return 4 + 4 * Words;
+}
+
+// Bcc.B and BRA.B: displacement in the opcode's low byte.
+template <u32 Cond>
+M68K_INLINE u32 bcc_b(u32 opcode) {
+  if (m68k_cond_true(Cond)) {
+    branch_to(opcode_address() + 2 + sext8(opcode));
+    return 10;
+  }
+  m68k_regfile.pcHost += 2;
+  return 8;
+}
+
+// Bcc.W and BRA.W: one displacement word, counted from that word.
+template <u32 Cond>
+M68K_INLINE u32 bcc_w(u32) {
+  if (m68k_cond_true(Cond)) {
+    branch_to(opcode_address() + 2 + sext16(be_read16(m68k_regfile.pcHost + 2)));
+    return 10;
+  }
+  m68k_regfile.pcHost += 4;
+  return 12;
+}
+
+// Bcc.L and BRA.L (68020): a 32-bit displacement.
+template <u32 Cond>
+M68K_INLINE u32 bcc_l(u32) {
+  if (m68k_cond_true(Cond)) {
+    branch_to(opcode_address() + 2 + be_read32(m68k_regfile.pcHost + 2));
+    return 10;
+  }
+  m68k_regfile.pcHost += 6;
+  return 12;
+}
+
+// Bcc and BRA with displacement byte 0xFF on the 68000 and 68010: a one-word
+// branch to the odd address A + 1, which takes an address error when taken.
+template <u32 Cond>
+M68K_INLINE u32 bcc_odd(u32 opcode) {
+  m68k_regfile.pcHost += 2;
+  if (m68k_cond_true(Cond)) {
+    const u32 p = m68k_get_pc();
+    m68k_fault_pc = p + 2;
+    m68k_fault_addr = p + 1;
+    m68k_fault_opcode = u16(opcode);
+    m68k_raise_exception(3, 0);
+  }
+  return 12;
+}
+
+// BSR with Words displacement words (0: the opcode's low byte, 1, 2).
+template <u32 Words>
+M68K_INLINE u32 bsr(u32 opcode) {
+  m68k_regs& r = m68k_regfile;
+  const u32 at = opcode_address();
+  i32 d;
+  if constexpr (Words == 0) d = i32(sext8(opcode));
+  else if constexpr (Words == 1) d = i32(sext16(be_read16(r.pcHost + 2)));
+  else d = i32(be_read32(r.pcHost + 2));
+  r.a[7] -= 4;
+  mem_write<L>(r.a[7], at + 2 + 2 * Words);
+  branch_to(at + 2 + u32(d));
+  return 18;
+}
+
+}  // namespace m68k_ops::l5f

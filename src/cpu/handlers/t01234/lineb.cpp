@@ -1,0 +1,11 @@
+// Handlers of line B that every table lists: CMP, CMPA, CMPM and EOR.
+#include "cpu/handlers/arith_ops.h"
+#include "cpu/handlers/branch_ops.h"
+#include "cpu/handlers/shift_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t01234 1
+#define M68K_LINE_5F 0xb
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/lines_5_f.inc"

@@ -1,0 +1,11 @@
+// Handlers of line C of the 68000 and 68010 tables: AND, multiply, ABCD and EXG.
+#include "cpu/handlers/arith_ops.h"
+#include "cpu/handlers/branch_ops.h"
+#include "cpu/handlers/shift_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t34 1
+#define M68K_LINE_5F 0xc
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/lines_5_f.inc"

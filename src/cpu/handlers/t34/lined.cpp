@@ -1,0 +1,11 @@
+// Handlers of line D of the 68000 and 68010 tables: ADD, ADDA and ADDX.
+#include "cpu/handlers/arith_ops.h"
+#include "cpu/handlers/branch_ops.h"
+#include "cpu/handlers/shift_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t34 1
+#define M68K_LINE_5F 0xd
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/lines_5_f.inc"
