@@ -43,3 +43,5 @@ void FLAT_Install() {
 }
 
 u8* FLAT_Memory() { return memory.get(); }
+
+bool FLAT_Installed() { return MMU_bankTable[0] == &flat_bank; }
