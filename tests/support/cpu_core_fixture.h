@@ -33,6 +33,7 @@ class CpuCore : public ::testing::Test {
     FLAT_Install();
     m68k_registers_reset();
     SCHED_Reset();
+    SCHED_FrameCount = 0;
     MFP_Reset();
     APP_StopFlag = 0;
     MMU_RamSize = 0x100000;
