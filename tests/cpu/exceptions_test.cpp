@@ -149,14 +149,6 @@ TEST_F(Exceptions, PrivilegeViolationStacksOwnAddressTrapvTheNext) {
   EXPECT_EQ(pc(), 0x3000u);
 }
 
-TEST_F(Exceptions, CostsPerVector) {
-  const u32 expected[][2] = {{0, 4},   {1, 4},   {2, 50},  {3, 50}, {4, 34},  {5, 38},
-                             {6, 40},  {7, 34},  {11, 34}, {12, 4}, {23, 4},  {24, 48},
-                             {31, 48}, {32, 34}, {47, 34}, {48, 4}, {63, 4},  {64, 24},
-                             {255, 24}};
-  for (const auto& e : expected) EXPECT_EQ(m68k_exception_cycles(e[0]), e[1]) << e[0];
-}
-
 TEST_F(Exceptions, LaterModelsPushFormatWords) {
   m68k_model = 1;
   vector(5, 0x2000);
