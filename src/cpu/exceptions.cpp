@@ -35,7 +35,7 @@ LatchedFault latched;
 bool frame_in_progress = false;
 
 // The real bank table while the faulted instruction runs on silent banks.
-const MMU_Bank* saved_banks[256];
+decltype(MMU_bankTable) saved_banks;
 bool banks_silenced = false;
 
 u32 silent_get(u32) { return 0xffffffff; }

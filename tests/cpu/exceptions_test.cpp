@@ -346,6 +346,51 @@ TEST_F(Exceptions, TraceStacksTheFollowingPc) {
   EXPECT_EQ(r.pending & (m68k_pend_trace | m68k_pend_trace_now), 0u);
 }
 
+// On the 68020 T0 traces only instructions that change the flow.
+TEST_F(Exceptions, TraceOnChangeOfFlowArmsOnlyBeforeAFlowChange) {
+  m68k_model = 2;
+  install(0x46fc, h_move_to_sr);
+  install(0x4e71, h_nop);
+  static u32 (*const bra)(u32) = [](u32 op) -> u32 {
+    m68k_regfile.pcHost += 2 + i32(sext8(op));
+    return 10;
+  };
+  install(0x6002, bra);
+  vector(9, 0x2000);
+  code(0x1000, {0x46fc, 0x6700, 0x4e71, 0x6002, 0x4e71, 0x4e71, 0x4e71});
+  start(0x1000);
+  m68k_step();                        // T0 on
+  EXPECT_EQ(m68k_step(), 4u);         // NOP: not traced
+  EXPECT_EQ(m68k_step(), 10u + 34u);  // BRA: traced after it ran
+  EXPECT_EQ(pc(), 0x2000u);
+  EXPECT_EQ(get32(0x7ffc), 0x1006u);  // format 2: the traced instruction's address,
+  EXPECT_EQ(get16(0x7ffa), 0x2024u);  // the format word,
+  EXPECT_EQ(get32(0x7ff6), 0x100au);  // the PC after it
+  EXPECT_EQ(get16(0x7ff4), 0x6700u);
+}
+
+// A jump after the instruction's fault goes nowhere: the fault decides.
+TEST_F(Exceptions, JumpAfterAFaultIsIgnored) {
+  install_rom_and_io();
+  vector(2, 0x2000);
+  static u32 (*const rts_from_io)(u32) = [](u32) -> u32 {
+    const u32 target = MMU_ReadL(0xff8800);  // faults, gives the fill value
+    m68k_jump_to(target);
+    return 16;
+  };
+  install(0x4e75, rts_from_io);
+  code(0x1000, {0x4e75});
+  put16(0x0100, 0xabcd);
+  static MMU_Bank strict;  // the flat bank under another name: strict guard
+  strict = *MMU_bankTable[0];
+  MMU_bankTable[0] = &strict;
+  MMU_RamSize = 0x80000;
+  start(0x1000);
+  m68k_step();
+  EXPECT_EQ(pc(), 0x2000u);
+  EXPECT_EQ(get16(0x0100), 0xabcdu);
+}
+
 TEST_F(Exceptions, InterruptLevelSixTakesTheLatchedVector) {
   vector(0x4d, 0x2000);
   r.imask = 3;
