@@ -46,6 +46,7 @@ constexpr MMU_Bank silent_bank = {silent_get, silent_get, silent_get, silent_put
                                   silent_put, silent_put, silent_host, silent_check};
 
 void silence_banks() {
+  if (banks_silenced) return;
   std::memcpy(saved_banks, MMU_bankTable, sizeof saved_banks);
   for (auto& b : MMU_bankTable) b = &silent_bank;
   banks_silenced = true;

@@ -96,14 +96,26 @@ TEST_F(RunLoop, StoppedStepIdlesAndAMaskedInterruptLeavesItStopped) {
   EXPECT_EQ(MFP_VideoIntPending, 2u);
 }
 
-TEST_F(RunLoop, StopWordEndsTheIdling) {
+// The stop word ends the idling; entering the run loop again while stopped
+// idles on and does not run the instruction behind the STOP.
+TEST_F(RunLoop, StopWordEndsTheIdlingAndReentryStaysStopped) {
   install(0x4e72, h_stop);
-  code(0x1000, {0x4e72, 0x2700});
+  install(0x4e71, h_count);
+  install(0x4afa, h_leave);
+  vector(28, 0x2000);
+  code(0x1000, {0x4e72, 0x2300, 0x4e71});
+  code(0x2000, {0x4afa});
+  nops_run = 0;
   start(0x1000);
-  APP_StopFlag = 1;  // seen by the idling before any time passes
   m68k_step();
+  APP_StopFlag = 1;
   m68k_run_loop();
   EXPECT_EQ(r.inStop, 1);
+  APP_StopFlag = 0;
+  m68k_run_loop();  // idles until the VBL, whose handler leaves
+  EXPECT_EQ(nops_run, 0u);
+  EXPECT_EQ(get32(0x7ffc), 0x1004u);
+  EXPECT_EQ(pc(), 0x2002u);
 }
 
 TEST_F(RunLoop, LeaveReturnsWithoutRunningTheScheduler) {
