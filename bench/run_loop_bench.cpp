@@ -26,7 +26,7 @@ u32 h_dbf(u32 op) {
   const u32 count = (d - 1) & 0xffff;
   d = (d & 0xffff0000u) | count;
   if (count != 0xffff) {
-    r.pcHost += 2 + i32(sext16(be_read16(r.pcHost + 2)));
+    m68k_branch(sext16(be_read16(r.pcHost + 2)));
     return 10;
   }
   r.pcHost += 4;

@@ -18,6 +18,7 @@ u32 m68k_fault_pc;
 u32 m68k_fault_addr;
 u32 m68k_fault_resume_pc;
 u32 m68k_last_int_level;
+u8* m68k_region_base;
 
 namespace {
 
@@ -144,6 +145,7 @@ u8* set_pc(u32 address) {
   u8* host = MMU_BankOf(a)->hostPtr(a);
   r.pc = address & ~1u;
   r.pcHost = r.pcBase = host;
+  m68k_region_base = host ? host - (a & 0xffff) : nullptr;
   return host;
 }
 
@@ -267,7 +269,10 @@ void m68k_restart() {
   r.a[7] = 0xf000;
   // No guard here: a restart that finds no memory at the TOS entry would
   // only restart again.
-  if (!set_pc(MMU_TosVersion > 14 ? 0xe00000 : 0xfc0000)) r.pcHost = r.pcBase = no_memory_words();
+  if (!set_pc(MMU_TosVersion > 14 ? 0xe00000 : 0xfc0000)) {
+    r.pcHost = r.pcBase = no_memory_words();
+    m68k_region_base = nullptr;
+  }
   m68k_reload_prefetch();
   r.s = 1;
   m68k_ccflags = {};

@@ -10,7 +10,10 @@
 // being pushed is a double fault: the run loop clears RAM and restarts.
 #pragma once
 
+#include <cstdint>
+
 #include "common/types.h"
+#include "cpu/registers.h"
 
 // Fault record a handler fills before it raises an address error.
 extern u16 m68k_fault_opcode;
@@ -43,6 +46,23 @@ void m68k_restart();
 // allows, clears RAM and restarts the machine.
 void m68k_jump_to(u32 address);
 void m68k_jump_to_core(u32 address);
+
+// Host address of the start of the 64 KB bank the PC was last set in by a
+// jump (null when it has no memory). Within one bank the host memory is one
+// piece, so a branch that stays inside it can move pcHost directly.
+extern u8* m68k_region_base;
+
+// A branch by displacement from the extension word (pcHost + 2), as Bcc, BSR
+// and DBcc take it: inside the current region pcHost moves, any other target
+// goes through m68k_jump_to and its guard.
+inline void m68k_branch(u32 displacement) {
+  m68k_regs& r = m68k_regfile;
+  u8* const from = r.pcHost + 2;
+  const std::uintptr_t offset = std::uintptr_t(from) - std::uintptr_t(m68k_region_base) +
+                                std::uintptr_t(std::intptr_t(i32(displacement)));
+  if (offset < 0x10000) r.pcHost = m68k_region_base + offset;
+  else m68k_jump_to(r.pc + u32(from - r.pcBase) + displacement);
+}
 
 // Builds the frame of the bus or address error the instruction took and sets
 // the PC to its handler. Run-loop work, called when the instruction ends.

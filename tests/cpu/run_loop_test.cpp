@@ -251,3 +251,22 @@ TEST_F(JumpGuard, FlatTestMapAllowsAnyTarget) {
   EXPECT_EQ(pc(), 0x900000u);
   EXPECT_TRUE(FLAT_Installed());
 }
+
+TEST_F(JumpGuard, BranchesMoveWithinTheirRegionAndJumpOutOfIt) {
+  MMU_TosVersion = 14;
+  start(0x1000);
+  m68k_branch(0x100);
+  EXPECT_EQ(pc(), 0x1102u);
+  EXPECT_EQ(r.pcBase, mem() + 0x1000);  // moved in place, no jump
+  start(0xfff0);
+  m68k_branch(0x20);  // into the next bank: through the guard
+  EXPECT_EQ(r.pc, 0x10012u);
+  EXPECT_EQ(r.pcHost, r.pcBase);
+  m68k_branch(u32(-0x18));  // back across the bank start
+  EXPECT_EQ(r.pc, 0xfffcu);
+  EXPECT_EQ(r.pcHost, mem() + 0xfffc);
+  start(0x7fff0);
+  m68k_branch(0x7ffe);  // past the end of RAM: restart
+  EXPECT_EQ(pc(), 0xfc0000u);
+  EXPECT_EQ(get16(0x100), 0u);
+}
