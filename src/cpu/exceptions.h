@@ -48,8 +48,8 @@ void m68k_jump_to(u32 address);
 void m68k_jump_to_core(u32 address);
 
 // Host address of the start of the 64 KB bank the PC was last set in by a
-// jump (null when it has no memory). Within one bank the host memory is one
-// piece, so a branch that stays inside it can move pcHost directly.
+// jump (null when it has no memory). Within one bank the host memory is
+// contiguous, so a branch that stays inside it can move pcHost directly.
 extern u8* m68k_region_base;
 
 // A branch by displacement from the extension word (pcHost + 2), as Bcc, BSR
