@@ -148,3 +148,16 @@ TEST_F(LongArithmetic, MovecByModel) {
   m68k_model = 1;
   EXPECT_EQ(m68k_movec_from_ctl(0x002, &out), 0u);
 }
+
+TEST_F(LongArithmetic, MmuInstructionsFlushTestOrTrap) {
+  m68k_mmusr = 0x55;
+  testing::internal::CaptureStdout();
+  m68k_mmu_instruction(0xf508, 0);  // PFLUSH
+  m68k_mmu_instruction(0xf548, 0);  // PTEST
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "PFLUSH\nPTEST\n");
+  EXPECT_EQ(m68k_mmusr, 0u);
+  vector(11, 0x2000);
+  start(0x1000);
+  m68k_mmu_instruction(0xf5c0, 0);
+  EXPECT_EQ(pc(), 0x2000u);  // line F
+}
