@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "cpu/exceptions.h"
+#include "cpu/helpers020.h"
 #include "machine/scheduler.h"
 
 m68k_regs m68k_regfile;
@@ -18,6 +20,8 @@ void m68k_registers_reset() {
   m68k_sr_changed = 0;
   m68k_model = 0;
   m68k_prefetch_mode = 0;
+  m68k_exceptions_reset();
+  m68k_control_reset();
 }
 
 void m68k_sr_compose() {
@@ -75,6 +79,7 @@ void m68k_sr_apply() {
   }
 
   m68k_sr_changed = 1;
+  r.pending |= m68k_pend_sr_check;
   SCHED_ComputeNextEvent();
 
   if (r.t1 || r.t0)

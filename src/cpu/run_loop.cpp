@@ -1,13 +1,174 @@
 #include "cpu/run_loop.h"
 
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
 #include "common/endian.h"
 #include "cpu/decode.h"
+#include "cpu/exceptions.h"
 #include "cpu/registers.h"
+#include "host/debugger.h"
+#include "host/prefs.h"
+#include "host/screen.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
 #include "machine/scheduler.h"
+#include "machine/state.h"
+
+u32 m68k_running;
+u32 m68k_trace_pc;
+
+namespace {
+
+// Fetch, dispatch and count one instruction: the whole fast path.
+[[gnu::always_inline]] inline void execute_one() {
+  SCHED_CycleBefore = SCHED_FrameCycle;
+  const u32 opcode = be_read16(m68k_regfile.pcHost);
+  SCHED_FrameCycle += i32(m68k_dispatch[opcode](opcode));
+}
+
+void resolve_double_fault() {
+  if (m68k_regfile.pending & m68k_pend_double_fault) m68k_double_fault();
+}
+
+// Whether the instruction at the PC changes the flow (trace on change of
+// flow of the 68020 and up).
+bool changes_flow(u32 op) {
+  switch (op) {
+    case 0x4e72: case 0x4e74: case 0x4e75: case 0x4e76: case 0x4e77: return true;
+    default: break;
+  }
+  if ((op & 0xffc0) == 0x4e80 || (op & 0xffc0) == 0x4ec0) return true;
+  if ((op & 0xff00) == 0x6100) return true;
+  if ((op & 0xf000) == 0x6000) return m68k_cond_true_core((op >> 8) & 15) != 0;
+  if ((op & 0xf0f8) == 0x50c8)
+    return !m68k_cond_true_core((op >> 8) & 15) && (m68k_regfile.d[op & 7] & 0xffff) != 0;
+  return false;
+}
+
+void arm_trace() {
+  m68k_regs& r = m68k_regfile;
+  if (m68k_model >= 2 && r.t0) {
+    const u32 pc = m68k_get_pc();
+    m68k_jump_to_core(pc);
+    m68k_reload_prefetch();
+    if (!changes_flow(MMU_ReadW(pc))) return;
+  } else if (!r.t1) {
+    return;
+  }
+  r.pending = (r.pending & ~m68k_pend_trace) | m68k_pend_trace_now;
+  m68k_trace_pc = m68k_get_pc();
+}
+
+void offer_interrupt() {
+  m68k_regfile.pending &= ~m68k_pend_interrupt;
+  MFP_CheckInterrupts();
+  resolve_double_fault();
+}
+
+// Everything that hangs on a non-zero pending word after an instruction.
+// With the scheduler, a stopped CPU idles here until an interrupt is
+// accepted or the stop word is set. Returns true when the run loop must
+// return.
+bool service_pending(bool with_scheduler) {
+  m68k_regs& r = m68k_regfile;
+  if (r.pending & m68k_pend_fault_resume) m68k_fault_resume();
+  resolve_double_fault();
+  if (r.pending & m68k_pend_sr_check) {
+    r.pending &= ~m68k_pend_sr_check;
+    if (with_scheduler) SCHED_RunEvents();
+  }
+  if (r.t1 | r.t0) r.pending |= m68k_pend_trace;
+  if (r.pending & m68k_pend_trace_now) {
+    m68k_raise_exception(9, m68k_trace_pc);
+    resolve_double_fault();
+  }
+  if (with_scheduler) {
+    while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
+      SCHED_StopStep();
+      if (r.pending & m68k_pend_interrupt) {
+        r.pending &= ~(m68k_pend_unused8 | m68k_pend_unused1);
+        offer_interrupt();
+      }
+    }
+  }
+  if (r.pending & m68k_pend_trace) arm_trace();
+  if (r.pending & m68k_pend_interrupt) {
+    offer_interrupt();
+    if (!(r.pending & m68k_pend_stop)) r.inStop = 0;
+  }
+  if (r.pending & (m68k_pend_leave | m68k_pend_leave_alt)) {
+    r.pending &= ~(m68k_pend_leave_alt | m68k_pend_leave | m68k_pend_unused1);
+    return true;
+  }
+  return false;
+}
+
+u64 host_microseconds() {
+  using namespace std::chrono;
+  return u64(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+}  // namespace
+
+void m68k_go(i32 mode) {
+  if (m68k_running || mode == 0) {
+    std::printf("Bug! m68k_go is not reentrant.\n");
+    std::abort();
+  }
+  SCHED_FrameCycle = 0;
+  SCHED_CycleBefore = 0;
+  m68k_running = 1;
+  SCHED_SpareWord = 0;
+  m68k_restart();
+  while (!APP_StopFlag) {
+    if (DEBUG_Requested) DEBUG_CommandLoop();
+    m68k_run_loop();
+  }
+  m68k_running = 0;
+}
+
+void m68k_run_loop() {
+  if (PREFS_AutoSaveOnQuit && !APP_AutoStateLoaded) {
+    const std::string path = APP_Folder + "/Auto Saved State";
+    if (STATE_Read(path.c_str())) {
+      APP_AutoStateLoaded = 1;
+      SCHED_ComputeNextEvent();
+    }
+  }
+  SCHED_PaceMark = host_microseconds();
+  SCREEN_CheckWindowVisible();
+  SCREEN_RedrawRequest = 1;
+  if (APP_StopFlag) return;
+
+  m68k_regs& r = m68k_regfile;
+  // Entered while stopped: idle first, the stopped CPU runs nothing.
+  if ((r.pending & m68k_pend_stop) && (service_pending(true) || APP_StopFlag)) return;
+  for (;;) {
+    execute_one();
+    if (r.pending) [[unlikely]] {
+      if (service_pending(true) || APP_StopFlag) return;
+    }
+    if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
+      SCHED_RunEvents();
+      if (APP_StopFlag) return;
+    }
+  }
+}
 
 u32 m68k_step() {
-  const u32 opcode = be_read16(m68k_regfile.pcHost);
-  const u32 cycles = m68k_dispatch[opcode](opcode);
-  SCHED_FrameCycle += i32(cycles);
-  return cycles;
+  m68k_regs& r = m68k_regfile;
+  const i32 start = SCHED_FrameCycle;
+  if (r.pending & m68k_pend_stop) {
+    SCHED_CycleBefore = SCHED_FrameCycle;
+    SCHED_FrameCycle += 16;
+    if (r.pending & m68k_pend_interrupt) offer_interrupt();
+    return u32(SCHED_FrameCycle - start);
+  }
+  execute_one();
+  if (r.pending) service_pending(false);
+  return u32(SCHED_FrameCycle - start);
 }

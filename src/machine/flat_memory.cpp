@@ -93,3 +93,5 @@ void FLAT_ClearTouched() {
   }
   touched_count = 0;
 }
+
+bool FLAT_Installed() { return MMU_bankTable[0] == &flat_bank; }

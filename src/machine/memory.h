@@ -33,3 +33,11 @@ inline u32 MMU_ReadL(u32 addr) { return MMU_BankOf(addr)->getL(addr & MMU_Addres
 inline void MMU_WriteB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
 inline void MMU_WriteW(u32 addr, u32 v) { MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v); }
 inline void MMU_WriteL(u32 addr, u32 v) { MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v); }
+
+// RAM size in bytes and the TOS version code (10, 12, 14, 16, 25, 26; 0 when
+// not recognised).
+extern u32 MMU_RamSize;
+extern u32 MMU_TosVersion;
+
+// Clears RAM from address 9 up to MMU_RamSize - 1.
+void MMU_ClearRAM();

@@ -1,0 +1,22 @@
+// The CPU's section of the saved-state file: 480 bytes, big-endian, holding
+// the frame-timing words, the register record, its copy at the last
+// interrupt and the current PC.
+#pragma once
+
+#include <cstdio>
+
+#include "common/types.h"
+
+constexpr u32 m68k_state_section_size = 480;
+constexpr u32 m68k_state_regfile_size = 196;
+
+// Writes the section into out (480 bytes). The SR image is composed first, so
+// the condition flags travel in it.
+void m68k_state_encode(u8* out);
+// Reads the section from in (480 bytes): the flags are split back out of the
+// SR image and the PC is set through the jump guard.
+void m68k_state_decode(const u8* in);
+
+// The section at the file's current position. Return 0 on success.
+i32 m68k_save_state(std::FILE* file);
+i32 m68k_restore_state(std::FILE* file);

@@ -1,0 +1,272 @@
+// The run loop and m68k_go: STOP idling, leaving, the stop word, the jump
+// guard's boundaries and the auto-saved state.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "cpu/saved_state.h"
+#include "host/prefs.h"
+#include "support/cpu_core_fixture.h"
+
+namespace {
+
+u32 h_nop(u32) {
+  m68k_regfile.pcHost += 2;
+  return 4;
+}
+// STOP #imm
+u32 h_stop(u32) {
+  m68k_regs& r = m68k_regfile;
+  r.sr = u16(be_read16(r.pcHost + 2));
+  r.pcHost += 4;
+  m68k_sr_apply();
+  r.inStop = 1;
+  r.pending |= m68k_pend_stop;
+  return 4;
+}
+// Leaves the run loop after itself, as a debugger entry request does.
+u32 h_leave(u32) {
+  m68k_regfile.pcHost += 2;
+  m68k_regfile.pending |= m68k_pend_leave;
+  return 4;
+}
+// Ends the emulation.
+u32 h_quit(u32) {
+  m68k_regfile.pcHost += 2;
+  APP_StopFlag = 1;
+  m68k_regfile.pending |= m68k_pend_leave;
+  return 4;
+}
+u32 nops_run = 0;
+u32 h_count(u32) {
+  ++nops_run;
+  m68k_regfile.pcHost += 2;
+  return 4;
+}
+
+// Host memory everywhere, but not the flat test bank: the guard is strict.
+u8* flat_host(u32 a) { return FLAT_Memory() + a; }
+u32 flat_get(u32 a) { return be_read32(FLAT_Memory() + a); }
+u32 flat_getW(u32 a) { return be_read16(FLAT_Memory() + a); }
+u32 flat_getB(u32 a) { return FLAT_Memory()[a]; }
+void flat_putL(u32 a, u32 v) { be_write32(FLAT_Memory() + a, v); }
+void flat_putW(u32 a, u32 v) { be_write16(FLAT_Memory() + a, v); }
+void flat_putB(u32 a, u32 v) { FLAT_Memory()[a] = u8(v); }
+u32 any_check(u32, u32) { return 1; }
+constexpr MMU_Bank st_bank = {flat_get, flat_getW, flat_getB, flat_putL, flat_putW, flat_putB, flat_host, any_check};
+u8* no_host(u32) { return nullptr; }
+constexpr MMU_Bank io_bank = {flat_get, flat_getW, flat_getB, flat_putL, flat_putW, flat_putB, no_host, any_check};
+
+}  // namespace
+
+class RunLoop : public CpuCore {};
+
+TEST_F(RunLoop, StopIdlesInSixteenCycleStepsUntilTheVblIsAccepted) {
+  install(0x4e72, h_stop);
+  install(0x4afa, h_leave);
+  vector(28, 0x2000);
+  code(0x1000, {0x4e72, 0x2300});
+  code(0x2000, {0x4afa});
+  start(0x1000);
+  m68k_run_loop();
+  // STOP at 0 (4 cycles), 10,016 steps of 16 cross the frame end at 160,260;
+  // the VBL raised there is accepted (48) and the handler runs (4).
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+  EXPECT_EQ(SCHED_FrameCycle, -1 + 48 + 4);
+  EXPECT_EQ(r.inStop, 0);
+  EXPECT_EQ(r.pending, 0u);
+  EXPECT_EQ(r.imask, 4u);
+  EXPECT_EQ(get32(0x7ffc), 0x1004u);
+  EXPECT_EQ(get16(0x7ffa), 0x2300u);
+  EXPECT_EQ(pc(), 0x2002u);
+}
+
+TEST_F(RunLoop, StoppedStepIdlesAndAMaskedInterruptLeavesItStopped) {
+  install(0x4e72, h_stop);
+  install(0x4e71, h_nop);
+  code(0x1000, {0x4e72, 0x2700, 0x4e71});
+  start(0x1000);
+  m68k_step();
+  MFP_RaiseVBL();
+  EXPECT_EQ(m68k_step(), 16u);
+  EXPECT_EQ(m68k_step(), 16u);
+  EXPECT_EQ(pc(), 0x1004u);  // the NOP behind the STOP never ran
+  EXPECT_EQ(r.inStop, 1);
+  EXPECT_EQ(MFP_VideoIntPending, 2u);
+}
+
+// The stop word ends the idling; entering the run loop again while stopped
+// idles on and does not run the instruction behind the STOP.
+TEST_F(RunLoop, StopWordEndsTheIdlingAndReentryStaysStopped) {
+  install(0x4e72, h_stop);
+  install(0x4e71, h_count);
+  install(0x4afa, h_leave);
+  vector(28, 0x2000);
+  code(0x1000, {0x4e72, 0x2300, 0x4e71});
+  code(0x2000, {0x4afa});
+  nops_run = 0;
+  start(0x1000);
+  m68k_step();
+  APP_StopFlag = 1;
+  m68k_run_loop();
+  EXPECT_EQ(r.inStop, 1);
+  APP_StopFlag = 0;
+  m68k_run_loop();  // idles until the VBL, whose handler leaves
+  EXPECT_EQ(nops_run, 0u);
+  EXPECT_EQ(get32(0x7ffc), 0x1004u);
+  EXPECT_EQ(pc(), 0x2002u);
+}
+
+TEST_F(RunLoop, LeaveReturnsWithoutRunningTheScheduler) {
+  install(0x4e71, h_nop);
+  install(0x4afa, h_leave);
+  code(0x1000, {0x4e71, 0x4afa, 0x4e71});
+  SCHED_FrameCycle = 160250;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(SCHED_FrameCycle, 160258);  // the frame end did not run
+  EXPECT_EQ(MFP_VideoIntPending, 0u);
+  EXPECT_EQ(pc(), 0x1004u);
+  EXPECT_EQ(r.pending, 0u);
+}
+
+TEST_F(RunLoop, SchedulerRunsTheFrameEndAndTheVbl) {
+  install(0x4e71, h_nop);
+  install(0x4afa, h_leave);
+  for (u32 a = 0x1000; a < 0x1010; a += 2) put16(a, 0x4e71);
+  put16(0x1010, 0x4afa);
+  SCHED_FrameCycle = 160250;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+  EXPECT_EQ(MFP_VideoIntPending, 2u);  // raised, masked at 7
+  EXPECT_EQ(SCHED_FrameCycle, -1 + 4 * 6 + 4);
+}
+
+TEST_F(RunLoop, GoRunsFromTheTosEntryUntilTheStopWord) {
+  install(0x4e71, h_count);
+  install(0x4afb, h_quit);
+  code(0xfc0000, {0x4e71, 0x4e71, 0x4afb});
+  nops_run = 0;
+  m68k_go(1);
+  EXPECT_EQ(nops_run, 2u);
+  EXPECT_EQ(m68k_running, 0u);
+  EXPECT_EQ(pc(), 0xfc0006u);
+}
+
+TEST_F(RunLoop, GoIsNotReentrant) {
+  EXPECT_DEATH(m68k_go(0), "");
+}
+
+TEST_F(RunLoop, AutoSavedStateIsLoadedOnTheFirstEntryOnly) {
+  namespace fs = std::filesystem;
+  fs::path dir = fs::temp_directory_path();
+  dir /= "vantorell_autostate";
+  dir += std::to_string(::getpid());
+  fs::create_directories(dir);
+  install(0x4afa, h_leave);
+  code(0x3000, {0x4afa});
+  code(0x1000, {0x4afa, 0x4afa});
+  // A state whose PC is 0x3000 and D5 = 0x55.
+  start(0x3000);
+  r.d[5] = 0x55;
+  {
+    std::FILE* f = std::fopen((dir / "Auto Saved State").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    ASSERT_EQ(m68k_save_state(f), 0);
+    std::fclose(f);
+  }
+  r.d[5] = 0;
+  APP_Folder = dir.string();
+  PREFS_AutoSaveOnQuit = 1;
+  APP_AutoStateLoaded = 0;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(APP_AutoStateLoaded, 1u);
+  EXPECT_EQ(r.d[5], 0x55u);
+  EXPECT_EQ(pc(), 0x3002u);
+  r.d[5] = 0;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(r.d[5], 0u);
+  EXPECT_EQ(pc(), 0x1002u);
+  PREFS_AutoSaveOnQuit = 0;
+  APP_AutoStateLoaded = 0;
+  APP_Folder.assign(1, '.');
+  fs::remove_all(dir);
+}
+
+class JumpGuard : public CpuCore {
+ protected:
+  void SetUp() override {
+    CpuCore::SetUp();
+    for (auto& b : MMU_bankTable) b = &st_bank;
+    MMU_RamSize = 0x80000;
+    put16(0x100, 0xabcd);
+  }
+  // Jumps to target; returns the PC it lands on and whether RAM was wiped.
+  std::pair<u32, bool> jump(u32 target) {
+    put16(0x100, 0xabcd);
+    r.a[7] = 0x8000;
+    m68k_jump_to(target);
+    return {pc(), get16(0x100) == 0};
+  }
+};
+
+TEST_F(JumpGuard, TosOneBoundaries) {
+  MMU_TosVersion = 14;
+  EXPECT_EQ(jump(0x80000), std::make_pair(0x80000u, false));   // RAM size itself passes
+  EXPECT_EQ(jump(0x80002), std::make_pair(0xfc0000u, true));
+  EXPECT_EQ(jump(0xf9fffe), std::make_pair(0xfc0000u, true));
+  EXPECT_EQ(jump(0xfa0000), std::make_pair(0xfa0000u, false));  // cartridge
+  EXPECT_EQ(jump(0xfefffe), std::make_pair(0xfefffeu, false));
+  EXPECT_EQ(jump(0xff0000), std::make_pair(0xfc0000u, true));
+  EXPECT_EQ(r.a[7], 0xf000u);
+  EXPECT_EQ(jump(0x00001235), std::make_pair(0x1234u, false));  // bit 0 dropped
+  EXPECT_EQ(jump(0x7f001000), std::make_pair(0x7f001000u, false));  // upper bits kept
+}
+
+TEST_F(JumpGuard, TosTwoBoundaries) {
+  MMU_TosVersion = 26;
+  EXPECT_EQ(jump(0xdffffe), std::make_pair(0xe00000u, true));
+  EXPECT_EQ(jump(0xe00000), std::make_pair(0xe00000u, false));
+  EXPECT_EQ(jump(0xfc0000), std::make_pair(0xfc0000u, false));
+  EXPECT_EQ(jump(0xfc0002), std::make_pair(0xe00000u, true));
+  EXPECT_EQ(jump(0xfa0000), std::make_pair(0xfa0000u, false));  // inside the allowed window
+}
+
+TEST_F(JumpGuard, NoHostMemoryRestarts) {
+  MMU_TosVersion = 14;
+  MMU_bankTable[0x20] = &io_bank;
+  EXPECT_EQ(jump(0x200000 & 0x7ffff), std::make_pair(0u, false));
+  MMU_RamSize = 0x400000;
+  EXPECT_EQ(jump(0x200000), std::make_pair(0xfc0000u, true));
+}
+
+TEST_F(JumpGuard, FlatTestMapAllowsAnyTarget) {
+  FLAT_Install();
+  MMU_TosVersion = 14;
+  m68k_jump_to(0x900000);
+  EXPECT_EQ(pc(), 0x900000u);
+  EXPECT_TRUE(FLAT_Installed());
+}
+
+TEST_F(JumpGuard, BranchesMoveWithinTheirRegionAndJumpOutOfIt) {
+  MMU_TosVersion = 14;
+  start(0x1000);
+  m68k_branch(0x100);
+  EXPECT_EQ(pc(), 0x1102u);
+  EXPECT_EQ(r.pcBase, mem() + 0x1000);  // moved in place, no jump
+  start(0xfff0);
+  m68k_branch(0x20);  // into the next bank: through the guard
+  EXPECT_EQ(r.pc, 0x10012u);
+  EXPECT_EQ(r.pcHost, r.pcBase);
+  m68k_branch(u32(-0x18));  // back across the bank start
+  EXPECT_EQ(r.pc, 0xfffcu);
+  EXPECT_EQ(r.pcHost, mem() + 0xfffc);
+  start(0x7fff0);
+  m68k_branch(0x7ffe);  // past the end of RAM: restart
+  EXPECT_EQ(pc(), 0xfc0000u);
+  EXPECT_EQ(get16(0x100), 0u);
+}
