@@ -1,0 +1,21 @@
+// Start-up, the main program and the hardware reset of the machine.
+#pragma once
+
+#include "common/types.h"
+
+extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
+extern u32 SCREEN_LineABase;
+extern u64 m68k_instruction_count;
+
+// The steps of main, in their order.
+void APP_StartUp();  // application folder, preferences read and written back
+void APP_InitMachine();
+void APP_Run();       // the emulation, until the stop word is set
+void APP_ShutDown();  // MIDI, sound, preferences, exit hook
+
+void APP_HardwareReset();
+void APP_RequestStop();
+void APP_SetDefaultDirToApp();
+
+// The start-up line of a TOS version, or null when there is none.
+const char* APP_TosLine(u32 version, u32 emuTos);
