@@ -25,7 +25,9 @@ namespace {
 
 inline bool in(u32 addr, u32 lo, u32 hi) { return addr - lo <= hi - lo; }
 
-inline bool later_tos() { return MMU_TosVersion > 13 || MMU_IsEmuTOS; }
+// The TOS versions of the STE and later models (1.62 and up) and EmuTOS; TOS
+// 1.04 and older run on machines without these registers.
+inline bool later_tos() { return MMU_TosVersion > 14 || MMU_IsEmuTOS; }
 
 template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32)>
 inline u32 chip_get(u32 addr, u32 size) {
@@ -78,7 +80,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
         default: return 0;
       }
     }
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
     return fill_value(addr, size);
   }
   if (in(addr, 0xfffc21, 0xfffc3f)) {
@@ -100,7 +102,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   if (addr == 0xff8e21) return 0;
   if (addr > 0xfeffff && MMU_BusErrorsEnabled) {
     std::printf("Bus error @ GET (MMU.C) = %x\n", addr);
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
   }
   return fill_value(addr, size);
 }
@@ -108,7 +110,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
 void MMU_IOPut(u32 addr, u32 size, u32 value) {
   if (BLITTER_Running) return;
   if (!m68k_regfile.s && addr > 0x3fffff && MMU_BusErrorsEnabled) {
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
     return;
   }
   if (in(addr, 0xfffa00, 0xfffaff)) return chip_put<MFP_PutB, MFP_PutW, MFP_PutL>(addr, size, value);
@@ -138,7 +140,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
     return chip_put<HDD_PortPutB, HDD_PortPutW, HDD_PortPutL>(addr, size, value);
   if (in(addr, 0xff8a00, 0xff8a3d) || in(addr, 0xff7f30, 0xff7f6d)) {
     if (!PREFS_BlitterEnabled || MMU_TosVersion <= 10) {
-      m68k_raise_exception(2, 0);
+      MMU_BusError();
       return;
     }
     if (addr < 0xff8000) addr += 0xad0;
@@ -149,6 +151,6 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
   if (addr <= 0xfeffff) return;
   if (MMU_BusErrorsEnabled) {
     std::printf("Bus Error @ PUT (MMU.C) = %x \n", addr);
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
   }
 }

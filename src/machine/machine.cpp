@@ -83,7 +83,8 @@ void APP_InitMachine() {
   SCHED_ResetFrame();
 
   if (HDD_OpenImages()) {
-    const bool later = MMU_IsEmuTOS || MMU_TosVersion > 13;
+    // TOS 1.04 and older can't use the hard-disk driver.
+    const bool later = MMU_IsEmuTOS || MMU_TosVersion > 14;
     if (!later) std::puts("This TOS is invalide for HDD...");
     if (later && PREFS_HardDiskOn) std::puts("Hard disk Enabled...");
   }

@@ -27,6 +27,20 @@ u32 MMU_HostRamLimit = 0xffffffff;
 u32 SCREEN_FrameBase;
 u32 SCREEN_VideoWritten = 1;
 
+u32 MMU_BusErrorCount;
+
+void MMU_BusError() {
+  // The exception entry writes its frame through the bank table; should that
+  // write fault as well, the entry itself deals with the double fault, so a
+  // bus error is never raised from inside the taking of another.
+  static u32 depth;
+  ++MMU_BusErrorCount;
+  if (depth) return;
+  ++depth;
+  m68k_raise_exception(2, 0);
+  --depth;
+}
+
 namespace {
 
 // Allocates `size` bytes followed by the guard pad of ILLEGAL words.
@@ -49,7 +63,7 @@ u32 MMU_RamGetB(u32 a) { return MMU_RamBase[a]; }
 void MMU_RamPutL(u32 a, u32 v) {
   if (a <= 4) {
     std::printf("long put bus error %x \n", a);
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
   }
   mark_screen_write(a);
   be_write32(MMU_RamBase + a, v);
@@ -69,7 +83,7 @@ u32 MMU_RamCheck(u32 a, u32 size) { return a + size < MMU_RamSize ? 1 : 0; }
 u32 MMU_RomGetL(u32 a) { return be_read32(MMU_RomBuffer + (a - MMU_RomBase)); }
 u32 MMU_RomGetW(u32 a) { return be_read16(MMU_RomBuffer + (a - MMU_RomBase)); }
 u32 MMU_RomGetB(u32 a) { return MMU_RomBuffer[a - MMU_RomBase]; }
-void MMU_RomPut(u32, u32) { m68k_raise_exception(2, 0); }
+void MMU_RomPut(u32, u32) { MMU_BusError(); }
 u8* MMU_RomHostPtr(u32 a) { return MMU_RomBuffer + (a - MMU_RomBase); }
 u32 MMU_RomCheck(u32 a, u32 size) { return a - MMU_RomBase + size < MMU_RomSize ? 1 : 0; }
 

@@ -64,6 +64,10 @@ void MMU_DetectTOSVersion();
 u32 CART_Load(const char* name);
 void MMU_ClearRAM();
 
+// Raises a bus error for a device or bank access (vector 2, access address 0).
+void MMU_BusError();
+extern u32 MMU_BusErrorCount;  // bus errors raised through MMU_BusError
+
 // Points every bank at the I/O record.
 void MMU_ResetBanks();
 

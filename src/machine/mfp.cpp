@@ -116,7 +116,7 @@ void MFP_Reset() { MFP_Init(); }
 u32 MFP_GetB(u32 addr) {
   const int i = reg_index(addr);
   if (i < 0) {
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
     return 0;
   }
   u8& reg = MFP_Regs[i];
@@ -150,7 +150,7 @@ void MFP_PutB(u32 addr, u32 value) {
   value &= 0xff;
   const int i = reg_index(addr);
   if (i < 0) {
-    m68k_raise_exception(2, 0);
+    MMU_BusError();
     SCHED_ComputeNextEvent();
     return;
   }

@@ -73,7 +73,7 @@ u32 SHIFTER_GetB(u32 a) {
     case 0xff820d: return 4;
     default:
       std::printf("Shifter GetB %x\n", a);
-      m68k_raise_exception(2, 0);
+      MMU_BusError();
       return 0;
   }
 }
