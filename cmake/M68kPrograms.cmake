@@ -42,6 +42,7 @@ endfunction()
 # header the memory map recognises (version bytes 01 04 at offset 2) and
 # branches to the label `main`. The image is padded with 0xFF to 192 KB.
 set(M68K_ROM_INCLUDE_DIR ${CMAKE_SOURCE_DIR}/tests/roms)
+file(GLOB M68K_ROM_INCLUDE_FILES CONFIGURE_DEPENDS ${M68K_ROM_INCLUDE_DIR}/*.inc)
 
 function(m68k_test_rom NAME SOURCE)
   get_filename_component(src ${SOURCE} ABSOLUTE)
@@ -53,7 +54,7 @@ function(m68k_test_rom NAME SOURCE)
     COMMAND ${M68K_AS} -m68000 --register-prefix-optional -I ${M68K_ROM_INCLUDE_DIR} -o ${obj} ${src}
     COMMAND ${M68K_LD} -N --no-warn-rwx-segments -Ttext=0xfc0000 -e 0xfc0000 -o ${elf} ${obj}
     COMMAND ${M68K_OBJCOPY} -O binary --gap-fill 0xff --pad-to 0xff0000 ${elf} ${img}
-    DEPENDS ${src} ${M68K_ROM_INCLUDE_DIR}/rom_header.inc
+    DEPENDS ${src} ${M68K_ROM_INCLUDE_FILES}
     COMMENT "Assembling test ROM ${NAME}"
     VERBATIM)
   add_custom_target(m68k_rom_${NAME} DEPENDS ${img})

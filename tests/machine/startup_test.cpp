@@ -175,9 +175,11 @@ TEST_F(StartUp, TheMachineClocksFrameByFrame) {
 
 // ---- Test ROMs booted through the start-up path ----
 
-TEST_F(StartUp, InterruptCountsOfTheTestRom) {
+class InterruptCountRom : public StartUp, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(InterruptCountRom, CountsMatchTheHardware) {
   if (!handlers_present()) GTEST_SKIP() << "needs the 68000 instruction handlers";
-  folder.write("tos.img", load_test_rom("interrupt_counts"));
+  folder.write("tos.img", load_test_rom(GetParam()));
   machine_start(folder.path());
   testing::internal::CaptureStdout();
   machine_run_frames(50);
@@ -206,3 +208,10 @@ TEST_F(StartUp, InterruptCountsOfTheTestRom) {
   EXPECT_GE(hbl, 100u * 50);
   EXPECT_LE(hbl, 313u * 50);
 }
+
+INSTANTIATE_TEST_SUITE_P(Roms, InterruptCountRom,
+                         ::testing::Values("interrupt_counts", "interrupt_counts_stop",
+                                           "interrupt_counts_soft_eoi"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });
