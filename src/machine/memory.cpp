@@ -52,8 +52,8 @@ u8* alloc_guarded(u32 size) {
 }
 
 inline void mark_screen_write(u32 addr) {
-  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes && addr >= SCREEN_FrameBase)
-    SCREEN_VideoWritten = 1;
+  // Both ends included; an address below the base wraps far above the size.
+  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
 }
 
 // ---- RAM ----
