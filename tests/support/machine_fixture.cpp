@@ -126,6 +126,35 @@ void machine_reset_globals() {
   SCHED_ComputeNextEvent();
 }
 
+namespace {
+
+const HOST_ExitFn process_exit = HOST_ExitHandler;
+
+// After every test, the machine's global words the processor tests also read
+// go back to their values at program start, whatever a machine test set.
+class RestoreMachineDefaults : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    MMU_TosVersion = 0;
+    MMU_IsEmuTOS = 0;
+    MMU_RamSize = 0x400000;
+    MMU_HostRamLimit = 0xffffffff;
+    PREFS_SetDefaults();
+    PREFS_Unthrottled = 1;
+    APP_StopFlag = 0;
+    SCHED_StopAfterFrames = 0;
+    APP_FolderOverride.clear();
+    HOST_UseSystemClock();
+    HOST_ExitHandler = process_exit;
+  }
+};
+
+const bool listener_installed = [] {
+  testing::UnitTest::GetInstance()->listeners().Append(new RestoreMachineDefaults);
+  return true;
+}();
+
+}  // namespace
+
 void machine_build_memory(const std::string& folder) {
   APP_FolderOverride = folder;
   APP_Folder = {};
