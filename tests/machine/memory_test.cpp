@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -200,9 +202,25 @@ TEST_F(MemoryMap, ShortTosFilesAreRefusedOrFilledWithOnes) {
 
 TEST_F(MemoryMap, ReadOnlyTosFileIsAccepted) {
   folder.write("ro.img", make_tos_image(1, 2));
+  chmod(folder.path().c_str(), 0755);
   chmod(folder.file("ro.img").c_str(), 0444);
   EXPECT_EQ(load_quietly(folder.file("ro.img")), 1u);
   EXPECT_EQ(MMU_TosVersion, 12u);
+  if (geteuid() != 0) return;
+  // Permissions don't bind the superuser: try again as an ordinary user.
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    std::FILE* rw = std::fopen(folder.file("ro.img").c_str(), "r+b");
+    if (rw) _exit(3);  // the file is writable after all: nothing to show
+    _exit(MMU_LoadTOS(folder.file("ro.img")) == 1 && MMU_TosVersion == 12 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(MemoryMap, MissingFileIsRefused) {
