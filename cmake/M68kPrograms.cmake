@@ -32,3 +32,31 @@ function(m68k_program NAME SOURCE)
   add_custom_target(m68k_program_${NAME} DEPENDS ${bin})
   set_property(GLOBAL APPEND PROPERTY M68K_PROGRAM_TARGETS m68k_program_${NAME})
 endfunction()
+
+# Assembles a 68000 source into a 192 KB TOS image for 0xFC0000:
+#
+#   m68k_test_rom(NAME SOURCE)
+#
+# produces ${M68K_PROGRAM_DIR}/NAME.img and a target m68k_rom_NAME. The source
+# starts with `.include "rom_header.inc"` (tests/roms), which lays down the
+# header the memory map recognises (version bytes 01 04 at offset 2) and
+# branches to the label `main`. The image is padded with 0xFF to 192 KB.
+set(M68K_ROM_INCLUDE_DIR ${CMAKE_SOURCE_DIR}/tests/roms)
+file(GLOB M68K_ROM_INCLUDE_FILES CONFIGURE_DEPENDS ${M68K_ROM_INCLUDE_DIR}/*.inc)
+
+function(m68k_test_rom NAME SOURCE)
+  get_filename_component(src ${SOURCE} ABSOLUTE)
+  set(obj ${M68K_PROGRAM_DIR}/${NAME}.rom.o)
+  set(elf ${M68K_PROGRAM_DIR}/${NAME}.rom.elf)
+  set(img ${M68K_PROGRAM_DIR}/${NAME}.img)
+  add_custom_command(
+    OUTPUT ${img}
+    COMMAND ${M68K_AS} -m68000 --register-prefix-optional -I ${M68K_ROM_INCLUDE_DIR} -o ${obj} ${src}
+    COMMAND ${M68K_LD} -N --no-warn-rwx-segments -Ttext=0xfc0000 -e 0xfc0000 -o ${elf} ${obj}
+    COMMAND ${M68K_OBJCOPY} -O binary --gap-fill 0xff --pad-to 0xff0000 ${elf} ${img}
+    DEPENDS ${src} ${M68K_ROM_INCLUDE_FILES}
+    COMMENT "Assembling test ROM ${NAME}"
+    VERBATIM)
+  add_custom_target(m68k_rom_${NAME} DEPENDS ${img})
+  set_property(GLOBAL APPEND PROPERTY M68K_PROGRAM_TARGETS m68k_rom_${NAME})
+endfunction()

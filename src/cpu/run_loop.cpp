@@ -12,6 +12,7 @@
 #include "host/debugger.h"
 #include "host/prefs.h"
 #include "host/screen.h"
+#include "host/host.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -133,7 +134,7 @@ void m68k_go(i32 mode) {
 
 void m68k_run_loop() {
   if (PREFS_AutoSaveOnQuit && !APP_AutoStateLoaded) {
-    const std::string path = APP_Folder + "/Auto Saved State";
+    const std::string path = APP_Folder.path + "/Auto Saved State";
     if (STATE_Read(path.c_str())) {
       APP_AutoStateLoaded = 1;
       SCHED_ComputeNextEvent();

@@ -1,16 +1,23 @@
-// Start-up, hardware reset and the stop word of the emulated machine.
+// Start-up, the main program and the hardware reset of the machine.
 #pragma once
-
-#include <string>
 
 #include "common/types.h"
 
-// Non-zero ends the run loop.
-extern i32 APP_StopFlag;
+extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
+extern u32 SCREEN_LineABase;
+extern u64 m68k_instruction_count;
 // 1 once "Auto Saved State" has been loaded at a run-loop entry.
 extern u32 APP_AutoStateLoaded;
-// The application's folder on the host (holds "Auto Saved State").
-extern std::string APP_Folder;
 
-// Puts the emulated hardware outside the processor into its power-on state.
+// The steps of main, in their order.
+void APP_StartUp();  // application folder, preferences read and written back
+void APP_InitMachine();
+void APP_Run();       // the emulation, until the stop word is set
+void APP_ShutDown();  // MIDI, sound, preferences, exit hook
+
 void APP_HardwareReset();
+void APP_RequestStop();
+void APP_SetDefaultDirToApp();
+
+// The start-up line of a TOS version, or null when there is none.
+const char* APP_TosLine(u32 version, u32 emuTos);

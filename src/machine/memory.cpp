@@ -1,20 +1,276 @@
 #include "machine/memory.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "common/endian.h"
+#include "cpu/exceptions.h"
+#include "host/host.h"
+
+const MMU_Bank* MMU_bankTable[256];
+
+u8* MMU_RamBase;
+u32 MMU_RamSize = 0x400000;
+u8* MMU_RomBuffer;
+u32 MMU_RomSize;
+u32 MMU_RomBase;
+u32 MMU_TosVersion;
+u32 MMU_IsEmuTOS;
+u8* CART_Buffer;
+u32 CART_PortConfig;
+u32 MMU_SpareWord;
+u32 MMU_Mirror24 = 1;
+u32 MMU_HostRamLimit = 0xffffffff;
+
+u32 SCREEN_FrameBase;
+u32 SCREEN_VideoWritten = 1;
+
+u32 MMU_BusErrorCount;
+
+void MMU_BusError() {
+  // The exception entry writes its frame through the bank table; should that
+  // write fault as well, the entry itself deals with the double fault, so a
+  // bus error is never raised from inside the taking of another.
+  static u32 depth;
+  ++MMU_BusErrorCount;
+  if (depth) return;
+  ++depth;
+  m68k_raise_exception(2, 0);
+  --depth;
+}
+
 namespace {
 
-// Until the memory map is built every bank reads as all ones and ignores writes.
-u32 open_get(u32) { return 0xffffffff; }
-void open_put(u32, u32) {}
-u8* open_host(u32) { return nullptr; }
-u32 open_check(u32, u32) { return 0; }
+// Allocates `size` bytes followed by the guard pad of ILLEGAL words.
+u8* alloc_guarded(u32 size) {
+  u8* p = new (std::nothrow) u8[size + MMU_GuardBytes];
+  if (!p) return nullptr;
+  for (u32 i = 0; i < MMU_GuardBytes; i += 2) be_write16(p + size + i, 0x4afc);
+  return p;
+}
 
-constexpr MMU_Bank open_bank = {open_get, open_get, open_get, open_put,
-                                open_put, open_put, open_host, open_check};
+inline void mark_screen_write(u32 addr) {
+  // Both ends included; an address below the base wraps far above the size.
+  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
+}
+
+// ---- RAM ----
+u32 MMU_RamGetL(u32 a) { return be_read32(MMU_RamBase + a); }
+u32 MMU_RamGetW(u32 a) { return be_read16(MMU_RamBase + a); }
+u32 MMU_RamGetB(u32 a) { return MMU_RamBase[a]; }
+void MMU_RamPutL(u32 a, u32 v) {
+  if (a <= 4) {
+    std::printf("long put bus error %x \n", a);
+    MMU_BusError();
+  }
+  mark_screen_write(a);
+  be_write32(MMU_RamBase + a, v);
+}
+void MMU_RamPutW(u32 a, u32 v) {
+  mark_screen_write(a);
+  be_write16(MMU_RamBase + a, v);
+}
+void MMU_RamPutB(u32 a, u32 v) {
+  mark_screen_write(a);
+  MMU_RamBase[a] = u8(v);
+}
+u8* MMU_RamHostPtr(u32 a) { return MMU_RamBase + a; }
+u32 MMU_RamCheck(u32 a, u32 size) { return a + size < MMU_RamSize ? 1 : 0; }
+
+// ---- TOS ROM ----
+u32 MMU_RomGetL(u32 a) { return be_read32(MMU_RomBuffer + (a - MMU_RomBase)); }
+u32 MMU_RomGetW(u32 a) { return be_read16(MMU_RomBuffer + (a - MMU_RomBase)); }
+u32 MMU_RomGetB(u32 a) { return MMU_RomBuffer[a - MMU_RomBase]; }
+void MMU_RomPut(u32, u32) { MMU_BusError(); }
+u8* MMU_RomHostPtr(u32 a) { return MMU_RomBuffer + (a - MMU_RomBase); }
+u32 MMU_RomCheck(u32 a, u32 size) { return a - MMU_RomBase + size < MMU_RomSize ? 1 : 0; }
+
+// ---- I/O page and unmapped space ----
+u32 MMU_IoGetL(u32 a) { return MMU_IOGet(a, 0); }
+u32 MMU_IoGetW(u32 a) { return MMU_IOGet(a, 1); }
+u32 MMU_IoGetB(u32 a) { return MMU_IOGet(a, 2); }
+void MMU_IoPutL(u32 a, u32 v) { MMU_IOPut(a, 0, v); }
+void MMU_IoPutW(u32 a, u32 v) { MMU_IOPut(a, 1, v & 0xffff); }
+void MMU_IoPutB(u32 a, u32 v) { MMU_IOPut(a, 2, v & 0xff); }
+u8* MMU_IoHostPtr(u32) { return nullptr; }
+u32 MMU_IoCheck(u32 a, u32 size) { return a - 0xff0000 + size <= 0xefffff ? 1 : 0; }
+
+// ---- Cartridge window ----
+u32 CART_GetL(u32 a) { return be_read32(CART_Buffer + (a - 0xfa0000)); }
+u32 CART_GetW(u32 a) { return be_read16(CART_Buffer + (a - 0xfa0000)); }
+u32 CART_GetB(u32 a) { return CART_Buffer[a - 0xfa0000]; }
+void CART_PutL(u32 a, u32 v) { be_write32(CART_Buffer + (a - 0xfa0000), v); }
+void CART_PutW(u32 a, u32 v) { be_write16(CART_Buffer + (a - 0xfa0000), v); }
+void CART_PutB(u32 a, u32 v) { CART_Buffer[a - 0xfa0000] = u8(v); }
+u8* CART_HostPtr(u32 a) { return CART_Buffer + (a - 0xfa0000); }
+u32 CART_Check(u32 a, u32 size) { return a - 0xfa0000 + size <= 0x1ffff ? 1 : 0; }
+
+bool read_file(const std::string& path, std::FILE*& f) {
+  f = std::fopen(path.c_str(), "rb");
+  return f != nullptr;
+}
 
 }  // namespace
 
-const MMU_Bank* MMU_bankTable[256] = {};
+const MMU_Bank MMU_RamBank = {MMU_RamGetL, MMU_RamGetW, MMU_RamGetB, MMU_RamPutL,
+                              MMU_RamPutW, MMU_RamPutB, MMU_RamHostPtr, MMU_RamCheck};
+const MMU_Bank MMU_RomBank = {MMU_RomGetL, MMU_RomGetW, MMU_RomGetB, MMU_RomPut,
+                              MMU_RomPut,  MMU_RomPut,  MMU_RomHostPtr, MMU_RomCheck};
+const MMU_Bank MMU_IoBank = {MMU_IoGetL, MMU_IoGetW, MMU_IoGetB,    MMU_IoPutL,
+                             MMU_IoPutW, MMU_IoPutB, MMU_IoHostPtr, MMU_IoCheck};
+const MMU_Bank CART_Bank = {CART_GetL, CART_GetW, CART_GetB,    CART_PutL,
+                            CART_PutW, CART_PutB, CART_HostPtr, CART_Check};
 
 void MMU_ResetBanks() {
-  for (auto& b : MMU_bankTable) b = &open_bank;
+  for (auto& b : MMU_bankTable) b = &MMU_IoBank;
+}
+
+void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count) {
+  for (u32 i = 0; i < count; ++i) MMU_bankTable[(first + i) & 0xff] = rec;
+}
+
+void MMU_DetectTOSVersion() {
+  MMU_TosVersion = 0;
+  switch (MMU_ReadW(MMU_RomBase + 2)) {
+    case 0x0100: MMU_TosVersion = 10; break;
+    case 0x0102: MMU_TosVersion = 12; break;
+    case 0x0104: MMU_TosVersion = 14; break;
+    case 0x0162: MMU_TosVersion = 16; break;
+    case 0x0205: MMU_TosVersion = 25; break;
+    case 0x0206: MMU_TosVersion = 26; break;
+    default: break;
+  }
+}
+
+u32 MMU_LoadTOS(const std::string& path) {
+  // Read-only: a write-protected image is as good as any other.
+  std::FILE* f;
+  if (!read_file(path, f)) return 0;
+  u8 header[MMU_TosHeaderSize];
+  if (std::fread(header, 1, sizeof header, f) != sizeof header) {
+    std::fclose(f);  // shorter than its header: not a TOS image
+    return 0;
+  }
+  MMU_IsEmuTOS = header[44] == 'E' ? 1 : 0;
+  const u32 v = u32(header[2]) * 10 + header[3];
+  u32 size, base;
+  if (v == 10 || v == 12 || v == 14) {
+    size = 0x30000;
+    base = 0xfc0000;
+  } else if (v == 108 || v == 25 || v == 26) {
+    size = 0x40000;
+    base = 0xe00000;
+  } else {
+    std::fclose(f);
+    return 0;
+  }
+  delete[] MMU_RomBuffer;
+  MMU_RomBuffer = alloc_guarded(size);
+  if (!MMU_RomBuffer) APP_Fatal(6);
+  MMU_RomSize = size;
+  MMU_RomBase = base;
+  // Whatever a short image doesn't cover reads as all ones.
+  std::memset(MMU_RomBuffer, 0xff, size);
+  std::rewind(f);
+  const size_t got = std::fread(MMU_RomBuffer, 1, size, f);
+  (void)got;
+  if (std::fclose(f) != 0) {
+    delete[] MMU_RomBuffer;
+    MMU_RomBuffer = nullptr;
+    return 0;
+  }
+  MENU_UpdateChecks();
+  // Neither layout's banks may keep pointing at the ROM record: with the
+  // other layout their offsets would fall outside the new buffer.
+  for (u32 b = 0xfc; b <= 0xfe; ++b)
+    if (MMU_bankTable[b] == &MMU_RomBank) MMU_bankTable[b] = &MMU_IoBank;
+  for (u32 b = 0xe0; b <= 0xe3; ++b)
+    if (MMU_bankTable[b] == &MMU_RomBank) MMU_bankTable[b] = &MMU_IoBank;
+  if (base == 0xfc0000)
+    MMU_MapBanks(&MMU_RomBank, 0xfc, 3);
+  else
+    MMU_MapBanks(&MMU_RomBank, 0xe0, 4);
+  MMU_DetectTOSVersion();
+  return 1;
+}
+
+namespace {
+// The emulator's hard-disk driver is a program file: it starts with the
+// program header's magic word.
+bool is_driver_image(const u8* window, size_t length) {
+  return length >= 0x44 && be_read16(window) == 0x601a;
+}
+}  // namespace
+
+u32 CART_Load(const char* name) {
+  APP_Folder = {};
+  APP_GetAppFolder();
+  const std::string path = APP_FindFile(name);
+  std::memset(CART_Buffer, 0xff, CART_Size);
+  if (path.empty()) return 0;
+  std::FILE* f;
+  if (!read_file(path, f)) return 0;
+  const size_t got = std::fread(CART_Buffer, 1, CART_Size, f);
+  if (is_driver_image(CART_Buffer, got)) {
+    for (u32 i = 0; i < 40; ++i) MMU_WriteB(0xfa0000 + i, MMU_ReadB(0xfa001c + i));
+    CART_PortConfig = 1;
+    std::puts("HDD.SYS driver found and loaded at 0xfa0000");
+  } else {
+    std::puts("Cartridge found and loaded at 0xfa0000");
+    CART_PortConfig = 2;
+  }
+  return std::fclose(f) == 0 ? 1 : 0;
+}
+
+void MMU_ClearRAM() {
+  if (MMU_RamBase && MMU_RamSize > 9) std::memset(MMU_RamBase + 9, 0, MMU_RamSize - 9);
+}
+
+void MMU_Init() {
+  MMU_SpareWord = 0;
+  MMU_ResetBanks();
+
+  void* reserve = std::malloc(0x60000);
+  delete[] MMU_RamBase;
+  MMU_RamBase = nullptr;
+  static const u32 sizes[] = {0x400000, 0x200000, 0x100000, 0x80000};
+  const u32 first = PREFS_Ram14MB ? 0xe00000 : 0x400000;
+  for (int i = -1; i < 4 && !MMU_RamBase; ++i) {
+    const u32 size = i < 0 ? first : sizes[i];
+    if (size > MMU_HostRamLimit) continue;
+    MMU_RamBase = alloc_guarded(size);
+    if (MMU_RamBase) MMU_RamSize = size;
+  }
+  if (!MMU_RamBase) APP_Fatal(2);
+  std::memset(MMU_RamBase, 0, MMU_RamSize);
+  switch (MMU_RamSize) {
+    case 0xe00000: std::puts("14Mb ST RAM"); break;
+    case 0x400000: std::puts("4Mb ST RAM"); break;
+    case 0x200000: std::puts("2Mb ST RAM"); break;
+    case 0x100000: std::puts("1Mb ST RAM"); break;
+    default: std::puts("512Ko ST RAM"); break;
+  }
+  std::free(reserve);
+
+  MMU_TosVersion = 0;
+  while (MMU_TosVersion == 0) {
+    const std::string path = APP_FindFile("tos.img");
+    if (!path.empty() && MMU_LoadTOS(path) && MMU_TosVersion != 0) break;
+    if (!DLG_AskForTos()) HOST_Exit(1);
+    NAV_Reply reply;
+    NAV_GetFile(reply, 1);
+    if (reply.chosen) {
+      if (!MMU_LoadTOS(reply.path)) HOST_Exit(1);
+      MMU_DetectTOSVersion();
+    }
+  }
+
+  MMU_MapBanks(&MMU_RamBank, 0, MMU_RamSize >> 16);
+  if (!CART_Buffer) CART_Buffer = alloc_guarded(CART_Size);
+  if (!CART_Buffer) APP_Fatal(2);
+  MMU_MapBanks(&CART_Bank, 0xfa, 2);
+  CART_Load("cart.img");
+  SCREEN_DrawStatusLine();
 }

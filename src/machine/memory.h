@@ -1,6 +1,8 @@
 // The ST's memory map: one bank record per 64 KB of the 24-bit address space.
 #pragma once
 
+#include <string>
+
 #include "common/types.h"
 
 // Operations of one kind of memory. Addresses are already cut to 24 bits.
@@ -17,9 +19,56 @@ struct MMU_Bank {
 
 constexpr u32 MMU_AddressMask = 0xffffff;
 
+// One entry per 64 KB bank of the 16 MB space. Every caller masks the address
+// to 24 bits first, so an unmasked 32-bit address reaches the same record as
+// its 24-bit image: the space mirrors every 16 MB.
 extern const MMU_Bank* MMU_bankTable[256];
 
-// Points every bank at open bus.
+extern const MMU_Bank MMU_RamBank;
+extern const MMU_Bank MMU_RomBank;
+extern const MMU_Bank MMU_IoBank;
+extern const MMU_Bank CART_Bank;
+
+// Every host buffer of emulated memory ends in this many bytes of ILLEGAL
+// words, so word and long accesses and instruction fetches at the last bytes
+// stay inside the buffer.
+constexpr u32 MMU_GuardBytes = 16;
+
+extern u8* MMU_RamBase;
+extern u32 MMU_RamSize;
+extern u8* MMU_RomBuffer;
+extern u32 MMU_RomSize;
+extern u32 MMU_RomBase;
+extern u32 MMU_TosVersion;
+extern u32 MMU_IsEmuTOS;
+extern u8* CART_Buffer;
+extern u32 CART_PortConfig;
+extern u32 MMU_SpareWord;
+extern u32 MMU_Mirror24;
+
+constexpr u32 CART_Size = 0x20000;
+constexpr u32 MMU_TosHeaderSize = 48;
+
+// Largest RAM the host will give (tests lower it to see the fallback sizes).
+extern u32 MMU_HostRamLimit;
+
+// Screen-write mark of RAM writes.
+extern u32 SCREEN_FrameBase;
+extern u32 SCREEN_VideoWritten;
+
+void MMU_Init();
+void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count);
+// Loads the TOS image at `path`; 1 on success, 0 when refused.
+u32 MMU_LoadTOS(const std::string& path);
+void MMU_DetectTOSVersion();
+u32 CART_Load(const char* name);
+void MMU_ClearRAM();
+
+// Raises a bus error for a device or bank access (vector 2, access address 0).
+void MMU_BusError();
+extern u32 MMU_BusErrorCount;  // bus errors raised through MMU_BusError
+
+// Points every bank at the I/O record.
 void MMU_ResetBanks();
 
 inline const MMU_Bank* MMU_BankOf(u32 addr) {
@@ -34,10 +83,10 @@ inline void MMU_WriteB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_Addr
 inline void MMU_WriteW(u32 addr, u32 v) { MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v); }
 inline void MMU_WriteL(u32 addr, u32 v) { MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v); }
 
-// RAM size in bytes and the TOS version code (10, 12, 14, 16, 25, 26; 0 when
-// not recognised).
-extern u32 MMU_RamSize;
-extern u32 MMU_TosVersion;
-
-// Clears RAM from address 9 up to MMU_RamSize - 1.
-void MMU_ClearRAM();
+// The I/O page (io.cpp). Size codes: 0 long, 1 word, 2 byte.
+u32 MMU_IOGet(u32 addr, u32 size);
+void MMU_IOPut(u32 addr, u32 size, u32 value);
+extern u8 MMU_MemConfig;
+extern u16 MMU_MicrowireMask;
+extern u16 MMU_MicrowireData;
+extern u16 MMU_IOSpare;

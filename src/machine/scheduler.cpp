@@ -1,12 +1,290 @@
 #include "machine/scheduler.h"
 
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/acia.h"
+#include "machine/fdc.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
+#include "machine/shifter.h"
+
 i32 SCHED_FrameCycle;
 i32 SCHED_CycleBefore;
-i32 SCHED_NextEvent = SCHED_Never;
+i32 SCHED_EventTimes[8] = {SCHED_Never, SCHED_Never, SCHED_Never, SCHED_Never,
+                           512,         SCHED_Never, SCHED_Never, SCHED_Never};
+i32 SCHED_TimerPeriods[4] = {-1, -1, -1, -1};
+i32 FDC_IrqTime = SCHED_Never;
+i32 SCHED_LineCounter = 1;
+u32 SCHED_FrameCount;
+u32 SCHED_InBorder;
+u32 SCHED_SpareWord;
+u32 SCHED_PollTick;
+u32 SCHED_LastEventTick;
+u32 SCHED_FramesThisSecond;
+u64 SCHED_SecondMark;
+u64 SCHED_PaceMark;
+u32 SCHED_FrameHistory[10];
+i32 SCHED_FrameAverage;
+u32 SCHED_AutoSkip;
+u32 m68k_last_mask;
+u32 SCHED_StopAfterFrames;
+
+u32 SCREEN_FrameDirty;
+u32 SCREEN_UseShadow;
+u32 SCREEN_FramesSinceDraw;
+u32 SCREEN_FirstLine = 64;
+u32 SCREEN_DisplayLines = 200;
+
+namespace {
+
+inline bool due(i32 t) { return SCHED_CycleBefore < t && t <= SCHED_FrameCycle; }
+
+inline void take_earlier(i32& next, i32 t) {
+  if (t < next && t > SCHED_FrameCycle) next = t;
+}
+
+// The disk controller's delayed completion.
+void disk_completion(bool stopped) {
+  if (PREFS_FdcDelay && (!stopped || !(FDC_Regs[FDC_Status] & 0x01))) {
+    if (MFP_IERB & 0x80) {
+      MFP_IPERB |= 0x80;
+      // The pending bit alone would wait for another source to start an
+      // arbitration: request one.
+      m68k_regfile.pending |= m68k_pend_interrupt;
+    }
+    if (!stopped) FDC_Regs[FDC_Status] &= ~0x80u;
+    MFP_GPI &= u8(~0x20);
+  }
+  FDC_IrqTime = SCHED_Never;
+}
+
+// The event-count mode of Timer B counts display lines.
+void count_line_for_timer_b(bool stopped) {
+  if (MFP_TBCR != 8) return;
+  MFP_TBDR = u8(MFP_TBDR - 1);
+  if (MFP_TBDR != 0) return;
+  MFP_TBDR = u8(MFP_ReloadB);
+  if ((MFP_IERA & 0x01) && (stopped || (MFP_IMRA & 0x01))) MFP_RaiseTimerB();
+}
+
+void fire_due_events(bool stopped) {
+  i32* t = SCHED_EventTimes;
+  if (due(t[SCHED_TimerC])) {
+    MFP_RaiseTimerC();
+    t[SCHED_TimerC] = SCHED_Rearm(SCHED_TimerPeriods[2]);
+  }
+  if (MFP_TBCR != 8 && due(t[SCHED_TimerB])) {
+    MFP_RaiseTimerB();
+    t[SCHED_TimerB] = SCHED_Rearm(SCHED_TimerPeriods[1]);
+  }
+  if (due(t[SCHED_Hbl])) MFP_RaiseHBL();
+  if (due(t[SCHED_LineEnd])) {
+    const u32 line = u32(SCHED_LineCounter);
+    const u32 lines = stopped ? 200 : SCREEN_DisplayLines;
+    if (SCREEN_FirstLine <= line && line < SCREEN_FirstLine + lines) {
+      SCHED_InBorder = 0;
+      count_line_for_timer_b(stopped);
+    } else {
+      SCHED_InBorder = 1;
+    }
+    if (SHIFTER_Mode <= 1 && SCREEN_BigScreen == 0) SCREEN_ConvertLine(line);
+    t[SCHED_LineEnd] += SCHED_CyclesPerLine;
+    SCHED_LineCounter += 1;
+  }
+  if (due(t[SCHED_TimerA])) {
+    MFP_RaiseTimerA();
+    t[SCHED_TimerA] = SCHED_Rearm(SCHED_TimerPeriods[0]);
+  }
+  if (due(t[SCHED_TimerD])) {
+    MFP_RaiseTimerD();
+    t[SCHED_TimerD] = SCHED_Rearm(SCHED_TimerPeriods[3]);
+  }
+  if (due(FDC_IrqTime)) disk_completion(stopped);
+  if (due(t[SCHED_Keyboard])) ACIA_RaiseKeyboardIRQ();
+  if (SCHED_CycleBefore <= SCHED_PollMark - 1 && SCHED_FrameCycle >= SCHED_PollMark) {
+    if (SCHED_PollTick - SCHED_LastEventTick > 1) {
+      EVENTS_DoEvent(0);
+      SCHED_LastEventTick = SCHED_PollTick;
+    }
+    SCHED_PollTick = HOST_TickCount();
+    SCHED_FramesThisSecond += 1;
+    EVENTS_PollMouse();
+  }
+  if (SCHED_CycleBefore <= SCHED_CyclesPerFrame - 1 && SCHED_FrameCycle >= SCHED_CyclesPerFrame) {
+    if (!stopped) SCREEN_FrameBase = SHIFTER_LoadBase;
+    MFP_RaiseVBL();
+  }
+}
+
+// Steps of the frame end shared by the running and the stopped CPU.
+void frame_end_host_work() {
+  SCREEN_UseShadow =
+      (PREFS_BufferedDrawing || EVENTS_Suspended || SCREEN_RedrawRequest || EVENTS_WindowObscured)
+          ? 1
+          : 0;
+  if (SCREEN_VideoWritten) {
+    SCREEN_FrameDirty = 1;
+    SCREEN_VideoWritten = 0;
+  }
+  if (SCREEN_RedrawRequest || SHIFTER_ChangePending) {
+    SCREEN_RedrawRequest = 0;
+    SCREEN_ForceRedraw = 1;
+    SCREEN_FrameDirty = 1;
+  }
+  const u64 now = HOST_Microseconds();
+  if (u32(now) - u32(SCHED_SecondMark) > 1000000) {
+    SCHED_SecondMark = now;
+    STATE_SpareWord = 0;
+    if (PREFS_SpeedCounters) SCREEN_DrawSpeedCounters();
+    SCHED_FramesThisSecond = 0;
+  }
+  if (EVENTS_Paused == 1) EVENTS_PauseLoop();
+}
+
+void count_frame() {
+  SCHED_FrameCount += 1;
+  if (SCHED_StopAfterFrames && SCHED_FrameCount >= SCHED_StopAfterFrames) APP_StopFlag = 1;
+}
+
+void pace_or_not() {
+  if (!PREFS_Unthrottled)
+    SCHED_PaceFrame();
+  else
+    SCHED_AutoSkip = 0;
+}
+
+void frame_end() {
+  SCHED_FrameCycle = -1;
+  SCHED_CycleBefore = -1;
+  SOUND_EndFrame();
+  frame_end_host_work();
+  if (SCHED_FrameCount != SHIFTER_SyncSwitchLog[2]) {
+    if (SHIFTER_BottomBorderOpen || SHIFTER_TopBorderOpen) SCREEN_InvalidateLines();
+    SHIFTER_TopBorderOpen = 0;
+    SCREEN_FirstLine = 64;
+    SCREEN_DisplayLines = 200;
+    SHIFTER_BottomBorderOpen = 0;
+  }
+  if (SHIFTER_ResFrames[0] != SHIFTER_ResFrames[1]) SHIFTER_MixedRes = 0;
+  SCREEN_FramesSinceDraw += 1;
+  if (SHIFTER_Mode == 2 || SCREEN_BigScreen) {
+    SCREEN_UpdatePalette();
+    if (SCREEN_FramesSinceDraw >= PREFS_FrameSkip + SCHED_AutoSkip) {
+      SCREEN_Present();
+      SCREEN_FramesSinceDraw = 0;
+    }
+  }
+  count_frame();
+  pace_or_not();
+  SCHED_EventTimes[SCHED_LineEnd] = SCHED_CyclesPerLine;
+  SCHED_LineCounter = 1;
+}
+
+}  // namespace
 
 void SCHED_ComputeNextEvent() {
-  // With no event sources armed, the frame end is the only thing ahead.
-  SCHED_NextEvent = SCHED_CyclesPerFrame;
+  m68k_sr_compose();
+  const i32* t = SCHED_EventTimes;
+  i32 next = SCHED_CyclesPerFrame + 1;
+  take_earlier(next, t[SCHED_LineEnd]);
+  if (m68k_regfile.imask <= 1) {
+    SCHED_EventTimes[SCHED_Hbl] = SCHED_LineCounter * SCHED_CyclesPerLine - 416;
+    take_earlier(next, t[SCHED_Hbl]);
+  } else {
+    SCHED_EventTimes[SCHED_Hbl] = SCHED_Never;
+  }
+  if (next > SCHED_CyclesPerFrame && SCHED_FrameCycle <= SCHED_CyclesPerFrame - 1)
+    next = SCHED_CyclesPerFrame;
+  take_earlier(next, t[SCHED_TimerA]);
+  take_earlier(next, t[SCHED_TimerB]);
+  take_earlier(next, t[SCHED_TimerC]);
+  take_earlier(next, t[SCHED_TimerD]);
+  take_earlier(next, t[SCHED_Keyboard]);
+  if (next > SCHED_PollMark && SCHED_FrameCycle <= SCHED_PollMark - 1) next = SCHED_PollMark;
+  take_earlier(next, FDC_IrqTime);
+  SCHED_NextEvent = next;
+}
+
+void SCHED_RunEvents() {
+  if (m68k_sr_changed == 1) {
+    m68k_sr_changed = 0;
+    m68k_sr_compose();
+    if (m68k_regfile.imask <= m68k_last_mask && MFP_AnyPending())
+      m68k_regfile.pending |= m68k_pend_interrupt;
+    m68k_last_mask = m68k_regfile.imask;
+  }
+  if (!due(SCHED_NextEvent)) return;
+  fire_due_events(false);
+  if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();
+  SCHED_ComputeNextEvent();
+}
+
+void SCHED_StopStep() {
+  SCHED_ComputeNextEvent();
+  SCHED_CycleBefore = SCHED_FrameCycle;
+  SCHED_SpareWord = 0;
+  SCHED_FrameCycle += 16;
+  if (due(SCHED_NextEvent)) {
+    fire_due_events(true);
+    if (SCHED_FrameCycle > SCHED_CyclesPerFrame - 1 &&
+        SCHED_FrameCycle < SCHED_CyclesPerFrame + i32(PREFS_ClockFactor))
+      SCREEN_FrameBase = SHIFTER_LoadBase;
+    if (SCHED_FrameCycle > SCHED_CyclesPerFrame) {
+      SCHED_EventTimes[SCHED_LineEnd] = SCHED_CyclesPerLine;
+      SCHED_CycleBefore = -1;
+      SCHED_LineCounter = 1;
+      SCHED_FrameCycle = -1;
+      // A frame that ends while the processor is stopped still has its sound.
+      SOUND_EndFrame();
+      frame_end_host_work();
+      SCREEN_FramesSinceDraw += 1;
+      SCREEN_FrameBase = SHIFTER_LoadBase;
+      if (SHIFTER_Mode == 2 || SCREEN_BigScreen) {
+        SCREEN_UpdatePalette();
+        if (SCREEN_FramesSinceDraw >= PREFS_FrameSkip) {
+          SCREEN_Present();
+          SCREEN_FramesSinceDraw = 0;
+        }
+      }
+      STATE_SpareWord = 0;
+      count_frame();
+      SCHED_ComputeNextEvent();
+      pace_or_not();
+    }
+  }
+  SCHED_ComputeNextEvent();
+}
+
+void SCHED_ResetFrame() {
+  SCHED_FrameCycle = 0;
+  SCHED_LineCounter = 1;
+  SCHED_ComputeNextEvent();
+}
+
+void SCHED_PaceFrame() {
+  const u64 now = HOST_Microseconds();
+  const u32 elapsed = u32(now) - u32(SCHED_PaceMark);
+  if (elapsed > 99999) {
+    SCHED_PaceMark = now;
+    return;
+  }
+  for (int i = 9; i > 0; --i) SCHED_FrameHistory[i] = SCHED_FrameHistory[i - 1];
+  SCHED_FrameHistory[0] = elapsed;
+  i64 sum = 0;
+  for (u32 v : SCHED_FrameHistory) sum += i64(i32(v));
+  SCHED_FrameAverage = i32(sum / 10);
+  if (elapsed <= 19999) HOST_Sleep(20000 - elapsed);
+  i32 skip = i32(SCHED_AutoSkip);
+  if (SCHED_FrameAverage <= 19999)
+    skip -= 1;
+  else if (SCHED_FrameAverage > 30000)
+    skip += 1;
+  SCHED_AutoSkip = u32(skip < 0 ? 0 : skip > 9 ? 9 : skip);
+  // The schedule advances by exactly one frame, so a late frame is followed
+  // by shorter waits. Only the low word moves.
+  SCHED_PaceMark = (SCHED_PaceMark & ~u64(0xffffffff)) | u32(u32(SCHED_PaceMark) + 20000);
+  if (!PREFS_AutoFrameSkip) SCHED_AutoSkip = 0;
 }
 
 void SCHED_Reset() {

@@ -1,14 +1,59 @@
-// Cycle scheduler: the frame position and the time of the next event.
+// Cycle scheduler: the frame position, the event times and the frame pacing.
 #pragma once
 
 #include "common/types.h"
 
 constexpr i32 SCHED_CyclesPerFrame = 160256;
+constexpr i32 SCHED_CyclesPerLine = 512;
 constexpr i32 SCHED_Never = 696969;
+constexpr i32 SCHED_KeyboardIdle = 606969;
+constexpr i32 SCHED_PollMark = 156000;
 
 extern i32 SCHED_FrameCycle;   // CPU cycles since the start of the frame
 extern i32 SCHED_CycleBefore;  // frame position before the current instruction
-extern i32 SCHED_NextEvent;    // frame position of the earliest pending event
+
+// Event times, in this order; SCHED_Never when not armed.
+enum : u32 {
+  SCHED_TimerC,
+  SCHED_TimerA,
+  SCHED_TimerB,
+  SCHED_TimerD,
+  SCHED_LineEnd,
+  SCHED_Hbl,
+  SCHED_Next,
+  SCHED_Keyboard,
+};
+extern i32 SCHED_EventTimes[8];
+inline i32& SCHED_NextEvent = SCHED_EventTimes[SCHED_Next];
+
+// Timer periods in cycles, Timer A, B, C, D; -1 while stopped.
+extern i32 SCHED_TimerPeriods[4];
+extern i32 FDC_IrqTime;
+
+extern i32 SCHED_LineCounter;
+extern u32 SCHED_FrameCount;
+extern u32 SCHED_InBorder;
+extern u32 SCHED_SpareWord;
+extern u32 SCHED_PollTick;
+extern u32 SCHED_LastEventTick;
+extern u32 SCHED_FramesThisSecond;
+extern u64 SCHED_SecondMark;
+extern u64 SCHED_PaceMark;
+extern u32 SCHED_FrameHistory[10];
+extern i32 SCHED_FrameAverage;
+extern u32 SCHED_AutoSkip;
+extern u32 m68k_last_mask;
+
+// When non-zero, the frame end that completes this many frames since reset
+// sets the stop word (the headless runner's frame limit).
+extern u32 SCHED_StopAfterFrames;
+
+// Frame flags kept for the screen code.
+extern u32 SCREEN_FrameDirty;
+extern u32 SCREEN_UseShadow;
+extern u32 SCREEN_FramesSinceDraw;
+extern u32 SCREEN_FirstLine;
+extern u32 SCREEN_DisplayLines;
 
 // Event times in frame cycles: Timer C, Timer A, Timer B, Timer D, line end,
 // HBL, (slot 6 is SCHED_NextEvent), keyboard receive; SCHED_Never for none.
@@ -28,5 +73,13 @@ void SCHED_StopStep();
 
 // Recomputes SCHED_NextEvent from the armed events.
 void SCHED_ComputeNextEvent();
+void SCHED_RunEvents();
+void SCHED_StopStep();
+void SCHED_ResetFrame();
+void SCHED_PaceFrame();
 
+// Re-arm time of a periodic event: (now + period) modulo the frame.
+inline i32 SCHED_Rearm(i32 period) { return (SCHED_FrameCycle + period) % SCHED_CyclesPerFrame; }
+
+// Frame position 0, the cycle before it 0, and the next event computed.
 void SCHED_Reset();

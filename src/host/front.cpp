@@ -1,0 +1,90 @@
+// Screen, MIDI, alert and event services of the windowless build.
+#include <cstdio>
+
+#include "host/host.h"
+
+// ---- MIDI output ----
+
+namespace {
+void midi_none() {}
+void midi_byte_none(u8) {}
+}  // namespace
+
+QTMIDI_DriverRecord QTMIDI_Driver = {0, midi_none, midi_byte_none, midi_none, midi_none, midi_none, midi_none};
+
+void QTMIDI_CheckQuickTime() {}
+void QTMIDI_OpenIfEnabled() {}
+void QTMIDI_Shutdown() { QTMIDI_Driver.close(); }
+
+// ---- Screen ----
+
+u32 SCREEN_ForceRedraw;
+u32 SCREEN_RedrawRequest;
+u32 SCREEN_FrameBytes = 32000;
+u32 SCREEN_HostPalette[16];
+u32 SCREEN_BigScreen;
+u32 SCREEN_Zoom;
+u32 SCREEN_Height = 400;
+u32 SCREEN_PresentCount;
+
+void SCREEN_OpenWindow() {}
+void SCREEN_InvalidateLines() {}
+void SCREEN_ConvertLine(u32) {}
+void SCREEN_UpdatePalette() {}
+void SCREEN_Present() { ++SCREEN_PresentCount; }
+void SCREEN_DrawStatusLine() {}
+void SCREEN_DrawSpeedCounters() {}
+void SCREEN_SetDriveLight(u32, u32) {}
+void SCREEN_CheckWindowVisible() {}
+
+// ---- Alerts ----
+
+DLG_Answers DLG_FixedAnswers = {0, 0};
+
+namespace {
+std::string alert_text;
+}
+
+u32 DLG_Alert(u32 index, u32 stopFlag) {
+  std::fprintf(stderr, "alert: %s alert, message %u; answered OK\n", stopFlag ? "stop" : "caution",
+               index);
+  return 1;
+}
+
+u32 DLG_ConfirmBootWrite() {
+  const u32 a = DLG_FixedAnswers.confirmBootWrite;
+  std::fprintf(stderr, "alert: write the boot sector of a disk image? answered %s\n",
+               a ? "OK" : "Cancel");
+  return a;
+}
+
+u32 DLG_AskForTos() {
+  const u32 a = DLG_FixedAnswers.askForTos;
+  std::fprintf(stderr, "alert: no usable TOS image \"tos.img\" in %s; answered %s\n",
+               APP_Folder.path.c_str(), a ? "Choose" : "Cancel");
+  return a;
+}
+
+void NAV_GetFile(NAV_Reply& reply, u32 kind) {
+  std::fprintf(stderr, "dialog: open file (kind %u); no file chosen\n", kind);
+  reply.chosen = 0;
+  reply.path.clear();
+}
+
+void DLG_SetAlertText(const char* text) { alert_text = text ? text : ""; }
+
+void DLG_ShowAlert(i32 id) {
+  std::fprintf(stderr, "alert %d: %s; answered OK\n", id, alert_text.c_str());
+}
+
+// ---- Host events ----
+
+u32 EVENTS_Paused, EVENTS_Suspended, EVENTS_WindowObscured, EVENTS_InBackground;
+i32 EVENTS_LastMouseH, EVENTS_LastMouseV;
+u32 EVENTS_CapsLock;
+u32 EVENTS_VdiTracking;
+u32 EVENTS_PollCount;
+
+void EVENTS_DoEvent(i32) {}
+void EVENTS_PollMouse() { ++EVENTS_PollCount; }
+void EVENTS_PauseLoop() { EVENTS_Paused = 0; }

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "common/endian.h"
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/memory.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class MemoryMap : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    folder.write("tos.img", make_tos_image(0x01, 0x04));
+    machine_build_memory(folder.path());
+  }
+  TempFolder folder;
+};
+
+u32 load_quietly(const std::string& path) {
+  testing::internal::CaptureStdout();
+  const u32 ok = MMU_LoadTOS(path);
+  testing::internal::GetCapturedStdout();
+  return ok;
+}
+
+}  // namespace
+
+TEST_F(MemoryMap, BankLayoutOfFourMegabytesAndTos104) {
+  EXPECT_EQ(MMU_RamSize, 0x400000u);
+  for (u32 b = 0; b < 0x40; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_RamBank) << b;
+  for (u32 b = 0x40; b < 0xfa; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_IoBank) << b;
+  EXPECT_EQ(MMU_bankTable[0xfa], &CART_Bank);
+  EXPECT_EQ(MMU_bankTable[0xfb], &CART_Bank);
+  for (u32 b = 0xfc; b <= 0xfe; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_RomBank);
+  EXPECT_EQ(MMU_bankTable[0xff], &MMU_IoBank);
+  EXPECT_EQ(MMU_TosVersion, 14u);
+  // A 32-bit address reaches the record of its 24-bit image.
+  EXPECT_EQ(MMU_BankOf(0x01fa0000), &CART_Bank);
+  EXPECT_EQ(MMU_ReadW(0xfffc0002), 0x0104u);
+}
+
+TEST_F(MemoryMap, RamIsBigEndianAndMarksScreenWrites) {
+  MMU_WriteL(0x1000, 0x12345678);
+  EXPECT_EQ(MMU_RamBase[0x1000], 0x12);
+  EXPECT_EQ(MMU_RamBase[0x1003], 0x78);
+  EXPECT_EQ(MMU_ReadW(0x1002), 0x5678u);
+  EXPECT_EQ(MMU_ReadB(0x1001), 0x34u);
+
+  SCREEN_FrameBase = 0x78000;
+  SCREEN_FrameBytes = 32000;
+  SCREEN_VideoWritten = 0;
+  MMU_WriteB(0x77fff, 1);
+  EXPECT_EQ(SCREEN_VideoWritten, 0u);
+  MMU_WriteW(0x78000 + 32000, 1);  // one past the screen still counts
+  EXPECT_EQ(SCREEN_VideoWritten, 1u);
+  SCREEN_VideoWritten = 0;
+  MMU_WriteL(0x78000 + 32001, 1);
+  EXPECT_EQ(SCREEN_VideoWritten, 0u);
+}
+
+TEST_F(MemoryMap, LongWritesToTheFirstBytesAreBusErrorsButStillStored) {
+  machine_point_vectors();
+  testing::internal::CaptureStdout();
+  MMU_WriteL(4, 0xdeadbeef);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(out, "long put bus error 4 \n");
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_EQ(be_read32(MMU_RamBase + 4), 0xdeadbeefu);
+  MMU_WriteL(5, 1);
+  MMU_WriteW(0, 1);
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+}
+
+TEST_F(MemoryMap, RomWritesAreBusErrorsAndStoreNothing) {
+  machine_point_vectors();
+  MMU_WriteB(0xfc0010, 0xaa);
+  MMU_WriteW(0xfc0010, 0xaaaa);
+  MMU_WriteL(0xfc0010, 0xaaaaaaaa);
+  EXPECT_EQ(MMU_BusErrorCount, 3u);
+  EXPECT_EQ(MMU_ReadL(0xfc0010), 0u);
+}
+
+TEST_F(MemoryMap, ExceptionEntryReachesTheBusErrorVector) {
+  machine_point_vectors();
+  MMU_WriteB(0xfc0000, 0);
+  EXPECT_EQ(m68k_get_pc(), vector_target(2));
+}
+
+TEST_F(MemoryMap, AccessesAtTheLastBytesStayInsideTheBuffers) {
+  // The guard pad behind every buffer holds ILLEGAL words.
+  EXPECT_EQ(MMU_ReadL(MMU_RamSize - 2) & 0xffff, 0x4afcu);
+  EXPECT_EQ(MMU_ReadL(0xfeffff), 0x004afc4au);
+  EXPECT_EQ(MMU_ReadL(0xfbfffe), 0xffff4afcu);
+  MMU_WriteL(0xfbfffe, 0x11223344);  // the cartridge window is writable
+  EXPECT_EQ(MMU_ReadW(0xfbfffe), 0x1122u);
+}
+
+TEST_F(MemoryMap, RangeChecks) {
+  EXPECT_EQ(MMU_RamBank.check(0x3ffff0, 4), 1u);
+  EXPECT_EQ(MMU_RamBank.check(0x3ffffc, 4), 0u);
+  EXPECT_EQ(MMU_RomBank.check(0xfc0000, 0x2ffff), 1u);
+  EXPECT_EQ(MMU_RomBank.check(0xfc0000, 0x30000), 0u);
+  EXPECT_EQ(CART_Bank.check(0xfa0000, 0x1ffff), 1u);
+  EXPECT_EQ(CART_Bank.check(0xfa0001, 0x1ffff), 0u);
+  EXPECT_EQ(MMU_IoBank.hostPtr(0xff8000), nullptr);
+  EXPECT_EQ(MMU_RamBank.hostPtr(0x100), MMU_RamBase + 0x100);
+}
+
+TEST_F(MemoryMap, ClearRamKeepsTheFirstNineBytes) {
+  for (u32 a = 0; a < 16; ++a) MMU_RamBase[a] = u8(0xa0 + a);
+  MMU_RamBase[MMU_RamSize - 1] = 0x77;
+  MMU_ClearRAM();
+  for (u32 a = 0; a < 9; ++a) EXPECT_EQ(MMU_RamBase[a], 0xa0 + a) << a;
+  for (u32 a = 9; a < 16; ++a) EXPECT_EQ(MMU_RamBase[a], 0) << a;
+  EXPECT_EQ(MMU_RamBase[MMU_RamSize - 1], 0);
+}
+
+TEST_F(MemoryMap, MapBanksSetsARunAndNothingForCountZero) {
+  MMU_MapBanks(&CART_Bank, 0x50, 0);
+  EXPECT_EQ(MMU_bankTable[0x50], &MMU_IoBank);
+  MMU_MapBanks(&CART_Bank, 0x150, 2);  // indices above 255 mirror onto 0x50
+  EXPECT_EQ(MMU_bankTable[0x50], &CART_Bank);
+  EXPECT_EQ(MMU_bankTable[0x51], &CART_Bank);
+  EXPECT_EQ(MMU_bankTable[0x52], &MMU_IoBank);
+}
+
+// ---- TOS images ----
+
+struct TosCase {
+  u8 v0, v1;
+  bool emu;
+  u32 accepted, base, version;
+};
+
+class TosAcceptance : public MemoryMap, public ::testing::WithParamInterface<TosCase> {};
+
+TEST_P(TosAcceptance, HeaderDecidesLayoutAndRomWordTheVersion) {
+  const TosCase c = GetParam();
+  const u32 size = c.base == 0xe00000 ? 0x40000 : 0x30000;
+  folder.write("other.img", make_tos_image(c.v0, c.v1, size, c.emu));
+  MMU_TosVersion = 99;
+  ASSERT_EQ(load_quietly(folder.file("other.img")), c.accepted);
+  if (!c.accepted) {
+    EXPECT_EQ(MMU_TosVersion, 99u);  // a refused image changes nothing
+    return;
+  }
+  EXPECT_EQ(MMU_RomBase, c.base);
+  EXPECT_EQ(MMU_RomSize, size);
+  EXPECT_EQ(MMU_TosVersion, c.version);
+  EXPECT_EQ(MMU_IsEmuTOS, c.emu ? 1u : 0u);
+  EXPECT_EQ(MMU_BankOf(c.base), &MMU_RomBank);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, TosAcceptance,
+    ::testing::Values(TosCase{1, 0, false, 1, 0xfc0000, 10}, TosCase{1, 2, false, 1, 0xfc0000, 12},
+                      TosCase{1, 2, true, 1, 0xfc0000, 12}, TosCase{1, 4, false, 1, 0xfc0000, 14},
+                      TosCase{1, 0x62, false, 1, 0xe00000, 16},
+                      TosCase{2, 5, false, 1, 0xe00000, 25}, TosCase{2, 6, false, 1, 0xe00000, 26},
+                      TosCase{1, 6, false, 0, 0, 0}, TosCase{3, 0, false, 0, 0, 0},
+                      TosCase{0, 0, false, 0, 0, 0}),
+    [](const ::testing::TestParamInfo<TosCase>& info) {
+      char name[32];
+      std::snprintf(name, sizeof name, "Header%02x%02x%s", info.param.v0, info.param.v1,
+                    info.param.emu ? "EmuTOS" : "");
+      return std::string(name);
+    });
+
+TEST_F(MemoryMap, LoadingTheOtherLayoutUnmapsTheOldRomBanks) {
+  folder.write("tos206.img", make_tos_image(2, 6, 0x40000));
+  ASSERT_EQ(load_quietly(folder.file("tos206.img")), 1u);
+  for (u32 b = 0xe0; b <= 0xe3; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_RomBank);
+  // 0xfc-0xfe must not read the new 256 KB buffer at offsets of the old base.
+  for (u32 b = 0xfc; b <= 0xfe; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_IoBank) << b;
+  EXPECT_EQ(MMU_ReadW(0xfeff00), 0x55aau);
+
+  folder.write("tos104.img", make_tos_image(1, 4));
+  ASSERT_EQ(load_quietly(folder.file("tos104.img")), 1u);
+  for (u32 b = 0xe0; b <= 0xe3; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_IoBank) << b;
+  for (u32 b = 0xfc; b <= 0xfe; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_RomBank);
+}
+
+TEST_F(MemoryMap, ShortTosFilesAreRefusedOrFilledWithOnes) {
+  std::vector<u8> header_only = make_tos_image(1, 4, 0x40);
+  header_only.resize(47);  // shorter than its header
+  folder.write("short.img", header_only);
+  EXPECT_EQ(load_quietly(folder.file("short.img")), 0u);
+
+  folder.write("part.img", make_tos_image(1, 4, 0x100));
+  ASSERT_EQ(load_quietly(folder.file("part.img")), 1u);
+  EXPECT_EQ(MMU_ReadL(0xfc00fc), 0u);
+  EXPECT_EQ(MMU_ReadL(0xfc0100), 0xffffffffu);
+  EXPECT_EQ(MMU_ReadB(0xfeffff), 0xffu);
+}
+
+TEST_F(MemoryMap, ReadOnlyTosFileIsAccepted) {
+  folder.write("ro.img", make_tos_image(1, 2));
+  chmod(folder.path().c_str(), 0755);
+  chmod(folder.file("ro.img").c_str(), 0444);
+  EXPECT_EQ(load_quietly(folder.file("ro.img")), 1u);
+  EXPECT_EQ(MMU_TosVersion, 12u);
+  if (geteuid() != 0) return;
+  // Permissions don't bind the superuser: try again as an ordinary user.
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+    std::FILE* rw = std::fopen(folder.file("ro.img").c_str(), "r+b");
+    if (rw) _exit(3);  // the file is writable after all: nothing to show
+    _exit(MMU_LoadTOS(folder.file("ro.img")) == 1 && MMU_TosVersion == 12 ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(MemoryMap, MissingFileIsRefused) {
+  EXPECT_EQ(load_quietly(folder.file("none.img")), 0u);
+}
+
+// ---- Start-up of the memory map ----
+
+TEST(MemoryInit, RamSizeFallsBackAndPrintsItsLine) {
+  machine_reset_globals();
+  TempFolder folder;
+  folder.write("tos.img", make_tos_image(1, 4));
+  APP_FolderOverride = folder.path();
+  APP_GetAppFolder();
+  struct Case {
+    u32 ram14, limit, size;
+    const char* line;
+  };
+  const Case cases[] = {{1, 0xffffffff, 0xe00000, "14Mb ST RAM\n"},
+                        {0, 0xffffffff, 0x400000, "4Mb ST RAM\n"},
+                        {1, 0x300000, 0x200000, "2Mb ST RAM\n"},
+                        {0, 0x100000, 0x100000, "1Mb ST RAM\n"},
+                        {0, 0x80000, 0x80000, "512Ko ST RAM\n"}};
+  for (const Case& c : cases) {
+    PREFS_Ram14MB = c.ram14;
+    MMU_HostRamLimit = c.limit;
+    testing::internal::CaptureStdout();
+    MMU_Init();
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(MMU_RamSize, c.size);
+    EXPECT_EQ(out, c.line);
+    EXPECT_EQ(MMU_bankTable[(c.size >> 16) - 1], &MMU_RamBank);
+    EXPECT_EQ(MMU_bankTable[(c.size >> 16) & 0xff], &MMU_IoBank);
+  }
+  MMU_HostRamLimit = 0xffffffff;
+  PREFS_Ram14MB = 0;
+  MMU_HostRamLimit = 0x40000;  // nothing fits: fatal
+  EXPECT_THROW(machine_build_memory(folder.path()), ProcessExit);
+  MMU_HostRamLimit = 0xffffffff;
+  machine_build_memory(folder.path());
+}
+
+TEST(MemoryInit, NoTosImageEndsTheProgram) {
+  machine_reset_globals();
+  TempFolder folder;
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(machine_build_memory(folder.path()), ProcessExit);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("no usable TOS image"), std::string::npos);
+  // An unrecognised image is no better.
+  folder.write("tos.img", make_tos_image(9, 9));
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(machine_build_memory(folder.path()), ProcessExit);
+  testing::internal::GetCapturedStderr();
+}
+
+TEST(MemoryInit, CartridgeImages) {
+  machine_reset_globals();
+  TempFolder folder;
+  folder.write("tos.img", make_tos_image(1, 4));
+  CART_PortConfig = 0;
+
+  machine_build_memory(folder.path());  // no cartridge
+  EXPECT_EQ(CART_PortConfig, 0u);
+  EXPECT_EQ(MMU_ReadL(0xfa0000), 0xffffffffu);
+
+  folder.write("cart.img", {});  // empty: the window stays all ones
+  machine_build_memory(folder.path());
+  EXPECT_EQ(CART_PortConfig, 2u);
+  EXPECT_EQ(MMU_ReadL(0xfa0000), 0xffffffffu);
+
+  std::vector<u8> cart(0x30000, 0x11);  // longer than the window: cut to 128 KB
+  cart[0] = 0xab;
+  cart[0x1ffff] = 0xcd;
+  folder.write("cart.img", cart);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(CART_Load("cart.img"), 1u);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Cartridge found and loaded at 0xfa0000\n");
+  EXPECT_EQ(MMU_ReadB(0xfa0000), 0xabu);
+  EXPECT_EQ(MMU_ReadB(0xfbffff), 0xcdu);
+
+  std::vector<u8> driver(0x400, 0);
+  be_write16(&driver[0], 0x601a);
+  for (u32 i = 0; i < 40; ++i) driver[0x1c + i] = u8(i + 1);
+  folder.write("cart.img", driver);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(CART_Load("cart.img"), 1u);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "HDD.SYS driver found and loaded at 0xfa0000\n");
+  EXPECT_EQ(CART_PortConfig, 1u);
+  EXPECT_EQ(MMU_ReadB(0xfa0000), 1u);
+  EXPECT_EQ(MMU_ReadB(0xfa0027), 40u);
+}

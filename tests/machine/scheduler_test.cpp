@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/fdc.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
+#include "machine/psg.h"
+#include "machine/scheduler.h"
+#include "machine/shifter.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class Scheduler : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    SCHED_ResetFrame();
+    m68k_regfile.pending = 0;
+  }
+  // One instruction of `cycles` through the scheduler, as the run loop does it.
+  static void step(i32 cycles) {
+    SCHED_CycleBefore = SCHED_FrameCycle;
+    SCHED_FrameCycle += cycles;
+    SCHED_RunEvents();
+  }
+  // Runs instructions of `cycles` until the frame position reaches `target`.
+  static void run_to(i32 target, i32 cycles = 4) {
+    while (SCHED_FrameCycle + cycles <= target) step(cycles);
+  }
+  static void jump_to(i32 position) {
+    SCHED_FrameCycle = position;
+    SCHED_ComputeNextEvent();
+  }
+};
+
+}  // namespace
+
+TEST_F(Scheduler, VblAtTheFrameMarkAndFrameEndAfterIt) {
+  jump_to(160250);
+  step(6);  // ends exactly at 160,256
+  EXPECT_EQ(MFP_VideoIntPending, MFP_VideoVBL);
+  EXPECT_EQ(SCHED_FrameCycle, 160256);
+  EXPECT_EQ(SCHED_FrameCount, 0u);
+  step(4);
+  EXPECT_EQ(SCHED_FrameCycle, -1);
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+  EXPECT_EQ(SCHED_LineCounter, 1);
+  EXPECT_EQ(SCHED_EventTimes[SCHED_LineEnd], 512);
+}
+
+TEST_F(Scheduler, OneInstructionAcrossPollVblAndFrameEnd) {
+  jump_to(155990);
+  const u32 polls = EVENTS_PollCount;
+  step(160300 - 155990);
+  EXPECT_EQ(EVENTS_PollCount, polls + 1);
+  EXPECT_EQ(MFP_VideoIntPending, MFP_VideoVBL);
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+  EXPECT_EQ(SCHED_FrameCycle, -1);
+  EXPECT_EQ(SCHED_NextEvent, 512);
+}
+
+TEST_F(Scheduler, NextEventIsTheEarliestMark) {
+  m68k_regfile.imask = 7;
+  jump_to(0);
+  EXPECT_EQ(SCHED_NextEvent, 512);
+  jump_to(155000);
+  SCHED_EventTimes[SCHED_LineEnd] = 155136;
+  SCHED_ComputeNextEvent();
+  EXPECT_EQ(SCHED_NextEvent, 155136);
+  SCHED_EventTimes[SCHED_LineEnd] = 160256 + 512;
+  SCHED_ComputeNextEvent();
+  EXPECT_EQ(SCHED_NextEvent, 156000);
+  jump_to(156500);
+  EXPECT_EQ(SCHED_NextEvent, 160256);
+  jump_to(160256);
+  EXPECT_EQ(SCHED_NextEvent, 160257);
+}
+
+TEST_F(Scheduler, LineEndsCountLinesAndTheScreenBaseLatchesAtVbl) {
+  run_to(512 * 10);
+  EXPECT_EQ(SCHED_LineCounter, 11);
+  EXPECT_EQ(SCHED_InBorder, 1u);
+  run_to(512 * 100);
+  EXPECT_EQ(SCHED_InBorder, 0u);
+  SHIFTER_LoadBase = 0x78000;
+  while (SCHED_FrameCount == 0) step(4);
+  EXPECT_EQ(SCREEN_FrameBase, 0x78000u);
+  EXPECT_EQ(SCHED_LineCounter, 1);
+}
+
+TEST_F(Scheduler, HblOnlyWhileTheMaskAllowsIt) {
+  m68k_regfile.imask = 2;
+  SCHED_ComputeNextEvent();
+  EXPECT_EQ(SCHED_EventTimes[SCHED_Hbl], SCHED_Never);
+  run_to(2048);
+  EXPECT_EQ(MFP_VideoIntPending & MFP_VideoHBL, 0u);
+
+  m68k_regfile.imask = 1;
+  SCHED_ComputeNextEvent();
+  EXPECT_EQ(SCHED_EventTimes[SCHED_Hbl], SCHED_LineCounter * 512 - 416);
+  run_to(SCHED_LineCounter * 512 - 412);
+  EXPECT_EQ(MFP_VideoIntPending & MFP_VideoHBL, MFP_VideoHBL);
+}
+
+TEST_F(Scheduler, PeriodicTimersReArmModuloTheFrame) {
+  MFP_IERB = 0x20;
+  SCHED_TimerPeriods[2] = 200000;
+  SCHED_EventTimes[SCHED_TimerC] = SCHED_Rearm(200000);
+  EXPECT_EQ(SCHED_EventTimes[SCHED_TimerC], 39744);
+  SCHED_ComputeNextEvent();
+  run_to(39744);
+  EXPECT_EQ(MFP_IPERB & 0x20, 0x20);
+  // Re-armed from the current position, a frame's worth of cycles dropped.
+  EXPECT_EQ(SCHED_EventTimes[SCHED_TimerC], (39744 + 200000) % SCHED_CyclesPerFrame);
+}
+
+TEST_F(Scheduler, TimerCCountsFourPerFrame) {
+  MFP_IERB = MFP_IMRB = 0x20;
+  MFP_ReloadC = 192;
+  SCHED_TimerPeriods[2] = i32(MFP_TimerPeriod(5, 192));
+  SCHED_EventTimes[SCHED_TimerC] = SCHED_Rearm(SCHED_TimerPeriods[2]);
+  SCHED_ComputeNextEvent();
+  u32 fired = 0;
+  for (u32 frame = 0; frame < 50;) {
+    step(8);
+    if (MFP_IPERB & 0x20) {
+      ++fired;
+      MFP_IPERB = 0;
+    }
+    if (SCHED_FrameCycle == -1) ++frame;
+  }
+  EXPECT_GE(fired, 199u);
+  EXPECT_LE(fired, 201u);
+}
+
+TEST_F(Scheduler, TimerBEventCountCountsDisplayLinesOnly) {
+  MFP_TBCR = 8;
+  MFP_TBDR = 1;
+  MFP_ReloadB = 1;
+  MFP_IERA = MFP_IMRA = 0x01;
+  run_to(512 * 64 - 8);
+  EXPECT_EQ(MFP_IPERA & 0x01, 0);
+  run_to(512 * 64);  // end of line 64, the first display line
+  EXPECT_EQ(MFP_IPERA & 0x01, 0x01);
+  EXPECT_EQ(MFP_TBDR, 1);
+
+  MFP_IPERA = 0;
+  MFP_ReloadB = 0;  // reload 0 counts 256 lines
+  MFP_TBDR = 1;
+  run_to(512 * 65);
+  EXPECT_EQ(MFP_IPERA & 0x01, 0x01);
+  EXPECT_EQ(MFP_TBDR, 0);
+  MFP_IPERA = 0;
+  run_to(512 * 263);
+  EXPECT_EQ(MFP_IPERA & 0x01, 0);
+  EXPECT_EQ(MFP_TBDR, 256 - 198);  // lines 66-263 counted down from 0
+}
+
+TEST_F(Scheduler, LoweringTheMaskRequestsArbitrationForWaitingSources) {
+  m68k_last_mask = 7;
+  MFP_RaiseTimerC();
+  m68k_regfile.pending = 0;
+  m68k_regfile.imask = 3;
+  m68k_sr_changed = 1;
+  step(4);
+  EXPECT_EQ(m68k_regfile.pending & m68k_pend_interrupt, u32(m68k_pend_interrupt));
+  EXPECT_EQ(m68k_last_mask, 3u);
+  // Raising it starts nothing.
+  m68k_regfile.pending = 0;
+  m68k_regfile.imask = 7;
+  m68k_sr_changed = 1;
+  step(4);
+  EXPECT_EQ(m68k_regfile.pending, 0u);
+  EXPECT_EQ(m68k_last_mask, 7u);
+}
+
+TEST_F(Scheduler, DelayedDiskCompletionRequestsItsInterrupt) {
+  MFP_IERB = 0x80;
+  FDC_Regs[FDC_Status] = 0x81;
+  FDC_IrqTime = 3000;
+  SCHED_ComputeNextEvent();
+  run_to(3000);
+  EXPECT_EQ(MFP_IPERB & 0x80, 0x80);
+  EXPECT_EQ(m68k_regfile.pending & m68k_pend_interrupt, u32(m68k_pend_interrupt));
+  EXPECT_EQ(FDC_Regs[FDC_Status] & 0x80, 0u);
+  EXPECT_EQ(MFP_GPI & 0x20, 0);
+  EXPECT_EQ(FDC_IrqTime, SCHED_Never);
+}
+
+TEST_F(Scheduler, StoppedCpuAdvancesInSixteenCycleStepsAndEndsFrames) {
+  jump_to(160200);
+  SCHED_CycleBefore = 160200;
+  SCHED_StopStep();
+  EXPECT_EQ(SCHED_FrameCycle, 160216);
+  while (SCHED_FrameCycle != -1) SCHED_StopStep();
+  EXPECT_EQ(MFP_VideoIntPending, MFP_VideoVBL);
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+}
+
+TEST_F(Scheduler, FrameEndingWhileStoppedStillFinishesItsSound) {
+  SOUND_Active = 1;
+  PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
+  jump_to(160000);
+  while (SCHED_FrameCycle != -1) SCHED_StopStep();
+  EXPECT_EQ(SOUND_FramesEnded, 1u);
+  EXPECT_EQ(SOUND_RingCount, 882u);
+  // And the same for a running CPU.
+  jump_to(160250);
+  step(20);
+  EXPECT_EQ(SOUND_FramesEnded, 2u);
+  EXPECT_EQ(SOUND_RingCount, 1764u);
+}
+
+TEST_F(Scheduler, PacingWaitsForTheRestOfTheFrame) {
+  PREFS_Unthrottled = 0;
+  SCHED_PaceMark = FakeClock::now;
+  FakeClock::now += 5000;
+  SCHED_PaceFrame();
+  EXPECT_EQ(FakeClock::slept, 15000u);
+  EXPECT_EQ(SCHED_FrameHistory[0], 5000u);
+  // The schedule moves on by exactly one frame.
+  EXPECT_EQ(SCHED_PaceMark, FakeClock::now);
+  // A frame that took long is followed by a shorter wait.
+  FakeClock::now += 30000;
+  SCHED_PaceFrame();
+  EXPECT_EQ(FakeClock::slept, 15000u);
+  FakeClock::now += 1000;
+  SCHED_PaceFrame();
+  EXPECT_EQ(FakeClock::slept, 15000u + 9000u);
+}
+
+TEST_F(Scheduler, PacingResynchronisesAfterAPause) {
+  SCHED_PaceMark = FakeClock::now;
+  FakeClock::now += 150000;
+  SCHED_PaceFrame();
+  EXPECT_EQ(SCHED_PaceMark, FakeClock::now);
+  EXPECT_EQ(FakeClock::sleeps, 0u);
+  EXPECT_EQ(SCHED_FrameHistory[0], 0u);
+}
+
+TEST_F(Scheduler, AutomaticFrameSkipFollowsTheAverage) {
+  SCHED_AutoSkip = 0;
+  for (int i = 0; i < 10; ++i) {
+    SCHED_PaceMark = FakeClock::now;
+    FakeClock::now += 40000;
+    SCHED_PaceFrame();
+  }
+  EXPECT_GT(SCHED_AutoSkip, 0u);
+  EXPECT_LE(SCHED_AutoSkip, 9u);
+  PREFS_AutoFrameSkip = 0;
+  SCHED_PaceMark = FakeClock::now;
+  SCHED_PaceFrame();
+  EXPECT_EQ(SCHED_AutoSkip, 0u);
+}
+
+TEST_F(Scheduler, UnthrottledFramesNeverWait) {
+  PREFS_Unthrottled = 1;
+  SCHED_AutoSkip = 4;
+  jump_to(160250);
+  step(20);
+  EXPECT_EQ(FakeClock::sleeps, 0u);
+  EXPECT_EQ(SCHED_AutoSkip, 0u);
+}
+
+TEST_F(Scheduler, FrameLimitSetsTheStopWord) {
+  SCHED_StopAfterFrames = 2;
+  jump_to(160250);
+  step(20);
+  EXPECT_EQ(APP_StopFlag, 0);
+  jump_to(160250);
+  step(20);
+  EXPECT_EQ(APP_StopFlag, 1);
+  APP_StopFlag = 0;
+  SCHED_StopAfterFrames = 0;
+}

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include "common/endian.h"
+#include "cpu/handler_tables.h"
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/cpu_interface.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
+#include "machine/psg.h"
+#include "machine/scheduler.h"
+#include "machine/shifter.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class StartUp : public ::testing::Test {
+ protected:
+  void SetUp() override { machine_reset_globals(); }
+  void TearDown() override { APP_FolderOverride.clear(); }
+  TempFolder folder;
+};
+
+const char* const transcript_head =
+    "Vantorell\n"
+    "Version 0.1\n"
+    "Booting the ST...\n"
+    "Shifter initied...\n"
+    "MFP initied...\n"
+    "ACIAs initied...\n"
+    "Sound disabled\n"
+    "Building the 68000...\n"
+    "Building the MMU and loading TOS...\n"
+    "4Mb ST RAM\n";
+
+const char* const transcript_tail =
+    "Events manager initied...\n"
+    "Quicktime & Midi initialisation...\n"
+    "Midi State restored...\n";
+
+bool handlers_present() { return m68k_handler_table_complete[4]; }
+
+}  // namespace
+
+TEST_F(StartUp, GoldenTranscriptOfATestRomFolder) {
+  folder.write("tos.img", load_test_rom("interrupt_counts"));
+  const std::string out = machine_start(folder.path());
+  EXPECT_EQ(out, std::string(transcript_head) + "TOS 1.4\n" + transcript_tail);
+  EXPECT_EQ(MMU_TosVersion, 14u);
+  EXPECT_EQ(SCHED_FrameCycle, 0);
+  EXPECT_EQ(SCHED_LineCounter, 1);
+  EXPECT_EQ(SOUND_Stopped, 1u);  // unthrottled: sound output stays stopped
+}
+
+TEST_F(StartUp, DisksCartridgeAndHardDiskLines) {
+  folder.write("tos.img", make_tos_image(2, 6, 0x40000));
+  folder.write("disk1.st", std::vector<u8>(737280, 0));
+  folder.write("disk2.st", std::vector<u8>(16, 0));
+  folder.write("cart.img", std::vector<u8>(64, 1));
+  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  const std::string out = machine_start(folder.path());
+  EXPECT_EQ(out, std::string(transcript_head) +
+                     "Cartridge found and loaded at 0xfa0000\n"
+                     "TOS 2.06\n"
+                     "Disk1.st inserted in drive A\n"
+                     "Disk2.st inserted in drive B\n"
+                     "Hard disk Enabled...\n" +
+                     transcript_tail);
+}
+
+TEST_F(StartUp, OlderTosCantUseTheHardDisk) {
+  folder.write("tos.img", make_tos_image(1, 4));
+  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  const std::string out = machine_start(folder.path());
+  EXPECT_NE(out.find("TOS 1.4\nThis TOS is invalide for HDD...\nEvents"), std::string::npos);
+  EXPECT_EQ(out.find("Hard disk Enabled..."), std::string::npos);
+}
+
+TEST_F(StartUp, EmuTosLines) {
+  folder.write("tos.img", make_tos_image(1, 2, 0x30000, true));
+  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  const std::string out = machine_start(folder.path());
+  EXPECT_NE(out.find("EmuTOS (1.2)\nHard disk Enabled...\n"), std::string::npos);
+  EXPECT_EQ(out.find("TOS 1.2\n"), std::string::npos);
+  EXPECT_EQ(out.find("invalide"), std::string::npos);
+}
+
+TEST_F(StartUp, TosLines) {
+  EXPECT_STREQ(APP_TosLine(10, 0), "TOS 1.0");
+  EXPECT_STREQ(APP_TosLine(12, 0), "TOS 1.2");
+  EXPECT_STREQ(APP_TosLine(12, 1), "EmuTOS (1.2)");
+  EXPECT_STREQ(APP_TosLine(16, 0), "TOS 1.62");
+  EXPECT_STREQ(APP_TosLine(25, 0), "TOS 2.05");
+  EXPECT_EQ(APP_TosLine(0, 0), nullptr);
+}
+
+TEST_F(StartUp, SoundChipIsReadyEvenWithSoundOff) {
+  PSG_Initialised = 0;
+  folder.write("tos.img", make_tos_image(1, 4));
+  machine_start(folder.path());
+  EXPECT_EQ(SOUND_Active, 0u);
+  EXPECT_EQ(PSG_Initialised, 1u);
+  m68k_regfile.s = 1;
+  SCHED_FrameCycle = 80000;
+  MMU_WriteB(0xff8800, 8);  // a sound-chip write with sound never started
+  MMU_WriteB(0xff8802, 15);
+  EXPECT_EQ(PSG_Regs[8], 15);
+}
+
+TEST_F(StartUp, SoundOnStartsTheOutput) {
+  folder.write("tos.img", make_tos_image(1, 4));
+  APP_FolderOverride = folder.path();
+  testing::internal::CaptureStdout();
+  APP_StartUp();
+  PREFS_Unthrottled = 0;
+  APP_InitMachine();
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("ACIAs initied...\nSound Enabled at 44100 Hz.\n"), std::string::npos);
+  EXPECT_EQ(SOUND_Stopped, 0u);
+}
+
+TEST_F(StartUp, MissingTosEndsTheProgram) {
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(machine_start(folder.path()), ProcessExit);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("no usable TOS image"), std::string::npos);
+}
+
+TEST_F(StartUp, FatalMessages) {
+  EXPECT_STREQ(APP_FatalMessage(4), "Errors during init... Vantorell will exit...");
+  EXPECT_STREQ(APP_FatalMessage(6), "ST Rom memory error... Vantorell will exit...");
+  EXPECT_EQ(APP_FatalMessage(7), nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_THROW(APP_Fatal(2), ProcessExit);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Unable to allocate ST Ram memory"),
+            std::string::npos);
+}
+
+TEST_F(StartUp, RequestStop) {
+  APP_StopFlag = 1;
+  APP_RequestStop();
+  EXPECT_EQ(APP_StopFlag, -1);
+  APP_RequestStop();
+  EXPECT_EQ(APP_StopFlag, -1);
+  APP_StopFlag = 0;
+}
+
+TEST_F(StartUp, HardwareResetLeavesBigScreenAndResetsTheChips) {
+  SCREEN_BigScreen = 1;
+  SCHED_FrameCount = 77;
+  MFP_IERA = 0xff;
+  SCHED_EventTimes[SCHED_TimerA] = 1234;
+  SHIFTER_Mode = 2;
+  APP_HardwareReset();
+  EXPECT_EQ(SCREEN_BigScreen, 0u);
+  EXPECT_EQ(SCREEN_ForceRedraw, 1u);
+  EXPECT_EQ(SCHED_FrameCount, 0u);
+  EXPECT_EQ(MFP_IERA, 0);
+  EXPECT_EQ(SCHED_EventTimes[SCHED_TimerA], SCHED_Never);
+  EXPECT_EQ(SHIFTER_Mode, 2u);
+  SHIFTER_Mode = 0;
+}
+
+TEST_F(StartUp, TheMachineClocksFrameByFrame) {
+  folder.write("tos.img", make_tos_image(1, 4));
+  machine_start(folder.path());
+  testing::internal::CaptureStdout();
+  machine_run_frames(3);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(SCHED_FrameCount, 3u);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(SCHED_FrameCycle, -1);
+}
+
+// ---- Test ROMs booted through the start-up path ----
+
+class InterruptCountRom : public StartUp, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(InterruptCountRom, CountsMatchTheHardware) {
+  if (!handlers_present()) GTEST_SKIP() << "needs the 68000 instruction handlers";
+  folder.write("tos.img", load_test_rom(GetParam()));
+  machine_start(folder.path());
+  testing::internal::CaptureStdout();
+  machine_run_frames(50);
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(MMU_ReadL(0x818), 0x600du) << "the ROM did not finish its set-up";
+  const u32 vbl = MMU_ReadL(0x800), hbl = MMU_ReadL(0x804), a = MMU_ReadL(0x808);
+  const u32 b = MMU_ReadL(0x80c), c = MMU_ReadL(0x810), d = MMU_ReadL(0x814);
+  // VBL on level 4 through vector 28, once a frame (the last frame's may still
+  // be pending when the run stops at its end).
+  EXPECT_GE(vbl, 49u);
+  EXPECT_LE(vbl, 50u);
+  // Timer C at prescaler 64 and data 192: 200 Hz, four a frame.
+  EXPECT_GE(c, 199u);
+  EXPECT_LE(c, 201u);
+  // Timer B counting display lines with data 1: every one of 200 lines.
+  EXPECT_EQ(b, 200u * 50);
+  // Timer D: 16 x 256 cycles; Timer A with the reset bit: 512 x 100 cycles.
+  // Each expiry re-arms from the end of the instruction that crossed it, so
+  // the short period loses a little to the interrupt entries.
+  const double d_full = 50.0 * 160256 / 4096;
+  EXPECT_LE(double(d), d_full + 1);
+  EXPECT_GE(double(d), d_full * 0.97);
+  EXPECT_NEAR(double(a), 50.0 * 160256 / 51200, 2.0);
+  // HBL on level 2: at most once a line, and on most lines; a line whose HBL
+  // comes while a level-6 handler holds the mask up has none.
+  EXPECT_GE(hbl, 50u * 50);
+  EXPECT_LE(hbl, 313u * 50);
+}
+
+INSTANTIATE_TEST_SUITE_P(Roms, InterruptCountRom,
+                         ::testing::Values("interrupt_counts", "interrupt_counts_stop",
+                                           "interrupt_counts_soft_eoi"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param);
+                         });

@@ -1,0 +1,201 @@
+#include "support/machine_fixture.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "common/endian.h"
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/acia.h"
+#include "machine/cpu_interface.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
+#include "machine/psg.h"
+#include "machine/rtc.h"
+#include "machine/scheduler.h"
+#include "machine/shifter.h"
+
+TempFolder::TempFolder() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "vantorell-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  path_ = tmpl;
+}
+
+TempFolder::~TempFolder() {
+  std::error_code ec;
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+  std::filesystem::remove_all(path_, ec);
+}
+
+void TempFolder::write(const std::string& name, const std::vector<u8>& bytes) const {
+  std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+std::vector<u8> make_tos_image(u8 v0, u8 v1, u32 size, bool emuTos) {
+  std::vector<u8> img(size, 0);
+  if (size >= 4) {
+    img[0] = 0x60;
+    img[1] = 0x2e;
+    img[2] = v0;
+    img[3] = v1;
+  }
+  if (size > 0x2c && emuTos) img[0x2c] = 'E';
+  if (size >= 0x32) be_write16(&img[0x30], 0x60fe);  // bra.s *
+  return img;
+}
+
+std::vector<u8> load_test_rom(const std::string& name) {
+  const std::string path = std::string(M68K_PROGRAM_DIR) + "/" + name + ".img";
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("missing test ROM " + path);
+  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+u64 FakeClock::now;
+u64 FakeClock::slept;
+u32 FakeClock::sleeps;
+i32 FakeClock::date[6];
+
+namespace {
+u64 fake_us() { return FakeClock::now; }
+void fake_sleep(u32 us) {
+  FakeClock::now += us;
+  FakeClock::slept += us;
+  ++FakeClock::sleeps;
+}
+HOST_DateTime fake_time() {
+  const i32* d = FakeClock::date;
+  return {d[0], d[1], d[2], d[3], d[4], d[5]};
+}
+void throwing_exit(int code) { throw ProcessExit{code}; }
+}  // namespace
+
+void FakeClock::install() {
+  now = 1000000000;
+  slept = 0;
+  sleeps = 0;
+  const i32 d[6] = {2004, 3, 7, 14, 5, 9};
+  std::memcpy(date, d, sizeof date);
+  HOST_Clock = {fake_us, fake_sleep, fake_time};
+}
+
+void machine_reset_globals() {
+  m68k_registers_reset();
+  FakeClock::install();
+  HOST_ExitHandler = throwing_exit;
+  PREFS_SetDefaults();
+  PREFS_Unthrottled = 1;
+  PREFS_SoundOn = 0;
+  SOUND_Active = 0;
+  SOUND_FramesEnded = 0;
+  SOUND_RingCount = 0;
+  SHIFTER_Mode = 0;
+  SHIFTER_Reset(0);
+  MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
+  MFP_Init();
+  ACIA_Reset();
+  RTC_ModeReg = 0;
+  APP_StopFlag = 0;
+  SCHED_StopAfterFrames = 0;
+  SCHED_FrameCount = 0;
+  SCHED_AutoSkip = 0;
+  SCHED_PaceMark = FakeClock::now;
+  SCHED_SecondMark = FakeClock::now;
+  for (u32& h : SCHED_FrameHistory) h = 0;
+  SCREEN_FirstLine = 64;
+  SCREEN_DisplayLines = 200;
+  SCREEN_FrameBase = 0;
+  SCREEN_VideoWritten = 1;
+  MMU_BusErrorCount = 0;
+  MMU_TosVersion = 0;
+  MMU_IsEmuTOS = 0;
+  m68k_last_mask = 7;
+  SCHED_FrameCycle = 0;
+  SCHED_CycleBefore = 0;
+  SCHED_LineCounter = 1;
+  m68k_regfile.s = 1;
+  m68k_regfile.imask = 7;
+  SCHED_ComputeNextEvent();
+}
+
+namespace {
+
+const HOST_ExitFn process_exit = HOST_ExitHandler;
+
+// After every test, the machine's global words the processor tests also read
+// go back to their values at program start, whatever a machine test set.
+class RestoreMachineDefaults : public testing::EmptyTestEventListener {
+  void OnTestEnd(const testing::TestInfo&) override {
+    MMU_TosVersion = 0;
+    MMU_IsEmuTOS = 0;
+    MMU_RamSize = 0x400000;
+    MMU_HostRamLimit = 0xffffffff;
+    PREFS_SetDefaults();
+    PREFS_Unthrottled = 1;
+    APP_StopFlag = 0;
+    SCHED_StopAfterFrames = 0;
+    APP_FolderOverride.clear();
+    HOST_UseSystemClock();
+    HOST_ExitHandler = process_exit;
+  }
+};
+
+const bool listener_installed = [] {
+  testing::UnitTest::GetInstance()->listeners().Append(new RestoreMachineDefaults);
+  return true;
+}();
+
+}  // namespace
+
+void machine_build_memory(const std::string& folder) {
+  APP_FolderOverride = folder;
+  APP_Folder = {};
+  APP_GetAppFolder();
+  testing::internal::CaptureStdout();
+  try {
+    MMU_Init();
+  } catch (...) {
+    testing::internal::GetCapturedStdout();
+    throw;
+  }
+  testing::internal::GetCapturedStdout();
+}
+
+std::string machine_start(const std::string& folder) {
+  APP_FolderOverride = folder;
+  testing::internal::CaptureStdout();
+  try {
+    APP_StartUp();
+    PREFS_Unthrottled = 1;
+    PREFS_SoundOn = 0;
+    SOUND_Active = 0;
+    APP_InitMachine();
+  } catch (...) {
+    testing::internal::GetCapturedStdout();
+    throw;
+  }
+  return testing::internal::GetCapturedStdout();
+}
+
+void machine_run_frames(u32 frames) {
+  SCHED_StopAfterFrames = frames;
+  APP_Run();
+  SCHED_StopAfterFrames = 0;
+}
+
+void machine_point_vectors() {
+  m68k_regs& r = m68k_regfile;
+  r.s = 1;
+  r.a[7] = 0x8000;
+  r.vbr = 0;
+  for (u32 v = 2; v < 256; ++v) MMU_WriteL(4 * v, vector_target(v));
+  for (u32 v = 2; v < 256; ++v) MMU_WriteW(vector_target(v), 0x60fe);  // bra.s *
+}

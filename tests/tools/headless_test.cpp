@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "support/machine_fixture.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+};
+
+// Runs the headless runner with `args`; standard error joins standard output.
+Result run_headless(const std::string& args) {
+  const std::string cmd = std::string(HEADLESS_PATH) + " " + args + " 2>&1";
+  Result r{-1, {}};
+  std::FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return r;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+  const int status = pclose(p);
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+std::string last_line(const std::string& s) {
+  const size_t end = s.find_last_not_of('\n');
+  const size_t start = s.rfind('\n', end);
+  return s.substr(start == std::string::npos ? 0 : start + 1, end - start);
+}
+
+}  // namespace
+
+TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const Result r = run_headless("--folder " + folder.path() + " --frames 20");
+  ASSERT_EQ(r.status, 0) << r.out;
+  const std::string line = last_line(r.out);
+  unsigned frames = 0;
+  double emulated = 0, host = 0, ratio = 0, mips = 0;
+  char tail = 0;
+  ASSERT_EQ(std::sscanf(line.c_str(), "frames %u emulated %lf s host %lf s ratio %lf mips %lf%c",
+                        &frames, &emulated, &host, &ratio, &mips, &tail),
+            5)
+      << line;
+  EXPECT_EQ(frames, 20u);
+  EXPECT_DOUBLE_EQ(emulated, 0.4);
+  EXPECT_GT(host, 0.0);
+  EXPECT_GT(ratio, 0.0);
+  EXPECT_NE(r.out.find("Building the 68000...\n"), std::string::npos);
+}
+
+TEST(Headless, FolderWithoutTosEndsWithAMessage) {
+  TempFolder folder;
+  const Result r = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("no TOS image"), std::string::npos) << r.out;
+
+  folder.write("tos.img", std::vector<u8>(100, 0));  // not a TOS image
+  const Result bad = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.out.find("could not be started"), std::string::npos) << bad.out;
+}
+
+TEST(Headless, RefusesBadArguments) {
+  EXPECT_EQ(run_headless("--frames 5").status, 2);
+  EXPECT_EQ(run_headless("--folder /tmp --frames 0").status, 2);
+  EXPECT_EQ(run_headless("--folder /tmp --frames 5 --screenshot out.png").status, 2);
+}
