@@ -5,7 +5,7 @@
 
 #include "common/endian.h"
 #include "cpu/registers.h"
-#include "host/events.h"
+#include "host/host.h"
 #include "machine/bigscreen.h"
 #include "machine/flat_memory.h"
 #include "machine/machine.h"
@@ -201,7 +201,8 @@ void m68k_raise_exception(u32 vector, u32 addr) {
     latched.pc = record ? m68k_fault_pc : pc;
     latched.sr = sr;
     latched.access = vector == 3 ? m68k_fault_addr : addr;
-    latched.ir = vector == 3 ? m68k_fault_opcode : be_read16(r.pcHost);
+    // A bus master other than the processor can fault before any PC is set.
+    latched.ir = vector == 3 ? m68k_fault_opcode : r.pcHost ? be_read16(r.pcHost) : 0;
     r.pending |= m68k_pend_fault_resume;
     silence_banks();
     return;

@@ -1,6 +1,5 @@
 #include "cpu/run_loop.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -9,9 +8,6 @@
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/debugger.h"
-#include "host/prefs.h"
-#include "host/screen.h"
 #include "host/host.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -21,6 +17,7 @@
 
 u32 m68k_running;
 u32 m68k_trace_pc;
+u64 m68k_instruction_count;
 
 namespace {
 
@@ -87,7 +84,10 @@ bool service_pending(bool with_scheduler) {
     m68k_raise_exception(9, m68k_trace_pc);
     resolve_double_fault();
   }
-  if (with_scheduler) {
+  if (with_scheduler && (r.pending & m68k_pend_stop)) {
+    // The instruction that stopped the processor crossed its own cycles:
+    // their events fire before the idling starts counting from its end.
+    if (SCHED_FrameCycle >= SCHED_NextEvent) SCHED_RunEvents();
     while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
       SCHED_StopStep();
       if (r.pending & m68k_pend_interrupt) {
@@ -106,11 +106,6 @@ bool service_pending(bool with_scheduler) {
     return true;
   }
   return false;
-}
-
-u64 host_microseconds() {
-  using namespace std::chrono;
-  return u64(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 }  // namespace
@@ -140,7 +135,7 @@ void m68k_run_loop() {
       SCHED_ComputeNextEvent();
     }
   }
-  SCHED_PaceMark = host_microseconds();
+  SCHED_PaceMark = HOST_Microseconds();
   SCREEN_CheckWindowVisible();
   SCREEN_RedrawRequest = 1;
   if (APP_StopFlag) return;
@@ -148,12 +143,21 @@ void m68k_run_loop() {
   m68k_regs& r = m68k_regfile;
   // Entered while stopped: idle first, the stopped CPU runs nothing.
   if ((r.pending & m68k_pend_stop) && (service_pending(true) || APP_StopFlag)) return;
+  // Instructions are counted in a register and added to the global count
+  // before anything outside the loop can look at it: every scheduler call
+  // (so the count is exact at each frame end) and every return.
+  u64 executed = 0;
   for (;;) {
     execute_one();
+    ++executed;
     if (r.pending) [[unlikely]] {
+      m68k_instruction_count += executed;
+      executed = 0;
       if (service_pending(true) || APP_StopFlag) return;
     }
     if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
+      m68k_instruction_count += executed;
+      executed = 0;
       SCHED_RunEvents();
       if (APP_StopFlag) return;
     }
@@ -170,6 +174,7 @@ u32 m68k_step() {
     return u32(SCHED_FrameCycle - start);
   }
   execute_one();
+  ++m68k_instruction_count;
   if (r.pending) service_pending(false);
   return u32(SCHED_FrameCycle - start);
 }

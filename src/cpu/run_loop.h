@@ -5,6 +5,9 @@
 
 extern u32 m68k_running;   // 1 while m68k_go runs
 extern u32 m68k_trace_pc;  // PC recorded when a trace exception is armed
+// Instructions executed since start-up (the run loop adds its count at each
+// scheduler call and when it returns, so the figure is exact at frame ends).
+extern u64 m68k_instruction_count;
 
 // Runs the emulation until APP_StopFlag is set; mode must be non-zero.
 void m68k_go(i32 mode);

@@ -6,7 +6,7 @@
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/prefs.h"
+#include "host/host.h"
 #include "machine/bigscreen.h"
 #include "machine/scheduler.h"
 

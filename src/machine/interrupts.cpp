@@ -1,9 +1,9 @@
 // Interrupt sources and their arbitration: the six MFP channels on level 6,
 // vectored through the MFP's vector register, the VBL on level 4 and the HBL
 // on level 2, both autovectored.
+#include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "machine/acia.h"
-#include "machine/cpu_interface.h"
 #include "machine/mfp.h"
 
 u32 MFP_VideoIntPending;

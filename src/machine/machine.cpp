@@ -5,9 +5,11 @@
 #include <cstdio>
 
 #include "cpu/decode.h"
+#include "cpu/exceptions.h"
+#include "cpu/run_loop.h"
 #include "host/host.h"
 #include "machine/acia.h"
-#include "machine/cpu_interface.h"
+#include "machine/bigscreen.h"
 #include "machine/fdc.h"
 #include "machine/hdd.h"
 #include "machine/memory.h"
@@ -18,8 +20,6 @@
 
 i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
-u32 SCREEN_LineABase;
-u64 m68k_instruction_count;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {
   switch (version) {

@@ -2,10 +2,9 @@
 #pragma once
 
 #include "common/types.h"
+#include "cpu/run_loop.h"  // m68k_go, and the instruction count of the figures
 
 extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
-extern u32 SCREEN_LineABase;
-extern u64 m68k_instruction_count;
 // 1 once "Auto Saved State" has been loaded at a run-loop entry.
 extern u32 APP_AutoStateLoaded;
 

@@ -30,15 +30,12 @@ u32 SCREEN_VideoWritten = 1;
 u32 MMU_BusErrorCount;
 
 void MMU_BusError() {
-  // The exception entry writes its frame through the bank table; should that
-  // write fault as well, the entry itself deals with the double fault, so a
-  // bus error is never raised from inside the taking of another.
-  static u32 depth;
+  // The processor latches the fault and silences the banks until the
+  // instruction ends, so the rest of the instruction raises nothing more; a
+  // fault while an exception frame is being pushed is its double fault. The
+  // core is the one place that decides, there is no guard here.
   ++MMU_BusErrorCount;
-  if (depth) return;
-  ++depth;
   m68k_raise_exception(2, 0);
-  --depth;
 }
 
 namespace {

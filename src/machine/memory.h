@@ -64,7 +64,9 @@ void MMU_DetectTOSVersion();
 u32 CART_Load(const char* name);
 void MMU_ClearRAM();
 
-// Raises a bus error for a device or bank access (vector 2, access address 0).
+// Raises a bus error for a device or bank access (vector 2, access address 0)
+// through the processor's fault latch: the frame is built when the
+// instruction ends, and until then every bank access does nothing.
 void MMU_BusError();
 extern u32 MMU_BusErrorCount;  // bus errors raised through MMU_BusError
 

@@ -254,6 +254,11 @@ void SCHED_StopStep() {
     }
   }
   SCHED_ComputeNextEvent();
+  // The step's time is accounted for. An interrupt accepted now adds its
+  // entry cycles to the frame position, and the events those cycles cross
+  // are fired by the next SCHED_RunEvents; without this mark that call would
+  // look at the step again and fire its events a second time.
+  SCHED_CycleBefore = SCHED_FrameCycle;
 }
 
 void SCHED_ResetFrame() {

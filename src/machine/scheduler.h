@@ -12,7 +12,8 @@ constexpr i32 SCHED_PollMark = 156000;
 extern i32 SCHED_FrameCycle;   // CPU cycles since the start of the frame
 extern i32 SCHED_CycleBefore;  // frame position before the current instruction
 
-// Event times, in this order; SCHED_Never when not armed.
+// Event times in frame cycles, in this order (slot 6 is SCHED_NextEvent, the
+// earliest of them); SCHED_Never when not armed.
 enum : u32 {
   SCHED_TimerC,
   SCHED_TimerA,
@@ -32,7 +33,7 @@ extern i32 FDC_IrqTime;
 
 extern i32 SCHED_LineCounter;
 extern u32 SCHED_FrameCount;
-extern u32 SCHED_InBorder;
+extern u32 SCHED_InBorder;  // 1 while the line ends outside the display lines
 extern u32 SCHED_SpareWord;
 extern u32 SCHED_PollTick;
 extern u32 SCHED_LastEventTick;
@@ -42,6 +43,7 @@ extern u64 SCHED_PaceMark;
 extern u32 SCHED_FrameHistory[10];
 extern i32 SCHED_FrameAverage;
 extern u32 SCHED_AutoSkip;
+// Interrupt mask at the previous status-register check.
 extern u32 m68k_last_mask;
 
 // When non-zero, the frame end that completes this many frames since reset
@@ -52,28 +54,15 @@ extern u32 SCHED_StopAfterFrames;
 extern u32 SCREEN_FrameDirty;
 extern u32 SCREEN_UseShadow;
 extern u32 SCREEN_FramesSinceDraw;
-extern u32 SCREEN_FirstLine;
-extern u32 SCREEN_DisplayLines;
-
-// Event times in frame cycles: Timer C, Timer A, Timer B, Timer D, line end,
-// HBL, (slot 6 is SCHED_NextEvent), keyboard receive; SCHED_Never for none.
-extern i32 SCHED_EventTimes[8];
-extern u32 SCHED_InBorder;      // 1 while the line ends outside the display lines
-extern u32 SCHED_SpareWord;
-extern u32 SCHED_FrameCount;    // frames since reset
-extern u64 SCHED_PaceMark;      // host microseconds of the pacing schedule
-extern u32 SCREEN_FirstLine;    // first picture line
-extern u32 SCREEN_DisplayLines; // number of picture lines
-extern u32 m68k_last_mask;      // interrupt mask at the previous status-register check
-
-// Fires every event the last instruction crossed; runs the frame end.
-void SCHED_RunEvents();
-// One 16-cycle step of time while the CPU is stopped, with the due events.
-void SCHED_StopStep();
+extern u32 SCREEN_FirstLine;     // first picture line
+extern u32 SCREEN_DisplayLines;  // number of picture lines
 
 // Recomputes SCHED_NextEvent from the armed events.
 void SCHED_ComputeNextEvent();
+// Fires every event the last instruction crossed; runs the frame end.
 void SCHED_RunEvents();
+// One 16-cycle step of time while the CPU is stopped, with the due events.
+// Ends with SCHED_CycleBefore at the new position: the step's events are done.
 void SCHED_StopStep();
 void SCHED_ResetFrame();
 void SCHED_PaceFrame();

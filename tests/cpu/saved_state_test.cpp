@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cpu/saved_state.h"
-#include "host/prefs.h"
+#include "host/host.h"
 #include "machine/bigscreen.h"
 #include "support/cpu_core_fixture.h"
 

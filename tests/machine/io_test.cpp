@@ -28,6 +28,8 @@ class IoPage : public ::testing::Test {
     f();
     return testing::internal::GetCapturedStdout();
   }
+  // Each access of these tests stands for an instruction of its own.
+  static void next() { machine_end_instruction(); }
   TempFolder folder;
 };
 
@@ -47,9 +49,11 @@ TEST_F(IoPage, UnknownRegistersAboveTheRamWindowAreBusErrorsWhenEnabled) {
   std::string out = printed([] { EXPECT_EQ(MMU_ReadB(0xfffc07), 0xaau); });
   EXPECT_EQ(out, "Bus error @ GET (MMU.C) = fffc07\n");
   EXPECT_EQ(MMU_BusErrorCount, 1u);
+  next();
   out = printed([] { MMU_WriteB(0xff9000, 1); });
   EXPECT_EQ(out, "Bus Error @ PUT (MMU.C) = ff9000 \n");
   EXPECT_EQ(MMU_BusErrorCount, 2u);
+  next();
 
   MMU_BusErrorsEnabled = 0;
   out = printed([] {
@@ -74,12 +78,15 @@ TEST_F(IoPage, HardDiskPortAnswersWordReadsOnly) {
   EXPECT_EQ(MMU_BusErrorCount, 0u);
   printed([] { EXPECT_EQ(MMU_ReadB(0xfff701), 0xaau); });
   EXPECT_EQ(MMU_BusErrorCount, 1u);
+  next();
   MMU_WriteB(0xfff701, 1);  // writes of every size reach the port
   EXPECT_EQ(MMU_BusErrorCount, 1u);
 }
 
 TEST_F(IoPage, MemoryConfigurationRegister) {
-  MMU_WriteW(0xff8000, 0x1234);  // the word's low byte lands at 0xff8001
+  printed([] { MMU_WriteW(0xff8000, 0x1234); });  // no register at the even byte
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  next();
   MMU_WriteB(0xff8001, 0x0a);
   EXPECT_EQ(MMU_ReadB(0xff8001), 0x0au);
   EXPECT_EQ(MMU_MemConfig, 0x0a);
@@ -88,6 +95,7 @@ TEST_F(IoPage, MemoryConfigurationRegister) {
 TEST_F(IoPage, MicrowireRegistersExistOnlyWithLaterTos) {
   printed([] { EXPECT_EQ(MMU_ReadW(0xff8924), 0x55aau); });
   EXPECT_EQ(MMU_BusErrorCount, 1u);
+  next();
 
   MMU_TosVersion = 26;
   MMU_WriteW(0xff8924, 0x07ff);
@@ -109,6 +117,8 @@ TEST_F(IoPage, UserModeWritesAboveFourMegabytesAreBusErrors) {
   MMU_WriteW(0xff8240, 0x777);
   EXPECT_EQ(MMU_BusErrorCount, 1u);
   EXPECT_EQ(SHIFTER_Palette[0], 0u);
+  next();  // the frame went on the supervisor stack: back to user mode
+  EXPECT_EQ(m68k_regfile.a[7], 0x7000u - 14);
   m68k_regfile.s = 0;
   MMU_BusErrorsEnabled = 0;
   MMU_WriteW(0xff8240, 0x777);
@@ -118,7 +128,9 @@ TEST_F(IoPage, UserModeWritesAboveFourMegabytesAreBusErrors) {
 TEST_F(IoPage, BlitterRangeFollowsTheOptionAndTheTosVersion) {
   MMU_BusErrorsEnabled = 0;  // the Blitter's bus errors don't depend on it
   MMU_ReadW(0xff8a00);
+  next();
   MMU_WriteW(0xff8a00, 1);
+  next();
   EXPECT_EQ(MMU_BusErrorCount, 2u);
 
   PREFS_BlitterEnabled = 1;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/endian.h"
+#include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "host/host.h"
 #include "machine/memory.h"
@@ -73,24 +74,56 @@ TEST_F(MemoryMap, LongWritesToTheFirstBytesAreBusErrorsButStillStored) {
   EXPECT_EQ(out, "long put bus error 4 \n");
   EXPECT_EQ(MMU_BusErrorCount, 1u);
   EXPECT_EQ(be_read32(MMU_RamBase + 4), 0xdeadbeefu);
+  EXPECT_TRUE(machine_end_instruction());
   MMU_WriteL(5, 1);
   MMU_WriteW(0, 1);
   EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_FALSE(machine_end_instruction());
 }
 
 TEST_F(MemoryMap, RomWritesAreBusErrorsAndStoreNothing) {
   machine_point_vectors();
   MMU_WriteB(0xfc0010, 0xaa);
+  EXPECT_TRUE(machine_end_instruction());
   MMU_WriteW(0xfc0010, 0xaaaa);
+  EXPECT_TRUE(machine_end_instruction());
   MMU_WriteL(0xfc0010, 0xaaaaaaaa);
+  EXPECT_TRUE(machine_end_instruction());
   EXPECT_EQ(MMU_BusErrorCount, 3u);
   EXPECT_EQ(MMU_ReadL(0xfc0010), 0u);
 }
 
+// The bus error of a bank access goes through the processor's fault latch:
+// the banks are silent for the rest of the instruction, and when it ends the
+// 14-byte frame is built and the PC is at the handler.
 TEST_F(MemoryMap, ExceptionEntryReachesTheBusErrorVector) {
   machine_point_vectors();
   MMU_WriteB(0xfc0000, 0);
+  EXPECT_EQ(m68k_get_pc(), machine_idle_pc);
+  EXPECT_EQ(MMU_ReadL(0x1000), 0xffffffffu);  // silent until the instruction ends
+  MMU_WriteW(0xfc0000, 0);
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_TRUE(machine_end_instruction());
   EXPECT_EQ(m68k_get_pc(), vector_target(2));
+  const u32 sp = m68k_regfile.a[7];
+  EXPECT_EQ(sp, 0x8000u - 14);
+  EXPECT_EQ(MMU_ReadL(sp + 2), 0u);       // access address 0 for devices
+  EXPECT_EQ(MMU_ReadW(sp + 6), 0x60feu);  // the word at the PC
+  EXPECT_EQ(MMU_ReadL(sp + 10), machine_idle_pc);
+  EXPECT_EQ(MMU_ReadL(0x1000), 0u);  // the banks are back
+}
+
+// A bus error from a bus master before any PC was set (no processor state
+// yet) is latched without reading an instruction word.
+TEST_F(MemoryMap, BusErrorBeforeAnyPcIsSet) {
+  m68k_regfile.pcHost = m68k_regfile.pcBase = nullptr;
+  m68k_regfile.pc = 0;
+  MMU_WriteB(0xfc0000, 0);
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_TRUE(m68k_regfile.pending & m68k_pend_fault_resume);
+  m68k_exceptions_reset();
+  m68k_regfile.pending = 0;
+  EXPECT_EQ(MMU_ReadL(0x1000), 0u);
 }
 
 TEST_F(MemoryMap, AccessesAtTheLastBytesStayInsideTheBuffers) {

@@ -44,9 +44,13 @@ TEST_F(Mfp, ResetValues) {
 }
 
 TEST_F(Mfp, EvenAndOutOfRangeAddressesAreBusErrors) {
+  // Each access stands for an instruction of its own.
   EXPECT_EQ(MMU_ReadB(0xfffa00), 0u);
+  EXPECT_TRUE(machine_end_instruction());
   EXPECT_EQ(MMU_ReadB(0xfffa31), 0u);
+  EXPECT_TRUE(machine_end_instruction());
   MMU_WriteB(0xfffa06, 0xff);
+  EXPECT_TRUE(machine_end_instruction());
   EXPECT_EQ(MMU_BusErrorCount, 3u);
   EXPECT_EQ(MFP_IERA, 0);
   // Word and long accesses address the odd registers behind them.

@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "common/endian.h"
+#include "cpu/exceptions.h"
 #include "cpu/handler_tables.h"
 #include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "host/host.h"
-#include "machine/cpu_interface.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"

@@ -14,7 +14,6 @@
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "machine/flat_memory.h"
-#include "machine/interrupts.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -31,6 +30,9 @@ class CpuCore : public ::testing::Test {
     saved_dispatch_ = std::make_unique<std::array<m68k_handler, 65536>>();
     std::memcpy(saved_dispatch_->data(), m68k_dispatch, sizeof m68k_dispatch);
     FLAT_Install();
+    // RAM clears (double fault, jump guard) wipe the flat memory.
+    saved_ram_base_ = MMU_RamBase;
+    MMU_RamBase = FLAT_Memory();
     m68k_registers_reset();
     SCHED_Reset();
     SCHED_FrameCount = 0;
@@ -45,6 +47,7 @@ class CpuCore : public ::testing::Test {
   }
   void TearDown() override {
     std::memcpy(m68k_dispatch, saved_dispatch_->data(), sizeof m68k_dispatch);
+    MMU_RamBase = saved_ram_base_;
     MMU_RamSize = 0x100000;
     MMU_TosVersion = 0;
     APP_StopFlag = 0;
@@ -75,4 +78,5 @@ class CpuCore : public ::testing::Test {
 
  private:
   std::unique_ptr<std::array<m68k_handler, 65536>> saved_dispatch_;
+  u8* saved_ram_base_ = nullptr;
 };

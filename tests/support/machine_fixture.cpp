@@ -10,10 +10,11 @@
 #include <stdexcept>
 
 #include "common/endian.h"
+#include "cpu/exceptions.h"
 #include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "host/host.h"
 #include "machine/acia.h"
-#include "machine/cpu_interface.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -198,4 +199,13 @@ void machine_point_vectors() {
   r.vbr = 0;
   for (u32 v = 2; v < 256; ++v) MMU_WriteL(4 * v, vector_target(v));
   for (u32 v = 2; v < 256; ++v) MMU_WriteW(vector_target(v), 0x60fe);  // bra.s *
+  MMU_WriteW(machine_idle_pc, 0x60fe);
+  m68k_jump_to_core(machine_idle_pc);
+  m68k_reload_prefetch();
+}
+
+bool machine_end_instruction() {
+  if (!(m68k_regfile.pending & m68k_pend_fault_resume)) return false;
+  m68k_fault_resume();
+  return true;
 }

@@ -63,6 +63,15 @@ std::string machine_start(const std::string& folder);
 void machine_run_frames(u32 frames);
 
 // Supervisor state with the stack at 0x8000 and every vector v (2-255)
-// pointing at vector_target(v) in RAM, so a taken exception shows in the PC.
+// pointing at vector_target(v) in RAM, so a taken exception shows in the PC;
+// the PC at machine_idle_pc.
 void machine_point_vectors();
+constexpr u32 machine_idle_pc = 0x9000;
+
+// What the run loop does when an instruction ends: a bus or address error
+// the accesses since the last call latched gets its frame and the PC its
+// handler. Tests that make bank accesses directly call it between accesses
+// that stand for separate instructions (within one, the first fault silences
+// the rest). Returns whether a fault was taken.
+bool machine_end_instruction();
 constexpr u32 vector_target(u32 v) { return 0x10000 + 4 * v; }

@@ -1,0 +1,3 @@
+#include "machine/bigscreen.h"
+
+u32 SCREEN_LineABase;
