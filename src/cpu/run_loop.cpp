@@ -84,10 +84,9 @@ bool service_pending(bool with_scheduler) {
     m68k_raise_exception(9, m68k_trace_pc);
     resolve_double_fault();
   }
-  if (with_scheduler && (r.pending & m68k_pend_stop)) {
-    // The instruction that stopped the processor crossed its own cycles:
-    // their events fire before the idling starts counting from its end.
-    if (SCHED_FrameCycle >= SCHED_NextEvent) SCHED_RunEvents();
+  if (with_scheduler) {
+    // STOP wrote the SR, so the check above has fired the events of its own
+    // cycles; the idling counts on from its end.
     while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
       SCHED_StopStep();
       if (r.pending & m68k_pend_interrupt) {

@@ -149,6 +149,41 @@ TEST_F(RunLoop, SchedulerRunsTheFrameEndAndTheVbl) {
   EXPECT_EQ(SCHED_FrameCycle, -1 + 4 * 6 + 4);
 }
 
+// The instruction count is exact when the run loop returns, also when a
+// frame end sets the stop word; STOP idling counts no instructions.
+TEST_F(RunLoop, CountsEveryInstructionItRuns) {
+  install(0x4e71, h_count);
+  install(0x4e72, h_stop);
+  install(0x4afa, h_leave);
+  for (u32 a = 0x1000; a < 0x1400; a += 2) put16(a, 0x4e71);
+  nops_run = 0;
+  SCHED_FrameCycle = SCHED_CycleBefore = 160000;
+  SCHED_ComputeNextEvent();
+  SCHED_StopAfterFrames = 1;
+  start(0x1000);
+  u64 before = m68k_instruction_count;
+  m68k_run_loop();
+  SCHED_StopAfterFrames = 0;
+  // 160000 + 65 x 4 is the first position past the frame end.
+  EXPECT_EQ(nops_run, 65u);
+  EXPECT_EQ(m68k_instruction_count - before, 65u);
+
+  // One step is one instruction; a STOP and the handler that leaves are two,
+  // the idling between them counts nothing.
+  APP_StopFlag = 0;
+  before = m68k_instruction_count;
+  m68k_step();
+  EXPECT_EQ(m68k_instruction_count - before, 1u);
+  vector(28, 0x2000);
+  code(0x1200, {0x4e72, 0x2300});
+  code(0x2000, {0x4afa});
+  start(0x1200);
+  before = m68k_instruction_count;
+  m68k_run_loop();
+  EXPECT_EQ(pc(), 0x2002u);
+  EXPECT_EQ(m68k_instruction_count - before, 2u);
+}
+
 TEST_F(RunLoop, GoRunsFromTheTosEntryUntilTheStopWord) {
   install(0x4e71, h_count);
   install(0x4afb, h_quit);

@@ -113,6 +113,24 @@ TEST_F(MemoryMap, ExceptionEntryReachesTheBusErrorVector) {
   EXPECT_EQ(MMU_ReadL(0x1000), 0u);  // the banks are back
 }
 
+// With the supervisor stack in ROM the frame's own pushes fault: the
+// processor's double fault, never a recursion through the bank.
+TEST_F(MemoryMap, AFrameThatFaultsIsTheDoubleFault) {
+  machine_point_vectors();
+  MMU_WriteL(0x100, 0x12345678);
+  m68k_regfile.a[7] = 0xfc0100;
+  m68k_raise_exception(33, 0);  // TRAP #1
+  EXPECT_TRUE(m68k_regfile.pending & m68k_pend_double_fault);
+  EXPECT_GE(MMU_BusErrorCount, 1u);
+  testing::internal::CaptureStdout();
+  m68k_double_fault();  // what the run loop does with it
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Multi Bus Error...\n");
+  EXPECT_EQ(MMU_ReadL(0x100), 0u);
+  EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
+  EXPECT_EQ(m68k_regfile.a[7], 0xf000u);
+  EXPECT_EQ(m68k_regfile.pending, 0u);
+}
+
 // A bus error from a bus master before any PC was set (no processor state
 // yet) is latched without reading an instruction word.
 TEST_F(MemoryMap, BusErrorBeforeAnyPcIsSet) {

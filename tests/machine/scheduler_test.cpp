@@ -200,6 +200,44 @@ TEST_F(Scheduler, StoppedCpuAdvancesInSixteenCycleStepsAndEndsFrames) {
   EXPECT_EQ(SCHED_FrameCount, 1u);
 }
 
+// A stop step's events are done when it returns: the interrupt accepted after
+// it adds its entry cycles, and the next check fires only what those cross.
+// (Without the mark, the HBL of the step came a second time, so a frame had
+// more HBLs than its 313 lines.)
+TEST_F(Scheduler, EventsOfAStopStepFireOnceWhenAnInterruptFollows) {
+  m68k_regfile.imask = 1;
+  const i32 hbl = 2 * 512 - 416;  // on line 2
+  SCHED_LineCounter = 2;
+  SCHED_EventTimes[SCHED_LineEnd] = 1024;
+  jump_to(hbl - 8);
+  SCHED_StopStep();
+  EXPECT_EQ(SCHED_CycleBefore, SCHED_FrameCycle);
+  EXPECT_EQ(MFP_VideoIntPending, MFP_VideoHBL);
+  MFP_VideoIntPending = 0;  // taken: the entry adds its cycles
+  SCHED_FrameCycle += 44;
+  SCHED_NextEvent = hbl + 40;  // a timer due within the entry
+  SCHED_RunEvents();
+  EXPECT_EQ(MFP_VideoIntPending, 0u);
+
+  // Stopped for a whole frame: one HBL a line, never more.
+  u32 hbls = 0;
+  SCHED_EventTimes[SCHED_LineEnd] = 512;
+  SCHED_ResetFrame();
+  SCHED_CycleBefore = 0;
+  while (SCHED_FrameCycle != -1) {
+    SCHED_StopStep();
+    if (MFP_VideoIntPending & MFP_VideoHBL) {
+      ++hbls;
+      MFP_VideoIntPending = 0;
+      SCHED_FrameCycle += 44;
+      SCHED_RunEvents();
+      if (MFP_VideoIntPending & MFP_VideoHBL) ++hbls;
+      MFP_VideoIntPending = 0;
+    }
+  }
+  EXPECT_EQ(hbls, 313u);
+}
+
 TEST_F(Scheduler, FrameEndingWhileStoppedStillFinishesItsSound) {
   SOUND_Active = 1;
   PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
