@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/types.h"
+#include "machine/fdc.h"  // FDC_IrqTime, the ninth event time
 
 constexpr i32 SCHED_CyclesPerFrame = 160256;
 constexpr i32 SCHED_CyclesPerLine = 512;
@@ -29,7 +30,6 @@ inline i32& SCHED_NextEvent = SCHED_EventTimes[SCHED_Next];
 
 // Timer periods in cycles, Timer A, B, C, D; -1 while stopped.
 extern i32 SCHED_TimerPeriods[4];
-extern i32 FDC_IrqTime;
 
 extern i32 SCHED_LineCounter;
 extern u32 SCHED_FrameCount;
