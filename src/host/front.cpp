@@ -99,5 +99,10 @@ void EVENTS_GetKeys(u8 map[16]) {
 }
 
 void EVENTS_DoEvent(i32) {}
-void EVENTS_PollMouse() { ++EVENTS_PollCount; }
+void (*EVENTS_ScriptHook)(u32 poll);
+
+void EVENTS_PollMouse() {
+  if (EVENTS_ScriptHook) EVENTS_ScriptHook(EVENTS_PollCount);
+  ++EVENTS_PollCount;
+}
 void EVENTS_PauseLoop() { EVENTS_Paused = 0; }

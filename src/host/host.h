@@ -167,6 +167,10 @@ extern u8 EVENTS_KeyMap[16];
 void EVENTS_GetMouse(i32& h, i32& v);
 void EVENTS_GetKeys(u8 map[16]);
 
+// Scripted input of the windowless build: when set, called at every host
+// poll of the pointer (once a frame) with the number of polls before it.
+extern void (*EVENTS_ScriptHook)(u32 poll);
+
 void EVENTS_DoEvent(i32 wait);
 void EVENTS_PollMouse();
 void EVENTS_PauseLoop();
