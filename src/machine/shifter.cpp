@@ -207,7 +207,7 @@ u32 SHIFTER_GetL(u32 a) {
   if (is_palette(a)) {
     const u32 i = palette_index(a);
     // The last entry's second word is the resolution register behind it.
-    const u32 next = i < 15 ? SHIFTER_Palette[i + 1] : SHIFTER_GetW(0xff8260);
+    const u32 next = i < 15 ? SHIFTER_Palette[i + 1] : u32(SHIFTER_Resolution & 0xff) << 8;
     return (SHIFTER_Palette[i] << 16) | next;
   }
   if (a == 0xff8200) return (u32(SHIFTER_BaseHigh) << 16) | SHIFTER_BaseMid;
