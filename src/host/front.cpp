@@ -27,7 +27,7 @@ u32 SCREEN_Zoom;
 u32 SCREEN_Height = 400;
 u32 SCREEN_PresentCount;
 
-void SCREEN_OpenWindow() {}
+void SCREEN_OpenWindow() { SCREEN_FrameBytes = SCREEN_BigScreen ? 128000 : 32000; }
 void SCREEN_InvalidateLines() {}
 void SCREEN_ConvertLine(u32) {}
 void SCREEN_UpdatePalette() {}
@@ -36,6 +36,9 @@ void SCREEN_DrawStatusLine() {}
 void SCREEN_DrawSpeedCounters() {}
 void SCREEN_SetDriveLight(u32, u32) {}
 void SCREEN_CheckWindowVisible() {}
+u32 SCREEN_Color2Index(u16 red, u16 green, u16 blue) {
+  return 0xff000000u | (u32(red >> 8) << 16) | (u32(green >> 8) << 8) | u32(blue >> 8);
+}
 
 // ---- Alerts ----
 
@@ -84,7 +87,22 @@ i32 EVENTS_LastMouseH, EVENTS_LastMouseV;
 u32 EVENTS_CapsLock;
 u32 EVENTS_VdiTracking;
 u32 EVENTS_PollCount;
+i32 EVENTS_MouseH, EVENTS_MouseV;
+u8 EVENTS_KeyMap[16];
+
+void EVENTS_GetMouse(i32& h, i32& v) {
+  h = EVENTS_MouseH;
+  v = EVENTS_MouseV;
+}
+void EVENTS_GetKeys(u8 map[16]) {
+  for (int i = 0; i < 16; ++i) map[i] = EVENTS_KeyMap[i];
+}
 
 void EVENTS_DoEvent(i32) {}
-void EVENTS_PollMouse() { ++EVENTS_PollCount; }
+void (*EVENTS_ScriptHook)(u32 poll);
+
+void EVENTS_PollMouse() {
+  if (EVENTS_ScriptHook) EVENTS_ScriptHook(EVENTS_PollCount);
+  ++EVENTS_PollCount;
+}
 void EVENTS_PauseLoop() { EVENTS_Paused = 0; }

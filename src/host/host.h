@@ -126,6 +126,9 @@ void SCREEN_DrawStatusLine();
 void SCREEN_DrawSpeedCounters();
 void SCREEN_SetDriveLight(u32 light, u32 state);
 void SCREEN_CheckWindowVisible();
+// Host pixel value of a colour with 16-bit components; the windowless build
+// packs it as 0xAARRGGBB from the components' high bytes.
+u32 SCREEN_Color2Index(u16 red, u16 green, u16 blue);
 
 // ---- Alerts and file dialogs ---------------------------------------------------------
 
@@ -155,6 +158,18 @@ extern i32 EVENTS_LastMouseH, EVENTS_LastMouseV;
 extern u32 EVENTS_CapsLock;
 extern u32 EVENTS_VdiTracking;
 extern u32 EVENTS_PollCount;  // host polls since start-up
+
+// The host pointer in window coordinates and the host key map (bit k & 7 of
+// byte k >> 3 set while virtual key k is down), as the keyboard processor
+// reads them. The windowless build reports these words, which tests set.
+extern i32 EVENTS_MouseH, EVENTS_MouseV;
+extern u8 EVENTS_KeyMap[16];
+void EVENTS_GetMouse(i32& h, i32& v);
+void EVENTS_GetKeys(u8 map[16]);
+
+// Scripted input of the windowless build: when set, called at every host
+// poll of the pointer (once a frame) with the number of polls before it.
+extern void (*EVENTS_ScriptHook)(u32 poll);
 
 void EVENTS_DoEvent(i32 wait);
 void EVENTS_PollMouse();

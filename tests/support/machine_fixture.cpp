@@ -103,6 +103,7 @@ void machine_reset_globals() {
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
   MFP_Init();
   ACIA_Reset();
+  IKBD_PowerOn();
   RTC_ModeReg = 0;
   APP_StopFlag = 0;
   SCHED_StopAfterFrames = 0;

@@ -70,5 +70,5 @@ TEST(Headless, FolderWithoutTosEndsWithAMessage) {
 TEST(Headless, RefusesBadArguments) {
   EXPECT_EQ(run_headless("--frames 5").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 0").status, 2);
-  EXPECT_EQ(run_headless("--folder /tmp --frames 5 --screenshot out.png").status, 2);
+  EXPECT_EQ(run_headless("--folder /tmp --frames 5 --screenshot").status, 2);
 }

@@ -1,9 +1,10 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
-// of frames and prints one line of figures. For tests and benchmarks; the
-// application itself takes no arguments.
+// of frames and prints one line of figures; it can write the last frame's
+// picture as a PNG. For tests and benchmarks; the application itself takes no
+// arguments.
 //
-//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
+//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,13 +13,18 @@
 #include <string>
 
 #include "host/host.h"
+#include "host/screen_convert.h"
 #include "machine/machine.h"
+#include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "machine/shifter.h"
 
 namespace {
 
 int usage() {
-  std::fprintf(stderr, "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png]\n");
+  std::fprintf(stderr,
+               "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
+               "[--monochrome]\n");
   return 2;
 }
 
@@ -34,8 +40,13 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot;
   long frames = -1;
+  bool monochrome = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
+    if (!std::strcmp(arg, "--monochrome")) {
+      monochrome = true;
+      continue;
+    }
     if (i + 1 >= argc) return usage();
     if (!std::strcmp(arg, "--folder")) {
       folder = argv[++i];
@@ -50,12 +61,6 @@ int main(int argc, char** argv) {
     }
   }
   if (folder.empty() || frames <= 0) return usage();
-  if (!screenshot.empty()) {
-    std::fprintf(stderr,
-                 "vantorell-headless: --screenshot needs the Shifter's screen conversion, "
-                 "which this build doesn't have yet\n");
-    return 2;
-  }
   std::error_code ec;
   if (!std::filesystem::is_directory(folder, ec)) {
     std::fprintf(stderr, "vantorell-headless: %s is not a folder\n", folder.c_str());
@@ -72,6 +77,8 @@ int main(int argc, char** argv) {
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
   PREFS_Unthrottled = 1;
+  // A monochrome monitor pins the Shifter to high resolution.
+  if (monochrome) SHIFTER_Mode = 2;
   APP_InitMachine();
 
   SCHED_StopAfterFrames = u32(frames);
@@ -79,6 +86,15 @@ int main(int argc, char** argv) {
   const auto t0 = std::chrono::steady_clock::now();
   APP_Run();
   const auto t1 = std::chrono::steady_clock::now();
+  if (!screenshot.empty()) {
+    const SCREEN_Image picture = SCREEN_ConvertST(MMU_RamBase, MMU_RamSize, SCREEN_CurrentView());
+    std::string error;
+    if (!SCREEN_WritePng(screenshot, picture, error)) {
+      std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
+      APP_ShutDown();
+      return 1;
+    }
+  }
   APP_ShutDown();
 
   // The machine paces itself to 50 frames a second: that is emulated time.
