@@ -82,7 +82,7 @@ inline u32 move_from_usp(u32 opcode) {
 
 inline u32 reset(u32) {
   if (privilege_violation()) return 132;
-  if (m68k_reset_devices_hook) m68k_reset_devices_hook();
+  APP_HardwareReset();
   m68k_regfile.pcHost += 2;
   return 132;
 }

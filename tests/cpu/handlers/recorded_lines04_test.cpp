@@ -126,6 +126,8 @@ class RecordedLines04 : public CpuLines04 {
   u32 setup(const State& s) {
     for (const Word& w : s.words) ww(w.addr, w.value);
     m68k_regs& r = regs();
+    // A trace armed by the previous test's SR must not carry over.
+    r.pending = 0;
     for (u32 i = 0; i < 8; ++i) r.d[i] = s.regs[i];
     for (u32 i = 0; i < 7; ++i) r.a[i] = s.regs[8 + i];
     const u32 sr = s.regs[17];
@@ -140,7 +142,7 @@ class RecordedLines04 : public CpuLines04 {
   }
 
   // Differences against the final state, ignoring the status bits in skip.
-  std::string compare(const State& s, u32 skip) {
+  std::string compare(const State& s, u32 skip, u32 opcode) {
     std::ostringstream out;
     m68k_regs& r = regs();
     for (u32 i = 0; i < 8; ++i)
@@ -157,7 +159,10 @@ class RecordedLines04 : public CpuLines04 {
     const u32 ssp = r.s ? r.a[7] : r.isp;
     if (usp != s.regs[15]) out << " usp=" << std::hex << usp << "/" << s.regs[15];
     if (ssp != s.regs[16]) out << " ssp=" << std::hex << ssp << "/" << s.regs[16];
-    if (pc() != s.regs[18] - 4) out << " pc=" << std::hex << pc() << "/" << s.regs[18] - 4;
+    // The handler address taken from the TRAP vectors is cut to 24 bits.
+    const bool trap = (opcode & 0xfff0) == 0x4e40;
+    const u32 pcExpected = trap ? (s.regs[18] - 4) & 0xffffff : s.regs[18] - 4;
+    if (pc() != pcExpected) out << " pc=" << std::hex << pc() << "/" << pcExpected;
     // An exception frame's SR word carries the flags too.
     for (const Word& w : s.words)
       if (((rw(w.addr) ^ w.value) & ~(w.addr == (ssp & 0xffffff) ? skip : 0u)) != 0)
@@ -185,7 +190,7 @@ class RecordedLines04 : public CpuLines04 {
       if (opcode == 0x4e57) continue;
       setup(t.before);
       step();
-      const std::string diff = compare(t.after, skip);
+      const std::string diff = compare(t.after, skip, opcode);
       ++ran;
       if (!diff.empty() && ++failed <= 5)
         ADD_FAILURE() << family << " " << t.name << " opcode " << std::hex << opcode << ":" << diff;

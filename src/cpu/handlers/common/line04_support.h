@@ -3,10 +3,7 @@
 
 #include "cpu/exceptions.h"
 #include "cpu/handlers/common/operands.h"
-
-// Called by RESET in supervisor mode to reset the emulated devices; null
-// (nothing to reset) until the machine installs its hardware reset.
-extern void (*m68k_reset_devices_hook)();
+#include "machine/machine.h"
 
 namespace m68k_ops {
 
