@@ -143,7 +143,7 @@ u32 bit_op(u32 opcode) {
     const u32 v = ea.read();
     ea.update();
     m68k_ccflags.z = (v & mask) ? 0 : 1;
-    if constexpr (Op::writes) store<B>(ea.addr, Op::apply(v, mask));
+    if constexpr (Op::writes) mem_write<B>(ea.addr, Op::apply(v, mask));
   }
   st.finish();
   constexpr u32 extra = Static ? 4 : 0;
@@ -160,7 +160,7 @@ u32 movep(u32 opcode) {
   const u32 e = regs.a[opcode & 7] + sext16(st.word());
   if constexpr (ToMemory) {
     const u32 v = regs.d[x];
-    for (u32 i = 0; i < S; ++i) store<B>(e + 2 * i, v >> (8 * (S - 1 - i)));
+    for (u32 i = 0; i < S; ++i) mem_write<B>(e + 2 * i, v >> (8 * (S - 1 - i)));
   } else {
     u32 v = 0;
     for (u32 i = 0; i < S; ++i) v = (v << 8) | MMU_ReadB(e + 2 * i);

@@ -195,3 +195,19 @@ TEST_F(Lines04Faults, ReturnsDoNotJumpToAFaultedAddress) {
     EXPECT_EQ(regs().s, 1);
   }
 }
+
+// The silent memory after a fault serves the handlers of every line: ADDX
+// -(A0),-(A1) faults on its first read and must not write the sum to the
+// plain memory its second operand lies in.
+TEST_F(Lines04Faults, LaterLinesWriteNothingAfterAFault) {
+  constexpr u32 kCode = 0x40000;
+  ww(kCode, 0xd388);  // addx.l -(a0),-(a1)
+  a(0) = kFaultArea + 4;
+  a(1) = 0x3004;
+  wl(0x3000, 0x11111111);
+  step_at(kCode);
+  EXPECT_EQ(busErrors, 1u);
+  EXPECT_EQ(lateWrites, 0u);
+  EXPECT_EQ(rl(0x3000), 0x11111111u);
+  EXPECT_TRUE(at_vector(2));
+}
