@@ -6,45 +6,13 @@
 
 namespace m68k_ops {
 
-// Immediate operations: apply<S>(immediate, destination) stores the flags
-// and returns the result; writes says whether the result is stored.
-struct OrI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = (d | s) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct AndI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = d & s & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct EorI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = (d ^ s) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct SubI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) { return sub_with_flags<S>(s, d); }
-};
-struct AddI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) { return add_with_flags<S>(s, d); }
-};
+// Immediate operations: the value operations of operands.h, and CMPI,
+// which only sets the flags.
+using OrI = OpOr;
+using AndI = OpAnd;
+using EorI = OpEor;
+using SubI = OpSub;
+using AddI = OpAdd;
 struct CmpI {
   static constexpr bool writes = false;
   template <u32 S>

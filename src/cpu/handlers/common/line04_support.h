@@ -13,9 +13,6 @@ namespace m68k_ops {
 // must do is not to load registers from a faulted read: the frame goes on
 // the stack pointer the instruction leaves. They ask m68k_faulted().
 
-// The current instruction's address (pcHost on the opcode).
-M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
-
 // Read-modify-write of a data register or memory operand of any mode:
 // f(old value) stores the flags and returns the result. For memory the
 // (An)+ / -(An) step is stored after the read and before the write.

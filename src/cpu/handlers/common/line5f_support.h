@@ -8,44 +8,12 @@
 
 namespace m68k_ops::l5f {
 
-// Emulated address of the opcode of the instruction being executed.
-M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
-
-// Two-operand value operations: dst op src at size S, flags written.
-struct OpAdd {
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) { return add_with_flags<S>(src, dst); }
-  M68K_INLINE static u32 address(u32 a, u32 v) { return a + v; }
-};
-struct OpSub {
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) { return sub_with_flags<S>(src, dst); }
-  M68K_INLINE static u32 address(u32 a, u32 v) { return a - v; }
-};
-struct OpOr {
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = (dst | src) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct OpAnd {
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = dst & src & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct OpEor {
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = (dst ^ src) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
+// The member lists name the value operations as l5f::OpAdd and so on.
+using m68k_ops::OpAdd;
+using m68k_ops::OpAnd;
+using m68k_ops::OpEor;
+using m68k_ops::OpOr;
+using m68k_ops::OpSub;
 
 // Cycles of a read-modify-write of a memory operand (ADDQ, ADD Dn,<ea>,
 // EOR, Scc, the memory shifts): 8 for byte and word, 12 for long, plus the

@@ -230,4 +230,51 @@ M68K_INLINE void compare_flags(u32 src, u32 dst) {
   sub_flags_nzvc<S>(src, dst);
 }
 
+// The current instruction's address, while pcHost is on its opcode.
+M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
+
+// Two-operand value operations: apply<S>(src, dst) writes the flags and
+// returns dst op src at size S; writes says the result is stored (CMP-like
+// operations have it false). ADD and SUB also give the address arithmetic
+// of ADDA and SUBA.
+struct OpAdd {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) { return add_with_flags<S>(src, dst); }
+  M68K_INLINE static u32 address(u32 a, u32 v) { return a + v; }
+};
+struct OpSub {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) { return sub_with_flags<S>(src, dst); }
+  M68K_INLINE static u32 address(u32 a, u32 v) { return a - v; }
+};
+struct OpOr {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) {
+    const u32 r = (dst | src) & mask_of<S>;
+    set_logic_flags<S>(r);
+    return r;
+  }
+};
+struct OpAnd {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) {
+    const u32 r = dst & src & mask_of<S>;
+    set_logic_flags<S>(r);
+    return r;
+  }
+};
+struct OpEor {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) {
+    const u32 r = (dst ^ src) & mask_of<S>;
+    set_logic_flags<S>(r);
+    return r;
+  }
+};
+
 }  // namespace m68k_ops
