@@ -129,7 +129,9 @@ bool due(i32 t) { return SCHED_CycleBefore < t && t <= SCHED_FrameCycle; }
 void fire_frame_events() {
   if (SCHED_CycleBefore <= SCHED_CyclesPerFrame - 1 && SCHED_FrameCycle >= SCHED_CyclesPerFrame)
     MFP_RaiseVBL();
-  if (SCHED_FrameCycle > SCHED_CyclesPerFrame) {
+  // An instruction that ends exactly on the frame length ends the frame too:
+  // otherwise the position would stay at or past the next event for good.
+  if (SCHED_FrameCycle >= SCHED_CyclesPerFrame) {
     SCHED_FrameCycle = -1;
     SCHED_CycleBefore = -1;
     ++SCHED_FrameCount;

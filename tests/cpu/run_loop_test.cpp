@@ -144,6 +144,25 @@ TEST_F(RunLoop, SchedulerRunsTheFrameEndAndTheVbl) {
   EXPECT_EQ(SCHED_FrameCycle, -1 + 4 * 6 + 4);
 }
 
+// An instruction that ends exactly on the frame length ends the frame; the
+// position then runs on in the next frame, which ends in its turn.
+TEST_F(RunLoop, FrameEndingExactlyOnTheFrameLengthIsNotLost) {
+  install(0x4e71, h_nop);
+  install(0x4afa, h_leave);
+  put16(0x1000, 0x4e71);
+  put16(0x1002, 0x4afa);
+  SCHED_FrameCycle = SCHED_CyclesPerFrame - 4;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(SCHED_FrameCount, 1u);
+  EXPECT_EQ(MFP_VideoIntPending, 2u);
+  EXPECT_EQ(SCHED_FrameCycle, -1 + 4);
+  SCHED_FrameCycle = SCHED_CyclesPerFrame - 4;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(SCHED_FrameCount, 2u);
+}
+
 TEST_F(RunLoop, GoRunsFromTheTosEntryUntilTheStopWord) {
   install(0x4e71, h_count);
   install(0x4afb, h_quit);
