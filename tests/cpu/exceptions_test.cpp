@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace core_standins;
+
 // A ROM-like bank at 0xfc0000: reads the flat memory, a write is a bus error.
 u32 rom_getL(u32 a) { return be_read32(FLAT_Memory() + a); }
 u32 rom_getW(u32 a) { return be_read16(FLAT_Memory() + a); }
@@ -29,16 +31,6 @@ void install_rom_and_io() {
   MMU_bankTable[0xff] = &io_bank;
 }
 
-// Local handlers standing in for the instruction set.
-u32 h_nop(u32) {
-  m68k_regfile.pcHost += 2;
-  return 4;
-}
-u32 h_trap(u32 op) {
-  m68k_regfile.pcHost += 2;
-  m68k_raise_exception(32 + (op & 15), 0);
-  return 4;
-}
 u32 h_privileged(u32) {
   m68k_raise_exception(8, 0);
   return 4;
@@ -84,14 +76,6 @@ u32 h_address_error(u32 op) {
   m68k_raise_exception(3, 0);  // a second report of the same fault changes nothing
   r.pcHost += 2;
   return 8;
-}
-// MOVE #imm,SR
-u32 h_move_to_sr(u32) {
-  m68k_regs& r = m68k_regfile;
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  return 12;
 }
 
 }  // namespace

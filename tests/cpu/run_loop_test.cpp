@@ -11,26 +11,8 @@
 
 namespace {
 
-u32 h_nop(u32) {
-  m68k_regfile.pcHost += 2;
-  return 4;
-}
-// STOP #imm
-u32 h_stop(u32) {
-  m68k_regs& r = m68k_regfile;
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  r.inStop = 1;
-  r.pending |= m68k_pend_stop;
-  return 4;
-}
-// Leaves the run loop after itself, as a debugger entry request does.
-u32 h_leave(u32) {
-  m68k_regfile.pcHost += 2;
-  m68k_regfile.pending |= m68k_pend_leave;
-  return 4;
-}
+using namespace core_standins;
+
 // Ends the emulation.
 u32 h_quit(u32) {
   m68k_regfile.pcHost += 2;
