@@ -76,14 +76,7 @@ class CpuLines5F : public ::testing::Test {
     const m68k_flags& f = m68k_ccflags;
     return (f.x << 4) | (f.n << 3) | (f.z << 2) | (f.v << 1) | f.c;
   }
-  static void set_ccr(u32 v) {
-    m68k_flags& f = m68k_ccflags;
-    f.c = v & 1;
-    f.v = (v >> 1) & 1;
-    f.z = (v >> 2) & 1;
-    f.n = (v >> 3) & 1;
-    f.x = (v >> 4) & 1;
-  }
+  static void set_ccr(u32 v) { m68k_flags_from_sr(v); }
 };
 
 // Condition-code bits for readable expectations.
