@@ -102,6 +102,23 @@ TEST_F(Exceptions, TrapInUserModeStacksNextPcOnSupervisorStack) {
   EXPECT_EQ(pc(), 0x2000u);
 }
 
+// The handler address of the autovectors and traps (vectors 24 and up) is
+// cut to 24 bits; one from a lower vector keeps all 32 bits in the PC.
+TEST_F(Exceptions, HandlerAddressesFromVector24UpAreCutTo24Bits) {
+  install(0x4e41, h_trap);
+  code(0x1000, {0x4e41, 0x4afc});
+  vector(33, 0xab002000);
+  start(0x1000);
+  m68k_step();
+  EXPECT_EQ(r.pc, 0x002000u);
+  EXPECT_EQ(pc(), 0x2000u);
+
+  vector(4, 0xcd003000);
+  start(0x1002);
+  m68k_step();  // ILLEGAL
+  EXPECT_EQ(pc(), 0xcd003000u);
+}
+
 TEST_F(Exceptions, UnassignedOpcodesStackTheirOwnAddress) {
   const struct {
     u32 opcode, vector;
