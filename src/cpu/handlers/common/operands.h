@@ -4,6 +4,8 @@
 // instantiated once per size and addressing-mode combination.
 #pragma once
 
+#include <functional>
+
 #include "common/endian.h"
 #include "common/types.h"
 #include "cpu/decode.h"
@@ -249,32 +251,19 @@ struct OpSub {
   M68K_INLINE static u32 apply(u32 src, u32 dst) { return sub_with_flags<S>(src, dst); }
   M68K_INLINE static u32 address(u32 a, u32 v) { return a - v; }
 };
-struct OpOr {
+// OR, AND and EOR: the bitwise operation F, then N and Z of the result.
+template <class F>
+struct OpLogic {
   static constexpr bool writes = true;
   template <u32 S>
   M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = (dst | src) & mask_of<S>;
+    const u32 r = F{}(dst, src) & mask_of<S>;
     set_logic_flags<S>(r);
     return r;
   }
 };
-struct OpAnd {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = dst & src & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct OpEor {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 src, u32 dst) {
-    const u32 r = (dst ^ src) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
+using OpOr = OpLogic<std::bit_or<u32>>;
+using OpAnd = OpLogic<std::bit_and<u32>>;
+using OpEor = OpLogic<std::bit_xor<u32>>;
 
 }  // namespace m68k_ops
