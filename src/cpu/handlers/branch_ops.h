@@ -65,25 +65,16 @@ M68K_INLINE u32 bcc_b(u32 opcode) {
   return 8;
 }
 
-// Bcc.W and BRA.W: one displacement word, counted from that word.
-template <u32 Cond>
-M68K_INLINE u32 bcc_w(u32) {
+// Bcc and BRA with Words extension words of displacement, counted from the
+// first of them: 1 (Bcc.W) or 2 (Bcc.L of the 68020).
+template <u32 Cond, u32 Words>
+M68K_INLINE u32 bcc_ext(u32) {
+  m68k_regs& r = m68k_regfile;
   if (m68k_cond_true(Cond)) {
-    m68k_branch(sext16(be_read16(m68k_regfile.pcHost + 2)));
+    m68k_branch(Words == 1 ? sext16(be_read16(r.pcHost + 2)) : be_read32(r.pcHost + 2));
     return 10;
   }
-  m68k_regfile.pcHost += 4;
-  return 12;
-}
-
-// Bcc.L and BRA.L (68020): a 32-bit displacement.
-template <u32 Cond>
-M68K_INLINE u32 bcc_l(u32) {
-  if (m68k_cond_true(Cond)) {
-    m68k_branch(be_read32(m68k_regfile.pcHost + 2));
-    return 10;
-  }
-  m68k_regfile.pcHost += 6;
+  r.pcHost += 2 + 2 * Words;
   return 12;
 }
 
