@@ -101,8 +101,17 @@ TEST(Deviations, AddressErrorsAreExplainedOnlyOnTable4) {
 TEST(Deviations, BranchWithDisplacementFFIsNamedBeforeTheAlignment) {
   Sample s("Bcc", 0x66FF);
   s.test.transactions.push_back({BusKind::read_address_error, 4, 6, 0x1001, 0, 1, 1});
-  s.got.fields = field_pc;
+  s.add_memory_diff(s.test.final.ssp + 5, 0x01, 0x03);  // the frame's access address
   EXPECT_EQ(s.classified(aspect_state), "branch-ff-long");
+  s.set_cycles(60, 62);
+  EXPECT_EQ(s.classified(aspect_cycles), "branch-ff-long");
+  s.got.fields |= field_d0;  // beyond the frame: only the missing alignment check is left
+  EXPECT_EQ(s.classified(aspect_state), "no-alignment-check");
+  Sample not_taken("Bcc", 0x66FF);
+  not_taken.set_cycles(8, 12);
+  EXPECT_EQ(not_taken.classified(aspect_cycles), "branch-ff-long");
+  not_taken.set_cycles(8, 14);
+  EXPECT_EQ(not_taken.classified(aspect_cycles), "unexplained");
   Sample bsr("BSR", 0x61FF);
   bsr.got.fields = field_pc | field_ssp;
   EXPECT_EQ(bsr.classified(aspect_state), "branch-ff-long");
