@@ -32,7 +32,11 @@ bool branch_ff_long(const Context& c, Aspect aspect) {
   return true;
 }
 
-bool no_alignment_check(const Context& c, Aspect) { return c.table == 4 && c.test.address_error(); }
+// The recorded run ends in an address error; the model, which makes no
+// alignment check, went on with the instruction instead of taking it.
+bool no_alignment_check(const Context& c, Aspect) {
+  return c.table == 4 && c.test.address_error() && c.got.pc != c.test.final.pc - 4;
+}
 
 bool form_68000_lacks(const Context& c, Aspect) {
   return c.vector == 4 && is_form_68000_lacks(c.test.opcode());
