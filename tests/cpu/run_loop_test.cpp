@@ -145,6 +145,24 @@ TEST_F(RunLoop, FrameEndingExactlyOnTheFrameLengthIsNotLost) {
   EXPECT_EQ(SCHED_FrameCount, 2u);
 }
 
+// A step counts the exception the instruction took; the handler's own
+// count comes out separately.
+TEST_F(RunLoop, StepGivesTheHandlersCountBesideTheWhole) {
+  install(0x4e41, h_trap);
+  install(0x4e72, h_stop);
+  code(0x1000, {0x4e41});
+  code(0x2000, {0x4e72, 0x2700});
+  vector(33, 0x2000);
+  start(0x1000);
+  u32 own = 99;
+  EXPECT_EQ(m68k_step(own), 4u + 34u);
+  EXPECT_EQ(own, 4u);
+  EXPECT_EQ(m68k_step(own), 4u);  // STOP
+  EXPECT_EQ(own, 4u);
+  EXPECT_EQ(m68k_step(own), 16u);  // stopped: idling, no handler ran
+  EXPECT_EQ(own, 0u);
+}
+
 TEST_F(RunLoop, GoRunsFromTheTosEntryUntilTheStopWord) {
   install(0x4e71, h_count);
   install(0x4afb, h_quit);
