@@ -24,6 +24,11 @@ extern u32 m68k_fault_addr;  // the access address as formed
 extern u32 m68k_fault_resume_pc;
 extern u32 m68k_last_int_level;
 
+// True from a bus or address error to the end of the instruction that took
+// it. Memory is silent by then; a handler asks this only before it changes
+// a register from what a faulted read returned.
+inline bool m68k_faulted() { return (m68k_regfile.pending & m68k_pend_fault_resume) != 0; }
+
 // Takes exception `vector`. addr is the access address for vector 2 and the
 // instruction address of the later models' frames for vectors 5, 6, 7 and 9.
 // The stacked PC is the current PC, pc + (pcHost - pcBase).

@@ -32,17 +32,21 @@ void m68k_sr_compose() {
                         ((f.n & 1) << 3) | ((f.z & 1) << 2) | ((f.v & 1) << 1) | (f.c & 1));
 }
 
+void m68k_flags_from_sr(u32 sr) {
+  m68k_ccflags.c = sr & 1;
+  m68k_ccflags.v = (sr >> 1) & 1;
+  m68k_ccflags.z = (sr >> 2) & 1;
+  m68k_ccflags.n = (sr >> 3) & 1;
+  m68k_ccflags.x = (sr >> 4) & 1;
+}
+
 void m68k_sr_apply() {
   m68k_regs& r = m68k_regfile;
   const i8 old_s = r.s;
   const i8 old_m = r.m;
   const u32 sr = r.sr;
 
-  m68k_ccflags.c = sr & 1;
-  m68k_ccflags.v = (sr >> 1) & 1;
-  m68k_ccflags.z = (sr >> 2) & 1;
-  m68k_ccflags.n = (sr >> 3) & 1;
-  m68k_ccflags.x = (sr >> 4) & 1;
+  m68k_flags_from_sr(sr);
   r.imask = (sr >> 8) & 7;
   r.m = i8((sr >> 12) & 1);
   r.s = i8((sr >> 13) & 1);

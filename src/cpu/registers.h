@@ -63,6 +63,8 @@ inline u32 m68k_get_pc() {
 
 void m68k_sr_compose();
 void m68k_sr_apply();
+// Loads the five condition flags from the low byte of sr.
+void m68k_flags_from_sr(u32 sr);
 u32 m68k_cond_true_core(u32 cc);
 
 // Puts the register record, flags and mode words back to zero (tests and

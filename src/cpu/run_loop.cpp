@@ -163,17 +163,25 @@ void m68k_run_loop() {
   }
 }
 
-u32 m68k_step() {
+u32 m68k_step(u32& handler_cycles) {
   m68k_regs& r = m68k_regfile;
   const i32 start = SCHED_FrameCycle;
+  handler_cycles = 0;
+  SCHED_CycleBefore = SCHED_FrameCycle;
   if (r.pending & m68k_pend_stop) {
-    SCHED_CycleBefore = SCHED_FrameCycle;
     SCHED_FrameCycle += 16;
     if (r.pending & m68k_pend_interrupt) offer_interrupt();
     return u32(SCHED_FrameCycle - start);
   }
-  execute_one();
+  const u32 opcode = be_read16(r.pcHost);
+  handler_cycles = m68k_dispatch[opcode](opcode);
+  SCHED_FrameCycle += i32(handler_cycles);
   ++m68k_instruction_count;
   if (r.pending) service_pending(false);
   return u32(SCHED_FrameCycle - start);
+}
+
+u32 m68k_step() {
+  u32 handler_cycles;
+  return m68k_step(handler_cycles);
 }

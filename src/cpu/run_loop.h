@@ -20,3 +20,6 @@ void m68k_run_loop();
 // scheduler. A stopped CPU idles 16 cycles instead. Returns the cycles added
 // to SCHED_FrameCycle, exception processing included.
 u32 m68k_step();
+// The same, also giving the count the instruction's handler returned (the
+// total less exception processing and idling).
+u32 m68k_step(u32& handler_cycles);

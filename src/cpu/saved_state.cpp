@@ -124,12 +124,7 @@ void m68k_state_encode(u8* out) {
 void m68k_state_decode(const u8* in) {
   const u32 pc = Walker<false>{in}.section();
   m68k_regs& r = m68k_regfile;
-  const u32 sr = r.sr;
-  m68k_ccflags.c = sr & 1;
-  m68k_ccflags.v = (sr >> 1) & 1;
-  m68k_ccflags.z = (sr >> 2) & 1;
-  m68k_ccflags.n = (sr >> 3) & 1;
-  m68k_ccflags.x = (sr >> 4) & 1;
+  m68k_flags_from_sr(r.sr);
   // A state is taken between instructions: no fault can be in flight.
   r.pending &= ~(m68k_pend_fault_resume | m68k_pend_double_fault);
   if (m68k_sr_changed) r.pending |= m68k_pend_sr_check;

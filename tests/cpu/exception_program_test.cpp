@@ -8,27 +8,10 @@
 
 namespace {
 
+using namespace core_standins;
+
 m68k_regs& r = m68k_regfile;
 
-u32 h_move_to_sr(u32) {
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  return 12;
-}
-u32 h_trap(u32 op) {
-  r.pcHost += 2;
-  m68k_raise_exception(32 + (op & 15), 0);
-  return 4;
-}
-u32 h_stop(u32) {
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  r.inStop = 1;
-  r.pending |= m68k_pend_stop;
-  return 4;
-}
 u32 h_rte(u32) {
   const u32 sr = MMU_ReadW(r.a[7]);
   const u32 pc = MMU_ReadL(r.a[7] + 2);
@@ -51,11 +34,6 @@ u32 h_addq_l_a7(u32) {
   MMU_WriteL(a, MMU_ReadL(a) + 2);
   r.pcHost += 4;
   return 24;
-}
-u32 h_leave(u32) {
-  r.pcHost += 2;
-  r.pending |= m68k_pend_leave;
-  return 4;
 }
 
 }  // namespace

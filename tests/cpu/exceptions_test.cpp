@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace core_standins;
+
 // A ROM-like bank at 0xfc0000: reads the flat memory, a write is a bus error.
 u32 rom_getL(u32 a) { return be_read32(FLAT_Memory() + a); }
 u32 rom_getW(u32 a) { return be_read16(FLAT_Memory() + a); }
@@ -29,16 +31,6 @@ void install_rom_and_io() {
   MMU_bankTable[0xff] = &io_bank;
 }
 
-// Local handlers standing in for the instruction set.
-u32 h_nop(u32) {
-  m68k_regfile.pcHost += 2;
-  return 4;
-}
-u32 h_trap(u32 op) {
-  m68k_regfile.pcHost += 2;
-  m68k_raise_exception(32 + (op & 15), 0);
-  return 4;
-}
 u32 h_privileged(u32) {
   m68k_raise_exception(8, 0);
   return 4;
@@ -85,14 +77,6 @@ u32 h_address_error(u32 op) {
   r.pcHost += 2;
   return 8;
 }
-// MOVE #imm,SR
-u32 h_move_to_sr(u32) {
-  m68k_regs& r = m68k_regfile;
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  return 12;
-}
 
 }  // namespace
 
@@ -116,6 +100,23 @@ TEST_F(Exceptions, TrapInUserModeStacksNextPcOnSupervisorStack) {
   EXPECT_EQ(r.s, 1);
   EXPECT_EQ(r.t1, 0);
   EXPECT_EQ(pc(), 0x2000u);
+}
+
+// The handler address of the autovectors and traps (vectors 24 and up) is
+// cut to 24 bits; one from a lower vector keeps all 32 bits in the PC.
+TEST_F(Exceptions, HandlerAddressesFromVector24UpAreCutTo24Bits) {
+  install(0x4e41, h_trap);
+  code(0x1000, {0x4e41, 0x4afc});
+  vector(33, 0xab002000);
+  start(0x1000);
+  m68k_step();
+  EXPECT_EQ(r.pc, 0x002000u);
+  EXPECT_EQ(pc(), 0x2000u);
+
+  vector(4, 0xcd003000);
+  start(0x1002);
+  m68k_step();  // ILLEGAL
+  EXPECT_EQ(pc(), 0xcd003000u);
 }
 
 TEST_F(Exceptions, UnassignedOpcodesStackTheirOwnAddress) {

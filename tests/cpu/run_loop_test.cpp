@@ -12,26 +12,8 @@
 
 namespace {
 
-u32 h_nop(u32) {
-  m68k_regfile.pcHost += 2;
-  return 4;
-}
-// STOP #imm
-u32 h_stop(u32) {
-  m68k_regs& r = m68k_regfile;
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  r.inStop = 1;
-  r.pending |= m68k_pend_stop;
-  return 4;
-}
-// Leaves the run loop after itself, as a debugger entry request does.
-u32 h_leave(u32) {
-  m68k_regfile.pcHost += 2;
-  m68k_regfile.pending |= m68k_pend_leave;
-  return 4;
-}
+using namespace core_standins;
+
 // Ends the emulation.
 u32 h_quit(u32) {
   m68k_regfile.pcHost += 2;
@@ -182,6 +164,40 @@ TEST_F(RunLoop, CountsEveryInstructionItRuns) {
   m68k_run_loop();
   EXPECT_EQ(pc(), 0x2002u);
   EXPECT_EQ(m68k_instruction_count - before, 2u);
+}
+
+// An instruction that reaches the frame length exactly raises the VBL; the
+// next one moves past it and ends the frame, whose excess is dropped.
+TEST_F(RunLoop, FrameLengthReachedExactlyRaisesTheVblThenEndsTheFrame) {
+  install(0x4e71, h_nop);
+  install(0x4afa, h_leave);
+  code(0x1000, {0x4e71, 0x4e71, 0x4afa});
+  SCHED_FrameCycle = SCHED_CycleBefore = SCHED_CyclesPerFrame - 4;
+  SCHED_ComputeNextEvent();
+  const u32 frames = SCHED_FrameCount;
+  start(0x1000);
+  m68k_run_loop();
+  EXPECT_EQ(SCHED_FrameCount, frames + 1);
+  EXPECT_TRUE(MFP_VideoIntPending & 2);
+  EXPECT_EQ(SCHED_FrameCycle, -1 + 4);
+}
+
+// A step counts the exception the instruction took; the handler's own
+// count comes out separately.
+TEST_F(RunLoop, StepGivesTheHandlersCountBesideTheWhole) {
+  install(0x4e41, h_trap);
+  install(0x4e72, h_stop);
+  code(0x1000, {0x4e41});
+  code(0x2000, {0x4e72, 0x2700});
+  vector(33, 0x2000);
+  start(0x1000);
+  u32 own = 99;
+  EXPECT_EQ(m68k_step(own), 4u + 34u);
+  EXPECT_EQ(own, 4u);
+  EXPECT_EQ(m68k_step(own), 4u);  // STOP
+  EXPECT_EQ(own, 4u);
+  EXPECT_EQ(m68k_step(own), 16u);  // stopped: idling, no handler ran
+  EXPECT_EQ(own, 0u);
 }
 
 TEST_F(RunLoop, GoRunsFromTheTosEntryUntilTheStopWord) {

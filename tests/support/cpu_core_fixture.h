@@ -19,6 +19,47 @@
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 
+// Handlers standing in for a few instructions in the core's tests, where
+// each must do exactly one plain thing.
+namespace core_standins {
+
+inline u32 h_nop(u32) {
+  m68k_regfile.pcHost += 2;
+  return 4;
+}
+// TRAP #n
+inline u32 h_trap(u32 op) {
+  m68k_regfile.pcHost += 2;
+  m68k_raise_exception(32 + (op & 15), 0);
+  return 4;
+}
+// MOVE #imm,SR
+inline u32 h_move_to_sr(u32) {
+  m68k_regs& r = m68k_regfile;
+  r.sr = u16(be_read16(r.pcHost + 2));
+  r.pcHost += 4;
+  m68k_sr_apply();
+  return 12;
+}
+// STOP #imm
+inline u32 h_stop(u32) {
+  m68k_regs& r = m68k_regfile;
+  r.sr = u16(be_read16(r.pcHost + 2));
+  r.pcHost += 4;
+  m68k_sr_apply();
+  r.inStop = 1;
+  r.pending |= m68k_pend_stop;
+  return 4;
+}
+// Leaves the run loop after itself, as a debugger entry request does.
+inline u32 h_leave(u32) {
+  m68k_regfile.pcHost += 2;
+  m68k_regfile.pending |= m68k_pend_leave;
+  return 4;
+}
+
+}  // namespace core_standins
+
 class CpuCore : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -178,8 +178,9 @@ M68K_INLINE u32 mul(u32 opcode) {
   return 70 + ea_cycles<M, W>();
 }
 
-// DIVU.W and DIVS.W <ea>,Dn. Division by zero clears V and C and takes
-// vector 5 with the next instruction's address stacked.
+// DIVU.W and DIVS.W <ea>,Dn. Division by zero clears V and C, keeps the
+// other flags and takes vector 5 with the next instruction's address stacked. An
+// overflowing quotient sets N and V, clears C and keeps Z and the register.
 template <bool Signed, Mode M, Index X = Ix000>
 M68K_INLINE u32 div(u32 opcode) {
   constexpr u32 cycles = (Signed ? 158 : 140) + ea_cycles<M, W>();

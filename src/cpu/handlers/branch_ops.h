@@ -40,7 +40,7 @@ M68K_INLINE u32 dbcc(u32 opcode) {
     r.pcHost += 4;
     return 14;
   }
-  branch_to(opcode_address() + 2 + sext16(be_read16(r.pcHost + 2)));
+  m68k_branch(sext16(be_read16(r.pcHost + 2)));
   return 10;
 }
 
@@ -58,32 +58,23 @@ M68K_INLINE u32 trapcc(u32) {
 template <u32 Cond>
 M68K_INLINE u32 bcc_b(u32 opcode) {
   if (m68k_cond_true(Cond)) {
-    branch_to(opcode_address() + 2 + sext8(opcode));
+    m68k_branch(sext8(opcode));
     return 10;
   }
   m68k_regfile.pcHost += 2;
   return 8;
 }
 
-// Bcc.W and BRA.W: one displacement word, counted from that word.
-template <u32 Cond>
-M68K_INLINE u32 bcc_w(u32) {
+// Bcc and BRA with Words extension words of displacement, counted from the
+// first of them: 1 (Bcc.W) or 2 (Bcc.L of the 68020).
+template <u32 Cond, u32 Words>
+M68K_INLINE u32 bcc_ext(u32) {
+  m68k_regs& r = m68k_regfile;
   if (m68k_cond_true(Cond)) {
-    branch_to(opcode_address() + 2 + sext16(be_read16(m68k_regfile.pcHost + 2)));
+    m68k_branch(Words == 1 ? sext16(be_read16(r.pcHost + 2)) : be_read32(r.pcHost + 2));
     return 10;
   }
-  m68k_regfile.pcHost += 4;
-  return 12;
-}
-
-// Bcc.L and BRA.L (68020): a 32-bit displacement.
-template <u32 Cond>
-M68K_INLINE u32 bcc_l(u32) {
-  if (m68k_cond_true(Cond)) {
-    branch_to(opcode_address() + 2 + be_read32(m68k_regfile.pcHost + 2));
-    return 10;
-  }
-  m68k_regfile.pcHost += 6;
+  r.pcHost += 2 + 2 * Words;
   return 12;
 }
 
@@ -107,13 +98,13 @@ template <u32 Words>
 M68K_INLINE u32 bsr(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 at = opcode_address();
-  i32 d;
-  if constexpr (Words == 0) d = i32(sext8(opcode));
-  else if constexpr (Words == 1) d = i32(sext16(be_read16(r.pcHost + 2)));
-  else d = i32(be_read32(r.pcHost + 2));
+  u32 d;
+  if constexpr (Words == 0) d = sext8(opcode);
+  else if constexpr (Words == 1) d = sext16(be_read16(r.pcHost + 2));
+  else d = be_read32(r.pcHost + 2);
   r.a[7] -= 4;
   mem_write<L>(r.a[7], at + 2 + 2 * Words);
-  branch_to(at + 2 + u32(d));
+  m68k_branch(d);
   return 18;
 }
 

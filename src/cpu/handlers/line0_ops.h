@@ -6,45 +6,13 @@
 
 namespace m68k_ops {
 
-// Immediate operations: apply<S>(immediate, destination) stores the flags
-// and returns the result; writes says whether the result is stored.
-struct OrI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = (d | s) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct AndI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = d & s & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct EorI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) {
-    const u32 r = (d ^ s) & mask_of<S>;
-    set_logic_flags<S>(r);
-    return r;
-  }
-};
-struct SubI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) { return sub_with_flags<S>(s, d); }
-};
-struct AddI {
-  static constexpr bool writes = true;
-  template <u32 S>
-  M68K_INLINE static u32 apply(u32 s, u32 d) { return add_with_flags<S>(s, d); }
-};
+// Immediate operations: the value operations of operands.h, and CMPI,
+// which only sets the flags.
+using OrI = OpOr;
+using AndI = OpAnd;
+using EorI = OpEor;
+using SubI = OpSub;
+using AddI = OpAdd;
 struct CmpI {
   static constexpr bool writes = false;
   template <u32 S>
@@ -143,7 +111,7 @@ u32 bit_op(u32 opcode) {
     const u32 v = ea.read();
     ea.update();
     m68k_ccflags.z = (v & mask) ? 0 : 1;
-    if constexpr (Op::writes) store<B>(ea.addr, Op::apply(v, mask));
+    if constexpr (Op::writes) mem_write<B>(ea.addr, Op::apply(v, mask));
   }
   st.finish();
   constexpr u32 extra = Static ? 4 : 0;
@@ -160,7 +128,7 @@ u32 movep(u32 opcode) {
   const u32 e = regs.a[opcode & 7] + sext16(st.word());
   if constexpr (ToMemory) {
     const u32 v = regs.d[x];
-    for (u32 i = 0; i < S; ++i) store<B>(e + 2 * i, v >> (8 * (S - 1 - i)));
+    for (u32 i = 0; i < S; ++i) mem_write<B>(e + 2 * i, v >> (8 * (S - 1 - i)));
   } else {
     u32 v = 0;
     for (u32 i = 0; i < S; ++i) v = (v << 8) | MMU_ReadB(e + 2 * i);

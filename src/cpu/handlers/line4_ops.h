@@ -100,7 +100,7 @@ u32 move_to_sr(u32 opcode) {
   }
   Stream st;
   const u32 v = read_source<M, W, X>(opcode & 7, st);
-  if (!faulted()) {
+  if (!m68k_faulted()) {
     if constexpr (Ccr) {
       m68k_sr_compose();
       regs.sr = u16((regs.sr & 0xff00u) | (v & 0xffu));
@@ -123,7 +123,7 @@ u32 chk(u32 opcode) {
   const i32 bound = i32(sext<S>(read_source<M, S, X>(opcode & 7, st)));
   const i32 value = i32(sext<S>(m68k_regfile.d[(opcode >> 9) & 7] & mask_of<S>));
   st.finish();
-  if (faulted()) return cycles;
+  // After a faulted bound the core ignores the exception and undoes N.
   if (value < 0) {
     m68k_ccflags.n = 1;
     m68k_raise_exception(6, at);
@@ -158,7 +158,7 @@ u32 pea(u32 opcode) {
   const u32 addr = control_address<M, X>(opcode & 7, st);
   u32& sp = m68k_regfile.a[7];
   sp -= 4;
-  store<L>(sp, addr);
+  mem_write<L>(sp, addr);
   st.finish();
   return lea_cycles<M>() + 8;
 }
@@ -239,21 +239,21 @@ u32 movem_to_memory(u32 opcode) {
     u32 addr = regs.a[r];
     for (u32 b = mask & 0xff; b; b = m68k_movem_rest[b], ++count) {
       addr -= S;
-      store<S>(addr, regs.a[m68k_movem_first_rev[b]]);
+      mem_write<S>(addr, regs.a[m68k_movem_first_rev[b]]);
     }
     for (u32 b = mask >> 8; b; b = m68k_movem_rest[b], ++count) {
       addr -= S;
-      store<S>(addr, regs.d[m68k_movem_first_rev[b]]);
+      mem_write<S>(addr, regs.d[m68k_movem_first_rev[b]]);
     }
     regs.a[r] = addr;
   } else {
     u32 addr = control_address<M, X>(r, st);
     for (u32 b = mask & 0xff; b; b = m68k_movem_rest[b], ++count) {
-      store<S>(addr, regs.d[m68k_movem_first[b]]);
+      mem_write<S>(addr, regs.d[m68k_movem_first[b]]);
       addr += S;
     }
     for (u32 b = mask >> 8; b; b = m68k_movem_rest[b], ++count) {
-      store<S>(addr, regs.a[m68k_movem_first[b]]);
+      mem_write<S>(addr, regs.a[m68k_movem_first[b]]);
       addr += S;
     }
   }
@@ -278,18 +278,18 @@ u32 movem_to_registers(u32 opcode) {
   // the stack pointer the exception frame went to stays in place.
   for (u32 b = mask & 0xff; b; b = m68k_movem_rest[b], ++count) {
     const u32 v = S == W ? sext16(mem_read<W>(addr)) : mem_read<L>(addr);
-    if (faulted()) break;
+    if (m68k_faulted()) break;
     regs.d[m68k_movem_first[b]] = v;
     addr += S;
   }
   for (u32 b = mask >> 8; b; b = m68k_movem_rest[b], ++count) {
     const u32 v = S == W ? sext16(mem_read<W>(addr)) : mem_read<L>(addr);
-    if (faulted()) break;
+    if (m68k_faulted()) break;
     regs.a[m68k_movem_first[b]] = v;
     addr += S;
   }
   if constexpr (M == Aipi) {
-    if (!faulted()) regs.a[r] = addr;
+    if (!m68k_faulted()) regs.a[r] = addr;
   }
   st.finish();
   return 8 + ea_cycles<M, W>() + count * (S == W ? 4 : 8);

@@ -45,7 +45,7 @@ inline u32 link(u32 opcode) {
   Stream st;
   const u32 disp = sext16(st.word());
   regs.a[7] -= 4;
-  store<L>(regs.a[7], regs.a[n]);
+  mem_write<L>(regs.a[7], regs.a[n]);
   regs.a[n] = regs.a[7];
   regs.a[7] += disp;
   st.finish();
@@ -58,7 +58,7 @@ inline u32 unlk(u32 opcode) {
   const u32 n = opcode & 7;
   const u32 sp = regs.a[n];
   const u32 v = mem_read<L>(sp);
-  if (!faulted()) {
+  if (!m68k_faulted()) {
     regs.a[7] = sp + 4;
     regs.a[n] = v;
   }
@@ -82,7 +82,7 @@ inline u32 move_from_usp(u32 opcode) {
 
 inline u32 reset(u32) {
   if (privilege_violation()) return 132;
-  if (m68k_reset_devices_hook) m68k_reset_devices_hook();
+  APP_HardwareReset();
   m68k_regfile.pcHost += 2;
   return 132;
 }
@@ -103,7 +103,7 @@ inline u32 rts(u32) {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
   const u32 target = mem_read<L>(sp);
-  if (faulted()) return 16;
+  if (m68k_faulted()) return 16;
   regs.a[7] = sp + 4;
   m68k_jump_to(target);
   return 16;
@@ -115,7 +115,7 @@ inline u32 rtd(u32) {
   const u32 disp = sext16(st.word());
   const u32 sp = regs.a[7];
   const u32 target = mem_read<L>(sp);
-  if (faulted()) return 16;
+  if (m68k_faulted()) return 16;
   regs.a[7] = sp + 4 + disp;
   m68k_jump_to(target);
   return 16;
@@ -127,7 +127,7 @@ inline u32 rtr(u32) {
   const u32 sp = regs.a[7];
   const u32 ccr = mem_read<W>(sp);
   const u32 target = mem_read<L>(sp + 2);
-  if (faulted()) return 20;
+  if (m68k_faulted()) return 20;
   regs.a[7] = sp + 6;
   m68k_sr_compose();
   regs.sr = u16((regs.sr & 0xff00u) | (ccr & 0xffu));
@@ -143,7 +143,7 @@ inline u32 rte_68000(u32) {
   const u32 sp = regs.a[7];
   const u32 sr = mem_read<W>(sp);
   const u32 target = mem_read<L>(sp + 2);
-  if (faulted()) return 20;
+  if (m68k_faulted()) return 20;
   regs.a[7] = sp + 6;
   regs.sr = u16(sr);
   m68k_sr_apply();
@@ -162,7 +162,7 @@ inline u32 rte_68010(u32) {
     const u32 sr = mem_read<W>(sp);
     const u32 target = mem_read<L>(sp + 2);
     const u32 format = mem_read<W>(sp + 6) & 0xf000;
-    if (faulted()) return 20;
+    if (m68k_faulted()) return 20;
     u32 size;
     switch (format) {
       case 0x0000: size = 8; break;
@@ -203,7 +203,7 @@ template <Mode M, Index X>
 u32 jmp(u32 opcode) {
   Stream st;
   const u32 target = control_address<M, X>(opcode & 7, st);
-  if (!faulted()) m68k_jump_to(target);
+  m68k_jump_to(target);
   return jmp_cycles<M>();
 }
 
@@ -216,8 +216,8 @@ u32 jsr(u32 opcode) {
   const u32 ret = st.here();
   u32& sp = m68k_regfile.a[7];
   sp -= 4;
-  store<L>(sp, ret);
-  if (!faulted()) m68k_jump_to(target);
+  mem_write<L>(sp, ret);
+  m68k_jump_to(target);
   return jmp_cycles<M>() + 8;
 }
 

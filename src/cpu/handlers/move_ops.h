@@ -21,7 +21,7 @@ u32 move(u32 opcode) {
     const Ea<MD, S, X> ea(r, st);
     ea.update();
     set_logic_flags<S>(v);
-    store<S>(ea.addr, v);
+    mem_write<S>(ea.addr, v);
   }
   st.finish();
   return 4 + ea_cycles<MS, S>() + ea_cycles<MD, S>();
@@ -34,7 +34,7 @@ template <u32 S, Mode MS, Index X>
 u32 movea(u32 opcode) {
   Stream st;
   const u32 v = read_source<MS, S, X>(opcode & 7, st);
-  if (!faulted()) m68k_regfile.a[(opcode >> 9) & 7] = S == W ? sext16(v) : v;
+  if (!m68k_faulted()) m68k_regfile.a[(opcode >> 9) & 7] = S == W ? sext16(v) : v;
   st.finish();
   return 4 + ea_cycles<MS, S>();
 }

@@ -16,7 +16,7 @@ constexpr u32 kProbeArea = 0xd00000;
 const MMU_Bank* flat;
 u32 busErrors;
 u32 lateWrites;  // writes made after the fault, anywhere
-u32 frameSp;     // A7 right after the bus-error frame was pushed
+u32 faultSp;     // A7 when the bus error was raised
 struct {
   u32 hits, a7, sr;
 } probe;
@@ -26,9 +26,8 @@ bool faulted() { return (m68k_regfile.pending & m68k_pend_fault_resume) != 0; }
 void bus_error(u32 addr) {
   if (faulted()) return;
   ++busErrors;
+  faultSp = m68k_regfile.a[7];
   m68k_raise_exception(2, addr);
-  m68k_regfile.pending |= m68k_pend_fault_resume;
-  frameSp = m68k_regfile.a[7];
 }
 
 u32 bad_getL(u32 a) { bus_error(a); return 0xffffffff; }
@@ -74,20 +73,28 @@ class Lines04Faults : public CpuLines04 {
     MMU_bankTable[kFaultArea >> 16] = &fault_bank;
     MMU_bankTable[kProbeArea >> 16] = &probe_bank;
     ww(kProbeArea, 0x4afc);
-    busErrors = lateWrites = frameSp = 0;
+    busErrors = lateWrites = faultSp = 0;
     probe = {};
+    // The test banks stand in for the flat map: let the jump guard take
+    // the landing, fault and probe areas as memory.
+    savedRamSize = MMU_RamSize;
+    MMU_RamSize = FLAT_Size - 1;
   }
   void TearDown() override {
+    MMU_RamSize = savedRamSize;
     FLAT_Install();
     CpuLines04::TearDown();
   }
-  // After a bus error: one frame, nothing pushed or popped after it, and
-  // nothing written after it.
+  // After a bus error: one frame, pushed when the instruction ended on the
+  // stack pointer the fault found (nothing pushed or popped after the
+  // fault), nothing written after it, and execution at the handler.
   void expect_one_clean_fault() {
     EXPECT_EQ(busErrors, 1u);
-    EXPECT_EQ(a(7), frameSp) << "the stack pointer moved after the bus-error frame";
+    EXPECT_EQ(a(7), faultSp - 14) << "the stack pointer moved after the fault";
     EXPECT_EQ(lateWrites, 0u);
+    EXPECT_TRUE(at_vector(2));
   }
+  u32 savedRamSize = 0;
 };
 
 }  // namespace
@@ -95,14 +102,14 @@ class Lines04Faults : public CpuLines04 {
 TEST_F(Lines04Faults, ReadModifyWriteWritesNothingAfterAFaultedRead) {
   a(0) = kFaultArea;
   jump(snippet(kRmw));
-  EXPECT_EQ(step(), 28u);
+  EXPECT_EQ(step(), 28u + 50u);
   expect_one_clean_fault();
 
   SetUp();
   a(1) = kFaultArea - 2;
   d(0) = 2;
   jump(snippet(kRmwByteIndexed));
-  EXPECT_EQ(step(), 22u);
+  EXPECT_EQ(step(), 22u + 50u);
   expect_one_clean_fault();
 }
 
@@ -187,4 +194,20 @@ TEST_F(Lines04Faults, ReturnsDoNotJumpToAFaultedAddress) {
     EXPECT_TRUE(at_vector(2)) << "snippet " << s;
     EXPECT_EQ(regs().s, 1);
   }
+}
+
+// The silent memory after a fault serves the handlers of every line: ADDX
+// -(A0),-(A1) faults on its first read and must not write the sum to the
+// plain memory its second operand lies in.
+TEST_F(Lines04Faults, LaterLinesWriteNothingAfterAFault) {
+  constexpr u32 kCode = 0x40000;
+  ww(kCode, 0xd388);  // addx.l -(a0),-(a1)
+  a(0) = kFaultArea + 4;
+  a(1) = 0x3004;
+  wl(0x3000, 0x11111111);
+  step_at(kCode);
+  EXPECT_EQ(busErrors, 1u);
+  EXPECT_EQ(lateWrites, 0u);
+  EXPECT_EQ(rl(0x3000), 0x11111111u);
+  EXPECT_TRUE(at_vector(2));
 }

@@ -4,114 +4,18 @@
 // counts differ from the chip's on purpose in places).
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/cpu_fixture_lines04.h"
+#include "test_file.h"
 
 namespace {
 
-struct Word {
-  u32 addr;
-  u32 value;
-};
-
-struct State {
-  u32 regs[19];  // d0-d7, a0-a6, usp, ssp, sr, pc
-  std::vector<Word> words;
-};
-
-struct Recorded {
-  std::string name;
-  State before, after;
-  bool addressError = false;
-};
-
-class Reader {
- public:
-  explicit Reader(std::vector<u8> b) : buf(std::move(b)) {}
-  u32 u32le() {
-    if (pos + 4 > buf.size()) throw std::runtime_error("truncated");
-    const u32 v = u32(buf[pos]) | (u32(buf[pos + 1]) << 8) | (u32(buf[pos + 2]) << 16) |
-                  (u32(buf[pos + 3]) << 24);
-    pos += 4;
-    return v;
-  }
-  u32 u16le() {
-    if (pos + 2 > buf.size()) throw std::runtime_error("truncated");
-    const u32 v = u32(buf[pos]) | (u32(buf[pos + 1]) << 8);
-    pos += 2;
-    return v;
-  }
-  u8 byte() {
-    if (pos >= buf.size()) throw std::runtime_error("truncated");
-    return buf[pos++];
-  }
-  size_t pos = 0;
-  std::vector<u8> buf;
-};
-
-State read_state(Reader& in) {
-  const size_t start = in.pos;
-  const u32 size = in.u32le();
-  if (in.u32le() != 0x01234567) throw std::runtime_error("bad state magic");
-  State s;
-  for (u32& r : s.regs) r = in.u32le();
-  in.u32le();
-  in.u32le();  // prefetch: also among the words
-  const u32 n = in.u32le();
-  for (u32 i = 0; i < n; ++i) {
-    const u32 addr = in.u32le();
-    const u32 w = in.u16le();
-    s.words.push_back({addr, w});
-  }
-  in.pos = start + size;
-  return s;
-}
-
-std::vector<Recorded> read_family(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return {};
-  std::vector<u8> bytes{std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-  Reader in(std::move(bytes));
-  if (in.u32le() != 0x1A3F5D71) throw std::runtime_error("bad file magic");
-  const u32 count = in.u32le();
-  std::vector<Recorded> tests;
-  for (u32 t = 0; t < count; ++t) {
-    const size_t start = in.pos;
-    const u32 size = in.u32le();
-    in.u32le();
-    Recorded rec;
-    const size_t nameStart = in.pos;
-    const u32 nameSize = in.u32le();
-    in.u32le();
-    const u32 len = in.u32le();
-    for (u32 i = 0; i < len; ++i) rec.name.push_back(char(in.byte()));
-    in.pos = nameStart + nameSize;
-    rec.before = read_state(in);
-    rec.after = read_state(in);
-    in.u32le();  // transactions size
-    in.u32le();  // magic
-    in.u32le();  // cycles
-    const u32 n = in.u32le();
-    for (u32 i = 0; i < n; ++i) {
-      const u8 kind = in.byte();
-      in.u32le();
-      if (kind != 0) {
-        for (int k = 0; k < 5; ++k) in.u32le();
-      }
-      if (kind == 4 || kind == 5) rec.addressError = true;
-    }
-    in.pos = start + size;
-    tests.push_back(std::move(rec));
-  }
-  return tests;
-}
+using conformance::CpuState;
+using conformance::MemoryWord;
+using conformance::TestCase;
 
 class RecordedLines04 : public CpuLines04 {
  protected:
@@ -122,70 +26,73 @@ class RecordedLines04 : public CpuLines04 {
     std::memset(mem() + kLanding, 0, 1024);
   }
 
-  // Loads the state; returns the opcode.
-  u32 setup(const State& s) {
-    for (const Word& w : s.words) ww(w.addr, w.value);
+  // Loads the state.
+  void setup(const CpuState& s) {
+    for (const MemoryWord& w : s.memory) ww(w.address, w.value);
     m68k_regs& r = regs();
-    for (u32 i = 0; i < 8; ++i) r.d[i] = s.regs[i];
-    for (u32 i = 0; i < 7; ++i) r.a[i] = s.regs[8 + i];
-    const u32 sr = s.regs[17];
-    r.s = i8((sr >> 13) & 1);
-    r.sr = u16(sr);
+    // A trace armed by the previous test's SR must not carry over.
+    r.pending = 0;
+    for (u32 i = 0; i < 8; ++i) r.d[i] = s.d[i];
+    for (u32 i = 0; i < 7; ++i) r.a[i] = s.a[i];
+    r.s = i8((s.sr >> 13) & 1);
+    r.sr = s.sr;
     m68k_sr_apply();
-    r.a[7] = r.s ? s.regs[16] : s.regs[15];
-    r.usp = s.regs[15];
-    r.isp = s.regs[16];
-    jump(s.regs[18] - 4);
-    return rw(s.regs[18] - 4);
+    r.a[7] = r.s ? s.ssp : s.usp;
+    r.usp = s.usp;
+    r.isp = s.ssp;
+    jump(s.pc - 4);
   }
 
   // Differences against the final state, ignoring the status bits in skip.
-  std::string compare(const State& s, u32 skip) {
+  std::string compare(const CpuState& s, u32 skip, u32 opcode) {
     std::ostringstream out;
     m68k_regs& r = regs();
     for (u32 i = 0; i < 8; ++i)
-      if (r.d[i] != s.regs[i]) out << " d" << i << "=" << std::hex << r.d[i] << "/" << s.regs[i];
+      if (r.d[i] != s.d[i]) out << " d" << i << "=" << std::hex << r.d[i] << "/" << s.d[i];
     for (u32 i = 0; i < 7; ++i)
-      if (r.a[i] != s.regs[8 + i]) out << " a" << i << "=" << std::hex << r.a[i] << "/" << s.regs[8 + i];
+      if (r.a[i] != s.a[i]) out << " a" << i << "=" << std::hex << r.a[i] << "/" << s.a[i];
     // Bits 12 and 14 are kept in the status register here, where the chip
     // reads them as 0.
     skip |= 0x5000;
     const u32 srNow = sr();
-    if ((srNow & ~skip) != (s.regs[17] & ~skip))
-      out << " sr=" << std::hex << srNow << "/" << s.regs[17];
+    if ((srNow & ~skip) != (s.sr & ~skip)) out << " sr=" << std::hex << srNow << "/" << s.sr;
     const u32 usp = r.s ? r.usp : r.a[7];
     const u32 ssp = r.s ? r.a[7] : r.isp;
-    if (usp != s.regs[15]) out << " usp=" << std::hex << usp << "/" << s.regs[15];
-    if (ssp != s.regs[16]) out << " ssp=" << std::hex << ssp << "/" << s.regs[16];
-    if (pc() != s.regs[18] - 4) out << " pc=" << std::hex << pc() << "/" << s.regs[18] - 4;
+    if (usp != s.usp) out << " usp=" << std::hex << usp << "/" << s.usp;
+    if (ssp != s.ssp) out << " ssp=" << std::hex << ssp << "/" << s.ssp;
+    // The handler address taken from the TRAP vectors is cut to 24 bits.
+    const bool trap = (opcode & 0xfff0) == 0x4e40;
+    const u32 pcExpected = trap ? (s.pc - 4) & 0xffffff : s.pc - 4;
+    if (pc() != pcExpected) out << " pc=" << std::hex << pc() << "/" << pcExpected;
     // An exception frame's SR word carries the flags too.
-    for (const Word& w : s.words)
-      if (((rw(w.addr) ^ w.value) & ~(w.addr == (ssp & 0xffffff) ? skip : 0u)) != 0)
-        out << " [" << std::hex << w.addr << "]=" << rw(w.addr) << "/" << w.value;
+    for (const MemoryWord& w : s.memory)
+      if (((rw(w.address) ^ w.value) & ~(w.address == (ssp & 0xffffff) ? skip : 0u)) != 0)
+        out << " [" << std::hex << w.address << "]=" << rw(w.address) << "/" << w.value;
     return out.str();
   }
 
-  void clear(const Recorded& t) {
-    for (const Word& w : t.before.words) ww(w.addr, 0);
-    for (const Word& w : t.after.words) ww(w.addr, 0);
+  void clear(const TestCase& t) {
+    for (const MemoryWord& w : t.initial.memory) ww(w.address, 0);
+    for (const MemoryWord& w : t.final.memory) ww(w.address, 0);
   }
 
   // Runs every test of a family whose opcode is in lines 0-4; returns the
   // number run and reports each failure.
   u32 run_family(const std::string& family, u32 skip) {
-    const std::vector<Recorded> tests = read_family(std::string(TESTDATA_DIR) + "/m68000/" + family + ".bin");
+    std::vector<TestCase> tests;
+    std::string error;
+    const std::string path = std::string(TESTDATA_DIR) + "/m68000/" + family + ".bin";
+    EXPECT_TRUE(conformance::load_test_file(path, tests, error)) << error;
     u32 ran = 0, failed = 0;
-    for (const Recorded& t : tests) {
-      if (t.addressError) continue;
-      u32 opcode = 0xffff;
-      for (const Word& w : t.before.words)
-        if (w.addr == ((t.before.regs[18] - 4) & 0xffffff)) opcode = w.value;
+    for (const TestCase& t : tests) {
+      if (t.address_error()) continue;
+      const u32 opcode = t.opcode();
       if (opcode >= 0x5000) continue;
       // LINK A7 pushes the lowered A7 here; the chip pushes the old one.
       if (opcode == 0x4e57) continue;
-      setup(t.before);
+      setup(t.initial);
       step();
-      const std::string diff = compare(t.after, skip);
+      const std::string diff = compare(t.final, skip, opcode);
       ++ran;
       if (!diff.empty() && ++failed <= 5)
         ADD_FAILURE() << family << " " << t.name << " opcode " << std::hex << opcode << ":" << diff;

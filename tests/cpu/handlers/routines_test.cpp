@@ -39,41 +39,41 @@ TEST_F(Routines, Crc16OfTheCheckString) {
 
 TEST_F(Routines, MultiPrecisionAddCarriesAcrossLongs) {
   // 0x00000001_ffffffff_ffffffff_ffffffff + 1
-  poke32(0x4000, 0x00000001);
-  poke32(0x4004, 0xffffffff);
-  poke32(0x4008, 0xffffffff);
-  poke32(0x400c, 0xffffffff);
-  poke32(0x5000, 0);
-  poke32(0x5004, 0);
-  poke32(0x5008, 0);
-  poke32(0x500c, 1);
+  wl(0x4000, 0x00000001);
+  wl(0x4004, 0xffffffff);
+  wl(0x4008, 0xffffffff);
+  wl(0x400c, 0xffffffff);
+  wl(0x5000, 0);
+  wl(0x5004, 0);
+  wl(0x5008, 0);
+  wl(0x500c, 1);
   a(0) = 0x4010;
   a(1) = 0x5010;
-  set_ccr(CCR_X);
+  set_ccr(kX);
   run(0x1100);
-  EXPECT_EQ(peek32(0x5000), 2u);
-  EXPECT_EQ(peek32(0x5004), 0u);
-  EXPECT_EQ(peek32(0x5008), 0u);
-  EXPECT_EQ(peek32(0x500c), 0u);
-  EXPECT_EQ(ccr() & (CCR_X | CCR_C | CCR_Z), 0u);
+  EXPECT_EQ(rl(0x5000), 2u);
+  EXPECT_EQ(rl(0x5004), 0u);
+  EXPECT_EQ(rl(0x5008), 0u);
+  EXPECT_EQ(rl(0x500c), 0u);
+  EXPECT_EQ(ccr() & (kX | kC | kZ), 0u);
   EXPECT_EQ(a(1), 0x5000u);
 }
 
 TEST_F(Routines, PackedDecimalAddWithCarryOut) {
-  poke32(0x4000, 0x12345678);
-  poke32(0x5000, 0x87654321);
+  wl(0x4000, 0x12345678);
+  wl(0x5000, 0x87654321);
   a(0) = 0x4004;
   a(1) = 0x5004;
   run(0x1200);
-  EXPECT_EQ(peek32(0x5000), 0x99999999u);
-  EXPECT_EQ(ccr() & CCR_X, 0u);
-  poke32(0x4000, 0x00000001);
+  EXPECT_EQ(rl(0x5000), 0x99999999u);
+  EXPECT_EQ(ccr() & kX, 0u);
+  wl(0x4000, 0x00000001);
   a(0) = 0x4004;
   a(1) = 0x5004;
-  set_ccr(CCR_Z);
+  set_ccr(kZ);
   run(0x1200);
-  EXPECT_EQ(peek32(0x5000), 0u);
-  EXPECT_EQ(ccr() & (CCR_X | CCR_C | CCR_Z), CCR_X | CCR_C);  // add.l cleared Z first
+  EXPECT_EQ(rl(0x5000), 0u);
+  EXPECT_EQ(ccr() & (kX | kC | kZ), kX | kC);  // add.l cleared Z first
 }
 
 TEST_F(Routines, GreatestCommonDivisor) {

@@ -50,8 +50,8 @@ class Shifts : public CpuLines5F {
     const u32 mask = w == 32 ? 0xffffffffu : (1u << w) - 1;
     d(0) = operand;
     d(1) = count;
-    set_ccr(x ? CCR_X | CCR_Z : CCR_N | CCR_V | CCR_C);
-    const u32 cycles = run_at(2 * index);
+    set_ccr(x ? kX | kZ : kN | kV | kC);
+    const u32 cycles = step_at(2 * index);
     const u32 n = count & 63;
     const Model m = shift_by_steps(k, left, w, operand, n, x);
     const std::string what = std::string(kind_names[k]) + (left ? "L." : "R.") + "bwl"[size >> 1] +
@@ -95,13 +95,13 @@ TEST_F(Shifts, ImmediateCountEight) {
             // The count register is not looked at: field 0 means 8.
             d(0) = operand;
             d(1) = 3;
-            set_ccr(x ? CCR_X : 0);
-            const u32 cycles = run_at(2 * index);
+            set_ccr(x ? kX : 0);
+            const u32 cycles = step_at(2 * index);
             const u32 w = 8 * size;
             const u32 mask = w == 32 ? 0xffffffffu : (1u << w) - 1;
             const Model m = shift_by_steps(k, left, w, operand, 8, x);
             EXPECT_EQ(d(0), (operand & ~mask) | m.value) << index;
-            EXPECT_EQ(ccr() & (CCR_X | CCR_V | CCR_C), (m.x << 4) | (m.v << 1) | m.c) << index;
+            EXPECT_EQ(ccr() & (kX | kV | kC), (m.x << 4) | (m.v << 1) | m.c) << index;
             EXPECT_EQ(cycles, (size == 4 ? 8 : 6) + 16);
           }
         }
@@ -116,11 +116,11 @@ TEST_F(Shifts, MemoryFormsShiftOneWordInPlace) {
       for (const u32 operand : {0x8001u, 0x4000u, 0x0001u, 0xffffu, 0x0000u}) {
         for (const u32 x : {0u, 1u}) {
           a(0) = 0x3001;  // an odd address goes through unchecked
-          poke16(0x3001, operand);
-          set_ccr(x ? CCR_X : 0);
-          EXPECT_EQ(run_at(2 * index), 12u);
+          ww(0x3001, operand);
+          set_ccr(x ? kX : 0);
+          EXPECT_EQ(step_at(2 * index), 12u);
           const Model m = shift_by_steps(k, left, 16, operand, 1, x);
-          EXPECT_EQ(peek16(0x3001), m.value) << kind_names[k] << left << " " << operand;
+          EXPECT_EQ(rw(0x3001), m.value) << kind_names[k] << left << " " << operand;
           EXPECT_EQ(ccr(), (m.x << 4) | ((m.value >> 15) << 3) | ((m.value == 0) << 2) |
                                (m.v << 1) | m.c)
               << kind_names[k] << left << " " << operand;
@@ -145,19 +145,19 @@ TEST_F(Shifts, SpotValuesOfTheDefinition) {
   d(0) = 0x12345681;
   EXPECT_EQ(step(), 22u);
   EXPECT_EQ(d(0), 0x123456ffu);
-  EXPECT_EQ(ccr(), CCR_X | CCR_N | CCR_C);
+  EXPECT_EQ(ccr(), kX | kN | kC);
   // asl.l d1,d0 by 32 of 1: 0 with Z, V, C and X; by 33: V only.
   code_at(0x1000, {0xe3a0});
   d(0) = 1;
   d(1) = 32;
   EXPECT_EQ(step(), 72u);
   EXPECT_EQ(d(0), 0u);
-  EXPECT_EQ(ccr(), CCR_X | CCR_Z | CCR_V | CCR_C);
+  EXPECT_EQ(ccr(), kX | kZ | kV | kC);
   m68k_jump_to(0x1000);
   d(0) = 1;
   d(1) = 33;
   step();
-  EXPECT_EQ(ccr(), CCR_Z | CCR_V);
+  EXPECT_EQ(ccr(), kZ | kV);
   // asr.l d1,d0 with count 63 costs 134 cycles.
   code_at(0x1000, {0xe2a0});
   d(0) = 0x80000000;

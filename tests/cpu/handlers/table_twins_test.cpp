@@ -40,7 +40,10 @@ class TableTwins : public CpuLines04 {
     r.s = 1;
     r.a[7] = 0x70000;
     r.usp = 0x60000;
-    set_ccr(0x0a);
+    // A fresh SR: the previous run may have loaded trace bits into it.
+    r.pending = 0;
+    r.sr = 0x270a;
+    m68k_sr_apply();
     jump(kCode);
   }
 

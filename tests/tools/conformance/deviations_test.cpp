@@ -19,7 +19,8 @@ struct Sample {
   std::string family;
   u32 table = 4;
 
-  explicit Sample(const std::string& fam, u16 opcode = 0x4E71) : test(simple_test(opcode)), family(fam) {
+  explicit Sample(const std::string& fam, u16 opcode = 0x4E71, u16 next = 0x4E71)
+      : test(simple_test(opcode, next)), family(fam) {
     const CpuState& f = test.final;
     std::memcpy(got.d, f.d, sizeof got.d);
     std::memcpy(got.a, f.a, sizeof got.a);
@@ -87,6 +88,8 @@ TEST(Deviations, AddressErrorsAreExplainedOnlyOnTable4) {
   Sample s("ADD.w", 0xD051);
   s.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x2001, 0, 1, 1});
   s.got.fields = field_d0 | field_pc;
+  s.test.final.pc = 0x00400004;  // the chip went to its handler,
+  s.got.pc = 0x1002;             // the model on past the instruction
   s.set_cycles(50, 8);
   EXPECT_EQ(s.classified(aspect_state), "no-alignment-check");
   EXPECT_EQ(s.classified(aspect_cycles), "no-alignment-check");
@@ -100,8 +103,17 @@ TEST(Deviations, AddressErrorsAreExplainedOnlyOnTable4) {
 TEST(Deviations, BranchWithDisplacementFFIsNamedBeforeTheAlignment) {
   Sample s("Bcc", 0x66FF);
   s.test.transactions.push_back({BusKind::read_address_error, 4, 6, 0x1001, 0, 1, 1});
-  s.got.fields = field_pc;
+  s.add_memory_diff(s.test.final.ssp + 5, 0x01, 0x03);  // the frame's access address
   EXPECT_EQ(s.classified(aspect_state), "branch-ff-long");
+  s.set_cycles(60, 62);
+  EXPECT_EQ(s.classified(aspect_cycles), "branch-ff-long");
+  s.got.fields |= field_d0;  // beyond the frame, and the model did fault: a bug
+  EXPECT_EQ(s.classified(aspect_state), "unexplained");
+  Sample not_taken("Bcc", 0x66FF);
+  not_taken.set_cycles(8, 12);
+  EXPECT_EQ(not_taken.classified(aspect_cycles), "branch-ff-long");
+  not_taken.set_cycles(8, 14);
+  EXPECT_EQ(not_taken.classified(aspect_cycles), "unexplained");
   Sample bsr("BSR", 0x61FF);
   bsr.got.fields = field_pc | field_ssp;
   EXPECT_EQ(bsr.classified(aspect_state), "branch-ff-long");
@@ -171,10 +183,93 @@ TEST(Deviations, UndefinedFlagsOfChkAndNbcd) {
   EXPECT_EQ(nbcd.classified(aspect_state), "unexplained");
 }
 
+TEST(Deviations, DivideFlagsTheModelKeeps) {
+  Sample over("DIVU", 0x80C1);
+  over.test.initial.sr = 0x2704;  // Z set before
+  over.set_sr(0x270A, 0x270E);    // overflow: N, V; the model kept Z
+  EXPECT_EQ(over.classified(aspect_state), "div-overflow-z-kept");
+  over.test.initial.sr = 0x2700;  // Z was clear: the model set it
+  EXPECT_EQ(over.classified(aspect_state), "unexplained");
+  over.test.initial.sr = 0x2704;
+  over.got.fields |= field_d0;  // the register changed too
+  EXPECT_EQ(over.classified(aspect_state), "unexplained");
+  Sample fits("DIVS", 0x81C1);
+  fits.test.initial.sr = 0x2704;
+  fits.set_sr(0x2700, 0x2704);  // no overflow: Z is the quotient's
+  EXPECT_EQ(fits.classified(aspect_state), "unexplained");
+
+  // Divide by zero clears C as the chip does: a kept C is a bug, not a deviation.
+  Sample zero("DIVU", 0x80C1);
+  zero.test.initial.sr = 0x2701;
+  zero.take_exception(5, 0x00123400);
+  zero.set_sr(0x2700, 0x2701);
+  EXPECT_EQ(zero.classified(aspect_state), "unexplained");
+}
+
+TEST(Deviations, LinkA7AndStop) {
+  Sample link("LINK", 0x4E57);  // LINK A7: A7 0x40000 before, slot 0x3FFFC
+  link.add_memory_diff(0x3FFFF, 0x00, 0xFC);
+  link.add_memory_diff(0x3FFFE, 0x04, 0x03);
+  EXPECT_EQ(link.classified(aspect_state), "link-a7-pushes-lowered-a7");
+  link.add_memory_diff(0x40000, 0x00, 0x01);
+  EXPECT_EQ(link.classified(aspect_state), "unexplained");
+  Sample link_a6("LINK", 0x4E56);
+  link_a6.add_memory_diff(0x3FFFF, 0x00, 0xFC);
+  EXPECT_EQ(link_a6.classified(aspect_state), "unexplained");
+
+  Sample stop("STOP", 0x4E72, 0x3700);
+  stop.test.final.pc = 0x1004;  // recorded: still at the STOP
+  stop.got.pc = 0x1004;         // model: past its operand
+  stop.got.fields = field_pc;
+  stop.set_sr(0x2700, 0x3700);  // and bit 12 kept
+  EXPECT_EQ(stop.classified(aspect_state), "stop-pc-past-operand");
+  stop.set_sr(0x2700, 0x2701);
+  EXPECT_EQ(stop.classified(aspect_state), "unexplained");
+  stop.set_sr(0x2700, 0x2700);
+  stop.got.pc = 0x1006;
+  EXPECT_EQ(stop.classified(aspect_state), "unexplained");
+}
+
 TEST(Deviations, CycleCountsTheModelCountsOtherwise) {
   Sample mul("MULU", 0xC0C1);
   mul.set_cycles(54, 70);
   EXPECT_EQ(mul.classified(aspect_cycles), "mul-div-constant-time");
+  mul.set_cycles(54, 72);  // not the model's constant for MULU Dn
+  EXPECT_EQ(mul.classified(aspect_cycles), "unexplained");
+  Sample divs("DIVS", 0x81E8);  // DIVS d16(A0),D0: 158 + 8
+  divs.set_cycles(120, 166);
+  EXPECT_EQ(divs.classified(aspect_cycles), "mul-div-constant-time");
+  Sample divz("DIVU", 0x80FC);  // DIVU #0,D0: 140 + 4, and vector 5's 38
+  divz.take_exception(5, 0x00123400);
+  divz.set_cycles(42, 182);
+  EXPECT_EQ(divz.classified(aspect_cycles), "mul-div-constant-time");
+
+  Sample link("LINK", 0x4E56);
+  link.set_cycles(16, 18);
+  EXPECT_EQ(link.classified(aspect_cycles), "link-18-cycles");
+  link.set_cycles(16, 20);
+  EXPECT_EQ(link.classified(aspect_cycles), "unexplained");
+
+  Sample bset("BSET", 0x03C2);  // BSET D1,D2
+  bset.test.initial.d[1] = 15;
+  bset.set_cycles(6, 8);
+  EXPECT_EQ(bset.classified(aspect_cycles), "bit-op-dn-fixed-cycles");
+  bset.test.initial.d[1] = 16;  // the chip's count is the model's from bit 16
+  EXPECT_EQ(bset.classified(aspect_cycles), "unexplained");
+  Sample bclr("BCLR", 0x0882, 0x0003);  // BCLR #3,D2
+  bclr.set_cycles(12, 14);
+  EXPECT_EQ(bclr.classified(aspect_cycles), "bit-op-dn-fixed-cycles");
+  Sample bset_mem("BSET", 0x03D0);  // BSET D1,(A0): no register rule
+  bset_mem.test.initial.d[1] = 1;
+  bset_mem.set_cycles(10, 12);
+  EXPECT_EQ(bset_mem.classified(aspect_cycles), "unexplained");
+
+  Sample btst("BTST", 0x033C);  // BTST D1,#data
+  btst.set_cycles(10, 8);
+  EXPECT_EQ(btst.classified(aspect_cycles), "btst-dn-imm-8-cycles");
+  Sample btst_reg("BTST", 0x0302);  // BTST D1,D2
+  btst_reg.set_cycles(10, 8);
+  EXPECT_EQ(btst_reg.classified(aspect_cycles), "unexplained");
 
   Sample scc("Scc", 0x57C0);  // SEQ D0
   scc.test.initial.sr = 0x2704;
@@ -216,7 +311,9 @@ TEST(Deviations, FaultOnTheReadBeforeWriteOnTable5) {
   clr.set_cycles(50, 62);
   EXPECT_EQ(clr.classified(aspect_state), "no-dummy-read");
   EXPECT_EQ(clr.classified(aspect_cycles), "no-dummy-read");
-  clr.table = 4;
+  clr.table = 4;  // table 4 faults nowhere: the model ends past the CLR
+  clr.got.pc = 0x1002;
+  clr.got.fields |= field_pc;
   EXPECT_EQ(clr.classified(aspect_state), "no-alignment-check");
 
   Sample neg("NEG.w", 0x4450);  // NEG reads for real: its fault is no deviation

@@ -3,27 +3,15 @@
 
 #include "cpu/exceptions.h"
 #include "cpu/handlers/common/operands.h"
-
-// Called by RESET in supervisor mode to reset the emulated devices; null
-// (nothing to reset) until the machine installs its hardware reset.
-extern void (*m68k_reset_devices_hook)();
+#include "machine/machine.h"
 
 namespace m68k_ops {
 
-// True once a bus or address error has been taken during this instruction:
-// the exception entry has built its frame and the run loop will resume at
-// the exception handler. Nothing derived from the failed access may reach
-// memory, the status register or the program counter after that.
-M68K_INLINE bool faulted() { return (m68k_regfile.pending & m68k_pend_fault_resume) != 0; }
-
-// A data write, left out when an earlier access of the instruction faulted.
-template <u32 S>
-M68K_INLINE void store(u32 addr, u32 v) {
-  if (!faulted()) mem_write<S>(addr, v);
-}
-
-// The current instruction's address (pcHost on the opcode).
-M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
+// After a bus or address error the rest of the instruction runs on silent
+// memory (reads give all ones, writes are dropped), and jumps and further
+// exceptions are ignored, all by the core. What the handlers themselves
+// must do is not to load registers from a faulted read: the frame goes on
+// the stack pointer the instruction leaves. They ask m68k_faulted().
 
 // Read-modify-write of a data register or memory operand of any mode:
 // f(old value) stores the flags and returns the result. For memory the
@@ -37,7 +25,7 @@ M68K_INLINE void modify(u32 r, Stream& st, F f) {
     const u32 v = ea.read();
     ea.update();
     const u32 res = f(v);
-    store<S>(ea.addr, res);
+    mem_write<S>(ea.addr, res);
   }
 }
 
@@ -49,7 +37,7 @@ M68K_INLINE void write_dest(u32 r, Stream& st, u32 v) {
   } else {
     const Ea<M, S, X> ea(r, st);
     ea.update();
-    store<S>(ea.addr, v);
+    mem_write<S>(ea.addr, v);
   }
 }
 

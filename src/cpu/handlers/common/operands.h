@@ -4,6 +4,8 @@
 // instantiated once per size and addressing-mode combination.
 #pragma once
 
+#include <functional>
+
 #include "common/endian.h"
 #include "common/types.h"
 #include "cpu/decode.h"
@@ -229,5 +231,39 @@ template <u32 S>
 M68K_INLINE void compare_flags(u32 src, u32 dst) {
   sub_flags_nzvc<S>(src, dst);
 }
+
+// The current instruction's address, while pcHost is on its opcode.
+M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
+
+// Two-operand value operations: apply<S>(src, dst) writes the flags and
+// returns dst op src at size S; writes says the result is stored (CMP-like
+// operations have it false). ADD and SUB also give the address arithmetic
+// of ADDA and SUBA.
+struct OpAdd {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) { return add_with_flags<S>(src, dst); }
+  M68K_INLINE static u32 address(u32 a, u32 v) { return a + v; }
+};
+struct OpSub {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) { return sub_with_flags<S>(src, dst); }
+  M68K_INLINE static u32 address(u32 a, u32 v) { return a - v; }
+};
+// OR, AND and EOR: the bitwise operation F, then N and Z of the result.
+template <class F>
+struct OpLogic {
+  static constexpr bool writes = true;
+  template <u32 S>
+  M68K_INLINE static u32 apply(u32 src, u32 dst) {
+    const u32 r = F{}(dst, src) & mask_of<S>;
+    set_logic_flags<S>(r);
+    return r;
+  }
+};
+using OpOr = OpLogic<std::bit_or<u32>>;
+using OpAnd = OpLogic<std::bit_and<u32>>;
+using OpEor = OpLogic<std::bit_xor<u32>>;
 
 }  // namespace m68k_ops

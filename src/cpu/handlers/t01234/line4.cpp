@@ -9,5 +9,3 @@ using namespace m68k_ops;
 #define M68K_GROUP_DEFINED_t01234 1
 #include "cpu/handlers/define_handlers.h"
 #include "cpu/handlers/members/line4.inc"
-
-void (*m68k_reset_devices_hook)() = nullptr;
