@@ -8,6 +8,7 @@
 #include "host/host.h"
 #include "machine/acia.h"
 #include "machine/cpu_interface.h"
+#include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/hdd.h"
 #include "machine/memory.h"

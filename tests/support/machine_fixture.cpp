@@ -96,7 +96,7 @@ void machine_reset_globals() {
   PREFS_SoundOn = 0;
   SOUND_Active = 0;
   SOUND_FramesEnded = 0;
-  SOUND_RingCount = 0;
+  SOUND_RingClear();
   SHIFTER_Mode = 0;
   SHIFTER_Reset(0);
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
