@@ -86,6 +86,8 @@ extern std::atomic<u32> SOUND_RingWrite;  // next index to write
 extern std::atomic<u32> SOUND_RingRead;   // next index to read
 // Samples waiting.
 u32 SOUND_RingCount();
+// Writer side: appends one sample; false (and the sample dropped) when full.
+bool SOUND_RingPut(i16 sample);
 // Reader side: takes up to n samples into out and fills the rest of the n
 // with silence (an underrun); returns the samples taken.
 u32 SOUND_RingTake(i16* out, u32 n);

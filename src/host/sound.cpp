@@ -53,11 +53,16 @@ void SOUND_PutSample(i32 sample) {
   filter_last_in = sample;
   filter_last_out = out;
   const i32 clipped = out > 32767 ? 32767 : out < -32768 ? -32768 : out;
+  SOUND_RingPut(i16(clipped));
+}
+
+bool SOUND_RingPut(i16 sample) {
   const u32 w = SOUND_RingWrite.load(std::memory_order_relaxed);
   const u32 next = w + 1 == SOUND_RingSize ? 0 : w + 1;
-  if (next == SOUND_RingRead.load(std::memory_order_acquire)) return;  // full
-  SOUND_Ring[w] = i16(clipped);
+  if (next == SOUND_RingRead.load(std::memory_order_acquire)) return false;  // full
+  SOUND_Ring[w] = sample;
   SOUND_RingWrite.store(next, std::memory_order_release);
+  return true;
 }
 
 u32 SOUND_RingCount() {

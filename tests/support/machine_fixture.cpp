@@ -14,6 +14,8 @@
 #include "host/host.h"
 #include "machine/acia.h"
 #include "machine/cpu_interface.h"
+#include "machine/diskimg.h"
+#include "machine/fdc.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -97,6 +99,9 @@ void machine_reset_globals() {
   SOUND_Active = 0;
   SOUND_FramesEnded = 0;
   SOUND_RingClear();
+  DISKIMG_Reset();
+  FDC_Reset();
+  PRINTER_Close();
   SHIFTER_Mode = 0;
   SHIFTER_Reset(0);
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
