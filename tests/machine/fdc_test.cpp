@@ -505,14 +505,6 @@ TEST_F(Floppy, RegisterSelectionAndWidths) {
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "DMA_GetW ff8600\nDMA_PutB ff8601\n");
 }
 
-TEST_F(Floppy, ReadAddressAndTrackCommandsFindNothing) {
-  insert("a.st", make_floppy(737280, 2, 9));
-  for (u32 c : {0xc0u, 0xe0u, 0xf0u}) {
-    command(c);
-    EXPECT_EQ(FDC_Regs[FDC_Status] & 0x7f, 0x10u) << c;
-  }
-}
-
 // ---- Saved state ----
 
 TEST_F(Floppy, SavedSectionRestoresRegistersAndReinsertsTheImages) {

@@ -78,12 +78,6 @@ TEST_F(SoundChip, WordAndLongAccesses) {
   EXPECT_EQ(PSG_RegCopy.selected, 8u);
 }
 
-TEST_F(SoundChip, ShapeWritesAreMarked) {
-  PSG_RegCopy.shapeWritten = 0;
-  set(13, 0x0e);
-  EXPECT_EQ(PSG_RegCopy.shapeWritten, 1u);
-}
-
 TEST_F(SoundChip, WritesReachTheSynthesisAtTheirFrameCycleOnlyWithSoundOn) {
   PREFS_SoundOn = 0;
   SCHED_FrameCycle = 80128;

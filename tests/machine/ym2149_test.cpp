@@ -252,13 +252,6 @@ TEST_F(Synthesis, WritingTheShapeRestartsTheEnvelope) {
   EXPECT_LT(samples.back(), level_sample(PSG_VolumeTable[4]));
 }
 
-TEST_F(Synthesis, EnvelopePeriodZeroIsHalfAUnit) {
-  PSG_Select(11), PSG_WriteDataAt(0, 0);
-  EXPECT_EQ(PSG_State.envPeriod, i32(PSG_State.step / 2));
-  PSG_Select(11), PSG_WriteDataAt(3, 0);
-  EXPECT_EQ(PSG_State.envPeriod, i32(3 * PSG_State.step));
-}
-
 TEST_F(Synthesis, ResetSilencesAndRestartsTheFrame) {
   write(7, 0x3f);
   write(8, 15, 80128);
