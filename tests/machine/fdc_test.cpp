@@ -456,9 +456,11 @@ TEST_F(Floppy, InsertionTakesTheProtectionOption) {
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(DISKIMG_WriteProtect[0], 0u);
   EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
-  // A file we may only read goes in protected.
-  DISKIMG_Reset();
+}
+
+TEST_F(Floppy, AFileWeMayOnlyReadGoesInProtected) {
   PREFS_WriteProtect = 0;
+  folder.write("a.st", make_floppy(737280, 2, 9));
   chmod(folder.file("a.st").c_str(), 0444);
   if (access(folder.file("a.st").c_str(), W_OK) == 0) GTEST_SKIP() << "running as root";
   testing::internal::CaptureStdout();
