@@ -252,7 +252,7 @@ TEST_F(MsaDrive, InsertedExpandedAndWriteProtected) {
 TEST_F(MsaDrive, MalformedImagesAreRefusedAndLeaveNoTemporaryFile) {
   const std::vector<u8> img = sample_image(80, 1, 9);
   std::vector<u8> msa = encode_msa(img, 9, 1, 0, 79);
-  msa.resize(msa.size() - 3);
+  msa.erase(msa.end() - 3, msa.end());
   folder.write("bad.msa", msa);
   std::string err;
   EXPECT_EQ(insert("bad.msa", 'A', &err), 0u);
