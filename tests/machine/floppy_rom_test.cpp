@@ -1,5 +1,6 @@
 // A test ROM reads and writes a formatted floppy image through the DMA chip
-// and the floppy controller, booted through the real start-up.
+// and the floppy controller, booted through the real start-up, and prints a
+// line on the printer port.
 #include <gtest/gtest.h>
 
 #include "cpu/handler_tables.h"
@@ -7,6 +8,7 @@
 #include "machine/diskimg.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 
@@ -18,6 +20,7 @@ class FloppyRom : public ::testing::TestWithParam<bool> {
   void SetUp() override { machine_reset_globals(); }
   void TearDown() override {
     DISKIMG_Reset();
+    PRINTER_Close();
     APP_FolderOverride.clear();
   }
 };
@@ -59,6 +62,8 @@ TEST_P(FloppyRom, ReadsAndWritesSectorsThroughTheRegisters) {
     ASSERT_EQ(after[13824 + 1024 + i], u8(i ^ 0x5a)) << "file byte " << i;
     ASSERT_EQ(MMU_ReadB(0x30000 + i), u32(u8(i ^ 0x5a))) << "read-back byte " << i;
   }
+  const std::vector<u8> printed = read_file(folder.file("Printer Output"));
+  EXPECT_EQ(std::string(printed.begin(), printed.end()), "disk ok\n");
   // Nothing else in the image changed.
   for (u32 i = 0; i < after.size(); ++i) {
     if (i < 13824 + 1024 || i >= 13824 + 1536) {

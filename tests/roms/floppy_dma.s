@@ -5,7 +5,8 @@
 | after the seek, the read, the write and the read-back; 0x808-0x80a the DMA
 | address after the read; 0x818 is 0x600d when done.
 | Data: two sectors read from track 1 side 1 at 0x10000; the sector written
-| (track 1 side 1 sector 3) from 0x20000; read back at 0x30000.
+| (track 1 side 1 sector 3) from 0x20000; read back at 0x30000. At the end it
+| prints "disk ok" and a newline on the printer port.
         .include "rom_header.inc"
 
         .equ    GPIP, 0xfffa01
@@ -87,6 +88,13 @@ fill:   move.b  d2,d3
         fdc_command 0x80                | read sector
         move.b  d0,0x807.w
 
+        move.b  #15,PSG_SELECT          | and a line to the printer
+        lea     message(pc),a0
+print:  move.b  (a0)+,d0
+        beq.s   printed
+        move.b  d0,PSG_WRITE
+        bra.s   print
+printed:
         move.l  #0x600d,0x818.w
 idle:   bra.s   idle
 
@@ -101,3 +109,6 @@ wait_irq:
 disk_irq:
         addq.l  #1,0x800.w
         rte
+
+message:
+        .asciz  "disk ok\n"
