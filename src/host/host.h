@@ -6,6 +6,7 @@
 // tests can replace.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "common/types.h"
@@ -73,10 +74,25 @@ extern HOST_ExitFn HOST_ExitHandler;
 
 // ---- Sound output -------------------------------------------------------------
 
+// The sample ring between the synthesis (the one writer, on the emulation
+// thread) and the audio output (the one reader, on the audio thread). Each
+// index is stored only by its owner, with release order after the samples it
+// covers, and loaded by the other side with acquire order; no lock. One slot
+// stays empty, so a full ring holds SOUND_RingSize - 1 samples; a sample
+// that finds the ring full is dropped.
 constexpr u32 SOUND_RingSize = 11025;
 extern i16 SOUND_Ring[SOUND_RingSize];
-extern u32 SOUND_RingWrite;    // next write index
-extern u32 SOUND_RingCount;    // samples waiting
+extern std::atomic<u32> SOUND_RingWrite;  // next index to write
+extern std::atomic<u32> SOUND_RingRead;   // next index to read
+// Samples waiting.
+u32 SOUND_RingCount();
+// Writer side: appends one sample; false (and the sample dropped) when full.
+bool SOUND_RingPut(i16 sample);
+// Reader side: takes up to n samples into out and fills the rest of the n
+// with silence (an underrun); returns the samples taken.
+u32 SOUND_RingTake(i16* out, u32 n);
+// Empties the ring; only while no reader runs.
+void SOUND_RingClear();
 extern u32 SOUND_Active;
 extern u32 SOUND_Stopped;      // the output unit's stopped state
 extern u32 SOUND_FramesEnded;  // SOUND_EndFrame calls that reached the synthesizer

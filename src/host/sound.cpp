@@ -1,9 +1,9 @@
 #include "host/host.h"
-#include "machine/psg.h"
+#include "machine/ym2149.h"
 
 i16 SOUND_Ring[SOUND_RingSize];
-u32 SOUND_RingWrite;
-u32 SOUND_RingCount;
+std::atomic<u32> SOUND_RingWrite;
+std::atomic<u32> SOUND_RingRead;
 u32 SOUND_Active;
 u32 SOUND_Stopped = 1;
 u32 SOUND_FramesEnded;
@@ -14,8 +14,7 @@ i32 filter_last_in;
 i32 filter_last_out;
 
 void clear_ring_and_filter() {
-  SOUND_RingWrite = 0;
-  SOUND_RingCount = 0;
+  SOUND_RingClear();
   filter_last_in = 0;
   filter_last_out = 0;
 }
@@ -54,9 +53,40 @@ void SOUND_PutSample(i32 sample) {
   filter_last_in = sample;
   filter_last_out = out;
   const i32 clipped = out > 32767 ? 32767 : out < -32768 ? -32768 : out;
-  SOUND_Ring[SOUND_RingWrite] = i16(clipped);
-  SOUND_RingWrite = (SOUND_RingWrite + 1) % SOUND_RingSize;
-  if (SOUND_RingCount < SOUND_RingSize) ++SOUND_RingCount;
+  SOUND_RingPut(i16(clipped));
+}
+
+bool SOUND_RingPut(i16 sample) {
+  const u32 w = SOUND_RingWrite.load(std::memory_order_relaxed);
+  const u32 next = w + 1 == SOUND_RingSize ? 0 : w + 1;
+  if (next == SOUND_RingRead.load(std::memory_order_acquire)) return false;  // full
+  SOUND_Ring[w] = sample;
+  SOUND_RingWrite.store(next, std::memory_order_release);
+  return true;
+}
+
+u32 SOUND_RingCount() {
+  const u32 w = SOUND_RingWrite.load(std::memory_order_acquire);
+  const u32 r = SOUND_RingRead.load(std::memory_order_acquire);
+  return w >= r ? w - r : w + SOUND_RingSize - r;
+}
+
+u32 SOUND_RingTake(i16* out, u32 n) {
+  u32 r = SOUND_RingRead.load(std::memory_order_relaxed);
+  const u32 w = SOUND_RingWrite.load(std::memory_order_acquire);
+  u32 taken = 0;
+  while (taken < n && r != w) {
+    out[taken++] = SOUND_Ring[r];
+    r = r + 1 == SOUND_RingSize ? 0 : r + 1;
+  }
+  SOUND_RingRead.store(r, std::memory_order_release);
+  for (u32 i = taken; i < n; ++i) out[i] = 0;
+  return taken;
+}
+
+void SOUND_RingClear() {
+  SOUND_RingRead.store(0, std::memory_order_relaxed);
+  SOUND_RingWrite.store(0, std::memory_order_release);
 }
 
 void SOUND_Close() { SOUND_Stopped = 1; }

@@ -10,6 +10,7 @@
 #include "host/host.h"
 #include "machine/acia.h"
 #include "machine/bigscreen.h"
+#include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/hdd.h"
 #include "machine/memory.h"

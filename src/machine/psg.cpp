@@ -1,78 +1,132 @@
 #include "machine/psg.h"
 
-#include "host/host.h"
-#include "machine/scheduler.h"
 
-u8 PSG_Regs[16];
-u32 PSG_Select;
-u32 PSG_Initialised;
+#include <string>
+
+#include "host/host.h"
+#include "machine/mfp.h"
+#include "machine/scheduler.h"
+#include "machine/state_io.h"
+
+PSG_RegisterCopy PSG_RegCopy;
+u32 PSG_PortA;
+std::FILE* PRINTER_File;
 
 namespace {
-PSG_SampleSink sink;
-u32 samples_per_frame;
-u32 cycles_per_frame;
-u32 samples_this_frame;
 
-void null_sink(i32) {}
+// Where each register's copy lives and how many bits it keeps.
+u32* copy_slot(u32 r) {
+  PSG_RegisterCopy& c = PSG_RegCopy;
+  switch (r) {
+    case 0: return &c.r0;
+    case 1: return &c.r1;
+    case 2: return &c.r2;
+    case 3: return &c.r3;
+    case 4: return &c.r4;
+    case 5: return &c.r5;
+    case 6: return &c.r6;
+    case 7: return &c.r7;
+    case 8: return &c.r8;
+    case 9: return &c.r9;
+    case 10: return &c.r10;
+    case 11: return &c.r11;
+    case 12: return &c.r12;
+    case 13: return &c.r13;
+    default: return nullptr;
+  }
+}
+
+constexpr u8 register_mask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
+                                  0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
+
+void print_byte(u8 v) {
+  if (!PRINTER_File) {
+    // The first printed byte of a run starts the file afresh, so no tail of
+    // an older, longer output survives behind the new one.
+    APP_GetAppFolder();
+    const std::string path = APP_Folder.path + "/Printer Output";
+    PRINTER_File = std::fopen(path.c_str(), "w+b");
+    if (!PRINTER_File) return;  // the byte is lost
+  }
+  std::fputc(v, PRINTER_File);
+  std::fflush(PRINTER_File);
+}
+
+void data_write(u32 v) {
+  v &= 0xff;
+  const u32 r = PSG_RegCopy.selected;
+  if (PREFS_SoundOn) PSG_WriteDataAt(v, SCHED_FrameCycle);
+  if (r < 14) {
+    *copy_slot(r) = v & register_mask[r];
+    if (r == 13) PSG_RegCopy.shapeWritten = 1;
+  } else if (r == 14) {
+    PSG_PortA = v;
+  } else {
+    PSG_RegCopy.r15 = v;
+    print_byte(u8(v));
+    MFP_GPI &= u8(~0x01);  // the printer's busy line
+  }
+}
+
 }  // namespace
 
-void PSG_Init(u32 clock, u32 sampleRate, u32 framesPerSecond, u32 cyclesPerFrame,
-              PSG_SampleSink s) {
-  (void)clock;
-  sink = s ? s : null_sink;
-  samples_per_frame = framesPerSecond ? sampleRate / framesPerSecond : 0;
-  cycles_per_frame = cyclesPerFrame;
-  samples_this_frame = 0;
-  PSG_Initialised = 1;
-  PSG_Reset();
+void PRINTER_Close() {
+  if (PRINTER_File) std::fclose(PRINTER_File);
+  PRINTER_File = nullptr;
 }
 
-void PSG_Reset() {
-  for (u8& r : PSG_Regs) r = 0;
-  PSG_Regs[7] = 0xff;
-  PSG_Select = 0;
-  samples_this_frame = 0;
-}
-
-// The tone, noise and envelope generators are not modelled yet: the chip
-// produces silence at the right rate.
-void PSG_Render(i32 cycle) {
-  if (!PSG_Initialised || cycles_per_frame == 0 || cycle < 0) return;
-  u64 due = u64(u32(cycle)) * samples_per_frame / cycles_per_frame;
-  if (due > samples_per_frame) due = samples_per_frame;
-  while (samples_this_frame < due) {
-    sink(0);
-    ++samples_this_frame;
-  }
-}
-
-void PSG_EndFrame() {
-  if (!PSG_Initialised) return;
-  while (samples_this_frame < samples_per_frame) {
-    sink(0);
-    ++samples_this_frame;
-  }
-  samples_this_frame = 0;
+u32 PSG_CopyOf(u32 r) {
+  if (r < 14) return *copy_slot(r);
+  if (r == 14) return PSG_PortA & 0xff;
+  return 0;
 }
 
 u32 PSG_GetB(u32 addr) {
-  if ((addr & 3) == 0) return PSG_Select < 16 ? PSG_Regs[PSG_Select] : 0xff;
-  return 0xff;
+  if ((addr & 3) == 0) return PSG_CopyOf(PSG_RegCopy.selected);
+  return 0;
 }
-u32 PSG_GetW(u32 addr) { return (PSG_GetB(addr) << 8) | PSG_GetB(addr + 1); }
-u32 PSG_GetL(u32 addr) { return (PSG_GetW(addr) << 16) | PSG_GetW(addr + 2); }
+
+u32 PSG_GetW(u32 addr) {
+  if (addr == 0xff8800) return PSG_GetB(addr) << 8;
+  if (addr == 0xff8802) return 0;
+  return addr;
+}
+
+u32 PSG_GetL(u32) { return 0; }
 
 void PSG_PutB(u32 addr, u32 value) {
-  if ((addr & 3) == 0) {
-    PSG_Select = value & 0x0f;
-  } else if ((addr & 3) == 2) {
-    // Bring the sample stream up to now before the register changes.
-    if (PREFS_SoundOn) PSG_Render(SCHED_FrameCycle);
-    PSG_Regs[PSG_Select] = u8(value);
+  switch (addr & 3) {
+    case 0:
+      if (PREFS_SoundOn) PSG_Select(value);
+      PSG_RegCopy.selected = value & 15;
+      break;
+    case 2: data_write(value); break;
+    default: break;
   }
 }
-void PSG_PutW(u32 addr, u32 value) { PSG_PutB(addr, (value >> 8) & 0xff); }
+
+void PSG_PutW(u32 addr, u32 value) {
+  if (addr == 0xff8800 || addr == 0xff8802) PSG_PutB(addr, (value >> 8) & 0xff);
+}
+
 void PSG_PutL(u32 addr, u32 value) {
-  PSG_PutB(addr, (value >> 24) & 0xff);
-  PSG_PutB(addr + 2, (value >> 8) & 0xff);
+  if ((addr & 3) != 0) return;
+  PSG_PutB(0xff8800, (value >> 24) & 0xff);
+  data_write((value >> 8) & 0xff);
+}
+
+u32 PSG_SaveState(std::FILE* f) {
+  bool ok = state_put_bytes(f, PSG_RegCopy.spare, 2);
+  ok = state_put32(f, PSG_RegCopy.selected) && ok;
+  return ok;
+}
+
+u32 PSG_RestoreState(std::FILE* f) {
+  u8 spare[2];
+  u32 selected;
+  if (!state_get_bytes(f, spare, 2) || !state_get32(f, selected)) return 0;
+  PSG_RegCopy.spare[0] = spare[0];
+  PSG_RegCopy.spare[1] = spare[1];
+  PSG_RegCopy.selected = selected & 15;
+  return 1;
 }

@@ -1,22 +1,29 @@
-// The YM2149 sound chip's registers and the synthesis that feeds the host's
-// sample ring.
+// The YM2149's register interface at 0xff8800/0xff8802: a copy of the
+// registers for reads, writes passed on to the synthesis with their frame
+// cycle, port A (drive and side select) and port B (the printer port, whose
+// bytes go to the file "Printer Output").
 #pragma once
 
+#include <cstdio>
+
 #include "common/types.h"
+#include "machine/ym2149.h"
 
-using PSG_SampleSink = void (*)(i32 sample);
+struct PSG_RegisterCopy {
+  u8 spare[2];  // only the saved state touches these
+  u32 selected;
+  // R0, R1, R8, R2, R3, R9, R4, R5, R10, R6, R7, R11, R12, R13.
+  u32 r0, r1, r8, r2, r3, r9, r4, r5, r10, r6, r7, r11, r12, r13;
+  u32 r15;           // port B
+  u32 shapeWritten;  // set by every R13 write
+};
+extern PSG_RegisterCopy PSG_RegCopy;
+extern u32 PSG_PortA;  // R14: bits 2:1 drive select (active low), bit 0 side (low = side 1)
 
-extern u8 PSG_Regs[16];
-extern u32 PSG_Select;
-extern u32 PSG_Initialised;  // 1 once PSG_Init has run
-
-void PSG_Init(u32 clock, u32 sampleRate, u32 framesPerSecond, u32 cyclesPerFrame,
-              PSG_SampleSink sink);
-void PSG_Reset();
-// Finishes the current frame's samples.
-void PSG_EndFrame();
-// Emits the samples due up to frame cycle `cycle`.
-void PSG_Render(i32 cycle);
+// The open printer file, or null before the first printed byte.
+extern std::FILE* PRINTER_File;
+// Closes the printer file; the next printed byte starts a new one.
+void PRINTER_Close();
 
 u32 PSG_GetB(u32 addr);
 u32 PSG_GetW(u32 addr);
@@ -24,3 +31,10 @@ u32 PSG_GetL(u32 addr);
 void PSG_PutB(u32 addr, u32 value);
 void PSG_PutW(u32 addr, u32 value);
 void PSG_PutL(u32 addr, u32 value);
+
+// The copy of register r as stored (R14 from port A, R15 reads 0).
+u32 PSG_CopyOf(u32 r);
+
+// Saved-state section: the two spare bytes and the selected register.
+u32 PSG_SaveState(std::FILE* f);
+u32 PSG_RestoreState(std::FILE* f);

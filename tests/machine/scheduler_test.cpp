@@ -244,12 +244,12 @@ TEST_F(Scheduler, FrameEndingWhileStoppedStillFinishesItsSound) {
   jump_to(160000);
   while (SCHED_FrameCycle != -1) SCHED_StopStep();
   EXPECT_EQ(SOUND_FramesEnded, 1u);
-  EXPECT_EQ(SOUND_RingCount, 882u);
+  EXPECT_EQ(SOUND_RingCount(), 882u);
   // And the same for a running CPU.
   jump_to(160250);
   step(20);
   EXPECT_EQ(SOUND_FramesEnded, 2u);
-  EXPECT_EQ(SOUND_RingCount, 1764u);
+  EXPECT_EQ(SOUND_RingCount(), 1764u);
 }
 
 TEST_F(Scheduler, PacingWaitsForTheRestOfTheFrame) {

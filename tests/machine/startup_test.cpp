@@ -64,6 +64,7 @@ TEST_F(StartUp, DisksCartridgeAndHardDiskLines) {
   EXPECT_EQ(out, std::string(transcript_head) +
                      "Cartridge found and loaded at 0xfa0000\n"
                      "TOS 2.06\n"
+                     "non-boot FDC A: 2/80/9 512 bytes/sector\n"
                      "Disk1.st inserted in drive A\n"
                      "Disk2.st inserted in drive B\n"
                      "Hard disk Enabled...\n" +
@@ -106,7 +107,7 @@ TEST_F(StartUp, SoundChipIsReadyEvenWithSoundOff) {
   SCHED_FrameCycle = 80000;
   MMU_WriteB(0xff8800, 8);  // a sound-chip write with sound never started
   MMU_WriteB(0xff8802, 15);
-  EXPECT_EQ(PSG_Regs[8], 15);
+  EXPECT_EQ(PSG_CopyOf(8), 15u);
 }
 
 TEST_F(StartUp, SoundOnStartsTheOutput) {

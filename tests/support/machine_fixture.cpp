@@ -15,6 +15,8 @@
 #include "cpu/run_loop.h"
 #include "host/host.h"
 #include "machine/acia.h"
+#include "machine/diskimg.h"
+#include "machine/fdc.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -97,7 +99,10 @@ void machine_reset_globals() {
   PREFS_SoundOn = 0;
   SOUND_Active = 0;
   SOUND_FramesEnded = 0;
-  SOUND_RingCount = 0;
+  SOUND_RingClear();
+  DISKIMG_Reset();
+  FDC_Reset();
+  PRINTER_Close();
   SHIFTER_Mode = 0;
   SHIFTER_Reset(0);
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;

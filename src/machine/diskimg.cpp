@@ -1,0 +1,336 @@
+#include "machine/diskimg.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/endian.h"
+#include "host/host.h"
+#include "machine/fdc.h"
+#include "machine/psg.h"
+#include "machine/state_io.h"
+
+DISKIMG_Drive DISKIMG_Drives[2];
+u32 DISKIMG_InsertedMask;
+int DISKIMG_Files[2] = {-1, -1};
+u32 DISKIMG_WriteProtect[2] = {0x40, 0x40};
+u8 DISKIMG_NameA[256] = {7, 'n', 'o', 't', 'h', 'i', 'n', 'g'};
+u8 DISKIMG_NameB[256] = {7, 'n', 'o', 't', 'h', 'i', 'n', 'g'};
+u32 DISKIMG_LastSize;
+u64 DISKIMG_ImageSize[2];
+
+namespace {
+
+constexpr u32 min_image_size = 200000;
+
+u8* name_of(u32 drive) { return drive ? DISKIMG_NameB : DISKIMG_NameA; }
+
+void set_name(u8* name, const char* text) {
+  const size_t n = std::min<size_t>(std::strlen(text), 255);
+  name[0] = u8(n);
+  std::memcpy(name + 1, text, n);
+}
+
+std::string name_string(const u8* name) { return std::string(reinterpret_cast<const char*>(name + 1), name[0]); }
+
+bool read_all_at(int fd, u8* buf, size_t n, off_t offset) {
+  while (n > 0) {
+    const ssize_t got = pread(fd, buf, n, offset);
+    if (got <= 0) return false;
+    buf += got;
+    n -= size_t(got);
+    offset += got;
+  }
+  return true;
+}
+
+bool write_all(int fd, const u8* buf, size_t n) {
+  while (n > 0) {
+    const ssize_t put = write(fd, buf, n);
+    if (put <= 0) return false;
+    buf += put;
+    n -= size_t(put);
+  }
+  return true;
+}
+
+u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
+
+}  // namespace
+
+void DISKIMG_Reset() {
+  for (u32 d = 0; d < 2; ++d) {
+    if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
+    DISKIMG_Files[d] = -1;
+    DISKIMG_Drives[d] = {};
+    DISKIMG_WriteProtect[d] = 0x40;
+    DISKIMG_ImageSize[d] = 0;
+    set_name(name_of(d), "nothing");
+  }
+  DISKIMG_InsertedMask = 0;
+  DISKIMG_LastSize = 0;
+}
+
+void DISKIMG_SetWriteProtect(u32 protect) {
+  DISKIMG_WriteProtect[0] = DISKIMG_WriteProtect[1] = protect ? 0x40 : 0;
+}
+
+// ---- MSA ----
+
+MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header) {
+  image.clear();
+  if (size < 10 || data[0] != 0x0e || data[1] != 0x0f) return MSA_Result::NotMSA;
+  const u32 spt = be_read16(data + 2);
+  const u32 sidesField = be_read16(data + 4);
+  const u32 first = be_read16(data + 6);
+  const u32 last = be_read16(data + 8);
+  // Up to 36 sectors a track (extended density), one or two sides, at most
+  // 256 tracks, and the tracks in order.
+  if (spt < 1 || spt > 36 || sidesField > 1 || last > 255 || first > last)
+    return MSA_Result::Malformed;
+  const u32 sides = sidesField + 1;
+  const size_t trackSize = size_t(spt) * 512;
+  image.assign(size_t(last + 1) * sides * trackSize, 0);
+  size_t pos = 10;
+  for (u32 track = first; track <= last; ++track) {
+    for (u32 side = 0; side < sides; ++side) {
+      if (size - pos < 2) return image.clear(), MSA_Result::Malformed;
+      const size_t length = be_read16(data + pos);
+      pos += 2;
+      if (length > trackSize || size - pos < length) return image.clear(), MSA_Result::Malformed;
+      u8* out = image.data() + (size_t(track) * sides + side) * trackSize;
+      const u8* in = data + pos;
+      pos += length;
+      if (length == trackSize) {
+        std::memcpy(out, in, trackSize);
+        continue;
+      }
+      size_t filled = 0;
+      size_t i = 0;
+      while (i < length) {
+        const u8 b = in[i];
+        if (b != 0xe5) {
+          if (filled == trackSize) return image.clear(), MSA_Result::Malformed;
+          out[filled++] = b;
+          ++i;
+          continue;
+        }
+        // A run: 0xE5, the value, a 16-bit count.
+        if (length - i < 4) return image.clear(), MSA_Result::Malformed;
+        const u8 value = in[i + 1];
+        const size_t count = be_read16(in + i + 2);
+        if (count > trackSize - filled) return image.clear(), MSA_Result::Malformed;
+        std::memset(out + filled, value, count);
+        filled += count;
+        i += 4;
+      }
+      if (filled != trackSize) return image.clear(), MSA_Result::Malformed;
+    }
+  }
+  if (header) *header = {spt, sides, first, last};
+  return MSA_Result::Ok;
+}
+
+int DISKIMG_ExpandMSA(char drive, int fd) {
+  u8 head[10];
+  if (!read_all_at(fd, head, sizeof head, 0) || head[0] != 0x0e || head[1] != 0x0f)
+    return DISKIMG_NotMSA;
+  const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
+
+  struct stat st;
+  if (fstat(fd, &st) != 0 || st.st_size < 10 || size_t(st.st_size) > MSA_MaxFileSize) {
+    std::printf("MSA image refused: unreadable or too large\n");
+    return DISKIMG_ExpandFailed;
+  }
+  std::vector<u8> file(size_t(st.st_size));
+  std::vector<u8> image;
+  MSA_Header h{};
+  if (!read_all_at(fd, file.data(), file.size(), 0) ||
+      MSA_Expand(file.data(), file.size(), image, &h) != MSA_Result::Ok) {
+    std::printf("MSA image refused: malformed\n");
+    SCREEN_DrawStatusLine();
+    return DISKIMG_ExpandFailed;
+  }
+
+  DISKIMG_Drive& rec = DISKIMG_Drives[d];
+  rec.sides = i32(h.sides);
+  rec.sectorsPerTrack = i32(h.sectorsPerTrack);
+  rec.bytesPerSector = 512;
+  rec.tracks = i32(h.lastTrack + 1);
+
+  APP_GetAppFolder();
+  const std::string path = APP_Folder.path + (d ? "/temp2.st" : "/temp1.st");
+  unlink(path.c_str());
+  const int out = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  if (out < 0) return DISKIMG_ExpandFailed;
+  if (!write_all(out, image.data(), image.size())) {
+    close(out);
+    unlink(path.c_str());
+    return DISKIMG_ExpandFailed;
+  }
+  SCREEN_DrawStatusLine();
+  return out;
+}
+
+// ---- Geometry ----
+
+void DISKIMG_GuessGeometry(DISKIMG_Drive& d, u64 size) {
+  const u64 sectors = size / 512;
+  d.sides = sectors < 1301 ? 1 : 2;
+  const u64 perSide = sectors / u64(d.sides);
+  d.headTrack = 0;
+  d.bytesPerSector = 512;
+  for (u32 spt : {9u, 10u, 11u}) {
+    if (perSide % spt == 0 && perSide / spt >= 77 && perSide / spt <= 84) {
+      d.sectorsPerTrack = i32(spt);
+      d.tracks = i32(perSide / spt);
+      return;
+    }
+  }
+}
+
+u32 DISKIMG_ReadBootSector(u32 drive) {
+  const int fd = DISKIMG_Files[drive];
+  if (fd < 0) return 1;
+  u8 b[512];
+  if (!read_all_at(fd, b, sizeof b, 0)) return 1;
+  DISKIMG_Drive& d = DISKIMG_Drives[drive];
+  d.headTrack = 0;
+  FDC_Regs[FDC_Track] = 0;
+  FDC_Regs[FDC_Data] = 0;
+  d.sides = b[0x1a];
+  d.sectorsPerTrack = b[0x18];
+  d.bytesPerSector = i32(le16(b + 0x0b));
+  if (b[0x0d] == 0) return 1;
+  // A boot sector that claims no sides or no sectors a track gives no
+  // geometry at all: the size decides.
+  if (d.sides == 0 || d.sectorsPerTrack == 0) return 1;
+  const u32 sectors = le16(b + 0x13);
+  d.tracks = i32(sectors / u32(d.sides * d.sectorsPerTrack));
+  const char letter = drive ? 'B' : 'A';
+  std::printf("init FDC result (boot sector) FDC %c: %d/%d/%d %d bytes/sector\n", letter, d.sides,
+              d.tracks, d.sectorsPerTrack, d.bytesPerSector);
+  std::printf("bpd %d\n", int(le16(b + 0x0b)));
+  std::printf("spc %d\n", int(b[0x0d]));
+  std::printf("res %d\n", int(le16(b + 0x0e)));
+  std::printf("nfat %d\n", int(b[0x10]));
+  std::printf("ndir %d\n", int(le16(b + 0x11)));
+  std::printf("nsect %d\n", int(sectors));
+  std::printf("spf %d\n", int(le16(b + 0x16)));
+  std::printf("nside %d\n", int(le16(b + 0x1a)));
+  d.bytesPerSector = 512;
+  if (d.sides >= 3) return 1;
+  if (d.sides < 2 && DISKIMG_LastSize > 500000) d.sides = sectors >= 800 ? 2 : 1;
+  return 0;
+}
+
+// ---- Insert and eject ----
+
+u32 DISKIMG_Insert(const char* path, char drive) {
+  const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
+  const char letter = d ? 'B' : 'A';
+  if (DISKIMG_InsertedMask & (1u << d)) return 0;
+
+  bool readOnly = false;
+  int fd = open(path, O_RDWR);
+  if (fd < 0) {
+    fd = open(path, O_RDONLY);
+    readOnly = true;
+  }
+  bool protect = readOnly;
+  bool ok = fd >= 0;
+  if (ok) {
+    if (SOUND_Active) SOUND_Pause(1);
+    const int expanded = DISKIMG_ExpandMSA(letter, fd);
+    if (SOUND_Active) SOUND_Pause(0);
+    if (expanded == DISKIMG_ExpandFailed) {
+      ok = false;
+    } else if (expanded >= 0) {
+      // The expansion is a temporary file that is never written back: the
+      // image goes in write-protected, so the ST reports the protection
+      // instead of losing what it writes.
+      close(fd);
+      fd = expanded;
+      protect = true;
+    }
+  }
+  struct stat st;
+  if (ok && fstat(fd, &st) != 0) ok = false;
+  if (ok) {
+    DISKIMG_LastSize = st.st_size > 0xffffffff ? 0xffffffff : u32(st.st_size);
+    if (st.st_size <= off_t(min_image_size)) ok = false;
+  }
+  if (!ok) {
+    if (fd >= 0) close(fd);
+    DISKIMG_Files[d] = -1;
+    DISKIMG_InsertedMask &= ~(1u << d);
+    DLG_Alert(7, 1);
+    return 0;
+  }
+
+  DISKIMG_Files[d] = fd;
+  DISKIMG_ImageSize[d] = u64(st.st_size);
+  if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
+  DISKIMG_InsertedMask |= 1u << d;
+  DISKIMG_WriteProtect[d] = protect ? 0x40 : (PREFS_WriteProtect ? 0x40 : 0);
+  const DISKIMG_Drive& g = DISKIMG_Drives[d];
+  std::printf("non-boot FDC %c: %d/%d/%d %d bytes/sector\n", letter, g.sides, g.tracks,
+              g.sectorsPerTrack, 512);
+  char full[PATH_MAX];
+  set_name(name_of(d), realpath(path, full) ? full : path);
+  return 1;
+}
+
+u32 DISKIMG_Eject(char drive) {
+  const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
+  if (!(DISKIMG_InsertedMask & (1u << d))) return 0;
+  if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
+  DISKIMG_Files[d] = -1;
+  DISKIMG_ImageSize[d] = 0;
+  DISKIMG_InsertedMask &= ~(1u << d);
+  DISKIMG_WriteProtect[d] = 0x40;
+  return 1;
+}
+
+// ---- Saved state ----
+
+u32 DISKIMG_SaveState(std::FILE* f) {
+  bool ok = true;
+  for (u32 r : DMA_Regs) ok = state_put32(f, r) && ok;
+  for (u32 r : FDC_Regs) ok = state_put32(f, r) && ok;
+  ok = state_put32(f, PSG_PortA) && ok;
+  ok = state_put_bytes(f, DMA_Address, 3) && ok;
+  ok = state_put32(f, DISKIMG_InsertedMask) && ok;
+  ok = state_put_bytes(f, DISKIMG_NameA, 256) && ok;
+  ok = state_put_bytes(f, DISKIMG_NameB, 256) && ok;
+  return ok;
+}
+
+u32 DISKIMG_RestoreState(std::FILE* f) {
+  u32 dma[4], fdc[6], portA, mask;
+  u8 address[3], nameA[256], nameB[256];
+  for (u32& r : dma)
+    if (!state_get32(f, r)) return 0;
+  for (u32& r : fdc)
+    if (!state_get32(f, r)) return 0;
+  if (!state_get32(f, portA) || !state_get_bytes(f, address, 3) || !state_get32(f, mask) ||
+      !state_get_bytes(f, nameA, 256) || !state_get_bytes(f, nameB, 256))
+    return 0;
+  std::memcpy(DMA_Regs, dma, sizeof dma);
+  std::memcpy(FDC_Regs, fdc, sizeof fdc);
+  PSG_PortA = portA;
+  std::memcpy(DMA_Address, address, 3);
+  const u8* names[2] = {nameA, nameB};
+  for (u32 d = 0; d < 2; ++d) {
+    if (!(mask & (1u << d))) continue;
+    const std::string path = name_string(names[d]);
+    if (access(path.c_str(), F_OK) != 0) continue;
+    if (DISKIMG_Insert(path.c_str(), d ? 'B' : 'A')) std::printf("Restored drive %c\n", d ? 'B' : 'A');
+  }
+  return 1;
+}

@@ -1,0 +1,68 @@
+// Floppy images in drives A and B: insertion and ejection, the geometry from
+// the boot sector or the image's size, and MSA images (run-length compressed
+// tracks) expanded to plain images before they are inserted.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+#include "common/types.h"
+
+struct DISKIMG_Drive {
+  i32 headTrack;  // the track under the head
+  i32 sides;
+  i32 tracks;
+  i32 sectorsPerTrack;
+  i32 bytesPerSector;
+};
+
+extern DISKIMG_Drive DISKIMG_Drives[2];
+extern u32 DISKIMG_InsertedMask;    // bit 0 drive A, bit 1 drive B
+extern int DISKIMG_Files[2];        // the open image's descriptor, -1 for none
+extern u32 DISKIMG_WriteProtect[2]; // per drive, 0 or 0x40 (the controller's status bit)
+// Full paths of the last images inserted, as length-prefixed strings of up
+// to 255 characters ("nothing" before the first insertion).
+extern u8 DISKIMG_NameA[256];
+extern u8 DISKIMG_NameB[256];
+extern u32 DISKIMG_LastSize;        // size of the image last inserted
+extern u64 DISKIMG_ImageSize[2];    // size of each drive's open image
+
+// Puts every drive back to empty (closing open images) and the names to "nothing".
+void DISKIMG_Reset();
+// 1 inserted, 0 refused. drive is 'A' or 'B' (either case).
+u32 DISKIMG_Insert(const char* path, char drive);
+// 1 if an image was ejected.
+u32 DISKIMG_Eject(char drive);
+// 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
+u32 DISKIMG_ReadBootSector(u32 drive);
+// Geometry from the image's size alone.
+void DISKIMG_GuessGeometry(DISKIMG_Drive& d, u64 size);
+// For a file open as fd: the descriptor of its expansion (>= 0) when it is an
+// MSA image, DISKIMG_NotMSA when it is not, DISKIMG_ExpandFailed when it is
+// malformed or the expanded file can't be written.
+constexpr int DISKIMG_NotMSA = -1;
+constexpr int DISKIMG_ExpandFailed = -2;
+int DISKIMG_ExpandMSA(char drive, int fd);
+// The menu's write-protection toggle: both drives.
+void DISKIMG_SetWriteProtect(u32 protect);
+
+// ---- MSA decoding (no files) ----
+
+struct MSA_Header {
+  u32 sectorsPerTrack;
+  u32 sides;  // 1 or 2
+  u32 firstTrack;
+  u32 lastTrack;
+};
+enum class MSA_Result { Ok, NotMSA, Malformed };
+// The largest MSA file we read.
+constexpr size_t MSA_MaxFileSize = 8u << 20;
+// Expands a whole MSA file into a plain image of (last track + 1) x sides x
+// sectors x 512 bytes; tracks before the first track stay zero. Every record
+// must expand to exactly one track side.
+MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header);
+
+// Saved-state section of the DMA chip, the controller and the drives.
+u32 DISKIMG_SaveState(std::FILE* f);
+u32 DISKIMG_RestoreState(std::FILE* f);

@@ -1,0 +1,178 @@
+// The sound chip's register interface, its printer port and the sample ring.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "host/host.h"
+#include "machine/memory.h"
+#include "machine/mfp.h"
+#include "machine/psg.h"
+#include "machine/scheduler.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class SoundChip : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  void SetUp() override {
+    machine_reset_globals();
+    APP_FolderOverride = folder.path();
+    PRINTER_Close();
+    PSG_Init(2000000, 44100, 50, 160256, nullptr);
+  }
+  void TearDown() override { PRINTER_Close(); }
+  static void set(u32 r, u32 v) {
+    PSG_PutB(0xff8800, r);
+    PSG_PutB(0xff8802, v);
+  }
+  static u32 get(u32 r) {
+    PSG_PutB(0xff8800, r);
+    return PSG_GetB(0xff8800);
+  }
+  std::vector<u8> printed() const {
+    std::ifstream in(folder.file("Printer Output"), std::ios::binary);
+    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+};
+
+TEST_F(SoundChip, RegisterCopiesKeepTheirWidths) {
+  const u32 expected[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
+                            0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
+  for (u32 r = 0; r < 14; ++r) {
+    set(r, 0xff);
+    EXPECT_EQ(get(r), expected[r]) << r;
+  }
+  set(1, 0x1f);
+  EXPECT_EQ(get(1), 0x0fu);
+  // The select register keeps four bits: 0x18 selects R8.
+  set(0x18, 0x03);
+  EXPECT_EQ(get(8), 0x03u);
+}
+
+TEST_F(SoundChip, PortsReadBackAsThePortsWork) {
+  set(14, 0x05);
+  EXPECT_EQ(get(14), 0x05u);
+  EXPECT_EQ(PSG_PortA, 0x05u);
+  set(15, 0x41);
+  EXPECT_EQ(get(15), 0u);
+  EXPECT_EQ(PSG_RegCopy.r15, 0x41u);
+}
+
+TEST_F(SoundChip, WordAndLongAccesses) {
+  PSG_PutL(0xff8800, 0x07000000 | (0x3f << 8));
+  EXPECT_EQ(PSG_RegCopy.selected, 7u);
+  EXPECT_EQ(get(7), 0x3fu);
+  PSG_PutW(0xff8800, 0x0800);
+  PSG_PutW(0xff8802, 0x0c00);
+  EXPECT_EQ(get(8), 0x0cu);
+  PSG_PutL(0xff8802, 0x09000100);  // not a long-word boundary: ignored
+  EXPECT_EQ(PSG_RegCopy.selected, 8u);
+  EXPECT_EQ(PSG_GetW(0xff8800), 0x0c00u);
+  EXPECT_EQ(PSG_GetW(0xff8802), 0u);
+  EXPECT_EQ(PSG_GetL(0xff8800), 0u);
+  EXPECT_EQ(PSG_GetB(0xff8802), 0u);
+  PSG_PutB(0xff8801, 3);  // odd addresses do nothing
+  EXPECT_EQ(PSG_RegCopy.selected, 8u);
+}
+
+TEST_F(SoundChip, WritesReachTheSynthesisAtTheirFrameCycleOnlyWithSoundOn) {
+  PREFS_SoundOn = 0;
+  SCHED_FrameCycle = 80128;
+  set(8, 15);
+  EXPECT_EQ(PSG_State.rendered, 0u);
+  EXPECT_EQ(PSG_State.regs[8], 0u);
+  EXPECT_EQ(get(8), 15u);
+  PREFS_SoundOn = 1;
+  set(8, 14);
+  EXPECT_EQ(PSG_State.rendered, 441u);
+  EXPECT_EQ(PSG_State.regs[8], 14u);
+  EXPECT_EQ(PSG_State.selected, 8u);
+}
+
+TEST_F(SoundChip, PrintedBytesLandInTheFileAndFreeTheBusyLine) {
+  PREFS_SoundOn = 0;
+  MFP_GPI = 0xff;
+  set(15, 'O');
+  EXPECT_EQ(MFP_GPI, 0xfe);
+  PSG_PutB(0xff8802, 'K');
+  EXPECT_EQ(printed(), (std::vector<u8>{'O', 'K'}));
+}
+
+TEST_F(SoundChip, APrintRunReplacesAnOlderLongerFile) {
+  folder.write("Printer Output", std::vector<u8>(1000, 'x'));
+  set(15, 'A');
+  PSG_PutB(0xff8802, 'B');
+  EXPECT_EQ(printed(), (std::vector<u8>{'A', 'B'}));
+}
+
+TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesQuietly) {
+  APP_FolderOverride = folder.file("missing");
+  set(15, 'A');
+  EXPECT_EQ(PRINTER_File, nullptr);
+  EXPECT_EQ(PSG_RegCopy.r15, u32('A'));
+}
+
+TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
+  PSG_RegCopy.spare[0] = 0x12;
+  PSG_RegCopy.spare[1] = 0x34;
+  PSG_PutB(0xff8800, 11);
+  std::FILE* f = std::tmpfile();
+  ASSERT_TRUE(f);
+  EXPECT_EQ(PSG_SaveState(f), 1u);
+  EXPECT_EQ(std::ftell(f), 6);
+  std::rewind(f);
+  u8 raw[6];
+  ASSERT_EQ(std::fread(raw, 1, 6, f), 6u);
+  EXPECT_EQ(raw[0], 0x12);
+  EXPECT_EQ(raw[1], 0x34);
+  EXPECT_EQ(raw[5], 11);
+  PSG_PutB(0xff8800, 2);
+  std::rewind(f);
+  EXPECT_EQ(PSG_RestoreState(f), 1u);
+  EXPECT_EQ(PSG_RegCopy.selected, 11u);
+  EXPECT_EQ(PSG_RestoreState(f), 0u);  // nothing left
+  std::fclose(f);
+}
+
+// ---- The sample ring ----
+
+TEST(SoundRing, HoldsOneLessThanItsSizeAndFillsUnderrunsWithSilence) {
+  SOUND_RingClear();
+  for (u32 i = 0; i < SOUND_RingSize + 10; ++i) SOUND_RingPut(i16(i));
+  EXPECT_EQ(SOUND_RingCount(), SOUND_RingSize - 1);
+  std::vector<i16> out(SOUND_RingSize + 5, 7);
+  EXPECT_EQ(SOUND_RingTake(out.data(), u32(out.size())), SOUND_RingSize - 1);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[SOUND_RingSize - 2], i16(SOUND_RingSize - 2));
+  EXPECT_EQ(out[SOUND_RingSize - 1], 0);
+  EXPECT_EQ(SOUND_RingCount(), 0u);
+  SOUND_RingClear();
+}
+
+// One writer thread and one reader thread, as the synthesis and the audio
+// output use it: every sample arrives once and in order.
+TEST(SoundRing, OneWriterAndOneReaderWithoutALock) {
+  SOUND_RingClear();
+  constexpr u32 total = 400000;
+  std::thread writer([] {
+    for (u32 i = 0; i < total;)
+      if (SOUND_RingPut(i16(i & 0x7fff))) ++i;
+  });
+  u32 expected = 0;
+  bool inOrder = true;
+  i16 chunk[256];
+  while (expected < total) {
+    const u32 n = SOUND_RingTake(chunk, 256);
+    for (u32 i = 0; i < n; ++i, ++expected)
+      if (chunk[i] != i16(expected & 0x7fff)) inOrder = false;
+  }
+  writer.join();
+  EXPECT_TRUE(inOrder);
+  EXPECT_EQ(SOUND_RingCount(), 0u);
+  SOUND_RingClear();
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+#include "support/floppy_images.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+std::vector<u8> make_floppy(u32 size, u32 sides, u32 spt, u32 spc) {
+  std::vector<u8> img(size);
+  for (u32 i = 0; i < size; ++i) img[i] = floppy_pattern(i);
+  for (u32 i = 0; i < 512 && i < size; ++i) img[i] = 0;
+  if (size >= 512) {
+    img[0x0b] = 0x00, img[0x0c] = 0x02;  // 512 bytes a sector
+    img[0x0d] = u8(spc);
+    if (sides && spt) {
+      const u32 sectors = size / 512;
+      img[0x13] = u8(sectors), img[0x14] = u8(sectors >> 8);
+      img[0x18] = u8(spt);
+      img[0x1a] = u8(sides);
+    }
+  }
+  return img;
+}
+
+bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern) {
+  const std::string cmd = "mformat -C -i '" + path + "' -t 80 -h " + std::to_string(sides) +
+                          " -s " + std::to_string(spt) + " :: >/dev/null 2>&1";
+  if (std::system(cmd.c_str()) != 0) return false;
+  if (!pattern) return true;
+  std::vector<u8> img = read_file(path);
+  if (img.size() != 80u * sides * spt * 512) return false;
+  for (u32 i = 512; i < img.size(); ++i) img[i] = floppy_pattern(i);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(img.data()), std::streamsize(img.size()));
+  return bool(out);
+}
+
+std::vector<u8> read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

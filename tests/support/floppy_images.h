@@ -1,0 +1,20 @@
+// Floppy images for the tests: plain images made here, and formatted ones
+// made with mtools.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/types.h"
+
+// An image of `size` bytes whose byte i is floppy_pattern(i); the boot sector
+// is zero except for the geometry fields when sides and spt are non-zero.
+std::vector<u8> make_floppy(u32 size, u32 sides = 0, u32 spt = 0, u32 spc = 2);
+inline u8 floppy_pattern(u32 i) { return u8(i * 31 + (i >> 9)); }
+
+// Formats a new image at `path` with mtools (80 tracks); false when mtools
+// is missing or fails. With `pattern`, every byte after the boot sector is
+// replaced by floppy_pattern.
+bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern);
+
+std::vector<u8> read_file(const std::string& path);
