@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "host/host.h"
+#include "machine/shifter.h"
 
 // ---- MIDI output ----
 
@@ -29,8 +30,23 @@ u32 SCREEN_PresentCount;
 
 void SCREEN_OpenWindow() { SCREEN_FrameBytes = SCREEN_BigScreen ? 128000 : 32000; }
 void SCREEN_InvalidateLines() {}
-void SCREEN_ConvertLine(u32) {}
-void SCREEN_UpdatePalette() {}
+// No picture is kept line by line here (screenshots convert the whole frame),
+// but the line's bookkeeping is the Shifter's: the side-border flags hold for
+// one line, and the resolution-switch log starts again on the next.
+void SCREEN_ConvertLine(u32) {
+  SHIFTER_LeftBorderOpen = 0;
+  SHIFTER_RightBorderOpen = 0;
+  SHIFTER_ResSwitchLog[0] = 601;
+  SHIFTER_ResSwitchLog[1] = 603;
+  SHIFTER_ResSwitchLog[2] = 418;
+  SHIFTER_ResSwitchLog[3] = 788;
+}
+void SCREEN_UpdatePalette() {
+  for (u32 i = 0; i < 16; ++i) {
+    const SHIFTER_Rgb16 c = SHIFTER_HostComponents(SHIFTER_Palette[i]);
+    SCREEN_HostPalette[i] = SCREEN_Color2Index(c.red, c.green, c.blue);
+  }
+}
 void SCREEN_Present() { ++SCREEN_PresentCount; }
 void SCREEN_DrawStatusLine() {}
 void SCREEN_DrawSpeedCounters() {}

@@ -37,8 +37,9 @@ void SCREEN_WriteLineAGeometry(u32 w, u32 h, u32 planes) {
   put_word(b - 44, w / 8 - 1);
   put_word(b - 42, h / 8 - 1);
   put_word(b - 40, 8 * bytes_per_line);
-  const u32 at = (b + 16) & MMU_AddressMask;
-  const u32 p = MMU_bankTable[0]->getL(at);
+  // The workstation pointer is read through the bank of its own address:
+  // the base comes from the ST's D0 and may point anywhere, not only into RAM.
+  const u32 p = MMU_ReadL(b + 16);
   put_word(p, w - 1);
   put_word(p + 2, h - 1);
   put_word(p + 26, 16);

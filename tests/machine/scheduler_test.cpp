@@ -91,6 +91,39 @@ TEST_F(Scheduler, LineEndsCountLinesAndTheScreenBaseLatchesAtVbl) {
   EXPECT_EQ(SCHED_LineCounter, 1);
 }
 
+// A side border opens for one line only: each converted line closes it and
+// restarts the resolution-switch log, so switches on different lines never
+// pair up.
+TEST_F(Scheduler, EachLineEndClosesTheSideBordersAndRestartsTheSwitchLog) {
+  run_to(512 * 70 + 10);
+  MMU_IOPut(0xff8260, 2, 2);
+  MMU_IOPut(0xff8260, 2, 0);
+  EXPECT_EQ(SHIFTER_LeftBorderOpen, 1u);
+  run_to(512 * 71 + 10);
+  EXPECT_EQ(SHIFTER_LeftBorderOpen, 0u);
+  EXPECT_EQ(SHIFTER_RightBorderOpen, 0u);
+  const u32 restarted[4] = {601, 603, 418, 788};
+  for (u32 i = 0; i < 4; ++i) EXPECT_EQ(SHIFTER_ResSwitchLog[i], restarted[i]) << i;
+  // High at the start of this line and low at the start of a later one: no
+  // border opens.
+  MMU_IOPut(0xff8260, 2, 2);
+  run_to(512 * 72 + 10);
+  MMU_IOPut(0xff8260, 2, 0);
+  EXPECT_EQ(SHIFTER_LeftBorderOpen, 0u);
+}
+
+// The monochrome frame end rebuilds the host palette from the registers.
+TEST_F(Scheduler, MonochromeFrameEndRefreshesTheHostPalette) {
+  SHIFTER_Mode = 2;
+  SHIFTER_Palette[0] = 0x0777;
+  SCREEN_HostPalette[0] = 0;
+  jump_to(160250);
+  step(10);
+  EXPECT_EQ(SCREEN_HostPalette[0], SCREEN_Color2Index(65534, 65534, 65534));
+  SHIFTER_Mode = 0;
+  SHIFTER_Palette[0] = 0;
+}
+
 TEST_F(Scheduler, HblOnlyWhileTheMaskAllowsIt) {
   m68k_regfile.imask = 2;
   SCHED_ComputeNextEvent();

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/endian.h"
 #include "cpu/registers.h"
 #include "host/host.h"
 #include "machine/bigscreen.h"
@@ -334,6 +335,26 @@ TEST_F(BigScreen, EnteringWritesGeometryMemoryAndBase) {
   SCREEN_ReserveBigScreenRam();
   EXPECT_EQ(MMU_ReadL(0x44e), 0xe0c00u);
   MMU_RamSize = 0x400000;
+}
+
+// The Line-A base comes from the ST's D0: the workstation pointer behind it
+// can lie outside RAM, here in the cartridge window, and is read from there.
+TEST(BigScreenMap, WorkstationPointerOutsideRamIsReadThroughItsBank) {
+  machine_reset_globals();
+  TempFolder folder;
+  folder.write("tos.img", make_tos_image(0x01, 0x04));
+  machine_build_memory(folder.path());
+  ASSERT_EQ(MMU_BankOf(0xfa0000), &CART_Bank);
+  const u32 b = 0xfa0100;
+  be_write32(CART_Buffer + (b + 16 - 0xfa0000), 0x5000);
+  SCREEN_LineABase = b;
+  SCREEN_WriteLineAGeometry(640, 400, 4);
+  EXPECT_EQ(MMU_ReadW(0x5000), 639u);
+  EXPECT_EQ(MMU_ReadW(0x5002), 399u);
+  EXPECT_EQ(MMU_ReadW(0x5000 + 78), 512u);
+  // The words around the base went into the writable cartridge window.
+  EXPECT_EQ(MMU_ReadW(b + 60), 640u);
+  SCREEN_LineABase = 0;
 }
 
 }  // namespace

@@ -71,4 +71,10 @@ TEST(Headless, RefusesBadArguments) {
   EXPECT_EQ(run_headless("--frames 5").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 0").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 5 --screenshot").status, 2);
+  // Counts that don't fit the 32-bit frame limit are refused, not cut down
+  // to a few frames (or to none, which would run without end).
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 4294967297").status, 2);
+  EXPECT_EQ(run_headless("--folder /tmp --frames 99999999999999999999999").status, 2);
 }

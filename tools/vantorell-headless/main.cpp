@@ -5,6 +5,7 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,8 +53,10 @@ int main(int argc, char** argv) {
       folder = argv[++i];
     } else if (!std::strcmp(arg, "--frames")) {
       char* end = nullptr;
+      errno = 0;
       frames = std::strtol(argv[++i], &end, 10);
-      if (*end || frames <= 0) return usage();
+      // The frame limit is a 32-bit count, and 0 would mean no limit at all.
+      if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
     } else {
