@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/testdata.h"
 #include "support/cpu_fixture_lines04.h"
 #include "test_file.h"
 
@@ -21,6 +22,7 @@ class RecordedLines04 : public CpuLines04 {
  protected:
   // The recorded tests bring their own vectors; nothing else is in memory.
   void SetUp() override {
+    REQUIRE_RECORDED_TESTS();
     CpuLines04::SetUp();
     std::memset(mem(), 0, 1024);
     std::memset(mem() + kLanding, 0, 1024);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/testdata.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
@@ -77,6 +78,7 @@ struct Counts {
 class RecordedData : public ::testing::Test {
  protected:
   void SetUp() override {
+    REQUIRE_RECORDED_TESTS();
     setup_core(4);
     for (u32 op = 0; op < 65536; ++op) saved_[op] = m68k_dispatch[op];
   }

@@ -8,6 +8,7 @@
 #include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "support/testdata.h"
 #include "tools/conformance/test_image.h"
 
 using namespace conformance;
@@ -146,6 +147,7 @@ TEST_F(Runner, CountsExceptionCostsAddedToTheFramePosition) {
 }
 
 TEST_F(Runner, RecordedNopFamilyPassesWithTheRealHandler) {
+  REQUIRE_RECORDED_TESTS();
   std::vector<TestCase> tests;
   std::string error;
   ASSERT_TRUE(load_test_file(TESTDATA_DIR "/m68000/NOP.bin", tests, error)) << error;
