@@ -22,8 +22,8 @@ class RecordedLines04 : public CpuLines04 {
  protected:
   // The recorded tests bring their own vectors; nothing else is in memory.
   void SetUp() override {
-    REQUIRE_RECORDED_TESTS();
     CpuLines04::SetUp();
+    REQUIRE_RECORDED_TESTS();
     std::memset(mem(), 0, 1024);
     std::memset(mem() + kLanding, 0, 1024);
   }

@@ -78,9 +78,9 @@ struct Counts {
 class RecordedData : public ::testing::Test {
  protected:
   void SetUp() override {
-    REQUIRE_RECORDED_TESTS();
     setup_core(4);
     for (u32 op = 0; op < 65536; ++op) saved_[op] = m68k_dispatch[op];
+    REQUIRE_RECORDED_TESTS();
   }
   void TearDown() override {
     for (u32 op = 0; op < 65536; ++op) m68k_dispatch[op] = saved_[op];
