@@ -9,6 +9,7 @@ PACKAGES=(
   binutils-m68k-linux-gnu gcc-m68k-linux-gnu
   libsdl2-dev libimgui-dev zlib1g-dev
   libfluidsynth-dev fluid-soundfont-gm
+  mtools dosfstools clang libclang-rt-14-dev
 )
 
 missing=()

@@ -39,7 +39,7 @@ void SCREEN_CheckWindowVisible() {}
 
 // ---- Alerts ----
 
-DLG_Answers DLG_FixedAnswers = {0, 0};
+DLG_Answers DLG_FixedAnswers = {0, 0, 0};
 
 namespace {
 std::string alert_text;
@@ -55,6 +55,12 @@ u32 DLG_ConfirmBootWrite() {
   const u32 a = DLG_FixedAnswers.confirmBootWrite;
   std::fprintf(stderr, "alert: write the boot sector of a disk image? answered %s\n",
                a ? "OK" : "Cancel");
+  return a;
+}
+
+u32 DLG_ConfirmFormat(const char* text) {
+  const u32 a = DLG_FixedAnswers.confirmFormat;
+  std::fprintf(stderr, "alert: %s answered %s\n", text, a ? "OK" : "Cancel");
   return a;
 }
 

@@ -1,10 +1,14 @@
 #include "machine/fdc.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 u32 FDC_Regs[6];
 u32 DMA_Regs[4];
+u32 DISKIMG_InsertedMask;
+u8 DISKIMG_NameA[256], DISKIMG_NameB[256];
 
 namespace {
 std::string drive_image[2];
@@ -46,5 +50,10 @@ void DMA_PutL(u32 addr, u32 value) {
 u32 DISKIMG_Insert(const char* path, char drive) {
   const int d = drive == 'B' ? 1 : 0;
   drive_image[d] = path;
+  DISKIMG_InsertedMask |= 1u << d;
+  u8* name = d ? DISKIMG_NameB : DISKIMG_NameA;
+  const size_t n = std::min<size_t>(std::strlen(path), 255);
+  name[0] = u8(n);
+  std::memcpy(name + 1, path, n);
   return 1;
 }

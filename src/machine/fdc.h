@@ -21,3 +21,7 @@ void DMA_PutL(u32 addr, u32 value);
 
 // Floppy images in drives A and B (the file is only checked and remembered).
 u32 DISKIMG_Insert(const char* path, char drive);
+// Bit 0: drive A holds an image, bit 1: drive B.
+extern u32 DISKIMG_InsertedMask;
+// Full paths of the images in A and B: a length byte, then the characters.
+extern u8 DISKIMG_NameA[256], DISKIMG_NameB[256];
