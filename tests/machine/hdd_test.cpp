@@ -297,3 +297,79 @@ TEST_F(HardDisk, PortWrites) {
   EXPECT_EQ(MMU_ReadL(0x20000), 0u);
   EXPECT_EQ(SCREEN_LineABase, 0u);
 }
+
+// ---- The driver in the cartridge, on a volume the host's tools made ----
+
+#if defined(MKFS_FAT) && defined(MTOOLS_MCOPY) && defined(MTOOLS_MTYPE)
+namespace {
+int run(const std::string& cmd) { return std::system(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str()); }
+
+std::string command_output(const std::string& cmd) {
+  std::string out;
+  if (std::FILE* p = popen(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str(), "r")) {
+    char buf[256];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+    pclose(p);
+  }
+  return out;
+}
+}  // namespace
+
+TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
+  const std::string img = folder.file("HDD-C.dmg");
+  const std::string text = folder.file("readme.txt");
+  { std::ofstream(text) << "the quick brown fox jumps over the lazy dog\n"; }
+  ASSERT_EQ(run(std::string(MKFS_FAT) + " -C -F 16 -S 512 -s 4 -n STDISK '" + img +
+                "' 16384 > /dev/null"),
+            0);
+  ASSERT_EQ(run(std::string(MTOOLS_MCOPY) + " -i '" + img + "' '" + text + "' ::README.TXT"), 0);
+
+  folder.write("tos.img", load_test_rom("hdd_port"));
+  folder.write("cart.img", read_all(CART_IMAGE));
+  const std::string out = machine_start(folder.path());
+  EXPECT_NE(out.find("HDD.SYS driver found and loaded at 0xfa0000"), std::string::npos);
+  ASSERT_EQ(HDD_Open[0], 1u);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  machine_run_frames(3);
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(MMU_ReadL(0x950), 0x600du) << "the ROM did not finish";
+
+  // Straight through the port.
+  EXPECT_EQ(MMU_ReadL(0x900), HDD_BpbAddress);
+  EXPECT_EQ(MMU_ReadL(0x904), 0u);
+  EXPECT_EQ(MMU_ReadB(0x10000 + 0x1fe), 0x55u);  // sector 0 arrived
+  EXPECT_EQ(MMU_ReadL(0x908), 0xffffffffu);
+  EXPECT_EQ(MMU_ReadL(0x90c), 0u);
+
+  // The driver hooked the vectors, marked C present and made it the boot
+  // drive (A is empty), and told the port where the Line-A variables are.
+  EXPECT_EQ(MMU_ReadL(0x4c2) & 0xc, 0x4u);
+  EXPECT_EQ(MMU_ReadW(0x446), 2u);
+  EXPECT_EQ(SCREEN_LineABase, 0x12340u);
+  EXPECT_EQ(MMU_ReadL(0x910), HDD_BpbAddress);
+  const HDD_BpbRecord& b = HDD_Bpb[0];
+  const u16 words[9] = {b.recsiz, b.clsiz, b.clsizb, b.rdlen, b.fsiz,
+                        b.fatrec, b.datrec, b.numcl, b.bflags};
+  for (u32 i = 0; i < 9; ++i) EXPECT_EQ(MMU_ReadW(0x914 + 2 * i), words[i]) << "BPB word " << i;
+  EXPECT_EQ(b.recsiz, 512);
+  EXPECT_EQ(b.clsiz, 4);
+  EXPECT_EQ(b.bflags, 1);
+  EXPECT_EQ(MMU_ReadL(0x930), 0u);
+  EXPECT_EQ(MMU_ReadL(0x934), 0u);
+  EXPECT_EQ(MMU_ReadL(0x938), 0u);
+  EXPECT_EQ(MMU_ReadL(0x93c), 0u);           // a hard disk never changes
+  EXPECT_EQ(MMU_ReadL(0x940), 0xfffffff7u);  // A went on to the old vector
+  EXPECT_EQ(MMU_ReadL(0x944), 0xfffffff8u);
+  std::string read;
+  for (u32 i = 0; i < 44; ++i) read += char(MMU_ReadB(0x12000 + i));
+  EXPECT_EQ(read, "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
+
+  // What the ST wrote is in the file as the host's tools see it.
+  HDD_CloseImages();
+  EXPECT_EQ(command_output(std::string(MTOOLS_MTYPE) + " -i '" + img + "' ::README.TXT"),
+            "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
+}
+#endif
