@@ -1,5 +1,4 @@
 // The Shifter's saved-state section: 108 bytes.
-#include "host/host.h"
 #include "machine/sections.h"
 #include "machine/shifter.h"
 

@@ -373,3 +373,30 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
             "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
 }
 #endif
+
+TEST_F(HardDisk, WithBothImagesTheDriverMarksDAndThePortServesIt) {
+  std::vector<u8> d = empty_image();
+  for (u32 i = 0; i < 512; ++i) d[7 * 512 + i] = u8(0xd0 + (i & 7));
+  folder.write("HDD-D.dmg", d);
+  folder.write("tos.img", load_test_rom("hdd_port"));
+  folder.write("cart.img", read_all(CART_IMAGE));
+  folder.write("HDD-C.dmg", empty_image());
+  const std::string out = machine_start(folder.path());
+  EXPECT_NE(out.find("loaded HDD-C.dmg\nloaded HDD-D.dmg\n"), std::string::npos);
+  ASSERT_EQ(HDD_Open[1], 1u);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  machine_run_frames(2);
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(MMU_ReadL(0x950), 0x600du);
+  EXPECT_EQ(MMU_ReadL(0x4c2) & 0xc, 0xcu);
+  EXPECT_EQ(MMU_ReadW(0xfff706), 1u);
+  m68k_regfile.s = 1;
+  frame(0, 0x30000, 1, 7, 3);
+  EXPECT_EQ(command(0x45), 0u);
+  for (u32 i = 0; i < 512; i += 29) EXPECT_EQ(MMU_ReadB(0x30000 + i), u8(0xd0 + (i & 7)));
+  frame(3, 0, 0, 0, 0);
+  EXPECT_EQ(command(0x46), HDD_BpbAddress);
+  EXPECT_EQ(MMU_ReadW(HDD_BpbAddress + 14), 10211u);
+}
