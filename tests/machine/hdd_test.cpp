@@ -52,6 +52,7 @@ class HardDisk : public ::testing::Test {
   void TearDown() override {
     HDD_CloseImages();
     DISKIMG_InsertedMask = 0;
+    CART_PortConfig = 0;
   }
 
   // Starts a machine from a folder with a TOS image and the given C image.

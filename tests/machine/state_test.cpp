@@ -57,6 +57,7 @@ class StateFile : public ::testing::Test {
  protected:
   void SetUp() override {
     machine_reset_globals();
+    CART_PortConfig = 0;  // a missing cart.img keeps the last one's configuration
     DISKIMG_InsertedMask = 0;
     DISKIMG_NameA[0] = DISKIMG_NameB[0] = 0;
   }
