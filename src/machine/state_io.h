@@ -41,8 +41,6 @@ class StateWriter {
   }
   void i32v(i32 v) { u32v(u32(v)); }
   void bytes(const u8* p, size_t n) { out_.insert(out_.end(), p, p + n); }
-  // Fields this build doesn't keep: written as zeros so the layout is whole.
-  void zeros(size_t n) { out_.insert(out_.end(), n, u8(0)); }
 
   size_t size() const { return out_.size(); }
 

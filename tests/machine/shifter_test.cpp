@@ -259,6 +259,11 @@ TEST_F(Shifter, ResetKeepsPaletteBaseAndSync) {
   EXPECT_EQ(SHIFTER_ResSwitchLog[0], 2501u);
   EXPECT_EQ(SHIFTER_ResSwitchLog[3], 731u);
   EXPECT_EQ(SHIFTER_SyncSwitchLog[2], 5u);
+  // The host colours follow the palette from the reset on, written or not.
+  for (u32 i = 0; i < 16; ++i) {
+    const SHIFTER_Rgb16 c = SHIFTER_HostComponents(SHIFTER_Palette[i]);
+    EXPECT_EQ(SCREEN_HostPalette[i], SCREEN_Color2Index(c.red, c.green, c.blue)) << i;
+  }
 }
 
 TEST_F(Shifter, SavedSectionRoundTrips) {
