@@ -72,6 +72,13 @@ bool IKBD_RestoreState(StateReader& r) {
   for (u32 v : params)
     if (v > 0xff) return false;
   if (count > IKBD_QueueSize || head >= IKBD_QueueSize) return false;
+  // A clock the ST has set holds a real date and time: the clock command only
+  // ever stores one, and the report counts on it.
+  if (clockSet > 1) return false;
+  if (clockSet && (clock[1] < 1 || clock[1] > 12 || clock[2] < 1 || clock[2] > 31 ||
+                   clock[3] < 0 || clock[3] > 23 || clock[4] < 0 || clock[4] > 59 ||
+                   clock[5] < 0 || clock[5] > 59))
+    return false;
   if (!r.applying()) return true;
   for (u32 i = 0; i < 4; ++i) ACIA_KbdRegs[i] = regs[i];
   for (u32 i = 0; i < word_count; ++i) *ikbd_words[i] = words[i];

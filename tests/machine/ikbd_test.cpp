@@ -394,6 +394,27 @@ TEST_F(Ikbd, SavedSectionRefusesIndexesOutsideTheirArrays) {
   EXPECT_EQ(restored(b, IKBD_RestoreState), 1u);
 }
 
+TEST_F(Ikbd, SavedClockMustBeADateWhenSet) {
+  send({0x1b, 0x99, 0x12, 0x31, 0x23, 0x59, 0x58});
+  drain();
+  const std::vector<u8> good = saved(IKBD_SaveState);
+  // The clock record follows the motion words: year at 16535, then month,
+  // day, hour, minute, second, day of the week; the set flag at 16549.
+  EXPECT_EQ(be_read16(good.data() + 16535), 1999u);
+  for (const size_t at : {16537, 16539, 16541, 16543, 16545}) {
+    std::vector<u8> b = good;
+    be_write16(b.data() + at, 0xffff);
+    EXPECT_EQ(restored(b, IKBD_RestoreState), 0u) << at;
+  }
+  std::vector<u8> b = good;
+  be_write32(b.data() + 16549, 2);
+  EXPECT_EQ(restored(b, IKBD_RestoreState), 0u);
+  // Never set, the record is zeros and restores as such.
+  IKBD_PowerOn();
+  EXPECT_EQ(restored(saved(IKBD_SaveState), IKBD_RestoreState), 1u);
+  EXPECT_EQ(IKBD_ClockSet, 0u);
+}
+
 // ---- MIDI ACIA ----
 
 std::vector<u8> midi_bytes;
