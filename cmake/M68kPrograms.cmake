@@ -60,3 +60,24 @@ function(m68k_test_rom NAME SOURCE)
   add_custom_target(m68k_rom_${NAME} DEPENDS ${img})
   set_property(GLOBAL APPEND PROPERTY M68K_PROGRAM_TARGETS m68k_rom_${NAME})
 endfunction()
+
+# Assembles a program file for the cartridge window (its text runs at
+# 0xfa001c, behind the 28-byte program header):
+#
+#   m68k_cartridge(NAME SOURCE OUTPUT)
+#
+# writes the image to OUTPUT and adds the target NAME, built by default.
+function(m68k_cartridge NAME SOURCE OUTPUT)
+  get_filename_component(src ${SOURCE} ABSOLUTE)
+  set(obj ${M68K_PROGRAM_DIR}/${NAME}.o)
+  set(elf ${M68K_PROGRAM_DIR}/${NAME}.elf)
+  add_custom_command(
+    OUTPUT ${OUTPUT}
+    COMMAND ${M68K_AS} -m68000 --register-prefix-optional -o ${obj} ${src}
+    COMMAND ${M68K_LD} -N --no-warn-rwx-segments -Ttext=0xfa0000 -e 0xfa0000 -o ${elf} ${obj}
+    COMMAND ${M68K_OBJCOPY} -O binary ${elf} ${OUTPUT}
+    DEPENDS ${src}
+    COMMENT "Assembling cartridge ${NAME}"
+    VERBATIM)
+  add_custom_target(${NAME} ALL DEPENDS ${OUTPUT})
+endfunction()

@@ -58,7 +58,7 @@ u32 SCREEN_Color2Index(u16 red, u16 green, u16 blue) {
 
 // ---- Alerts ----
 
-DLG_Answers DLG_FixedAnswers = {0, 0};
+DLG_Answers DLG_FixedAnswers = {0, 0, 0};
 
 namespace {
 std::string alert_text;
@@ -74,6 +74,12 @@ u32 DLG_ConfirmBootWrite() {
   const u32 a = DLG_FixedAnswers.confirmBootWrite;
   std::fprintf(stderr, "alert: write the boot sector of a disk image? answered %s\n",
                a ? "OK" : "Cancel");
+  return a;
+}
+
+u32 DLG_ConfirmFormat(const char* text) {
+  const u32 a = DLG_FixedAnswers.confirmFormat;
+  std::fprintf(stderr, "alert: %s answered %s\n", text, a ? "OK" : "Cancel");
   return a;
 }
 

@@ -152,6 +152,7 @@ u32 SCREEN_Color2Index(u16 red, u16 green, u16 blue);
 struct DLG_Answers {
   u32 confirmBootWrite;  // 1 go ahead, 0 refuse
   u32 askForTos;         // 0 cancel, non-zero choose a file
+  u32 confirmFormat;     // 1 format an existing image file, 0 cancel
 };
 extern DLG_Answers DLG_FixedAnswers;
 
@@ -162,6 +163,9 @@ struct NAV_Reply {
 
 u32 DLG_Alert(u32 index, u32 stopFlag);
 u32 DLG_ConfirmBootWrite();
+// Asked before an existing file is formatted as a new hard-disk image, with
+// OK and Cancel: 1 to go ahead, 0 to leave the file alone.
+u32 DLG_ConfirmFormat(const char* text);
 u32 DLG_AskForTos();
 void NAV_GetFile(NAV_Reply& reply, u32 kind);
 void DLG_SetAlertText(const char* text);

@@ -85,10 +85,8 @@ void ACIA_PutB(u32 addr, u32 value);
 void ACIA_PutW(u32 addr, u32 value);
 void ACIA_PutL(u32 addr, u32 value);
 
-// Saved-state section of the keyboard: 16561 bytes. 1 when all bytes moved.
+// Saved-state section of the keyboard (machine/sections.h): 16561 bytes.
 constexpr u32 IKBD_StateBytes = 16561;
-u32 IKBD_SaveState(std::FILE* f);
-u32 IKBD_RestoreState(std::FILE* f);
 
 // ---- MIDI ACIA ----
 
@@ -106,7 +104,5 @@ void MIDI_PutB(u32 addr, u32 value);
 void MIDI_PutW(u32 addr, u32 value);
 void MIDI_PutL(u32 addr, u32 value);
 
-// Saved-state section of the MIDI ACIA: 16395 bytes.
+// Saved-state section of the MIDI ACIA (machine/sections.h): 16395 bytes.
 constexpr u32 MIDI_StateBytes = 16395;
-u32 MIDI_SaveState(std::FILE* f);
-u32 MIDI_RestoreState(std::FILE* f);

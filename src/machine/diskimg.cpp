@@ -13,7 +13,6 @@
 #include "host/host.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
-#include "machine/state_io.h"
 
 DISKIMG_Drive DISKIMG_Drives[2];
 u32 DISKIMG_InsertedMask;
@@ -36,7 +35,6 @@ void set_name(u8* name, const char* text) {
   std::memcpy(name + 1, text, n);
 }
 
-std::string name_string(const u8* name) { return std::string(reinterpret_cast<const char*>(name + 1), name[0]); }
 
 bool read_all_at(int fd, u8* buf, size_t n, off_t offset) {
   while (n > 0) {
@@ -294,43 +292,5 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_ImageSize[d] = 0;
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
-  return 1;
-}
-
-// ---- Saved state ----
-
-u32 DISKIMG_SaveState(std::FILE* f) {
-  bool ok = true;
-  for (u32 r : DMA_Regs) ok = state_put32(f, r) && ok;
-  for (u32 r : FDC_Regs) ok = state_put32(f, r) && ok;
-  ok = state_put32(f, PSG_PortA) && ok;
-  ok = state_put_bytes(f, DMA_Address, 3) && ok;
-  ok = state_put32(f, DISKIMG_InsertedMask) && ok;
-  ok = state_put_bytes(f, DISKIMG_NameA, 256) && ok;
-  ok = state_put_bytes(f, DISKIMG_NameB, 256) && ok;
-  return ok;
-}
-
-u32 DISKIMG_RestoreState(std::FILE* f) {
-  u32 dma[4], fdc[6], portA, mask;
-  u8 address[3], nameA[256], nameB[256];
-  for (u32& r : dma)
-    if (!state_get32(f, r)) return 0;
-  for (u32& r : fdc)
-    if (!state_get32(f, r)) return 0;
-  if (!state_get32(f, portA) || !state_get_bytes(f, address, 3) || !state_get32(f, mask) ||
-      !state_get_bytes(f, nameA, 256) || !state_get_bytes(f, nameB, 256))
-    return 0;
-  std::memcpy(DMA_Regs, dma, sizeof dma);
-  std::memcpy(FDC_Regs, fdc, sizeof fdc);
-  PSG_PortA = portA;
-  std::memcpy(DMA_Address, address, 3);
-  const u8* names[2] = {nameA, nameB};
-  for (u32 d = 0; d < 2; ++d) {
-    if (!(mask & (1u << d))) continue;
-    const std::string path = name_string(names[d]);
-    if (access(path.c_str(), F_OK) != 0) continue;
-    if (DISKIMG_Insert(path.c_str(), d ? 'B' : 'A')) std::printf("Restored drive %c\n", d ? 'B' : 'A');
-  }
   return 1;
 }

@@ -62,7 +62,3 @@ constexpr size_t MSA_MaxFileSize = 8u << 20;
 // sectors x 512 bytes; tracks before the first track stay zero. Every record
 // must expand to exactly one track side.
 MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header);
-
-// Saved-state section of the DMA chip, the controller and the drives.
-u32 DISKIMG_SaveState(std::FILE* f);
-u32 DISKIMG_RestoreState(std::FILE* f);

@@ -1,13 +1,283 @@
 #include "machine/hdd.h"
 
-#include "host/host.h"
+#include <cstdio>
+#include <cstring>
 
-// The port's commands are not served yet: the images are only looked for.
-u32 HDD_OpenImages() {
-  if (!PREFS_HardDiskOn) return 0;
-  return APP_FindFile("HDD-C.dmg").empty() ? 0 : 1;
+#include "common/endian.h"
+#include "cpu/exceptions.h"
+#include "cpu/registers.h"
+#include "host/host.h"
+#include "machine/bigscreen.h"
+#include "machine/diskimg.h"
+#include "machine/fdc.h"
+#include "machine/memory.h"
+
+HDD_BpbRecord HDD_Bpb[2];
+u32 HDD_Open[2];
+
+namespace {
+
+constexpr HDD_BpbRecord default_bpb = {0x200, 8, 0x1000, 0x28, 0x28, 0x2a, 0x7a, 0x1400, 1};
+constexpr u32 max_sector_bytes = 8192;
+constexpr u32 drive_c = 2, drive_d = 3;
+constexpr u32 err_general = 0xffffffff;  // -1
+
+std::FILE* image[2];
+u64 image_bytes[2];
+const char* const image_names[2] = {"HDD-C.dmg", "HDD-D.dmg"};
+
+u32 le16(const u8* p) { return p[0] | (u32(p[1]) << 8); }
+u32 le32(const u8* p) { return le16(p) | (le16(p + 2) << 16); }
+
+void close_image(u32 d) {
+  if (image[d]) std::fclose(image[d]);
+  image[d] = nullptr;
+  HDD_Open[d] = 0;
 }
-u32 HDD_PortGet(u32) { return 0; }
-void HDD_PortPutB(u32, u32) {}
-void HDD_PortPutW(u32, u32) {}
-void HDD_PortPutL(u32, u32) {}
+
+void show(const std::string& text) {
+  DLG_SetAlertText(text.c_str());
+  DLG_ShowAlert(130);
+}
+
+u32& d0() { return m68k_regfile.d[0]; }
+
+}  // namespace
+
+bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
+                           std::string& reason) {
+  const u32 recsiz = le16(s + 0x0b), clsiz = s[0x0d], reserved = le16(s + 0x0e);
+  const u32 fats = s[0x10], entries = le16(s + 0x11), fsiz = le16(s + 0x16);
+  u32 total = le16(s + 0x13);
+  if (total == 0) total = le32(s + 0x20);
+  if (recsiz < 512 || recsiz > max_sector_bytes || (recsiz & (recsiz - 1))) {
+    reason = "bytes per sector must be a power of two from 512 to 8192";
+    return false;
+  }
+  if (clsiz == 0 || (clsiz & (clsiz - 1)) || recsiz * clsiz > 0xffff) {
+    reason = "sectors per cluster must be a power of two and a cluster below 64 KB";
+    return false;
+  }
+  if (reserved == 0 || fats != 2 || fsiz == 0) {
+    reason = "the volume needs reserved sectors, two FATs and a FAT size";
+    return false;
+  }
+  const u32 rdlen = (entries * 32 + recsiz - 1) / recsiz;
+  const u32 fatrec = reserved + fsiz;
+  const u32 datrec = fatrec + fsiz + rdlen;
+  if (u64(total) * recsiz > imageBytes) {
+    reason = "the volume is larger than its image file";
+    return false;
+  }
+  if (datrec >= total || datrec > 0xffff) {
+    reason = "the volume has no data area the sector numbers can reach";
+    return false;
+  }
+  u32 numcl = (total - datrec) / clsiz;
+  // Clusters the FAT can describe (two entries are reserved).
+  const bool fat16 = numcl >= 4085;
+  const u64 fat_entries = fat16 ? u64(fsiz) * recsiz / 2 : u64(fsiz) * recsiz * 2 / 3;
+  if (fat_entries < 2 || numcl > fat_entries - 2 || numcl > 0xfff4) {
+    reason = "the FAT is too small for the volume";
+    return false;
+  }
+  bpb = {u16(recsiz), u16(clsiz), u16(recsiz * clsiz), u16(rdlen), u16(fsiz),
+         u16(fatrec), u16(datrec), u16(numcl), u16(fat16 ? 1 : 0)};
+  return true;
+}
+
+void HDD_ReadBootInfo() {
+  for (u32 d = 0; d < 2; ++d) {
+    if (!HDD_Open[d]) continue;
+    u8 sector[512];
+    std::string reason = "the boot sector can't be read";
+    bool ok = std::fseek(image[d], 0, SEEK_SET) == 0 &&
+              std::fread(sector, 1, sizeof sector, image[d]) == sizeof sector;
+    if (ok) ok = HDD_BpbFromBootSector(sector, image_bytes[d], HDD_Bpb[d], reason);
+    if (!ok) {
+      show(std::string("Cant use ") + image_names[d] + ": " + reason);
+      close_image(d);
+    }
+  }
+}
+
+u32 HDD_OpenImages() {
+  HDD_CloseImages();
+  HDD_Bpb[0] = HDD_Bpb[1] = default_bpb;
+  if (!PREFS_HardDiskOn) return 0;
+  for (u32 d = 0; d < 2; ++d) {
+    const std::string path = APP_FindFile(image_names[d]);
+    if (path.empty()) continue;
+    image[d] = std::fopen(path.c_str(), "r+b");
+    if (!image[d]) continue;
+    long end = -1;
+    if (std::fseek(image[d], 0, SEEK_END) == 0) end = std::ftell(image[d]);
+    if (end < 512) {
+      close_image(d);
+      continue;
+    }
+    image_bytes[d] = u64(end);
+    HDD_Open[d] = 1;
+    std::printf("loaded %s\n", image_names[d]);
+  }
+  if (HDD_Open[0]) HDD_ReadBootInfo();
+  return HDD_Open[0];
+}
+
+void HDD_CloseImages() {
+  close_image(0);
+  close_image(1);
+}
+
+void HDD_PortCommandE() {
+  if (!HDD_Open[0]) {
+    d0() = err_general;
+    return;
+  }
+  const u32 sp = m68k_regfile.a[7];
+  const u32 rwflag = MMU_ReadW(sp + 4), count = MMU_ReadW(sp + 10);
+  const u32 sector = MMU_ReadW(sp + 12), drive = MMU_ReadW(sp + 14);
+  u32 buffer = MMU_ReadL(sp + 6);
+  const u32 d = drive - drive_c;
+  if ((drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
+    d0() = err_general;
+    return;
+  }
+  const u32 size = HDD_Bpb[d].recsiz;
+  if ((u64(sector) + count) * size > image_bytes[d]) {
+    d0() = err_general;
+    return;
+  }
+  const bool write = rwflag & 1;
+  SCREEN_SetDriveLight(2, write ? 1 : 0);
+  u8 data[max_sector_bytes];
+  std::FILE* f = image[d];
+  for (u32 i = 0; i < count; ++i, buffer += size) {
+    if (std::fseek(f, long((u64(sector) + i) * size), SEEK_SET) != 0) {
+      d0() = err_general;
+      return;
+    }
+    if (write) {
+      for (u32 b = 0; b < size; ++b) data[b] = u8(MMU_ReadB(buffer + b));
+      if (std::fwrite(data, 1, size, f) != size) {
+        d0() = err_general;
+        return;
+      }
+    } else {
+      if (std::fread(data, 1, size, f) != size) {
+        d0() = err_general;
+        return;
+      }
+      for (u32 b = 0; b < size; ++b) MMU_WriteB(buffer + b, data[b]);
+    }
+  }
+  if (write && std::fflush(f) != 0) {
+    d0() = err_general;
+    return;
+  }
+  d0() = 0;
+}
+
+void HDD_PortCommandF() {
+  const u32 drive = MMU_ReadW(m68k_regfile.a[7] + 4);
+  const u32 d = drive - drive_c;
+  if ((drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
+    d0() = 0;
+    return;
+  }
+  const HDD_BpbRecord& b = HDD_Bpb[d];
+  const u16 words[9] = {b.recsiz, b.clsiz, b.clsizb, b.rdlen, b.fsiz,
+                        b.fatrec, b.datrec, b.numcl, b.bflags};
+  for (u32 i = 0; i < 9; ++i) MMU_WriteW(HDD_BpbAddress + 2 * i, words[i]);
+  d0() = HDD_BpbAddress;
+}
+
+void HDD_NoDriverAlert() { DLG_Alert(6, 0); }
+
+u32 HDD_PortGet(u32 addr) {
+  switch (addr) {
+    case 0xfff702: return (DISKIMG_InsertedMask & 1) ? 0 : 2;
+    case 0xfff704:
+    case 0xfff706:
+      if (MMU_TosVersion < 14 && !MMU_IsEmuTOS) return 0;
+      return PREFS_HardDiskOn && HDD_Open[addr == 0xfff704 ? 0 : 1] ? 1 : 0;
+    default: return addr;
+  }
+}
+
+namespace {
+void restart_machine() {
+  MMU_ClearRAM();
+  m68k_restart();
+}
+
+void port_command(u32 addr, u32 value, bool word) {
+  if (addr == 0xfff700 && value == 0x45) return HDD_PortCommandE();
+  if (addr == 0xfff700 && value == 0x46) return HDD_PortCommandF();
+  if (word && addr == 0xfff704) return HDD_NoDriverAlert();
+  if (word && addr == 0xfff706 && value == 1) {
+    SCREEN_LineABase = d0();
+    return;
+  }
+  // The big-screen switch is not part of this machine yet: the request is
+  // taken and ignored.
+  if (word && addr == 0xfff706 && value == 2) return;
+  restart_machine();
+}
+}  // namespace
+
+void HDD_PortPutB(u32 addr, u32 value) { port_command(addr, value & 0xff, false); }
+void HDD_PortPutW(u32 addr, u32 value) { port_command(addr, value & 0xffff, true); }
+void HDD_PortPutL(u32, u32) { MMU_BusError(); }
+
+void HDD_BuildBootSector(u8* s) {
+  std::memset(s, 0, 512);
+  static const u8 head[0x3e] = {
+      0xeb, 0x34, 0x90, 'H', 'D', 'D', 0, '2', '.', '0', ' ',
+      0x00, 0x02,            // 512 bytes per sector
+      0x04,                  // sectors per cluster
+      0x01, 0x00,            // reserved sectors
+      0x02,                  // FATs
+      0x00, 0x02,            // root entries
+      0x00, 0xa0,            // sectors
+      0xf8,                  // media
+      0x28, 0x00,            // sectors per FAT
+      0x20, 0x00,            // sectors per track
+      0x40, 0x00,            // heads
+      0, 0, 0, 0,            // hidden sectors
+      0, 0, 0, 0,            // 32-bit sector count
+      0x80, 0x00, 0x29,      // drive, reserved, extended signature
+      0x00, 0x00, 0x65, 0x24,  // serial
+      'H', 'D', 'D', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+      'F', 'A', 'T', '1', '6', ' ', ' ', ' '};
+  std::memcpy(s, head, sizeof head);
+  // A PC that boots the image halts: cli, hlt, and back to the hlt.
+  static const u8 halt[] = {0xfa, 0xf4, 0xeb, 0xfd};
+  std::memcpy(s + 0x3e, halt, sizeof halt);
+  s[0x1fe] = 0x55;
+  s[0x1ff] = 0xaa;
+}
+
+u32 HDD_CreateEmptyImage(const char* path) {
+  APP_GetAppFolder();
+  const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
+  if (std::FILE* existing = std::fopen(file.c_str(), "rb")) {
+    std::fclose(existing);
+    if (!DLG_ConfirmFormat("Formating existing HDD file...")) return 0;
+  }
+  std::FILE* f = std::fopen(file.c_str(), "wb");
+  if (!f) return 0;
+  SCREEN_SetDriveLight(2, 1);
+  static const u8 zeros[32768] = {};
+  bool ok = true;
+  for (u32 i = 0; i < HDD_EmptyImageBytes / sizeof zeros && ok; ++i)
+    ok = std::fwrite(zeros, 1, sizeof zeros, f) == sizeof zeros;
+  u8 sector[512];
+  HDD_BuildBootSector(sector);
+  static const u8 fat_start[4] = {0xf8, 0xff, 0xff, 0xff};
+  ok = ok && std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(sector, 1, 512, f) == 512;
+  ok = ok && std::fseek(f, 0x200, SEEK_SET) == 0 && std::fwrite(fat_start, 1, 4, f) == 4;
+  ok = ok && std::fseek(f, 0x5200, SEEK_SET) == 0 && std::fwrite(fat_start, 1, 4, f) == 4;
+  ok = std::fclose(f) == 0 && ok;
+  return ok ? 1 : 0;
+}

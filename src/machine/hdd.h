@@ -1,11 +1,47 @@
-// The hard-disk port at 0xfff700-0xfff7ff and its image files.
+// The hard-disk port at 0xfff700-0xfff7ff and the images of drives C and D.
+//
+// The driver in the cartridge (driver/hdd_driver.s) hooks the operating
+// system's sector, BPB and media-change calls for C and D and forwards them
+// here by writing a command byte to 0xfff700; the arguments stay on the ST's
+// stack and the answer goes back in D0.
 #pragma once
+
+#include <string>
 
 #include "common/types.h"
 
-// Opens the hard-disk images; non-zero when the image of drive C is open.
+// The operating system's BPB words of one drive, in its order.
+struct HDD_BpbRecord {
+  u16 recsiz, clsiz, clsizb, rdlen, fsiz, fatrec, datrec, numcl, bflags;
+};
+extern HDD_BpbRecord HDD_Bpb[2];  // C, D
+extern u32 HDD_Open[2];           // 1 while the image of C / D is open
+
+constexpr u32 HDD_BpbAddress = 0xfa0300;  // where Getbpb leaves the record
+constexpr u32 HDD_EmptyImageBytes = 20971520;
+
+// Opens "HDD-C.dmg" and "HDD-D.dmg" from the application's folder; non-zero
+// when the image of drive C is open.
 u32 HDD_OpenImages();
+void HDD_CloseImages();
+// Builds the BPB of each open image; an image with an unusable boot sector is
+// closed with a message.
+void HDD_ReadBootInfo();
+// The BPB of a boot sector for an image of imageBytes bytes; false with a
+// reason when the sector describes no usable volume.
+bool HDD_BpbFromBootSector(const u8* sector, u64 imageBytes, HDD_BpbRecord& bpb,
+                           std::string& reason);
+
+void HDD_PortCommandE();  // Rwabs
+void HDD_PortCommandF();  // Getbpb
 u32 HDD_PortGet(u32 addr);
 void HDD_PortPutB(u32 addr, u32 value);
 void HDD_PortPutW(u32 addr, u32 value);
 void HDD_PortPutL(u32 addr, u32 value);
+void HDD_NoDriverAlert();
+
+// Fills `sector` (512 bytes) with the boot sector of the new empty image.
+void HDD_BuildBootSector(u8* sector);
+// Creates "HDD (Empty).dmg" in the application's folder (or at `path` when
+// given): 1 done, 0 failed or cancelled.
+u32 HDD_CreateEmptyImage(const char* path = nullptr);

@@ -6,79 +6,90 @@
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
-#include "machine/state_io.h"
 
 namespace {
 constexpr u32 tick_block_size = 16;
+
+// A timer period is -1 (stopped) or a positive count that can still be added
+// to a frame position without overflowing.
+bool valid_period(i32 p) { return p == -1 || (p > 0 && p <= 0x7fffffff - 2 * SCHED_CyclesPerFrame); }
+}  // namespace
+
+void MMU_SaveIORegs(StateWriter& w) {
+  w.u8v(MMU_MemConfig);
+  w.u16v(MMU_MicrowireMask);
+  w.u16v(MMU_MicrowireData);
+  w.u16v(MMU_IOSpare);
 }
 
-u32 MMU_SaveIORegs(std::FILE* f) {
-  bool ok = state_put_bytes(f, &MMU_MemConfig, 1);
-  ok = state_put16(f, MMU_MicrowireMask) && ok;
-  ok = state_put16(f, MMU_MicrowireData) && ok;
-  ok = state_put16(f, MMU_IOSpare) && ok;
-  return ok;
+bool MMU_RestoreIORegs(StateReader& r) {
+  const u32 config = r.u8v(), mask = r.u16v(), data = r.u16v();
+  r.u16v();  // the spare word is not restored
+  if (!r.ok()) return false;
+  if (r.applying()) {
+    MMU_MemConfig = u8(config);
+    MMU_MicrowireMask = u16(mask);
+    MMU_MicrowireData = u16(data);
+    MMU_IOSpare = 0;
+  }
+  return true;
 }
 
-u32 MMU_RestoreIORegs(std::FILE* f) {
-  u8 config;
-  u32 mask, data, spare;
-  if (!state_get_bytes(f, &config, 1) || !state_get16(f, mask) || !state_get16(f, data) ||
-      !state_get16(f, spare))
-    return 0;
-  MMU_MemConfig = config;
-  MMU_MicrowireMask = u16(mask);
-  MMU_MicrowireData = u16(data);
-  MMU_IOSpare = 0;
-  return 1;
-}
+void SCHED_SaveCycle(StateWriter& w) { w.i32v(SCHED_FrameCycle); }
 
-u32 SCHED_SaveCycle(std::FILE* f) { return state_put32(f, u32(SCHED_FrameCycle)); }
-
-u32 SCHED_RestoreCycle(std::FILE* f) {
-  u32 v;
-  if (!state_get32(f, v)) return 0;
+bool SCHED_RestoreCycle(StateReader& r) {
+  const i32 cycle = r.i32v();
   // A position outside the frame would never meet its events again.
-  const i32 cycle = i32(v);
-  SCHED_FrameCycle = cycle < -1 ? -1 : cycle > SCHED_CyclesPerFrame ? SCHED_CyclesPerFrame : cycle;
-  EVENTS_InBackground = 0;
-  EVENTS_LastMouseH = 192;
-  EVENTS_LastMouseV = 129;
-  return 1;
+  if (!r.ok() || cycle < -1 || cycle > SCHED_CyclesPerFrame) return false;
+  if (r.applying()) {
+    SCHED_FrameCycle = cycle;
+    EVENTS_InBackground = 0;
+    EVENTS_LastMouseH = 192;
+    EVENTS_LastMouseV = 129;
+  }
+  return true;
 }
 
-u32 MFP_SaveState(std::FILE* f) {
-  bool ok = true;
-  for (i32 p : SCHED_TimerPeriods) ok = state_put32(f, u32(p)) && ok;
-  ok = state_put32(f, u32(FDC_IrqTime)) && ok;
-  ok = state_put32(f, MFP_ClockWord) && ok;
-  ok = state_put32(f, MFP_SpareWord) && ok;
-  ok = state_put_bytes(f, MFP_Regs, sizeof MFP_Regs) && ok;
-  for (u32 r : {MFP_ReloadC, MFP_ReloadB, MFP_ReloadA, MFP_ReloadD}) ok = state_put32(f, r) && ok;
-  ok = state_put32(f, MFP_VectorLatch) && ok;
-  ok = state_put32(f, MFP_SoftEOI) && ok;
-  ok = state_put32(f, u32(MFP_InServiceChannel)) && ok;
-  for (u32 i = 0; i < tick_block_size; ++i) ok = state_put32(f, MFP_TickCyclesInit[i]) && ok;
-  for (u32 t : MFP_TickCycles) ok = state_put32(f, t) && ok;
-  ok = state_put_bytes(f, &MFP_TimerBReadCount, 1) && ok;
-  return ok;
+void MFP_SaveState(StateWriter& w) {
+  for (i32 p : SCHED_TimerPeriods) w.i32v(p);
+  w.i32v(FDC_IrqTime);
+  w.u32v(MFP_ClockWord);
+  w.u32v(MFP_SpareWord);
+  w.bytes(MFP_Regs, sizeof MFP_Regs);
+  for (u32 reload : {MFP_ReloadC, MFP_ReloadB, MFP_ReloadA, MFP_ReloadD}) w.u32v(reload);
+  w.u32v(MFP_VectorLatch);
+  w.u32v(MFP_SoftEOI);
+  w.i32v(MFP_InServiceChannel);
+  for (u32 i = 0; i < tick_block_size; ++i) w.u32v(MFP_TickCyclesInit[i]);
+  for (u32 t : MFP_TickCycles) w.u32v(t);
+  w.u8v(MFP_TimerBReadCount);
 }
 
-u32 MFP_RestoreState(std::FILE* f) {
-  u32 periods[4], irq, clock, spare, reloads[4], latch, soft, service, init[16], ticks[16];
-  u8 regs[24], readCount;
-  bool ok = true;
-  for (u32& p : periods) ok = ok && state_get32(f, p);
-  ok = ok && state_get32(f, irq) && state_get32(f, clock) && state_get32(f, spare);
-  ok = ok && state_get_bytes(f, regs, sizeof regs);
-  for (u32& r : reloads) ok = ok && state_get32(f, r);
-  ok = ok && state_get32(f, latch) && state_get32(f, soft) && state_get32(f, service);
-  for (u32& t : init) ok = ok && state_get32(f, t);
-  for (u32& t : ticks) ok = ok && state_get32(f, t);
-  ok = ok && state_get_bytes(f, &readCount, 1);
-  if (!ok) return 0;
-  for (u32 i = 0; i < 4; ++i) SCHED_TimerPeriods[i] = i32(periods[i]);
-  FDC_IrqTime = i32(irq);
+bool MFP_RestoreState(StateReader& r) {
+  i32 periods[4];
+  u32 reloads[4], ticks[16];
+  u8 regs[24];
+  for (i32& p : periods) p = r.i32v();
+  const i32 irq = r.i32v();
+  const u32 clock = r.u32v(), spare = r.u32v();
+  r.bytes(regs, sizeof regs);
+  for (u32& reload : reloads) reload = r.u32v();
+  const u32 latch = r.u32v(), soft = r.u32v();
+  const i32 service = r.i32v();
+  r.skip(4 * tick_block_size);  // the start values are constants of the chip
+  for (u32& t : ticks) t = r.u32v();
+  const u32 readCount = r.u8v();
+  if (!r.ok()) return false;
+  for (i32 p : periods)
+    if (!valid_period(p)) return false;
+  // The control registers select rows of the tick table; the in-service
+  // channel is one of the sixteen or none.
+  if (regs[12] > 0x1f || regs[13] > 0x1f || service < -1 || service > 15) return false;
+  for (u32 t : ticks)
+    if (t > 0xffffff) return false;
+  if (!r.applying()) return true;
+  for (u32 i = 0; i < 4; ++i) SCHED_TimerPeriods[i] = periods[i];
+  FDC_IrqTime = irq;
   MFP_ClockWord = clock;
   MFP_SpareWord = spare;
   for (u32 i = 0; i < 24; ++i) MFP_Regs[i] = regs[i];
@@ -88,23 +99,23 @@ u32 MFP_RestoreState(std::FILE* f) {
   MFP_ReloadD = reloads[3];
   MFP_VectorLatch = latch;
   MFP_SoftEOI = soft;
-  MFP_InServiceChannel = i32(service);
-  // The start values of the tick table are constants of the chip; only the
-  // live table comes from the file.
+  MFP_InServiceChannel = service;
   for (u32 i = 0; i < 16; ++i) MFP_TickCycles[i] = ticks[i];
-  MFP_TimerBReadCount = readCount;
-  return 1;
+  MFP_TimerBReadCount = u8(readCount);
+  return true;
 }
 
-u32 MFP_SaveIntState(std::FILE* f) {
-  const bool ok = state_put32(f, MFP_VideoIntPending);
-  return state_put32(f, MFP_IntTaken) && ok;
+void MFP_SaveIntState(StateWriter& w) {
+  w.u32v(MFP_VideoIntPending);
+  w.u32v(MFP_IntTaken);
 }
 
-u32 MFP_RestoreIntState(std::FILE* f) {
-  u32 pending, taken;
-  if (!state_get32(f, pending) || !state_get32(f, taken)) return 0;
-  MFP_VideoIntPending = pending & (MFP_VideoVBL | MFP_VideoHBL);
-  MFP_IntTaken = taken;
-  return 1;
+bool MFP_RestoreIntState(StateReader& r) {
+  const u32 pending = r.u32v(), taken = r.u32v();
+  if (!r.ok()) return false;
+  if (r.applying()) {
+    MFP_VideoIntPending = pending & (MFP_VideoVBL | MFP_VideoHBL);
+    MFP_IntTaken = taken;
+  }
+  return true;
 }

@@ -6,7 +6,6 @@
 #include "host/host.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
-#include "machine/state_io.h"
 
 PSG_RegisterCopy PSG_RegCopy;
 u32 PSG_PortA;
@@ -115,18 +114,3 @@ void PSG_PutL(u32 addr, u32 value) {
   data_write((value >> 8) & 0xff);
 }
 
-u32 PSG_SaveState(std::FILE* f) {
-  bool ok = state_put_bytes(f, PSG_RegCopy.spare, 2);
-  ok = state_put32(f, PSG_RegCopy.selected) && ok;
-  return ok;
-}
-
-u32 PSG_RestoreState(std::FILE* f) {
-  u8 spare[2];
-  u32 selected;
-  if (!state_get_bytes(f, spare, 2) || !state_get32(f, selected)) return 0;
-  PSG_RegCopy.spare[0] = spare[0];
-  PSG_RegCopy.spare[1] = spare[1];
-  PSG_RegCopy.selected = selected & 15;
-  return 1;
-}

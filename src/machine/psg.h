@@ -34,7 +34,3 @@ void PSG_PutL(u32 addr, u32 value);
 
 // The copy of register r as stored (R14 from port A, R15 reads 0).
 u32 PSG_CopyOf(u32 r);
-
-// Saved-state section: the two spare bytes and the selected register.
-u32 PSG_SaveState(std::FILE* f);
-u32 PSG_RestoreState(std::FILE* f);

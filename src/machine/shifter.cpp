@@ -139,6 +139,9 @@ i32 SHIFTER_Reset(u32 mode) {
   SHIFTER_MixedRes = 0;
   SHIFTER_Resolution = u16(mode);
   SCREEN_OpenWindow();
+  // The host's colours follow the palette from the start, not only from its
+  // first write: a palette that stays black is still drawn in opaque black.
+  SCREEN_UpdatePalette();
   return 0;
 }
 
@@ -250,52 +253,4 @@ void SHIFTER_PutL(u32 a, u32 v) {
   } else if (a == 0xff8260 && v <= 1) {
     resolution_write(v);
   }
-}
-
-// ---- Saved-state section ----
-
-u32 SHIFTER_SaveState(std::FILE* f) {
-  u8 buf[SHIFTER_StateBytes];
-  u8* p = buf;
-  for (u32 v : {SHIFTER_VideoAddress, SHIFTER_Mode, SHIFTER_ChangePending,
-                SHIFTER_BottomBorderOpen, SHIFTER_Sync60Line, SHIFTER_SyncSwitchLog[1],
-                SHIFTER_SyncSwitchLog[0], SHIFTER_SyncSwitchLog[2], SHIFTER_SyncSwitchLog[3]}) {
-    be_write32(p, v);
-    p += 4;
-  }
-  *p++ = SHIFTER_BaseHigh;
-  *p++ = SHIFTER_BaseMid;
-  for (u8 c : SHIFTER_Counter) *p++ = c;
-  *p++ = SHIFTER_Sync;
-  be_write16(p, SHIFTER_Resolution);
-  p += 2;
-  for (u32 c : SHIFTER_Palette) {
-    be_write32(p, c);
-    p += 4;
-  }
-  return std::fwrite(buf, 1, sizeof buf, f) == sizeof buf ? 1 : 0;
-}
-
-u32 SHIFTER_RestoreState(std::FILE* f) {
-  u8 buf[SHIFTER_StateBytes];
-  if (std::fread(buf, 1, sizeof buf, f) != sizeof buf) return 0;
-  const u8* p = buf;
-  for (u32* v : {&SHIFTER_VideoAddress, &SHIFTER_Mode, &SHIFTER_ChangePending,
-                 &SHIFTER_BottomBorderOpen, &SHIFTER_Sync60Line, &SHIFTER_SyncSwitchLog[1],
-                 &SHIFTER_SyncSwitchLog[0], &SHIFTER_SyncSwitchLog[2], &SHIFTER_SyncSwitchLog[3]}) {
-    *v = be_read32(p);
-    p += 4;
-  }
-  SHIFTER_BaseHigh = *p++;
-  SHIFTER_BaseMid = *p++;
-  for (u8& c : SHIFTER_Counter) c = *p++;
-  SHIFTER_Sync = *p++;
-  SHIFTER_Resolution = u16(be_read16(p) & 3);
-  p += 2;
-  for (u32& c : SHIFTER_Palette) {
-    c = be_read32(p) & 0xffff;
-    p += 4;
-  }
-  if (SHIFTER_Mode > 2) SHIFTER_Mode = 2;
-  return 1;
 }

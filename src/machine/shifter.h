@@ -57,7 +57,5 @@ void SHIFTER_PutB(u32 addr, u32 value);
 void SHIFTER_PutW(u32 addr, u32 value);
 void SHIFTER_PutL(u32 addr, u32 value);
 
-// Saved-state section of the Shifter: 108 bytes.
+// Saved-state section of the Shifter (machine/sections.h): 108 bytes.
 constexpr u32 SHIFTER_StateBytes = 108;
-u32 SHIFTER_SaveState(std::FILE* f);
-u32 SHIFTER_RestoreState(std::FILE* f);

@@ -1,5 +1,201 @@
 #include "machine/state.h"
 
-// The machine's state file is not written yet, so there is nothing a restore
-// could trust: every file is refused.
-bool STATE_Read(const char* /*path*/) { return false; }
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cpu/saved_state.h"
+#include "host/host.h"
+#include "machine/machine_state.h"
+#include "machine/memory.h"
+#include "machine/sections.h"
+#include "machine/state_io.h"
+
+namespace {
+
+// Bytes of every section but the memory section's RAM.
+constexpr u64 fixed_bytes = STATE_HeaderSize + 108 + 16561 + 116 + 4 + 209 + 563 + 4 + 16395 + 8 +
+                            6 + 7 + m68k_state_section_size + 16 + CART_Size + 84;
+
+void refuse(const char* text) {
+  DLG_SetAlertText(text);
+  DLG_ShowAlert(130);
+}
+
+void write_header(StateWriter& w) {
+  w.u32v(STATE_Magic);
+  w.u32v(MMU_RamSize);
+  w.u32v(MMU_TosVersion);
+  w.u32v(CART_PortConfig);
+}
+
+// 0 to accept; otherwise one alert has been shown.
+bool read_header(StateReader& r) {
+  if (r.u32v() != STATE_Magic || !r.ok()) {
+    refuse("Cant restore Saved State, Invalid file");
+    return false;
+  }
+  const u32 ram = r.u32v(), tos = r.u32v();
+  if (tos != MMU_TosVersion) {
+    switch (tos) {
+      case 10: refuse("Saved State needs TOS 1.0"); break;
+      case 12: refuse("Cant restore Saved State, Saved State needs TOS 1.2"); break;
+      case 14: refuse("Cant restore Saved State, Saved State needs TOS 1.4"); break;
+      case 16: refuse("Cant restore Saved State, Saved State needs TOS 1.6"); break;
+      case 25: refuse("Cant restore Saved State, Saved State needs TOS 2.5"); break;
+      default: refuse("Cant restore Saved State, Saved State and current TOS are different"); break;
+    }
+    return false;
+  }
+  if (ram != MMU_RamSize) {
+    refuse("Cant restore Saved State, Memory configuration is different...");
+    return false;
+  }
+  const u32 cart = r.u32v();
+  if (cart != CART_PortConfig) {
+    refuse(cart == 1 ? "Cant restore Saved State, the Hard disk Driver is not loaded"
+                     : "Cant restore Saved State, Cartridge Port configuration is different");
+    return false;
+  }
+  return r.ok();
+}
+
+void write_spare(StateWriter& w) { w.u32v(STATE_SpareWord); }
+bool read_spare(StateReader& r) {
+  const u32 v = r.u32v();
+  if (r.ok() && r.applying()) STATE_SpareWord = v;
+  return r.ok();
+}
+
+void write_cpu(StateWriter& w) {
+  u8 section[m68k_state_section_size];
+  m68k_state_encode(section);
+  w.bytes(section, sizeof section);
+}
+bool read_cpu(StateReader& r) {
+  const u8* section = r.view(m68k_state_section_size);
+  if (!section) return false;
+  // The first and last picture lines bound the line loop of the scheduler.
+  const u32 lines = be_read32(section + 4), first = be_read32(section + 16);
+  if (first > 313 || lines > 313) return false;
+  if (r.applying()) m68k_state_decode(section);
+  return true;
+}
+
+void write_memory(StateWriter& w) {
+  w.u32v(MMU_SpareWord);
+  w.u32v(MMU_TosVersion);
+  w.u32v(MMU_RomSize);
+  w.u32v(MMU_RomBase);
+  w.bytes(MMU_RamBase, MMU_RamSize);
+  w.bytes(CART_Buffer, CART_Size);
+}
+bool read_memory(StateReader& r) {
+  const u32 spare = r.u32v(), tos = r.u32v(), romSize = r.u32v(), romBase = r.u32v();
+  const u8* ram = r.view(MMU_RamSize);
+  const u8* cart = r.view(CART_Size);
+  if (!r.ok()) return false;
+  // The ROM is not in the file: these must describe the one that is loaded.
+  if (tos != MMU_TosVersion || romSize != MMU_RomSize || romBase != MMU_RomBase) return false;
+  if (r.applying()) {
+    MMU_SpareWord = spare;
+    std::memcpy(MMU_RamBase, ram, MMU_RamSize);
+    std::memcpy(CART_Buffer, cart, CART_Size);
+  }
+  return true;
+}
+
+struct Section {
+  void (*save)(StateWriter&);
+  bool (*restore)(StateReader&);
+};
+
+// Sections 2 to 15, in the file's order.
+constexpr Section sections[] = {
+    {SHIFTER_SaveState, SHIFTER_RestoreState},
+    {IKBD_SaveState, IKBD_RestoreState},
+    {BLITTER_Save, BLITTER_Restore},
+    {SCHED_SaveCycle, SCHED_RestoreCycle},
+    {MFP_SaveState, MFP_RestoreState},
+    {DISKIMG_SaveState, DISKIMG_RestoreState},
+    {write_spare, read_spare},
+    {MIDI_SaveState, MIDI_RestoreState},
+    {MFP_SaveIntState, MFP_RestoreIntState},
+    {PSG_SaveState, PSG_RestoreState},
+    {MMU_SaveIORegs, MMU_RestoreIORegs},
+    {write_cpu, read_cpu},
+    {write_memory, read_memory},
+    {SCREEN_SaveState, SCREEN_RestoreState},
+};
+
+bool walk(const u8* data, size_t size, bool apply) {
+  StateReader r(data + STATE_HeaderSize, size - STATE_HeaderSize, apply);
+  for (const Section& s : sections)
+    if (!s.restore(r) || !r.ok()) return false;
+  return r.left() == 0;
+}
+
+}  // namespace
+
+u64 STATE_FileSize(u32 ramSize) { return fixed_bytes + ramSize; }
+
+std::vector<u8> STATE_Encode() {
+  std::vector<u8> out;
+  out.reserve(STATE_FileSize(MMU_RamSize));
+  StateWriter w(out);
+  write_header(w);
+  for (const Section& s : sections) s.save(w);
+  return out;
+}
+
+STATE_Result STATE_Decode(const u8* data, size_t size) {
+  StateReader header(data, size, false);
+  if (!read_header(header)) return STATE_Result::BadHeader;
+  if (size != STATE_FileSize(MMU_RamSize)) {
+    refuse("Cant restore Saved State, Invalid file");
+    return STATE_Result::WrongLength;
+  }
+  if (!walk(data, size, false)) {
+    refuse("Cant restore Saved State, Invalid file");
+    return STATE_Result::BadField;
+  }
+  walk(data, size, true);
+  return STATE_Result::Restored;
+}
+
+bool STATE_Write(const char* path) {
+  const std::vector<u8> bytes = STATE_Encode();
+  // Written beside the target and renamed over it: the old file stays whole
+  // until the new one is complete.
+  const std::string temp = std::string(path) + ".part";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) {
+    std::fprintf(stderr, "Can't save the state to %s: %s\n", path, std::strerror(errno));
+    return false;
+  }
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = std::fflush(f) == 0 && ok;
+  ok = std::fclose(f) == 0 && ok;
+  if (ok) ok = std::rename(temp.c_str(), path) == 0;
+  if (!ok) {
+    std::fprintf(stderr, "Can't save the state to %s: %s\n", path, std::strerror(errno));
+    unlink(temp.c_str());
+  }
+  return ok;
+}
+
+bool STATE_Read(const char* path) {
+  std::FILE* f = std::fopen(path, "rb");
+  if (!f) return false;
+  // Never more than this machine's state: a longer file is refused unread.
+  const u64 expected = STATE_FileSize(MMU_RamSize);
+  std::vector<u8> bytes(expected + 1);
+  const size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return false;
+  return STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
+}

@@ -1,6 +1,39 @@
-// The saved-state file of the whole machine.
+// The saved-state file of the whole machine: a 16-byte header and fourteen
+// sections in a fixed order, all big-endian.
 #pragma once
 
-// Restores the machine from the state file at path; returns false and changes
-// nothing when the file can't be opened.
+#include <cstddef>
+#include <vector>
+
+#include "common/types.h"
+
+constexpr u32 STATE_Magic = 142;
+constexpr u32 STATE_HeaderSize = 16;
+
+// Size of the file of a machine with `ramSize` bytes of RAM.
+u64 STATE_FileSize(u32 ramSize);
+
+// The whole file as bytes.
+std::vector<u8> STATE_Encode();
+
+// Outcome of decoding a file image.
+enum class STATE_Result {
+  Restored,
+  BadHeader,    // magic, TOS, RAM size or cartridge differ (an alert was shown)
+  WrongLength,  // not the length this machine's state has
+  BadField,     // a section holds a value out of range or a foreign ROM
+};
+
+// Checks every section of `data`, and only when all of them accept it
+// restores the machine from it. Anything but Restored leaves the machine as it
+// was.
+STATE_Result STATE_Decode(const u8* data, size_t size);
+
+// Writes the state to path: a new file in its place, complete or not at all.
+// False (with a message on standard error) when any step failed; an older
+// file at path is then left as it was.
+bool STATE_Write(const char* path);
+
+// Restores the machine from the state file at path; false, with the machine
+// unchanged, when the file can't be read or is refused.
 bool STATE_Read(const char* path);

@@ -16,8 +16,10 @@
 #include "machine/mfp.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
+#include "machine/sections.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -514,16 +516,20 @@ TEST_F(Floppy, SavedSectionRestoresRegistersAndReinsertsTheImages) {
   FDC_Regs[FDC_Sector] = 5;
   DMA_SetAddress(0x123456);
   PSG_PortA = 0x05;
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  EXPECT_EQ(DISKIMG_SaveState(f), 1u);
-  EXPECT_EQ(std::ftell(f), 563);
+  const std::vector<u8> b = saved(DISKIMG_SaveState);
+  EXPECT_EQ(b.size(), 563u);
   DISKIMG_Reset();
   FDC_Reset();
   PSG_PortA = 0;
-  std::rewind(f);
+  // Damaged drive mask, port A or sector count: refused, nothing inserted.
+  for (const size_t at : {size_t(47 + 3), size_t(40 + 2), size_t(4 + 2)}) {
+    std::vector<u8> bad = b;
+    bad[at] = 4;
+    EXPECT_EQ(restored(bad, DISKIMG_RestoreState), 0u) << at;
+    EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  }
   testing::internal::CaptureStdout();
-  EXPECT_EQ(DISKIMG_RestoreState(f), 1u);
+  EXPECT_EQ(restored(b, DISKIMG_RestoreState), 1u);
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Restored drive A"), std::string::npos);
   EXPECT_EQ(out.find("Restored drive B"), std::string::npos);
@@ -532,7 +538,6 @@ TEST_F(Floppy, SavedSectionRestoresRegistersAndReinsertsTheImages) {
   EXPECT_EQ(DMA_GetAddress(), 0x123456u);
   EXPECT_EQ(PSG_PortA, 0x05u);
   EXPECT_EQ(DISKIMG_Drives[0].tracks, 80);
-  std::fclose(f);
 }
 
 }  // namespace

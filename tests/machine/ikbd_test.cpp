@@ -14,7 +14,9 @@
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
+#include "machine/sections.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -350,31 +352,67 @@ TEST_F(Ikbd, FullQueueDropsBytes) {
 TEST_F(Ikbd, SavedSectionRoundTripsAndClampsItsIndexes) {
   send({0x80, 0x01, 0x0a, 5});  // a command waiting for its last parameter
   IKBD_QueueByte(0x42);
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  ASSERT_EQ(IKBD_SaveState(f), 1u);
-  EXPECT_EQ(std::ftell(f), long(IKBD_StateBytes));
+  IKBD_Buttons[1] = 1;
+  IKBD_JoyState[1] = 0x81;
+  const std::vector<u8> image = saved(IKBD_SaveState);
+  ASSERT_EQ(image.size(), size_t(IKBD_StateBytes));
   IKBD_PowerOn();
-  std::rewind(f);
-  ASSERT_EQ(IKBD_RestoreState(f), 1u);
+  IKBD_Buttons[1] = 0;
+  ASSERT_EQ(restored(image, IKBD_RestoreState), 1u);
   EXPECT_EQ(IKBD_State.mouseMode, 1u);
   EXPECT_EQ(IKBD_State.paramsOutstanding, 1u);
+  EXPECT_EQ(IKBD_Buttons[1], 1u);
+  EXPECT_EQ(IKBD_JoyState[1], 0x81u);
   send({7});
   EXPECT_EQ(IKBD_State.keycodeDeltaX, 5u);
   EXPECT_EQ(IKBD_State.keycodeDeltaY, 7u);
   EXPECT_EQ(drain(), (Bytes{0xf0, 0x42}));
-  // A damaged file can't point the parameter index past its words.
-  std::rewind(f);
-  std::vector<u8> image(IKBD_StateBytes);
-  ASSERT_EQ(std::fread(image.data(), 1, image.size(), f), image.size());
-  for (int i = 32; i < 40; ++i) image[size_t(i)] = 0xff;  // outstanding, index
-  std::rewind(f);
-  std::fwrite(image.data(), 1, image.size(), f);
-  std::rewind(f);
-  ASSERT_EQ(IKBD_RestoreState(f), 1u);
-  for (int i = 0; i < 20; ++i) send({0x08});
-  EXPECT_LE(IKBD_ParamIndex, 8u);
-  std::fclose(f);
+}
+
+TEST_F(Ikbd, SavedSectionRefusesIndexesOutsideTheirArrays) {
+  const std::vector<u8> good = saved(IKBD_SaveState);
+  IKBD_State.mouseMode = 3;
+  struct Damage {
+    size_t at;
+    u32 value;
+  };
+  // Offsets of the words: outstanding 32, parameter index 36, bytes to skip
+  // 40, first parameter 64, queue count 16479, queue head 16483.
+  for (const Damage d : {Damage{32, 9}, Damage{36, 9}, Damage{36, 0xffffffff}, Damage{40, 256},
+                         Damage{64, 0x100}, Damage{16479, 16385}, Damage{16483, 16384}}) {
+    std::vector<u8> b = good;
+    be_write32(b.data() + d.at, d.value);
+    EXPECT_EQ(restored(b, IKBD_RestoreState), 0u) << d.at;
+    EXPECT_EQ(IKBD_State.mouseMode, 3u);
+  }
+  // Index and outstanding parameters together must fit the eight words.
+  std::vector<u8> b = good;
+  be_write32(b.data() + 32, 5);
+  be_write32(b.data() + 36, 4);
+  EXPECT_EQ(restored(b, IKBD_RestoreState), 0u);
+  be_write32(b.data() + 32, 4);
+  EXPECT_EQ(restored(b, IKBD_RestoreState), 1u);
+}
+
+TEST_F(Ikbd, SavedClockMustBeADateWhenSet) {
+  send({0x1b, 0x99, 0x12, 0x31, 0x23, 0x59, 0x58});
+  drain();
+  const std::vector<u8> good = saved(IKBD_SaveState);
+  // The clock record follows the motion words: year at 16535, then month,
+  // day, hour, minute, second, day of the week; the set flag at 16549.
+  EXPECT_EQ(be_read16(good.data() + 16535), 1999u);
+  for (const size_t at : {16537, 16539, 16541, 16543, 16545}) {
+    std::vector<u8> b = good;
+    be_write16(b.data() + at, 0xffff);
+    EXPECT_EQ(restored(b, IKBD_RestoreState), 0u) << at;
+  }
+  std::vector<u8> b = good;
+  be_write32(b.data() + 16549, 2);
+  EXPECT_EQ(restored(b, IKBD_RestoreState), 0u);
+  // Never set, the record is zeros and restores as such.
+  IKBD_PowerOn();
+  EXPECT_EQ(restored(saved(IKBD_SaveState), IKBD_RestoreState), 1u);
+  EXPECT_EQ(IKBD_ClockSet, 0u);
 }
 
 // ---- MIDI ACIA ----
@@ -433,17 +471,26 @@ TEST_F(Midi, SavedSectionRoundTrips) {
   MIDI_Acia[1] = 0x83;
   MIDI_RxRing[5] = 0x77;
   MIDI_RxIndex = 6;
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  ASSERT_EQ(MIDI_SaveState(f), 1u);
-  EXPECT_EQ(std::ftell(f), long(MIDI_StateBytes));
+  MIDI_RxCount = 1;
+  const std::vector<u8> b = saved(MIDI_SaveState);
+  ASSERT_EQ(b.size(), size_t(MIDI_StateBytes));
   MIDI_Acia[1] = 0;
+  MIDI_RxRing[5] = 0;
   MIDI_RxIndex = 0;
-  std::rewind(f);
-  ASSERT_EQ(MIDI_RestoreState(f), 1u);
+  MIDI_RxCount = 0;
+  ASSERT_EQ(restored(b, MIDI_RestoreState), 1u);
   EXPECT_EQ(MIDI_Acia[1], 0x83);
+  EXPECT_EQ(MIDI_RxRing[5], 0x77);
   EXPECT_EQ(MIDI_RxIndex, 6u);
-  std::fclose(f);
+  EXPECT_EQ(MIDI_RxCount, 1u);
+  // Count and index address the ring: out of range, the section is refused.
+  std::vector<u8> bad = b;
+  be_write32(bad.data() + 16387, 16385);
+  EXPECT_EQ(restored(bad, MIDI_RestoreState), 0u);
+  bad = b;
+  be_write32(bad.data() + 16391, 16384);
+  EXPECT_EQ(restored(bad, MIDI_RestoreState), 0u);
+  EXPECT_EQ(MIDI_RxIndex, 6u);
 }
 
 // ---- A test ROM talking to both ACIAs ----

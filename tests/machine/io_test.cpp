@@ -74,12 +74,12 @@ TEST_F(IoPage, MfpAndMidiRangesReachTheirChips) {
 }
 
 TEST_F(IoPage, HardDiskPortAnswersWordReadsOnly) {
-  EXPECT_EQ(MMU_ReadW(0xfff700), 0u);
+  EXPECT_EQ(MMU_ReadW(0xfff700), 0xf700u);  // an address without a register reads as itself
   EXPECT_EQ(MMU_BusErrorCount, 0u);
   printed([] { EXPECT_EQ(MMU_ReadB(0xfff701), 0xaau); });
   EXPECT_EQ(MMU_BusErrorCount, 1u);
   next();
-  MMU_WriteB(0xfff701, 1);  // writes of every size reach the port
+  MMU_WriteW(0xfff706, 1);  // writes of every size reach the port
   EXPECT_EQ(MMU_BusErrorCount, 1u);
 }
 

@@ -10,7 +10,9 @@
 #include "machine/mfp.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
+#include "machine/sections.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -119,22 +121,20 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
   PSG_RegCopy.spare[0] = 0x12;
   PSG_RegCopy.spare[1] = 0x34;
   PSG_PutB(0xff8800, 11);
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  EXPECT_EQ(PSG_SaveState(f), 1u);
-  EXPECT_EQ(std::ftell(f), 6);
-  std::rewind(f);
-  u8 raw[6];
-  ASSERT_EQ(std::fread(raw, 1, 6, f), 6u);
+  const std::vector<u8> raw = saved(PSG_SaveState);
+  ASSERT_EQ(raw.size(), 6u);
   EXPECT_EQ(raw[0], 0x12);
   EXPECT_EQ(raw[1], 0x34);
   EXPECT_EQ(raw[5], 11);
   PSG_PutB(0xff8800, 2);
-  std::rewind(f);
-  EXPECT_EQ(PSG_RestoreState(f), 1u);
+  EXPECT_EQ(restored(raw, PSG_RestoreState), 1u);
   EXPECT_EQ(PSG_RegCopy.selected, 11u);
-  EXPECT_EQ(PSG_RestoreState(f), 0u);  // nothing left
-  std::fclose(f);
+  // A selection past the sixteen registers, or a short section, is refused.
+  std::vector<u8> bad = raw;
+  bad[5] = 16;
+  EXPECT_EQ(restored(bad, PSG_RestoreState), 0u);
+  EXPECT_EQ(restored(std::vector<u8>(raw.begin(), raw.end() - 1), PSG_RestoreState), 0u);
+  EXPECT_EQ(PSG_RegCopy.selected, 11u);
 }
 
 // ---- The sample ring ----

@@ -14,7 +14,9 @@
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
+#include "machine/sections.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -257,6 +259,11 @@ TEST_F(Shifter, ResetKeepsPaletteBaseAndSync) {
   EXPECT_EQ(SHIFTER_ResSwitchLog[0], 2501u);
   EXPECT_EQ(SHIFTER_ResSwitchLog[3], 731u);
   EXPECT_EQ(SHIFTER_SyncSwitchLog[2], 5u);
+  // The host colours follow the palette from the reset on, written or not.
+  for (u32 i = 0; i < 16; ++i) {
+    const SHIFTER_Rgb16 c = SHIFTER_HostComponents(SHIFTER_Palette[i]);
+    EXPECT_EQ(SCREEN_HostPalette[i], SCREEN_Color2Index(c.red, c.green, c.blue)) << i;
+  }
 }
 
 TEST_F(Shifter, SavedSectionRoundTrips) {
@@ -264,21 +271,44 @@ TEST_F(Shifter, SavedSectionRoundTrips) {
   SHIFTER_Resolution = 1;
   SHIFTER_BaseMid = 0x80;
   SHIFTER_VideoAddress = 0x12345;
-  std::FILE* f = std::tmpfile();
-  ASSERT_TRUE(f);
-  ASSERT_EQ(SHIFTER_SaveState(f), 1u);
-  EXPECT_EQ(std::ftell(f), long(SHIFTER_StateBytes));
+  SHIFTER_Sync60Line = 40;
+  SHIFTER_Counter[2] = 0x5a;
+  const std::vector<u8> b = saved(SHIFTER_SaveState);
+  ASSERT_EQ(b.size(), size_t(SHIFTER_StateBytes));
+  EXPECT_EQ(b[2], 0x23);   // the video address leads, big-endian
+  EXPECT_EQ(b[19], 40);    // line of the last 60 Hz write
+  EXPECT_EQ(b[36 + 4], 0x5a);  // the counter's low byte in the register block
   SHIFTER_Palette[7] = 0;
   SHIFTER_Resolution = 0;
   SHIFTER_BaseMid = 0;
+  SHIFTER_LoadBase = 0;
   SHIFTER_VideoAddress = 0;
-  std::rewind(f);
-  ASSERT_EQ(SHIFTER_RestoreState(f), 1u);
+  SHIFTER_Sync60Line = 0;
+  SHIFTER_Counter[2] = 0;
+  ASSERT_EQ(restored(b, SHIFTER_RestoreState), 1u);
   EXPECT_EQ(SHIFTER_Palette[7], 0x765u);
   EXPECT_EQ(SHIFTER_Resolution, 1u);
   EXPECT_EQ(SHIFTER_BaseMid, 0x80);
+  EXPECT_EQ(SHIFTER_LoadBase & 0xffff, 0x8000u);
   EXPECT_EQ(SHIFTER_VideoAddress, 0x12345u);
-  std::fclose(f);
+  EXPECT_EQ(SHIFTER_Sync60Line, 40u);
+  EXPECT_EQ(SHIFTER_Counter[2], 0x5a);
+}
+
+TEST_F(Shifter, SavedSectionRefusesModesAndColoursOutOfRange) {
+  const std::vector<u8> good = saved(SHIFTER_SaveState);
+  SHIFTER_Palette[0] = 0x777;
+  struct Damage {
+    size_t at;
+    u8 value;
+  };
+  // Mode 3, bottom border 2, resolution 3, a palette entry above 16 bits.
+  for (const Damage d : {Damage{7, 3}, Damage{15, 2}, Damage{43, 3}, Damage{45, 1}}) {
+    std::vector<u8> b = good;
+    b[d.at] = d.value;
+    EXPECT_EQ(restored(b, SHIFTER_RestoreState), 0u) << d.at;
+    EXPECT_EQ(SHIFTER_Palette[0], 0x777u);
+  }
 }
 
 // ---- Big screen ----

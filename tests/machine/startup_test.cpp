@@ -6,6 +6,7 @@
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "host/host.h"
+#include "machine/hdd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -42,6 +43,13 @@ const char* const transcript_tail =
 
 bool handlers_present() { return m68k_handler_table_complete[4]; }
 
+// A hard-disk image the start-up accepts: the new empty image.
+std::vector<u8> usable_hdd_image() {
+  std::vector<u8> img(HDD_EmptyImageBytes, 0);
+  HDD_BuildBootSector(img.data());
+  return img;
+}
+
 }  // namespace
 
 TEST_F(StartUp, GoldenTranscriptOfATestRomFolder) {
@@ -59,7 +67,7 @@ TEST_F(StartUp, DisksCartridgeAndHardDiskLines) {
   folder.write("disk1.st", std::vector<u8>(737280, 0));
   folder.write("disk2.st", std::vector<u8>(16, 0));
   folder.write("cart.img", std::vector<u8>(64, 1));
-  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  folder.write("HDD-C.dmg", usable_hdd_image());
   const std::string out = machine_start(folder.path());
   EXPECT_EQ(out, std::string(transcript_head) +
                      "Cartridge found and loaded at 0xfa0000\n"
@@ -67,23 +75,24 @@ TEST_F(StartUp, DisksCartridgeAndHardDiskLines) {
                      "non-boot FDC A: 2/80/9 512 bytes/sector\n"
                      "Disk1.st inserted in drive A\n"
                      "Disk2.st inserted in drive B\n"
+                     "loaded HDD-C.dmg\n"
                      "Hard disk Enabled...\n" +
                      transcript_tail);
 }
 
 TEST_F(StartUp, OlderTosCantUseTheHardDisk) {
   folder.write("tos.img", make_tos_image(1, 4));
-  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  folder.write("HDD-C.dmg", usable_hdd_image());
   const std::string out = machine_start(folder.path());
-  EXPECT_NE(out.find("TOS 1.4\nThis TOS is invalide for HDD...\nEvents"), std::string::npos);
+  EXPECT_NE(out.find("TOS 1.4\nloaded HDD-C.dmg\nThis TOS is invalide for HDD...\nEvents"), std::string::npos);
   EXPECT_EQ(out.find("Hard disk Enabled..."), std::string::npos);
 }
 
 TEST_F(StartUp, EmuTosLines) {
   folder.write("tos.img", make_tos_image(1, 2, 0x30000, true));
-  folder.write("HDD-C.dmg", std::vector<u8>(512, 0));
+  folder.write("HDD-C.dmg", usable_hdd_image());
   const std::string out = machine_start(folder.path());
-  EXPECT_NE(out.find("EmuTOS (1.2)\nHard disk Enabled...\n"), std::string::npos);
+  EXPECT_NE(out.find("EmuTOS (1.2)\nloaded HDD-C.dmg\nHard disk Enabled...\n"), std::string::npos);
   EXPECT_EQ(out.find("TOS 1.2\n"), std::string::npos);
   EXPECT_EQ(out.find("invalide"), std::string::npos);
 }

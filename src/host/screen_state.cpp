@@ -1,0 +1,44 @@
+// The screen record's saved-state section: 84 bytes.
+#include "host/host.h"
+#include "machine/memory.h"
+#include "machine/scheduler.h"
+#include "machine/sections.h"
+#include "machine/shifter.h"
+
+namespace {
+constexpr u32 normal_bytes = 32000, big_bytes = 128000;
+constexpr i32 lines_per_frame = SCHED_CyclesPerFrame / SCHED_CyclesPerLine;
+}  // namespace
+
+void SCREEN_SaveState(StateWriter& w) {
+  w.u32v(SCREEN_BigScreen);
+  for (u32 p : SCREEN_HostPalette) w.u32v(p);
+  w.u32v(SCREEN_FrameBase);
+  w.u32v(SHIFTER_LoadBase);
+  w.i32v(SCHED_LineCounter);
+  w.u32v(SCREEN_FrameBytes);
+}
+
+bool SCREEN_RestoreState(StateReader& r) {
+  const u32 big = r.u32v();
+  r.skip(16 * 4);  // host pixel values: they belong to the host that wrote them
+  const u32 base = r.u32v(), load = r.u32v();
+  const i32 line = r.i32v();
+  const u32 bytes = r.u32v();
+  if (!r.ok() || big > 1) return false;
+  if (bytes != (big ? big_bytes : normal_bytes)) return false;
+  // The picture is converted from RAM at the frame base, line by line.
+  if (base > MMU_RamSize || bytes > MMU_RamSize - base) return false;
+  if (load > 0xffff00 || (load & 0xff)) return false;
+  if (line < 1 || line > lines_per_frame + 1) return false;
+  if (!r.applying()) return true;
+  SCREEN_BigScreen = big;
+  SCREEN_FrameBase = base;
+  SHIFTER_LoadBase = load;
+  SCHED_LineCounter = line;
+  SCREEN_FrameBytes = bytes;
+  SCREEN_UpdatePalette();
+  SCREEN_ForceRedraw = 1;
+  SCREEN_OpenWindow();
+  return true;
+}

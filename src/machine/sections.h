@@ -1,0 +1,22 @@
+// The saved-state section pairs of the chips, each beside its chip's code
+// (shifter_state.cpp, acia_state.cpp, fdc_state.cpp, psg_state.cpp,
+// blitter/blitter_state.cpp, host/screen_state.cpp). See state_io.h for the
+// two-pass contract of the restore functions.
+#pragma once
+
+#include "machine/state_io.h"
+
+void SHIFTER_SaveState(StateWriter& w);  // 108 bytes
+bool SHIFTER_RestoreState(StateReader& r);
+void IKBD_SaveState(StateWriter& w);  // 16561 bytes
+bool IKBD_RestoreState(StateReader& r);
+void BLITTER_Save(StateWriter& w);  // 116 bytes
+bool BLITTER_Restore(StateReader& r);
+void DISKIMG_SaveState(StateWriter& w);  // 563 bytes
+bool DISKIMG_RestoreState(StateReader& r);
+void MIDI_SaveState(StateWriter& w);  // 16395 bytes
+bool MIDI_RestoreState(StateReader& r);
+void PSG_SaveState(StateWriter& w);  // 6 bytes
+bool PSG_RestoreState(StateReader& r);
+void SCREEN_SaveState(StateWriter& w);  // 84 bytes
+bool SCREEN_RestoreState(StateReader& r);

@@ -1,0 +1,363 @@
+#include "machine/state.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "common/endian.h"
+#include "cpu/saved_state.h"
+#include "host/host.h"
+#include "machine/diskimg.h"
+#include "machine/fdc.h"
+#include "machine/machine.h"
+#include "machine/machine_state.h"
+#include "machine/memory.h"
+#include "machine/sections.h"
+#include "machine/shifter.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+// Where each section starts in the file of a machine with `ram` bytes of RAM.
+struct Layout {
+  explicit Layout(u32 ram) {
+    const u32 sizes[] = {16,    108, 16561, 116, 4, 209, 563, 4, 16395,
+                         8,     6,   7,     480, 16 + ram + 131072, 84};
+    u32 at = 0;
+    for (u32 i = 0; i < 15; ++i) {
+      start[i] = at;
+      at += sizes[i];
+    }
+    total = at;
+  }
+  // Section numbers as in the file, 1 to 15.
+  u32 operator[](u32 section) const { return start[section - 1]; }
+  u32 start[15];
+  u32 total;
+};
+
+template <class F>
+size_t section_size(F save) {
+  std::vector<u8> bytes;
+  StateWriter w(bytes);
+  save(w);
+  return bytes.size();
+}
+
+std::vector<u8> read_all(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class StateFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    CART_PortConfig = 0;  // a missing cart.img keeps the last one's configuration
+    DISKIMG_InsertedMask = 0;
+    DISKIMG_NameA[0] = DISKIMG_NameB[0] = 0;
+  }
+  void TearDown() override { DISKIMG_InsertedMask = 0; }
+
+  // A machine running the workload ROM for a few frames.
+  void boot(u32 frames = 4) {
+    folder.write("tos.img", load_test_rom("workload"));
+    machine_start(folder.path());
+    run(frames);
+  }
+  void run(u32 frames) {
+    testing::internal::CaptureStdout();
+    machine_run_frames(frames);
+    testing::internal::GetCapturedStdout();
+  }
+  // Decodes quietly; the alert text lands in `alert`.
+  STATE_Result decode(const std::vector<u8>& bytes) {
+    testing::internal::CaptureStderr();
+    const STATE_Result r = STATE_Decode(bytes.data(), bytes.size());
+    alert = testing::internal::GetCapturedStderr();
+    return r;
+  }
+
+  TempFolder folder;
+  std::string alert;
+};
+
+}  // namespace
+
+TEST_F(StateFile, SectionSizes) {
+  EXPECT_EQ(section_size(SHIFTER_SaveState), 108u);
+  EXPECT_EQ(section_size(IKBD_SaveState), 16561u);
+  EXPECT_EQ(section_size(BLITTER_Save), 116u);
+  EXPECT_EQ(section_size(SCHED_SaveCycle), 4u);
+  EXPECT_EQ(section_size(MFP_SaveState), 209u);
+  EXPECT_EQ(section_size(DISKIMG_SaveState), 563u);
+  EXPECT_EQ(section_size(MIDI_SaveState), 16395u);
+  EXPECT_EQ(section_size(MFP_SaveIntState), 8u);
+  EXPECT_EQ(section_size(PSG_SaveState), 6u);
+  EXPECT_EQ(section_size(MMU_SaveIORegs), 7u);
+  EXPECT_EQ(m68k_state_section_size, 480u);
+  EXPECT_EQ(section_size(SCREEN_SaveState), 84u);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u);
+}
+
+TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
+  boot();
+  const std::vector<u8> b = STATE_Encode();
+  ASSERT_EQ(b.size(), 4359953u);
+  EXPECT_EQ(be_read32(&b[0]), 142u);
+  EXPECT_EQ(be_read32(&b[4]), 0x400000u);
+  EXPECT_EQ(be_read32(&b[8]), 14u);
+  EXPECT_EQ(be_read32(&b[12]), 0u);
+  const Layout at(0x400000);
+  EXPECT_EQ(be_read32(&b[at[14] + 4]), 14u);
+  EXPECT_EQ(be_read32(&b[at[14] + 8]), 0x30000u);
+  EXPECT_EQ(be_read32(&b[at[14] + 12]), 0xfc0000u);
+  // RAM from address 0, big-endian: the copy counter the ROM keeps at 0x80c.
+  EXPECT_EQ(be_read32(&b[at[14] + 16 + 0x80c]), MMU_ReadL(0x80c));
+  EXPECT_EQ(b[at[14] + 16 + 0x400000], 0xff);  // the empty cartridge window
+}
+
+TEST_F(StateFile, SaveLoadSaveIsByteIdentical) {
+  boot();
+  const std::vector<u8> first = STATE_Encode();
+  run(3);  // move the machine on
+  ASSERT_NE(STATE_Encode(), first);
+  ASSERT_EQ(decode(first), STATE_Result::Restored) << alert;
+  EXPECT_EQ(STATE_Encode(), first);
+}
+
+TEST_F(StateFile, HeaderRefusals) {
+  boot();
+  const std::vector<u8> good = STATE_Encode();
+  run(1);
+  const std::vector<u8> before = STATE_Encode();
+  struct Case {
+    u32 offset, value;
+    const char* message;
+  };
+  const Case cases[] = {
+      {0, 143, "Cant restore Saved State, Invalid file"},
+      {8, 10, "Saved State needs TOS 1.0"},
+      {8, 12, "Cant restore Saved State, Saved State needs TOS 1.2"},
+      {8, 16, "Cant restore Saved State, Saved State needs TOS 1.6"},
+      {8, 25, "Cant restore Saved State, Saved State needs TOS 2.5"},
+      {8, 26, "Cant restore Saved State, Saved State and current TOS are different"},
+      {4, 0x100000, "Cant restore Saved State, Memory configuration is different..."},
+      {12, 1, "Cant restore Saved State, the Hard disk Driver is not loaded"},
+      {12, 2, "Cant restore Saved State, Cartridge Port configuration is different"},
+  };
+  for (const Case& c : cases) {
+    std::vector<u8> b = good;
+    be_write32(&b[c.offset], c.value);
+    EXPECT_EQ(decode(b), STATE_Result::BadHeader) << c.message;
+    EXPECT_NE(alert.find(c.message), std::string::npos) << alert;
+    EXPECT_EQ(STATE_Encode(), before) << c.message;
+  }
+  // A state of TOS 1.04 under TOS 2.06.
+  MMU_TosVersion = 26;
+  EXPECT_EQ(decode(good), STATE_Result::BadHeader);
+  EXPECT_NE(alert.find("Cant restore Saved State, Saved State needs TOS 1.4"), std::string::npos);
+  MMU_TosVersion = 14;
+  // Too short for its header: refused without a crash.
+  EXPECT_EQ(decode(std::vector<u8>(good.begin(), good.begin() + 6)), STATE_Result::BadHeader);
+}
+
+TEST_F(StateFile, WrongLengthsAreRefusedWhole) {
+  boot();
+  const std::vector<u8> good = STATE_Encode();
+  run(1);
+  const std::vector<u8> before = STATE_Encode();
+  std::vector<u8> b = good;
+  b.pop_back();
+  EXPECT_EQ(decode(b), STATE_Result::WrongLength);
+  b = std::vector<u8>(good.begin(), good.begin() + 20000);  // cut inside section 3
+  EXPECT_EQ(decode(b), STATE_Result::WrongLength);
+  b = good;
+  b.push_back(0);
+  EXPECT_EQ(decode(b), STATE_Result::WrongLength);
+  EXPECT_EQ(STATE_Encode(), before);
+
+  // The same through files.
+  const std::string path = folder.file("short");
+  folder.write("short", std::vector<u8>(good.begin(), good.end() - 1));
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(STATE_Read(path.c_str()));
+  EXPECT_FALSE(STATE_Read(folder.file("missing").c_str()));
+  testing::internal::GetCapturedStderr();
+  EXPECT_EQ(STATE_Encode(), before);
+}
+
+TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
+  boot();
+  const std::vector<u8> good = STATE_Encode();
+  run(1);
+  const std::vector<u8> before = STATE_Encode();
+  const Layout at(MMU_RamSize);
+  struct Case {
+    const char* field;
+    u32 offset, size, value;
+  };
+  const Case cases[] = {
+      {"Shifter mode", at[2] + 4, 4, 3},
+      {"Shifter resolution", at[2] + 42, 2, 3},
+      {"Shifter palette entry", at[2] + 44, 4, 0x10000},
+      {"keyboard parameters outstanding", at[3] + 32, 4, 9},
+      {"keyboard parameter index", at[3] + 36, 4, 9},
+      {"keyboard bytes to skip", at[3] + 40, 4, 0x100},
+      {"keyboard parameter byte", at[3] + 64, 4, 0x100},
+      {"keyboard queue count", at[3] + 16479, 4, 16385},
+      {"keyboard queue head", at[3] + 16483, 4, 16384},
+      {"Blitter running", at[4], 4, 1},
+      {"Blitter halftone line", at[4] + 92, 4, 16},
+      {"frame position past the frame", at[5], 4, 160257},
+      {"frame position below it", at[5], 4, 0xfffffffe},
+      {"Timer A period", at[6], 4, 0},
+      {"Timer D period", at[6] + 12, 4, 0xfffffffe},
+      {"MFP TACR", at[6] + 28 + 12, 1, 0x20},
+      {"MFP TBCR", at[6] + 28 + 13, 1, 0x80},
+      {"MFP channel in service", at[6] + 76, 4, 16},
+      {"MFP tick table", at[6] + 144, 4, 0x1000000},
+      {"DMA sector count", at[7] + 4, 4, 0x100},
+      {"DMA register", at[7], 4, 0x10000},
+      {"sound-chip port A", at[7] + 40, 4, 0x100},
+      {"drive mask", at[7] + 47, 4, 4},
+      {"MIDI count", at[9] + 16387, 4, 16385},
+      {"MIDI index", at[9] + 16391, 4, 16384},
+      {"sound-chip register", at[11] + 2, 4, 16},
+      {"first picture line", at[13] + 16, 4, 314},
+      {"picture lines", at[13] + 4, 4, 0x80000000},
+      {"TOS version", at[14] + 4, 4, 12},
+      {"ROM size", at[14] + 8, 4, 0x40000},
+      {"ROM base", at[14] + 12, 4, 0xe00000},
+      {"big-screen flag", at[15], 4, 2},
+      {"frame base", at[15] + 68, 4, MMU_RamSize - 100},
+      {"frame base past RAM", at[15] + 68, 4, 0xfffff000},
+      {"load base", at[15] + 72, 4, 0x1000000},
+      {"load base low byte", at[15] + 72, 4, 0x78001},
+      {"line counter", at[15] + 76, 4, 0},
+      {"line counter past the frame", at[15] + 76, 4, 400},
+      {"screen bytes", at[15] + 80, 4, 128000},
+  };
+  for (const Case& c : cases) {
+    std::vector<u8> b = good;
+    switch (c.size) {
+      case 1: b[c.offset] = u8(c.value); break;
+      case 2: be_write16(&b[c.offset], c.value); break;
+      default: be_write32(&b[c.offset], c.value); break;
+    }
+    EXPECT_EQ(decode(b), STATE_Result::BadField) << c.field;
+    EXPECT_NE(alert.find("Invalid file"), std::string::npos) << c.field;
+    EXPECT_EQ(STATE_Encode(), before) << c.field;
+  }
+  // The unpatched file is still accepted.
+  EXPECT_EQ(decode(good), STATE_Result::Restored);
+}
+
+TEST_F(StateFile, HostPixelValuesComeFromThePaletteNotTheFile) {
+  boot();
+  std::vector<u8> b = STATE_Encode();
+  const Layout at(MMU_RamSize);
+  for (u32 i = 0; i < 16; ++i) be_write32(&b[at[15] + 4 + 4 * i], 0xdead0000 + i);
+  ASSERT_EQ(decode(b), STATE_Result::Restored);
+  for (u32 i = 0; i < 16; ++i) {
+    const SHIFTER_Rgb16 c = SHIFTER_HostComponents(SHIFTER_Palette[i]);
+    EXPECT_EQ(SCREEN_HostPalette[i], SCREEN_Color2Index(c.red, c.green, c.blue));
+    EXPECT_NE(SCREEN_HostPalette[i] >> 16, 0xdeadu);
+  }
+}
+
+TEST_F(StateFile, WriteReplacesTheFileWholeAndReportsFailure) {
+  boot();
+  const std::string path = folder.file("state");
+  folder.write("state", std::vector<u8>(5000000, 0xee));  // longer than a state
+  ASSERT_TRUE(STATE_Write(path.c_str()));
+  const std::vector<u8> written = read_all(path);
+  EXPECT_EQ(written, STATE_Encode());
+  EXPECT_FALSE(std::ifstream(path + ".part").good());
+  run(1);
+  testing::internal::CaptureStderr();
+  EXPECT_TRUE(STATE_Read(path.c_str()));
+  EXPECT_EQ(STATE_Encode(), written);
+  // Nowhere to write: reported, and nothing is left behind.
+  EXPECT_FALSE(STATE_Write(folder.file("no/such/folder/state").c_str()));
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("Can't save the state"), std::string::npos);
+}
+
+TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
+  boot();
+  folder.write("game.st", std::vector<u8>(737280, 0));
+  const std::string disk = folder.file("game.st");
+  const Layout at(MMU_RamSize);
+  auto with_names = [&](const std::string& a, const std::string& bname, u32 mask) {
+    std::vector<u8> b = STATE_Encode();
+    be_write32(&b[at[7] + 47], mask);
+    u8* na = &b[at[7] + 51];
+    u8* nb = &b[at[7] + 307];
+    na[0] = u8(a.size());
+    std::copy(a.begin(), a.end(), na + 1);
+    nb[0] = u8(bname.size());
+    std::copy(bname.begin(), bname.end(), nb + 1);
+    return b;
+  };
+  // A directory and a device are left alone; a regular file goes back in.
+  DISKIMG_InsertedMask = 0;
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(decode(with_names(folder.path(), "/dev/null", 3)), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(decode(with_names(disk, "", 1)), STATE_Result::Restored);
+  const std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), disk);
+  EXPECT_NE(out.find("Restored drive A"), std::string::npos);
+
+  // A name stops at its length byte and at a NUL: the file after the NUL or
+  // past the length is never what gets opened.
+  testing::internal::CaptureStdout();
+  DISKIMG_InsertedMask = 0;
+  std::string cut = disk + std::string(1, '\0') + "junk";
+  EXPECT_EQ(decode(with_names(cut, "", 1)), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  DISKIMG_InsertedMask = 0;
+  std::vector<u8> b = with_names(disk, "", 1);
+  b[at[7] + 51] = u8(disk.size() - 1);  // one character short: no such file
+  EXPECT_EQ(decode(b), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  // 255 characters without a terminator.
+  EXPECT_EQ(decode(with_names(std::string(255, 'x'), std::string(255, '/'), 3)),
+            STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  testing::internal::GetCapturedStdout();
+}
+
+// N + M frames in one run leave the same RAM and screen as N frames, a saved
+// state, and M frames after restoring it (through the run loop's loading of
+// "Auto Saved State", as at a program start).
+TEST_F(StateFile, RestoredMachineRunsOnExactlyAsTheSavedOne) {
+  const u32 n = 5, m = 4;
+  boot(n + m);
+  const std::vector<u8> ram_ref(MMU_RamBase, MMU_RamBase + MMU_RamSize);
+  const u32 base_ref = SCREEN_FrameBase;
+
+  machine_reset_globals();
+  TempFolder second;
+  second.write("tos.img", load_test_rom("workload"));
+  machine_start(second.path());
+  APP_AutoStateLoaded = 1;  // nothing to load on this run
+  run(n);
+  ASSERT_TRUE(STATE_Write(second.file("Auto Saved State").c_str()));
+  std::memset(MMU_RamBase, 0x77, MMU_RamSize);  // forget everything
+  APP_AutoStateLoaded = 0;
+  run(m);
+  EXPECT_EQ(APP_AutoStateLoaded, 1u);
+  EXPECT_EQ(SCREEN_FrameBase, base_ref);
+  ASSERT_EQ(MMU_RamSize, ram_ref.size());
+  EXPECT_TRUE(std::equal(ram_ref.begin(), ram_ref.end(), MMU_RamBase));
+  EXPECT_GT(MMU_ReadL(0x80c), 0u);
+}
