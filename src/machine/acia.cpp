@@ -37,16 +37,25 @@ void acia_interrupt() {
   MFP_RaiseACIA();
 }
 
-void keyboard_master_reset() {
-  ACIA_KbdRegs[kReceive] = 0;
-  ACIA_KbdRegs[kStatus] = 0x83;
-  ACIA_KbdRegs[kControl] = 0;
-  ACIA_KbdRegs[kSpare] = 0;
+// Both ACIAs keep their registers in the same order.
+void master_reset(u8 (&regs)[4]) {
+  regs[kReceive] = 0;
+  regs[kStatus] = 0x83;
+  regs[kControl] = 0;
+  regs[kSpare] = 0;
+}
+
+// A word or long access is two accesses of half its size, the high half first.
+template <void (*Put)(u32, u32), u32 Bits>
+inline void put_halves(u32 addr, u32 value) {
+  constexpr u32 mask = (1u << Bits) - 1;
+  Put(addr, (value >> Bits) & mask);
+  Put(addr + Bits / 8, value & mask);
 }
 
 }  // namespace
 
-void ACIA_Reset() { keyboard_master_reset(); }
+void ACIA_Reset() { master_reset(ACIA_KbdRegs); }
 
 void ACIA_RaiseKeyboardIRQ() { acia_interrupt(); }
 
@@ -103,19 +112,13 @@ u32 ACIA_GetL(u32) {
 void ACIA_PutB(u32 addr, u32 value) {
   if (addr == 0xfffc00) {
     ACIA_KbdRegs[kControl] = u8(value);
-    if (value & 1) keyboard_master_reset();
+    if (value & 1) master_reset(ACIA_KbdRegs);
   } else if (addr == 0xfffc02) {
     IKBD_ReceiveCommandByte(u8(value));
   }
 }
-void ACIA_PutW(u32 addr, u32 value) {
-  ACIA_PutB(addr, (value >> 8) & 0xff);
-  ACIA_PutB(addr + 1, value & 0xff);
-}
-void ACIA_PutL(u32 addr, u32 value) {
-  ACIA_PutW(addr, (value >> 16) & 0xffff);
-  ACIA_PutW(addr + 2, value & 0xffff);
-}
+void ACIA_PutW(u32 addr, u32 value) { put_halves<ACIA_PutB, 8>(addr, value); }
+void ACIA_PutL(u32 addr, u32 value) { put_halves<ACIA_PutW, 16>(addr, value); }
 
 // ---- MIDI ACIA ----
 
@@ -154,23 +157,12 @@ u32 MIDI_GetL(u32 addr) {
 
 void MIDI_PutB(u32 addr, u32 value) {
   if (addr == 0xfffc04) {
-    MIDI_Acia[0] = u8(value);
-    if (value & 1) {
-      MIDI_Acia[3] = 0;
-      MIDI_Acia[1] = 0x83;
-      MIDI_Acia[0] = 0;
-      MIDI_Acia[2] = 0;
-    }
+    MIDI_Acia[kControl] = u8(value);
+    if (value & 1) master_reset(MIDI_Acia);
   } else if (addr == 0xfffc06) {
     MIDI_Acia[2] = u8(value);
     QTMIDI_Driver.writeByte(u8(value));
   }
 }
-void MIDI_PutW(u32 addr, u32 value) {
-  MIDI_PutB(addr, (value >> 8) & 0xff);
-  MIDI_PutB(addr + 1, value & 0xff);
-}
-void MIDI_PutL(u32 addr, u32 value) {
-  MIDI_PutW(addr, (value >> 16) & 0xffff);
-  MIDI_PutW(addr + 2, value & 0xffff);
-}
+void MIDI_PutW(u32 addr, u32 value) { put_halves<MIDI_PutB, 8>(addr, value); }
+void MIDI_PutL(u32 addr, u32 value) { put_halves<MIDI_PutW, 16>(addr, value); }

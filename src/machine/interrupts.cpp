@@ -32,6 +32,18 @@ u32 take(u8& pending, u8& mask, u8& inService, u8 bit, i32 ch) {
   return 1;
 }
 
+// The autovectored video interrupts: taken when the mask is below `level`.
+u32 take_video(u32 level, u32 source) {
+  MFP_IntTaken = 0;
+  m68k_sr_compose();
+  if (m68k_regfile.imask >= level) return 0;
+  MFP_VectorLatch = 0;
+  m68k_accept_interrupt(level);
+  MFP_VideoIntPending &= ~source;
+  MFP_IntTaken = 1;
+  return 1;
+}
+
 }  // namespace
 
 void MFP_RaiseTimerA() { MFP_IPERA |= 0x20; request(); }
@@ -65,27 +77,8 @@ u32 MFP_TakeACIA() {
   return take(MFP_IPERB, MFP_IMRB, MFP_ISRB, 0x40, 6);
 }
 
-u32 MFP_TakeVBL() {
-  MFP_IntTaken = 0;
-  m68k_sr_compose();
-  if (m68k_regfile.imask > 3) return 0;
-  MFP_VectorLatch = 0;
-  m68k_accept_interrupt(4);
-  MFP_VideoIntPending &= ~MFP_VideoVBL;
-  MFP_IntTaken = 1;
-  return 1;
-}
-
-u32 MFP_TakeHBL() {
-  MFP_IntTaken = 0;
-  m68k_sr_compose();
-  if (m68k_regfile.imask > 1) return 0;
-  MFP_VectorLatch = 0;
-  m68k_accept_interrupt(2);
-  MFP_VideoIntPending &= ~MFP_VideoHBL;
-  MFP_IntTaken = 1;
-  return 1;
-}
+u32 MFP_TakeVBL() { return take_video(4, MFP_VideoVBL); }
+u32 MFP_TakeHBL() { return take_video(2, MFP_VideoHBL); }
 
 void MFP_CheckInterrupts() {
   const u8 a = MFP_IERA & MFP_IMRA & MFP_IPERA;

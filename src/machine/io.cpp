@@ -29,12 +29,13 @@ inline bool in(u32 addr, u32 lo, u32 hi) { return addr - lo <= hi - lo; }
 // 1.04 and older run on machines without these registers.
 inline bool later_tos() { return MMU_TosVersion > 14 || MMU_IsEmuTOS; }
 
-template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32)>
+// With Mask, the byte and word getters' results are cut to their size.
+template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32), bool Mask = false>
 inline u32 chip_get(u32 addr, u32 size) {
   switch (size) {
     case 0: return L(addr);
-    case 1: return W(addr);
-    case 2: return B(addr);
+    case 1: return Mask ? W(addr) & 0xffff : W(addr);
+    case 2: return Mask ? B(addr) & 0xff : B(addr);
     default: return 0;
   }
 }
@@ -72,25 +73,12 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   if (size == 1 && in(addr, 0xfff700, 0xfff7ff)) return HDD_PortGet(addr) & 0xffff;
   if (addr == 0xff8001) return MMU_MemConfig;
   if (in(addr, 0xff8a00, 0xff8a3d)) {
-    if (PREFS_BlitterEnabled && MMU_TosVersion > 10) {
-      switch (size) {
-        case 0: return BLITTER_GetL(addr);
-        case 1: return BLITTER_GetW(addr) & 0xffff;
-        case 2: return BLITTER_GetB(addr) & 0xff;
-        default: return 0;
-      }
-    }
+    if (PREFS_BlitterEnabled && MMU_TosVersion > 10)
+      return chip_get<BLITTER_GetB, BLITTER_GetW, BLITTER_GetL, true>(addr, size);
     MMU_BusError();
     return fill_value(addr, size);
   }
-  if (in(addr, 0xfffc21, 0xfffc3f)) {
-    switch (size) {
-      case 0: return RTC_GetL(addr);
-      case 1: return RTC_GetW(addr) & 0xffff;
-      case 2: return RTC_GetB(addr) & 0xff;
-      default: return 0;
-    }
-  }
+  if (in(addr, 0xfffc21, 0xfffc3f)) return chip_get<RTC_GetB, RTC_GetW, RTC_GetL, true>(addr, size);
   if (addr == 0xffef86) return 0;
   if (later_tos()) {
     if (in(addr, 0xff8e0d, 0xff8e0f)) return 0;

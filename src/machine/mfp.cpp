@@ -52,34 +52,29 @@ void arm_timer_b() {
   if (!running) MFP_IPERA &= u8(~0x01);
 }
 
+// Applies a control nibble of timer C or D (channel bit `bit` of the B
+// registers): its period and scheduling, and when stopped, its pending and
+// in-service bits cleared.
+void apply_cd_control(u32 timer, u32 event, u32 ctl, u32 reload, u8 bit) {
+  period(timer) = i32(MFP_TimerPeriod(ctl, reload));
+  arm(event, period(timer), (MFP_IERB & bit) && (ctl & 0x07));
+  if (ctl == 0) {
+    MFP_IPERB &= u8(~bit);
+    MFP_ISRB &= u8(~bit);
+    recompute_in_service();
+    SCHED_EventTimes[event] = SCHED_Never;
+  }
+}
+
 void write_tcdcr(u32 value) {
   const u32 old = MFP_TCDCR;
   const bool d_changed = (old & 0x0f) != (value & 0x0f);
   const bool c_changed = (old & 0xf0) != (value & 0xf0);
   MFP_TCDCR = u8(value);
-  if (d_changed) {
-    const u32 ctl = value & 0x0f;
-    period(D) = i32(MFP_TimerPeriod(ctl, MFP_ReloadD));
-    arm(SCHED_TimerD, period(D), (MFP_IERB & 0x10) && (value & 0x07));
-    if (ctl == 0) {
-      MFP_IPERB &= u8(~0x10);
-      MFP_ISRB &= u8(~0x10);
-      recompute_in_service();
-      SCHED_EventTimes[SCHED_TimerD] = SCHED_Never;
-    }
-  }
+  if (d_changed) apply_cd_control(D, SCHED_TimerD, value & 0x0f, MFP_ReloadD, 0x10);
   // Timer C's nibble is applied whenever it changed, also together with D's.
-  if (c_changed || !d_changed) {
-    const u32 ctl = (value >> 4) & 0x0f;
-    period(C) = i32(MFP_TimerPeriod(ctl, MFP_ReloadC));
-    arm(SCHED_TimerC, period(C), (MFP_IERB & 0x20) && (value & 0x70));
-    if (ctl == 0) {
-      MFP_ISRB &= u8(~0x20);
-      MFP_IPERB &= u8(~0x20);
-      recompute_in_service();
-      SCHED_EventTimes[SCHED_TimerC] = SCHED_Never;
-    }
-  }
+  if (c_changed || !d_changed)
+    apply_cd_control(C, SCHED_TimerC, (value >> 4) & 0x0f, MFP_ReloadC, 0x20);
 }
 
 }  // namespace

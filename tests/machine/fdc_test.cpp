@@ -29,10 +29,7 @@ class Floppy : public ::testing::Test {
  protected:
   TempFolder folder;
   void SetUp() override {
-    machine_reset_globals();
-    APP_FolderOverride = folder.path();
-    FLAT_Install();
-    MMU_RamSize = 0x400000;
+    floppy_machine_reset(folder.path());
     PREFS_FdcDelay = 1;
     DLG_FixedAnswers.confirmBootWrite = 1;
     SCHED_FrameCycle = 1000;

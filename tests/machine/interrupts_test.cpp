@@ -9,12 +9,10 @@
 
 namespace {
 
-class Interrupts : public ::testing::Test {
+class Interrupts : public MachineMemoryTest {
  protected:
   void SetUp() override {
-    machine_reset_globals();
-    folder.write("tos.img", make_tos_image(1, 4));
-    machine_build_memory(folder.path());
+    MachineMemoryTest::SetUp();
     machine_point_vectors();
     MFP_VR = 0x40;  // vectors 0x40-0x4f, automatic end of interrupt
     MFP_IERA = MFP_IMRA = 0x21;
@@ -32,7 +30,6 @@ class Interrupts : public ::testing::Test {
     const u32 pc = m68k_get_pc();
     return pc == 0x2000 ? 0 : (pc - 0x10000) / 4;
   }
-  TempFolder folder;
 };
 
 }  // namespace

@@ -10,12 +10,10 @@
 
 namespace {
 
-class IoPage : public ::testing::Test {
+class IoPage : public MachineMemoryTest {
  protected:
   void SetUp() override {
-    machine_reset_globals();
-    folder.write("tos.img", make_tos_image(1, 4));
-    machine_build_memory(folder.path());
+    MachineMemoryTest::SetUp();
     machine_point_vectors();
     MMU_BusErrorCount = 0;
   }
@@ -30,7 +28,6 @@ class IoPage : public ::testing::Test {
   }
   // Each access of these tests stands for an instruction of its own.
   static void next() { machine_end_instruction(); }
-  TempFolder folder;
 };
 
 }  // namespace

@@ -14,15 +14,7 @@
 
 namespace {
 
-class MemoryMap : public ::testing::Test {
- protected:
-  void SetUp() override {
-    machine_reset_globals();
-    folder.write("tos.img", make_tos_image(0x01, 0x04));
-    machine_build_memory(folder.path());
-  }
-  TempFolder folder;
-};
+class MemoryMap : public MachineMemoryTest {};
 
 u32 load_quietly(const std::string& path) {
   testing::internal::CaptureStdout();

@@ -10,19 +10,16 @@
 
 namespace {
 
-class Mfp : public ::testing::Test {
+class Mfp : public MachineMemoryTest {
  protected:
   void SetUp() override {
-    machine_reset_globals();
-    folder.write("tos.img", make_tos_image(1, 4));
-    machine_build_memory(folder.path());
+    MachineMemoryTest::SetUp();
     machine_point_vectors();
     MMU_BusErrorCount = 0;
     SCHED_FrameCycle = 1000;
   }
   static void put(u32 reg, u32 v) { MMU_WriteB(0xfffa01 + 2 * reg, v); }
   static u32 get(u32 reg) { return MMU_ReadB(0xfffa01 + 2 * reg); }
-  TempFolder folder;
 };
 
 enum { GPI, AER, DDR, IERA, IERB, IPRA, IPRB, ISRA, ISRB, IMRA, IMRB, VR, TACR, TBCR, TCDCR,

@@ -191,10 +191,7 @@ class MsaDrive : public ::testing::Test {
  protected:
   TempFolder folder;
   void SetUp() override {
-    machine_reset_globals();
-    APP_FolderOverride = folder.path();
-    FLAT_Install();
-    MMU_RamSize = 0x400000;
+    floppy_machine_reset(folder.path());
     PREFS_FdcDelay = 0;
   }
   void TearDown() override {

@@ -6,15 +6,7 @@
 
 namespace {
 
-class ClockChip : public ::testing::Test {
- protected:
-  void SetUp() override {
-    machine_reset_globals();
-    folder.write("tos.img", make_tos_image(1, 4));
-    machine_build_memory(folder.path());
-  }
-  TempFolder folder;
-};
+class ClockChip : public MachineMemoryTest {};
 
 }  // namespace
 

@@ -7,7 +7,6 @@
         .long   movem_predec, movem_postinc, supervisor_op, trap15, chk_fails
         .long   link_unlk, returns, rte68000, high_address, forms_beyond_68000
         .long   move_from_sr, move_from_ccr, rte_frames, indexed_020, full_format
-        .long   fault_rmw, fault_move, fault_chk, fault_movem, fault_unlk
         .long   jsr_indexed, stop_op, trapv_op, bit_numbers, tas_nbcd, reset_op
 
         .org    0x1100
@@ -141,26 +140,6 @@ indexed_020:
 full_format:
         .word   0x3230,0x0130,0x0000,0x0100     | move.w (0x100,a0,d0.w),d1
         .word   0x343c,7                        | move.w #7,d2
-        illegal
-
-fault_rmw:
-        ori.l   #1,(a0)
-        illegal
-
-fault_move:
-        move.w  (a0),0x3000.l
-        illegal
-
-fault_chk:
-        chk.w   (a0),d1
-        illegal
-
-fault_movem:
-        movem.l (a0),d0-d7/a0-a7
-        illegal
-
-fault_unlk:
-        unlk    a0
         illegal
 
 jsr_indexed:

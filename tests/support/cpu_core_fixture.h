@@ -42,13 +42,10 @@ inline u32 h_move_to_sr(u32) {
   return 12;
 }
 // STOP #imm
-inline u32 h_stop(u32) {
-  m68k_regs& r = m68k_regfile;
-  r.sr = u16(be_read16(r.pcHost + 2));
-  r.pcHost += 4;
-  m68k_sr_apply();
-  r.inStop = 1;
-  r.pending |= m68k_pend_stop;
+inline u32 h_stop(u32 op) {
+  h_move_to_sr(op);
+  m68k_regfile.inStop = 1;
+  m68k_regfile.pending |= m68k_pend_stop;
   return 4;
 }
 // Leaves the run loop after itself, as a debugger entry request does.

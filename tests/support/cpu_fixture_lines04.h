@@ -3,12 +3,9 @@
 // its own landing address, and helpers to load and run assembled programs.
 #pragma once
 
-#include <cstring>
 #include <string>
-#include <vector>
 
 #include "support/cpu_flat_fixture.h"
-#include "support/m68k_program.h"
 
 class CpuLines04 : public CpuFlat {
  protected:
@@ -33,8 +30,7 @@ class CpuLines04 : public CpuFlat {
   // Copies an assembled program (linked at 0) into memory and restores the
   // vectors over its first kilobyte.
   static void load(const std::string& name) {
-    const std::vector<u8> image = load_m68k_program(name);
-    std::memcpy(mem(), image.data(), image.size());
+    copy_program(name);
     install_vectors();
   }
 

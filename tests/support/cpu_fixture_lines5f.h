@@ -3,11 +3,9 @@
 // supervisor stack, with helpers to run single instructions.
 #pragma once
 
-#include <cstring>
 #include <string>
 
 #include "support/cpu_flat_fixture.h"
-#include "support/m68k_program.h"
 
 class CpuLines5F : public CpuFlat {
  protected:
@@ -18,8 +16,7 @@ class CpuLines5F : public CpuFlat {
   // Copies a program assembled from tests/programs to address 0 and starts
   // the processor at `start`.
   void load(const std::string& name, u32 start = 0) {
-    const auto bin = load_m68k_program(name);
-    std::memcpy(mem(), bin.data(), bin.size());
+    copy_program(name);
     jump(start);
   }
 

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+#include <vector>
+
 #include "common/endian.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
@@ -12,6 +16,7 @@
 #include "cpu/run_loop.h"
 #include "machine/flat_memory.h"
 #include "machine/memory.h"
+#include "support/m68k_program.h"
 
 class CpuFlat : public ::testing::Test {
  protected:
@@ -48,6 +53,12 @@ class CpuFlat : public ::testing::Test {
   static void wb(u32 a, u32 v) { mem()[a & 0xffffff] = u8(v); }
   static void ww(u32 a, u32 v) { be_write16(mem() + (a & 0xffffff), v); }
   static void wl(u32 a, u32 v) { be_write32(mem() + (a & 0xffffff), v); }
+
+  // Copies a program assembled from tests/programs (linked at 0) to address 0.
+  static void copy_program(const std::string& name) {
+    const std::vector<u8> image = load_m68k_program(name);
+    std::memcpy(mem(), image.data(), image.size());
+  }
 
   static u32 pc() { return m68k_get_pc(); }
   static void jump(u32 address) { m68k_jump_to(address); }

@@ -4,6 +4,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "host/host.h"
+#include "machine/flat_memory.h"
+#include "machine/memory.h"
+#include "support/machine_fixture.h"
+
 std::vector<u8> make_floppy(u32 size, u32 sides, u32 spt, u32 spc) {
   std::vector<u8> img(size);
   for (u32 i = 0; i < size; ++i) img[i] = floppy_pattern(i);
@@ -37,4 +42,11 @@ bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern) {
 std::vector<u8> read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void floppy_machine_reset(const std::string& folder) {
+  machine_reset_globals();
+  APP_FolderOverride = folder;
+  FLAT_Install();
+  MMU_RamSize = 0x400000;
 }

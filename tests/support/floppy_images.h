@@ -18,3 +18,7 @@ inline u8 floppy_pattern(u32 i) { return u8(i * 31 + (i >> 9)); }
 bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern);
 
 std::vector<u8> read_file(const std::string& path);
+
+// The machine the floppy tests drive: globals at their power-on values, the
+// application folder at `folder` and the flat test map with 4 MB of RAM.
+void floppy_machine_reset(const std::string& folder);

@@ -75,3 +75,15 @@ constexpr u32 machine_idle_pc = 0x9000;
 // the rest). Returns whether a fault was taken.
 bool machine_end_instruction();
 constexpr u32 vector_target(u32 v) { return 0x10000 + 4 * v; }
+
+// The base of the tests that work on the memory map: default globals and the
+// map built from a folder holding a TOS 1.04 image.
+class MachineMemoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    folder.write("tos.img", make_tos_image(1, 4));
+    machine_build_memory(folder.path());
+  }
+  TempFolder folder;
+};

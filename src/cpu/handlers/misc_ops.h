@@ -99,56 +99,50 @@ inline u32 stop(u32) {
   return 4;
 }
 
-inline u32 rts(u32) {
+// Pops the return address and then `release` bytes more (RTS, RTD).
+M68K_INLINE u32 return_releasing(u32 release) {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
   const u32 target = mem_read<L>(sp);
   if (m68k_faulted()) return 16;
-  regs.a[7] = sp + 4;
+  regs.a[7] = sp + 4 + release;
   m68k_jump_to(target);
   return 16;
 }
+
+inline u32 rts(u32) { return return_releasing(0); }
 
 inline u32 rtd(u32) {
-  m68k_regs& regs = m68k_regfile;
   Stream st;
-  const u32 disp = sext16(st.word());
-  const u32 sp = regs.a[7];
-  const u32 target = mem_read<L>(sp);
-  if (m68k_faulted()) return 16;
-  regs.a[7] = sp + 4 + disp;
-  m68k_jump_to(target);
-  return 16;
+  return return_releasing(sext16(st.word()));
 }
 
-// RTR: pops the condition codes (the system byte stays) and the PC.
-inline u32 rtr(u32) {
-  m68k_regs& regs = m68k_regfile;
-  const u32 sp = regs.a[7];
-  const u32 ccr = mem_read<W>(sp);
-  const u32 target = mem_read<L>(sp + 2);
-  if (m68k_faulted()) return 20;
-  regs.a[7] = sp + 6;
-  m68k_sr_compose();
-  regs.sr = u16((regs.sr & 0xff00u) | (ccr & 0xffu));
-  m68k_sr_apply();
-  m68k_jump_to(target);
-  return 20;
-}
-
-// RTE of the 68000: a six-byte frame, SR word then PC long.
-inline u32 rte_68000(u32) {
-  if (privilege_violation()) return 20;
+// Pops a six-byte frame, SR word then PC long: the whole SR (RTE of the
+// 68000) or only its condition codes, the system byte staying (RTR).
+template <bool WholeSr>
+M68K_INLINE u32 return_with_sr() {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
   const u32 sr = mem_read<W>(sp);
   const u32 target = mem_read<L>(sp + 2);
   if (m68k_faulted()) return 20;
   regs.a[7] = sp + 6;
-  regs.sr = u16(sr);
+  if constexpr (WholeSr) {
+    regs.sr = u16(sr);
+  } else {
+    m68k_sr_compose();
+    regs.sr = u16((regs.sr & 0xff00u) | (sr & 0xffu));
+  }
   m68k_sr_apply();
   m68k_jump_to(target);
   return 20;
+}
+
+inline u32 rtr(u32) { return return_with_sr<false>(); }
+
+inline u32 rte_68000(u32) {
+  if (privilege_violation()) return 20;
+  return return_with_sr<true>();
 }
 
 // RTE of the 68010 and later: the frame's format word says how much to pop;

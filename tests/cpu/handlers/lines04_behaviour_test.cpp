@@ -11,9 +11,8 @@ namespace {
 enum Snippet : u32 {
   kCmpiPc, kBchgPc, kBtstImm, kMovep, kMoveA7Bytes, kMoveSameReg, kMovemPredec, kMovemPostinc,
   kSupervisorOp, kTrap15, kChkFails, kLinkUnlk, kReturns, kRte68000, kHighAddress,
-  kFormsBeyond68000, kMoveFromSr, kMoveFromCcr, kRteFrames, kIndexed020, kFullFormat, kFaultRmw,
-  kFaultMove, kFaultChk, kFaultMovem, kFaultUnlk, kJsrIndexed, kStopOp, kTrapvOp, kBitNumbers,
-  kTasNbcd, kResetOp,
+  kFormsBeyond68000, kMoveFromSr, kMoveFromCcr, kRteFrames, kIndexed020, kFullFormat, kJsrIndexed,
+  kStopOp, kTrapvOp, kBitNumbers, kTasNbcd, kResetOp,
 };
 
 class Lines04 : public CpuLines04 {
