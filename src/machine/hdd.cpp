@@ -74,6 +74,12 @@ bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
     return false;
   }
   u32 numcl = (total - datrec) / clsiz;
+  // The operating system and the port number sectors with 16 bits: a cluster
+  // beyond sector 65535 would wrap onto the start of the volume.
+  if (u64(datrec) + u64(numcl) * clsiz > 0x10000) {
+    reason = "the volume has sectors beyond the 16-bit sector numbers";
+    return false;
+  }
   // Clusters the FAT can describe (two entries are reserved).
   const bool fat16 = numcl >= 4085;
   const u64 fat_entries = fat16 ? u64(fsiz) * recsiz / 2 : u64(fsiz) * recsiz * 2 / 3;
@@ -181,7 +187,8 @@ void HDD_PortCommandE() {
 void HDD_PortCommandF() {
   const u32 drive = MMU_ReadW(m68k_regfile.a[7] + 4);
   const u32 d = drive - drive_c;
-  if ((drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
+  // Without C nothing here answers: sector transfers refuse D too.
+  if (!HDD_Open[0] || (drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
     d0() = 0;
     return;
   }
