@@ -341,6 +341,15 @@ TEST_F(Floppy, SeekBeyondTheLastTrackParksTheHeadAtZero) {
   reg(0x86, 40);
   command(0x10);
   EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0 + 40 - 95 < 0 ? 0 : 40 - 95);
+  // Registers a saved state brought back can hold any value: the seek still
+  // parks the head, and stepping with update wraps the track register.
+  FDC_Regs[FDC_Track] = 0x80000000u;
+  FDC_Regs[FDC_Data] = 0x7fffffffu;
+  command(0x10);
+  EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0);
+  EXPECT_EQ(FDC_Regs[FDC_Track], 0x7fffffffu);
+  command(0x50);
+  EXPECT_EQ(FDC_Regs[FDC_Track], 0x80000000u);
 }
 
 TEST_F(Floppy, SeekStepAndRestore) {
