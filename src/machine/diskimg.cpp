@@ -279,6 +279,10 @@ u32 DISKIMG_Insert(const char* path, char drive) {
   DISKIMG_Files[d] = fd;
   DISKIMG_ImageSize[d] = u64(st.st_size);
   if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
+  // Without sectors per track every track lands on the first one: a write
+  // there would overwrite the boot sector and the FATs. Such an image is only
+  // read.
+  if (DISKIMG_Drives[d].sectorsPerTrack < 1) protect = true;
   DISKIMG_InsertedMask |= 1u << d;
   DISKIMG_AlwaysProtected[d] = protect ? 1 : 0;
   DISKIMG_WriteProtect[d] = protect ? 0x40 : (PREFS_WriteProtect ? 0x40 : 0);

@@ -152,6 +152,10 @@ TEST_F(Floppy, SizesAtTheLimitAndOccupiedDrives) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // silently
   EXPECT_EQ(DISKIMG_ImageSize[0], 200001u);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "non-boot FDC A: 1/0/0 512 bytes/sector\n");
+  // With no sectors per track every track would fall on the first: the image
+  // goes in, but only to be read.
+  DISKIMG_SetWriteProtect(0);
+  EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u);
   // Neither a missing file nor a folder goes in.
   testing::internal::CaptureStderr();
   EXPECT_EQ(DISKIMG_Insert(folder.file("none.st").c_str(), 'B'), 0u);
