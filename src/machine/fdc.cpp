@@ -167,8 +167,12 @@ void FDC_Execute() {
   const i64 length = i64(DMA_Regs[DMA_Count]) * bps;
   const u32 address = DMA_GetAddress();
   const bool present = DISKIMG_InsertedMask & (1u << d);
-  // Side 1 of a one-sided image has no sectors at all.
-  const bool noSide = i64(side) > i64(g.sides) - 1;
+  // Side 1 of a one-sided image has no sectors at all, and a track side only
+  // sectors 1 to sectors-per-track: a block starting outside them would take
+  // another track's sectors (and a write would overwrite them). A block that
+  // starts on the track runs on through the image's following sectors.
+  const i64 first = FDC_Regs[FDC_Sector];
+  const bool noSide = i64(side) > i64(g.sides) - 1 || first < 1 || first > g.sectorsPerTrack;
 
   switch (command & 0xf0) {
     case 0x80:

@@ -302,6 +302,25 @@ TEST_F(Floppy, TransfersPastTheEndOfTheImage) {
   EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
 }
 
+// A track side holds sectors 1 to 9 here: sector 0 or 10 is not another
+// track's neighbour, and a write there changes nothing.
+TEST_F(Floppy, SectorsOutsideTheTrackAreRecordNotFound) {
+  const std::vector<u8> img = make_floppy(737280, 2, 9);
+  insert("a.st", img);
+  fill_ram(0x10000, 1024, 0xcc);
+  transfer(0x80, 1, 0, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
+  transfer(0x80, 1, 10, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
+  transfer(0xa0, 1, 10, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(read_file(folder.file("a.st")), img);
+  transfer(0xa0, 1, 9, 1, 0x10000);  // the last one is there
+  EXPECT_EQ(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+}
+
 // The ST can ask for up to 255 sectors; the buffer and RAM bound what moves.
 TEST_F(Floppy, OversizedEmptyAndOutOfRamTransfersAreRefusedBeforeAnyFileAccess) {
   const std::vector<u8> img = make_floppy(737280, 2, 9);
