@@ -154,6 +154,13 @@ void HDD_PortCommandE() {
     d0() = err_general;
     return;
   }
+  // The buffer must lie in RAM: a transfer into the I/O area could reach
+  // this very port again and nest without end.
+  buffer &= 0xffffff;
+  if (u64(buffer) + u64(count) * size > MMU_RamSize) {
+    d0() = err_general;
+    return;
+  }
   const bool write = rwflag & 1;
   SCREEN_SetDriveLight(2, write ? 1 : 0);
   u8 data[max_sector_bytes];

@@ -257,6 +257,10 @@ TEST_F(HardDisk, RwabsFailuresAreReportedAsFailures) {
   EXPECT_EQ(command(0x45), 0u);
   frame(0, 0x20000, 0, 0, 2);  // nothing to do
   EXPECT_EQ(command(0x45), 0u);
+  frame(0, MMU_RamSize - 256, 1, 0, 2);  // half the sector would leave RAM
+  EXPECT_EQ(command(0x45), 0xffffffffu);
+  frame(0, 0xfff600, 1, 0, 2);  // nor may it land on this port
+  EXPECT_EQ(command(0x45), 0xffffffffu);
   HDD_CloseImages();
   frame(0, 0x20000, 1, 0, 2);  // C closed
   EXPECT_EQ(command(0x45), 0xffffffffu);
