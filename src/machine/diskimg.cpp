@@ -22,6 +22,7 @@ u8 DISKIMG_NameA[256] = {7, 'n', 'o', 't', 'h', 'i', 'n', 'g'};
 u8 DISKIMG_NameB[256] = {7, 'n', 'o', 't', 'h', 'i', 'n', 'g'};
 u32 DISKIMG_LastSize;
 u64 DISKIMG_ImageSize[2];
+u32 DISKIMG_AlwaysProtected[2];
 
 namespace {
 
@@ -68,6 +69,7 @@ void DISKIMG_Reset() {
     DISKIMG_Drives[d] = {};
     DISKIMG_WriteProtect[d] = 0x40;
     DISKIMG_ImageSize[d] = 0;
+    DISKIMG_AlwaysProtected[d] = 0;
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -75,7 +77,10 @@ void DISKIMG_Reset() {
 }
 
 void DISKIMG_SetWriteProtect(u32 protect) {
-  DISKIMG_WriteProtect[0] = DISKIMG_WriteProtect[1] = protect ? 0x40 : 0;
+  // An expanded MSA image or a file we may only read stays protected: the
+  // toggle must not let the ST write where the data would be lost.
+  for (u32 d = 0; d < 2; ++d)
+    DISKIMG_WriteProtect[d] = (protect || DISKIMG_AlwaysProtected[d]) ? 0x40 : 0;
 }
 
 // ---- MSA ----
@@ -274,7 +279,12 @@ u32 DISKIMG_Insert(const char* path, char drive) {
   DISKIMG_Files[d] = fd;
   DISKIMG_ImageSize[d] = u64(st.st_size);
   if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
+  // Without sectors per track every track lands on the first one: a write
+  // there would overwrite the boot sector and the FATs. Such an image is only
+  // read.
+  if (DISKIMG_Drives[d].sectorsPerTrack < 1) protect = true;
   DISKIMG_InsertedMask |= 1u << d;
+  DISKIMG_AlwaysProtected[d] = protect ? 1 : 0;
   DISKIMG_WriteProtect[d] = protect ? 0x40 : (PREFS_WriteProtect ? 0x40 : 0);
   const DISKIMG_Drive& g = DISKIMG_Drives[d];
   std::printf("non-boot FDC %c: %d/%d/%d %d bytes/sector\n", letter, g.sides, g.tracks,
@@ -290,6 +300,7 @@ u32 DISKIMG_Eject(char drive) {
   if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
   DISKIMG_Files[d] = -1;
   DISKIMG_ImageSize[d] = 0;
+  DISKIMG_AlwaysProtected[d] = 0;
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
   return 1;

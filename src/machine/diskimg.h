@@ -27,6 +27,9 @@ extern u8 DISKIMG_NameA[256];
 extern u8 DISKIMG_NameB[256];
 extern u32 DISKIMG_LastSize;        // size of the image last inserted
 extern u64 DISKIMG_ImageSize[2];    // size of each drive's open image
+// 1 while the drive holds an image that no toggle may unprotect (an MSA
+// expansion, which is never written back, or a file opened read-only).
+extern u32 DISKIMG_AlwaysProtected[2];
 
 // Puts every drive back to empty (closing open images) and the names to "nothing".
 void DISKIMG_Reset();
@@ -44,7 +47,8 @@ void DISKIMG_GuessGeometry(DISKIMG_Drive& d, u64 size);
 constexpr int DISKIMG_NotMSA = -1;
 constexpr int DISKIMG_ExpandFailed = -2;
 int DISKIMG_ExpandMSA(char drive, int fd);
-// The menu's write-protection toggle: both drives.
+// The menu's write-protection toggle: both drives (an always-protected
+// image stays protected).
 void DISKIMG_SetWriteProtect(u32 protect);
 
 // ---- MSA decoding (no files) ----

@@ -71,22 +71,24 @@ u32 write_sectors(u32 d, i64 offset, i64 length, u32 address) {
 }
 
 void type_one(DISKIMG_Drive& g, u32 command, u32& status) {
-  i32 track = i32(FDC_Regs[FDC_Track]);
+  // The track register wraps like any stored word; the head arithmetic is
+  // done wide, since a restored state may hold any register value.
+  u32 track = FDC_Regs[FDC_Track];
   switch (command & 0xf0) {
     case 0x00:
       g.headTrack = 0;
       track = 0;
       break;
     case 0x10: {
-      const i32 data = i32(FDC_Regs[FDC_Data]);
-      g.headTrack += data - track;
+      const u32 data = FDC_Regs[FDC_Data];
+      const i64 head = i64(g.headTrack) + i64(i32(data)) - i64(i32(track));
       track = data;
-      if (g.headTrack < 0 || g.headTrack >= g.tracks) g.headTrack = 0;
+      g.headTrack = (head < 0 || head >= g.tracks) ? 0 : i32(head);
       break;
     }
     case 0x20: g.headTrack += FDC_StepDir; break;
     case 0x30:
-      track += FDC_StepDir;
+      track += u32(FDC_StepDir);
       g.headTrack += FDC_StepDir;
       break;
     case 0x50: track += 1; [[fallthrough]];
@@ -101,7 +103,7 @@ void type_one(DISKIMG_Drive& g, u32 command, u32& status) {
       break;
     default: break;
   }
-  FDC_Regs[FDC_Track] = u32(track);
+  FDC_Regs[FDC_Track] = track;
   if (g.headTrack == 0) status |= FDC_Track0;
   if (g.headTrack != i32(FDC_Regs[FDC_Track]) && (command & 0x04)) status |= FDC_RecordNotFound;
   status |= FDC_SpinUp;
@@ -165,8 +167,12 @@ void FDC_Execute() {
   const i64 length = i64(DMA_Regs[DMA_Count]) * bps;
   const u32 address = DMA_GetAddress();
   const bool present = DISKIMG_InsertedMask & (1u << d);
-  // Side 1 of a one-sided image has no sectors at all.
-  const bool noSide = i64(side) > i64(g.sides) - 1;
+  // Side 1 of a one-sided image has no sectors at all, and a track side only
+  // sectors 1 to sectors-per-track: a block starting outside them would take
+  // another track's sectors (and a write would overwrite them). A block that
+  // starts on the track runs on through the image's following sectors.
+  const i64 first = FDC_Regs[FDC_Sector];
+  const bool noSide = i64(side) > i64(g.sides) - 1 || first < 1 || first > g.sectorsPerTrack;
 
   switch (command & 0xf0) {
     case 0x80:

@@ -74,6 +74,12 @@ bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
     return false;
   }
   u32 numcl = (total - datrec) / clsiz;
+  // The operating system and the port number sectors with 16 bits: a cluster
+  // beyond sector 65535 would wrap onto the start of the volume.
+  if (u64(datrec) + u64(numcl) * clsiz > 0x10000) {
+    reason = "the volume has sectors beyond the 16-bit sector numbers";
+    return false;
+  }
   // Clusters the FAT can describe (two entries are reserved).
   const bool fat16 = numcl >= 4085;
   const u64 fat_entries = fat16 ? u64(fsiz) * recsiz / 2 : u64(fsiz) * recsiz * 2 / 3;
@@ -148,6 +154,13 @@ void HDD_PortCommandE() {
     d0() = err_general;
     return;
   }
+  // The buffer must lie in RAM: a transfer into the I/O area could reach
+  // this very port again and nest without end.
+  buffer &= 0xffffff;
+  if (u64(buffer) + u64(count) * size > MMU_RamSize) {
+    d0() = err_general;
+    return;
+  }
   const bool write = rwflag & 1;
   SCREEN_SetDriveLight(2, write ? 1 : 0);
   u8 data[max_sector_bytes];
@@ -181,7 +194,8 @@ void HDD_PortCommandE() {
 void HDD_PortCommandF() {
   const u32 drive = MMU_ReadW(m68k_regfile.a[7] + 4);
   const u32 d = drive - drive_c;
-  if ((drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
+  // Without C nothing here answers: sector transfers refuse D too.
+  if (!HDD_Open[0] || (drive != drive_c && drive != drive_d) || !HDD_Open[d]) {
     d0() = 0;
     return;
   }

@@ -149,6 +149,10 @@ TEST_F(Floppy, SizesAtTheLimitAndOccupiedDrives) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // silently
   EXPECT_EQ(DISKIMG_ImageSize[0], 200001u);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "non-boot FDC A: 1/0/0 512 bytes/sector\n");
+  // With no sectors per track every track would fall on the first: the image
+  // goes in, but only to be read.
+  DISKIMG_SetWriteProtect(0);
+  EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u);
   // Neither a missing file nor a folder goes in.
   testing::internal::CaptureStderr();
   EXPECT_EQ(DISKIMG_Insert(folder.file("none.st").c_str(), 'B'), 0u);
@@ -295,6 +299,25 @@ TEST_F(Floppy, TransfersPastTheEndOfTheImage) {
   EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
 }
 
+// A track side holds sectors 1 to 9 here: sector 0 or 10 is not another
+// track's neighbour, and a write there changes nothing.
+TEST_F(Floppy, SectorsOutsideTheTrackAreRecordNotFound) {
+  const std::vector<u8> img = make_floppy(737280, 2, 9);
+  insert("a.st", img);
+  fill_ram(0x10000, 1024, 0xcc);
+  transfer(0x80, 1, 0, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
+  transfer(0x80, 1, 10, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(ram(0x10000, 512), std::vector<u8>(512, 0xcc));
+  transfer(0xa0, 1, 10, 1, 0x10000);
+  EXPECT_NE(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+  EXPECT_EQ(read_file(folder.file("a.st")), img);
+  transfer(0xa0, 1, 9, 1, 0x10000);  // the last one is there
+  EXPECT_EQ(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+}
+
 // The ST can ask for up to 255 sectors; the buffer and RAM bound what moves.
 TEST_F(Floppy, OversizedEmptyAndOutOfRamTransfersAreRefusedBeforeAnyFileAccess) {
   const std::vector<u8> img = make_floppy(737280, 2, 9);
@@ -338,6 +361,15 @@ TEST_F(Floppy, SeekBeyondTheLastTrackParksTheHeadAtZero) {
   reg(0x86, 40);
   command(0x10);
   EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0 + 40 - 95 < 0 ? 0 : 40 - 95);
+  // Registers a saved state brought back can hold any value: the seek still
+  // parks the head, and stepping with update wraps the track register.
+  FDC_Regs[FDC_Track] = 0x80000000u;
+  FDC_Regs[FDC_Data] = 0x7fffffffu;
+  command(0x10);
+  EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0);
+  EXPECT_EQ(FDC_Regs[FDC_Track], 0x7fffffffu);
+  command(0x50);
+  EXPECT_EQ(FDC_Regs[FDC_Track], 0x80000000u);
 }
 
 TEST_F(Floppy, SeekStepAndRestore) {

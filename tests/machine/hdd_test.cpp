@@ -154,6 +154,15 @@ TEST_F(HardDisk, BootSectorsThatDescribeNoUsableVolumeAreRefused) {
   refused([](auto& s) { set_le16(s, 0x16, 2); });    // FAT too small for the clusters
   refused([](auto& s) { set_le16(s, 0x13, 60); });   // no data area
   refused([](auto&) {}, HDD_EmptyImageBytes - 512);  // larger than the file
+  // 131072 sectors in the 32-bit field: clusters past sector 65535 can't be
+  // numbered.
+  refused(
+      [](auto& s) {
+        set_le16(s, 0x13, 0);
+        s[0x22] = 0x02;
+        set_le16(s, 0x16, 128);
+      },
+      u64(131072) * 512);
 }
 
 TEST_F(HardDisk, AnImageWithAZeroClusterSizeIsClosedWithAMessage) {
@@ -248,6 +257,10 @@ TEST_F(HardDisk, RwabsFailuresAreReportedAsFailures) {
   EXPECT_EQ(command(0x45), 0u);
   frame(0, 0x20000, 0, 0, 2);  // nothing to do
   EXPECT_EQ(command(0x45), 0u);
+  frame(0, MMU_RamSize - 256, 1, 0, 2);  // half the sector would leave RAM
+  EXPECT_EQ(command(0x45), 0xffffffffu);
+  frame(0, 0xfff600, 1, 0, 2);  // nor may it land on this port
+  EXPECT_EQ(command(0x45), 0xffffffffu);
   HDD_CloseImages();
   frame(0, 0x20000, 1, 0, 2);  // C closed
   EXPECT_EQ(command(0x45), 0xffffffffu);
@@ -264,6 +277,14 @@ TEST_F(HardDisk, GetbpbLeavesTheRecordInTheCartridgeWindow) {
   frame(3, 0, 0, 0, 0);  // D isn't open: no BPB
   EXPECT_EQ(command(0x46), 0u);
   frame(1, 0, 0, 0, 0);
+  EXPECT_EQ(command(0x46), 0u);
+}
+
+TEST_F(HardDisk, GetbpbWithoutDriveCAnswersNothingForD) {
+  folder.write("HDD-D.dmg", empty_image());
+  start({});
+  ASSERT_EQ(HDD_Open[0], 0u);
+  frame(3, 0, 0, 0, 0);
   EXPECT_EQ(command(0x46), 0u);
 }
 

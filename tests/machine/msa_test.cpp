@@ -226,7 +226,10 @@ TEST_F(MsaDrive, InsertedExpandedAndWriteProtected) {
                 .find("game.msa"),
             std::string::npos);
 
-  // Reads come from the expansion; a write is refused and said so.
+  // Reads come from the expansion; a write is refused and said so, even after
+  // the protection option is switched off.
+  DISKIMG_SetWriteProtect(0);
+  EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
   PSG_PortA = 0x02;  // drive B, side 1
   DISKIMG_Drives[1].headTrack = 1;
   FDC_Regs[FDC_Track] = 1;
