@@ -5,6 +5,10 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//                      [--prefetch]
+//
+// --prefetch is a developer option: the 68000 runs the handler table with the
+// prefetch register and address errors instead of the plain one.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +17,7 @@
 #include <filesystem>
 #include <string>
 
+#include "cpu/registers.h"
 #include "host/host.h"
 #include "host/screen_convert.h"
 #include "machine/machine.h"
@@ -25,7 +30,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome]\n");
+               "[--monochrome] [--prefetch]\n");
   return 2;
 }
 
@@ -41,11 +46,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, prefetch = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--prefetch")) {
+      prefetch = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -82,6 +91,8 @@ int main(int argc, char** argv) {
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  // Read by the dispatch build inside the machine's start-up.
+  if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
 
   SCHED_StopAfterFrames = u32(frames);
