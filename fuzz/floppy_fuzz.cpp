@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/flat_memory.h"

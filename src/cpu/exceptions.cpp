@@ -5,7 +5,8 @@
 
 #include "common/endian.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/events.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "machine/flat_memory.h"
 #include "machine/machine.h"

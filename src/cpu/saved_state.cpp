@@ -6,7 +6,8 @@
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "machine/scheduler.h"
 

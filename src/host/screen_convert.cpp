@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "host/host.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 

@@ -1,4 +1,4 @@
-#include "host/host.h"
+#include "host/sound.h"
 #include "machine/ym2149.h"
 
 i16 SOUND_Ring[SOUND_RingSize];

@@ -52,10 +52,6 @@ constexpr u32 MMU_TosHeaderSize = 48;
 // Largest RAM the host will give (tests lower it to see the fallback sizes).
 extern u32 MMU_HostRamLimit;
 
-// Screen-write mark of RAM writes.
-extern u32 SCREEN_FrameBase;
-extern u32 SCREEN_VideoWritten;
-
 void MMU_Init();
 void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count);
 // Loads the TOS image at `path`; 1 on success, 0 when refused.
@@ -69,6 +65,9 @@ void MMU_ClearRAM();
 // instruction ends, and until then every bank access does nothing.
 void MMU_BusError();
 extern u32 MMU_BusErrorCount;  // bus errors raised through MMU_BusError
+// Option word (1 by default): unknown I/O addresses above 0xfeffff and
+// user-mode I/O writes raise bus errors.
+extern u32 MMU_BusErrorsEnabled;
 
 // Points every bank at the I/O record.
 void MMU_ResetBanks();

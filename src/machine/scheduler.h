@@ -50,13 +50,6 @@ extern u32 m68k_last_mask;
 // sets the stop word (the headless runner's frame limit).
 extern u32 SCHED_StopAfterFrames;
 
-// Frame flags kept for the screen code.
-extern u32 SCREEN_FrameDirty;
-extern u32 SCREEN_UseShadow;
-extern u32 SCREEN_FramesSinceDraw;
-extern u32 SCREEN_FirstLine;     // first picture line
-extern u32 SCREEN_DisplayLines;  // number of picture lines
-
 // Recomputes SCHED_NextEvent from the armed events.
 void SCHED_ComputeNextEvent();
 // Fires every event the last instruction crossed; runs the frame end.

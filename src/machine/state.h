@@ -10,6 +10,9 @@
 constexpr u32 STATE_Magic = 142;
 constexpr u32 STATE_HeaderSize = 16;
 
+// A word saved and restored as its own 4-byte section; nothing reads it.
+extern u32 STATE_SpareWord;
+
 // Size of the file of a machine with `ramSize` bytes of RAM.
 u64 STATE_FileSize(u32 ramSize);
 

@@ -6,7 +6,8 @@
 #include <filesystem>
 
 #include "cpu/saved_state.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/machine.h"
 #include "support/cpu_core_fixture.h"
 

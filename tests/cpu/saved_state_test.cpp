@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "cpu/saved_state.h"
-#include "host/host.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "support/cpu_core_fixture.h"
 

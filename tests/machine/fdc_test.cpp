@@ -8,7 +8,8 @@
 #include <cstdio>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/dialogs.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/flat_memory.h"

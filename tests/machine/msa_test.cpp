@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "common/endian.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/flat_memory.h"

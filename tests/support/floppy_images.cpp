@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/host.h"
+#include "host/app.h"
 #include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "support/machine_fixture.h"

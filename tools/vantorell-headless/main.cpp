@@ -13,7 +13,8 @@
 #include <filesystem>
 #include <string>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "host/screen_convert.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
