@@ -127,6 +127,7 @@ const MMU_Bank CART_Bank = {CART_GetL, CART_GetW, CART_GetB,    CART_PutL,
 
 void MMU_ResetBanks() {
   for (auto& b : MMU_bankTable) b = &MMU_IoBank;
+  m68k_jump_guard_off = 0;
 }
 
 void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count) {
