@@ -5,8 +5,8 @@
 #include <iterator>
 
 #include "host/app.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
+#include "support/flat_memory.h"
 #include "support/machine_fixture.h"
 
 std::vector<u8> make_floppy(u32 size, u32 sides, u32 spt, u32 spc) {

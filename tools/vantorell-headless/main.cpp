@@ -15,7 +15,7 @@
 
 #include "host/app.h"
 #include "host/options.h"
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"

@@ -1,3 +1,5 @@
+// Application, clock, option, debugger and exit services of the windowless
+// build.
 #include <unistd.h>
 
 #include <chrono>

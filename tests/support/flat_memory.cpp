@@ -1,10 +1,10 @@
-#include "machine/flat_memory.h"
+#include "support/flat_memory.h"
 
 #include <cstring>
 #include <memory>
 
 #include "common/endian.h"
-#include "machine/memory.h"
+#include "cpu/bus.h"
 
 namespace {
 

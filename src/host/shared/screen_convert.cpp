@@ -1,4 +1,4 @@
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 
 #include <png.h>
 
