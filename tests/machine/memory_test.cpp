@@ -10,7 +10,9 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "support/machine_fixture.h"
 
