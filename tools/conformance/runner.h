@@ -37,7 +37,7 @@ struct Outcome {
   u32 ssp;
   u16 sr;
   u32 pc;      // address of the next instruction (the recorded final pc - 4)
-  u16 prefetch[2];
+  u16 prefetch[2] = {};
   u32 cycles;  // cycles counted in the frame position, exception costs included
   u32 handler_cycles;  // the handler's own count, as m68k_step returned it
   // Table 5 only: the opcode ran table 4's handler through the fallback row

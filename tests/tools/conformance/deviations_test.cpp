@@ -28,6 +28,8 @@ struct Sample {
     got.ssp = f.ssp;
     got.sr = f.sr;
     got.pc = f.pc - 4;
+    got.prefetch[0] = f.prefetch[0];
+    got.prefetch[1] = f.prefetch[1];
     got.cycles = got.handler_cycles = test.cycles;
     got.cycles_match = true;
   }
