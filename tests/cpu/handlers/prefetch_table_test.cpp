@@ -105,7 +105,7 @@ TEST_F(PrefetchTable, AddressErrorsOfTheMoveFamily) {
   const std::vector<Operand> operands = {
       {2, 0, {}, {}},          {3, 0, {}, {}},          {4, 0, {}, {}},
       {5, 0, {0x11}, {0x10}},  {6, 0, {0x7011}, {0x7010}},
-      {7, 0, {0x2001}, {0x2000}},  {7, 1, {0x0002, 0x2001}, {0x0002, 0x2000}},
+      {7, 0, {0x8001}, {0x2000}},  {7, 1, {0x0002, 0x2001}, {0x0002, 0x2000}},
       {7, 2, {0x11}, {0x10}},  {7, 3, {0x7011}, {0x7010}}};
   u32 cases = 0;
   for (u32 size : {2u, 4u}) {
@@ -164,7 +164,8 @@ TEST_F(PrefetchTable, AddressErrorsOfTheMoveFamily) {
           const u32 reg = faultDst ? 0x30000 : 0x20000;
           u32 access = bad.mode == 4 ? reg + 1 - size : reg + 1;
           if (bad.mode == 5 || bad.mode == 6) access = reg + 0x11;
-          if (bad.mode == 7) access = bad.reg == 0 ? 0x2001 : bad.reg == 1 ? 0x22001 : kCode + 2 + 0x11;
+          // abs.W is sign-extended: the record keeps all 32 bits.
+          if (bad.mode == 7) access = bad.reg == 0 ? 0xffff8001 : bad.reg == 1 ? 0x22001 : kCode + 2 + 0x11;
           EXPECT_EQ(rl(sp + 2), access);
           // The faulting register kept, a source's step done before a
           // destination fault kept too.
