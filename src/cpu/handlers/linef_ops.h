@@ -59,10 +59,10 @@ M68K_INLINE u32 cache_op(u32) {
   return 4;
 }
 
-// PFLUSH and PTEST.
+// PFLUSH and PTEST; the other opcodes of their line take the line-F
+// exception with the PC left on the opcode.
 M68K_INLINE u32 mmu_op(u32 opcode) {
-  m68k_regfile.pcHost += 2;
-  m68k_mmu_instruction(opcode, u16(sext8(opcode >> 3)));
+  if (m68k_mmu_instruction(opcode, u16(sext8(opcode >> 3)))) m68k_regfile.pcHost += 2;
   return 4;
 }
 
