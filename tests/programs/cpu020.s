@@ -14,37 +14,21 @@
 
         .org    0x1100
 | The bit fields on memory at A0 and on D0; offset D2, width D3, data D1.
-bf_tst:  bftst   (a0){d2:d3}
+        .irp    op,tst,chg,clr,set
+bf_\op: bf\op (a0){d2:d3}
         illegal
-bf_extu: bfextu  (a0){d2:d3},d1
+bfr_\op: bf\op d0{d2:d3}
         illegal
-bf_chg:  bfchg   (a0){d2:d3}
+        .endr
+        .irp    op,extu,exts,ffo
+bf_\op: bf\op (a0){d2:d3},d1
         illegal
-bf_exts: bfexts  (a0){d2:d3},d1
+bfr_\op: bf\op d0{d2:d3},d1
         illegal
-bf_clr:  bfclr   (a0){d2:d3}
+        .endr
+bf_ins: bfins   d1,(a0){d2:d3}
         illegal
-bf_ffo:  bfffo   (a0){d2:d3},d1
-        illegal
-bf_set:  bfset   (a0){d2:d3}
-        illegal
-bf_ins:  bfins   d1,(a0){d2:d3}
-        illegal
-bfr_tst: bftst   d0{d2:d3}
-        illegal
-bfr_extu: bfextu d0{d2:d3},d1
-        illegal
-bfr_chg: bfchg   d0{d2:d3}
-        illegal
-bfr_exts: bfexts d0{d2:d3},d1
-        illegal
-bfr_clr: bfclr   d0{d2:d3}
-        illegal
-bfr_ffo: bfffo   d0{d2:d3},d1
-        illegal
-bfr_set: bfset   d0{d2:d3}
-        illegal
-bfr_ins: bfins   d1,d0{d2:d3}
+bfr_ins: bfins  d1,d0{d2:d3}
         illegal
 | Immediate offset and width through a scaled index.
 bf_immediate:
@@ -75,22 +59,12 @@ chk2_indexed:
         chk2.l  4(a0,d0.l*4),d1
         illegal
 
-mulu_32: mulu.l  d1,d0
+        .irp    op,mulu,muls,divu,divs
+\op\()_32: \op\().l d1,d0
         illegal
-muls_32: muls.l  d1,d0
+\op\()_64: \op\().l d1,d2:d0
         illegal
-mulu_64: mulu.l  d1,d2:d0
-        illegal
-muls_64: muls.l  d1,d2:d0
-        illegal
-divu_32: divu.l  d1,d0
-        illegal
-divs_32: divs.l  d1,d0
-        illegal
-divu_64: divu.l  d1,d2:d0
-        illegal
-divs_64: divs.l  d1,d2:d0
-        illegal
+        .endr
 divul_32: divul.l d1,d2:d0
         illegal
 divsl_32: divsl.l d1,d2:d0

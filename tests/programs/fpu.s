@@ -19,19 +19,11 @@
 load_\f: fmove.\f (a0),fp0
         illegal
         .endr
-store_l: fmove.l fp0,(a1)
+        .irp    f,l,s,x,w,d,b
+store_\f: fmove.\f fp0,(a1)
         illegal
-store_s: fmove.s fp0,(a1)
-        illegal
-store_x: fmove.x fp0,(a1)
-        illegal
+        .endr
 store_p: fmove.p fp0,(a1){#0}
-        illegal
-store_w: fmove.w fp0,(a1)
-        illegal
-store_d: fmove.d fp0,(a1)
-        illegal
-store_b: fmove.b fp0,(a1)
         illegal
 
 | Each operation with FP1 as source and FP0 as destination.

@@ -24,7 +24,7 @@ inline u32 illegal_form(u32 opcode) {
   return 4;
 }
 
-// Cycles of CHK2/CMP2 (the same for every size), and of CAS and MOVES.
+// Cycles of CHK2/CMP2, the same for every size.
 template <Mode M>
 constexpr u32 chk2_cycles() {
   switch (M) {
@@ -34,27 +34,27 @@ constexpr u32 chk2_cycles() {
     default: return 12;
   }
 }
+
+// Cycles of CAS and MOVES by mode: (An) and (An)+, -(An), d16(An) and
+// abs.W, d8(An,Xn), abs.L; a long takes 8 more.
 template <Mode M, u32 S>
-constexpr u32 cas_cycles() {
-  constexpr u32 l = S == L ? 8 : 0;
+constexpr u32 mode_cycles(u32 plain, u32 predecrement, u32 displaced, u32 indexed, u32 absolute) {
+  const u32 extra = S == L ? 8 : 0;
   switch (M) {
-    case Apdi: return 18 + l;
-    case Ad16: case absw: return 20 + l;
-    case Ad8r: return 22 + l;
-    case absl: return 24 + l;
-    default: return 16 + l;
+    case Apdi: return predecrement + extra;
+    case Ad16: case absw: return displaced + extra;
+    case Ad8r: return indexed + extra;
+    case absl: return absolute + extra;
+    default: return plain + extra;
   }
 }
 template <Mode M, u32 S>
+constexpr u32 cas_cycles() {
+  return mode_cycles<M, S>(16, 18, 20, 22, 24);
+}
+template <Mode M, u32 S>
 constexpr u32 moves_cycles() {
-  constexpr u32 l = S == L ? 8 : 0;
-  switch (M) {
-    case Apdi: return 20 + l;
-    case Ad16: case absw: return 24 + l;
-    case Ad8r: return 28 + l;
-    case absl: return 32 + l;
-    default: return 16 + l;
-  }
+  return mode_cycles<M, S>(16, 20, 24, 28, 32);
 }
 
 // CHK2 and CMP2 (extension bit 11 tells them apart): the register against
