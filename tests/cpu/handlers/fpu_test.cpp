@@ -214,7 +214,7 @@ TEST_F(Fpu, PackedDecimalLayout) {
 TEST_F(Fpu, ArithmeticAgreesWithTheHost) {
   const std::pair<double, double> operands[] = {{7.5, 2.0},  {-7.5, 2.0}, {1e308, 10.0}, {0.0, 0.0},
                                                 {3.0, -0.5}, {kInf, 2.0}, {-1.0, kNaN},  {5.0, 1e-310},
-                                                {0.25, 0.5}, {1e10, 3.0}};
+                                                {0.25, 0.5}, {1e10, 3.0}, {-7.0, -1e20}};
   for (const u32 model : {3u, 4u}) {
     use_model(model);
     for (u32 i = 0; i < std::size(kOperations); ++i) {
@@ -311,6 +311,24 @@ TEST_F(Fpu, BranchesLoopsAndTraps) {
       EXPECT_EQ(cycles, t.cycles);
       EXPECT_EQ(pc(), snippet(t.s) + t.length);
     }
+  }
+}
+
+// A condition above 31 is the line-F exception with the PC on the opcode,
+// for FBcc (condition in the opcode) and FTRAPcc (in the word after it).
+TEST_F(Fpu, ConditionsAbove31AreLineF) {
+  const std::pair<u32, u32> forms[] = {{0xf2a0, 0x0000}, {0xf2ff, 0x0000}, {0xf27c, 0x0020},
+                                       {0xf258, 0x003f}};
+  for (const auto& [opcode, word] : forms) {
+    SetUp();
+    ww(0x2000, opcode);
+    ww(0x2002, word);
+    ww(0x2004, 0);
+    a(0) = kOut;
+    step_at(0x2000);
+    EXPECT_TRUE(at_vector(11)) << std::hex << opcode;
+    EXPECT_EQ(stacked_pc(), 0x2000u);
+    EXPECT_EQ(a(0), kOut);
   }
 }
 
