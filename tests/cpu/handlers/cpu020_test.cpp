@@ -27,8 +27,11 @@ class Cpu020 : public CpuLines04 {
     load("cpu020");
     use_model(2);
   }
-  static u32 stacked_pc() { return rl(a(7) + 2); }
-  static u32 frame_address() { return rl(a(7) + 8); }  // format 2
+  // Whether the last instruction took `vector` stacking `pc` (and, for a
+  // format-2 frame, the instruction address `at`).
+  static bool took(u32 vector, u32 pc, u32 at = 0) {
+    return at_vector(vector) && rl(a(7) + 2) == pc && (!at || rl(a(7) + 8) == at);
+  }
 };
 
 // CMP's N, Z, V and C of dst - src at `bits` bits.
@@ -42,72 +45,58 @@ u32 compare_ccr(u32 src, u32 dst, u32 bits) {
 
 // Every instruction, on memory and on D0, against a model that reads and
 // writes the field one bit at a time: fields across byte and long
-// boundaries, negative and large register offsets, widths 1-32 (0 and 32
-// meaning 32), zero fields.
+// boundaries, negative and large register offsets, widths 1-32 (0 and 33
+// in the register meaning 32 and 1), zero fields.
 TEST_F(Cpu020, BitFieldsAgreeWithABitByBitModel) {
-  const std::pair<i32, u32> fields[] = {{0, 1},  {0, 32}, {7, 2},   {5, 12},  {3, 32}, {31, 2},
-                                        {28, 8}, {-1, 8}, {-5, 4},  {-33, 16}, {17, 20}, {36, 0},
-                                        {64, 5}, {9, 33}, {-70, 31}};
-  for (const bool zero : {false, true}) {
-    for (u32 op = Tst; op <= Ins; ++op) {
-      for (const bool memory : {true, false}) {
-        for (const auto& [offset, widthReg] : fields) {
-          const u32 w = ((widthReg - 1) & 31) + 1;
-          u8 bytes[32];
-          for (u32 i = 0; i < 32; ++i) bytes[i] = zero ? 0 : u8(i * 0x9d + 0x35);
-          std::memcpy(mem() + kWindow, bytes, 32);
-          const u32 reg = zero ? 0 : 0xc3a50f96;
-          d(0) = reg;
-          d(1) = op == Ins ? 0x8badf00d : 0x11111111;
-          d(2) = u32(offset);
-          d(3) = widthReg;
-          a(0) = kField;
-          set_ccr(kX | kV | kC);
-          // Bit i of the field in the model, and its replacement.
-          u32 modelReg = reg;
-          auto bit_of = [&](u32 i, u32*& word, u32& shift, u8*& byte) {
-            const i64 p = i64(kField - kWindow) * 8 + offset + i;
-            byte = memory ? &bytes[p >> 3] : nullptr;
-            word = &modelReg;
-            shift = memory ? 7 - u32(p & 7) : 31 - ((u32(offset) + i) & 31);
-          };
-          auto get = [&](u32 i) {
-            u32* word;
-            u32 shift;
-            u8* byte;
-            bit_of(i, word, shift, byte);
-            return ((byte ? *byte : *word) >> shift) & 1;
-          };
-          auto put = [&](u32 i, u32 bit) {
-            u32* word;
-            u32 shift;
-            u8* byte;
-            bit_of(i, word, shift, byte);
-            if (byte) *byte = u8((*byte & ~(1u << shift)) | (bit << shift));
-            else *word = (*word & ~(1u << shift)) | (bit << shift);
-          };
-          u32 field = 0;
-          for (u32 i = 0; i < w; ++i) field = (field << 1) | get(i);
-          const u32 mask = w == 32 ? ~0u : (1u << w) - 1;
-          const u32 flagsFrom = op == Ins ? d(1) & mask : field;
-          const u32 expectCcr = kX | (flagsFrom >> (w - 1) ? kN : 0) | (flagsFrom ? 0 : kZ);
-          u32 k = 0;
-          while (k < w && !((field >> (w - 1 - k)) & 1)) ++k;
-          const u32 inserted[8] = {field, field, ~field & mask, field, 0, field, mask, d(1) & mask};
-          for (u32 i = 0; i < w; ++i) put(i, (inserted[op] >> (w - 1 - i)) & 1);
-          const u32 d1 = op == Extu ? field
-                         : op == Exts ? (field >> (w - 1) ? field | ~mask : field)
-                         : op == Ffo ? u32(offset) + k
-                                     : d(1);
-          EXPECT_EQ(run(memory ? kBfMemory + op : kBfRegister + op), 8u);
-          const std::string what = std::to_string(op) + (memory ? " memory " : " register ") +
-                                   std::to_string(offset) + ":" + std::to_string(widthReg);
-          EXPECT_EQ(ccr(), expectCcr) << what;
-          EXPECT_EQ(d(1), d1) << what;
-          EXPECT_EQ(d(0), modelReg) << what;
-          EXPECT_EQ(std::memcmp(mem() + kWindow, bytes, 32), 0) << what;
-        }
-      }
+  const std::pair<i32, u32> fields[] = {{0, 1},   {0, 32},   {7, 2},   {5, 12}, {3, 32},
+                                        {31, 2},  {28, 8},   {-1, 8},  {-5, 4}, {-33, 16},
+                                        {17, 20}, {36, 0},   {64, 5},  {9, 33}, {-70, 31}};
+  for (u32 run_index = 0; run_index < 2 * 8 * 2 * std::size(fields); ++run_index) {
+    const auto [offset, widthReg] = fields[run_index % std::size(fields)];
+    const bool memory = (run_index / std::size(fields)) & 1;
+    const u32 op = (run_index / std::size(fields) / 2) & 7;
+    const bool zero = run_index / std::size(fields) / 16;
+    // The model's bits: memory from kWindow, or D0 as four bytes whose
+    // field wraps round.
+    u8 bits[32];
+    for (u32 i = 0; i < 32; ++i) bits[i] = zero ? 0 : u8(i * 0x9d + 0x35);
+    std::memcpy(mem() + kWindow, bits, 32);
+    const u32 reg = be_read32(bits);
+    auto pos = [&](u32 i) {
+      return memory ? i64(kField - kWindow) * 8 + offset + i : i64((u32(offset) + i) & 31);
+    };
+    auto bit = [&](u32 i) { return u32(bits[pos(i) >> 3] >> (7 - (pos(i) & 7))) & 1; };
+    const u32 w = ((widthReg - 1) & 31) + 1, mask = w == 32 ? ~0u : (1u << w) - 1;
+    u32 field = 0, k = 0;
+    for (u32 i = 0; i < w; ++i) field = (field << 1) | bit(i);
+    while (k < w && !bit(k)) ++k;
+    const u32 insert = op == Ins ? 0x8badf00d : 0x11111111;
+    const u32 flagsFrom = op == Ins ? insert & mask : field;
+    const u32 result[8] = {field, field, ~field & mask, field, 0, field, mask, insert & mask};
+    for (u32 i = 0; i < w; ++i) {
+      u8& byte = bits[pos(i) >> 3];
+      const u32 shift = 7 - (pos(i) & 7);
+      byte = u8((byte & ~(1u << shift)) | (((result[op] >> (w - 1 - i)) & 1) << shift));
+    }
+    d(0) = reg;
+    d(1) = insert;
+    d(2) = u32(offset);
+    d(3) = widthReg;
+    a(0) = kField;
+    set_ccr(kX | kV | kC);
+    EXPECT_EQ(run(memory ? kBfMemory + op : kBfRegister + op), 8u);
+    const std::string what = std::to_string(op) + (memory ? " memory " : " register ") +
+                             std::to_string(offset) + ":" + std::to_string(widthReg);
+    EXPECT_EQ(ccr(), kX | (flagsFrom >> (w - 1) ? kN : 0) | (flagsFrom ? 0 : kZ)) << what;
+    EXPECT_EQ(d(1), op == Extu   ? field
+                    : op == Exts ? (field >> (w - 1) ? field | ~mask : field)
+                    : op == Ffo  ? u32(offset) + k
+                                 : insert)
+        << what;
+    if (memory) {
+      EXPECT_EQ(std::memcmp(mem() + kWindow, bits, 32), 0) << what;
+    } else {
+      EXPECT_EQ(d(0), be_read32(bits)) << what;
     }
   }
 }
@@ -212,9 +201,7 @@ TEST_F(Cpu020, Chk2AndCmp2BoundsAndTheStackedPc) {
     const u32 cycles = run(c.s);
     EXPECT_EQ(ccr(), kX | kN | kV | c.ccr) << std::hex << c.value;
     if (c.traps) {
-      EXPECT_TRUE(at_vector(6));
-      EXPECT_EQ(stacked_pc(), snippet(c.s) + length);
-      EXPECT_EQ(frame_address(), snippet(c.s));
+      EXPECT_TRUE(took(6, snippet(c.s) + length, snippet(c.s)));
       EXPECT_EQ(cycles, (c.s == kChk2Indexed ? 14u : 8u) + 40u);
     } else {
       EXPECT_EQ(pc(), snippet(c.s) + length);
@@ -246,7 +233,7 @@ TEST_F(Cpu020, LongMultipliesAgreeWithTheHost) {
 }
 
 // Quotient, remainder and overflow, 32- and 64-bit dividends; on overflow
-// only N and V are set and no register changes.
+// only N and V are set and no register changes; division by zero traps.
 TEST_F(Cpu020, LongDividesAgreeWithTheHost) {
   struct Case {
     u32 high, low, divisor;
@@ -290,16 +277,11 @@ TEST_F(Cpu020, LongDividesAgreeWithTheHost) {
       }
     }
   }
-}
-
-TEST_F(Cpu020, LongDivideByZeroTrapsPastTheInstruction) {
+  // Division by zero stacks the next instruction and the divide's address.
   d(0) = 5;
   d(1) = 0;
-  const u32 cycles = run(kDivsL);
-  EXPECT_TRUE(at_vector(5));
-  EXPECT_EQ(cycles, 8u + 38u);
-  EXPECT_EQ(stacked_pc(), snippet(kDivsL) + 4);
-  EXPECT_EQ(frame_address(), snippet(kDivsL));
+  EXPECT_EQ(run(kDivsL), 8u + 38u);
+  EXPECT_TRUE(took(5, snippet(kDivsL) + 4, snippet(kDivsL)));
   EXPECT_EQ(d(0), 5u);
 }
 
@@ -323,8 +305,7 @@ TEST_F(Cpu020, MovecReachesTheControlRegistersOfEachModel) {
     ww(snippet(kMovecFrom) + 2, 0x1000 | c.number);
     const u32 cycles = run(kMovecTo);
     if (!c.kept) {
-      EXPECT_TRUE(at_vector(4)) << c.model << " " << std::hex << c.number;
-      EXPECT_EQ(stacked_pc(), snippet(kMovecTo));
+      EXPECT_TRUE(took(4, snippet(kMovecTo))) << c.model << " " << std::hex << c.number;
       continue;
     }
     EXPECT_EQ(cycles, 8u);
@@ -335,8 +316,7 @@ TEST_F(Cpu020, MovecReachesTheControlRegistersOfEachModel) {
   SetUp();
   enter_user_mode();
   run(kMovecFrom);
-  EXPECT_TRUE(at_vector(8));
-  EXPECT_EQ(stacked_pc(), snippet(kMovecFrom));
+  EXPECT_TRUE(took(8, snippet(kMovecFrom)));
 }
 
 TEST_F(Cpu020, LinkLongAndExtb) {
@@ -360,8 +340,7 @@ TEST_F(Cpu020, CallmRtmAndBkptAreIllegalWithThePcOnTheOpcode) {
     SetUp();
     a(0) = kField;
     EXPECT_EQ(run(s), 4u + 34u);
-    EXPECT_TRUE(at_vector(4));
-    EXPECT_EQ(stacked_pc(), snippet(s));
+    EXPECT_TRUE(took(4, snippet(s)));
   }
 }
 
@@ -376,8 +355,7 @@ TEST_F(Cpu020, MovesLoadsAndStoresAndIsPrivileged) {
   EXPECT_EQ(a(0), kField + 4);
   enter_user_mode();
   EXPECT_EQ(run(kMovesLong), 24u + 34u);
-  EXPECT_TRUE(at_vector(8));
-  EXPECT_EQ(stacked_pc(), snippet(kMovesLong));
+  EXPECT_TRUE(took(8, snippet(kMovesLong)));
 }
 
 // Tables of the 68000 and 68010 leave the 68020's instructions to the
@@ -389,8 +367,7 @@ TEST_F(Cpu020, EarlierModelsDoNotKnowThe68020Instructions) {
       use_model(model);
       a(0) = kField;
       run(s);
-      EXPECT_TRUE(at_vector(4)) << model << " " << s;
-      EXPECT_EQ(stacked_pc(), snippet(s));
+      EXPECT_TRUE(took(4, snippet(s))) << model << " " << s;
     }
   }
 }
