@@ -81,16 +81,19 @@ u32 operand_address(u32 opcode, u32 size) {
   const u32 here = m68k_get_pc();
   switch (n) {
     case 0: {
+      const u32 a = sext16(be_read16(r.pcHost));
       r.pcHost += 2;
-      return sext16(MMU_ReadW(here));
+      return a;
     }
     case 1: {
+      const u32 a = be_read32(r.pcHost);
       r.pcHost += 4;
-      return MMU_ReadL(here);
+      return a;
     }
     case 2: {
+      const u32 a = here + sext16(be_read16(r.pcHost));
       r.pcHost += 2;
-      return here + sext16(MMU_ReadW(here));
+      return a;
     }
     case 3: {
       const u32 ext = be_read16(r.pcHost);
