@@ -7,11 +7,11 @@
 #include <numbers>
 
 #include "common/endian.h"
+#include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/effective_address.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "machine/memory.h"
 
 namespace {
 
