@@ -18,3 +18,14 @@ inline bool recorded_tests_present() {
       GTEST_SKIP() << "recorded tests not found at " TESTDATA_DIR;                 \
     }                                                                              \
   } while (0)
+
+// The EmuTOS images beside the recorded tests (testdata/emutos).
+inline bool emutos_present() { return std::filesystem::is_directory(TESTDATA_DIR "/emutos"); }
+
+#define REQUIRE_EMUTOS()                                                            \
+  do {                                                                              \
+    if (!emutos_present()) {                                                        \
+      if (std::getenv("CI")) FAIL() << "EmuTOS images missing at " TESTDATA_DIR;    \
+      GTEST_SKIP() << "EmuTOS images not found at " TESTDATA_DIR;                   \
+    }                                                                               \
+  } while (0)
