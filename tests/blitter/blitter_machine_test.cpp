@@ -14,7 +14,6 @@
 #include "host/host.h"
 #include "host/screen_convert.h"
 #include "machine/memory.h"
-#include "machine/scheduler.h"
 #include "support/machine_fixture.h"
 #include "support/testdata.h"
 
@@ -50,7 +49,7 @@ class BlitterMachine : public ::testing::Test {
 
 TEST_F(BlitterMachine, TestRomDrawsTheSamePictureWithTheCpuAndTheBlitter) {
   boot(load_test_rom("blitter_picture"), 1);
-  // Frame counts are totals since the start.
+  // machine_run_frames counts frames from the start.
   for (u32 frames = 50; frames <= 2000 && MMU_ReadL(0x818) != 0x600d; frames += 50) run(frames);
   ASSERT_EQ(MMU_ReadL(0x818), 0x600du) << "the ROM did not finish";
   const u8* cpu = MMU_RamBase + 0x60000;
