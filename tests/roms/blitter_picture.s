@@ -102,6 +102,13 @@ pixaddr:
         and.w   #15,d3
         rts
 
+| d2 = the words a line spans from pixel d3 to pixel d2.
+span:   lsr.w   #4,d2
+        lsr.w   #4,d3
+        sub.w   d3,d2
+        addq.w  #1,d2
+        rts
+
 | The operation at a5 with the CPU, pixel by pixel, in the Blitter's order.
 cpu_op:
         move.w  H(a5),d6
@@ -195,18 +202,12 @@ blit_op:
         and.w   #15,d3
         move.w  d3,V_SK.w
         move.w  d1,d2                   | X count
-        lsr.w   #4,d2
         move.w  d0,d3
-        lsr.w   #4,d3
-        sub.w   d3,d2
-        addq.w  #1,d2
+        bsr     span
         move.w  d2,V_XC.w
         move.w  d7,d2                   | source words
-        lsr.w   #4,d2
         move.w  d6,d3
-        lsr.w   #4,d3
-        sub.w   d3,d2
-        addq.w  #1,d2
+        bsr     span
         move.w  d2,V_SW.w
 
         | FXSR when the first destination pixel needs the word before the
