@@ -11,8 +11,9 @@
 
 #include "blitter/blitter.h"
 #include "cpu/handler_tables.h"
-#include "host/host.h"
-#include "host/screen_convert.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
 #include "machine/memory.h"
 #include "support/machine_fixture.h"
 #include "support/testdata.h"

@@ -9,7 +9,7 @@
 #include "blitter/blitter.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/memory.h"
 #include "machine/sections.h"
 #include "support/machine_fixture.h"

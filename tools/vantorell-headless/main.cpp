@@ -14,8 +14,9 @@
 #include <filesystem>
 #include <string>
 
-#include "host/host.h"
-#include "host/screen_convert.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
