@@ -148,8 +148,7 @@ void run() {
 
 }  // namespace
 
-// The members of the two tables. A descending member whose result does not
-// depend on the source buffer is its ascending twin.
+// The members of the two tables, named by HOP and OP.
 template <u32 Hop, u32 Op>
 void BLITTER_OpPos() {
   run<false, Hop, Op>();
@@ -157,15 +156,22 @@ void BLITTER_OpPos() {
 
 template <u32 Hop, u32 Op>
 void BLITTER_OpNeg() {
-  if constexpr (uses_source(Hop, Op)) run<true, Hop, Op>();
-  else BLITTER_OpPos<Hop, Op>();
+  run<true, Hop, Op>();
 }
 
 namespace {
 
+// A descending member whose result does not depend on the source buffer is
+// its ascending twin.
+template <u32 Hop, u32 Op>
+constexpr BLITTER_OpFn descending_member() {
+  if constexpr (uses_source(Hop, Op)) return BLITTER_OpNeg<Hop, Op>;
+  else return BLITTER_OpPos<Hop, Op>;
+}
+
 template <size_t... I>
 constexpr std::array<std::array<BLITTER_OpFn, 64>, 2> op_tables(std::index_sequence<I...>) {
-  return {{{BLITTER_OpNeg<I / 16, I % 16>...}, {BLITTER_OpPos<I / 16, I % 16>...}}};
+  return {{{descending_member<I / 16, I % 16>()...}, {BLITTER_OpPos<I / 16, I % 16>...}}};
 }
 
 }  // namespace
