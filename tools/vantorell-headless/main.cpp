@@ -5,6 +5,7 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//                      [--blitter]
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -26,7 +27,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome]\n");
+               "[--monochrome] [--blitter]\n");
   return 2;
 }
 
@@ -42,11 +43,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, blitter = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -83,6 +88,7 @@ int main(int argc, char** argv) {
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
   APP_InitMachine();
 
   SCHED_StopAfterFrames = u32(frames);
