@@ -5,7 +5,7 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
-//                      [--prefetch]
+//                      [--blitter] [--prefetch]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one.
@@ -31,7 +31,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--prefetch]\n");
+               "[--monochrome] [--blitter] [--prefetch]\n");
   return 2;
 }
 
@@ -47,11 +47,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot;
   long frames = -1;
-  bool monochrome = false, prefetch = false;
+  bool monochrome = false, blitter = false, prefetch = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
       continue;
     }
     if (!std::strcmp(arg, "--prefetch")) {
@@ -92,6 +96,7 @@ int main(int argc, char** argv) {
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
   // Read by the dispatch build inside the machine's start-up.
   if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
