@@ -25,9 +25,14 @@ namespace {
 
 inline bool in(u32 addr, u32 lo, u32 hi) { return addr - lo <= hi - lo; }
 
-// The TOS versions of the STE and later models (1.62 and up) and EmuTOS; TOS
-// 1.04 and older run on machines without these registers.
-inline bool later_tos() { return MMU_TosVersion > 14 || MMU_IsEmuTOS; }
+// The Blitter's operations are not built yet: its register block alone would
+// keep the busy bit of a started operation set, and a TOS that found the
+// chip would wait for ever. Until they are, the machine has no Blitter,
+// whatever the option says.
+constexpr bool blitter_operations_built = false;
+inline bool blitter_present() {
+  return blitter_operations_built && PREFS_BlitterEnabled && MMU_TosVersion > 10;
+}
 
 // With Mask, the byte and word getters' results are cut to their size.
 template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32), bool Mask = false>
@@ -73,14 +78,14 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   if (size == 1 && in(addr, 0xfff700, 0xfff7ff)) return HDD_PortGet(addr) & 0xffff;
   if (addr == 0xff8001) return MMU_MemConfig;
   if (in(addr, 0xff8a00, 0xff8a3d)) {
-    if (PREFS_BlitterEnabled && MMU_TosVersion > 10)
+    if (blitter_present())
       return chip_get<BLITTER_GetB, BLITTER_GetW, BLITTER_GetL, true>(addr, size);
     MMU_BusError();
     return fill_value(addr, size);
   }
   if (in(addr, 0xfffc21, 0xfffc3f)) return chip_get<RTC_GetB, RTC_GetW, RTC_GetL, true>(addr, size);
   if (addr == 0xffef86) return 0;
-  if (later_tos()) {
+  if (MMU_IsLaterTos()) {
     if (in(addr, 0xff8e0d, 0xff8e0f)) return 0;
     if (in(addr, 0xff8900, 0xff8924)) return addr == 0xff8924 ? MMU_MicrowireMask : 0;
     if (in(addr, 0xff9200, 0xff9222)) return 0;
@@ -114,7 +119,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
     MMU_MemConfig = u8(value);
     return;
   }
-  if (later_tos()) {
+  if (MMU_IsLaterTos()) {
     if (in(addr, 0xff9200, 0xff9222)) return;
     if (in(addr, 0xff8900, 0xff8924)) {
       if (addr == 0xff8924) MMU_MicrowireMask = u16(value);
@@ -127,7 +132,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
   if (in(addr, 0xfff700, 0xfff7ff))
     return chip_put<HDD_PortPutB, HDD_PortPutW, HDD_PortPutL>(addr, size, value);
   if (in(addr, 0xff8a00, 0xff8a3d) || in(addr, 0xff7f30, 0xff7f6d)) {
-    if (!PREFS_BlitterEnabled || MMU_TosVersion <= 10) {
+    if (!blitter_present()) {
       MMU_BusError();
       return;
     }

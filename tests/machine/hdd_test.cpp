@@ -15,6 +15,7 @@
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
+#include "machine/shifter.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -49,11 +50,19 @@ HDD_BpbRecord bpb_of(const std::vector<u8>& sector, u64 bytes, bool expect_ok = 
 
 class HardDisk : public ::testing::Test {
  protected:
-  void SetUp() override { machine_reset_globals(); }
+  void SetUp() override {
+    machine_reset_globals();
+    SCREEN_LineABase = 0;
+    SCREEN_BigScreen = 0;
+    EVENTS_VdiTracking = 0;
+  }
   void TearDown() override {
     HDD_CloseImages();
     DISKIMG_InsertedMask = 0;
     CART_PortConfig = 0;
+    SCREEN_LineABase = 0;
+    SCREEN_BigScreen = 0;
+    EVENTS_VdiTracking = 0;
   }
 
   // Starts a machine from a folder with a TOS image and the given C image.
@@ -289,7 +298,7 @@ TEST_F(HardDisk, GetbpbWithoutDriveCAnswersNothingForD) {
 }
 
 TEST_F(HardDisk, PortReads) {
-  start(empty_image());
+  start(empty_image(), 0x62);  // TOS 1.62
   EXPECT_EQ(MMU_ReadW(0xfff704), 1u);
   EXPECT_EQ(MMU_ReadW(0xfff706), 0u);
   EXPECT_EQ(MMU_ReadW(0xfff702), 2u);  // no floppy in A
@@ -300,17 +309,24 @@ TEST_F(HardDisk, PortReads) {
   EXPECT_EQ(MMU_ReadW(0xfff704), 0u);
 }
 
-TEST_F(HardDisk, PortReadsUnderTos12AreZero) {
-  start(empty_image(), 2);
-  ASSERT_EQ(HDD_Open[0], 1u);
-  EXPECT_EQ(MMU_ReadW(0xfff704), 0u);
+TEST_F(HardDisk, PortReadsFindNoDriveUnderTos104AndOlder) {
+  for (u8 minor : {0, 2, 4}) {
+    start(empty_image(), minor);
+    ASSERT_EQ(HDD_Open[0], 1u);
+    EXPECT_EQ(MMU_ReadW(0xfff704), 0u) << "TOS 1.0" << int(minor);
+  }
 }
 
 TEST_F(HardDisk, PortWrites) {
   start(empty_image());
   m68k_regfile.d[0] = 0x12340;
   MMU_WriteW(0xfff706, 1);
+  m68k_regfile.d[0] = 0x56780;
+  MMU_WriteW(0xfff706, 1);  // only the first report counts
   EXPECT_EQ(SCREEN_LineABase, 0x12340u);
+  EXPECT_EQ(EVENTS_VdiTracking, 1u);
+  MMU_WriteW(0xfff706, 2);  // the big screen, which the option doesn't allow
+  EXPECT_EQ(SCREEN_BigScreen, 0u);
   testing::internal::CaptureStderr();
   MMU_WriteW(0xfff704, 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("message 6"), std::string::npos);
@@ -396,6 +412,33 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
             "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
 }
 #endif
+
+TEST_F(HardDisk, TheDriverReportsTheLineABaseAndAsksForTheBigScreen) {
+  folder.write("cart.img", read_all(CART_IMAGE));
+  folder.write("HDD-C.dmg", empty_image());
+  folder.write("tos.img", load_test_rom("hdd_port"));
+  machine_start(folder.path());
+  PREFS_BigScreen = 1;
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  machine_run_frames(2);
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(MMU_ReadL(0x950), 0x600du);
+  EXPECT_EQ(SCREEN_LineABase, 0x12340u);  // what the ROM's Line-A call answers
+  EXPECT_EQ(EVENTS_VdiTracking, 1u);
+  EXPECT_EQ(SCREEN_BigScreen, 1u);
+  // The 640 x 400 geometry in the Line-A variables and the workstation the
+  // ROM points them at, and the screen moved below the top of memory.
+  EXPECT_EQ(MMU_ReadW(0x12340), 4u);
+  EXPECT_EQ(MMU_ReadW(0x12340 + 60), 640u);
+  EXPECT_EQ(MMU_ReadW(0x12340 - 4), 399u);
+  EXPECT_EQ(MMU_ReadW(0x14000), 639u);
+  EXPECT_EQ(MMU_ReadW(0x14000 + 2), 399u);
+  const u32 screen = (MMU_RamSize - 128000) & ~1023u;
+  EXPECT_EQ(MMU_ReadL(0x44e), screen);
+  EXPECT_EQ(SHIFTER_LoadBase, screen);
+}
 
 TEST_F(HardDisk, WithBothImagesTheDriverMarksDAndThePortServesIt) {
   std::vector<u8> d = empty_image();

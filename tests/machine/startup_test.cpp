@@ -125,10 +125,36 @@ TEST_F(StartUp, SoundOnStartsTheOutput) {
   testing::internal::CaptureStdout();
   APP_StartUp();
   PREFS_Unthrottled = 0;
+  PREFS_SoundOn = SOUND_Active = 1;  // as a preferences file would have it
   APP_InitMachine();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("ACIAs initied...\nSound Enabled at 44100 Hz.\n"), std::string::npos);
   EXPECT_EQ(SOUND_Stopped, 0u);
+}
+
+TEST_F(StartUp, OptionsStartWithTheValuesOfANewPreferencesRecord) {
+  APP_FolderOverride = folder.path();
+  for (u32* option : {&PREFS_WriteProtect, &PREFS_SoundOn, &PREFS_PrinterOn, &PREFS_Unthrottled})
+    *option = 0x55;
+  testing::internal::CaptureStdout();
+  APP_StartUp();
+  testing::internal::GetCapturedStdout();
+  const struct {
+    const char* name;
+    u32 value, expected;
+  } options[] = {
+      {"frame skip", PREFS_FrameSkip, 1},         {"simple video counter", PREFS_SimpleVideoCounter, 0},
+      {"speed counters", PREFS_SpeedCounters, 1}, {"monitor", SHIFTER_Mode, 0},
+      {"Blitter", PREFS_BlitterEnabled, 0},       {"write protection", PREFS_WriteProtect, 0},
+      {"sound", PREFS_SoundOn, 0},                {"sound active", SOUND_Active, 0},
+      {"unthrottled", PREFS_Unthrottled, 0},      {"buffered drawing", PREFS_BufferedDrawing, 1},
+      {"hard disk", PREFS_HardDiskOn, 1},         {"auto-save", PREFS_AutoSaveOnQuit, 1},
+      {"printer", PREFS_PrinterOn, 1},            {"clock factor", PREFS_ClockFactor, 8},
+      {"FDC delay", PREFS_FdcDelay, 1},           {"auto frame skip", PREFS_AutoFrameSkip, 1},
+      {"14 MB", PREFS_Ram14MB, 0},                {"bus errors", MMU_BusErrorsEnabled, 1},
+      {"big screen", PREFS_BigScreen, 0},
+  };
+  for (const auto& o : options) EXPECT_EQ(o.value, o.expected) << o.name;
 }
 
 TEST_F(StartUp, MissingTosEndsTheProgram) {
