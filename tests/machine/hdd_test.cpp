@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,6 +15,7 @@
 #include "machine/memory.h"
 #include "machine/shifter.h"
 #include "support/machine_fixture.h"
+#include "support/shell.h"
 
 namespace {
 
@@ -203,14 +202,11 @@ TEST_F(HardDisk, NewEmptyImageIsByteExact) {
   EXPECT_EQ(img[0x1fe], 0x55);
   EXPECT_EQ(img[0x1ff], 0xaa);
   EXPECT_EQ(img, empty_image());
-#ifdef MTOOLS_MCOPY
+#ifdef FAT_TOOLS
   // The host's FAT tools take it as a volume and can store a file on it.
-  const std::string path = folder.file("HDD (Empty).dmg");
   const std::string note = folder.file("note.txt");
   { std::ofstream(note) << "hello"; }
-  const std::string cmd = std::string("MTOOLS_SKIP_CHECK=1 ") + MTOOLS_MCOPY + " -i '" + path +
-                          "' '" + note + "' ::NOTE.TXT";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(fat_copy_in(folder.file("HDD (Empty).dmg"), note, "NOTE.TXT"), "");
 #endif
 }
 
@@ -339,30 +335,13 @@ TEST_F(HardDisk, PortWrites) {
 
 // ---- The driver in the cartridge, on a volume the host's tools made ----
 
-#if defined(MKFS_FAT) && defined(MTOOLS_MCOPY) && defined(MTOOLS_MTYPE)
-namespace {
-int run(const std::string& cmd) { return std::system(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str()); }
-
-std::string command_output(const std::string& cmd) {
-  std::string out;
-  if (std::FILE* p = popen(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str(), "r")) {
-    char buf[256];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-}  // namespace
-
+#ifdef FAT_TOOLS
 TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
   const std::string img = folder.file("HDD-C.dmg");
   const std::string text = folder.file("readme.txt");
   { std::ofstream(text) << "the quick brown fox jumps over the lazy dog\n"; }
-  ASSERT_EQ(run(std::string(MKFS_FAT) + " -C -F 16 -S 512 -s 4 -n STDISK '" + img +
-                "' 16384 > /dev/null"),
-            0);
-  ASSERT_EQ(run(std::string(MTOOLS_MCOPY) + " -i '" + img + "' '" + text + "' ::README.TXT"), 0);
+  ASSERT_EQ(fat_new_volume(img, 16384), "");
+  ASSERT_EQ(fat_copy_in(img, text, "README.TXT"), "");
 
   folder.write("tos.img", load_test_rom("hdd_port"));
   folder.write("cart.img", read_all(CART_IMAGE));
@@ -408,8 +387,7 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
 
   // What the ST wrote is in the file as the host's tools see it.
   HDD_CloseImages();
-  EXPECT_EQ(command_output(std::string(MTOOLS_MTYPE) + " -i '" + img + "' ::README.TXT"),
-            "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
+  EXPECT_EQ(fat_read(img, "README.TXT").out, "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
 }
 #endif
 
