@@ -111,6 +111,7 @@ void machine_reset_globals() {
   IKBD_PowerOn();
   RTC_ModeReg = 0;
   APP_StopFlag = 0;
+  APP_AutoStateLoaded = 0;
   SCHED_StopAfterFrames = 0;
   SCHED_FrameCount = 0;
   SCHED_AutoSkip = 0;
@@ -195,6 +196,15 @@ std::string machine_start(const std::string& folder) {
 void machine_run_frames(u32 frames) {
   SCHED_StopAfterFrames = frames;
   APP_Run();
+  SCHED_StopAfterFrames = 0;
+}
+
+void machine_continue_frames(u32 frames) {
+  APP_StopFlag = 0;
+  SCHED_StopAfterFrames = SCHED_FrameCount + frames;
+  m68k_running = 1;
+  while (!APP_StopFlag) m68k_run_loop();
+  m68k_running = 0;
   SCHED_StopAfterFrames = 0;
 }
 

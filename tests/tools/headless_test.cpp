@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "support/machine_fixture.h"
@@ -61,4 +62,19 @@ TEST(Headless, RefusesBadArguments) {
   folder.write("tos.img", load_test_rom("workload"));
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 4294967297").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 99999999999999999999999").status, 2);
+}
+
+TEST(Headless, RefusesAMalformedInputScript) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const std::string script = folder.file("input.txt");
+  for (const char* bad : {"5 key 300 down\n", "x mouse 1 2\n", "5 button middle up\n",
+                          "5 type caf\xc3\xa9\n", "# fine\n7 wiggle\n"}) {
+    std::ofstream(script) << bad;
+    const ShellResult r = run_headless("--folder " + folder.path() + " --frames 5 --input " + script);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("input script line"), std::string::npos) << r.out;
+  }
+  std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
+  EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
 }
