@@ -84,6 +84,10 @@ struct Boot {
   bool monochrome;
 };
 
+void PrintTo(const Boot& b, std::ostream* os) {
+  *os << b.image << (b.monochrome ? " monochrome" : " colour");
+}
+
 class EmuTosBoot : public EmuTos, public ::testing::WithParamInterface<Boot> {};
 
 TEST_P(EmuTosBoot, ReachesItsDesktopFromCold) {
