@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "common/endian.h"
-#include "host/host.h"
+#include "host/midi.h"
+#include "machine/ikbd.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 

@@ -10,7 +10,11 @@
 #include <string>
 
 #include "common/endian.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
 

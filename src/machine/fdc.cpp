@@ -5,7 +5,9 @@
 #include <cstdio>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/diskimg.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"

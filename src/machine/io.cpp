@@ -6,7 +6,7 @@
 #include "blitter/blitter.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/acia.h"
 #include "machine/fdc.h"
 #include "machine/hdd.h"

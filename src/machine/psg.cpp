@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 

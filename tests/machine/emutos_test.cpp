@@ -13,9 +13,10 @@
 #include <fstream>
 #include <tuple>
 
-#include "host/host.h"
-#include "host/screen_convert.h"
-#include "machine/acia.h"
+#include "host/events.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
+#include "machine/ikbd.h"
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
 #include "machine/machine.h"

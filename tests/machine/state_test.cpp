@@ -11,7 +11,7 @@
 
 #include "common/endian.h"
 #include "cpu/saved_state.h"
-#include "host/host.h"
+#include "host/screen.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/machine.h"

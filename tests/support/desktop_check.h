@@ -9,7 +9,7 @@
 #include <string>
 
 #include "common/types.h"
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 
 struct DesktopReport {
   std::string problem;  // empty when the picture shows a desktop

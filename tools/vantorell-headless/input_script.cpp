@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "host/host.h"
-#include "machine/acia.h"
+#include "host/events.h"
+#include "machine/ikbd.h"
 
 namespace {
 

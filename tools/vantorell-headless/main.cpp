@@ -17,8 +17,9 @@
 #include <sstream>
 #include <string>
 
-#include "host/host.h"
-#include "host/screen_convert.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
 #include "input_script.h"
 #include "machine/machine.h"
 #include "machine/memory.h"

@@ -1,3 +1,5 @@
+// Application, clock, option, debugger and exit services of the windowless
+// build.
 #include <unistd.h>
 
 #include <chrono>
@@ -7,7 +9,14 @@
 #include <filesystem>
 #include <thread>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/debugger.h"
+#include "host/menu.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
+#include "machine/memory.h"
+#include "machine/state.h"
 
 APP_FolderRecord APP_Folder;
 std::string APP_FolderOverride;
@@ -107,7 +116,7 @@ void MENU_UpdateChecks() {}
 
 // Each option word starts with, and PREFS_SetDefaults gives it, the value a
 // new preferences record holds.
-u32 PREFS_Ram14MB, PREFS_BlitterEnabled, MMU_BusErrorsEnabled = 1, PREFS_FdcDelay = 1;
+u32 PREFS_Ram14MB, PREFS_BlitterEnabled, PREFS_FdcDelay = 1;
 u32 PREFS_Unthrottled, PREFS_HardDiskOn = 1, PREFS_FrameSkip = 1, PREFS_AutoFrameSkip = 1;
 u32 PREFS_SpeedCounters = 1, PREFS_BufferedDrawing = 1, PREFS_PrinterOn = 1, PREFS_BigScreen;
 u32 PREFS_ClockFactor = 8, PREFS_AutoSaveOnQuit = 1, PREFS_WriteProtect, PREFS_SoundOn;
@@ -140,10 +149,8 @@ void PREFS_Load() {
 }
 void PREFS_Save() {}
 
-// ---- Debugger and saved state ----
+// ---- Debugger ----
 
 u32 DEBUG_Requested;
 u32 DEBUG_DumpAbort;
 void DEBUG_CommandLoop() { DEBUG_Requested = 0; }
-
-u32 STATE_SpareWord;

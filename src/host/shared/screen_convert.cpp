@@ -1,10 +1,10 @@
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 
 #include <png.h>
 
 #include <cstdio>
 
-#include "host/host.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
