@@ -58,19 +58,8 @@ class EmuTos : public ::testing::Test {
     machine_start(folder.path());
     testing::internal::GetCapturedStderr();
   }
-  // Runs from the processor's restart, or goes on: quietly, since the
-  // operating system's probes of absent hardware are reported.
-  void run(u32 frames, bool goOn = false) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    if (goOn) {
-      machine_continue_frames(frames);
-    } else {
-      machine_run_frames(frames);
-    }
-    testing::internal::GetCapturedStderr();
-    testing::internal::GetCapturedStdout();
-  }
+  // Runs from the processor's restart, or goes on.
+  static void run(u32 frames, bool goOn = false) { machine_run_quietly(frames, goOn); }
   static SCREEN_Image screen() {
     return SCREEN_ConvertST(MMU_RamBase, MMU_RamSize, SCREEN_CurrentView());
   }
@@ -160,6 +149,15 @@ void put_input(const TempFolder& folder, const std::string& image, const std::st
   ASSERT_EQ(fat_copy_in(image, path, "INPUT.DAT"), "");
 }
 
+// The build's floppy with the program in its AUTO folder, as drive A of the
+// folder, holding `input`.
+std::string autotest_floppy(const TempFolder& folder, const std::string& input) {
+  const std::string disk = folder.file("disk1.st");
+  std::filesystem::copy_file(AUTOTEST_FLOPPY, disk);
+  put_input(folder, disk, input);
+  return disk;
+}
+
 // The same motion in the first frame of a run, whatever came before it.
 void move_at_first_poll(u32) {
   IKBD_SendRelativeMouse(-70, 25);
@@ -168,10 +166,8 @@ void move_at_first_poll(u32) {
 
 TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
   REQUIRE_TESTDATA("emutos");
-  const std::string disk = folder.file("disk1.st");
-  std::filesystem::copy_file(AUTOTEST_FLOPPY, disk);
   const std::string input = autotest_input('0', 5000);
-  put_input(folder, disk, input);
+  const std::string disk = autotest_floppy(folder, input);
   start("etos192uk.img", false);
   // Switched on, the Blitter option must not let the operating system find
   // a Blitter it would wait for.
@@ -237,10 +233,8 @@ TEST_F(EmuTos, AutoProgramOnTheHardDiskThroughOurDriver) {
 
 TEST_F(EmuTos, KeysOfAHeadlessScriptReachAProgramWithShift) {
   REQUIRE_TESTDATA("emutos");
-  const std::string disk = folder.file("disk1.st");
-  std::filesystem::copy_file(AUTOTEST_FLOPPY, disk);
   const std::string input = autotest_input('5', 300);
-  put_input(folder, disk, input);
+  const std::string disk = autotest_floppy(folder, input);
   std::filesystem::copy_file(emutos_image("etos192uk.img"), folder.file("tos.img"));
   // Typed after the start-up screen, which swallows earlier keys (the
   // program waits for them from frame 270 or so).

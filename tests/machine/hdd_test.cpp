@@ -78,6 +78,12 @@ class HardDisk : public ::testing::Test {
     m68k_regfile.s = 1;
   }
 
+  // Runs the hdd_port ROM of a started machine; true when it got to its end.
+  static bool run_port_rom(u32 frames) {
+    machine_run_quietly(frames);
+    return MMU_ReadL(0x950) == 0x600d;
+  }
+
   // An argument frame as the driver's callers leave it, A7 pointing at the
   // return address.
   void frame(u32 rwflag, u32 buffer, u32 count, u32 sector, u32 drive) {
@@ -352,12 +358,7 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
   const std::string out = machine_start(folder.path());
   EXPECT_NE(out.find("HDD.SYS driver found and loaded at 0xfa0000"), std::string::npos);
   ASSERT_EQ(HDD_Open[0], 1u);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  machine_run_frames(3);
-  testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(MMU_ReadL(0x950), 0x600du) << "the ROM did not finish";
+  ASSERT_TRUE(run_port_rom(3)) << "the ROM did not finish";
 
   // Straight through the port.
   EXPECT_EQ(MMU_ReadL(0x900), HDD_BpbAddress);
@@ -401,12 +402,7 @@ TEST_F(HardDisk, TheDriverReportsTheLineABaseAndAsksForTheBigScreen) {
   folder.write("tos.img", load_test_rom("hdd_port"));
   machine_start(folder.path());
   PREFS_BigScreen = 1;
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  machine_run_frames(2);
-  testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(MMU_ReadL(0x950), 0x600du);
+  ASSERT_TRUE(run_port_rom(2)) << "the ROM did not finish";
   EXPECT_EQ(SCREEN_LineABase, 0x12340u);  // what the ROM's Line-A call answers
   EXPECT_EQ(EVENTS_VdiTracking, 1u);
   EXPECT_EQ(SCREEN_BigScreen, 1u);
@@ -432,12 +428,7 @@ TEST_F(HardDisk, WithBothImagesTheDriverMarksDAndThePortServesIt) {
   const std::string out = machine_start(folder.path());
   EXPECT_NE(out.find("loaded HDD-C.dmg\nloaded HDD-D.dmg\n"), std::string::npos);
   ASSERT_EQ(HDD_Open[1], 1u);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  machine_run_frames(2);
-  testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(MMU_ReadL(0x950), 0x600du);
+  ASSERT_TRUE(run_port_rom(2)) << "the ROM did not finish";
   EXPECT_EQ(MMU_ReadL(0x4c2) & 0xc, 0xcu);
   EXPECT_EQ(MMU_ReadW(0xfff706), 1u);
   m68k_regfile.s = 1;

@@ -212,6 +212,18 @@ void machine_continue_frames(u32 frames) {
   SCHED_StopAfterFrames = 0;
 }
 
+void machine_run_quietly(u32 frames, bool goOn) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  if (goOn) {
+    machine_continue_frames(frames);
+  } else {
+    machine_run_frames(frames);
+  }
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
+}
+
 void machine_point_vectors() {
   m68k_regs& r = m68k_regfile;
   r.s = 1;

@@ -67,6 +67,10 @@ void machine_run_frames(u32 frames);
 // frames, without the restart.
 void machine_continue_frames(u32 frames);
 
+// Either of the two with what the machine prints swallowed (an operating
+// system's probes of absent hardware are reported on the console).
+void machine_run_quietly(u32 frames, bool goOn = false);
+
 // Supervisor state with the stack at 0x8000 and every vector v (2-255)
 // pointing at vector_target(v) in RAM, so a taken exception shows in the PC;
 // the PC at machine_idle_pc.
