@@ -257,3 +257,30 @@ INSTANTIATE_TEST_SUITE_P(Roms, InterruptCountRom,
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
+
+TEST_F(StartUp, OneRuleSaysWhichTosIsLaterForTheHardDiskAndTheRegistersOfLaterModels) {
+  folder.write("HDD-C.dmg", usable_hdd_image());
+  const struct {
+    u8 v0, v1;
+    bool emuTos, later;
+  } cases[] = {{1, 0, false, false},   {1, 2, false, false}, {1, 4, false, false},
+               {1, 0x62, false, true}, {2, 6, false, true},  {1, 2, true, true},
+               {1, 4, true, true},     {2, 6, true, true}};
+  for (const auto& c : cases) {
+    const std::string tos = std::to_string(c.v0) + "." + std::to_string(c.v1) +
+                            (c.emuTos ? " EmuTOS" : "");
+    machine_reset_globals();
+    folder.write("tos.img", make_tos_image(c.v0, c.v1, c.v0 == 1 && c.v1 < 5 ? 0x30000 : 0x40000,
+                                           c.emuTos));
+    const std::string out = machine_start(folder.path());
+    EXPECT_EQ(MMU_IsLaterTos(), c.later) << tos;
+    EXPECT_EQ(out.find("Hard disk Enabled...") != std::string::npos, c.later) << tos;
+    EXPECT_EQ(out.find("This TOS is invalide for HDD...") != std::string::npos, !c.later) << tos;
+    m68k_regfile.s = 1;
+    EXPECT_EQ(MMU_ReadW(0xfff704), c.later ? 1u : 0u) << tos;  // the driver's "drive C?"
+    MMU_ReadW(0xff8924);  // a register of the later models
+    EXPECT_EQ(MMU_BusErrorCount, c.later ? 0u : 1u) << tos;
+    machine_end_instruction();
+    HDD_CloseImages();
+  }
+}
