@@ -25,15 +25,6 @@ namespace {
 
 inline bool in(u32 addr, u32 lo, u32 hi) { return addr - lo <= hi - lo; }
 
-// The Blitter's operations are not built yet: its register block alone would
-// keep the busy bit of a started operation set, and a TOS that found the
-// chip would wait for ever. Until they are, the machine has no Blitter,
-// whatever the option says.
-constexpr bool blitter_operations_built = false;
-inline bool blitter_present() {
-  return blitter_operations_built && PREFS_BlitterEnabled && MMU_TosVersion > 10;
-}
-
 // With Mask, the byte and word getters' results are cut to their size.
 template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32), bool Mask = false>
 inline u32 chip_get(u32 addr, u32 size) {
@@ -78,7 +69,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   if (size == 1 && in(addr, 0xfff700, 0xfff7ff)) return HDD_PortGet(addr) & 0xffff;
   if (addr == 0xff8001) return MMU_MemConfig;
   if (in(addr, 0xff8a00, 0xff8a3d)) {
-    if (blitter_present())
+    if (PREFS_BlitterEnabled && MMU_TosVersion > 10)
       return chip_get<BLITTER_GetB, BLITTER_GetW, BLITTER_GetL, true>(addr, size);
     MMU_BusError();
     return fill_value(addr, size);
@@ -132,7 +123,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
   if (in(addr, 0xfff700, 0xfff7ff))
     return chip_put<HDD_PortPutB, HDD_PortPutW, HDD_PortPutL>(addr, size, value);
   if (in(addr, 0xff8a00, 0xff8a3d) || in(addr, 0xff7f30, 0xff7f6d)) {
-    if (!blitter_present()) {
+    if (!PREFS_BlitterEnabled || MMU_TosVersion <= 10) {
       MMU_BusError();
       return;
     }

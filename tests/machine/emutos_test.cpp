@@ -1,8 +1,8 @@
 // The real operating system as the machine's acceptance test: the two EmuTOS
 // images boot from cold to their desktop, run a program of ours from the
-// AUTO folder of a floppy and of the hard disk, take keys and mouse motion,
-// and a state saved at the desktop goes on in a fresh machine as it would
-// have in the first.
+// AUTO folder of a floppy and of the hard disk, find the Blitter when it is
+// on, take keys and mouse motion, and a state saved at the desktop goes on
+// in a fresh machine as it would have in the first.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -81,7 +81,7 @@ void PrintTo(const Boot& b, std::ostream* os) {
 class EmuTosBoot : public EmuTos, public ::testing::WithParamInterface<Boot> {};
 
 TEST_P(EmuTosBoot, ReachesItsDesktopFromCold) {
-  REQUIRE_TESTDATA("emutos");
+  REQUIRE_EMUTOS();
   start(GetParam().image, GetParam().monochrome);
   run(50);  // the start-up screen: no desktop yet
   EXPECT_NE(check_desktop(screen()).problem, "");
@@ -131,15 +131,16 @@ std::string autotest_input(char keys, u32 bytes) {
   return data;
 }
 
-// The result file the program writes for `input`, given the keys it read.
+// The result file the program writes for `input`, given the keys it read
+// and whether the operating system found a Blitter.
 std::string autotest_result(const std::string& input, const std::string& keys,
-                            const std::string& scans) {
+                            const std::string& scans, bool blitter = false) {
   const u32 crc = u32(crc32(0, reinterpret_cast<const Bytef*>(input.data()), uInt(input.size())));
   char first[64];
   std::snprintf(first, sizeof first, "CRC %08x LEN %u", crc, u32(input.size()));
   // The console's cursor stands behind the first line, printed from column 0.
-  return std::string(first) + " COL " + std::to_string(std::strlen(first)) + " BLT 0000\r\nKEYS " +
-         keys + "\r\nSCAN " + scans + "\r\n";
+  return std::string(first) + " COL " + std::to_string(std::strlen(first)) +
+         (blitter ? " BLT 0002" : " BLT 0000") + "\r\nKEYS " + keys + "\r\nSCAN " + scans + "\r\n";
 }
 
 // Puts the program's input on a FAT image.
@@ -165,19 +166,18 @@ void move_at_first_poll(u32) {
 }
 
 TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
-  REQUIRE_TESTDATA("emutos");
+  REQUIRE_EMUTOS();
   const std::string input = autotest_input('0', 5000);
   const std::string disk = autotest_floppy(folder, input);
   start("etos192uk.img", false);
-  // Switched on, the Blitter option must not let the operating system find
-  // a Blitter it would wait for.
+  // With a Blitter, which the operating system finds and draws with.
   PREFS_BlitterEnabled = 1;
   run(boot_frames);
   const SCREEN_Image desk = screen();
   EXPECT_EQ(check_desktop(desk).problem, "");
 
   // The program ran at boot and wrote its file on the (writable) floppy.
-  EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "", ""));
+  EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "", "", true));
 
   // Mouse packets move the pointer by as many pixels.
   IKBD_SendRelativeMouse(40, 30);
@@ -203,6 +203,7 @@ TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
   std::filesystem::copy_file(saved, folder.file("Auto Saved State"));
   machine_reset_globals();
   start("etos192uk.img", false);
+  PREFS_BlitterEnabled = 1;
   EVENTS_ScriptHook = move_at_first_poll;
   run(100);
   ASSERT_EQ(APP_AutoStateLoaded, 1u);
@@ -214,7 +215,7 @@ TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
 }
 
 TEST_F(EmuTos, AutoProgramOnTheHardDiskThroughOurDriver) {
-  REQUIRE_TESTDATA("emutos");
+  REQUIRE_EMUTOS();
   const std::string hdd = folder.file("HDD-C.dmg");
   ASSERT_EQ(fat_new_volume(hdd, 16384), "");
   ASSERT_EQ(fat_make_dir(hdd, "AUTO"), "");
@@ -232,7 +233,7 @@ TEST_F(EmuTos, AutoProgramOnTheHardDiskThroughOurDriver) {
 }
 
 TEST_F(EmuTos, KeysOfAHeadlessScriptReachAProgramWithShift) {
-  REQUIRE_TESTDATA("emutos");
+  REQUIRE_EMUTOS();
   const std::string input = autotest_input('5', 300);
   const std::string disk = autotest_floppy(folder, input);
   std::filesystem::copy_file(emutos_image("etos192uk.img"), folder.file("tos.img"));

@@ -6,7 +6,7 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
-//                      [--input SCRIPT]
+//                      [--blitter] [--input SCRIPT]
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,7 +31,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--input SCRIPT]\n");
+               "[--monochrome] [--blitter] [--input SCRIPT]\n");
   return 2;
 }
 
@@ -47,11 +47,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, input;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, blitter = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -104,6 +108,7 @@ int main(int argc, char** argv) {
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
   APP_InitMachine();
   if (!input.empty()) install_input_script(std::move(events));
 
