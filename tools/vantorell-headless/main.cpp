@@ -1,11 +1,12 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG. For tests and benchmarks; the application itself takes no
+// picture as a PNG, and feed it keyboard and mouse input from a script
+// (input_script.h). For tests and benchmarks; the application itself takes no
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
-//                      [--blitter] [--prefetch]
+//                      [--blitter] [--input SCRIPT] [--prefetch]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one.
@@ -15,12 +16,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "cpu/registers.h"
 #include "host/app.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
+#include "input_script.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -31,7 +35,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--blitter] [--prefetch]\n");
+               "[--monochrome] [--blitter] [--input SCRIPT] [--prefetch]\n");
   return 2;
 }
 
@@ -45,7 +49,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot;
+  std::string folder, screenshot, input;
   long frames = -1;
   bool monochrome = false, blitter = false, prefetch = false;
   for (int i = 1; i < argc; ++i) {
@@ -73,6 +77,8 @@ int main(int argc, char** argv) {
       if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
+    } else if (!std::strcmp(arg, "--input")) {
+      input = argv[++i];
     } else {
       return usage();
     }
@@ -90,6 +96,20 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::vector<InputEvent> events;
+  if (!input.empty()) {
+    std::ifstream in(input);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    if (!in) error = "can't read the input script " + input;
+    if (error.empty()) parse_input_script(text.str(), events, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
   APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
@@ -100,6 +120,7 @@ int main(int argc, char** argv) {
   // Read by the dispatch build inside the machine's start-up.
   if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
+  if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
   const u64 instructions_before = m68k_instruction_count;
