@@ -286,7 +286,10 @@ M68K_INLINE u32 bcd(u32 opcode) {
     const u32 da = r.a[x] - m68k_an_byte_step[x];
     const u32 d = mem_read<B>(da);
     r.a[x] = da;
-    write_and_finish<B>(StreamOf<P>(), da, Sub ? bcd_sub(s, d) : bcd_add(s, d));
+    const u32 v = Sub ? bcd_sub(s, d) : bcd_add(s, d);
+    if constexpr (P::prefetch) StreamOf<P>().finish();
+    mem_write<B>(da, v);
+    if constexpr (!P::prefetch) r.pcHost += 2;
     return 18;
   }
 }
