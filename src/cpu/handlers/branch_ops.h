@@ -41,18 +41,11 @@ M68K_INLINE u32 branch_displacement() {
 }
 
 // With Prefetch a branch to an odd target takes the address error, which
-// records the target and stacks the address behind the opcode; the branch
-// is not taken. Returns true when it did.
+// records the target; the branch is not taken. Returns true when it did.
 template <class P>
 M68K_INLINE bool odd_branch_target(u32 opcode, u32 displacement) {
-  if constexpr (!P::prefetch) {
-    return false;
-  } else {
-    if (!(displacement & 1)) [[likely]] return false;
-    const u32 next = opcode_address() + 2;
-    m68k_address_error(next + displacement, opcode, next);
-    return true;
-  }
+  if constexpr (P::prefetch) return odd_behind_opcode<P>(opcode_address() + 2 + displacement, opcode);
+  else return false;
 }
 
 // Takes the branch; with Prefetch the prefetch register is loaded at the target.

@@ -27,20 +27,6 @@ M68K_INLINE bool privilege_violation() {
   return true;
 }
 
-// With Prefetch: the address error of an instruction that checks its stack
-// pointer before it reads its extension word (LINK, UNLK and the returns):
-// the access address and, as the PC to stack, the word behind the opcode.
-template <class P>
-M68K_INLINE bool odd_stack(u32 addr, u32 opcode) {
-  if constexpr (!P::prefetch) {
-    return false;
-  } else {
-    if (!(addr & 1)) [[likely]] return false;
-    m68k_address_error(addr, opcode, opcode_address() + 2);
-    return true;
-  }
-}
-
 // A jump to target; with Prefetch the prefetch register is loaded from it.
 template <class P>
 M68K_INLINE void jump(u32 target) {
@@ -62,37 +48,36 @@ u32 trapv(u32) {
   return 4;
 }
 
-// LINK An,#d16: An is read after A7 is lowered, so LINK A7 pushes the
-// lowered A7. With Prefetch an odd A7 - 4 takes the address error before
-// anything changes, and the displacement is taken from the prefetch
-// register after a reload past the opcode that comes before the push.
+// LINK's frame: A7 is lowered by 4 and An pushed there (LINK A7 pushes the
+// lowered A7), An takes A7, and A7 moves on by the displacement.
+M68K_INLINE void link_frame(u32 n, u32 disp) {
+  m68k_regs& regs = m68k_regfile;
+  regs.a[7] -= 4;
+  mem_write<L>(regs.a[7], regs.a[n]);
+  regs.a[n] = regs.a[7];
+  regs.a[7] += disp;
+}
+
+// LINK An,#d16. With Prefetch an odd A7 - 4 takes the address error before
+// anything changes, and the reload past the opcode comes before the push:
+// the displacement is then the prefetch register's first word.
 template <class P = NoPrefetch>
 u32 link(u32 opcode) {
   m68k_regs& regs = m68k_regfile;
   const u32 n = opcode & 7;
   if constexpr (P::prefetch) {
-    const u32 sp = regs.a[7] - 4;
-    if (odd_stack<P>(sp, opcode)) return 18;
-    regs.a[7] = sp;
-    const u32 v = regs.a[n];
+    if (odd_behind_opcode<P>(regs.a[7] - 4, opcode)) return 18;
     regs.pcHost += 2;
     m68k_reload_prefetch();
-    mem_write<L>(sp, v);
-    regs.a[n] = sp;
-    regs.a[7] = sp + sext16(be_read16(regs.prefetch));
+    link_frame(n, sext16(be_read16(regs.prefetch)));
     regs.pcHost += 2;
     m68k_reload_prefetch();
-    return 18;
   } else {
     Stream st;
-    const u32 disp = sext16(st.word());
-    regs.a[7] -= 4;
-    mem_write<L>(regs.a[7], regs.a[n]);
-    regs.a[n] = regs.a[7];
-    regs.a[7] += disp;
+    link_frame(n, sext16(st.word()));
     st.finish();
-    return 18;
   }
+  return 18;
 }
 
 // UNLK An: A7 = An, then An is popped (UNLK A7 leaves the loaded long).
@@ -102,7 +87,7 @@ u32 unlk(u32 opcode) {
   m68k_regs& regs = m68k_regfile;
   const u32 n = opcode & 7;
   const u32 sp = regs.a[n];
-  if (odd_stack<P>(sp, opcode)) {
+  if (odd_behind_opcode<P>(sp, opcode)) {
     regs.a[7] = sp;
     return 12;
   }
@@ -172,7 +157,7 @@ u32 rts(u32) {
 
 template <class P = NoPrefetch>
 u32 rtd(u32 opcode) {
-  if (odd_stack<P>(m68k_regfile.a[7], opcode)) return 16;
+  if (odd_behind_opcode<P>(m68k_regfile.a[7], opcode)) return 16;
   StreamOf<P> st;
   return return_releasing<P>(sext16(st.word()));
 }
@@ -183,7 +168,7 @@ template <bool WholeSr, class P>
 M68K_INLINE u32 return_with_sr(u32 opcode) {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
-  if (odd_stack<P>(sp, opcode)) return 20;
+  if (odd_behind_opcode<P>(sp, opcode)) return 20;
   const u32 sr = mem_read<W>(sp);
   const u32 target = mem_read<L>(sp + 2);
   if (m68k_faulted()) return 20;
