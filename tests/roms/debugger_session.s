@@ -12,7 +12,7 @@
 
 main:                                   | 0xfc0034
         move.w  #0x2700,sr
-        lea     0x8000.w,sp
+        lea     0x8000,sp
         move.l  #vbl,0x70.w             | level 4 autovector
         move.l  #hbl,0x68.w             | level 2 autovector
         move.l  #timer_c,0x114.w        | MFP vector 0x40 + 5

@@ -4,7 +4,9 @@
 // picture as a PNG. For tests and benchmarks; the application itself takes no
 // arguments.
 //
-//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome] [--debug]
+//
+// --debug opens the built-in debugger on the console at the first instruction.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -14,6 +16,7 @@
 #include <string>
 
 #include "host/app.h"
+#include "host/debugger/debugger.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
 #include "machine/machine.h"
@@ -26,7 +29,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome]\n");
+               "[--monochrome] [--debug]\n");
   return 2;
 }
 
@@ -42,11 +45,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, debug = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--debug")) {
+      debug = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -86,6 +93,7 @@ int main(int argc, char** argv) {
   APP_InitMachine();
 
   SCHED_StopAfterFrames = u32(frames);
+  if (debug) DEBUG_RequestEntry();
   const u64 instructions_before = m68k_instruction_count;
   const auto t0 = std::chrono::steady_clock::now();
   APP_Run();
