@@ -1,24 +1,32 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG. For tests and benchmarks; the application itself takes no
+// picture as a PNG, and feed it keyboard and mouse input from a script
+// (input_script.h). For tests and benchmarks; the application itself takes no
 // arguments.
 //
-//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome] [--debug]
+//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//                      [--blitter] [--input SCRIPT] [--prefetch] [--debug]
 //
-// --debug opens the built-in debugger on the console at the first instruction.
+// --prefetch is a developer option: the 68000 runs the handler table with the
+// prefetch register and address errors instead of the plain one. --debug
+// opens the built-in debugger on the console at the first instruction.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
+#include "cpu/registers.h"
 #include "host/app.h"
 #include "host/debugger/debugger.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
+#include "input_script.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -29,7 +37,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--debug]\n");
+               "[--monochrome] [--blitter] [--input SCRIPT] [--prefetch] [--debug]\n");
   return 2;
 }
 
@@ -43,13 +51,21 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot;
+  std::string folder, screenshot, input;
   long frames = -1;
-  bool monochrome = false, debug = false;
+  bool monochrome = false, blitter = false, prefetch = false, debug = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--prefetch")) {
+      prefetch = true;
       continue;
     }
     if (!std::strcmp(arg, "--debug")) {
@@ -67,6 +83,8 @@ int main(int argc, char** argv) {
       if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
+    } else if (!std::strcmp(arg, "--input")) {
+      input = argv[++i];
     } else {
       return usage();
     }
@@ -84,13 +102,31 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::vector<InputEvent> events;
+  if (!input.empty()) {
+    std::ifstream in(input);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    if (!in) error = "can't read the input script " + input;
+    if (error.empty()) parse_input_script(text.str(), events, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
   APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
+  // Read by the dispatch build inside the machine's start-up.
+  if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
+  if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
   if (debug) DEBUG_RequestEntry();
