@@ -88,8 +88,10 @@ Input read_line(std::string& line) {
   for (int c; (c = std::getc(in)) != EOF;) {
     any = true;
     if (c == '\n') break;
-    if (line.size() == max_line) tooLong = true;
-    else line += char(c);
+    if (line.size() == max_line)
+      tooLong = true;
+    else
+      line += char(c);
   }
   if (!any) return Input::End;
   return tooLong ? Input::TooLong : Input::Line;
@@ -108,12 +110,11 @@ struct Arguments {
   u32 hex() {
     more();
     u32 v = 0;
-    for (; std::isxdigit(u8(*p)); ++p) v = v << 4 | u32(std::isdigit(u8(*p)) ? *p - '0' : (*p | 0x20) - 'a' + 10);
+    for (; std::isxdigit(u8(*p)); ++p)
+      v = v << 4 | u32(std::isdigit(u8(*p)) ? *p - '0' : (*p | 0x20) - 'a' + 10);
     return v;
   }
 };
-
-void say(const char* text) { std::fputs(text, DEBUG_Console()); }
 
 void dump_memory(Arguments& args) {
   std::FILE* out = DEBUG_Console();
@@ -127,8 +128,10 @@ void dump_memory(Arguments& args) {
     std::fprintf(out, "%08" PRIx32 " ", address);
     for (u32 k = 0; k < 16; ++k, address += 2) {
       u16 w;
-      if (DEBUG_PeekW(address, w)) std::fprintf(out, "%04x ", w);
-      else std::fputs("???? ", out);
+      if (DEBUG_PeekW(address, w))
+        std::fprintf(out, "%04x ", w);
+      else
+        std::fputs("???? ", out);
     }
     std::fputs("\n", out);
   }
@@ -138,36 +141,36 @@ void dump_memory(Arguments& args) {
 void show_history(Arguments& args) {
   const u32 count = args.more() ? args.hex() : 0x64;
   if (count == 0 || (count & 0x80000000)) return;
-  const u32 stored = (DEBUG_PcHistoryHead + DEBUG_HistorySize - DEBUG_PcHistoryTail) % DEBUG_HistorySize;
+  const u32 stored =
+      (DEBUG_PcHistoryHead + DEBUG_HistorySize - DEBUG_PcHistoryTail) % DEBUG_HistorySize;
   const u32 shown = count < stored ? count : stored;
   for (u32 i = 0; i < shown; ++i)
-    DISASM_Lines(DEBUG_PcHistory[(DEBUG_PcHistoryHead + DEBUG_HistorySize - shown + i) % DEBUG_HistorySize],
-                 nullptr, 1);
+    DISASM_Lines(
+        DEBUG_PcHistory[(DEBUG_PcHistoryHead + DEBUG_HistorySize - shown + i) % DEBUG_HistorySize],
+        nullptr, 1);
 }
 
 void dump_mfp() {
+  // Four registers a line.
   static const char* const formats[24] = {
-      " MFP_GPI %x ",   " MFP_AER %x",   " MFP_DDR %x",   " MFP_IERA %x\n",
-      " MFP_IERB %x",   " MFP_IPERA %x", " MFP_IPERB %x", " MFP_ISRA %x\n",
-      " MFP_ISRB %x",   " MFP_IMRA %x",  " MFP_IMRB %x",  " MFP_VR %x\n",
-      " MFP_TACR %x",   " MFP_TBCR %x",  " MFP_TCDCR %x", " MFP_TADR %x\n",
-      " MFP_TBDR %x",   " MFP_TCDR %x",  " MFP_TDDR %x",  " MFP_SCR %x\n",
-      " MFP_UCR %x",    " MFP_RSR %x",   " MFP_TSR %x",   " MFP_UDR %x\n"};
+      " MFP_GPI %x ",  " MFP_AER %x",   " MFP_DDR %x",   " MFP_IERA %x\n",
+      " MFP_IERB %x",  " MFP_IPERA %x", " MFP_IPERB %x", " MFP_ISRA %x\n",
+      " MFP_ISRB %x",  " MFP_IMRA %x",  " MFP_IMRB %x",  " MFP_VR %x\n",
+      " MFP_TACR %x",  " MFP_TBCR %x",  " MFP_TCDCR %x", " MFP_TADR %x\n",
+      " MFP_TBDR %x",  " MFP_TCDR %x",  " MFP_TDDR %x",  " MFP_SCR %x\n",
+      " MFP_UCR %x",   " MFP_RSR %x",   " MFP_TSR %x",   " MFP_UDR %x\n"};
   std::FILE* out = DEBUG_Console();
   for (u32 i = 0; i < 24; ++i) std::fprintf(out, formats[i], unsigned(MFP_Regs[i]));
   std::fprintf(out, "maxintv %d", MFP_InServiceChannel);
   std::fprintf(out, "t reload %" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32 " \n", MFP_ReloadA,
                MFP_ReloadB, MFP_ReloadC, MFP_ReloadD);
-  // Timers A to D: their event slots and periods.
-  static const struct {
-    char name;
-    u32 slot, period;
-  } timers[4] = {{'a', SCHED_TimerA, 0}, {'b', SCHED_TimerB, 1}, {'c', SCHED_TimerC, 2},
-                 {'d', SCHED_TimerD, 3}};
-  for (const auto& t : timers)
-    std::fprintf(out, "Cycles & T%c next event %d %d %d \n", t.name, SCHED_FrameCycle,
-                 SCHED_EventTimes[t.slot], SCHED_TimerPeriods[t.period]);
-  std::fprintf(out, "Cycles & nextraster %d %d \n", SCHED_FrameCycle, SCHED_EventTimes[SCHED_LineEnd]);
+  // Timers A to D: their event times and periods.
+  const u32 slots[4] = {SCHED_TimerA, SCHED_TimerB, SCHED_TimerC, SCHED_TimerD};
+  for (u32 t = 0; t < 4; ++t)
+    std::fprintf(out, "Cycles & T%c next event %d %d %d \n", char('a' + t), SCHED_FrameCycle,
+                 SCHED_EventTimes[slots[t]], SCHED_TimerPeriods[t]);
+  std::fprintf(out, "Cycles & nextraster %d %d \n", SCHED_FrameCycle,
+               SCHED_EventTimes[SCHED_LineEnd]);
   std::fprintf(out, "Cycles & nextevent %d %d\n", SCHED_FrameCycle, SCHED_NextEvent);
   std::fprintf(out, " inbuf %" PRIu32 " %" PRIu32 " loadbase %" PRIx32 " , raster %d\n",
                IKBD_QueueCount, MIDI_RxCount, SHIFTER_LoadBase, SCHED_LineCounter);
@@ -184,8 +187,10 @@ void list_vectors() {
   std::FILE* out = DEBUG_Console();
   const auto line = [out](const char* name, u32 address) {
     u32 v;
-    if (DEBUG_PeekL(address, v)) std::fprintf(out, "%s %" PRIx32 " %" PRIx32 "\n", name, address, v);
-    else std::fprintf(out, "%s %" PRIx32 " ????\n", name, address);
+    if (DEBUG_PeekL(address, v))
+      std::fprintf(out, "%s %" PRIx32 " %" PRIx32 "\n", name, address, v);
+    else
+      std::fprintf(out, "%s %" PRIx32 " ????\n", name, address);
   };
   const u32 first = (MFP_VR & 0xf0) * 4;
   for (u32 n = 0; n < 16; ++n) line(names[n], first + 4 * n);
@@ -279,8 +284,9 @@ bool run_command(const std::string& line) {
       if (args.more()) {
         const u32 address = args.hex();
         if (!DEBUG_SetPC(address)) {
-          std::fprintf(DEBUG_Console(), "No code can run at %08" PRIx32 ": the PC stays at %08" PRIx32 "\n",
-                       address, m68k_get_pc());
+          std::fprintf(DEBUG_Console(),
+                       "No code can run at %08" PRIx32 ": the PC stays at %08" PRIx32 "\n", address,
+                       m68k_get_pc());
           return false;
         }
       }
@@ -328,12 +334,13 @@ void DEBUG_CommandLoop() {
 
   std::string line;
   for (;;) {
-    say(">");
+    std::fputs(">", DEBUG_Console());
     std::fflush(DEBUG_Console());
     const Input got = read_line(line);
     if (got == Input::End) return;
     if (got == Input::TooLong) {
-      std::fprintf(DEBUG_Console(), "Line too long: a command holds at most %zu characters\n", max_line);
+      std::fprintf(DEBUG_Console(), "Line too long: a command holds at most %zu characters\n",
+                   max_line);
       continue;
     }
     if (run_command(line)) return;

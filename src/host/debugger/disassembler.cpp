@@ -14,8 +14,8 @@
 
 namespace {
 
-u32 cursor;        // address of the next word the disassembler reads
-bool unreadable;   // a word of the current instruction has no memory behind it
+u32 cursor;       // address of the next word the disassembler reads
+bool unreadable;  // a word of the current instruction has no memory behind it
 
 u32 next_word() {
   u16 w = 0;
@@ -35,8 +35,10 @@ u32 next_long() {
   va_start(args, format);
   std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
-  if (out) *out += text;
-  else std::fputs(text, DEBUG_Console());
+  if (out)
+    *out += text;
+  else
+    std::fputs(text, DEBUG_Console());
 }
 
 // Modes 6 and 10: the extension word at the cursor with the base register (or
@@ -87,8 +89,10 @@ void indexed(std::string* out, u32 baseReg, bool pcBase) {
   address += od;
   emit(out, "(%s%c%" PRIu32 ".%c*%" PRIu32 "+%" PRId32 ")+%" PRId32, prefix, kind, n, width, scale,
        i32(bd), i32(od));
-  if (known) emit(out, " == $%08" PRIx32, address);
-  else emit(out, " == ????");
+  if (known)
+    emit(out, " == $%08" PRIx32, address);
+  else
+    emit(out, " == ????");
 }
 
 }  // namespace
@@ -103,7 +107,8 @@ i32 DISASM_Operand(u32 reg, u32 mode, u32 size, std::string* out) {
     case m68k_mode_Apdi: emit(out, "-(A%" PRIu32 ")", reg & 7); return 0;
     case m68k_mode_Ad16: {
       const u32 d = next_word();
-      emit(out, "(A%" PRIu32 ",$%04" PRIx32 ") == $%08" PRIx32, reg & 7, d, r.a[reg & 7] + sext16(d));
+      emit(out, "(A%" PRIu32 ",$%04" PRIx32 ") == $%08" PRIx32, reg & 7, d,
+           r.a[reg & 7] + sext16(d));
       return 0;
     }
     case m68k_mode_Ad8r: indexed(out, reg, false); return 0;
@@ -117,9 +122,12 @@ i32 DISASM_Operand(u32 reg, u32 mode, u32 size, std::string* out) {
     }
     case m68k_mode_PC8r: indexed(out, 0, true); return 0;
     case m68k_mode_Immd:
-      if (size == 0) emit(out, "#$%02" PRIx32, next_word() & 0xff);
-      else if (size == 1) emit(out, "#$%04" PRIx32, next_word());
-      else if (size == 2) emit(out, "#$%08" PRIx32, next_long());
+      if (size == 0)
+        emit(out, "#$%02" PRIx32, next_word() & 0xff);
+      else if (size == 1)
+        emit(out, "#$%04" PRIx32, next_word());
+      else if (size == 2)
+        emit(out, "#$%08" PRIx32, next_long());
       return 0;
     case m68k_mode_imm0: {
       const u32 w = next_word();
@@ -176,7 +184,8 @@ u32 DISASM_Instruction(u32 address, std::string& text) {
     target = at + u32(DISASM_Operand(rec.dstReg, rec.dstMode(), rec.size(), &text));
   }
   if (cc)
-    emit(&text, " == %08" PRIx32 " (%s)", target, m68k_cond_true_core(rec.cond()) ? "TRUE" : "FALSE");
+    emit(&text, " == %08" PRIx32 " (%s)", target,
+         m68k_cond_true_core(rec.cond()) ? "TRUE" : "FALSE");
   else if ((opcode >> 8) == 0x61)
     emit(&text, " == %08" PRIx32, target);
   if (unreadable) text = "????";
@@ -190,8 +199,10 @@ void DISASM_Lines(u32 address, u32* next, i32 count) {
     std::fprintf(out, "%08" PRIx32 ": ", address);
     for (u32 k = 0; k < 5; ++k) {
       u16 w;
-      if (DEBUG_PeekW(address + 2 * k, w)) std::fprintf(out, "%04x ", w);
-      else std::fputs("???? ", out);
+      if (DEBUG_PeekW(address + 2 * k, w))
+        std::fprintf(out, "%04x ", w);
+      else
+        std::fputs("???? ", out);
     }
     address = DISASM_Instruction(address, text);
     std::fprintf(out, "%s\n", text.c_str());
@@ -210,8 +221,8 @@ void DEBUG_DumpCpuState(u32* next) {
   const u32 usp = r.s ? r.usp : r.a[7];
   const u32 isp = r.s && !r.m ? r.a[7] : r.isp;
   const u32 msp = r.s && r.m ? r.a[7] : r.msp;
-  std::fprintf(out, "USP=%08" PRIx32 " ISP=%08" PRIx32 " MSP=%08" PRIx32 " VBR=%08" PRIx32 "\n", usp,
-               isp, msp, r.vbr);
+  std::fprintf(out, "USP=%08" PRIx32 " ISP=%08" PRIx32 " MSP=%08" PRIx32 " VBR=%08" PRIx32 "\n",
+               usp, isp, msp, r.vbr);
   const m68k_flags& f = m68k_ccflags;
   std::fprintf(out,
                "T=%d%d S=%d M=%d X=%" PRIu32 " N=%" PRIu32 " Z=%" PRIu32 " V=%" PRIu32 " C=%" PRIu32
@@ -219,8 +230,8 @@ void DEBUG_DumpCpuState(u32* next) {
                r.t1, r.t0, r.s, r.m, f.x, f.n, f.z, f.v, f.c, r.imask);
   for (u32 i = 0; i < 8; ++i)
     std::fprintf(out, "FP%" PRIu32 ": %g %s", i, r.fp[i], i % 4 == 3 ? "\n" : "");
-  std::fprintf(out, "N=%" PRIu32 " Z=%" PRIu32 " I=%" PRIu32 " NAN=%" PRIu32 "\n", (r.fpsr >> 27) & 1,
-               (r.fpsr >> 26) & 1, (r.fpsr >> 25) & 1, (r.fpsr >> 24) & 1);
+  std::fprintf(out, "N=%" PRIu32 " Z=%" PRIu32 " I=%" PRIu32 " NAN=%" PRIu32 "\n",
+               (r.fpsr >> 27) & 1, (r.fpsr >> 26) & 1, (r.fpsr >> 25) & 1, (r.fpsr >> 24) & 1);
   if (m68k_prefetch_mode && (m68k_model < 1 || m68k_model > 4))
     std::fprintf(out, "prefetch %08" PRIx32 "\n", be_read32(r.prefetch));
   u32 after;
@@ -229,7 +240,15 @@ void DEBUG_DumpCpuState(u32* next) {
     *next = after;
     std::fprintf(out, "next PC: %08" PRIx32 "\n", after);
   }
+  // The beam's position from the video counter, which a read of its register
+  // would compute now; the Shifter's words are left as they were.
+  const u32 linePos = SHIFTER_LinePos, address = SHIFTER_VideoAddress;
+  u8 counter[3];
+  std::memcpy(counter, SHIFTER_Counter, sizeof counter);
   SHIFTER_UpdateVideoCounter();
   std::fprintf(out, "raster pixel cycles %d %" PRIu32 " %d \n", SCHED_LineCounter,
                SHIFTER_LinePos * 4, SCHED_FrameCycle - 512 * SCHED_LineCounter + 512);
+  SHIFTER_LinePos = linePos;
+  SHIFTER_VideoAddress = address;
+  std::memcpy(SHIFTER_Counter, counter, sizeof counter);
 }

@@ -106,6 +106,12 @@ class Debugger : public ::testing::Test {
     EXPECT_FALSE(std::getline(got, got_line)) << name << ": transcript goes on with " << got_line;
   }
 
+  // What `F` wrote.
+  std::vector<u8> saved_state() const {
+    std::ifstream file(folder.file("frozen"), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+  }
+
   TempFolder folder;
 };
 
@@ -140,14 +146,21 @@ TEST_F(Debugger, FaultyCommandsChangeNothing) {
   std::filesystem::create_directory(folder.file("frozen"));
   MMU_WriteL(0x3000, 0x600dcafe);
   const u32 bus_errors = MMU_BusErrorCount;
-  const std::string text =
-      session(std::string(75, ' ') + "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\n"
-              "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
+  const std::string text = session(std::string(75, ' ') +
+                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\n"
+                                   "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
   expect_golden("faults", text);
   EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);  // RAM not cleared by a restart
   EXPECT_EQ(MMU_BusErrorCount, bus_errors);
   EXPECT_EQ(DEBUG_Active, 0u);
   EXPECT_EQ(SCHED_FrameCount, 30u);  // ran on to the frame limit: the tail `q` did not run
+}
+
+// Looking changes nothing: after every command that reads the machine, it
+// saves as it did before them.
+TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
+  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nH\np\nv\nq\n");
+  EXPECT_EQ(saved_state(), STATE_Encode());
 }
 
 // In a fresh folder: `U` finds nothing, `F` writes the file, and `U` after a
@@ -156,9 +169,7 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
   const std::string text = session("U\nF\nt\nt\nf fc0100\nU\nq\n");
   EXPECT_NE(text.find("No saved machine: FOLDER/frozen does not exist"), std::string::npos);
   EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos);
-  std::ifstream file(folder.file("frozen"), std::ios::binary);
-  const std::vector<u8> saved{std::istreambuf_iterator<char>(file), {}};
-  EXPECT_EQ(saved, STATE_Encode());
+  EXPECT_EQ(saved_state(), STATE_Encode());
   EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
 }
 

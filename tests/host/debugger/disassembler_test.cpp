@@ -84,7 +84,8 @@ std::string operand(const std::string& o) {
   if (std::regex_match(o, m, d8)) {
     // binutils writes this displacement in hexadecimal, without prefix, 64 bits wide.
     char d[24];
-    std::snprintf(d, sizeof d, "%llx", static_cast<unsigned long long>(i64(i32(std::stoul(m[5], nullptr, 16)))));
+    std::snprintf(d, sizeof d, "%llx",
+                  static_cast<unsigned long long>(i64(i32(std::stoul(m[5], nullptr, 16)))));
     return reg('A', m[1]) + "@(" + d + "," + index(m, 2) + ")";
   }
   if (std::regex_match(o, m, pc16)) return "%pc@(" + hex(m[1]) + ")";
@@ -107,10 +108,10 @@ std::string register_list(u32 mask, bool reversed) {
 }
 
 // Mnemonics binutils writes without a size; the others take b, w or l.
-const char* const unsized[] = {"btst", "bchg", "bclr", "bset", "exg",  "swap", "lea",   "pea",
-                               "jmp",  "jsr",  "nbcd", "tas",  "abcd", "sbcd", "moveq", "unlk",
-                               "trap", "stop", "nop",  "rts",  "rte",  "rtr",  "reset", "trapv",
-                               "illegal", "rtd", "extbl"};
+const char* const unsized[] = {"btst",  "bchg",  "bclr",  "bset",    "exg", "swap", "lea",
+                               "pea",   "jmp",   "jsr",   "nbcd",    "tas", "abcd", "sbcd",
+                               "moveq", "unlk",  "trap",  "stop",    "nop", "rts",  "rte",
+                               "rtr",   "reset", "trapv", "illegal", "rtd", "extbl"};
 
 // Our names that binutils spells otherwise, by opcode pattern.
 struct Rename {
@@ -119,14 +120,18 @@ struct Rename {
   const char* theirs;
 };
 const Rename renames[] = {
-    {"OR", 0xf000, 0x0000, "ori"},     {"AND", 0xf000, 0x0000, "andi"}, {"SUB", 0xf000, 0x0000, "subi"},
-    {"ADD", 0xf000, 0x0000, "addi"},   {"EOR", 0xf000, 0x0000, "eori"}, {"CMP", 0xf000, 0x0000, "cmpi"},
-    {"ADD", 0xf000, 0x5000, "addq"},   {"ADDA", 0xf000, 0x5000, "addq"}, {"SUB", 0xf000, 0x5000, "subq"},
-    {"SUBA", 0xf000, 0x5000, "subq"},  {"MOVE", 0xf000, 0x7000, "moveq"}, {"MVPMR", 0, 0, "movep"},
-    {"MVPRM", 0, 0, "movep"},          {"MVMLE", 0, 0, "movem"},        {"MVMEL", 0, 0, "movem"},
-    {"ORSR", 0, 0, "ori"},             {"ANDSR", 0, 0, "andi"},         {"EORSR", 0, 0, "eori"},
-    {"MVSR2", 0, 0, "move"},           {"MV2SR", 0, 0, "move"},         {"MVR2USP", 0, 0, "move"},
-    {"MVUSP2R", 0, 0, "move"},         {"EXT", 0xfff8, 0x49c0, "extbl"},
+    {"OR", 0xf000, 0x0000, "ori"},     {"AND", 0xf000, 0x0000, "andi"},
+    {"SUB", 0xf000, 0x0000, "subi"},   {"ADD", 0xf000, 0x0000, "addi"},
+    {"EOR", 0xf000, 0x0000, "eori"},   {"CMP", 0xf000, 0x0000, "cmpi"},
+    {"ADD", 0xf000, 0x5000, "addq"},   {"ADDA", 0xf000, 0x5000, "addq"},
+    {"SUB", 0xf000, 0x5000, "subq"},   {"SUBA", 0xf000, 0x5000, "subq"},
+    {"MOVE", 0xf000, 0x7000, "moveq"}, {"MVPMR", 0, 0, "movep"},
+    {"MVPRM", 0, 0, "movep"},          {"MVMLE", 0, 0, "movem"},
+    {"MVMEL", 0, 0, "movem"},          {"ORSR", 0, 0, "ori"},
+    {"ANDSR", 0, 0, "andi"},           {"EORSR", 0, 0, "eori"},
+    {"MVSR2", 0, 0, "move"},           {"MV2SR", 0, 0, "move"},
+    {"MVR2USP", 0, 0, "move"},         {"MVUSP2R", 0, 0, "move"},
+    {"EXT", 0xfff8, 0x49c0, "extbl"},
 };
 
 std::string lower(std::string s) {
@@ -179,7 +184,8 @@ std::string translate(const std::string& ours, u32 opcode, u32 ext) {
   if ((opcode & 0xf0c0) == 0xe0c0) theirs.pop_back();  // ASRW and the like: memory shifts
   if (theirs == "bt") theirs = "bra";
   const bool bitop = name == "BTST" || name == "BCHG" || name == "BCLR" || name == "BSET";
-  if ((bitop || name == "ORSR" || name == "ANDSR" || name == "EORSR") && ops[0][0] == '#' && size != 'w')
+  if ((bitop || name == "ORSR" || name == "ANDSR" || name == "EORSR") && ops[0][0] == '#' &&
+      size != 'w')
     ops[0] = "#" + std::to_string(i8(ext));  // the CPU uses the low byte
   if (name == "MVSR2") ops.insert(ops.begin(), "%sr");
   if (name == "MV2SR" || name == "ORSR" || name == "ANDSR" || name == "EORSR")
@@ -189,9 +195,12 @@ std::string translate(const std::string& ours, u32 opcode, u32 ext) {
 
   bool sized = !scc && !((opcode & 0xf0f8) == 0x50c8);
   for (const char* u : unsized) sized = sized && theirs != u;
-  if (branch && (opcode & 0xf000) == 0x6000) theirs += size == 'b' ? 's' : size;
-  else if (name == "MV2SR" || name == "MVSR2") theirs += 'w';
-  else if (sized) theirs += size;
+  if (branch && (opcode & 0xf000) == 0x6000)
+    theirs += size == 'b' ? 's' : size;
+  else if (name == "MV2SR" || name == "MVSR2")
+    theirs += 'w';
+  else if (sized)
+    theirs += size;
   std::string line = theirs;
   for (size_t i = 0; i < ops.size(); ++i) line += (i ? "," : " ") + ops[i];
   return line;
@@ -221,7 +230,8 @@ TEST_F(Disassembler, EveryClassOfThe68000ReadsAsBinutilsReadsIt) {
   std::vector<u32> classes;
   for (u32 op = 0; op < 0x10000; ++op) {
     const m68k_decode_rec& rec = m68k_decode[op];
-    if (rec.mnemonic && rec.level() == 0 && rec.handlerOpcode == m68k_no_handler) classes.push_back(op);
+    if (rec.mnemonic && rec.level() == 0 && rec.handlerOpcode == m68k_no_handler)
+      classes.push_back(op);
   }
   ASSERT_EQ(classes.size(), 1584u);
   for (u32 i = 0; i < classes.size(); ++i) {
