@@ -24,24 +24,18 @@ struct Listing {
 };
 
 Listing objdump(const std::string& file, const char* machine) {
-  const std::string command =
-      std::string(M68K_OBJDUMP) + " -D -b binary -m " + machine + " " + file + " 2>/dev/null";
-  std::FILE* pipe = popen(command.c_str(), "r");
   Listing out;
-  if (!pipe) return out;
-  static const std::regex line(R"(^\s*([0-9a-f]+):\t[0-9a-f ]+\t(.*)$)");
-  char buffer[256];
-  u32 previous = 0xffffffff;
-  while (std::fgets(buffer, sizeof buffer, pipe)) {
-    std::cmatch m;
-    std::string s(buffer, std::strcspn(buffer, "\n"));
-    if (!std::regex_match(s.c_str(), m, line)) continue;
-    const u32 address = u32(std::stoul(m[1], nullptr, 16));
-    out.text[address] = m[2];
-    if (previous != 0xffffffff) out.next[previous] = address;
-    previous = address;
-  }
-  pclose(pipe);
+  const std::string command = std::string(M68K_OBJDUMP) + " -D -b binary -m " + machine + " " + file;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  char line[256], text[200];
+  unsigned address, previous = ~0u;
+  while (pipe && std::fgets(line, sizeof line, pipe))
+    if (std::sscanf(line, " %x:\t%*[0-9a-f ]\t%199[^\n]", &address, text) == 2) {
+      out.text[address] = text;
+      out.next[previous] = address;
+      previous = address;
+    }
+  if (pipe) pclose(pipe);
   return out;
 }
 
