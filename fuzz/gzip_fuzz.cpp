@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
   const std::string input = folder + "/disk.gz";
   const std::string temp = folder + "/" + DISKIMG_GzTempName;
   std::FILE* f = std::fopen(input.c_str(), "wb");
-  if (!f || std::fwrite(data, 1, size, f) != size || std::fclose(f) != 0) std::abort();
+  if (!f || (size && std::fwrite(data, 1, size, f) != size) || std::fclose(f) != 0) std::abort();
   unlink(temp.c_str());
 
   const std::string out = DISKIMG_UnpackCompressed(input);
