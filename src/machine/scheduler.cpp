@@ -29,6 +29,7 @@ i32 SCHED_FrameAverage;
 u32 SCHED_AutoSkip;
 u32 m68k_last_mask;
 u32 SCHED_StopAfterFrames;
+u64 SCHED_FramesEnded;
 
 u32 SCREEN_FrameDirty;
 u32 SCREEN_UseShadow;
@@ -144,7 +145,8 @@ void frame_end_host_work() {
 
 void count_frame() {
   SCHED_FrameCount += 1;
-  if (SCHED_StopAfterFrames && SCHED_FrameCount >= SCHED_StopAfterFrames) APP_StopFlag = 1;
+  SCHED_FramesEnded += 1;
+  if (SCHED_StopAfterFrames && --SCHED_StopAfterFrames == 0) APP_StopFlag = 1;
 }
 
 void pace_or_not() {

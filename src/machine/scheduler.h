@@ -46,9 +46,14 @@ extern u32 SCHED_AutoSkip;
 // Interrupt mask at the previous status-register check.
 extern u32 m68k_last_mask;
 
-// When non-zero, the frame end that completes this many frames since reset
-// sets the stop word (the headless runner's frame limit).
+// The frame limit of the headless runner and the tests: when non-zero, the
+// number of frame ends still to come; the last of them sets the stop word.
+// Every frame end counts, also across machine resets (which start
+// SCHED_FrameCount again at 0), so a guest that keeps restarting the machine
+// still ends the run.
 extern u32 SCHED_StopAfterFrames;
+// Frame ends since the program started; no reset clears it.
+extern u64 SCHED_FramesEnded;
 
 // Frame flags kept for the screen code.
 extern u32 SCREEN_FrameDirty;

@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
 
   SCHED_StopAfterFrames = u32(frames);
   const u64 instructions_before = m68k_instruction_count;
+  const u64 frames_before = SCHED_FramesEnded;
   const auto t0 = std::chrono::steady_clock::now();
   APP_Run();
   const auto t1 = std::chrono::steady_clock::now();
@@ -101,10 +102,14 @@ int main(int argc, char** argv) {
   APP_ShutDown();
 
   // The machine paces itself to 50 frames a second: that is emulated time.
-  const double emulated = double(SCHED_FrameCount) / 50.0;
+  // Frame ends are counted here, not by the machine, whose count starts
+  // again at every reset.
+  const u64 frames_run = SCHED_FramesEnded - frames_before;
+  const double emulated = double(frames_run) / 50.0;
   const double host = std::chrono::duration<double>(t1 - t0).count();
   const double mips = double(m68k_instruction_count - instructions_before) / host / 1e6;
-  std::printf("frames %u emulated %.3f s host %.3f s ratio %.2f mips %.2f\n", SCHED_FrameCount,
+  std::printf("frames %llu emulated %.3f s host %.3f s ratio %.2f mips %.2f\n",
+              static_cast<unsigned long long>(frames_run),
               emulated, host, host > 0 ? emulated / host : 0.0, mips);
   return 0;
 }
