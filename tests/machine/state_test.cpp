@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "common/endian.h"
+#include "cpu/run_loop.h"
+#include "cpu/registers.h"
 #include "cpu/saved_state.h"
 #include "host/host.h"
 #include "machine/diskimg.h"
@@ -125,6 +127,13 @@ TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
 
 TEST_F(StateFile, SaveLoadSaveIsByteIdentical) {
   boot();
+  // Stopped in the middle of a frame, in the ROM's loop: the PC has moved on
+  // from the address the processor last jumped to.
+  EVENTS_ScriptHook = [](u32) { APP_StopFlag = 1; };
+  APP_StopFlag = 0;
+  m68k_run_loop();
+  EVENTS_ScriptHook = nullptr;
+  ASSERT_NE(m68k_regfile.pcHost, m68k_regfile.pcBase);
   const std::vector<u8> first = STATE_Encode();
   run(3);  // move the machine on
   ASSERT_NE(STATE_Encode(), first);
@@ -219,10 +228,10 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"frame position below it", at[5], 4, 0xfffffffe},
       {"Timer A period", at[6], 4, 0},
       {"Timer D period", at[6] + 12, 4, 0xfffffffe},
-      {"MFP TACR", at[6] + 28 + 12, 1, 0x20},
-      {"MFP TBCR", at[6] + 28 + 13, 1, 0x80},
+      {"MFP TBCR", at[6] + 28 + 13, 1, 0x10},
       {"MFP channel in service", at[6] + 76, 4, 16},
       {"MFP tick table", at[6] + 144, 4, 0x1000000},
+      {"MFP tick of no cycles", at[6] + 148, 4, 0},
       {"DMA sector count", at[7] + 4, 4, 0x100},
       {"DMA register", at[7], 4, 0x10000},
       {"sound-chip port A", at[7] + 40, 4, 0x100},
@@ -236,7 +245,7 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"ROM size", at[14] + 8, 4, 0x40000},
       {"ROM base", at[14] + 12, 4, 0xe00000},
       {"big-screen flag", at[15], 4, 2},
-      {"frame base", at[15] + 68, 4, MMU_RamSize - 100},
+      {"frame base low byte", at[15] + 68, 4, MMU_RamSize - 100},
       {"frame base past RAM", at[15] + 68, 4, 0xfffff000},
       {"load base", at[15] + 72, 4, 0x1000000},
       {"load base low byte", at[15] + 72, 4, 0x78001},
@@ -257,6 +266,32 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
   }
   // The unpatched file is still accepted.
   EXPECT_EQ(decode(good), STATE_Result::Restored);
+}
+
+// Values a running machine holds load again, however odd: a video base past
+// the end of RAM or at its last bytes, Timer A's control byte with its upper
+// bits set.
+TEST_F(StateFile, EveryValueTheMachineHoldsIsAccepted) {
+  boot();
+  const std::vector<u8> good = STATE_Encode();
+  const Layout at(MMU_RamSize);
+  struct Case {
+    const char* field;
+    u32 offset, size, value;
+  };
+  const Case cases[] = {
+      {"MFP TACR", at[6] + 28 + 12, 1, 0xf7},
+      {"frame base near the end of RAM", at[15] + 68, 4, MMU_RamSize - 0x100},
+      {"frame base past RAM", at[15] + 68, 4, 0xffff00},
+      {"load base past RAM", at[15] + 72, 4, 0x400000},
+  };
+  for (const Case& c : cases) {
+    std::vector<u8> b = good;
+    if (c.size == 1) b[c.offset] = u8(c.value);
+    else be_write32(&b[c.offset], c.value);
+    EXPECT_EQ(decode(b), STATE_Result::Restored) << c.field << ": " << alert;
+    EXPECT_EQ(STATE_Encode(), b) << c.field;
+  }
 }
 
 TEST_F(StateFile, HostPixelValuesComeFromThePaletteNotTheFile) {
