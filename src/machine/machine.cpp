@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/console.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/run_loop.h"
@@ -106,6 +107,7 @@ void APP_Run() {
 }
 
 void APP_ShutDown() {
+  CONSOLE_Report();
   QTMIDI_Shutdown();
   SOUND_Close();
   PREFS_Save();

@@ -1,5 +1,6 @@
 #include "machine/scheduler.h"
 
+#include "common/console.h"
 #include "cpu/registers.h"
 #include "host/host.h"
 #include "machine/acia.h"
@@ -136,6 +137,7 @@ void frame_end_host_work() {
   const u64 now = HOST_Microseconds();
   if (u32(now) - u32(SCHED_SecondMark) > 1000000) {
     SCHED_SecondMark = now;
+    CONSOLE_Report();
     STATE_SpareWord = 0;
     if (PREFS_SpeedCounters) SCREEN_DrawSpeedCounters();
     SCHED_FramesThisSecond = 0;

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
@@ -91,6 +92,7 @@ void FakeClock::install() {
 }
 
 void machine_reset_globals() {
+  CONSOLE_Report();
   m68k_registers_reset();
   FakeClock::install();
   HOST_ExitHandler = throwing_exit;

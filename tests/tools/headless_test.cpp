@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "common/endian.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -14,8 +15,9 @@ struct Result {
 };
 
 // Runs the headless runner with `args`; standard error joins standard output.
+// A runner that does not end within a minute is stopped (and fails).
 Result run_headless(const std::string& args) {
-  const std::string cmd = std::string(HEADLESS_PATH) + " " + args + " 2>&1";
+  const std::string cmd = "timeout 60 " + std::string(HEADLESS_PATH) + " " + args + " 2>&1";
   Result r{-1, {}};
   std::FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
@@ -77,4 +79,38 @@ TEST(Headless, RefusesBadArguments) {
   folder.write("tos.img", load_test_rom("workload"));
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 4294967297").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 99999999999999999999999").status, 2);
+}
+
+// A guest that restarts the machine over and over sets the machine's frame
+// count back to 0 each time; the runner still ends after its N frames.
+TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
+  struct Case {
+    const char* what;
+    u16 mode;
+    bool tos206;  // the header says TOS 2.06: the image is mapped at 0xE00000
+  };
+  const Case cases[] = {{"RESET in a loop", 0, false},
+                        {"double faults", 1, false},
+                        {"a jump the guard refuses", 2, false},
+                        {"a ROM mapped where its code does not run", 3, true}};
+  for (const Case& c : cases) {
+    std::vector<u8> rom = load_test_rom("restart_loops");
+    be_write16(&rom[0x40], c.mode);
+    if (c.tos206) be_write16(&rom[2], 0x0206);
+    TempFolder folder;
+    folder.write("tos.img", rom);
+    const Result r = run_headless("--folder " + folder.path() + " --frames 3");
+    ASSERT_EQ(r.status, 0) << c.what << "\n" << r.out;
+    EXPECT_EQ(last_line(r.out).rfind("frames 3 ", 0), 0u) << c.what << "\n" << r.out;
+    if (c.mode == 1) {
+      // Thousands of double faults: the line is printed again only after
+      // each report of its count (once a second and at the end).
+      size_t count = 0;
+      for (size_t at = r.out.find("Multi Bus Error..."); at != std::string::npos;
+           at = r.out.find("Multi Bus Error...", at + 1))
+        ++count;
+      EXPECT_LT(count, 10u) << r.out;
+      EXPECT_NE(r.out.find("Multi Bus Error... [repeated "), std::string::npos) << r.out;
+    }
+  }
 }
