@@ -29,11 +29,13 @@ enum class STATE_Result {
 // was.
 STATE_Result STATE_Decode(const u8* data, size_t size);
 
-// Writes the state to path: a new file in its place, complete or not at all.
-// False (with a message on standard error) when any step failed; an older
-// file at path is then left as it was.
+// Writes the state to path: a new file in its place, complete or not at all
+// (through a symbolic link, in place of the link's target; an existing
+// file's permissions kept). False (with a message on standard error) when
+// any step failed; an older file at path is then left as it was.
 bool STATE_Write(const char* path);
 
 // Restores the machine from the state file at path; false, with the machine
-// unchanged, when the file can't be read or is refused.
+// unchanged and an alert saying why, when the file is no regular file, can't
+// be read or is refused.
 bool STATE_Read(const char* path);

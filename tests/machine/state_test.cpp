@@ -173,8 +173,14 @@ TEST_F(StateFile, HeaderRefusals) {
   EXPECT_EQ(decode(good), STATE_Result::BadHeader);
   EXPECT_NE(alert.find("Cant restore Saved State, Saved State needs TOS 1.4"), std::string::npos);
   MMU_TosVersion = 14;
-  // Too short for its header: refused without a crash.
-  EXPECT_EQ(decode(std::vector<u8>(good.begin(), good.begin() + 6)), STATE_Result::BadHeader);
+  // Too short for its header: refused without a crash, as an invalid file
+  // (not as the mismatch of a word the cut left out).
+  CART_PortConfig = 1;
+  for (u32 cut : {6u, 10u, 14u}) {
+    EXPECT_EQ(decode(std::vector<u8>(good.begin(), good.begin() + cut)), STATE_Result::BadHeader);
+    EXPECT_NE(alert.find("Invalid file"), std::string::npos) << cut << ": " << alert;
+  }
+  CART_PortConfig = 0;
 }
 
 TEST_F(StateFile, WrongLengthsAreRefusedWhole) {

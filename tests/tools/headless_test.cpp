@@ -2,6 +2,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "common/endian.h"
@@ -63,6 +66,17 @@ TEST(Headless, FolderWithoutTosEndsWithAMessage) {
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("no TOS image"), std::string::npos) << r.out;
 
+  // Something that is no file is named for what it is.
+  std::filesystem::create_directory(folder.file("tos.img"));
+  const Result dir = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(dir.status, 0);
+  EXPECT_NE(dir.out.find("tos.img is a directory"), std::string::npos) << dir.out;
+  std::filesystem::remove(folder.file("tos.img"));
+  std::filesystem::create_symlink("tos.img", folder.file("tos.img"));
+  const Result loop = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(loop.out.find("tos.img is a symbolic link loop"), std::string::npos) << loop.out;
+  std::filesystem::remove(folder.file("tos.img"));
+
   folder.write("tos.img", std::vector<u8>(100, 0));  // not a TOS image
   const Result bad = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(bad.status, 0);
@@ -113,4 +127,35 @@ TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
       EXPECT_NE(r.out.find("Multi Bus Error... [repeated "), std::string::npos) << r.out;
     }
   }
+}
+
+// A state the runner saves loads again as the folder's "Auto Saved State",
+// without an alert, and the machine runs on from it exactly: five frames,
+// a save, then three more frames leave the state that eight frames do.
+TEST(Headless, SavedStateLoadsAgainAsTheAutoSavedState) {
+  TempFolder folder, resumed;
+  folder.write("tos.img", load_test_rom("workload"));
+  resumed.write("tos.img", load_test_rom("workload"));
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string five = folder.file("five"), eight = folder.file("eight");
+  ASSERT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --save-state " + five).status,
+            0);
+  ASSERT_EQ(run_headless("--folder " + folder.path() + " --frames 8 --save-state " + eight).status,
+            0);
+  resumed.write("Auto Saved State", read(five));
+  const std::string after = resumed.file("after");
+  const Result r =
+      run_headless("--folder " + resumed.path() + " --frames 3 --save-state " + after);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("alert"), std::string::npos) << r.out;
+  EXPECT_EQ(read(after), read(eight));
+
+  // A state that can't be written ends the run with a failure.
+  const Result bad = run_headless("--folder " + folder.path() + " --frames 1 --save-state " +
+                                  folder.file("no/such/folder/state"));
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.out.find("Can't save the state"), std::string::npos) << bad.out;
 }

@@ -1,10 +1,14 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG. For tests and benchmarks; the application itself takes no
-// arguments.
+// picture as a PNG and the machine's state at the end. For tests and
+// benchmarks; the application itself takes no arguments.
 //
-//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
+//                      [--save-state FILE] [--monochrome]
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -13,19 +17,21 @@
 #include <filesystem>
 #include <string>
 
+#include "common/files.h"
 #include "host/host.h"
 #include "host/screen_convert.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
+#include "machine/state.h"
 
 namespace {
 
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome]\n");
+               "[--save-state FILE] [--monochrome]\n");
   return 2;
 }
 
@@ -39,7 +45,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot;
+  std::string folder, screenshot, save_state;
   long frames = -1;
   bool monochrome = false;
   for (int i = 1; i < argc; ++i) {
@@ -59,6 +65,8 @@ int main(int argc, char** argv) {
       if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
+    } else if (!std::strcmp(arg, "--save-state")) {
+      save_state = argv[++i];
     } else {
       return usage();
     }
@@ -69,12 +77,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantorell-headless: %s is not a folder\n", folder.c_str());
     return 1;
   }
-  const std::filesystem::path tos = std::filesystem::path(folder) / "tos.img";
-  if (!std::filesystem::is_regular_file(tos, ec)) {
-    std::fprintf(stderr, "vantorell-headless: no TOS image: %s does not exist\n",
-                 tos.string().c_str());
+  const std::string tos = (std::filesystem::path(folder) / "tos.img").string();
+  std::string why;
+  const int tos_fd = FILES_OpenRegular(tos.c_str(), O_RDONLY, why);
+  if (tos_fd < 0) {
+    std::fprintf(stderr, "vantorell-headless: no TOS image: %s %s\n", tos.c_str(), why.c_str());
     return 1;
   }
+  close(tos_fd);
 
   APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
@@ -98,6 +108,11 @@ int main(int argc, char** argv) {
       APP_ShutDown();
       return 1;
     }
+  }
+  // The state as the menu's save command writes it (which reports a failure).
+  if (!save_state.empty() && !STATE_Write(save_state.c_str())) {
+    APP_ShutDown();
+    return 1;
   }
   APP_ShutDown();
 
