@@ -27,20 +27,6 @@ std::string open_error(int error) {
   }
 }
 
-bool write_all(int fd, const u8* data, size_t size) {
-  while (size > 0) {
-    const ssize_t put = write(fd, data, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      if (put == 0) errno = EIO;
-      return false;
-    }
-    data += put;
-    size -= size_t(put);
-  }
-  return true;
-}
-
 std::string folder_of(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -67,6 +53,20 @@ int FILES_OpenRegular(const char* path, int flags, std::string& why) {
   }
   close(fd);
   return -1;
+}
+
+bool FILES_WriteAll(int fd, const u8* data, size_t size) {
+  while (size > 0) {
+    const ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    size -= size_t(put);
+  }
+  return true;
 }
 
 bool FILES_Exists(const char* path) {
@@ -116,7 +116,7 @@ bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string
     mode = 0666 & ~mask;
   }
   int failure = 0;
-  if (fchmod(fd, mode) != 0 || !write_all(fd, data, size) || fsync(fd) != 0) failure = errno ? errno : EIO;
+  if (fchmod(fd, mode) != 0 || !FILES_WriteAll(fd, data, size) || fsync(fd) != 0) failure = errno ? errno : EIO;
   if (close(fd) != 0 && !failure) failure = errno;
   if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
   if (failure) {

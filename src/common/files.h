@@ -19,6 +19,10 @@
 // link loop", "can't be opened (Permission denied)", ...
 int FILES_OpenRegular(const char* path, int flags, std::string& why);
 
+// Writes all `size` bytes at the descriptor's position; false (errno set) on
+// a failure or a short write.
+bool FILES_WriteAll(int fd, const u8* data, size_t size);
+
 // Whether `path` names anything at all, a broken or looping symbolic link
 // included.
 bool FILES_Exists(const char* path);

@@ -1,5 +1,6 @@
 #include "machine/state.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -83,6 +84,20 @@ class StateFile : public ::testing::Test {
     const STATE_Result r = STATE_Decode(bytes.data(), bytes.size());
     alert = testing::internal::GetCapturedStderr();
     return r;
+  }
+
+  // The running machine's state, naming other images for the drives.
+  std::vector<u8> with_names(const std::string& a, const std::string& b, u32 mask) {
+    std::vector<u8> bytes = STATE_Encode();
+    const Layout at(MMU_RamSize);
+    be_write32(&bytes[at[7] + 47], mask);
+    u8* name = &bytes[at[7] + 51];
+    for (const std::string* path : {&a, &b}) {
+      name[0] = u8(path->size());
+      std::copy(path->begin(), path->end(), name + 1);
+      name += 256;
+    }
+    return bytes;
   }
 
   TempFolder folder;
@@ -336,17 +351,6 @@ TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
   folder.write("game.st", std::vector<u8>(737280, 0));
   const std::string disk = folder.file("game.st");
   const Layout at(MMU_RamSize);
-  auto with_names = [&](const std::string& a, const std::string& bname, u32 mask) {
-    std::vector<u8> b = STATE_Encode();
-    be_write32(&b[at[7] + 47], mask);
-    u8* na = &b[at[7] + 51];
-    u8* nb = &b[at[7] + 307];
-    na[0] = u8(a.size());
-    std::copy(a.begin(), a.end(), na + 1);
-    nb[0] = u8(bname.size());
-    std::copy(bname.begin(), bname.end(), nb + 1);
-    return b;
-  };
   // A directory and a device are left alone; a regular file goes back in.
   DISKIMG_InsertedMask = 0;
   testing::internal::CaptureStdout();
@@ -375,6 +379,36 @@ TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
             STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   testing::internal::GetCapturedStdout();
+}
+
+// A state may name any file of the host: only the folder's own disks go in
+// as the user protects them; any other image is opened read-only and stays
+// protected, and an image that is gone leaves the drive empty, with an alert.
+TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
+  boot();
+  PREFS_WriteProtect = 0;
+  folder.write("disk1.st", std::vector<u8>(737280, 0));
+  folder.write("game.st", std::vector<u8>(737280, 0));
+  struct Case {
+    std::string path;
+    bool protect;
+  };
+  const Case cases[] = {{folder.file("disk1.st"), false},
+                        {folder.path() + "/./disk1.st", false},
+                        {folder.file("game.st"), true}};
+  testing::internal::CaptureStdout();
+  for (const Case& c : cases) {
+    DISKIMG_Reset();
+    ASSERT_EQ(decode(with_names(c.path, "", 1)), STATE_Result::Restored) << alert;
+    ASSERT_EQ(DISKIMG_InsertedMask, 1u) << c.path;
+    EXPECT_EQ(DISKIMG_WriteProtect[0], c.protect ? 0x40u : 0u) << c.path;
+    EXPECT_EQ(fcntl(DISKIMG_Files[0], F_GETFL) & O_ACCMODE, c.protect ? O_RDONLY : O_RDWR);
+  }
+  DISKIMG_Reset();
+  EXPECT_EQ(decode(with_names(folder.file("temp1.st"), "", 1)), STATE_Result::Restored);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(folder.file("temp1.st") + " does not exist"), std::string::npos) << alert;
 }
 
 // N + M frames in one run leave the same RAM and screen as N frames, a saved
