@@ -13,7 +13,8 @@
 #include "common/types.h"
 
 // Opens the regular file at `path`, following symbolic links, with `flags`
-// (O_RDONLY or O_RDWR, plus O_NOFOLLOW to refuse a link); the descriptor,
+// (O_RDONLY or O_RDWR, plus O_NOFOLLOW to refuse a link, O_CREAT to create
+// a missing file with 0666 less the umask); the descriptor,
 // or -1 with `why` set to what the path is, as words that follow it in a
 // message: "does not exist", "is a directory", "is a FIFO", "is a symbolic
 // link loop", "can't be opened (Permission denied)", ...

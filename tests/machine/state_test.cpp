@@ -2,17 +2,19 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/endian.h"
-#include "cpu/run_loop.h"
 #include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "cpu/saved_state.h"
 #include "host/host.h"
 #include "machine/diskimg.h"
@@ -22,6 +24,7 @@
 #include "machine/memory.h"
 #include "machine/sections.h"
 #include "machine/shifter.h"
+#include "support/file_size_limit.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -344,6 +347,42 @@ TEST_F(StateFile, WriteReplacesTheFileWholeAndReportsFailure) {
   EXPECT_FALSE(STATE_Write(folder.file("no/such/folder/state").c_str()));
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("Can't save the state"), std::string::npos);
+}
+
+// The writer never clobbers what the user keeps around the file: a file of
+// the name it might use for its temporary one, the file's permissions, a
+// symbolic link to it; and on a full disk the older state stays whole.
+TEST_F(StateFile, WriteLeavesTheUsersFilesAsTheyWere) {
+  boot();
+  const std::vector<u8> state = STATE_Encode();
+  folder.write("state.part", {'m', 'i', 'n', 'e'});
+  folder.write("state", {1});
+  chmod(folder.file("state").c_str(), 0600);
+  ASSERT_TRUE(STATE_Write(folder.file("state").c_str()));
+  EXPECT_EQ(read_all(folder.file("state.part")), (std::vector<u8>{'m', 'i', 'n', 'e'}));
+  struct stat st;
+  ASSERT_EQ(stat(folder.file("state").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  folder.write("real", {1});
+  std::filesystem::create_symlink("real", folder.file("link"));
+  ASSERT_TRUE(STATE_Write(folder.file("link").c_str()));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link")));
+  EXPECT_EQ(read_all(folder.file("real")), state);
+
+  testing::internal::CaptureStderr();
+  {
+    FileSizeLimit full_disk(100000);
+    EXPECT_FALSE(STATE_Write(folder.file("real").c_str()));
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Can't save the state"), std::string::npos);
+  EXPECT_EQ(read_all(folder.file("real")), state);
+  u32 files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 5u);  // tos.img, state, state.part, real and link: nothing left behind
 }
 
 TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
