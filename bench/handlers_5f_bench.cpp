@@ -7,7 +7,7 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "machine/flat_memory.h"
+#include "support/flat_memory.h"
 
 static void BM_Lines5FLoop(benchmark::State& state) {
   m68k_registers_reset();

@@ -9,7 +9,8 @@
 #include <fstream>
 #include <string>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/machine.h"
 #include "machine/scheduler.h"
 

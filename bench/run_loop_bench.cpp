@@ -8,10 +8,10 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "machine/flat_memory.h"
 #include "machine/machine.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 
 namespace {
 

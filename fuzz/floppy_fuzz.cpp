@@ -14,13 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 
 namespace {
 

@@ -21,7 +21,9 @@
 #include <string>
 #include <vector>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/sound.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/state.h"

@@ -1,6 +1,7 @@
 #include "cpu/effective_address.h"
 
-#include "machine/memory.h"
+#include "cpu/bus.h"
+
 
 namespace {
 

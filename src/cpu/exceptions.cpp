@@ -5,14 +5,10 @@
 
 #include "common/console.h"
 #include "common/endian.h"
+#include "cpu/bus.h"
 #include "cpu/registers.h"
-#include "host/host.h"
-#include "machine/bigscreen.h"
-#include "machine/flat_memory.h"
-#include "machine/machine.h"
-#include "machine/memory.h"
-#include "machine/mfp.h"
-#include "machine/scheduler.h"
+#include "host/events.h"
+#include "host/screen.h"
 
 u16 m68k_fault_opcode;
 u32 m68k_fault_pc;
@@ -20,6 +16,7 @@ u32 m68k_fault_addr;
 u32 m68k_fault_resume_pc;
 u32 m68k_last_int_level;
 u8* m68k_region_base;
+u32 m68k_jump_guard_off;
 
 namespace {
 
@@ -158,7 +155,7 @@ void guarded_jump(u32 address) {
     m68k_restart();
   }
   const u32 p = m68k_regfile.pc & MMU_AddressMask;
-  if (!jump_allowed(p) && !FLAT_Installed()) {
+  if (!jump_allowed(p) && !m68k_jump_guard_off) {
     MMU_ClearRAM();
     m68k_restart();
   }

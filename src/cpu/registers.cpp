@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "cpu/bus.h"
 #include "cpu/exceptions.h"
 #include "cpu/helpers020.h"
-#include "machine/scheduler.h"
 
 m68k_regs m68k_regfile;
 m68k_regs m68k_regs_at_interrupt;

@@ -6,15 +6,14 @@
 
 #include "common/endian.h"
 #include "common/files.h"
+#include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
-#include "machine/machine.h"
-#include "machine/memory.h"
-#include "machine/mfp.h"
-#include "machine/scheduler.h"
-#include "machine/state.h"
+#include "host/app.h"
+#include "host/debugger.h"
+#include "host/options.h"
+#include "host/screen.h"
 
 u32 m68k_running;
 u32 m68k_trace_pc;

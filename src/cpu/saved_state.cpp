@@ -4,11 +4,11 @@
 #include <type_traits>
 
 #include "common/endian.h"
+#include "cpu/bus.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
-#include "machine/bigscreen.h"
-#include "machine/scheduler.h"
+#include "host/options.h"
+#include "host/screen.h"
 
 namespace {
 

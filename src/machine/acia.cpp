@@ -9,7 +9,8 @@
 
 #include "common/console.h"
 #include "common/endian.h"
-#include "host/host.h"
+#include "host/midi.h"
+#include "machine/ikbd.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 

@@ -1,7 +1,8 @@
 // Saved-state sections of the keyboard ACIA with the keyboard processor
 // (16561 bytes) and of the MIDI ACIA (16395 bytes).
-#include "host/host.h"
+#include "host/app.h"
 #include "machine/acia.h"
+#include "machine/ikbd.h"
 #include "machine/sections.h"
 
 namespace {

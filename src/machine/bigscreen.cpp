@@ -1,7 +1,8 @@
 #include "machine/bigscreen.h"
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/events.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 

@@ -5,9 +5,6 @@
 
 #include "common/types.h"
 
-// ST address of the Line-A variables; 0 until the driver reports it.
-extern u32 SCREEN_LineABase;
-
 constexpr u32 SCREEN_BigScreenBytes = 128000;
 
 // Remembers D0 as the Line-A base on the driver's first call.

@@ -13,7 +13,11 @@
 
 #include "common/endian.h"
 #include "common/files.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
 

@@ -6,7 +6,9 @@
 
 #include "common/console.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/diskimg.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/host.h"
+#include "host/app.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"

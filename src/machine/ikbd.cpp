@@ -2,8 +2,10 @@
 // mouse packets, the keyboard joysticks and its time-of-day clock.
 #include <cstring>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/events.h"
 #include "machine/acia.h"
+#include "machine/ikbd.h"
 #include "machine/shifter.h"
 
 IKBD_StateWords IKBD_State;

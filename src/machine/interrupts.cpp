@@ -4,6 +4,7 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "machine/acia.h"
+#include "machine/ikbd.h"
 #include "machine/mfp.h"
 
 u32 MFP_VideoIntPending;

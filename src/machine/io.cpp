@@ -7,7 +7,7 @@
 #include "common/console.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/acia.h"
 #include "machine/fdc.h"
 #include "machine/hdd.h"

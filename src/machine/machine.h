@@ -2,11 +2,8 @@
 #pragma once
 
 #include "common/types.h"
+#include "cpu/bus.h"       // APP_StopFlag, APP_AutoStateLoaded, APP_HardwareReset
 #include "cpu/run_loop.h"  // m68k_go, and the instruction count of the figures
-
-extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
-// 1 once "Auto Saved State" has been loaded at a run-loop entry.
-extern u32 APP_AutoStateLoaded;
 
 // The steps of main, in their order.
 void APP_StartUp();  // application folder, preferences read and written back
@@ -14,7 +11,6 @@ void APP_InitMachine();
 void APP_Run();       // the emulation, until the stop word is set
 void APP_ShutDown();  // MIDI, sound, preferences, exit hook
 
-void APP_HardwareReset();
 void APP_RequestStop();
 void APP_SetDefaultDirToApp();
 

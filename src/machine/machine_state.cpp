@@ -2,7 +2,7 @@
 // frame position, the MFP and the interrupt state.
 #include "machine/machine_state.h"
 
-#include "host/host.h"
+#include "host/events.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"

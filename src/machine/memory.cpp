@@ -8,7 +8,11 @@
 #include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/menu.h"
+#include "host/options.h"
+#include "host/screen.h"
 
 const MMU_Bank* MMU_bankTable[256];
 
@@ -29,6 +33,7 @@ u32 SCREEN_FrameBase;
 u32 SCREEN_VideoWritten = 1;
 
 u32 MMU_BusErrorCount;
+u32 MMU_BusErrorsEnabled = 1;
 
 void MMU_BusError() {
   // The processor latches the fault and silences the banks until the
@@ -123,6 +128,7 @@ const MMU_Bank CART_Bank = {CART_GetL, CART_GetW, CART_GetB,    CART_PutL,
 
 void MMU_ResetBanks() {
   for (auto& b : MMU_bankTable) b = &MMU_IoBank;
+  m68k_jump_guard_off = 0;
 }
 
 void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count) {

@@ -1,7 +1,7 @@
 #include "machine/mfp.h"
 
 #include "cpu/exceptions.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/types.h"
+#include "cpu/bus.h"  // MFP_VectorLatch and MFP_CheckInterrupts
 
 // The 24 registers at the odd addresses 0xfffa01-0xfffa2f.
 extern u8 MFP_Regs[24];
@@ -60,7 +61,6 @@ constexpr u32 MFP_VideoVBL = 2;
 constexpr u32 MFP_VideoHBL = 4;
 
 extern u32 MFP_VideoIntPending;
-extern u32 MFP_VectorLatch;
 extern u32 MFP_IntTaken;
 
 void MFP_RaiseTimerA();
@@ -81,5 +81,4 @@ u32 MFP_TakeTimerD();
 u32 MFP_TakeVBL();
 u32 MFP_TakeHBL();
 
-void MFP_CheckInterrupts();
 u32 MFP_AnyPending();

@@ -8,7 +8,8 @@
 #include <string>
 
 #include "common/files.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 

@@ -1,6 +1,6 @@
 #include "machine/rtc.h"
 
-#include "host/host.h"
+#include "host/app.h"
 
 u32 RTC_ModeReg;
 

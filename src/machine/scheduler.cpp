@@ -2,13 +2,18 @@
 
 #include "common/console.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/events.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
 #include "machine/acia.h"
 #include "machine/fdc.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/shifter.h"
+#include "machine/state.h"
 
 i32 SCHED_FrameCycle;
 i32 SCHED_CycleBefore;

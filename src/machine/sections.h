@@ -1,6 +1,6 @@
 // The saved-state section pairs of the chips, each beside its chip's code
 // (shifter_state.cpp, acia_state.cpp, fdc_state.cpp, psg_state.cpp,
-// blitter/blitter_state.cpp, host/screen_state.cpp). See state_io.h for the
+// blitter/blitter_state.cpp, screen_state.cpp). See state_io.h for the
 // two-pass contract of the restore functions.
 #pragma once
 

@@ -6,7 +6,8 @@
 #include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
-#include "host/host.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 

@@ -10,11 +10,13 @@
 
 #include "common/files.h"
 #include "cpu/saved_state.h"
-#include "host/host.h"
+#include "host/dialogs.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/sections.h"
 #include "machine/state_io.h"
+
+u32 STATE_SpareWord;
 
 namespace {
 

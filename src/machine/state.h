@@ -6,9 +6,13 @@
 #include <vector>
 
 #include "common/types.h"
+#include "cpu/bus.h"  // STATE_Read, which the run loop's first entry calls
 
 constexpr u32 STATE_Magic = 142;
 constexpr u32 STATE_HeaderSize = 16;
+
+// A word saved and restored as its own 4-byte section; nothing reads it.
+extern u32 STATE_SpareWord;
 
 // Size of the file of a machine with `ramSize` bytes of RAM.
 u64 STATE_FileSize(u32 ramSize);
@@ -34,8 +38,3 @@ STATE_Result STATE_Decode(const u8* data, size_t size);
 // file's permissions kept). False (with a message on standard error) when
 // any step failed; an older file at path is then left as it was.
 bool STATE_Write(const char* path);
-
-// Restores the machine from the state file at path; false, with the machine
-// unchanged and an alert saying why, when the file is no regular file, can't
-// be read or is refused.
-bool STATE_Read(const char* path);

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "host/sound.h"
+
 PSG_Synth PSG_State;
 u32 PSG_VolumeTable[32];
 u32 PSG_Initialised;

@@ -57,4 +57,3 @@ void PSG_Render(i32 n);
 void PSG_EndFrame();
 void PSG_Reset();
 void PSG_ResetRegs();
-void SOUND_StopHook();

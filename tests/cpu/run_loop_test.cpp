@@ -10,7 +10,8 @@
 #include <functional>
 
 #include "cpu/saved_state.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/machine.h"
 #include "support/cpu_core_fixture.h"
 
@@ -264,6 +265,7 @@ class JumpGuard : public CpuCore {
   void SetUp() override {
     CpuCore::SetUp();
     for (auto& b : MMU_bankTable) b = &st_bank;
+    m68k_jump_guard_off = 0;  // a map with forbidden ranges, as the machine's
     MMU_RamSize = 0x80000;
     put16(0x100, 0xabcd);
   }

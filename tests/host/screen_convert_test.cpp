@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/endian.h"
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 #include "support/file_size_limit.h"
 #include "support/machine_fixture.h"
 

@@ -8,15 +8,16 @@
 #include <cstdio>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/dialogs.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/sections.h"
+#include "support/flat_memory.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"

@@ -4,7 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "cpu/handler_tables.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/machine.h"
 #include "machine/memory.h"

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"

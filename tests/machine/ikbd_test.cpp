@@ -8,13 +8,15 @@
 #include <vector>
 
 #include "cpu/handler_tables.h"
-#include "host/host.h"
+#include "host/events.h"
+#include "host/midi.h"
 #include "machine/acia.h"
+#include "machine/ikbd.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
-#include "machine/shifter.h"
 #include "machine/sections.h"
+#include "machine/shifter.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
 

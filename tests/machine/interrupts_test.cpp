@@ -3,6 +3,7 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "machine/acia.h"
+#include "machine/ikbd.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "support/machine_fixture.h"

@@ -2,7 +2,7 @@
 
 #include "blitter/blitter.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/shifter.h"

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "host/host.h"
+#include "host/events.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"

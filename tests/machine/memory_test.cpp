@@ -8,7 +8,9 @@
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "support/machine_fixture.h"
 

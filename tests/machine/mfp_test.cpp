@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"

@@ -7,13 +7,13 @@
 #include <filesystem>
 
 #include "common/endian.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 

@@ -7,7 +7,9 @@
 #include <iterator>
 #include <thread>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/sound.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/psg.h"

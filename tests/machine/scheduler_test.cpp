@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/events.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
 #include "machine/fdc.h"
 #include "machine/machine.h"
 #include "machine/memory.h"

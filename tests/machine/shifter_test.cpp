@@ -8,13 +8,15 @@
 
 #include "common/endian.h"
 #include "cpu/registers.h"
-#include "host/host.h"
+#include "host/events.h"
+#include "host/options.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
-#include "machine/shifter.h"
 #include "machine/sections.h"
+#include "machine/shifter.h"
+#include "support/flat_memory.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
 

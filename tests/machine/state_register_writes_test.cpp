@@ -10,7 +10,7 @@
 
 #include "common/endian.h"
 #include "cpu/run_loop.h"
-#include "host/host.h"
+#include "host/options.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"

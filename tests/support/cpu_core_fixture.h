@@ -13,11 +13,11 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "machine/flat_memory.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 
 // Handlers standing in for a few instructions in the core's tests, where
 // each must do exactly one plain thing.

@@ -14,8 +14,8 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
+#include "support/flat_memory.h"
 #include "support/m68k_program.h"
 
 class CpuFlat : public ::testing::Test {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "host/host.h"
-#include "machine/flat_memory.h"
+#include "host/app.h"
 #include "machine/memory.h"
+#include "support/flat_memory.h"
 #include "support/machine_fixture.h"
 
 std::vector<u8> make_floppy(u32 size, u32 sides, u32 spt, u32 spc) {

@@ -8,8 +8,8 @@
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
-#include "machine/flat_memory.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 
 namespace conformance {
 

@@ -18,8 +18,9 @@
 #include <string>
 
 #include "common/files.h"
-#include "host/host.h"
-#include "host/screen_convert.h"
+#include "host/app.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"

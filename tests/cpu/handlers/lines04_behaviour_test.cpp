@@ -3,6 +3,7 @@
 // 68010 and 68020, exception frames, and what a bus error inside an
 // instruction leaves behind. Programs: tests/programs/lines04_behaviour.s.
 #include "cpu/handlers/common/line04_support.h"
+#include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "support/cpu_fixture_lines04.h"
 

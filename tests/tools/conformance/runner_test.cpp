@@ -5,9 +5,9 @@
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
-#include "machine/flat_memory.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "support/flat_memory.h"
 #include "support/testdata.h"
 #include "tools/conformance/test_image.h"
 

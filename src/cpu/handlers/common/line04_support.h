@@ -1,9 +1,9 @@
 // Helpers shared by the handlers of opcode lines 0-4, beside operands.h.
 #pragma once
 
+#include "cpu/bus.h"
 #include "cpu/exceptions.h"
 #include "cpu/handlers/common/operands.h"
-#include "machine/machine.h"
 
 namespace m68k_ops {
 

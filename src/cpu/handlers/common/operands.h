@@ -8,10 +8,10 @@
 
 #include "common/endian.h"
 #include "common/types.h"
+#include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/effective_address.h"
 #include "cpu/registers.h"
-#include "machine/memory.h"
 
 #define M68K_INLINE [[gnu::always_inline]] inline
 

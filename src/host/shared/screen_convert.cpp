@@ -1,11 +1,11 @@
-#include "host/screen_convert.h"
+#include "host/shared/screen_convert.h"
 
 #include <png.h>
 
 #include <cstdio>
 
 #include "common/files.h"
-#include "host/host.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 

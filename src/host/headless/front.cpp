@@ -1,7 +1,11 @@
 // Screen, MIDI, alert and event services of the windowless build.
 #include <cstdio>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/events.h"
+#include "host/midi.h"
+#include "host/screen.h"
 #include "machine/shifter.h"
 
 // ---- MIDI output ----

@@ -5,11 +5,12 @@
 #include "common/types.h"
 
 // Installs the flat bank in every bank-table entry; the memory is cleared.
-// The buffer is followed by a guard pad of 64 bytes of ILLEGAL words.
+// The buffer is followed by a guard pad of 64 bytes of ILLEGAL words. The
+// map has no forbidden ranges, so it turns the CPU's jump guard off
+// (m68k_jump_guard_off); the machine's memory map turns it back on.
 void FLAT_Install();
 
-// True while the flat bank is installed. The CPU's jump guard lets the PC go
-// anywhere in it: the test map has no forbidden ranges.
+// True while the flat bank is installed.
 bool FLAT_Installed();
 
 // The 16 MB host buffer (followed by a guard pad of ILLEGAL words).

@@ -1,9 +1,8 @@
-#include "host/host.h"
+// Sound output of the windowless build: the synthesizer's samples, with
+// their DC offset filtered out, fill the sample ring; no device drains it.
+#include "host/sound.h"
 #include "machine/ym2149.h"
 
-i16 SOUND_Ring[SOUND_RingSize];
-std::atomic<u32> SOUND_RingWrite;
-std::atomic<u32> SOUND_RingRead;
 u32 SOUND_Active;
 u32 SOUND_Stopped = 1;
 u32 SOUND_FramesEnded;
@@ -54,39 +53,6 @@ void SOUND_PutSample(i32 sample) {
   filter_last_out = out;
   const i32 clipped = out > 32767 ? 32767 : out < -32768 ? -32768 : out;
   SOUND_RingPut(i16(clipped));
-}
-
-bool SOUND_RingPut(i16 sample) {
-  const u32 w = SOUND_RingWrite.load(std::memory_order_relaxed);
-  const u32 next = w + 1 == SOUND_RingSize ? 0 : w + 1;
-  if (next == SOUND_RingRead.load(std::memory_order_acquire)) return false;  // full
-  SOUND_Ring[w] = sample;
-  SOUND_RingWrite.store(next, std::memory_order_release);
-  return true;
-}
-
-u32 SOUND_RingCount() {
-  const u32 w = SOUND_RingWrite.load(std::memory_order_acquire);
-  const u32 r = SOUND_RingRead.load(std::memory_order_acquire);
-  return w >= r ? w - r : w + SOUND_RingSize - r;
-}
-
-u32 SOUND_RingTake(i16* out, u32 n) {
-  u32 r = SOUND_RingRead.load(std::memory_order_relaxed);
-  const u32 w = SOUND_RingWrite.load(std::memory_order_acquire);
-  u32 taken = 0;
-  while (taken < n && r != w) {
-    out[taken++] = SOUND_Ring[r];
-    r = r + 1 == SOUND_RingSize ? 0 : r + 1;
-  }
-  SOUND_RingRead.store(r, std::memory_order_release);
-  for (u32 i = taken; i < n; ++i) out[i] = 0;
-  return taken;
-}
-
-void SOUND_RingClear() {
-  SOUND_RingRead.store(0, std::memory_order_relaxed);
-  SOUND_RingWrite.store(0, std::memory_order_release);
 }
 
 void SOUND_Close() { SOUND_Stopped = 1; }

@@ -1,3 +1,5 @@
+// Application, clock, option, debugger and exit services of the windowless
+// build.
 #include <unistd.h>
 
 #include <chrono>
@@ -7,7 +9,14 @@
 #include <filesystem>
 #include <thread>
 
-#include "host/host.h"
+#include "host/app.h"
+#include "host/debugger.h"
+#include "host/menu.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/sound.h"
+#include "machine/memory.h"
+#include "machine/state.h"
 
 APP_FolderRecord APP_Folder;
 std::string APP_FolderOverride;
@@ -105,7 +114,7 @@ void MENU_UpdateChecks() {}
 
 // ---- Option words ----
 
-u32 PREFS_Ram14MB, PREFS_BlitterEnabled, MMU_BusErrorsEnabled = 1, PREFS_FdcDelay = 1;
+u32 PREFS_Ram14MB, PREFS_BlitterEnabled, PREFS_FdcDelay = 1;
 u32 PREFS_Unthrottled = 1, PREFS_HardDiskOn = 1, PREFS_FrameSkip = 1, PREFS_AutoFrameSkip = 1;
 u32 PREFS_SpeedCounters = 1, PREFS_BufferedDrawing, PREFS_PrinterOn, PREFS_BigScreen;
 u32 PREFS_ClockFactor = 8, PREFS_AutoSaveOnQuit = 1, PREFS_WriteProtect = 0x40, PREFS_SoundOn = 1;
@@ -138,10 +147,8 @@ void PREFS_Load() {
 }
 void PREFS_Save() {}
 
-// ---- Debugger and saved state ----
+// ---- Debugger ----
 
 u32 DEBUG_Requested;
 u32 DEBUG_DumpAbort;
 void DEBUG_CommandLoop() { DEBUG_Requested = 0; }
-
-u32 STATE_SpareWord;

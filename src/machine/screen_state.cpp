@@ -1,5 +1,5 @@
 // The screen record's saved-state section: 84 bytes.
-#include "host/host.h"
+#include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/sections.h"

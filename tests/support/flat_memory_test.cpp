@@ -1,4 +1,4 @@
-#include "machine/flat_memory.h"
+#include "support/flat_memory.h"
 
 #include <gtest/gtest.h>
 

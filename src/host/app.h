@@ -1,0 +1,65 @@
+// The application around the machine, as the host provides it: the folder
+// that holds the application, the host's clocks, the start-up banner and the
+// other start-up and shut-down services, fatal start-up errors and the
+// process exit.
+#pragma once
+
+#include <string>
+
+#include "common/types.h"
+
+// ---- The application's folder ------------------------------------------
+
+struct APP_FolderRecord {
+  std::string path;  // the folder that holds the application, with no trailing slash
+  u8 flag;
+};
+extern APP_FolderRecord APP_Folder;
+
+// When non-empty, APP_GetAppFolder reports this folder instead of the
+// executable's (the headless runner and tests point it at a ROM folder).
+extern std::string APP_FolderOverride;
+
+void APP_GetAppFolder();
+// Full path of `name` in APP_Folder when such a file exists, else empty.
+std::string APP_FindFile(const char* name);
+
+// ---- Clocks ----------------------------------------------------------------
+
+struct HOST_DateTime {
+  i32 year, month, day;  // month 1-12, day 1-31
+  i32 hour, minute, second;
+};
+
+// The host's sense of time. The defaults read the system clocks; tests
+// install their own functions.
+struct HOST_ClockOps {
+  u64 (*microseconds)();
+  void (*sleepMicroseconds)(u32 us);
+  HOST_DateTime (*localTime)();
+};
+extern HOST_ClockOps HOST_Clock;
+void HOST_UseSystemClock();
+
+inline u64 HOST_Microseconds() { return HOST_Clock.microseconds(); }
+inline void HOST_Sleep(u32 us) { HOST_Clock.sleepMicroseconds(us); }
+inline HOST_DateTime HOST_LocalTime() { return HOST_Clock.localTime(); }
+// Sixtieths of a second, derived from the microsecond clock.
+inline u32 HOST_TickCount() { return u32(HOST_Microseconds() * 60 / 1000000); }
+
+// ---- Start-up and shut-down -------------------------------------------------
+
+void APP_InstallAppleEvents();
+void APP_Banner();
+void APP_ICStart();
+void APP_ICStop();
+[[noreturn]] void APP_Fatal(i32 code);
+void APP_ExitHook();
+
+// Message of a start-up failure code, or null for codes without one.
+const char* APP_FatalMessage(i32 code);
+
+// Ends the process with `code`. Tests replace the handler (it must not return).
+using HOST_ExitFn = void (*)(int code);
+extern HOST_ExitFn HOST_ExitHandler;
+[[noreturn]] void HOST_Exit(int code);

@@ -1,0 +1,32 @@
+// Alerts and file dialogs as the machine sees them: the questions the chips
+// ask the user and the open-file dialog of the start-up.
+#pragma once
+
+#include <string>
+
+#include "common/types.h"
+
+// The answers the windowless alerts give.
+struct DLG_Answers {
+  u32 confirmBootWrite;  // 1 go ahead, 0 refuse
+  u32 askForTos;         // 0 cancel, non-zero choose a file
+  u32 confirmFormat;     // 1 format an existing image file, 0 cancel
+};
+extern DLG_Answers DLG_FixedAnswers;
+
+struct NAV_Reply {
+  u8 chosen;
+  std::string path;
+};
+
+u32 DLG_Alert(u32 index, u32 stopFlag);
+u32 DLG_ConfirmBootWrite();
+// Asked before an existing file is formatted as a new hard-disk image, with
+// OK and Cancel: 1 to go ahead, 0 to leave the file alone.
+u32 DLG_ConfirmFormat(const char* text);
+u32 DLG_AskForTos();
+void NAV_GetFile(NAV_Reply& reply, u32 kind);
+// The text of the next alert (DLG_Alert or DLG_ShowAlert), which shows it
+// and forgets it.
+void DLG_SetAlertText(const char* text);
+void DLG_ShowAlert(i32 id);

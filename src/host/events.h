@@ -1,0 +1,28 @@
+// Host events and input as the machine sees them: the event poll, the pause
+// loop, the host states the frame end reads, and the pointer and key map the
+// keyboard processor reads.
+#pragma once
+
+#include "common/types.h"
+
+extern u32 EVENTS_Paused, EVENTS_Suspended, EVENTS_WindowObscured, EVENTS_InBackground;
+extern i32 EVENTS_LastMouseH, EVENTS_LastMouseV;
+extern u32 EVENTS_CapsLock;
+extern u32 EVENTS_VdiTracking;
+extern u32 EVENTS_PollCount;  // host polls since start-up
+
+// The host pointer in window coordinates and the host key map (bit k & 7 of
+// byte k >> 3 set while virtual key k is down), as the keyboard processor
+// reads them. The windowless build reports these words, which tests set.
+extern i32 EVENTS_MouseH, EVENTS_MouseV;
+extern u8 EVENTS_KeyMap[16];
+void EVENTS_GetMouse(i32& h, i32& v);
+void EVENTS_GetKeys(u8 map[16]);
+
+// Scripted input of the windowless build: when set, called at every host
+// poll of the pointer (once a frame) with the number of polls before it.
+extern void (*EVENTS_ScriptHook)(u32 poll);
+
+void EVENTS_DoEvent(i32 wait);
+void EVENTS_PollMouse();
+void EVENTS_PauseLoop();

@@ -1,0 +1,19 @@
+// The option words: the user's settings as the machine reads them, loaded
+// from the preferences by the host and written back by it.
+#pragma once
+
+#include "common/types.h"
+
+// 0/1 unless noted. MMU_BusErrorsEnabled is an option too, declared with the
+// memory map (machine/memory.h).
+extern u32 PREFS_Ram14MB, PREFS_BlitterEnabled, PREFS_FdcDelay;
+extern u32 PREFS_Unthrottled, PREFS_HardDiskOn, PREFS_FrameSkip, PREFS_AutoFrameSkip;
+extern u32 PREFS_SpeedCounters, PREFS_BufferedDrawing, PREFS_PrinterOn, PREFS_BigScreen;
+extern u32 PREFS_ClockFactor, PREFS_AutoSaveOnQuit, PREFS_WriteProtect, PREFS_SoundOn;
+extern u32 PREFS_SimpleVideoCounter;
+
+// Reads the preferences (or takes the defaults) into the option words.
+void PREFS_Load();
+// Writes the option words back to the preferences.
+void PREFS_Save();
+void PREFS_SetDefaults();
