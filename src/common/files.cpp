@@ -22,6 +22,7 @@ std::string kind_of(mode_t mode) {
 std::string open_error(int error) {
   switch (error) {
     case ENOENT: return "does not exist";
+    case EISDIR: return "is a directory";
     case ELOOP: return "is a symbolic link loop";
     default: return std::string("can't be opened (") + std::strerror(error) + ")";
   }
