@@ -3,7 +3,8 @@
 | for each of 64 writes, a register block, an offset in it, a size (byte,
 | word or long) and a value, with a random pause between two writes. Bus and
 | address errors go on with the next write. Then the interrupt mask the seed
-| picked is opened and the program counts at 0x800 for ever.
+| picked is opened and the program counts at 0x800 for ever, or for one seed
+| in two counts the interrupts that wake it from STOP.
 |
 | The generator's state lives in D7 and the writes still to do in D5, marked
 | by D6: a machine restart (which keeps the data registers) goes on where it
@@ -76,8 +77,14 @@ settle: moveq   #0,d5                   | no writes left, also after a restart
         add.w   d0,d0
         or.w    #0x2000,d0
         move.w  d0,sr
+        btst    #11,d7                  | one seed in two idles stopped
+        bne.s   stopped
 count:  addq.l  #1,0x800.w
         bra.s   count
+stopped:
+        stop    #0x2300
+        addq.l  #1,0x800.w
+        bra.s   stopped
 
 | xorshift32 on D7; the new value in D0 too. Changes D3.
 random: move.l  d7,d0
