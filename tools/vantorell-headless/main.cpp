@@ -5,7 +5,7 @@
 // benchmarks; the application itself takes no arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
-//                      [--save-state FILE] [--monochrome]
+//                      [--save-state FILE] [--monochrome] [--blitter]
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -32,7 +32,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--save-state FILE] [--monochrome]\n");
+               "[--save-state FILE] [--monochrome] [--blitter]\n");
   return 2;
 }
 
@@ -48,11 +48,15 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, save_state;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, blitter = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -93,6 +97,7 @@ int main(int argc, char** argv) {
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
   APP_InitMachine();
 
   SCHED_StopAfterFrames = u32(frames);
