@@ -1,7 +1,7 @@
 // Every state the running machine can be in must load again: guest programs
-// write random values to every chip's registers, the state is saved in the
-// middle of it and restored into a freshly started machine, and both
-// machines must then run on identically.
+// write random values (bytes, words, longs) to every chip's registers, the
+// state is saved in the middle of it and restored into a machine at
+// power-on, and both machines must then run on identically.
 #include <gtest/gtest.h>
 
 #include <cstring>
