@@ -122,7 +122,8 @@ bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string
     mode = 0666 & ~mask;
   }
   int failure = 0;
-  if (fchmod(fd, mode) != 0 || !FILES_WriteAll(fd, data, size) || fsync(fd) != 0) failure = errno ? errno : EIO;
+  if (fchmod(fd, mode) != 0 || !FILES_WriteAll(fd, data, size) || fsync(fd) != 0)
+    failure = errno ? errno : EIO;
   if (close(fd) != 0 && !failure) failure = errno;
   if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
   if (failure) {
