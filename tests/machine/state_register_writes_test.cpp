@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "common/endian.h"
-#include "cpu/run_loop.h"
 #include "host/options.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -21,14 +20,6 @@
 namespace {
 
 constexpr u32 seed_offset = 0x40;  // where register_writes.s keeps its seed
-
-// Runs the started machine on for `frames` frames, without the restart that
-// APP_Run makes first.
-void run_on(u32 frames) {
-  SCHED_StopAfterFrames = frames;
-  APP_StopFlag = 0;
-  while (!APP_StopFlag) m68k_run_loop();
-}
 
 struct Case {
   u32 seed;
@@ -78,13 +69,13 @@ TEST(StateRoundTrip, RandomRegisterWritesAlwaysLeaveALoadableState) {
     const std::vector<u8> saved = STATE_Encode();
     // The frame count is not part of a state: the copy gets the original's.
     const u32 frame = SCHED_FrameCount;
-    run_on(2);
+    machine_continue_frames(2);
     const std::vector<u8> expected = STATE_Encode();
 
     power_on(c);
     const STATE_Result result = STATE_Decode(saved.data(), saved.size());
     SCHED_FrameCount = frame;
-    if (result == STATE_Result::Restored) run_on(2);
+    if (result == STATE_Result::Restored) machine_continue_frames(2);
     testing::internal::GetCapturedStdout();
     const std::string alert = testing::internal::GetCapturedStderr();
     if (result != STATE_Result::Restored) {

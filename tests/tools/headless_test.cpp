@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -9,27 +8,14 @@
 
 #include "common/endian.h"
 #include "support/machine_fixture.h"
+#include "support/shell.h"
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-};
-
 // Runs the headless runner with `args`; standard error joins standard output.
 // A runner that does not end within a minute is stopped (and fails).
-Result run_headless(const std::string& args) {
-  const std::string cmd = "timeout 60 " + std::string(HEADLESS_PATH) + " " + args + " 2>&1";
-  Result r{-1, {}};
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+ShellResult run_headless(const std::string& args) {
+  return shell("timeout 60 " HEADLESS_PATH " " + args);
 }
 
 std::string last_line(const std::string& s) {
@@ -43,7 +29,7 @@ std::string last_line(const std::string& s) {
 TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
   TempFolder folder;
   folder.write("tos.img", load_test_rom("workload"));
-  const Result r = run_headless("--folder " + folder.path() + " --frames 20");
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 20");
   ASSERT_EQ(r.status, 0) << r.out;
   const std::string line = last_line(r.out);
   unsigned frames = 0;
@@ -62,23 +48,23 @@ TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
 
 TEST(Headless, FolderWithoutTosEndsWithAMessage) {
   TempFolder folder;
-  const Result r = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("no TOS image"), std::string::npos) << r.out;
 
   // Something that is no file is named for what it is.
   std::filesystem::create_directory(folder.file("tos.img"));
-  const Result dir = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult dir = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(dir.status, 0);
   EXPECT_NE(dir.out.find("tos.img is a directory"), std::string::npos) << dir.out;
   std::filesystem::remove(folder.file("tos.img"));
   std::filesystem::create_symlink("tos.img", folder.file("tos.img"));
-  const Result loop = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult loop = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(loop.out.find("tos.img is a symbolic link loop"), std::string::npos) << loop.out;
   std::filesystem::remove(folder.file("tos.img"));
 
   folder.write("tos.img", std::vector<u8>(100, 0));  // not a TOS image
-  const Result bad = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult bad = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(bad.status, 0);
   EXPECT_NE(bad.out.find("could not be started"), std::string::npos) << bad.out;
 }
@@ -93,6 +79,21 @@ TEST(Headless, RefusesBadArguments) {
   folder.write("tos.img", load_test_rom("workload"));
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 4294967297").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 99999999999999999999999").status, 2);
+}
+
+TEST(Headless, RefusesAMalformedInputScript) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const std::string script = folder.file("input.txt");
+  for (const char* bad : {"5 key 300 down\n", "x mouse 1 2\n", "5 button middle up\n",
+                          "5 type caf\xc3\xa9\n", "# fine\n7 wiggle\n"}) {
+    std::ofstream(script) << bad;
+    const ShellResult r = run_headless("--folder " + folder.path() + " --frames 5 --input " + script);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("input script line"), std::string::npos) << r.out;
+  }
+  std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
+  EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
 }
 
 // A guest that restarts the machine over and over sets the machine's frame
@@ -113,7 +114,7 @@ TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
     if (c.tos206) be_write16(&rom[2], 0x0206);
     TempFolder folder;
     folder.write("tos.img", rom);
-    const Result r = run_headless("--folder " + folder.path() + " --frames 3");
+    const ShellResult r = run_headless("--folder " + folder.path() + " --frames 3");
     ASSERT_EQ(r.status, 0) << c.what << "\n" << r.out;
     EXPECT_EQ(last_line(r.out).rfind("frames 3 ", 0), 0u) << c.what << "\n" << r.out;
     if (c.mode == 1) {
@@ -147,14 +148,14 @@ TEST(Headless, SavedStateLoadsAgainAsTheAutoSavedState) {
             0);
   resumed.write("Auto Saved State", read(five));
   const std::string after = resumed.file("after");
-  const Result r =
+  const ShellResult r =
       run_headless("--folder " + resumed.path() + " --frames 3 --save-state " + after);
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find("alert"), std::string::npos) << r.out;
   EXPECT_EQ(read(after), read(eight));
 
   // A state that can't be written ends the run with a failure.
-  const Result bad = run_headless("--folder " + folder.path() + " --frames 1 --save-state " +
+  const ShellResult bad = run_headless("--folder " + folder.path() + " --frames 1 --save-state " +
                                   folder.file("no/such/folder/state"));
   EXPECT_NE(bad.status, 0);
   EXPECT_NE(bad.out.find("Can't save the state"), std::string::npos) << bad.out;

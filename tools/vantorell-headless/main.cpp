@@ -1,11 +1,12 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG and the machine's state at the end. For tests and
-// benchmarks; the application itself takes no arguments.
+// picture as a PNG and the machine's state at the end, and feed it keyboard
+// and mouse input from a script (input_script.h). For tests and benchmarks;
+// the application itself takes no arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
-//                      [--save-state FILE] [--monochrome] [--blitter]
+//                      [--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,12 +16,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "common/files.h"
 #include "host/app.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
+#include "input_script.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -32,7 +36,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--save-state FILE] [--monochrome] [--blitter]\n");
+               "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]\n");
   return 2;
 }
 
@@ -46,7 +50,7 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot, save_state;
+  std::string folder, screenshot, save_state, input;
   long frames = -1;
   bool monochrome = false, blitter = false;
   for (int i = 1; i < argc; ++i) {
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
       screenshot = argv[++i];
     } else if (!std::strcmp(arg, "--save-state")) {
       save_state = argv[++i];
+    } else if (!std::strcmp(arg, "--input")) {
+      input = argv[++i];
     } else {
       return usage();
     }
@@ -91,6 +97,20 @@ int main(int argc, char** argv) {
   }
   close(tos_fd);
 
+  std::vector<InputEvent> events;
+  if (!input.empty()) {
+    std::ifstream in(input);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    if (!in) error = "can't read the input script " + input;
+    if (error.empty()) parse_input_script(text.str(), events, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
   APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
@@ -99,6 +119,7 @@ int main(int argc, char** argv) {
   if (monochrome) SHIFTER_Mode = 2;
   if (blitter) PREFS_BlitterEnabled = 1;
   APP_InitMachine();
+  if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
   const u64 instructions_before = m68k_instruction_count;
