@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/bus.h"
 #include "cpu/registers.h"
@@ -207,6 +208,13 @@ void m68k_raise_exception(u32 vector, u32 addr) {
   enter_exception(vector, addr, pc, sr, 0, 0);
 }
 
+void m68k_address_error(u32 access, u32 opcode, u32 stackedPc) {
+  m68k_fault_addr = access;
+  m68k_fault_opcode = u16(opcode);
+  m68k_fault_pc = stackedPc;
+  m68k_raise_exception(3, 0);
+}
+
 void m68k_fault_resume() {
   m68k_regs& r = m68k_regfile;
   restore_banks();
@@ -224,7 +232,7 @@ void m68k_fault_resume() {
 }
 
 void m68k_double_fault() {
-  std::printf("Multi Bus Error...\n");
+  CONSOLE_Line("Multi Bus Error...");
   MMU_ClearRAM();
   m68k_restart();
   m68k_fault_resume_pc = 0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
@@ -43,6 +44,22 @@ void MMU_BusError() {
   m68k_raise_exception(2, 0);
 }
 
+u32 MMU_ReadAcross(u32 addr, u32 size) {
+  if (size == 4 && !(addr & 1)) return (MMU_ReadW(addr) << 16) | MMU_ReadW(addr + 2);
+  u32 v = 0;
+  for (u32 i = 0; i < size; ++i) v = (v << 8) | MMU_ReadB(addr + i);
+  return v;
+}
+
+void MMU_WriteAcross(u32 addr, u32 size, u32 v) {
+  if (size == 4 && !(addr & 1)) {
+    MMU_WriteW(addr, v >> 16);
+    MMU_WriteW(addr + 2, v & 0xffff);
+    return;
+  }
+  for (u32 i = 0; i < size; ++i) MMU_WriteB(addr + i, (v >> (8 * (size - 1 - i))) & 0xff);
+}
+
 namespace {
 
 // Allocates `size` bytes followed by the guard pad of ILLEGAL words.
@@ -64,7 +81,7 @@ u32 MMU_RamGetW(u32 a) { return be_read16(MMU_RamBase + a); }
 u32 MMU_RamGetB(u32 a) { return MMU_RamBase[a]; }
 void MMU_RamPutL(u32 a, u32 v) {
   if (a <= 4) {
-    std::printf("long put bus error %x \n", a);
+    CONSOLE_Line("long put bus error %x ", a);
     MMU_BusError();
   }
   mark_screen_write(a);
