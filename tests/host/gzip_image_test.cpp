@@ -122,6 +122,14 @@ TEST(GzipImage, UnpacksWholeStreamsOfAtMost999999Bytes) {
     EXPECT_TRUE(read_file(t.file(DISKIMG_GzTempName)) == (c.unpacked ? *c.unpacked : old));
     EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 2);
   }
+  // A link in the temporary file's place is replaced, never followed.
+  TempFolder t;
+  APP_Folder.path = t.path();
+  t.write("mine.st", {1, 2});
+  fs::create_symlink(t.file("mine.st"), t.file(DISKIMG_GzTempName));
+  t.write("disk.gz", gzip(small));
+  EXPECT_EQ(DISKIMG_UnpackCompressed(t.file("disk.gz")), t.file(DISKIMG_GzTempName));
+  EXPECT_EQ(read_file(t.file("mine.st")), (Bytes{1, 2}));
   APP_Folder.path.clear();
   EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz"), "");
 }

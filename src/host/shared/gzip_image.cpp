@@ -1,3 +1,5 @@
+// gzip floppy images: suffix tests, the path of a file that may not exist
+// yet, and the unpacking through zlib into the application's folder.
 #include "host/shared/gzip_image.h"
 
 #include <fcntl.h>
@@ -6,10 +8,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <filesystem>
 #include <vector>
 
+#include "common/files.h"
 #include "host/app.h"
 
 namespace fs = std::filesystem;
@@ -25,28 +27,8 @@ bool has_suffix(std::string_view name, std::string_view suffix) {
 
 std::string file_name(const std::string& path) { return fs::path(path).filename().string(); }
 
-// Written beside the target under a unique name and renamed over it: an old
-// file is replaced whole or not at all, and a link in its place is replaced,
-// never followed.
-bool write_whole(const std::string& path, const u8* data, size_t size) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < size;) {
-    const ssize_t n = write(fd, data + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += size_t(n);
-  }
-  ok = close(fd) == 0 && ok;
-  ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) unlink(temp.c_str());
-  return ok;
-}
-
-// The whole decompressed stream when it is a complete gzip stream of at most
-// `limit` bytes, read in pieces of 256 bytes; nothing otherwise.
+// The whole decompressed stream, read in pieces of 256 bytes, when it is a
+// complete gzip stream shorter than the buffer; false otherwise.
 bool read_gzip(gzFile gz, std::vector<u8>& buffer, size_t& size) {
   if (gzdirect(gz) != 0) return false;  // not compressed
   size = 0;
@@ -89,15 +71,23 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out) {
 std::string DISKIMG_UnpackCompressed(const std::string& spec) {
   if (!DISKIMG_SpecIsGz(spec)) return {};  // zip archives are recognised, not unpacked
   std::string path;
-  std::error_code ec;
-  if (DISKIMG_SpecToPosixPath(spec, path) != 0 || !fs::is_regular_file(path, ec)) return {};
-  gzFile gz = gzopen(path.c_str(), "rb");
-  if (!gz) return {};
+  std::string why;
+  const int fd = DISKIMG_SpecToPosixPath(spec, path) == 0 ? FILES_OpenRegular(path.c_str(), O_RDONLY, why) : -1;
+  if (fd < 0) return {};
+  gzFile gz = gzdopen(fd, "rb");
+  if (!gz) {
+    close(fd);
+    return {};
+  }
   std::vector<u8> buffer(DISKIMG_GzBufferSize);
   size_t size = 0;
   const bool unpacked = read_gzip(gz, buffer, size);
   gzclose(gz);
   if (!unpacked) return {};
+  // The old file goes first, so that a link in its place is replaced, never
+  // followed; the new one is written whole or not at all.
   const std::string temp = (fs::path(APP_Folder.path) / DISKIMG_GzTempName).string();
-  return write_whole(temp, buffer.data(), size) ? temp : std::string();
+  unlink(temp.c_str());
+  std::string error;
+  return FILES_WriteWhole(temp.c_str(), buffer.data(), size, error) ? temp : std::string();
 }

@@ -30,9 +30,10 @@ bool DISKIMG_SpecIsZip(const std::string& path);
 i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out);
 
 // Unpacks the gzip image `spec` into "tempgzip.st" in the application's
-// folder, which it replaces whole, and returns that file's path; returns an
+// folder, which it replaces whole, and returns that file's path. Returns an
 // empty string, and leaves the folder as it was, when the name is not ".gz",
 // the file is no gzip stream (zlib would read a plain file as it is), the
-// stream is damaged or cut short, the image is larger than 999,999 bytes, or
-// the file cannot be written.
+// stream is damaged or cut short, or the image is larger than 999,999
+// bytes; also, with the old "tempgzip.st" gone, when the new one cannot be
+// written.
 std::string DISKIMG_UnpackCompressed(const std::string& spec);
