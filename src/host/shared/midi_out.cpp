@@ -16,21 +16,22 @@ u16 QTMIDI_ChannelControls[16][12];
 u16 QTMIDI_RpnSelect[16];
 u16 QTMIDI_BendRange[16];
 
-// ---- The null synthesizer ----
+// ---- The empty operations: the closed driver's and the null synthesizer's ----
 
 namespace {
+void null_slot() {}
+void null_write(u8) {}
 i32 null_start() { return 4; }
 i32 null_open() { return -1; }
 i32 null_new_channel(u32) { return -1; }
-void null_none() {}
 void null_channel(u32) {}
 void null_note(u32, u32, u32) {}
 void null_controller(u32, u32, i32) {}
 void null_value(u32, u32) {}
 }  // namespace
 
-const QTMIDI_Synth QTMIDI_NullSynth = {null_start,   null_none,       null_open,
-                                       null_none,    null_new_channel, null_channel,
+const QTMIDI_Synth QTMIDI_NullSynth = {null_start,   null_slot,       null_open,
+                                       null_slot,    null_new_channel, null_channel,
                                        null_note,    null_controller, null_value,
                                        null_channel, null_value};
 const QTMIDI_Synth* QTMIDI_SynthInUse = &QTMIDI_NullSynth;
@@ -38,9 +39,6 @@ const QTMIDI_Synth* QTMIDI_SynthInUse = &QTMIDI_NullSynth;
 // ---- The driver record ----
 
 namespace {
-
-void null_slot() {}
-void null_write(u8) {}
 
 constexpr QTMIDI_DriverRecord closed_driver = {0,         null_slot, null_write, null_slot,
                                                null_slot, null_slot, null_slot};
@@ -72,12 +70,17 @@ constexpr u8 QTMIDI_MasterVolumeSysEx[5] = {0xF0, 0x7F, 0x7F, 0x04, 0x01};
 
 const QTMIDI_Synth& synth() { return *QTMIDI_SynthInUse; }
 
-// The channel's controls as a new or reset channel has them, the volume sent.
-void default_controls(u32 c) {
-  for (u16& v : QTMIDI_ChannelControls[c]) v = 0;
+// Volume and expression as a new channel has them, the volume sent.
+void reset_volume(u32 c) {
   QTMIDI_ChannelControls[c][expression] = full_expression;
   QTMIDI_ChannelControls[c][volume] = default_volume;
   synth().setController(c, volume, default_volume * 2);
+}
+
+// The channel's controls as a new or reset channel has them.
+void default_controls(u32 c) {
+  for (u16& v : QTMIDI_ChannelControls[c]) v = 0;
+  reset_volume(c);
   QTMIDI_BendRange[c] = default_bend_range;
   QTMIDI_RpnSelect[c] = no_rpn;
 }
@@ -104,9 +107,7 @@ void reset_all_controllers(u32 c) {
     QTMIDI_ChannelControls[c][n] = 0;
     synth().setController(c, n, 0);
   }
-  QTMIDI_ChannelControls[c][expression] = full_expression;
-  QTMIDI_ChannelControls[c][volume] = default_volume;
-  synth().setController(c, volume, default_volume * 2);
+  reset_volume(c);
   QTMIDI_RpnSelect[c] = no_rpn;
   synth().setController(c, after_touch, 0);
   synth().setController(c, pitch_bend, 0);
