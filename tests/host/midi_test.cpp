@@ -27,6 +27,7 @@ Calls calls;
 bool fail_start;
 int fail_channel;
 
+void rec(const char* text) { calls.push_back(text); }
 template <typename... A>
 void rec(const char* format, A... args) {
   char line[64];
