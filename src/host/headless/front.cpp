@@ -1,25 +1,11 @@
-// Screen, MIDI, alert and event services of the windowless build.
+// Screen, alert and event services of the windowless build.
 #include <cstdio>
 
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "host/events.h"
-#include "host/midi.h"
 #include "host/screen.h"
 #include "machine/shifter.h"
-
-// ---- MIDI output ----
-
-namespace {
-void midi_none() {}
-void midi_byte_none(u8) {}
-}  // namespace
-
-QTMIDI_DriverRecord QTMIDI_Driver = {0, midi_none, midi_byte_none, midi_none, midi_none, midi_none, midi_none};
-
-void QTMIDI_CheckQuickTime() {}
-void QTMIDI_OpenIfEnabled() {}
-void QTMIDI_Shutdown() { QTMIDI_Driver.close(); }
 
 // ---- Screen ----
 
