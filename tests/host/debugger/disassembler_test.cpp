@@ -292,6 +292,8 @@ const Case cases[] = {
     {0, {0x6100, 0x0010}, "BSR.W #$0010 == 00002012"},
     {0, {0x42c0}, "ILLEGAL.L "},  // MOVE from CCR: a 68010 instruction
     {1, {0x42c0}, "MVSR2.B D0"},
+    {2, {0x4c00, 0x1800}, "MULL.L #$1800,D0"},  // the later processors' forms
+    {4, {0xf228, 0x4000, 0x0010}, "FPP.L #$4000,(A0,$0010) == $00001010"},
 };
 
 TEST_F(Disassembler, OperandsShowTheirAddressesAndBranchesTheirTargets) {
