@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -47,45 +46,45 @@ std::string reg(char kind, const std::string& n) {
   return std::string("%") + char(kind | 0x20) + n;
 }
 
-// Hexadecimal digits as the signed decimal binutils prints.
-std::string dec(const std::string& hex, u32 bits) {
-  const u32 v = u32(std::stoul(hex, nullptr, 16));
-  return std::to_string(bits == 8 ? i8(v) : bits == 16 ? i16(v) : i32(v));
-}
-
-std::string hex(const std::string& digits) {
+std::string hex(u32 v) {
   char b[16];
-  std::snprintf(b, sizeof b, "0x%lx", std::stoul(digits, nullptr, 16));
+  std::snprintf(b, sizeof b, "0x%x", v);
   return b;
 }
 
+// Whether all of `o` reads as `format`, which ends in %n.
+template <class... T>
+bool reads_as(const std::string& o, const char* format, T*... fields) {
+  int end = -1;
+  std::sscanf(o.c_str(), format, fields..., &end);
+  return end == int(o.size());
+}
+
 std::string operand(const std::string& o) {
-  static const std::regex dn(R"(D(\d))"), an(R"(A(\d))"), ind(R"(\(A(\d)\)(\+?))"),
-      pre(R"(-\(A(\d)\))"), d16(R"(\(A(\d),\$([0-9a-f]{4})\) == \$[0-9a-f]{8})"),
-      d8(R"(\(A(\d), ([AD])(\d)\.([WL])\*1, \$([0-9a-f]+)\) == \$[0-9a-f]{8})"),
-      pc16(R"(\(PC,\$[0-9a-f]{4}\) == \$([0-9a-f]{8}))"),
-      pc8(R"(\(PC, ([AD])(\d)\.([WL])\*1, \$[0-9a-f]+\) == \$([0-9a-f]{8}))"),
-      abs(R"(\$([0-9a-f]{8}))"), imm(R"(#\$([0-9a-f]+))");
-  std::smatch m;
-  const auto index = [](const std::smatch& x, int k) {
-    return reg(x.str(k)[0], x[k + 1]) + ":" + char(x.str(k + 2)[0] | 0x20);
-  };
-  if (std::regex_match(o, m, dn)) return reg('D', m[1]);
-  if (std::regex_match(o, m, an)) return reg('A', m[1]);
-  if (std::regex_match(o, m, ind)) return reg('A', m[1]) + "@" + m.str(2);
-  if (std::regex_match(o, m, pre)) return reg('A', m[1]) + "@-";
-  if (std::regex_match(o, m, d16)) return reg('A', m[1]) + "@(" + dec(m[2], 16) + ")";
-  if (std::regex_match(o, m, d8)) {
+  unsigned n, x, v;
+  char kind, width;
+  const auto index = [&] { return reg(kind, std::to_string(x)) + ":" + char(width | 0x20); };
+  char text[32];
+  if (reads_as(o, "D%u%n", &n)) return reg('D', std::to_string(n));
+  if (reads_as(o, "A%u%n", &n)) return reg('A', std::to_string(n));
+  if (reads_as(o, "(A%u)%n", &n)) return reg('A', std::to_string(n)) + "@";
+  if (reads_as(o, "(A%u)+%n", &n)) return reg('A', std::to_string(n)) + "@+";
+  if (reads_as(o, "-(A%u)%n", &n)) return reg('A', std::to_string(n)) + "@-";
+  if (reads_as(o, "(A%u,$%x) == $%*x%n", &n, &v))
+    return reg('A', std::to_string(n)) + "@(" + std::to_string(i16(v)) + ")";
+  if (reads_as(o, "(A%u, %c%u.%c*1, $%x) == $%*x%n", &n, &kind, &x, &width, &v)) {
     // binutils writes this displacement in hexadecimal, without prefix, 64 bits wide.
-    char d[24];
-    std::snprintf(d, sizeof d, "%llx",
-                  static_cast<unsigned long long>(i64(i32(std::stoul(m[5], nullptr, 16)))));
-    return reg('A', m[1]) + "@(" + d + "," + index(m, 2) + ")";
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(i64(i32(v))));
+    return reg('A', std::to_string(n)) + "@(" + text + "," + index() + ")";
   }
-  if (std::regex_match(o, m, pc16)) return "%pc@(" + hex(m[1]) + ")";
-  if (std::regex_match(o, m, pc8)) return "%pc@(" + hex(m[4]) + "," + index(m, 1) + ")";
-  if (std::regex_match(o, m, abs)) return hex(m[1]);
-  if (std::regex_match(o, m, imm)) return "#" + dec(m[1], u32(m.length(1)) * 4);
+  if (reads_as(o, "(PC,$%*x) == $%x%n", &v)) return "%pc@(" + hex(v) + ")";
+  if (reads_as(o, "(PC, %c%u.%c*1, $%*x) == $%x%n", &kind, &x, &width, &v))
+    return "%pc@(" + hex(v) + "," + index() + ")";
+  if (reads_as(o, "$%x%n", &v)) return hex(v);
+  if (reads_as(o, "#$%x%n", &v)) {  // as wide as its digits
+    const size_t digits = o.size() - 2;
+    return "#" + std::to_string(digits == 2 ? i8(v) : digits == 4 ? i16(v) : i32(v));
+  }
   return "?" + o;
 }
 
@@ -141,11 +140,12 @@ std::string translate(const std::string& ours, u32 opcode, u32 ext) {
   while (!name.empty() && name.back() == ' ') name.pop_back();
   const char size = char(ours[dot + 1] | 0x20);
   std::string rest = ours.substr(dot + 3), target;
-  static const std::regex verdict(R"( == ([0-9a-f]{8})( \((TRUE|FALSE)\))?$)");
-  std::smatch m;
-  if (std::regex_search(rest, m, verdict)) {
-    target = hex(m[1]);
-    rest = m.prefix();
+  // A branch's target and verdict end the line.
+  for (const char* verdict : {" (TRUE)", " (FALSE)"})
+    if (rest.ends_with(verdict)) rest.resize(rest.size() - std::strlen(verdict));
+  if (rest.size() > 12 && rest.compare(rest.size() - 12, 4, " == ") == 0) {
+    target = hex(u32(std::stoul(rest.substr(rest.size() - 8), nullptr, 16)));
+    rest.resize(rest.size() - 12);
   }
   std::vector<std::string> ops;
   int depth = 0;
@@ -203,10 +203,9 @@ std::string translate(const std::string& ours, u32 opcode, u32 ext) {
 // binutils shows the whole immediate word of a move to CCR; the CPU takes its
 // low byte, which is what we show.
 std::string ccr_byte(const std::string& text) {
-  static const std::regex to_ccr(R"(^movew #(-?\d+),%ccr$)");
-  std::smatch m;
-  if (!std::regex_match(text, m, to_ccr)) return text;
-  return "movew #" + std::to_string(i8(std::stol(m[1]))) + ",%ccr";
+  long word;
+  if (!reads_as(text, "movew #%ld,%%ccr%n", &word)) return text;
+  return "movew #" + std::to_string(i8(word)) + ",%ccr";
 }
 
 class Disassembler : public CpuFlat {
