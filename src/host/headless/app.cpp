@@ -1,5 +1,4 @@
-// Application, clock, option and exit services of the windowless
-// build.
+// Application, clock, option and exit services of the windowless build.
 #include <unistd.h>
 
 #include <chrono>
