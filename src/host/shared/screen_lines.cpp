@@ -110,7 +110,7 @@ bool draw_line(u32 L, u32 res) {
 
 template <typename D>
 void convert_line(i32 line) {
-  if (u64(SCREEN_FrameBase) + 32000 > MMU_RamSize) return;
+  if (!MMU_RamBase || u64(SCREEN_FrameBase) + 32000 > MMU_RamSize) return;
   if (SCREEN_FramesSinceDraw < PREFS_FrameSkip + SCHED_AutoSkip) return;
   if (line == 1 && SHIFTER_ChangePending > 0) {
     SHIFTER_ChangePending = 0;

@@ -27,7 +27,7 @@ void drive_light_timeout() {
 }
 
 bool frame_in_ram(u32 bytes) {
-  return SCREEN_FrameBase > 0 && u64(SCREEN_FrameBase) + bytes <= MMU_RamSize;
+  return MMU_RamBase && SCREEN_FrameBase > 0 && u64(SCREEN_FrameBase) + bytes <= MMU_RamSize;
 }
 
 void show() {
