@@ -25,7 +25,20 @@ int strip_height() { return w.fullScreen ? 0 : PLATFORM_MenuStripHeight; }
 
 bool start_video() { return SDL_WasInit(SDL_INIT_VIDEO) || SDL_InitSubSystem(SDL_INIT_VIDEO) == 0; }
 
+// A display to show the window on, or a video driver asked for by name:
+// left to itself, SDL would otherwise open an invisible window.
+bool display_or_driver_named() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wl = std::getenv("WAYLAND_DISPLAY");
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  return (x && *x) || (wl && *wl) || (driver && *driver);
+}
+
 bool make_window(const char* title) {
+  if (!display_or_driver_named()) {
+    std::fprintf(stderr, "Vantorell: no display: DISPLAY and WAYLAND_DISPLAY are not set\n");
+    return false;
+  }
   if (!start_video()) {
     report("no video");
     return false;
@@ -164,7 +177,8 @@ u32 PLATFORM_DisplayDepth() {
   u32 format = SDL_PIXELFORMAT_UNKNOWN;
   if (w.window) format = SDL_GetWindowPixelFormat(w.window);
   SDL_DisplayMode mode;
-  if (format == SDL_PIXELFORMAT_UNKNOWN && start_video() && SDL_GetDesktopDisplayMode(0, &mode) == 0)
+  if (format == SDL_PIXELFORMAT_UNKNOWN && display_or_driver_named() && start_video() &&
+      SDL_GetDesktopDisplayMode(0, &mode) == 0)
     format = mode.format;
   // Without a display to ask, the usual desktop depth.
   if (format == SDL_PIXELFORMAT_UNKNOWN) return 32;
