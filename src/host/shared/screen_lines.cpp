@@ -38,13 +38,15 @@ struct LineTarget {
   }
 };
 
+// Returns whether any unit was drawn.
 template <typename D, u32 planes>
-void draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units, const u8* src,
+bool draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units, const u8* src,
                 u32 offset, bool direct) {
   using Pixel = typename D::Pixel;
   Pixel pal[16];
   for (u32 i = 0; i < 16; ++i) pal[i] = Pixel(SCREEN_HostPalette[i]);
   const bool every = SCREEN_RedrawAll || SCREEN_ForceRedraw;
+  bool drawn = false;
   for (u32 u = 0; u < units; ++u, src += lay.unitBytes, offset += lay.unitBytes, x += lay.unitPixels) {
     if (direct) {
       u8* prev = SCREEN_PrevVideo + offset;
@@ -59,7 +61,9 @@ void draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units,
       for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index(i)];
     }
     if (t.row1) std::memcpy(t.row1 + x, out, lay.unitPixels * sizeof(Pixel));
+    drawn = true;
   }
+  return drawn;
 }
 
 // Draws line L (within the visible lines) of resolution `res`. Returns false
@@ -99,12 +103,11 @@ bool draw_line(u32 L, u32 res) {
   const u64 source = u64(SCREEN_FrameBase) + offset;
   if (source + units * lay.unitBytes > MMU_RamSize) return false;
   if (start && borders) t.fill(0, start, bp);
-  if (res == 1)
-    draw_units<D, 2>(lay, t, start, units, MMU_RamBase + source, offset, direct);
-  else
-    draw_units<D, 4>(lay, t, start, units, MMU_RamBase + source, offset, direct);
+  const u8* src = MMU_RamBase + source;
+  const bool drawn = res == 1 ? draw_units<D, 2>(lay, t, start, units, src, offset, direct)
+                              : draw_units<D, 4>(lay, t, start, units, src, offset, direct);
   if (!SHIFTER_RightBorderOpen && borders) t.fill(start + units * lay.unitPixels, lay.strip, bp);
-  if (direct) SCREEN_WindowChanged = 1;
+  SCREEN_WindowChanged |= direct && (drawn || borders);
   return true;
 }
 
