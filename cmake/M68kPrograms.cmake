@@ -1,9 +1,11 @@
 # Assembles 68000 programs (GNU as syntax) into raw binaries at build time.
 #
-#   m68k_program(NAME SOURCE [ORIGIN address])
+#   m68k_program(NAME SOURCE [ORIGIN address] [CPU option...])
 #
 # produces ${M68K_PROGRAM_DIR}/NAME.bin, linked to run at ORIGIN (default 0),
 # and a target m68k_program_NAME. Tests load the binaries from that folder.
+# CPU gives the assembler's processor options (default -m68000), for
+# example CPU -m68020 -m68881.
 
 find_program(M68K_AS m68k-linux-gnu-as REQUIRED)
 find_program(M68K_LD m68k-linux-gnu-ld REQUIRED)
@@ -13,9 +15,12 @@ set(M68K_PROGRAM_DIR ${CMAKE_BINARY_DIR}/m68k-programs)
 file(MAKE_DIRECTORY ${M68K_PROGRAM_DIR})
 
 function(m68k_program NAME SOURCE)
-  cmake_parse_arguments(ARG "" "ORIGIN" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "ORIGIN" "CPU" ${ARGN})
   if(NOT ARG_ORIGIN)
     set(ARG_ORIGIN 0)
+  endif()
+  if(NOT ARG_CPU)
+    set(ARG_CPU -m68000)
   endif()
   get_filename_component(src ${SOURCE} ABSOLUTE)
   set(obj ${M68K_PROGRAM_DIR}/${NAME}.o)
@@ -23,11 +28,11 @@ function(m68k_program NAME SOURCE)
   set(bin ${M68K_PROGRAM_DIR}/${NAME}.bin)
   add_custom_command(
     OUTPUT ${bin}
-    COMMAND ${M68K_AS} -m68000 --register-prefix-optional -o ${obj} ${src}
+    COMMAND ${M68K_AS} ${ARG_CPU} --register-prefix-optional -o ${obj} ${src}
     COMMAND ${M68K_LD} -N --no-warn-rwx-segments -Ttext=${ARG_ORIGIN} -e 0 -o ${elf} ${obj}
     COMMAND ${M68K_OBJCOPY} -O binary ${elf} ${bin}
     DEPENDS ${src}
-    COMMENT "Assembling 68000 program ${NAME}"
+    COMMENT "Assembling program ${NAME} (${ARG_CPU})"
     VERBATIM)
   add_custom_target(m68k_program_${NAME} DEPENDS ${bin})
   set_property(GLOBAL APPEND PROPERTY M68K_PROGRAM_TARGETS m68k_program_${NAME})

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts the emulator. Arguments go to the emulator.
+# Without a TOS image in the application's folder, the EmuTOS image kept in
+# data/emutos/ goes there as tos.img.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh release
+if [ ! -e build/release/tos.img ]; then
+  cp data/emutos/etos192uk.img build/release/tos.img
+  echo "run.sh: no tos.img in build/release: using EmuTOS (data/emutos/)"
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run.sh: no display (DISPLAY and WAYLAND_DISPLAY are not set), so no window can open; build/release/vantorell-headless runs without one" >&2
   exit 1

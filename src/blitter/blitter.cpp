@@ -1,24 +1,298 @@
 #include "blitter/blitter.h"
 
+#include <array>
+#include <cstddef>
+#include <utility>
+
+#include "common/endian.h"
+#include "machine/memory.h"
+
+u16 BLITTER_Halftone[16];
+i32 BLITTER_SrcXInc, BLITTER_SrcYInc, BLITTER_DstXInc, BLITTER_DstYInc;
+u32 BLITTER_SrcAddr, BLITTER_DstAddr;
+u16 BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3;
+u16 BLITTER_XCount, BLITTER_YCount;
+u8 BLITTER_Hop, BLITTER_Op, BLITTER_LineCtl, BLITTER_Skew, BLITTER_Fxsr, BLITTER_Nfsr;
+u16 BLITTER_HalftoneSnap[16];
+u32 BLITTER_HalftoneLine;
+i32 BLITTER_LineStep;
 u32 BLITTER_Running;
-u8 BLITTER_Regs[0x3e];
 
 namespace {
-inline bool in_block(u32 addr) { return addr - 0xff8a00 < sizeof BLITTER_Regs; }
+
+// ---- Memory ----------------------------------------------------------------
+
+// The Blitter is a bus master of its own: none of its accesses may raise the
+// processor's bus error. Reads take what the bank answers (the I/O page
+// answers its own address while an operation runs); writes into the ROM and
+// the cartridge window are dropped, as the I/O page drops its own.
+inline u32 read_word(u32 addr) { return MMU_ReadW(addr); }
+
+inline void write_word(u32 addr, u32 value) {
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  if (bank == &MMU_RomBank || bank == &CART_Bank) return;
+  bank->putW(addr & MMU_AddressMask, value);
 }
 
-// The registers hold what is written; no operation is started yet.
-u32 BLITTER_GetB(u32 addr) { return in_block(addr) ? BLITTER_Regs[addr - 0xff8a00] : 0; }
-u32 BLITTER_GetW(u32 addr) { return (BLITTER_GetB(addr) << 8) | BLITTER_GetB(addr + 1); }
-u32 BLITTER_GetL(u32 addr) { return (BLITTER_GetW(addr) << 16) | BLITTER_GetW(addr + 2); }
+// ---- One operation -----------------------------------------------------------
+
+// Result of logic operation Op on source term s and destination word d.
+template <u32 Op>
+inline u32 logic(u32 s, u32 d) {
+  if constexpr (Op == 0) return 0;
+  else if constexpr (Op == 1) return s & d;
+  else if constexpr (Op == 2) return s & ~d;
+  else if constexpr (Op == 3) return s;
+  else if constexpr (Op == 4) return ~s & d;
+  else if constexpr (Op == 5) return d;
+  else if constexpr (Op == 6) return s ^ d;
+  else if constexpr (Op == 7) return s | d;
+  else if constexpr (Op == 8) return ~s & ~d;
+  else if constexpr (Op == 9) return ~s ^ d;
+  else if constexpr (Op == 10) return ~d;
+  else if constexpr (Op == 11) return s | ~d;
+  else if constexpr (Op == 12) return ~s;
+  else if constexpr (Op == 13) return ~s | d;
+  else if constexpr (Op == 14) return ~s | ~d;
+  else return 0xffff;
+}
+
+// Whether an operation's result depends on the source buffer: only then does
+// the direction in which the buffer fills matter.
+constexpr bool uses_source(u32 hop, u32 op) {
+  return hop >= 2 && op != 0 && op != 5 && op != 10 && op != 15;
+}
+
+// One whole operation. Hop and Op select the source term and the logic
+// operation; Down the descending source buffer, in which a new word enters
+// the upper half (the source is read towards lower addresses). The per-word
+// code has no test of any of them.
+template <bool Down, u32 Hop, u32 Op>
+void run() {
+  constexpr bool reads_source = Hop >= 2;
+  constexpr bool halftone = (Hop & 1) != 0;
+
+  if constexpr (halftone) {
+    for (u32 i = 0; i < 16; ++i) BLITTER_HalftoneSnap[i] = BLITTER_Halftone[i];
+    BLITTER_HalftoneLine =
+        (BLITTER_LineCtl & BLITTER_Smudge) ? BLITTER_Skew & 15u : BLITTER_LineCtl & 15u;
+    BLITTER_LineStep = BLITTER_DstYInc < 0 ? -1 : 1;
+  }
+
+  // Plain 32-bit address sums; each access keeps 24 bits of them.
+  u32 src = BLITTER_SrcAddr, dst = BLITTER_DstAddr;
+  const u32 src_x = u32(BLITTER_SrcXInc), src_y = u32(BLITTER_SrcYInc);
+  const u32 dst_x = u32(BLITTER_DstXInc), dst_y = u32(BLITTER_DstYInc);
+  const u32 skew = BLITTER_Skew & 15u;
+  const u32 mask1 = BLITTER_EndMask1, mask2 = BLITTER_EndMask2, mask3 = BLITTER_EndMask3;
+  const u32 xcount = BLITTER_XCount;
+  const bool fxsr = BLITTER_Fxsr != 0, nfsr = BLITTER_Nfsr != 0;
+  u32 line = BLITTER_HalftoneLine & 15u;
+  const u32 line_step = u32(BLITTER_LineStep);
+  u32 buffer = 0;
+
+  const auto shift_in = [&](u32 addr) {
+    if constexpr (!reads_source) return;
+    const u32 w = read_word(addr);
+    buffer = Down ? (buffer >> 16) | (w << 16) : (buffer << 16) | w;
+  };
+  const auto shift_in_empty = [&] {
+    if constexpr (reads_source) buffer = Down ? buffer >> 16 : buffer << 16;
+  };
+  const auto merge = [&](u32 addr) {
+    if constexpr (!reads_source) return;
+    const u32 w = read_word(addr);
+    buffer |= Down ? w << 16 : w;
+  };
+  // Combines the destination word with the source term under mask m.
+  const auto process = [&](u32 pattern, u32 m) {
+    u32 s = pattern;
+    if constexpr (reads_source) s &= buffer >> skew;
+    const u32 d = read_word(dst);
+    write_word(dst, ((d & ~m) | (logic<Op>(s, d) & m)) & 0xffff);
+  };
+
+  for (u32 lines = BLITTER_YCount; lines != 0; --lines) {
+    const u32 pattern = halftone ? BLITTER_HalftoneSnap[line] : 0xffff;
+    if (fxsr) {
+      shift_in(src);
+      src += src_x;
+    }
+    shift_in(src);
+    process(pattern, mask1);
+    if (xcount >= 2) {
+      for (u32 i = xcount - 2; i != 0; --i) {
+        src += src_x;
+        dst += dst_x;
+        shift_in(src);
+        process(pattern, mask2);
+      }
+      dst += dst_x;
+      shift_in_empty();
+      if (!nfsr) {
+        src += src_x;
+        merge(src);
+      }
+      process(pattern, mask3);
+    }
+    src += src_y;
+    dst += dst_y;
+    if constexpr (halftone) line = (line + line_step) & 15;
+  }
+
+  BLITTER_YCount = 0;
+  if constexpr (halftone) BLITTER_HalftoneLine = line;
+  BLITTER_SrcAddr = src;
+  BLITTER_DstAddr = dst;
+}
+
+}  // namespace
+
+// The members of the two tables, named by HOP and OP.
+template <u32 Hop, u32 Op>
+void BLITTER_OpPos() {
+  run<false, Hop, Op>();
+}
+
+template <u32 Hop, u32 Op>
+void BLITTER_OpNeg() {
+  run<true, Hop, Op>();
+}
+
+namespace {
+
+// A descending member whose result does not depend on the source buffer is
+// its ascending twin.
+template <u32 Hop, u32 Op>
+constexpr BLITTER_OpFn descending_member() {
+  if constexpr (uses_source(Hop, Op)) return BLITTER_OpNeg<Hop, Op>;
+  else return BLITTER_OpPos<Hop, Op>;
+}
+
+template <size_t... I>
+constexpr std::array<std::array<BLITTER_OpFn, 64>, 2> op_tables(std::index_sequence<I...>) {
+  return {{{descending_member<I / 16, I % 16>()...}, {BLITTER_OpPos<I / 16, I % 16>...}}};
+}
+
+}  // namespace
+
+const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables =
+    op_tables(std::make_index_sequence<64>());
+
+// ---- Registers ----------------------------------------------------------------
+
+namespace {
+
+inline bool in_halftone(u32 addr) { return addr - BLITTER_HALFTONE <= 0x1e; }
+inline u16& halftone_word(u32 addr) { return BLITTER_Halftone[(addr - BLITTER_HALFTONE) >> 1]; }
+
+// The start, on a byte write of v to the control register.
+void start(u32 v) {
+  if (BLITTER_YCount == 0 || !(v & BLITTER_Busy)) return;
+  BLITTER_SrcAddr &= ~1u;
+  BLITTER_DstAddr &= ~1u;
+  BLITTER_LineCtl = u8(v);
+  if (BLITTER_Running) return;
+  BLITTER_Running = 1;
+  BLITTER_OpTables[BLITTER_SrcXInc < 0 ? 0 : 1][(BLITTER_Hop & 3u) * 16 + (BLITTER_Op & 15u)]();
+  BLITTER_Running = 0;
+}
+
+}  // namespace
+
 void BLITTER_PutB(u32 addr, u32 value) {
-  if (in_block(addr)) BLITTER_Regs[addr - 0xff8a00] = u8(value);
+  switch (addr) {
+    case BLITTER_HOP: BLITTER_Hop = u8(value & 3); break;
+    case BLITTER_OP: BLITTER_Op = u8(value & 15); break;
+    case BLITTER_LINE_CTL: start(value & 0xff); break;
+    case BLITTER_SKEW:
+      BLITTER_Fxsr = (value & BLITTER_FxsrBit) ? 1 : 0;
+      BLITTER_Nfsr = (value & BLITTER_NfsrBit) ? 1 : 0;
+      BLITTER_Skew = u8(value & 0xcf);
+      break;
+    default: break;  // the other registers take words only
+  }
 }
+
 void BLITTER_PutW(u32 addr, u32 value) {
-  BLITTER_PutB(addr, value >> 8);
-  BLITTER_PutB(addr + 1, value);
+  if (in_halftone(addr)) {
+    halftone_word(addr) = u16(value);
+    return;
+  }
+  switch (addr) {
+    case BLITTER_SRC_XINC: BLITTER_SrcXInc = i32(sext16(value)); return;
+    case BLITTER_SRC_YINC: BLITTER_SrcYInc = i32(sext16(value)); return;
+    case BLITTER_DST_XINC: BLITTER_DstXInc = i32(sext16(value)); return;
+    case BLITTER_DST_YINC: BLITTER_DstYInc = i32(sext16(value)); return;
+    case BLITTER_ENDMASK1: BLITTER_EndMask1 = u16(value); return;
+    case BLITTER_ENDMASK2: BLITTER_EndMask2 = u16(value); return;
+    case BLITTER_ENDMASK3: BLITTER_EndMask3 = u16(value); return;
+    case BLITTER_XCOUNT: BLITTER_XCount = u16(value); return;
+    case BLITTER_YCOUNT: BLITTER_YCount = u16(value); return;
+    case BLITTER_HOP:
+      BLITTER_Hop = u8((value >> 8) & 3);
+      BLITTER_Op = u8(value & 15);
+      return;
+    case BLITTER_LINE_CTL:
+      // The skew byte first: a start then runs with the skew of this write.
+      BLITTER_PutB(BLITTER_SKEW, value & 0xff);
+      BLITTER_PutB(BLITTER_LINE_CTL, (value >> 8) & 0xff);
+      return;
+    default:
+      // The address registers among them: they take longs only.
+      BLITTER_PutB(addr + 1, value & 0xff);
+      BLITTER_PutB(addr, (value >> 8) & 0xff);
+      return;
+  }
 }
+
 void BLITTER_PutL(u32 addr, u32 value) {
-  BLITTER_PutW(addr, value >> 16);
-  BLITTER_PutW(addr + 2, value);
+  if (addr == BLITTER_SRC_ADDR) {
+    BLITTER_SrcAddr = value & MMU_AddressMask;
+  } else if (addr == BLITTER_DST_ADDR) {
+    BLITTER_DstAddr = value & MMU_AddressMask;
+  } else if (in_halftone(addr)) {
+    // The word that holds the address, then the next one: after halftone
+    // word 15 that is the source X increment.
+    const u32 word = addr & ~1u;
+    BLITTER_PutW(word, value >> 16);
+    BLITTER_PutW(word + 2, value & 0xffff);
+  } else {
+    BLITTER_PutW(addr, value >> 16);
+    BLITTER_PutW(addr + 2, value & 0xffff);
+  }
+}
+
+// Addresses that name no readable field answer with their own low bits.
+u32 BLITTER_GetB(u32 addr) {
+  switch (addr) {
+    case BLITTER_HOP: return BLITTER_Hop;
+    case BLITTER_OP: return BLITTER_Op;
+    case BLITTER_LINE_CTL: return BLITTER_LineCtl & 0x3fu;  // BUSY and HOG read 0
+    case BLITTER_SKEW: return BLITTER_Skew;
+    default: return addr & 0xff;
+  }
+}
+
+u32 BLITTER_GetW(u32 addr) {
+  if (in_halftone(addr)) return halftone_word(addr);
+  switch (addr) {
+    case BLITTER_SRC_XINC: return u32(BLITTER_SrcXInc) & 0xffff;
+    case BLITTER_SRC_YINC: return u32(BLITTER_SrcYInc) & 0xffff;
+    case BLITTER_DST_XINC: return u32(BLITTER_DstXInc) & 0xffff;
+    case BLITTER_DST_YINC: return u32(BLITTER_DstYInc) & 0xffff;
+    case BLITTER_ENDMASK1: return BLITTER_EndMask1;
+    case BLITTER_ENDMASK2: return BLITTER_EndMask2;
+    case BLITTER_ENDMASK3: return BLITTER_EndMask3;
+    case BLITTER_XCOUNT: return BLITTER_XCount;
+    case BLITTER_YCOUNT: return BLITTER_YCount;
+    case BLITTER_LINE_CTL: return ((BLITTER_LineCtl & 0x3fu) << 8) | BLITTER_Skew;
+    default: return addr & 0xffff;
+  }
+}
+
+u32 BLITTER_GetL(u32 addr) {
+  if (addr == BLITTER_SRC_ADDR) return BLITTER_SrcAddr;
+  if (addr == BLITTER_DST_ADDR) return BLITTER_DstAddr;
+  return (BLITTER_GetW(addr) << 16) | (BLITTER_GetW(addr + 2) & 0xffff);
 }

@@ -1,12 +1,68 @@
-// The Blitter's register block at 0xff8a00-0xff8a3d, as the I/O page needs
-// it. The operations themselves build on these registers.
+// The Blitter: its register block at 0xff8a00-0xff8a3d as the I/O page
+// reaches it, the start of an operation, and the 128 operation functions that
+// copy and combine rectangles of words in the ST's memory.
+//
+// An operation runs whole inside the register write that starts it: when the
+// write returns every line is done, the busy bit reads 0 again and no emulated
+// time has passed. Its memory accesses go through the bank table; while it
+// runs the I/O page serves nothing (BLITTER_Running).
 #pragma once
+
+#include <array>
 
 #include "common/types.h"
 
-extern u32 BLITTER_Running;  // 1 while an operation runs
-extern u8 BLITTER_Regs[0x3e];
+// Register addresses.
+enum : u32 {
+  BLITTER_HALFTONE = 0xff8a00,  // 16 words, to 0xff8a1e
+  BLITTER_SRC_XINC = 0xff8a20,
+  BLITTER_SRC_YINC = 0xff8a22,
+  BLITTER_SRC_ADDR = 0xff8a24,  // long
+  BLITTER_ENDMASK1 = 0xff8a28,
+  BLITTER_ENDMASK2 = 0xff8a2a,
+  BLITTER_ENDMASK3 = 0xff8a2c,
+  BLITTER_DST_XINC = 0xff8a2e,
+  BLITTER_DST_YINC = 0xff8a30,
+  BLITTER_DST_ADDR = 0xff8a32,  // long
+  BLITTER_XCOUNT = 0xff8a36,
+  BLITTER_YCOUNT = 0xff8a38,
+  BLITTER_HOP = 0xff8a3a,
+  BLITTER_OP = 0xff8a3b,
+  BLITTER_LINE_CTL = 0xff8a3c,  // BUSY, HOG, SMUDGE, halftone line
+  BLITTER_SKEW = 0xff8a3d,      // FXSR, NFSR, skew
+};
 
+// Bits of the control byte (BLITTER_LineCtl) and of the skew byte.
+constexpr u32 BLITTER_Busy = 0x80, BLITTER_Hog = 0x40, BLITTER_Smudge = 0x20;
+constexpr u32 BLITTER_FxsrBit = 0x80, BLITTER_NfsrBit = 0x40;
+
+// The register fields. Zero at program start; an emulated reset leaves them.
+extern u16 BLITTER_Halftone[16];
+extern i32 BLITTER_SrcXInc, BLITTER_SrcYInc;  // sign-extended from the 16 bits written
+extern i32 BLITTER_DstXInc, BLITTER_DstYInc;
+extern u32 BLITTER_SrcAddr, BLITTER_DstAddr;  // after an operation, the full 32-bit sums
+extern u16 BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3;
+extern u16 BLITTER_XCount, BLITTER_YCount;
+extern u8 BLITTER_Hop;      // halftone operation, 0-3
+extern u8 BLITTER_Op;       // logic operation, 0-15
+extern u8 BLITTER_LineCtl;  // stored only by a write that starts an operation
+extern u8 BLITTER_Skew;     // the byte written & 0xcf
+extern u8 BLITTER_Fxsr, BLITTER_Nfsr;
+
+// Working values of the operations with a halftone (HOP 1 and 3): the copy of
+// the halftone RAM they use, the current line and its step per line.
+extern u16 BLITTER_HalftoneSnap[16];
+extern u32 BLITTER_HalftoneLine;
+extern i32 BLITTER_LineStep;
+
+extern u32 BLITTER_Running;  // 1 while an operation runs
+
+// The operation functions by HOP * 16 + OP: table 0 for a negative source X
+// increment, table 1 for a zero or positive one.
+using BLITTER_OpFn = void (*)();
+extern const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables;
+
+// Register reads and writes; the I/O page masks byte and word results.
 u32 BLITTER_GetB(u32 addr);
 u32 BLITTER_GetW(u32 addr);
 u32 BLITTER_GetL(u32 addr);

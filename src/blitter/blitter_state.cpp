@@ -1,81 +1,101 @@
-// The Blitter's saved-state section: 116 bytes. The register fields are
-// taken from and put back into the register block; the halftone snapshot,
-// the current halftone line and the line step are the operation's own
-// working values.
+// The Blitter's saved-state section: 116 bytes, every field big-endian in the
+// order of `fields` below, which both the writer and the reader walk.
+#include <type_traits>
+
 #include "blitter/blitter.h"
 #include "common/endian.h"
 #include "machine/sections.h"
 
-u16 BLITTER_HalftoneSnap[16];
-u32 BLITTER_HalftoneLine;
-u32 BLITTER_LineStep;
-
 namespace {
-// Offsets in the register block at 0xff8a00.
-constexpr u32 halftone = 0x00, src_xinc = 0x20, src_yinc = 0x22, src_addr = 0x24;
-constexpr u32 endmask1 = 0x28, endmask2 = 0x2a, endmask3 = 0x2c, dst_xinc = 0x2e;
-constexpr u32 dst_yinc = 0x30, dst_addr = 0x32, xcount = 0x36, ycount = 0x38;
-constexpr u32 hop = 0x3a, op = 0x3b, linectl = 0x3c, skew = 0x3d;
 
-u32 reg16(u32 off) { return be_read16(BLITTER_Regs + off); }
-u32 reg32(u32 off) { return be_read32(BLITTER_Regs + off); }
+struct Fields {
+  u32 running;
+  u16 snap[16];
+  u16 halftone[16];
+  u16 mask1, mask2, mask3;
+  u8 nfsr, fxsr;
+  u16 xcount, ycount;
+  u8 hop, op, linectl, skew;
+  u32 dst, src, line;
+  i32 step, src_x, src_y, dst_x, dst_y;
+};
+
+// Calls f on every field in the file's order.
+template <class F>
+void fields(Fields& s, F f) {
+  f(s.running);
+  for (u16& h : s.snap) f(h);
+  for (u16& h : s.halftone) f(h);
+  f(s.mask1), f(s.mask2), f(s.mask3);
+  f(s.nfsr), f(s.fxsr);
+  f(s.xcount), f(s.ycount);
+  f(s.hop), f(s.op), f(s.linectl), f(s.skew);
+  f(s.dst), f(s.src), f(s.line);
+  f(s.step), f(s.src_x), f(s.src_y), f(s.dst_x), f(s.dst_y);
+}
+
+Fields current() {
+  Fields s{BLITTER_Running, {}, {}, BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3,
+           BLITTER_Nfsr, BLITTER_Fxsr, BLITTER_XCount, BLITTER_YCount, BLITTER_Hop,
+           BLITTER_Op, BLITTER_LineCtl, BLITTER_Skew, BLITTER_DstAddr, BLITTER_SrcAddr,
+           BLITTER_HalftoneLine, BLITTER_LineStep, BLITTER_SrcXInc, BLITTER_SrcYInc,
+           BLITTER_DstXInc, BLITTER_DstYInc};
+  for (u32 i = 0; i < 16; ++i) {
+    s.snap[i] = BLITTER_HalftoneSnap[i];
+    s.halftone[i] = BLITTER_Halftone[i];
+  }
+  return s;
+}
+
 }  // namespace
 
 void BLITTER_Save(StateWriter& w) {
-  w.u32v(BLITTER_Running);
-  for (u16 h : BLITTER_HalftoneSnap) w.u16v(h);
-  for (u32 i = 0; i < 16; ++i) w.u16v(reg16(halftone + 2 * i));
-  w.u16v(reg16(endmask1));
-  w.u16v(reg16(endmask2));
-  w.u16v(reg16(endmask3));
-  w.u8v((BLITTER_Regs[skew] >> 6) & 1);  // no final source read
-  w.u8v((BLITTER_Regs[skew] >> 7) & 1);  // force extra source read
-  w.u16v(reg16(xcount));
-  w.u16v(reg16(ycount));
-  w.u8v(BLITTER_Regs[hop]);
-  w.u8v(BLITTER_Regs[op]);
-  w.u8v(BLITTER_Regs[linectl]);
-  w.u8v(BLITTER_Regs[skew]);
-  w.u32v(reg32(dst_addr));
-  w.u32v(reg32(src_addr));
-  w.u32v(BLITTER_HalftoneLine);
-  w.u32v(BLITTER_LineStep);
-  w.u32v(sext16(reg16(src_xinc)));
-  w.u32v(sext16(reg16(src_yinc)));
-  w.u32v(sext16(reg16(dst_xinc)));
-  w.u32v(sext16(reg16(dst_yinc)));
+  Fields s = current();
+  fields(s, [&](auto& v) {
+    if constexpr (sizeof v == 1) w.u8v(v);
+    else if constexpr (sizeof v == 2) w.u16v(v);
+    else w.u32v(u32(v));
+  });
 }
 
 bool BLITTER_Restore(StateReader& r) {
-  const u32 running = r.u32v();
-  u16 snap[16];
-  for (u16& h : snap) h = u16(r.u16v());
-  u8 regs[sizeof BLITTER_Regs] = {};
-  for (u32 i = 0; i < 16; ++i) be_write16(regs + halftone + 2 * i, r.u16v());
-  be_write16(regs + endmask1, r.u16v());
-  be_write16(regs + endmask2, r.u16v());
-  be_write16(regs + endmask3, r.u16v());
-  r.skip(2);  // the two skew flags travel in the skew byte as well
-  be_write16(regs + xcount, r.u16v());
-  be_write16(regs + ycount, r.u16v());
-  regs[hop] = u8(r.u8v());
-  regs[op] = u8(r.u8v());
-  regs[linectl] = u8(r.u8v());
-  regs[skew] = u8(r.u8v());
-  be_write32(regs + dst_addr, r.u32v());
-  be_write32(regs + src_addr, r.u32v());
-  const u32 line = r.u32v(), step = r.u32v();
-  be_write16(regs + src_xinc, r.u32v());
-  be_write16(regs + src_yinc, r.u32v());
-  be_write16(regs + dst_xinc, r.u32v());
-  be_write16(regs + dst_yinc, r.u32v());
-  // A saved machine is between instructions: no operation can be running.
-  // The halftone line indexes the sixteen halftone words.
-  if (!r.ok() || running != 0 || line > 15) return false;
+  Fields s;
+  fields(s, [&](auto& v) {
+    using T = std::remove_reference_t<decltype(v)>;
+    if constexpr (sizeof v == 1) v = T(r.u8v());
+    else if constexpr (sizeof v == 2) v = T(r.u16v());
+    else v = T(r.u32v());
+  });
+  // A state is saved between instructions, never during an operation; a
+  // running flag would leave the I/O page unserved for good. The halftone
+  // line indexes the sixteen halftone words.
+  if (!r.ok() || s.running != 0 || s.line > 15) return false;
   if (!r.applying()) return true;
-  for (u32 i = 0; i < 16; ++i) BLITTER_HalftoneSnap[i] = snap[i];
-  for (u32 i = 0; i < sizeof regs; ++i) BLITTER_Regs[i] = regs[i];
-  BLITTER_HalftoneLine = line;
-  BLITTER_LineStep = step;
+  // Whatever else the file holds is taken as the registers' writes would
+  // cut it: the operation-table index, the skew byte and its two flags, and
+  // increments of 16 bits.
+  BLITTER_Hop = s.hop & 3;
+  BLITTER_Op = s.op & 15;
+  BLITTER_Skew = s.skew & 0xcf;
+  BLITTER_Fxsr = (s.skew & BLITTER_FxsrBit) ? 1 : 0;
+  BLITTER_Nfsr = (s.skew & BLITTER_NfsrBit) ? 1 : 0;
+  BLITTER_SrcXInc = i32(sext16(u32(s.src_x)));
+  BLITTER_SrcYInc = i32(sext16(u32(s.src_y)));
+  BLITTER_DstXInc = i32(sext16(u32(s.dst_x)));
+  BLITTER_DstYInc = i32(sext16(u32(s.dst_y)));
+  for (u32 i = 0; i < 16; ++i) {
+    BLITTER_HalftoneSnap[i] = s.snap[i];
+    BLITTER_Halftone[i] = s.halftone[i];
+  }
+  BLITTER_EndMask1 = s.mask1;
+  BLITTER_EndMask2 = s.mask2;
+  BLITTER_EndMask3 = s.mask3;
+  BLITTER_XCount = s.xcount;
+  BLITTER_YCount = s.ycount;
+  BLITTER_LineCtl = s.linectl;
+  BLITTER_DstAddr = s.dst;
+  BLITTER_SrcAddr = s.src;
+  BLITTER_HalftoneLine = s.line;
+  BLITTER_LineStep = s.step;
   return true;
 }

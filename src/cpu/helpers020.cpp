@@ -167,7 +167,7 @@ void m68k_div_long(u32, u32 divisor, u32 ext, u32 pc) {
   f.c = 0;
 }
 
-void m68k_mmu_instruction(u32 opcode, u32) {
+u32 m68k_mmu_instruction(u32 opcode, u32) {
   if ((opcode & 0xfe0) == 0x500) {
     std::printf("PFLUSH\n");
     m68k_mmusr = 0;
@@ -175,5 +175,7 @@ void m68k_mmu_instruction(u32 opcode, u32) {
     std::printf("PTEST\n");
   } else {
     m68k_illegal_opcode(opcode);
+    return 0;
   }
+  return 1;
 }

@@ -21,8 +21,9 @@ void m68k_div_long(u32 opcode, u32 divisor, u32 ext, u32 pc);
 // the quotient doesn't fit 32 bits, else 0.
 u32 m68k_div64(u32 high, u32 low, u32 divisor, u32* quotient, u32* remainder);
 
-// 68040 PFLUSH and PTEST.
-void m68k_mmu_instruction(u32 opcode, u32 extra);
+// 68040 PFLUSH and PTEST. Returns 1, or 0 after taking the line-F
+// exception for any other opcode of their line.
+u32 m68k_mmu_instruction(u32 opcode, u32 extra);
 
 // Puts the control registers back to 0.
 void m68k_control_reset();

@@ -216,7 +216,7 @@ u32 HDD_PortGet(u32 addr) {
     case 0xfff702: return (DISKIMG_InsertedMask & 1) ? 0 : 2;
     case 0xfff704:
     case 0xfff706:
-      if (MMU_TosVersion < 14 && !MMU_IsEmuTOS) return 0;
+      if (!MMU_IsLaterTos()) return 0;
       return PREFS_HardDiskOn && HDD_Open[addr == 0xfff704 ? 0 : 1] ? 1 : 0;
     default: return addr;
   }
@@ -232,13 +232,11 @@ void port_command(u32 addr, u32 value, bool word) {
   if (addr == 0xfff700 && value == 0x45) return HDD_PortCommandE();
   if (addr == 0xfff700 && value == 0x46) return HDD_PortCommandF();
   if (word && addr == 0xfff704) return HDD_NoDriverAlert();
-  if (word && addr == 0xfff706 && value == 1) {
-    SCREEN_LineABase = d0();
+  if (word && addr == 0xfff706 && value == 1) return SCREEN_NoteLineABase();
+  if (word && addr == 0xfff706 && value == 2) {
+    if (PREFS_BigScreen) SCREEN_EnterBigScreen();
     return;
   }
-  // The big-screen switch is not part of this machine yet: the request is
-  // taken and ignored.
-  if (word && addr == 0xfff706 && value == 2) return;
   restart_machine();
 }
 }  // namespace

@@ -25,10 +25,6 @@ namespace {
 
 inline bool in(u32 addr, u32 lo, u32 hi) { return addr - lo <= hi - lo; }
 
-// The TOS versions of the STE and later models (1.62 and up) and EmuTOS; TOS
-// 1.04 and older run on machines without these registers.
-inline bool later_tos() { return MMU_TosVersion > 14 || MMU_IsEmuTOS; }
-
 // With Mask, the byte and word getters' results are cut to their size.
 template <u32 (*B)(u32), u32 (*W)(u32), u32 (*L)(u32), bool Mask = false>
 inline u32 chip_get(u32 addr, u32 size) {
@@ -80,7 +76,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   }
   if (in(addr, 0xfffc21, 0xfffc3f)) return chip_get<RTC_GetB, RTC_GetW, RTC_GetL, true>(addr, size);
   if (addr == 0xffef86) return 0;
-  if (later_tos()) {
+  if (MMU_IsLaterTos()) {
     if (in(addr, 0xff8e0d, 0xff8e0f)) return 0;
     if (in(addr, 0xff8900, 0xff8924)) return addr == 0xff8924 ? MMU_MicrowireMask : 0;
     if (in(addr, 0xff9200, 0xff9222)) return 0;
@@ -114,7 +110,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
     MMU_MemConfig = u8(value);
     return;
   }
-  if (later_tos()) {
+  if (MMU_IsLaterTos()) {
     if (in(addr, 0xff9200, 0xff9222)) return;
     if (in(addr, 0xff8900, 0xff8924)) {
       if (addr == 0xff8924) MMU_MicrowireMask = u16(value);

@@ -92,7 +92,7 @@ void APP_InitMachine() {
 
   if (HDD_OpenImages()) {
     // TOS 1.04 and older can't use the hard-disk driver.
-    const bool later = MMU_IsEmuTOS || MMU_TosVersion > 14;
+    const bool later = MMU_IsLaterTos();
     if (!later) std::puts("This TOS is invalide for HDD...");
     if (later && PREFS_HardDiskOn) std::puts("Hard disk Enabled...");
   }

@@ -21,6 +21,10 @@ extern u8* MMU_RomBuffer;
 extern u32 MMU_RomSize;
 extern u32 MMU_RomBase;
 extern u32 MMU_IsEmuTOS;
+// A later TOS: EmuTOS, or TOS 1.62 and up (the versions of the STE and later
+// models). Only these get the registers of the later models and the hard
+// disk; TOS 1.04 and older have neither.
+inline bool MMU_IsLaterTos() { return MMU_TosVersion > 14 || MMU_IsEmuTOS; }
 extern u8* CART_Buffer;
 extern u32 CART_PortConfig;
 extern u32 MMU_SpareWord;

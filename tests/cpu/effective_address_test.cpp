@@ -158,6 +158,6 @@ TEST_F(LongArithmetic, MmuInstructionsFlushTestOrTrap) {
   EXPECT_EQ(m68k_mmusr, 0u);
   vector(11, 0x2000);
   start(0x1000);
-  m68k_mmu_instruction(0xf5c0, 0);
+  EXPECT_EQ(m68k_mmu_instruction(0xf5c0, 0), 0u);
   EXPECT_EQ(pc(), 0x2000u);  // line F
 }

@@ -1,11 +1,9 @@
 // The member list of the lines 5-F handlers against the decode tables: every
 // representative opcode of lines 5-F that a table's levels admit is served
-// by exactly one lines 5-F handler of that table, except the families that
-// come with the later processors' work.
+// by exactly one lines 5-F handler of that table.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -25,14 +23,6 @@ const listed lines_5_f[] = {
 #define M68K_HANDLER(base, group, ...) {0x##base, M68K_GROUP_##group, #group},
 #include "cpu/handlers/lines_5_f.inc"
 #undef M68K_HANDLER
-};
-
-// Families of lines 5-F that no handler serves yet: the bit-field
-// instructions and the line-F floating-point, cache, MMU and MOVE16 forms.
-const std::set<std::string> left_for_later = {
-    "BFTST", "BFEXTU", "BFCHG",  "BFEXTS",  "BFCLR",  "BFFFO",  "BFSET",   "BFINS",
-    "FPP",   "FDBcc",  "FScc",   "FTRAPcc", "FBcc",   "FSAVE",  "FRESTORE", "MMUOP",
-    "CINVL", "CINVP",  "CINVA",  "CPUSHL",  "CPUSHP", "CPUSHA", "MOVE16",
 };
 
 class HandlerList5F : public ::testing::Test {
@@ -57,26 +47,14 @@ TEST_F(HandlerList5F, EveryRepresentativeIsListedOncePerTable) {
     std::vector<u32> count(65536, 0);
     for (const listed& h : lines_5_f)
       if (h.tables & bit) ++count[h.base];
-    u32 served = 0, later = 0;
     for (u32 op = 0x5000; op < 0x10000; ++op) {
       if (!is_representative(op) || m68k_decode[op].level() > level) {
         EXPECT_EQ(count[op], 0u) << "table " << t << " lists " << std::hex << op;
         continue;
       }
-      const std::string name = m68k_mnemonic_name(m68k_decode[op].mnemonic);
-      if (left_for_later.count(name)) {
-        EXPECT_EQ(count[op], 0u) << std::hex << op << " " << name;
-        ++later;
-      } else {
-        EXPECT_EQ(count[op], 1u) << "table " << t << " " << std::hex << op << " " << name;
-        ++served;
-      }
+      EXPECT_EQ(count[op], 1u) << "table " << t << " " << std::hex << op << " "
+                               << m68k_mnemonic_name(m68k_decode[op].mnemonic);
     }
-    // The 68000 and 68010 tables need no later family; the others report theirs.
-    if (t >= 3) {
-      EXPECT_EQ(later, 0u);
-    }
-    if (later) std::printf("table %u: %u lines 5-F classes left for later\n", t, later);
   }
 }
 
@@ -95,7 +73,7 @@ TEST_F(HandlerList5F, The68000TableRowsOfLines5F) {
   EXPECT_EQ(t4, level0);
   EXPECT_EQ(t4, 766u);
   EXPECT_EQ(t34, 110u);  // 95 indexed forms and 15 byte-0xFF branches
-  EXPECT_EQ(t012, t34 + 52u);  // and TRAPcc, PACK and UNPK
+  EXPECT_EQ(t012, t34 + 108u);  // and TRAPcc, PACK, UNPK and the bit fields
   u32 rows5f = 0;
   for (const m68k_handler_row* row = m68k_handlers_t4; row->handler; ++row)
     if (row->base >= 0x5000) ++rows5f;

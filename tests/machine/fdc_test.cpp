@@ -20,6 +20,7 @@
 #include "support/flat_memory.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/ordinary_user.h"
 #include "support/state_section.h"
 
 namespace {
@@ -493,12 +494,16 @@ TEST_F(Floppy, InsertionTakesTheProtectionOption) {
 TEST_F(Floppy, AFileWeMayOnlyReadGoesInProtected) {
   PREFS_WriteProtect = 0;
   folder.write("a.st", make_floppy(737280, 2, 9));
+  chmod(folder.path().c_str(), 0755);
   chmod(folder.file("a.st").c_str(), 0444);
-  if (access(folder.file("a.st").c_str(), W_OK) == 0) GTEST_SKIP() << "running as root";
   testing::internal::CaptureStdout();
-  EXPECT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A'), 1u);
+  const int status = run_as_ordinary_user([&] {
+    if (access(folder.file("a.st").c_str(), W_OK) == 0) return 3;  // writable after all
+    if (DISKIMG_Insert(folder.file("a.st").c_str(), 'A') != 1) return 1;
+    return DISKIMG_WriteProtect[0] == 0x40 ? 0 : 2;
+  });
   testing::internal::GetCapturedStdout();
-  EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u);
+  EXPECT_EQ(status, 0);
 }
 
 TEST_F(Floppy, ForcedInterruptHoldsTheInterruptLine) {

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -12,13 +10,16 @@
 #include "cpu/registers.h"
 #include "host/app.h"
 #include "host/dialogs.h"
+#include "host/events.h"
 #include "host/options.h"
 #include "host/screen.h"
 #include "machine/bigscreen.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
+#include "machine/shifter.h"
 #include "support/machine_fixture.h"
+#include "support/shell.h"
 
 namespace {
 
@@ -52,11 +53,19 @@ HDD_BpbRecord bpb_of(const std::vector<u8>& sector, u64 bytes, bool expect_ok = 
 
 class HardDisk : public ::testing::Test {
  protected:
-  void SetUp() override { machine_reset_globals(); }
+  void SetUp() override {
+    machine_reset_globals();
+    SCREEN_LineABase = 0;
+    SCREEN_BigScreen = 0;
+    EVENTS_VdiTracking = 0;
+  }
   void TearDown() override {
     HDD_CloseImages();
     DISKIMG_InsertedMask = 0;
     CART_PortConfig = 0;
+    SCREEN_LineABase = 0;
+    SCREEN_BigScreen = 0;
+    EVENTS_VdiTracking = 0;
   }
 
   // Starts a machine from a folder with a TOS image and the given C image.
@@ -67,6 +76,12 @@ class HardDisk : public ::testing::Test {
     machine_start(folder.path());
     testing::internal::GetCapturedStderr();
     m68k_regfile.s = 1;
+  }
+
+  // Runs the hdd_port ROM of a started machine; true when it got to its end.
+  static bool run_port_rom(u32 frames) {
+    machine_run_quietly(frames);
+    return MMU_ReadL(0x950) == 0x600d;
   }
 
   // An argument frame as the driver's callers leave it, A7 pointing at the
@@ -197,14 +212,11 @@ TEST_F(HardDisk, NewEmptyImageIsByteExact) {
   EXPECT_EQ(img[0x1fe], 0x55);
   EXPECT_EQ(img[0x1ff], 0xaa);
   EXPECT_EQ(img, empty_image());
-#ifdef MTOOLS_MCOPY
+#ifdef FAT_TOOLS
   // The host's FAT tools take it as a volume and can store a file on it.
-  const std::string path = folder.file("HDD (Empty).dmg");
   const std::string note = folder.file("note.txt");
   { std::ofstream(note) << "hello"; }
-  const std::string cmd = std::string("MTOOLS_SKIP_CHECK=1 ") + MTOOLS_MCOPY + " -i '" + path +
-                          "' '" + note + "' ::NOTE.TXT";
-  EXPECT_EQ(std::system(cmd.c_str()), 0);
+  EXPECT_EQ(fat_copy_in(folder.file("HDD (Empty).dmg"), note, "NOTE.TXT"), "");
 #endif
 }
 
@@ -292,7 +304,7 @@ TEST_F(HardDisk, GetbpbWithoutDriveCAnswersNothingForD) {
 }
 
 TEST_F(HardDisk, PortReads) {
-  start(empty_image());
+  start(empty_image(), 0x62);  // TOS 1.62
   EXPECT_EQ(MMU_ReadW(0xfff704), 1u);
   EXPECT_EQ(MMU_ReadW(0xfff706), 0u);
   EXPECT_EQ(MMU_ReadW(0xfff702), 2u);  // no floppy in A
@@ -303,17 +315,24 @@ TEST_F(HardDisk, PortReads) {
   EXPECT_EQ(MMU_ReadW(0xfff704), 0u);
 }
 
-TEST_F(HardDisk, PortReadsUnderTos12AreZero) {
-  start(empty_image(), 2);
-  ASSERT_EQ(HDD_Open[0], 1u);
-  EXPECT_EQ(MMU_ReadW(0xfff704), 0u);
+TEST_F(HardDisk, PortReadsFindNoDriveUnderTos104AndOlder) {
+  for (u8 minor : {0, 2, 4}) {
+    start(empty_image(), minor);
+    ASSERT_EQ(HDD_Open[0], 1u);
+    EXPECT_EQ(MMU_ReadW(0xfff704), 0u) << "TOS 1.0" << int(minor);
+  }
 }
 
 TEST_F(HardDisk, PortWrites) {
   start(empty_image());
   m68k_regfile.d[0] = 0x12340;
   MMU_WriteW(0xfff706, 1);
+  m68k_regfile.d[0] = 0x56780;
+  MMU_WriteW(0xfff706, 1);  // only the first report counts
   EXPECT_EQ(SCREEN_LineABase, 0x12340u);
+  EXPECT_EQ(EVENTS_VdiTracking, 1u);
+  MMU_WriteW(0xfff706, 2);  // the big screen, which the option doesn't allow
+  EXPECT_EQ(SCREEN_BigScreen, 0u);
   testing::internal::CaptureStderr();
   MMU_WriteW(0xfff704, 0);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("message 6"), std::string::npos);
@@ -326,42 +345,20 @@ TEST_F(HardDisk, PortWrites) {
 
 // ---- The driver in the cartridge, on a volume the host's tools made ----
 
-#if defined(MKFS_FAT) && defined(MTOOLS_MCOPY) && defined(MTOOLS_MTYPE)
-namespace {
-int run(const std::string& cmd) { return std::system(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str()); }
-
-std::string command_output(const std::string& cmd) {
-  std::string out;
-  if (std::FILE* p = popen(("MTOOLS_SKIP_CHECK=1 " + cmd).c_str(), "r")) {
-    char buf[256];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    pclose(p);
-  }
-  return out;
-}
-}  // namespace
-
+#ifdef FAT_TOOLS
 TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
   const std::string img = folder.file("HDD-C.dmg");
   const std::string text = folder.file("readme.txt");
   { std::ofstream(text) << "the quick brown fox jumps over the lazy dog\n"; }
-  ASSERT_EQ(run(std::string(MKFS_FAT) + " -C -F 16 -S 512 -s 4 -n STDISK '" + img +
-                "' 16384 > /dev/null"),
-            0);
-  ASSERT_EQ(run(std::string(MTOOLS_MCOPY) + " -i '" + img + "' '" + text + "' ::README.TXT"), 0);
+  ASSERT_EQ(fat_new_volume(img, 16384), "");
+  ASSERT_EQ(fat_copy_in(img, text, "README.TXT"), "");
 
   folder.write("tos.img", load_test_rom("hdd_port"));
   folder.write("cart.img", read_all(CART_IMAGE));
   const std::string out = machine_start(folder.path());
   EXPECT_NE(out.find("HDD.SYS driver found and loaded at 0xfa0000"), std::string::npos);
   ASSERT_EQ(HDD_Open[0], 1u);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  machine_run_frames(3);
-  testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(MMU_ReadL(0x950), 0x600du) << "the ROM did not finish";
+  ASSERT_TRUE(run_port_rom(3)) << "the ROM did not finish";
 
   // Straight through the port.
   EXPECT_EQ(MMU_ReadL(0x900), HDD_BpbAddress);
@@ -395,10 +392,31 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
 
   // What the ST wrote is in the file as the host's tools see it.
   HDD_CloseImages();
-  EXPECT_EQ(command_output(std::string(MTOOLS_MTYPE) + " -i '" + img + "' ::README.TXT"),
-            "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
+  EXPECT_EQ(fat_read(img, "README.TXT").out, "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
 }
 #endif
+
+TEST_F(HardDisk, TheDriverReportsTheLineABaseAndAsksForTheBigScreen) {
+  folder.write("cart.img", read_all(CART_IMAGE));
+  folder.write("HDD-C.dmg", empty_image());
+  folder.write("tos.img", load_test_rom("hdd_port"));
+  machine_start(folder.path());
+  PREFS_BigScreen = 1;
+  ASSERT_TRUE(run_port_rom(2)) << "the ROM did not finish";
+  EXPECT_EQ(SCREEN_LineABase, 0x12340u);  // what the ROM's Line-A call answers
+  EXPECT_EQ(EVENTS_VdiTracking, 1u);
+  EXPECT_EQ(SCREEN_BigScreen, 1u);
+  // The 640 x 400 geometry in the Line-A variables and the workstation the
+  // ROM points them at, and the screen moved below the top of memory.
+  EXPECT_EQ(MMU_ReadW(0x12340), 4u);
+  EXPECT_EQ(MMU_ReadW(0x12340 + 60), 640u);
+  EXPECT_EQ(MMU_ReadW(0x12340 - 4), 399u);
+  EXPECT_EQ(MMU_ReadW(0x14000), 639u);
+  EXPECT_EQ(MMU_ReadW(0x14000 + 2), 399u);
+  const u32 screen = (MMU_RamSize - 128000) & ~1023u;
+  EXPECT_EQ(MMU_ReadL(0x44e), screen);
+  EXPECT_EQ(SHIFTER_LoadBase, screen);
+}
 
 TEST_F(HardDisk, WithBothImagesTheDriverMarksDAndThePortServesIt) {
   std::vector<u8> d = empty_image();
@@ -410,12 +428,7 @@ TEST_F(HardDisk, WithBothImagesTheDriverMarksDAndThePortServesIt) {
   const std::string out = machine_start(folder.path());
   EXPECT_NE(out.find("loaded HDD-C.dmg\nloaded HDD-D.dmg\n"), std::string::npos);
   ASSERT_EQ(HDD_Open[1], 1u);
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  machine_run_frames(2);
-  testing::internal::GetCapturedStderr();
-  testing::internal::GetCapturedStdout();
-  ASSERT_EQ(MMU_ReadL(0x950), 0x600du);
+  ASSERT_TRUE(run_port_rom(2)) << "the ROM did not finish";
   EXPECT_EQ(MMU_ReadL(0x4c2) & 0xc, 0xcu);
   EXPECT_EQ(MMU_ReadW(0xfff706), 1u);
   m68k_regfile.s = 1;

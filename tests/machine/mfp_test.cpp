@@ -63,6 +63,7 @@ TEST_F(Mfp, EvenAndOutOfRangeAddressesAreBusErrors) {
 
 TEST_F(Mfp, GeneralPurposeInputs) {
   MFP_GPI = 0x00;
+  PREFS_PrinterOn = 0;
   EXPECT_EQ(get(GPI), 0xcfu);  // colour monitor: bit 7 set; 0-3 and 6 always
   SHIFTER_Mode = 2;
   EXPECT_EQ(get(GPI) & 0x80, 0u);

@@ -128,10 +128,36 @@ TEST_F(StartUp, SoundOnStartsTheOutput) {
   testing::internal::CaptureStdout();
   APP_StartUp();
   PREFS_Unthrottled = 0;
+  PREFS_SoundOn = SOUND_Active = 1;  // as a preferences file would have it
   APP_InitMachine();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("ACIAs initied...\nSound Enabled at 44100 Hz.\n"), std::string::npos);
   EXPECT_EQ(SOUND_Stopped, 0u);
+}
+
+TEST_F(StartUp, OptionsStartWithTheValuesOfANewPreferencesRecord) {
+  APP_FolderOverride = folder.path();
+  for (u32* option : {&PREFS_WriteProtect, &PREFS_SoundOn, &PREFS_PrinterOn, &PREFS_Unthrottled})
+    *option = 0x55;
+  testing::internal::CaptureStdout();
+  APP_StartUp();
+  testing::internal::GetCapturedStdout();
+  const struct {
+    const char* name;
+    u32 value, expected;
+  } options[] = {
+      {"frame skip", PREFS_FrameSkip, 1},         {"simple video counter", PREFS_SimpleVideoCounter, 0},
+      {"speed counters", PREFS_SpeedCounters, 1}, {"monitor", SHIFTER_Mode, 0},
+      {"Blitter", PREFS_BlitterEnabled, 0},       {"write protection", PREFS_WriteProtect, 0},
+      {"sound", PREFS_SoundOn, 0},                {"sound active", SOUND_Active, 0},
+      {"unthrottled", PREFS_Unthrottled, 0},      {"buffered drawing", PREFS_BufferedDrawing, 1},
+      {"hard disk", PREFS_HardDiskOn, 1},         {"auto-save", PREFS_AutoSaveOnQuit, 1},
+      {"printer", PREFS_PrinterOn, 1},            {"clock factor", PREFS_ClockFactor, 8},
+      {"FDC delay", PREFS_FdcDelay, 1},           {"auto frame skip", PREFS_AutoFrameSkip, 1},
+      {"14 MB", PREFS_Ram14MB, 0},                {"bus errors", MMU_BusErrorsEnabled, 1},
+      {"big screen", PREFS_BigScreen, 0},
+  };
+  for (const auto& o : options) EXPECT_EQ(o.value, o.expected) << o.name;
 }
 
 TEST_F(StartUp, MissingTosEndsTheProgram) {
@@ -231,3 +257,30 @@ INSTANTIATE_TEST_SUITE_P(Roms, InterruptCountRom,
                          [](const ::testing::TestParamInfo<const char*>& info) {
                            return std::string(info.param);
                          });
+
+TEST_F(StartUp, OneRuleSaysWhichTosIsLaterForTheHardDiskAndTheRegistersOfLaterModels) {
+  folder.write("HDD-C.dmg", usable_hdd_image());
+  const struct {
+    u8 v0, v1;
+    bool emuTos, later;
+  } cases[] = {{1, 0, false, false},   {1, 2, false, false}, {1, 4, false, false},
+               {1, 0x62, false, true}, {2, 6, false, true},  {1, 2, true, true},
+               {1, 4, true, true},     {2, 6, true, true}};
+  for (const auto& c : cases) {
+    const std::string tos = std::to_string(c.v0) + "." + std::to_string(c.v1) +
+                            (c.emuTos ? " EmuTOS" : "");
+    machine_reset_globals();
+    folder.write("tos.img", make_tos_image(c.v0, c.v1, c.v0 == 1 && c.v1 < 5 ? 0x30000 : 0x40000,
+                                           c.emuTos));
+    const std::string out = machine_start(folder.path());
+    EXPECT_EQ(MMU_IsLaterTos(), c.later) << tos;
+    EXPECT_EQ(out.find("Hard disk Enabled...") != std::string::npos, c.later) << tos;
+    EXPECT_EQ(out.find("This TOS is invalide for HDD...") != std::string::npos, !c.later) << tos;
+    m68k_regfile.s = 1;
+    EXPECT_EQ(MMU_ReadW(0xfff704), c.later ? 1u : 0u) << tos;  // the driver's "drive C?"
+    MMU_ReadW(0xff8924);  // a register of the later models
+    EXPECT_EQ(MMU_BusErrorCount, c.later ? 0u : 1u) << tos;
+    machine_end_instruction();
+    HDD_CloseImages();
+  }
+}

@@ -12,7 +12,9 @@
 |   0x948  the file's first cluster        0x94c  its first sector
 |   0x950  0x600d when the ROM got to its end
 |   0x10000 sector 0 read directly         0x11000 root directory sector
+|   0x12340 the Line-A variables, whose workstation lies at 0x14000
 |   0x12000 the file's first data sector, as read (then rewritten)
+        .equ    ROM_EMUTOS, 1           | TOS 1.04 itself gets no hard disk
         .include "rom_header.inc"
 
         .equ    PORT, 0xfff700
@@ -22,6 +24,7 @@ main:
         move.w  #0x2700,sr
         lea     0x8000,sp
         move.l  #linea,0x28.w           | Line-A: D0 := the variables' base
+        move.l  #0x14000,0x12340+16     | and their workstation pointer
         move.l  #old_bpb,0x472.w        | the floppy side of the vectors
         move.l  #old_rw,0x476.w
         move.l  #old_mediach,0x47e.w

@@ -40,7 +40,8 @@ class CpuFlat : public ::testing::Test {
     m68k_registers_reset();
   }
 
-  // Selects the handler table of a CPU model (0 68000, 1 68010, 2 68020).
+  // Selects the handler table of a CPU model (0 68000, 1 68010, 2 68020,
+  // 3 68020 with FPU, 4 68040).
   static void use_model(u32 model) {
     m68k_model = model;
     m68k_build_dispatch();

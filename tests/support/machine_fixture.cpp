@@ -116,6 +116,7 @@ void machine_reset_globals() {
   IKBD_PowerOn();
   RTC_ModeReg = 0;
   APP_StopFlag = 0;
+  APP_AutoStateLoaded = 0;
   SCHED_StopAfterFrames = 0;
   SCHED_FrameCount = 0;
   SCHED_AutoSkip = 0;
@@ -201,6 +202,27 @@ void machine_run_frames(u32 frames) {
   SCHED_StopAfterFrames = frames;
   APP_Run();
   SCHED_StopAfterFrames = 0;
+}
+
+void machine_continue_frames(u32 frames) {
+  APP_StopFlag = 0;
+  SCHED_StopAfterFrames = SCHED_FrameCount + frames;
+  m68k_running = 1;
+  while (!APP_StopFlag) m68k_run_loop();
+  m68k_running = 0;
+  SCHED_StopAfterFrames = 0;
+}
+
+void machine_run_quietly(u32 frames, bool goOn) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  if (goOn) {
+    machine_continue_frames(frames);
+  } else {
+    machine_run_frames(frames);
+  }
+  testing::internal::GetCapturedStderr();
+  testing::internal::GetCapturedStdout();
 }
 
 void machine_point_vectors() {

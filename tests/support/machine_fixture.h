@@ -59,8 +59,17 @@ void machine_build_memory(const std::string& folder);
 // printed on standard output.
 std::string machine_start(const std::string& folder);
 
-// Runs the started machine for `frames` frames through the run loop.
+// Runs the started machine for `frames` frames through the run loop. Like
+// the application's run, it begins with the processor's restart.
 void machine_run_frames(u32 frames);
+
+// Goes on running a machine that machine_run_frames ran for `frames` more
+// frames, without the restart.
+void machine_continue_frames(u32 frames);
+
+// Either of the two with what the machine prints swallowed (an operating
+// system's probes of absent hardware are reported on the console).
+void machine_run_quietly(u32 frames, bool goOn = false);
 
 // Supervisor state with the stack at 0x8000 and every vector v (2-255)
 // pointing at vector_target(v) in RAM, so a taken exception shows in the PC;

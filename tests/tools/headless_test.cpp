@@ -1,31 +1,16 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "support/machine_fixture.h"
+#include "support/shell.h"
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-};
-
 // Runs the headless runner with `args`; standard error joins standard output.
-Result run_headless(const std::string& args) {
-  const std::string cmd = std::string(HEADLESS_PATH) + " " + args + " 2>&1";
-  Result r{-1, {}};
-  std::FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return r;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-  const int status = pclose(p);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+ShellResult run_headless(const std::string& args) { return shell(HEADLESS_PATH " " + args); }
 
 std::string last_line(const std::string& s) {
   const size_t end = s.find_last_not_of('\n');
@@ -38,7 +23,7 @@ std::string last_line(const std::string& s) {
 TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
   TempFolder folder;
   folder.write("tos.img", load_test_rom("workload"));
-  const Result r = run_headless("--folder " + folder.path() + " --frames 20");
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 20");
   ASSERT_EQ(r.status, 0) << r.out;
   const std::string line = last_line(r.out);
   unsigned frames = 0;
@@ -57,12 +42,12 @@ TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
 
 TEST(Headless, FolderWithoutTosEndsWithAMessage) {
   TempFolder folder;
-  const Result r = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("no TOS image"), std::string::npos) << r.out;
 
   folder.write("tos.img", std::vector<u8>(100, 0));  // not a TOS image
-  const Result bad = run_headless("--folder " + folder.path() + " --frames 5");
+  const ShellResult bad = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(bad.status, 0);
   EXPECT_NE(bad.out.find("could not be started"), std::string::npos) << bad.out;
 }
@@ -77,4 +62,19 @@ TEST(Headless, RefusesBadArguments) {
   folder.write("tos.img", load_test_rom("workload"));
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 4294967297").status, 2);
   EXPECT_EQ(run_headless("--folder /tmp --frames 99999999999999999999999").status, 2);
+}
+
+TEST(Headless, RefusesAMalformedInputScript) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const std::string script = folder.file("input.txt");
+  for (const char* bad : {"5 key 300 down\n", "x mouse 1 2\n", "5 button middle up\n",
+                          "5 type caf\xc3\xa9\n", "# fine\n7 wiggle\n"}) {
+    std::ofstream(script) << bad;
+    const ShellResult r = run_headless("--folder " + folder.path() + " --frames 5 --input " + script);
+    EXPECT_EQ(r.status, 2) << bad;
+    EXPECT_NE(r.out.find("input script line"), std::string::npos) << r.out;
+  }
+  std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
+  EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
 }

@@ -1,21 +1,26 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG. For tests and benchmarks; the application itself takes no
+// picture as a PNG, and feed it keyboard and mouse input from a script
+// (input_script.h). For tests and benchmarks; the application itself takes no
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
+//                      [--blitter] [--input SCRIPT]
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "host/app.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
+#include "input_script.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -26,7 +31,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome]\n");
+               "[--monochrome] [--blitter] [--input SCRIPT]\n");
   return 2;
 }
 
@@ -40,13 +45,17 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot;
+  std::string folder, screenshot, input;
   long frames = -1;
-  bool monochrome = false;
+  bool monochrome = false, blitter = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
       monochrome = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--blitter")) {
+      blitter = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -60,6 +69,8 @@ int main(int argc, char** argv) {
       if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
+    } else if (!std::strcmp(arg, "--input")) {
+      input = argv[++i];
     } else {
       return usage();
     }
@@ -77,13 +88,29 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  std::vector<InputEvent> events;
+  if (!input.empty()) {
+    std::ifstream in(input);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error;
+    if (!in) error = "can't read the input script " + input;
+    if (error.empty()) parse_input_script(text.str(), events, error);
+    if (!error.empty()) {
+      std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
   APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
   PREFS_Unthrottled = 1;
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
+  if (blitter) PREFS_BlitterEnabled = 1;
   APP_InitMachine();
+  if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
   const u64 instructions_before = m68k_instruction_count;

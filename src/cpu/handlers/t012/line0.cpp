@@ -1,5 +1,7 @@
-// Handlers of opcode line 0 that the 68020-class tables (0-2) list.
+// Handlers of opcode line 0 that the 68020-class tables (0-2) list, among
+// them the 68020's own line-0 instructions.
 #include "cpu/handlers/line0_ops.h"
+#include "cpu/handlers/later_ops.h"
 #include "cpu/handlers/line4_ops.h"
 #include "cpu/handlers/misc_ops.h"
 #include "cpu/handlers/move_ops.h"

@@ -1,5 +1,6 @@
-// Handlers of line E of the 68020 tables: shifts and rotates.
+// Handlers of line E of the 68020 tables: shifts and rotates, bit fields.
 #include "cpu/handlers/arith_ops.h"
+#include "cpu/handlers/bitfield_ops.h"
 #include "cpu/handlers/branch_ops.h"
 #include "cpu/handlers/shift_ops.h"
 

@@ -1,5 +1,6 @@
 // Handlers of opcode line 4 that tables 0-3 list.
 #include "cpu/handlers/line0_ops.h"
+#include "cpu/handlers/later_ops.h"
 #include "cpu/handlers/line4_ops.h"
 #include "cpu/handlers/misc_ops.h"
 #include "cpu/handlers/move_ops.h"

@@ -1,0 +1,252 @@
+// The real operating system as the machine's acceptance test: the two EmuTOS
+// images boot from cold to their desktop, run a program of ours from the
+// AUTO folder of a floppy and of the hard disk, find the Blitter when it is
+// on, take keys and mouse motion, and a state saved at the desktop goes on
+// in a fresh machine as it would have in the first.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <tuple>
+
+#include "host/events.h"
+#include "host/options.h"
+#include "host/shared/screen_convert.h"
+#include "machine/ikbd.h"
+#include "machine/diskimg.h"
+#include "machine/hdd.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/shifter.h"
+#include "machine/state.h"
+#include "support/desktop_check.h"
+#include "support/machine_fixture.h"
+#include "support/shell.h"
+#include "support/testdata.h"
+
+namespace {
+
+constexpr u32 boot_frames = 2000;  // 40 emulated seconds
+
+std::string emutos_image(const char* name) {
+  return std::string(TESTDATA_DIR) + "/emutos/" + name;
+}
+
+class EmuTos : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    CART_PortConfig = 0;
+  }
+  void TearDown() override {
+    HDD_CloseImages();
+    DISKIMG_Reset();
+    CART_PortConfig = 0;
+    EVENTS_ScriptHook = nullptr;
+  }
+
+  // Starts the machine from the folder with `image` as its TOS, quietly.
+  void start(const char* image, bool monochrome) {
+    std::filesystem::copy_file(emutos_image(image), folder.file("tos.img"),
+                               std::filesystem::copy_options::overwrite_existing);
+    SHIFTER_Mode = monochrome ? 2 : 0;
+    testing::internal::CaptureStderr();
+    machine_start(folder.path());
+    testing::internal::GetCapturedStderr();
+  }
+  // Runs from the processor's restart, or goes on.
+  static void run(u32 frames, bool goOn = false) { machine_run_quietly(frames, goOn); }
+  static SCREEN_Image screen() {
+    return SCREEN_ConvertST(MMU_RamBase, MMU_RamSize, SCREEN_CurrentView());
+  }
+
+  TempFolder folder;
+};
+
+// ---- Cold boots ----
+
+struct Boot {
+  const char* image;
+  bool monochrome;
+};
+
+void PrintTo(const Boot& b, std::ostream* os) {
+  *os << b.image << (b.monochrome ? " monochrome" : " colour");
+}
+
+class EmuTosBoot : public EmuTos, public ::testing::WithParamInterface<Boot> {};
+
+TEST_P(EmuTosBoot, ReachesItsDesktopFromCold) {
+  REQUIRE_EMUTOS();
+  start(GetParam().image, GetParam().monochrome);
+  run(50);  // the start-up screen: no desktop yet
+  EXPECT_NE(check_desktop(screen()).problem, "");
+  run(boot_frames - 50, true);
+  const SCREEN_Image picture = screen();
+  EXPECT_EQ(picture.height, GetParam().monochrome ? 400u : 200u);
+  const DesktopReport desk = check_desktop(picture);
+  EXPECT_EQ(desk.problem, "");
+  EXPECT_GE(desk.titles, 4u);    // Desk, File, View, Options
+  EXPECT_EQ(desk.iconsTop, 2u);  // the floppy drives
+
+  // The same picture black, blank, half drawn or without its menu bar is no
+  // desktop.
+  const u32 h = picture.height;
+  for (auto [y0, y1, grey] : {std::tuple{0u, h, 0}, {0u, h, 255}, {h / 2, h, 255},
+                              {0u, desk.barLine + 1, 255}}) {
+    SCREEN_Image broken = picture;
+    for (size_t i = size_t(y0) * picture.width * 4; i < size_t(y1) * picture.width * 4; ++i)
+      broken.rgba[i] = (i & 3) == 3 ? 255 : u8(grey);
+    EXPECT_NE(check_desktop(broken).problem, "") << "rows " << y0 << "-" << y1;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, EmuTosBoot,
+                         ::testing::Values(Boot{"etos192uk.img", false},
+                                           Boot{"etos192uk.img", true},
+                                           Boot{"etos256de.img", false},
+                                           Boot{"etos256de.img", true}),
+                         [](const auto& info) {
+                           return std::string(info.param.image[4] == '1' ? "Uk192" : "De256") +
+                                  (info.param.monochrome ? "Monochrome" : "Colour");
+                         });
+
+// ---- Programs of ours in the AUTO folder ----
+
+#if defined(FAT_TOOLS) && defined(AUTOTEST_FLOPPY)
+
+// What tests/programs/autotest.s reads: `keys` (its first byte) says how many
+// keys to wait for; the rest is a test pattern of `bytes` bytes in all.
+std::string autotest_input(char keys, u32 bytes) {
+  std::string data(1, keys);
+  u32 x = 12345;
+  while (data.size() < bytes) {
+    x = x * 1103515245 + 12345;
+    data += char(x >> 16);
+  }
+  return data;
+}
+
+// The result file the program writes for `input`, given the keys it read
+// and whether the operating system found a Blitter.
+std::string autotest_result(const std::string& input, const std::string& keys,
+                            const std::string& scans, bool blitter = false) {
+  const u32 crc = u32(crc32(0, reinterpret_cast<const Bytef*>(input.data()), uInt(input.size())));
+  char first[64];
+  std::snprintf(first, sizeof first, "CRC %08x LEN %u", crc, u32(input.size()));
+  // The console's cursor stands behind the first line, printed from column 0.
+  return std::string(first) + " COL " + std::to_string(std::strlen(first)) +
+         (blitter ? " BLT 0002" : " BLT 0000") + "\r\nKEYS " + keys + "\r\nSCAN " + scans + "\r\n";
+}
+
+// Puts the program's input on a FAT image.
+void put_input(const TempFolder& folder, const std::string& image, const std::string& input) {
+  const std::string path = folder.file("input.dat");
+  std::ofstream(path, std::ios::binary) << input;
+  ASSERT_EQ(fat_copy_in(image, path, "INPUT.DAT"), "");
+}
+
+// The build's floppy with the program in its AUTO folder, as drive A of the
+// folder, holding `input`.
+std::string autotest_floppy(const TempFolder& folder, const std::string& input) {
+  const std::string disk = folder.file("disk1.st");
+  std::filesystem::copy_file(AUTOTEST_FLOPPY, disk);
+  put_input(folder, disk, input);
+  return disk;
+}
+
+// The same motion in the first frame of a run, whatever came before it.
+void move_at_first_poll(u32) {
+  IKBD_SendRelativeMouse(-70, 25);
+  EVENTS_ScriptHook = nullptr;
+}
+
+TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
+  REQUIRE_EMUTOS();
+  const std::string input = autotest_input('0', 5000);
+  const std::string disk = autotest_floppy(folder, input);
+  start("etos192uk.img", false);
+  // With a Blitter, which the operating system finds and draws with.
+  PREFS_BlitterEnabled = 1;
+  run(boot_frames);
+  const SCREEN_Image desk = screen();
+  EXPECT_EQ(check_desktop(desk).problem, "");
+
+  // The program ran at boot and wrote its file on the (writable) floppy.
+  EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "", "", true));
+
+  // Mouse packets move the pointer by as many pixels.
+  IKBD_SendRelativeMouse(40, 30);
+  run(5, true);
+  const SCREEN_Image moved = screen();
+  PixelBox was, is;
+  find_moved(desk, moved, was, is);
+  ASSERT_GT(was.pixels, 20u);
+  ASSERT_GT(is.pixels, 20u);
+  EXPECT_LE(was.x1 - was.x0, 16u);
+  EXPECT_LE(was.y1 - was.y0, 16u);
+  EXPECT_EQ(is.x0, was.x0 + 40);
+  EXPECT_EQ(is.y0, was.y0 + 30);
+
+  // A state saved here, and restored as the application restores one at
+  // start-up, goes on in a fresh machine as it goes on here.
+  const std::string saved = folder.file("desk.sav");
+  ASSERT_TRUE(STATE_Write(saved.c_str()));
+  EVENTS_ScriptHook = move_at_first_poll;
+  run(100, true);
+  const SCREEN_Image here = screen();
+  const std::vector<u8> ram_here(MMU_RamBase, MMU_RamBase + MMU_RamSize);
+  std::filesystem::copy_file(saved, folder.file("Auto Saved State"));
+  machine_reset_globals();
+  start("etos192uk.img", false);
+  PREFS_BlitterEnabled = 1;
+  EVENTS_ScriptHook = move_at_first_poll;
+  run(100);
+  ASSERT_EQ(APP_AutoStateLoaded, 1u);
+  const SCREEN_Image there = screen();
+  EXPECT_TRUE(here.rgba == there.rgba) << "the restored machine shows another screen";
+  EXPECT_TRUE(std::equal(ram_here.begin(), ram_here.end(), MMU_RamBase)) << "nor is its RAM the same";
+  find_moved(moved, there, was, is);
+  EXPECT_EQ(is.x0 + 70, was.x0);  // the pointer moved in both
+}
+
+TEST_F(EmuTos, AutoProgramOnTheHardDiskThroughOurDriver) {
+  REQUIRE_EMUTOS();
+  const std::string hdd = folder.file("HDD-C.dmg");
+  ASSERT_EQ(fat_new_volume(hdd, 16384), "");
+  ASSERT_EQ(fat_make_dir(hdd, "AUTO"), "");
+  ASSERT_EQ(fat_copy_in(hdd, M68K_PROGRAM_DIR "/autotest.bin", "AUTO/VANTEST.PRG"), "");
+  const std::string input = autotest_input('0', 12000);
+  put_input(folder, hdd, input);
+  std::filesystem::copy_file(CART_IMAGE, folder.file("cart.img"));
+  // No floppy: the driver makes C the boot drive.
+  start("etos256de.img", true);
+  run(boot_frames);
+  const DesktopReport desk = check_desktop(screen());
+  EXPECT_EQ(desk.problem, "");
+  EXPECT_EQ(desk.iconsTop, 3u);  // A, B and C
+  EXPECT_EQ(fat_read(hdd, "RESULT.TXT").out, autotest_result(input, "", ""));
+}
+
+TEST_F(EmuTos, KeysOfAHeadlessScriptReachAProgramWithShift) {
+  REQUIRE_EMUTOS();
+  const std::string input = autotest_input('5', 300);
+  const std::string disk = autotest_floppy(folder, input);
+  std::filesystem::copy_file(emutos_image("etos192uk.img"), folder.file("tos.img"));
+  // Typed after the start-up screen, which swallows earlier keys (the
+  // program waits for them from frame 270 or so).
+  const std::string script = folder.file("keys.txt");
+  std::ofstream(script) << "# the keys\n400 type aBz1!\n";
+  const ShellResult r = shell(HEADLESS_PATH " --frames 1000 --folder " + shell_quote(folder.path()) +
+                              " --input " + shell_quote(script));
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "aBz1!", "1e302c0202"));
+}
+
+#endif
+
+}  // namespace
