@@ -1,7 +1,7 @@
 // The windowed host under a real X server: the pattern test ROMs booted in
 // each resolution show, in the window's own pixels as the renderer reads
 // them back, exactly the converted frame; a resolution change resizes the
-// window and keeps it; a 16-bit display gets a 16-bit picture; closing the
+// window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
 // window stops the emulation; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
@@ -105,6 +105,14 @@ TEST_F(Window, AResolutionChangeResizesTheSameWindow) {
   EXPECT_EQ(SDL_GetWindowID(PLATFORM_Window()), id);
   machine_run_frames(3);
   expect_window_shows_the_picture();
+  // Full screen covers the display with the same window.
+  SCREEN_FullScreen = 1;
+  SCREEN_OpenWindow();
+  EXPECT_TRUE(SDL_GetWindowFlags(PLATFORM_Window()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  EXPECT_EQ(SDL_GetWindowID(PLATFORM_Window()), id);
+  SCREEN_FullScreen = 0;
+  SCREEN_OpenWindow();
+  expect_window_size(384, 279);
 }
 
 TEST_F(Window, ASixteenBitDisplayGetsASixteenBitPicture) {
