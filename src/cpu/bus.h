@@ -35,13 +35,36 @@ inline const MMU_Bank* MMU_BankOf(u32 addr) {
   return MMU_bankTable[(addr & MMU_AddressMask) >> 16];
 }
 
-// Data accesses of the CPU and the other bus masters.
+// Whether a word or long access at addr runs past the end of its 64 KB bank
+// (a word at the last byte, a long at one of the last three).
+inline bool MMU_CrossesBank(u32 addr, u32 size) { return (addr & 0xffff) > 0x10000 - size; }
+
+// A word or long access that runs into the next bank: each bank serves its
+// own bytes (an even long as two words, anything else byte by byte).
+u32 MMU_ReadAcross(u32 addr, u32 size);
+void MMU_WriteAcross(u32 addr, u32 size, u32 v);
+
+// Data accesses of the CPU and the other bus masters, at any address: the
+// bank operations take odd addresses, and an access that runs past the end
+// of a bank is composed from the banks it touches.
 inline u32 MMU_ReadB(u32 addr) { return MMU_BankOf(addr)->getB(addr & MMU_AddressMask) & 0xff; }
-inline u32 MMU_ReadW(u32 addr) { return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff; }
-inline u32 MMU_ReadL(u32 addr) { return MMU_BankOf(addr)->getL(addr & MMU_AddressMask); }
+inline u32 MMU_ReadW(u32 addr) {
+  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_ReadAcross(addr, 2);
+  return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff;
+}
+inline u32 MMU_ReadL(u32 addr) {
+  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_ReadAcross(addr, 4);
+  return MMU_BankOf(addr)->getL(addr & MMU_AddressMask);
+}
 inline void MMU_WriteB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
-inline void MMU_WriteW(u32 addr, u32 v) { MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v); }
-inline void MMU_WriteL(u32 addr, u32 v) { MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v); }
+inline void MMU_WriteW(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_WriteAcross(addr, 2, v);
+  MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v);
+}
+inline void MMU_WriteL(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_WriteAcross(addr, 4, v);
+  MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+}
 
 // ---- Memory: what the jump guard and the restart ask ---------------------------
 

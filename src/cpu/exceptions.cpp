@@ -207,6 +207,13 @@ void m68k_raise_exception(u32 vector, u32 addr) {
   enter_exception(vector, addr, pc, sr, 0, 0);
 }
 
+void m68k_address_error(u32 access, u32 opcode, u32 stackedPc) {
+  m68k_fault_addr = access;
+  m68k_fault_opcode = u16(opcode);
+  m68k_fault_pc = stackedPc;
+  m68k_raise_exception(3, 0);
+}
+
 void m68k_fault_resume() {
   m68k_regs& r = m68k_regfile;
   restore_banks();

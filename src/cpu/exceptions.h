@@ -34,6 +34,11 @@ inline bool m68k_faulted() { return (m68k_regfile.pending & m68k_pend_fault_resu
 // The stacked PC is the current PC, pc + (pcHost - pcBase).
 void m68k_raise_exception(u32 vector, u32 addr);
 
+// The address error of the prefetch table's handlers: fills the fault record
+// (the access address as formed, all 32 bits; the opcode; the PC to stack)
+// and raises vector 3.
+[[gnu::cold]] void m68k_address_error(u32 access, u32 opcode, u32 stackedPc);
+
 // Takes an interrupt of level 1-7 (level 6 through MFP_VectorLatch).
 void m68k_accept_interrupt(u32 level);
 

@@ -43,6 +43,22 @@ void MMU_BusError() {
   m68k_raise_exception(2, 0);
 }
 
+u32 MMU_ReadAcross(u32 addr, u32 size) {
+  if (size == 4 && !(addr & 1)) return (MMU_ReadW(addr) << 16) | MMU_ReadW(addr + 2);
+  u32 v = 0;
+  for (u32 i = 0; i < size; ++i) v = (v << 8) | MMU_ReadB(addr + i);
+  return v;
+}
+
+void MMU_WriteAcross(u32 addr, u32 size, u32 v) {
+  if (size == 4 && !(addr & 1)) {
+    MMU_WriteW(addr, v >> 16);
+    MMU_WriteW(addr + 2, v & 0xffff);
+    return;
+  }
+  for (u32 i = 0; i < size; ++i) MMU_WriteB(addr + i, (v >> (8 * (size - 1 - i))) & 0xff);
+}
+
 namespace {
 
 // Allocates `size` bytes followed by the guard pad of ILLEGAL words.

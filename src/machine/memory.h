@@ -12,9 +12,12 @@ extern const MMU_Bank MMU_IoBank;
 extern const MMU_Bank CART_Bank;
 
 // Every host buffer of emulated memory ends in this many bytes of ILLEGAL
-// words, so word and long accesses and instruction fetches at the last bytes
-// stay inside the buffer.
+// words, so that instruction fetches at its last bytes stay inside it (data
+// accesses never run past a bank). The longest instruction, 10 bytes, read
+// from the buffer's last word takes 8 bytes of the pad for its extension
+// words, and the prefetch reload behind it 4 more.
 constexpr u32 MMU_GuardBytes = 16;
+static_assert(MMU_GuardBytes >= 8 + 4, "the pad must hold an instruction's words and the reload behind it");
 
 extern u8* MMU_RamBase;
 extern u8* MMU_RomBuffer;

@@ -71,7 +71,8 @@ class HandlerList : public ::testing::Test {
 TEST_F(HandlerList, EveryFormOfLines0To4HasItsHandlersUnderTheirGroups) {
   std::map<u32, std::vector<std::string>> listed;  // base -> groups
   for (const Member& m : members()) {
-    if (m.base >= 0x5000) continue;
+    // The prefetch table's own rows are judged by its own test.
+    if (m.base >= 0x5000 || std::string(m.group) == "t5") continue;
     EXPECT_NE(m.fn, &m68k_exec_unassigned) << std::hex << m.base;
     listed[m.base].push_back(m.group);
   }

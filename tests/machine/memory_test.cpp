@@ -4,8 +4,10 @@
 #include <cstdio>
 
 #include "common/endian.h"
+#include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "host/app.h"
 #include "host/options.h"
 #include "host/screen.h"
@@ -137,13 +139,54 @@ TEST_F(MemoryMap, BusErrorBeforeAnyPcIsSet) {
   EXPECT_EQ(MMU_ReadL(0x1000), 0u);
 }
 
-TEST_F(MemoryMap, AccessesAtTheLastBytesStayInsideTheBuffers) {
-  // The guard pad behind every buffer holds ILLEGAL words.
-  EXPECT_EQ(MMU_ReadL(MMU_RamSize - 2) & 0xffff, 0x4afcu);
-  EXPECT_EQ(MMU_ReadL(0xfeffff), 0x004afc4au);
-  EXPECT_EQ(MMU_ReadL(0xfbfffe), 0xffff4afcu);
-  MMU_WriteL(0xfbfffe, 0x11223344);  // the cartridge window is writable
+// A word or long access that runs past the end of a 64 KB bank takes its
+// other bytes from the next bank, never from behind a host buffer.
+TEST_F(MemoryMap, AccessesAtTheLastBytesOfABankReachTheNextBank) {
+  machine_point_vectors();
+  const u32 end = MMU_RamSize;
+  MMU_WriteL(end - 4, 0x11223344);
+  EXPECT_EQ(MMU_ReadL(end - 2), 0x334455aau);  // the I/O page's fill word behind RAM
+  EXPECT_EQ(MMU_ReadW(end - 1), 0x4455u);
+  MMU_WriteL(end - 1, 0xa1b2c3d4);  // odd, across: one byte in RAM
+  EXPECT_EQ(MMU_RamBase[end - 1], 0xa1);
+  EXPECT_EQ(be_read16(MMU_RamBase + end), 0x4afcu);  // the guard pad is untouched
+  EXPECT_EQ(MMU_ReadL(0xfbfffe), 0xffff0000u | MMU_ReadW(0xfc0000));  // cartridge, then ROM
+  MMU_WriteL(0x1fffd, 0x01020304);  // across two RAM banks, byte by byte
+  EXPECT_EQ(MMU_ReadL(0x1fffd), 0x01020304u);
+  EXPECT_EQ(MMU_BusErrorCount, 0u);
+  testing::internal::CaptureStdout();
+  MMU_ReadL(0xfeffff);  // the ROM's last byte, then unassigned I/O: a bus error
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_TRUE(machine_end_instruction());
+  MMU_WriteL(0xfbfffe, 0x11223344);  // the cartridge half is stored, the ROM half faults
+  EXPECT_EQ(MMU_BusErrorCount, 2u);
+  EXPECT_TRUE(machine_end_instruction());
   EXPECT_EQ(MMU_ReadW(0xfbfffe), 0x1122u);
+  EXPECT_EQ(be_read16(CART_Buffer + CART_Size), 0x4afcu);
+}
+
+// An instruction in the last word of RAM takes its extension words from the
+// guard pad, and the prefetch table's reload behind it stays inside the pad
+// as well (the sanitizer build sees any read beyond). MOVE.L abs.L,abs.L
+// is the longest: 8 bytes of operands, then the reload's 4.
+TEST_F(MemoryMap, InstructionsAtTheEndOfRamStayInsideTheGuardPad) {
+  static const bool decoded = (m68k_decode_init(), true);
+  (void)decoded;
+  machine_point_vectors();
+  m68k_prefetch_mode = 1;
+  m68k_build_dispatch();
+  const u32 last = MMU_RamSize - 2;
+  be_write16(MMU_RamBase + last, 0x23f9);
+  m68k_jump_to(last);
+  m68k_reload_prefetch();
+  m68k_step();
+  m68k_prefetch_mode = 0;
+  m68k_build_dispatch();
+  // The operands 0x4afc4afc name the ROM: the write is its bus error.
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  EXPECT_EQ(m68k_get_pc(), vector_target(2));
+  EXPECT_EQ(be_read16(m68k_regfile.prefetch), 0x60feu);
 }
 
 TEST_F(MemoryMap, RangeChecks) {

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <unordered_set>
 
 #include "common/endian.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
+#include "cpu/handler_tables.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "machine/scheduler.h"
@@ -16,6 +18,9 @@ namespace conformance {
 namespace {
 
 bool decode_built = false;
+u32 table_under_test = 4;
+// Table 5's fallback handlers (the rows it does not have yet).
+std::unordered_set<m68k_handler> fallback_handlers;
 
 // Expected contents of every byte the test lists, the final state's words
 // overriding the initial ones; sorted by address for lookups.
@@ -92,6 +97,8 @@ void compare(const TestCase& test, Outcome& out) {
   if (out.ssp != e.ssp) out.fields |= field_ssp;
   if (out.sr != e.sr) out.fields |= field_sr;
   if (out.pc != e.pc - 4) out.fields |= field_pc;
+  if (table_under_test == 5 && (out.prefetch[0] != e.prefetch[0] || out.prefetch[1] != e.prefetch[1]))
+    out.fields |= field_prefetch;
 
   // Every listed byte, then every other byte of the written pages, which a
   // correct run leaves at zero.
@@ -144,6 +151,11 @@ void setup_core(u32 table) {
   m68k_model = 0;
   m68k_prefetch_mode = table == 5 ? 1 : 0;
   m68k_build_dispatch();
+  table_under_test = table;
+  fallback_handlers.clear();
+  if (table == 5)
+    for (const m68k_handler_row* row = m68k_handlers_t5 + m68k_handlers_t5_own; row->handler; ++row)
+      fallback_handlers.insert(row->handler);
   FLAT_Install();
   expected_bytes.clear();
 }
@@ -155,6 +167,7 @@ void run_test(const TestCase& test, Outcome& out) {
 
   SCHED_FrameCycle = 0;
   SCHED_CycleBefore = 0;
+  out.fallback = fallback_handlers.count(m68k_dispatch[test.opcode()]) != 0;
   // The frame position takes the handler's count and, on top, the cost of
   // any exception the instruction took: the instruction's whole length.
   out.cycles = m68k_step(out.handler_cycles);
@@ -172,6 +185,8 @@ void run_test(const TestCase& test, Outcome& out) {
   m68k_sr_compose();
   out.sr = r.sr;
   out.pc = m68k_get_pc();
+  out.prefetch[0] = u16(be_read16(r.prefetch));
+  out.prefetch[1] = u16(be_read16(r.prefetch + 2));
 
   compare(test, out);
   clear_memory();
@@ -188,6 +203,7 @@ std::string field_name(u32 bit) {
     case field_sr: return "SR";
     case field_pc: return "PC";
     case field_memory: return "memory";
+    case field_prefetch: return "prefetch";
     default: return "?";
   }
 }
@@ -233,6 +249,9 @@ std::string describe_differences(const TestCase& test, const Outcome& out) {
     s += " (bits " + hex(u32(e.sr ^ out.sr), 4) + ")\n";
   }
   if (out.fields & field_pc) line("PC", e.pc - 4, out.pc, 8);
+  if (out.fields & field_prefetch)
+    line("prefetch", (u32(e.prefetch[0]) << 16) | e.prefetch[1],
+         (u32(out.prefetch[0]) << 16) | out.prefetch[1], 8);
   for (const MemoryDiff& m : out.memory) {
     line("byte " + hex(m.address, 6), m.expected, m.got, 2);
     if (!m.listed) {

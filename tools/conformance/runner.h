@@ -19,6 +19,7 @@ enum : u32 {
   field_sr = 1u << 17,
   field_pc = 1u << 18,
   field_memory = 1u << 19,
+  field_prefetch = 1u << 20,  // the two prefetch words (table 5 only)
 };
 
 struct MemoryDiff {
@@ -36,8 +37,12 @@ struct Outcome {
   u32 ssp;
   u16 sr;
   u32 pc;      // address of the next instruction (the recorded final pc - 4)
+  u16 prefetch[2] = {};
   u32 cycles;  // cycles counted in the frame position, exception costs included
   u32 handler_cycles;  // the handler's own count, as m68k_step returned it
+  // Table 5 only: the opcode ran table 4's handler through the fallback row
+  // of a table-5 row not built yet.
+  bool fallback = false;
 
   u32 fields = 0;                   // differing state fields
   std::vector<MemoryDiff> memory;   // differing bytes, listed or stray
@@ -49,6 +54,7 @@ struct Outcome {
 // Selects handler table 4 (no prefetch, no alignment checks) or 5 (prefetch
 // and address checks) for the 68000 model, builds the dispatch table and
 // installs the flat memory map. Builds the decode tables on its first call.
+// With table 5 the prefetch words are graded as well.
 void setup_core(u32 table);
 
 // Runs test on the core set up by setup_core and fills out; the memory the

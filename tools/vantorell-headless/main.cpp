@@ -6,7 +6,10 @@
 // arguments.
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
-//                      [--blitter] [--input SCRIPT]
+//                      [--blitter] [--input SCRIPT] [--prefetch]
+//
+// --prefetch is a developer option: the 68000 runs the handler table with the
+// prefetch register and address errors instead of the plain one.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -17,6 +20,7 @@
 #include <sstream>
 #include <string>
 
+#include "cpu/registers.h"
 #include "host/app.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
@@ -31,7 +35,7 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--blitter] [--input SCRIPT]\n");
+               "[--monochrome] [--blitter] [--input SCRIPT] [--prefetch]\n");
   return 2;
 }
 
@@ -47,7 +51,7 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, input;
   long frames = -1;
-  bool monochrome = false, blitter = false;
+  bool monochrome = false, blitter = false, prefetch = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
@@ -56,6 +60,10 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(arg, "--blitter")) {
       blitter = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--prefetch")) {
+      prefetch = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -109,6 +117,8 @@ int main(int argc, char** argv) {
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
   if (blitter) PREFS_BlitterEnabled = 1;
+  // Read by the dispatch build inside the machine's start-up.
+  if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
   if (!input.empty()) install_input_script(std::move(events));
 

@@ -37,11 +37,12 @@ M68K_INLINE u32 quick(u32 opcode) {
 }
 
 // MOVEQ #d8,Dn.
+template <class P = NoPrefetch>
 M68K_INLINE u32 moveq(u32 opcode) {
   const u32 v = sext8(opcode);
   m68k_regfile.d[reg_x(opcode)] = v;
   set_logic_flags<L>(v);
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 4;
 }
 
@@ -336,7 +337,7 @@ M68K_INLINE u32 unpk(u32 opcode) {
 }
 
 // EXG: Kind 0 Dx,Dy; 1 Ax,Ay; 2 Dx,Ay.
-template <u32 Kind>
+template <u32 Kind, class P = NoPrefetch>
 M68K_INLINE u32 exg(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   u32& a = Kind == 1 ? r.a[reg_x(opcode)] : r.d[reg_x(opcode)];
@@ -344,7 +345,7 @@ M68K_INLINE u32 exg(u32 opcode) {
   const u32 t = a;
   a = b;
   b = t;
-  r.pcHost += 2;
+  StreamOf<P>().finish();
   return 6;
 }
 

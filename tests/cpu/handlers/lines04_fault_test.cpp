@@ -113,16 +113,27 @@ TEST_F(Lines04Faults, ReadModifyWriteWritesNothingAfterAFaultedRead) {
   expect_one_clean_fault();
 }
 
+// The same on the prefetch table, whose first extension word comes from the
+// prefetch register: it ends on the handler's first words.
 TEST_F(Lines04Faults, MoveTakesNoDestinationWordsFromTheExceptionHandler) {
-  a(0) = kFaultArea;
-  ww(0x3000, 0x1234);
-  // The bus-error handler's first words, read as abs.L, would name 0x2000.
-  wl(kLanding + 8, 0x00002000);
-  jump(snippet(kMoveAbs));
-  step();
-  expect_one_clean_fault();
-  EXPECT_EQ(rw(0x3000), 0x1234u);
-  EXPECT_EQ(rw(0x2000), 0u);
+  for (u32 prefetch : {0u, 1u}) {
+    m68k_prefetch_mode = prefetch;
+    m68k_build_dispatch();
+    busErrors = lateWrites = 0;
+    a(0) = kFaultArea;
+    ww(0x3000, 0x1234);
+    // The bus-error handler's first words, read as abs.L, would name 0x2000.
+    wl(kLanding + 8, 0x00002000);
+    jump(snippet(kMoveAbs));
+    m68k_reload_prefetch();
+    step();
+    expect_one_clean_fault();
+    EXPECT_EQ(rw(0x3000), 0x1234u);
+    EXPECT_EQ(rw(0x2000), 0u);
+    EXPECT_EQ(be_read32(regs().prefetch), 0x00002000u);
+  }
+  m68k_prefetch_mode = 0;
+  m68k_build_dispatch();
 }
 
 TEST_F(Lines04Faults, ChkRaisesNothingAfterAFaultedBound) {

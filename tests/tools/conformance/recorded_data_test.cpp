@@ -103,13 +103,13 @@ class RecordedData : public ::testing::Test {
       const Context ctx{t, family, 4, out, recorded_vector(t)};
       for (Aspect a : {aspect_state, aspect_cycles}) {
         if (a == aspect_state ? out.state_match() : out.cycles_match) continue;
-        const int i = classify(ctx, a);
-        if (i < 0) {
+        const u64 devs = classify(ctx, a);
+        if (!devs) {
           ++c.unexplained;
           ADD_FAILURE() << t.name << (a == aspect_state ? " state" : " cycles") << "\n"
                         << describe_differences(t, out);
         } else {
-          c.explained_by.push_back(deviations()[size_t(i)].name);
+          c.explained_by.push_back(deviation_names(devs));
         }
       }
     }

@@ -4,6 +4,7 @@
 
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
+#include "cpu/handler_tables.h"
 #include "cpu/registers.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -21,6 +22,12 @@ constexpr u16 test_opcode = 0x4E71;
 
 u32 nop_like(u32) {
   m68k_regfile.pcHost += 2;
+  return 4;
+}
+
+u32 nop_reloading_prefetch(u32) {
+  m68k_regfile.pcHost += 2;
+  m68k_reload_prefetch();
   return 4;
 }
 
@@ -92,6 +99,25 @@ TEST_F(Runner, UserModeRunWithTraceBitMatches) {
   EXPECT_TRUE(out.state_match()) << describe_differences(t, out);
   EXPECT_TRUE(out.cycles_match);
   EXPECT_EQ(out.pc, 0x1002u);
+}
+
+// Table 5 grades the two prefetch words as well, and tells the opcodes that
+// still run table 4's handlers.
+TEST_F(Runner, Table5GradesThePrefetchWords) {
+  const TestCase t = simple_test(test_opcode, 0x1234);
+  EXPECT_TRUE(run(nop_like, t).state_match());
+  setup_core(5);
+  const Outcome stale = run(nop_like, t);
+  EXPECT_EQ(stale.fields, field_prefetch);
+  EXPECT_NE(describe_differences(t, stale).find("prefetch: expected 0x12344E71, got 0x4E711234"),
+            std::string::npos);
+  EXPECT_TRUE(run(nop_reloading_prefetch, t).state_match());
+  EXPECT_FALSE(run(nop_reloading_prefetch, t).fallback);
+  m68k_build_dispatch();  // NOP is a fallback row of table 5 for now
+  Outcome out;
+  run_test(t, out);
+  EXPECT_TRUE(out.state_match());
+  EXPECT_EQ(out.fallback, m68k_dispatch[test_opcode] != m68k_handlers_t5[0].handler);
 }
 
 TEST_F(Runner, ReportsEachDifferingField) {

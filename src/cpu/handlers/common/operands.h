@@ -4,6 +4,7 @@
 // instantiated once per size and addressing-mode combination.
 #pragma once
 
+#include <cstring>
 #include <functional>
 
 #include "common/endian.h"
@@ -11,6 +12,7 @@
 #include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/effective_address.h"
+#include "cpu/exceptions.h"
 #include "cpu/registers.h"
 
 #define M68K_INLINE [[gnu::always_inline]] inline
@@ -66,23 +68,56 @@ M68K_INLINE void mem_write(u32 addr, u32 v) {
   else MMU_WriteL(addr, v);
 }
 
+// How a handler table fetches its instruction stream and checks its data
+// accesses. NoPrefetch (tables 0-4): every extension word is read from
+// memory, no access is checked for alignment, and the last memory write
+// comes before the PC moves past the instruction. Prefetch (table 5, the
+// 68000 with its prefetch register): the first extension word comes from
+// the prefetch register, a word or long access at an odd address takes the
+// address error and ends the instruction, and the PC moves and the prefetch
+// register is reloaded before the last memory write.
+struct NoPrefetch {
+  static constexpr bool prefetch = false;
+};
+struct Prefetch {
+  static constexpr bool prefetch = true;
+};
+
 // The instruction stream behind the opcode. Extension words are read from a
 // local copy of pcHost taken at entry, so nothing that happens to pcHost
 // during the instruction (an exception taken by a bank access) changes where
 // they come from. The handler commits the instruction length to pcHost once,
-// by finish(), after its last memory access. Indexed operands of the 68020
-// tables commit early, since the full format reads its displacements at
-// pcHost and advances it.
-struct Stream {
+// by finish(), after its last memory access (with Prefetch: just before the
+// last write, see write_and_finish). Indexed operands of the 68020 tables
+// commit early, since the full format reads its displacements at pcHost and
+// advances it.
+template <class P>
+struct StreamOf {
   u8* p = m68k_regfile.pcHost;  // host address of the opcode
   u32 off = 2;                  // offset of the next extension word
+  bool fault = false;           // Prefetch: an address error ended the instruction
 
+  // With Prefetch the first extension word is bytes 2-3 of the prefetch
+  // register, which may differ from memory if the previous instruction's
+  // last write changed it; later words come from memory.
   M68K_INLINE u32 word() {
+    if constexpr (P::prefetch) {
+      if (off == 2) {
+        off = 4;
+        return be_read16(m68k_regfile.prefetch + 2);
+      }
+    }
     const u32 w = be_read16(p + off);
     off += 2;
     return w;
   }
   M68K_INLINE u32 lng() {
+    if constexpr (P::prefetch) {
+      if (off == 2) {
+        off = 6;
+        return (be_read16(m68k_regfile.prefetch + 2) << 16) | be_read16(p + 4);
+      }
+    }
     const u32 v = be_read32(p + off);
     off += 4;
     return v;
@@ -98,15 +133,46 @@ struct Stream {
   M68K_INLINE u32 here() const {
     return m68k_regfile.pc + u32(p + off - m68k_regfile.pcBase);
   }
-  M68K_INLINE void finish() const { m68k_regfile.pcHost = p + off; }
+  // Moves pcHost past the instruction; with Prefetch, reloads the prefetch
+  // register with the next two words.
+  M68K_INLINE void finish() const {
+    m68k_regfile.pcHost = p + off;
+    if constexpr (P::prefetch) std::memcpy(m68k_regfile.prefetch, p + off, 4);
+  }
+
+  // With Prefetch, a word or long access at an odd address (judged on the
+  // whole 32-bit address) takes the address error: the fault record holds
+  // the address, the opcode and, as the PC to stack, the address behind the
+  // extension words read so far. Returns true when it did; the handler then
+  // returns its cycle count at once, changing nothing more.
+  template <u32 S>
+  M68K_INLINE bool odd(u32 addr) {
+    if constexpr (!P::prefetch || S == B) {
+      (void)addr;
+      return false;
+    } else {
+      if (!(addr & 1)) [[likely]] return false;
+      m68k_address_error(addr, be_read16(p), here());
+      fault = true;
+      return true;
+    }
+  }
+  // Whether an address error ended the instruction (never without Prefetch).
+  M68K_INLINE bool failed() const {
+    if constexpr (P::prefetch) return fault;
+    else return false;
+  }
 };
 
+using Stream = StreamOf<NoPrefetch>;
+
 // The address of an indexed operand from the extension word at the cursor.
-template <Index X>
-M68K_INLINE u32 indexed_address(u32 base, Stream& st) {
+template <Index X, class P>
+M68K_INLINE u32 indexed_address(u32 base, StreamOf<P>& st) {
   if constexpr (X == Ix000) {
     return m68k_ea_indexed000(base, st.word());
   } else {
+    static_assert(!P::prefetch, "the prefetch table has the 68000's brief format only");
     const u32 ext = st.word();
     st.finish();
     const u32 addr = m68k_ea_indexed020(base, ext);
@@ -124,7 +190,8 @@ struct Ea {
   u32 addr;
   u32 reg;
 
-  M68K_INLINE Ea(u32 r, Stream& st) : reg(r) {
+  template <class P>
+  M68K_INLINE Ea(u32 r, StreamOf<P>& st) : reg(r) {
     const m68k_regs& regs = m68k_regfile;
     if constexpr (M == Aind || M == Aipi) addr = regs.a[r];
     else if constexpr (M == Apdi) addr = regs.a[r] - an_step<S>(r);
@@ -150,16 +217,34 @@ struct Ea {
 };
 
 // Reads a source operand of any mode (register update included), zero-extended.
-template <Mode M, u32 S, Index X = Ix000>
-M68K_INLINE u32 read_source(u32 r, Stream& st) {
+// With Prefetch an odd word or long address ends the instruction before the
+// read: the result is then 0 and st.failed() is true.
+template <Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
+M68K_INLINE u32 read_source(u32 r, StreamOf<P>& st) {
   if constexpr (M == Dreg) return m68k_regfile.d[r] & mask_of<S>;
   else if constexpr (M == Areg) return m68k_regfile.a[r] & mask_of<S>;
-  else if constexpr (M == Immd) return st.imm<S>();
+  else if constexpr (M == Immd) return st.template imm<S>();
   else {
     const Ea<M, S, X> ea(r, st);
+    if (st.template odd<S>(ea.addr)) return 0;
     const u32 v = ea.read();
     ea.update();
     return v;
+  }
+}
+
+// The instruction's last act, a memory write, and the move past it. Without
+// prefetch the write comes first; with it the PC moves and the prefetch
+// register is reloaded first, so a write into the next instruction's first
+// extension word is not seen by that instruction.
+template <u32 S, class P>
+M68K_INLINE void write_and_finish(const StreamOf<P>& st, u32 addr, u32 v) {
+  if constexpr (P::prefetch) {
+    st.finish();
+    mem_write<S>(addr, v);
+  } else {
+    mem_write<S>(addr, v);
+    st.finish();
   }
 }
 

@@ -1,0 +1,302 @@
+// The 68000 table with the prefetch register and address errors (table 5):
+// its rows and the fallback that fills the ones not built yet, the prefetch
+// register's part in extension words and final writes, the address errors of
+// the MOVE family, and table 4 against table 5 on random instructions.
+#include <map>
+#include <random>
+#include <set>
+
+#include "cpu/handler_tables.h"
+#include "cpu/handlers/handler_declarations.h"
+#include "support/cpu_fixture_lines04.h"
+
+namespace {
+
+constexpr u32 kCode = 0x1000;
+
+class PrefetchTable : public CpuLines04 {
+ protected:
+  void SetUp() override {
+    CpuLines04::SetUp();
+    use_table(5);
+  }
+  void TearDown() override {
+    use_table(4);
+    CpuLines04::TearDown();
+  }
+  static void use_table(u32 table) {
+    m68k_prefetch_mode = table == 5 ? 1 : 0;
+    m68k_build_dispatch();
+  }
+  // Code words at kCode, the PC on them and the prefetch register loaded.
+  static void code(std::initializer_list<u32> words) {
+    u32 at = kCode;
+    for (u32 w : words) {
+      ww(at, w);
+      at += 2;
+    }
+    jump(kCode);
+    m68k_reload_prefetch();
+  }
+  static u32 prefetch() { return be_read32(regs().prefetch); }
+};
+
+}  // namespace
+
+TEST_F(PrefetchTable, TheFlagInstallsTable5WithTable4FillingTheRowsNotBuilt) {
+  EXPECT_EQ(m68k_handler_table_rows[5], 1584u);
+  EXPECT_TRUE(m68k_handler_table_complete[5]);
+  std::multiset<u32> t4, t5;
+  for (const m68k_handler_row* row = m68k_handlers_t4; row->handler; ++row) t4.insert(row->base);
+  for (const m68k_handler_row* row = m68k_handlers_t5; row->handler; ++row) t5.insert(row->base);
+  EXPECT_TRUE(t4 == t5);
+  std::map<std::string, u32> own;
+  for (u32 i = 0; i < m68k_handlers_t5_own; ++i)
+    ++own[m68k_mnemonic_name(m68k_decode[m68k_handlers_t5[i].base].mnemonic)];
+  EXPECT_EQ(own, (std::map<std::string, u32>{{"MOVE", 281}, {"MOVEA", 24}, {"EXG", 3}}));
+  EXPECT_EQ(m68k_dispatch[0x3010], &m68k_exec_3010_t5);  // MOVE.W (A0),D0
+  EXPECT_EQ(m68k_dispatch[0x3e17], &m68k_exec_3010_t5);  // MOVE.W (A7),D7
+  EXPECT_EQ(m68k_dispatch[0x7aff], &m68k_exec_7000_t5);  // MOVEQ #-1,D5
+
+  // ADD.W D1,D0 runs table 4's handler through its row, then the reload.
+  EXPECT_NE(m68k_dispatch[0xd041], &m68k_exec_d040_t01234);
+  code({0xd041, 0x4e71, 0x1234});
+  d(0) = 5;
+  d(1) = 7;
+  EXPECT_EQ(step(), 4u);
+  EXPECT_EQ(d(0), 12u);
+  EXPECT_EQ(prefetch(), 0x4e711234u);
+}
+
+// The first extension word is the prefetch register's, the later ones are
+// memory's; the last write comes after the reload, so the next instruction
+// keeps the extension word it had, while its opcode is read anew.
+TEST_F(PrefetchTable, ExtensionWordsAndTheLastWrite) {
+  code({0x203c, 0x1111, 0x2222});  // MOVE.L #$11112222,D0
+  be_write16(regs().prefetch + 2, 0x3333);
+  EXPECT_EQ(step(), 12u);
+  EXPECT_EQ(d(0), 0x33332222u);
+  EXPECT_EQ(pc(), kCode + 6);
+
+  for (u32 table : {5u, 4u}) {
+    use_table(table);
+    code({0x31c1, kCode + 6,    // MOVE.W D1,$1006.w: the next immediate
+          0x343c, 0x1111,       // MOVE.W #$1111,D2
+          0x31c3, kCode + 12,   // MOVE.W D3,$100C.w: the next opcode
+          0x4e71});             // NOP, becomes MOVEQ #5,D3
+    d(1) = 0x2222;
+    d(3) = 0x7605;
+    for (int i = 0; i < 4; ++i) step();
+    EXPECT_EQ(d(2), table == 5 ? 0x1111u : 0x2222u) << table;
+    EXPECT_EQ(d(3), 5u) << table;
+  }
+}
+
+// One odd word or long operand of each addressing mode, as source and as
+// destination: the fault record, the stacked PC behind the extension words
+// read so far, registers and flags kept (a source's own step stays done when
+// the destination faults), nothing written, and the count of table 4's
+// handler plus the exception's 50.
+TEST_F(PrefetchTable, AddressErrorsOfTheMoveFamily) {
+  struct Operand {
+    u32 mode, reg;                // opcode fields; reg 0 is A0 or A1 as the side says
+    std::vector<u32> odd, even;   // extension words making the address odd or even
+  };
+  const std::vector<Operand> operands = {
+      {2, 0, {}, {}},          {3, 0, {}, {}},          {4, 0, {}, {}},
+      {5, 0, {0x11}, {0x10}},  {6, 0, {0x7011}, {0x7010}},
+      {7, 0, {0x8001}, {0x2000}},  {7, 1, {0x0002, 0x2001}, {0x0002, 0x2000}},
+      {7, 2, {0x11}, {0x10}},  {7, 3, {0x7011}, {0x7010}}};
+  u32 cases = 0;
+  for (u32 size : {2u, 4u}) {
+    for (bool faultDst : {false, true}) {
+      for (const Operand& op : operands) {
+        if (faultDst && op.mode == 7 && op.reg >= 2) continue;  // no PC-relative destination
+        // Source (An)+ then the operand under test, or the operand then d16(A1)
+        // or A2 (MOVEA).
+        for (u32 other = 0; other < (faultDst ? 1u : 2u); ++other) {
+          const Operand src = faultDst ? Operand{3, 0, {}, {}} : op;
+          const Operand dst = faultDst ? op : other ? Operand{1, 2, {}, {}} : Operand{5, 1, {0x11}, {0x20}};
+          const u32 dreg = dst.mode == 7 ? dst.reg : dst.mode == 1 ? 2 : 1;
+          const u32 opcode = (size == 2 ? 0x3000 : 0x2000) | dreg << 9 | dst.mode << 6 | src.mode << 3 |
+                             (src.mode == 7 ? src.reg : 0);
+          std::vector<u32> words = {opcode};
+          for (u32 w : faultDst ? src.even : src.odd) words.push_back(w);
+          const u32 srcWords = u32(words.size()) - 1;
+          for (u32 w : faultDst ? dst.odd : dst.even) words.push_back(w);
+          const u32 before = faultDst ? u32(words.size()) - 1 : srcWords;
+          const Operand& bad = faultDst ? dst : src;
+          const bool oddReg = bad.mode >= 2 && bad.mode <= 4;
+          auto prepare = [&] {
+            std::memset(mem() + 0x20000, 0, 0x20000);
+            for (u32 i = 0; i < 16; ++i) ww(kCode + 2 * i, i < words.size() ? words[i] : 0x4afc);
+            // The faulting register is odd for (An), (An)+ and -(An); the
+            // other modes take an odd displacement or address instead.
+            a(0) = !faultDst && oddReg ? 0x20001 : 0x20000;
+            a(1) = faultDst && oddReg ? 0x30001 : 0x30000;
+            a(2) = 0x38000;
+            d(7) = 0;
+            a(7) = kSupervisorStack;
+            set_ccr(0x1f);
+            jump(kCode);
+            m68k_reload_prefetch();
+          };
+          use_table(4);
+          prepare();
+          u32 own = 0;
+          m68k_step(own);
+          use_table(5);
+          prepare();
+          u32 handler = 0;
+          const u32 total = m68k_step(handler);
+          SCOPED_TRACE(testing::Message() << std::hex << "opcode " << opcode);
+          ++cases;
+          EXPECT_EQ(handler, own);
+          EXPECT_EQ(total, own + 50);
+          EXPECT_TRUE(at_vector(3));
+          EXPECT_EQ(prefetch(), rl(kLanding + 12));
+          const u32 sp = a(7);
+          ASSERT_EQ(sp, kSupervisorStack - 14);
+          EXPECT_EQ(rw(sp), 0x271fu);       // the SR in place of the status word
+          EXPECT_EQ(rw(sp + 6), opcode);
+          EXPECT_EQ(rw(sp + 8), 0x271fu);
+          EXPECT_EQ(rl(sp + 10), kCode + 2 + 2 * before);
+          const u32 reg = faultDst ? 0x30000 : 0x20000;
+          u32 access = bad.mode == 4 ? reg + 1 - size : reg + 1;
+          if (bad.mode == 5 || bad.mode == 6) access = reg + 0x11;
+          // abs.W is sign-extended: the record keeps all 32 bits.
+          if (bad.mode == 7) access = bad.reg == 0 ? 0xffff8001 : bad.reg == 1 ? 0x22001 : kCode + 2 + 0x11;
+          EXPECT_EQ(rl(sp + 2), access);
+          // The faulting register kept, a source's step done before a
+          // destination fault kept too.
+          EXPECT_EQ(a(0), faultDst ? 0x20000u + size : 0x20000u + oddReg);
+          EXPECT_EQ(a(1), 0x30000u + (faultDst && oddReg));
+          EXPECT_EQ(a(2), 0x38000u);
+          EXPECT_EQ(ccr(), 0x1fu);
+          EXPECT_EQ(rl(0x30020), 0u);
+        }
+      }
+    }
+  }
+  EXPECT_EQ(cases, 2u * (9 * 2 + 7));
+}
+
+namespace {
+
+// Every write, through a bank that logs it (with the bytes it replaced, so
+// that a run can be undone) and passes it on.
+struct Write {
+  u32 address, size, value, old;
+  bool operator==(const Write& o) const {
+    return address == o.address && size == o.size && value == o.value;
+  }
+};
+std::vector<Write> writes;
+const MMU_Bank* flat;
+u32 getL(u32 a) { return flat->getL(a); }
+u32 getW(u32 a) { return flat->getW(a); }
+u32 getB(u32 a) { return flat->getB(a); }
+void putL(u32 a, u32 v) { writes.push_back({a, 4, v, flat->getL(a)}), flat->putL(a, v); }
+void putW(u32 a, u32 v) { writes.push_back({a, 2, v, flat->getW(a)}), flat->putW(a, v); }
+void putB(u32 a, u32 v) { writes.push_back({a, 1, v, flat->getB(a)}), flat->putB(a, v); }
+u8* host(u32 a) { return flat->hostPtr(a); }
+u32 check(u32 a, u32 s) { return flat->check(a, s); }
+const MMU_Bank logging_bank = {getL, getW, getB, putL, putW, putB, host, check};
+
+// A MOVE-family opcode that keeps every address even: no byte (An)+ or -(An)
+// but on A7, no odd MOVEQ data.
+bool keeps_addresses_even(u32 op) {
+  if ((op & 0xf000) == 0x7000) return (op & 1) == 0;
+  if ((op & 0xf000) != 0x1000) return true;
+  const bool src = ((op >> 3) & 7) == 3 || ((op >> 3) & 7) == 4, dst = ((op >> 6) & 7) == 3 || ((op >> 6) & 7) == 4;
+  return (!src || (op & 7) == 7) && (!dst || ((op >> 9) & 7) == 7);
+}
+
+// Bytes of a MOVE-family instruction: the opcode and its operands' words.
+u32 instruction_length(u32 op) {
+  if ((op & 0xc000) != 0) return 2;  // MOVEQ, EXG
+  const bool lng = ((op >> 12) & 3) == 2;
+  auto words = [lng](u32 mode, u32 reg) -> u32 {
+    if (mode == 5 || mode == 6) return 1;
+    if (mode != 7) return 0;
+    return reg == 1 || (reg == 4 && lng) ? 2 : 1;
+  };
+  return 2 + 2 * (words((op >> 3) & 7, op & 7) + words((op >> 6) & 7, (op >> 9) & 7));
+}
+
+}  // namespace
+
+// Streams of random MOVE-family instructions from random states in which
+// every data value, address and extension word is even, run on each table:
+// the same registers, flags, PC, writes and cycles after every instruction,
+// and with table 5 the prefetch register holding the next two words.
+TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
+  std::mt19937 rng(5);
+  constexpr u32 kStream = 0xf00000, kLength = 12;
+  for (u32 a = 0x100000; a < 0x500000; a += 2) ww(a, rng() & 0xfffe);
+  flat = MMU_bankTable[0];
+  for (auto& b : MMU_bankTable) b = &logging_bank;
+  struct Step {
+    m68k_regs regs;
+    u32 ccr, cycles;
+    std::vector<Write> writes;
+  };
+  u32 written = 0;
+  for (u32 trial = 0; trial < 60; ++trial) {
+    u32 at = kStream;
+    for (u32 i = 0; i < kLength; ++i) {
+      u32 base, opcode;
+      do {
+        base = m68k_handlers_t5[rng() % m68k_handlers_t5_own].base;
+        opcode = base | (rng() & 0x0eff);  // register fields and MOVEQ's data
+        if (m68k_decode[opcode].handlerOpcode != base) opcode = base;
+      } while (!keeps_addresses_even(opcode));
+      ww(at, opcode);
+      for (u32 k = 1; k <= 4; ++k) ww(at + 2 * k, rng() & 0xfffe);
+      at += instruction_length(opcode);
+    }
+    u32 seed[16];
+    for (u32& v : seed) v = rng() & ~1u;
+    auto run = [&](u32 table) {
+      use_table(table);
+      for (u32 i = 0; i < 8; ++i) d(i) = seed[i];
+      for (u32 i = 0; i < 7; ++i) a(i) = 0x100000 + (seed[8 + i] & 0x3ffffe);
+      a(7) = 0x300000;
+      set_ccr(seed[15] & 0x1f);
+      jump(kStream);
+      m68k_reload_prefetch();
+      std::vector<Step> steps;
+      for (u32 i = 0; i < kLength; ++i) {
+        writes.clear();
+        Step st;
+        st.cycles = step();
+        st.regs = regs();
+        st.ccr = ccr();
+        st.writes = writes;
+        steps.push_back(st);
+      }
+      for (auto s = steps.rbegin(); s != steps.rend(); ++s)  // undo the run
+        for (auto w = s->writes.rbegin(); w != s->writes.rend(); ++w) {
+          if (w->size == 4) flat->putL(w->address, w->old);
+          else if (w->size == 2) flat->putW(w->address, w->old);
+          else flat->putB(w->address, w->old);
+        }
+      return steps;
+    };
+    const std::vector<Step> t4 = run(4), t5 = run(5);
+    for (u32 i = 0; i < kLength; ++i) {
+      SCOPED_TRACE(testing::Message() << "trial " << trial << " step " << i);
+      written += u32(t4[i].writes.size());
+      EXPECT_EQ(t5[i].cycles, t4[i].cycles);
+      EXPECT_EQ(t5[i].ccr, t4[i].ccr);
+      EXPECT_EQ(std::memcmp(t5[i].regs.d, t4[i].regs.d, sizeof t4[i].regs.d), 0);
+      EXPECT_EQ(std::memcmp(t5[i].regs.a, t4[i].regs.a, sizeof t4[i].regs.a), 0);
+      EXPECT_EQ(t5[i].regs.pcHost, t4[i].regs.pcHost);
+      EXPECT_EQ(std::memcmp(t5[i].regs.prefetch, t5[i].regs.pcHost, 4), 0);
+      EXPECT_TRUE(t5[i].writes == t4[i].writes);
+    }
+    EXPECT_EQ(pc(), at);  // the whole stream ran
+  }
+  EXPECT_GT(written, 300u);
+  FLAT_Install();
+}
