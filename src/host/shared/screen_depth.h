@@ -4,6 +4,8 @@
 // palette entry's low half).
 #pragma once
 
+#include <array>
+
 #include "common/endian.h"
 #include "common/types.h"
 #include "host/shared/screen_window.h"
@@ -30,20 +32,27 @@ inline void SCREEN_Fill(Pixel* p, u32 n, Pixel v) {
   for (u32 i = 0; i < n; ++i) p[i] = v;
 }
 
-// One 32-pixel unit of planar screen memory: `planes` 32-bit plane words, bit
-// 31 the leftmost pixel. Low resolution and the big screen take four planes
-// from two 16-pixel groups of four words, medium resolution two planes from
-// two groups of two words.
+// Spreads the 8 bits of a plane byte, leftmost first, into bit 0 of eight
+// bytes: pixel i's bit lands in byte i.
+constexpr auto SCREEN_SpreadBits = [] {
+  std::array<u64, 256> t{};
+  for (u32 b = 0; b < 256; ++b)
+    for (u32 i = 0; i < 8; ++i) t[b] |= u64((b >> (7 - i)) & 1) << (8 * i);
+  return t;
+}();
+
+// One 32-pixel unit of planar screen memory, two 16-pixel groups of
+// `planes` words each (four for low resolution and the big screen, two for
+// medium resolution), as the palette index of each pixel, leftmost first.
 template <u32 planes>
 struct SCREEN_Unit {
-  u32 p[planes];
+  u8 index[32];
   explicit SCREEN_Unit(const u8* s) {
-    for (u32 i = 0; i < planes; ++i) p[i] = be_read16(s + 2 * i) << 16 | be_read16(s + 2 * (i + planes));
-  }
-  // The palette index of pixel x (0 leftmost).
-  u32 index(u32 x) const {
-    u32 v = 0;
-    for (u32 i = 0; i < planes; ++i) v |= ((p[i] << x) >> 31) << i;
-    return v;
+    for (u32 half = 0; half < 4; ++half) {  // 8 pixels: group half / 2, byte half % 2
+      const u8* g = s + (half / 2) * 2 * planes + half % 2;
+      u64 v = 0;
+      for (u32 p = 0; p < planes; ++p) v |= SCREEN_SpreadBits[g[2 * p]] << p;
+      for (u32 i = 0; i < 8; ++i) index[8 * half + i] = u8(v >> (8 * i));
+    }
   }
 };

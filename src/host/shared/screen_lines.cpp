@@ -56,9 +56,9 @@ bool draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units,
     const SCREEN_Unit<planes> unit(src);
     Pixel* out = t.row0 + x;
     if (lay.zoomUnits) {
-      for (u32 i = 0; i < 32; ++i) out[2 * i] = out[2 * i + 1] = pal[unit.index(i)];
+      for (u32 i = 0; i < 32; ++i) out[2 * i] = out[2 * i + 1] = pal[unit.index[i]];
     } else {
-      for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index(i)];
+      for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index[i]];
     }
     if (t.row1) std::memcpy(t.row1 + x, out, lay.unitPixels * sizeof(Pixel));
     drawn = true;

@@ -79,7 +79,7 @@ void draw_whole(bool direct) {
         for (u32 i = 0; i < 32; ++i) out[i] = pal[(bits << i) >> 31];
       } else {
         const SCREEN_Unit<4> unit(src);
-        for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index(i)];
+        for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index[i]];
       }
     }
   }
