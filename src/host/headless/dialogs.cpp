@@ -12,9 +12,12 @@ namespace {
 std::string alert_text;
 }
 
+// An alert shows the text set before it, which serves it once.
 u32 DLG_Alert(u32 index, u32 stopFlag) {
-  std::fprintf(stderr, "alert: %s alert, message %u; answered OK\n", stopFlag ? "stop" : "caution",
-               index);
+  std::fprintf(stderr, "alert: %s alert, message %u%s%s; answered OK\n",
+               stopFlag ? "stop" : "caution", index, alert_text.empty() ? "" : ": ",
+               alert_text.c_str());
+  alert_text.clear();
   return 1;
 }
 
@@ -48,4 +51,5 @@ void DLG_SetAlertText(const char* text) { alert_text = text ? text : ""; }
 
 void DLG_ShowAlert(i32 id) {
   std::fprintf(stderr, "alert %d: %s; answered OK\n", id, alert_text.c_str());
+  alert_text.clear();
 }
