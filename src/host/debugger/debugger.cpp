@@ -12,6 +12,7 @@
 #include "host/app.h"
 #include "host/debugger/disassembler.h"
 #include "host/screen.h"
+#include "host/shared/screen_window.h"
 #include "machine/acia.h"
 #include "machine/ikbd.h"
 #include "machine/mfp.h"
@@ -307,7 +308,8 @@ bool run_command(const std::string& line) {
       SCREEN_Present();
       return false;
     case 'j':
-      if (args.more()) SCREEN_FirstLine = args.hex();
+      // The picture keeps to the visible lines wherever the user puts it.
+      if (args.more()) SCREEN_SetPictureLines(args.hex(), SCREEN_DisplayLines);
       return true;
     case 'F': freeze(); return false;
     case 'U': unfreeze(); return false;
