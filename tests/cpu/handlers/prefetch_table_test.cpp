@@ -187,6 +187,46 @@ TEST_F(PrefetchTable, AddressErrorsOfTheMoveFamily) {
   EXPECT_EQ(cases, 2u * (9 * 2 + 7));
 }
 
+// ADDX, SUBX -(A0),-(A1) and CMPM (A0)+,(A1)+ in word and long size, with
+// the source or the destination odd: the source's address is checked before
+// anything happens; the destination's after the source has been read and
+// A0 stepped, which stays done. The fault record holds the odd address and
+// the PC behind the opcode; flags, A1 and memory are kept; the count is the
+// handler's own plus the exception's 50.
+TEST_F(PrefetchTable, AddressErrorsOfTheTwoOperandForms) {
+  struct Form {
+    u32 opcode, cycles;
+    bool predecrement;
+  };
+  const Form forms[] = {{0xd348, 18, true},  {0xd388, 30, true},  {0x9348, 18, true},
+                        {0x9388, 30, true},  {0xb348, 12, false}, {0xb388, 20, false}};
+  for (const Form& f : forms) {
+    const u32 size = f.opcode & 0x80 ? 4 : 2;
+    for (const bool oddSource : {true, false}) {
+      SCOPED_TRACE(testing::Message() << std::hex << f.opcode << (oddSource ? " source" : " destination"));
+      code({f.opcode, 0x4e71});
+      a(0) = 0x20000 + oddSource;
+      a(1) = 0x30000 + !oddSource;
+      a(7) = kSupervisorStack;
+      set_ccr(0x1f);
+      wl(0x30000 - 4, 0x11111111);
+      wl(0x30000, 0x22222222);
+      EXPECT_EQ(step(), f.cycles + 50);
+      EXPECT_TRUE(at_vector(3));
+      const u32 sp = a(7);
+      const u32 step = f.predecrement ? size : 0;
+      EXPECT_EQ(rl(sp + 2), (oddSource ? 0x20001 : 0x30001) - step);
+      EXPECT_EQ(rw(sp + 6), f.opcode);
+      EXPECT_EQ(rw(sp + 8), 0x271fu);
+      EXPECT_EQ(rl(sp + 10), kCode + 2);
+      EXPECT_EQ(a(0), oddSource ? 0x20001u : f.predecrement ? 0x20000u - size : 0x20000u + size);
+      EXPECT_EQ(a(1), 0x30000u + !oddSource);
+      EXPECT_EQ(rl(0x30000 - 4), 0x11111111u);
+      EXPECT_EQ(rl(0x30000), 0x22222222u);
+    }
+  }
+}
+
 namespace {
 
 // Every write, through a bank that logs it (with the bytes it replaced, so
