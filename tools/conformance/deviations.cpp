@@ -262,41 +262,6 @@ struct FaultRules {
   std::optional<u32> predec_long_access;
 };
 
-std::optional<FaultRules> arithmetic_fault_rules(const Context& c);
-
-std::optional<FaultRules> fault_rules(const Context& c) {
-  if (c.table != 5 || c.vector != 3 || c.got.fallback) return std::nullopt;
-  if (std::optional<FaultRules> rules = arithmetic_fault_rules(c)) return rules;
-  const bool movea = family_in(c, {"MOVEA.w", "MOVEA.l"});
-  if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return std::nullopt;
-  const u16 op = c.test.opcode();
-  const u32 size = c.family.back() == 'l' ? 4 : 2;
-  const u32 sm = (op >> 3) & 7, sr = op & 7, dm = (op >> 6) & 7, dr = (op >> 9) & 7;
-  const u32 src_words = extension_words(sm, sr, size);
-  const u32 dst_words = movea ? 0 : extension_words(dm, dr, size);
-  const CpuState& before = c.test.initial;
-  const u32 at = before.pc - 4;
-  FaultRules rules;
-  auto stepped = [](u32 mode) { return mode == 3 || mode == 4; };
-  if (!first_fault_is_write(c.test)) {
-    rules.stacked_pc = at + 2 + 2 * src_words;
-    if (stepped(sm)) {
-      rules.reg = int(sr);
-      rules.reg_value = address_register(before, sr);
-    }
-  } else {
-    rules.stacked_pc = at + 2 + 2 * (src_words + dst_words);
-    if (stepped(dm)) {
-      rules.reg = int(dr);
-      rules.reg_value = address_register(before, dr);
-      // The source's own step stays done.
-      if (stepped(sm) && sr == dr) rules.reg_value += sm == 3 ? size : 0u - size;
-      if (dm == 4 && size == 4) rules.predec_long_access = rules.reg_value - 4;
-    }
-  }
-  return rules;
-}
-
 // The arithmetic, logic, immediate and single-operand families: one memory
 // operand, checked once all the instruction's words are read (the
 // immediate's words come first), or the two stepped operands of ADDX, SUBX
@@ -341,6 +306,38 @@ std::optional<FaultRules> arithmetic_fault_rules(const Context& c) {
   if (mode == 3 || mode == 4) {
     rules.reg = int(reg);
     rules.reg_value = address_register(before, reg);
+  }
+  return rules;
+}
+
+std::optional<FaultRules> fault_rules(const Context& c) {
+  if (c.table != 5 || c.vector != 3 || c.got.fallback) return std::nullopt;
+  const bool movea = family_in(c, {"MOVEA.w", "MOVEA.l"});
+  if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return arithmetic_fault_rules(c);
+  const u16 op = c.test.opcode();
+  const u32 size = c.family.back() == 'l' ? 4 : 2;
+  const u32 sm = (op >> 3) & 7, sr = op & 7, dm = (op >> 6) & 7, dr = (op >> 9) & 7;
+  const u32 src_words = extension_words(sm, sr, size);
+  const u32 dst_words = movea ? 0 : extension_words(dm, dr, size);
+  const CpuState& before = c.test.initial;
+  const u32 at = before.pc - 4;
+  FaultRules rules;
+  auto stepped = [](u32 mode) { return mode == 3 || mode == 4; };
+  if (!first_fault_is_write(c.test)) {
+    rules.stacked_pc = at + 2 + 2 * src_words;
+    if (stepped(sm)) {
+      rules.reg = int(sr);
+      rules.reg_value = address_register(before, sr);
+    }
+  } else {
+    rules.stacked_pc = at + 2 + 2 * (src_words + dst_words);
+    if (stepped(dm)) {
+      rules.reg = int(dr);
+      rules.reg_value = address_register(before, dr);
+      // The source's own step stays done.
+      if (stepped(sm) && sr == dr) rules.reg_value += sm == 3 ? size : 0u - size;
+      if (dm == 4 && size == 4) rules.predec_long_access = rules.reg_value - 4;
+    }
   }
   return rules;
 }

@@ -83,6 +83,7 @@ u32 move_from_sr(u32 opcode) {
   m68k_sr_compose();
   const u32 v = Ccr ? (m68k_regfile.sr & 0xffu) : m68k_regfile.sr;
   write_dest<M, W, X>(opcode & 7, st, v);
+  st.finish();
   return cycles;
 }
 

@@ -52,6 +52,13 @@ struct Sample {
     got.memory.push_back({address, expected, counted, true});
     got.fields |= field_memory;
   }
+  struct ByteDiff {
+    u32 address;
+    u8 expected, counted;
+  };
+  void add_memory_diffs(std::initializer_list<ByteDiff> diffs) {
+    for (const ByteDiff& b : diffs) add_memory_diff(b.address, b.expected, b.counted);
+  }
   // Makes the recorded run take exception `vector` through a handler at
   // `handler`, with the SR in supervisor mode and the frame at 0x3FFA.
   void take_exception(u32 vector, u32 handler) {
@@ -377,12 +384,9 @@ TEST(Deviations, CausesOfTwoOperandAddressErrorsOnTable5) {
   s.test.final.a[1] = s.got.a[1] = 0x2FFFC;
   s.got.a[0] = 0x20003;
   s.got.fields |= field_a0;
-  s.add_memory_diff(0x3FF2, 0x00, 0x27);
-  s.add_memory_diff(0x3FF3, 0x15, 0x00);
-  s.add_memory_diff(0x3FF5, 0x02, 0x01);
-  s.add_memory_diff(0x3FF6, 0x00, 0xFF);
-  s.add_memory_diff(0x3FF7, 0x01, 0xFF);
-  s.add_memory_diff(0x3FFF, 0x04, 0x02);
+  // The frame's first word, access address and PC.
+  s.add_memory_diffs({{0x3FF2, 0x00, 0x27}, {0x3FF3, 0x15, 0x00}, {0x3FF5, 0x02, 0x01},
+                      {0x3FF6, 0x00, 0xFF}, {0x3FF7, 0x01, 0xFF}, {0x3FFF, 0x04, 0x02}});
   EXPECT_EQ(s.classified(aspect_state),
             "address-error-register-kept+address-error-stacked-pc+address-error-long-predec-address+"
             "group0-frame-first-word");
@@ -395,8 +399,7 @@ TEST(Deviations, CausesOfTwoOperandAddressErrorsOnTable5) {
   cmpm.test.final.a[0] = 0x20003;
   cmpm.got.a[0] = 0x20001;
   cmpm.got.fields |= field_a0;
-  cmpm.add_memory_diff(0x3FF2, 0x00, 0x27);
-  cmpm.add_memory_diff(0x3FF3, 0x15, 0x00);
+  cmpm.add_memory_diffs({{0x3FF2, 0x00, 0x27}, {0x3FF3, 0x15, 0x00}});
   EXPECT_EQ(cmpm.classified(aspect_state), "address-error-register-kept+group0-frame-first-word");
   cmpm.got.a[1] += 2;
   cmpm.got.fields |= field_a0 << 1;

@@ -5,4 +5,4 @@ using namespace m68k_ops;
 
 #define M68K_GROUP_DEFINED_t5 1
 #include "cpu/handlers/define_handlers.h"
-#include "cpu/handlers/members/t5/line8.inc"
+#include "cpu/handlers/members/t5/line8_or.inc"
