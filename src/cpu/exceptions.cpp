@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/bus.h"
 #include "cpu/registers.h"
@@ -231,7 +232,7 @@ void m68k_fault_resume() {
 }
 
 void m68k_double_fault() {
-  std::printf("Multi Bus Error...\n");
+  CONSOLE_Line("Multi Bus Error...");
   MMU_ClearRAM();
   m68k_restart();
   m68k_fault_resume_pc = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
@@ -127,8 +128,12 @@ void m68k_go(i32 mode) {
 
 void m68k_run_loop() {
   if (PREFS_AutoSaveOnQuit && !APP_AutoStateLoaded) {
+    // Tried once whenever there is something of that name, also when the
+    // restore refuses it (which says why): the run loop is entered again
+    // after every visit of the debugger or a menu.
     const std::string path = APP_Folder.path + "/Auto Saved State";
-    if (STATE_Read(path.c_str())) {
+    if (FILES_Exists(path.c_str())) {
+      STATE_Read(path.c_str());
       APP_AutoStateLoaded = 1;
       SCHED_ComputeNextEvent();
     }

@@ -17,3 +17,8 @@ void PREFS_Load();
 // Writes the option words back to the preferences.
 void PREFS_Save();
 void PREFS_SetDefaults();
+
+// MIDI output was open at the last exit: the preferences keep it in their
+// word at 0x7c. Only MIDI output writes it, at exit (host/midi.h); the
+// defaults leave it as it is.
+extern u32 PREFS_MidiOutOpen;

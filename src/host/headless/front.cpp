@@ -1,25 +1,11 @@
-// Screen, MIDI, alert and event services of the windowless build.
+// Screen, alert and event services of the windowless build.
 #include <cstdio>
 
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "host/events.h"
-#include "host/midi.h"
 #include "host/screen.h"
 #include "machine/shifter.h"
-
-// ---- MIDI output ----
-
-namespace {
-void midi_none() {}
-void midi_byte_none(u8) {}
-}  // namespace
-
-QTMIDI_DriverRecord QTMIDI_Driver = {0, midi_none, midi_byte_none, midi_none, midi_none, midi_none, midi_none};
-
-void QTMIDI_CheckQuickTime() {}
-void QTMIDI_OpenIfEnabled() {}
-void QTMIDI_Shutdown() { QTMIDI_Driver.close(); }
 
 // ---- Screen ----
 
@@ -68,9 +54,12 @@ namespace {
 std::string alert_text;
 }
 
+// An alert shows the text set before it, which serves it once.
 u32 DLG_Alert(u32 index, u32 stopFlag) {
-  std::fprintf(stderr, "alert: %s alert, message %u; answered OK\n", stopFlag ? "stop" : "caution",
-               index);
+  std::fprintf(stderr, "alert: %s alert, message %u%s%s; answered OK\n",
+               stopFlag ? "stop" : "caution", index, alert_text.empty() ? "" : ": ",
+               alert_text.c_str());
+  alert_text.clear();
   return 1;
 }
 
@@ -104,6 +93,7 @@ void DLG_SetAlertText(const char* text) { alert_text = text ? text : ""; }
 
 void DLG_ShowAlert(i32 id) {
   std::fprintf(stderr, "alert %d: %s; answered OK\n", id, alert_text.c_str());
+  alert_text.clear();
 }
 
 // ---- Host events ----
