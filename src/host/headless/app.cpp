@@ -1,5 +1,4 @@
-// Application, clock, option, debugger and exit services of the windowless
-// build.
+// Application, clock, option and exit services of the windowless build.
 #include <unistd.h>
 
 #include <chrono>
@@ -10,7 +9,6 @@
 #include <thread>
 
 #include "host/app.h"
-#include "host/debugger.h"
 #include "host/menu.h"
 #include "host/options.h"
 #include "host/screen.h"
@@ -148,9 +146,3 @@ void PREFS_Load() {
   SOUND_Active = PREFS_SoundOn;
 }
 void PREFS_Save() {}
-
-// ---- Debugger ----
-
-u32 DEBUG_Requested;
-u32 DEBUG_DumpAbort;
-void DEBUG_CommandLoop() { DEBUG_Requested = 0; }
