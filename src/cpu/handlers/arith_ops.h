@@ -88,7 +88,8 @@ M68K_INLINE u32 cmpa(u32 opcode) {
 // ADDA and SUBA <ea>,An: no flags.
 template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 adda(u32 opcode) {
-  constexpr u32 cycles = S == W ? 8 + ea_cycles<M, W>() : (M == Dreg || M == Areg || M == Immd ? 8 : 6) + ea_cycles<M, L>();
+  constexpr u32 cycles = S == W ? 8 + ea_cycles<M, W>()
+                                : (M == Dreg || M == Areg || M == Immd ? 8 : 6) + ea_cycles<M, L>();
   StreamOf<P> st;
   const u32 s = sext<S>(read_source<M, S, X>(reg_y(opcode), st));
   if (st.failed()) return cycles;

@@ -1,4 +1,5 @@
-// Handlers of opcode line 0 of the 68000 table with prefetch: ORI, ANDI, SUBI, ADDI, EORI, CMPI.
+// Handlers of opcode line 0 of the 68000 table with prefetch: ORI, ANDI,
+// SUBI, ADDI, EORI and CMPI, and the CCR and SR forms.
 #include "cpu/handlers/line0_ops.h"
 
 using namespace m68k_ops;

@@ -1,4 +1,5 @@
-// Handlers of opcode line 4 of the 68000 table with prefetch: NEGX, CLR, NEG, NOT, CHK, NBCD, SWAP, EXT, TST and TAS.
+// Handlers of opcode line 4 of the 68000 table with prefetch: NEGX, CLR,
+// NEG, NOT, CHK, NBCD, SWAP, EXT, TST and TAS.
 #include "cpu/handlers/line4_ops.h"
 
 using namespace m68k_ops;
