@@ -131,5 +131,6 @@ extern u32 APP_AutoStateLoaded;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();
 // Restores the machine from the state file at path; false, with the machine
-// unchanged, when the file can't be read or is refused.
+// unchanged and an alert saying why, when the file is no regular file, can't
+// be read or is refused.
 bool STATE_Read(const char* path);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/bus.h"
 #include "cpu/registers.h"
@@ -231,7 +232,7 @@ void m68k_fault_resume() {
 }
 
 void m68k_double_fault() {
-  std::printf("Multi Bus Error...\n");
+  CONSOLE_Line("Multi Bus Error...");
   MMU_ClearRAM();
   m68k_restart();
   m68k_fault_resume_pc = 0;
@@ -294,4 +295,9 @@ void m68k_restart() {
 }
 
 void m68k_jump_to(u32 address) { guarded_jump(address); }
+bool m68k_jump_target_ok(u32 address) {
+  const u32 a = address & 0xfffffe;
+  if (!MMU_BankOf(a)->hostPtr(a)) return false;
+  return m68k_jump_guard_off || jump_allowed(a);
+}
 void m68k_jump_to_core(u32 address) { guarded_jump(address); }

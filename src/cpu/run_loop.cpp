@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/bus.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
@@ -127,8 +128,12 @@ void m68k_go(i32 mode) {
 
 void m68k_run_loop() {
   if (PREFS_AutoSaveOnQuit && !APP_AutoStateLoaded) {
+    // Tried once whenever there is something of that name, also when the
+    // restore refuses it (which says why): the run loop is entered again
+    // after every visit of the debugger or a menu.
     const std::string path = APP_Folder.path + "/Auto Saved State";
-    if (STATE_Read(path.c_str())) {
+    if (FILES_Exists(path.c_str())) {
+      STATE_Read(path.c_str());
       APP_AutoStateLoaded = 1;
       SCHED_ComputeNextEvent();
     }
@@ -151,7 +156,13 @@ void m68k_run_loop() {
     if (r.pending) [[unlikely]] {
       m68k_instruction_count += executed;
       executed = 0;
-      if (service_pending(true) || APP_StopFlag) return;
+      if (service_pending(true)) {
+        // Leaving (the debugger steps this way): the events this instruction
+        // crossed still happen, or a step would stop time.
+        if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag) SCHED_RunEvents();
+        return;
+      }
+      if (APP_StopFlag) return;
     }
     if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
       m68k_instruction_count += executed;

@@ -56,7 +56,11 @@ struct Walker {
     std::memcpy(&v, &bits, 8);
   }
 
-  void regs(m68k_regs& r) {
+  // `live` for the running register record, whose `pc` field is the address
+  // of the last jump (the base of pcHost): the current PC is written in its
+  // place, which is what the field holds once the restore's jump has set it,
+  // so a restored machine saves the same bytes again.
+  void regs(m68k_regs& r, bool live) {
     for (u32& d : r.d) u32v(d);
     for (u32& a : r.a) u32v(a);
     u32v(r.usp);
@@ -70,7 +74,12 @@ struct Walker {
     pad(1);
     i8v(r.inStop);
     u32v(r.imask);
-    u32v(r.pc);
+    if constexpr (Write) {
+      u32 pc = live ? m68k_get_pc() : r.pc;
+      u32v(pc);
+    } else {
+      u32v(r.pc);
+    }
     pad(8);  // pcHost and pcBase: host pointers, meaningless in a file
     u32v(r.vbr);
     u32v(r.sfc);
@@ -100,8 +109,8 @@ struct Walker {
       i32v(i == 6 ? SCHED_NextEvent : SCHED_EventTimes[i]);
     }
     i32v(SCHED_CycleBefore);
-    regs(m68k_regfile);
-    regs(m68k_regs_at_interrupt);
+    regs(m68k_regfile, true);
+    regs(m68k_regs_at_interrupt, false);
     u32v(m68k_last_int_level);
     u32v(m68k_last_mask);
     u32v(m68k_sr_changed);

@@ -26,5 +26,7 @@ u32 DLG_ConfirmBootWrite();
 u32 DLG_ConfirmFormat(const char* text);
 u32 DLG_AskForTos();
 void NAV_GetFile(NAV_Reply& reply, u32 kind);
+// The text of the next alert (DLG_Alert or DLG_ShowAlert), which shows it
+// and forgets it.
 void DLG_SetAlertText(const char* text);
 void DLG_ShowAlert(i32 id);

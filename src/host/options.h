@@ -11,9 +11,16 @@ extern u32 PREFS_Unthrottled, PREFS_HardDiskOn, PREFS_FrameSkip, PREFS_AutoFrame
 extern u32 PREFS_SpeedCounters, PREFS_BufferedDrawing, PREFS_PrinterOn, PREFS_BigScreen;
 extern u32 PREFS_ClockFactor, PREFS_AutoSaveOnQuit, PREFS_WriteProtect, PREFS_SoundOn;
 extern u32 PREFS_SimpleVideoCounter;
+// Low resolution shown doubled (the screen's display mode 4).
+extern u32 PREFS_DoubleSize;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();
 // Writes the option words back to the preferences.
 void PREFS_Save();
 void PREFS_SetDefaults();
+
+// MIDI output was open at the last exit: the preferences keep it in their
+// word at 0x7c. Only MIDI output writes it, at exit (host/midi.h); the
+// defaults leave it as it is.
+extern u32 PREFS_MidiOutOpen;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "host/midi.h"
 #include "machine/ikbd.h"
@@ -152,7 +153,7 @@ u32 MIDI_GetB(u32 addr) {
 }
 u32 MIDI_GetW(u32 addr) { return (MIDI_GetB(addr) << 8) | MIDI_GetB(addr + 1); }
 u32 MIDI_GetL(u32 addr) {
-  std::printf("midi GetL %x \n", addr);
+  CONSOLE_Line("midi GetL %x ", addr);
   return 0;
 }
 

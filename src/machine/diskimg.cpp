@@ -4,12 +4,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "host/options.h"
@@ -48,16 +51,6 @@ bool read_all_at(int fd, u8* buf, size_t n, off_t offset) {
     buf += got;
     n -= size_t(got);
     offset += got;
-  }
-  return true;
-}
-
-bool write_all(int fd, const u8* buf, size_t n) {
-  while (n > 0) {
-    const ssize_t put = write(fd, buf, n);
-    if (put <= 0) return false;
-    buf += put;
-    n -= size_t(put);
   }
   return true;
 }
@@ -143,43 +136,43 @@ MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_H
   return MSA_Result::Ok;
 }
 
-int DISKIMG_ExpandMSA(char drive, int fd) {
+int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
   u8 head[10];
   if (!read_all_at(fd, head, sizeof head, 0) || head[0] != 0x0e || head[1] != 0x0f)
     return DISKIMG_NotMSA;
   const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
+  std::string reason;
+  auto fail = [&](std::string text) {
+    if (why) *why = std::move(text);
+    SCREEN_DrawStatusLine();
+    return DISKIMG_ExpandFailed;
+  };
 
   struct stat st;
-  if (fstat(fd, &st) != 0 || st.st_size < 10 || size_t(st.st_size) > MSA_MaxFileSize) {
-    std::printf("MSA image refused: unreadable or too large\n");
-    return DISKIMG_ExpandFailed;
-  }
+  if (fstat(fd, &st) != 0 || st.st_size < 10 || size_t(st.st_size) > MSA_MaxFileSize)
+    return fail("is an MSA image too large to expand");
   std::vector<u8> file(size_t(st.st_size));
   std::vector<u8> image;
   MSA_Header h{};
   if (!read_all_at(fd, file.data(), file.size(), 0) ||
-      MSA_Expand(file.data(), file.size(), image, &h) != MSA_Result::Ok) {
-    std::printf("MSA image refused: malformed\n");
-    SCREEN_DrawStatusLine();
-    return DISKIMG_ExpandFailed;
-  }
+      MSA_Expand(file.data(), file.size(), image, &h) != MSA_Result::Ok)
+    return fail("is a damaged MSA image");
 
+  // The expansion goes to a file of a unique name whose name is removed at
+  // once: it can't meet a file of the user's, and nothing is left behind
+  // when the drive is ejected or the program ends, however it ends.
+  APP_GetAppFolder();
+  const int out = FILES_AnonymousFile(APP_Folder.path, d ? "temp2" : "temp1", ".st", reason);
+  if (out < 0) return fail("can't be expanded: " + reason);
+  if (!FILES_WriteAll(out, image.data(), image.size())) {
+    close(out);
+    return fail(std::string("can't be expanded (") + std::strerror(errno) + ")");
+  }
   DISKIMG_Drive& rec = DISKIMG_Drives[d];
   rec.sides = i32(h.sides);
   rec.sectorsPerTrack = i32(h.sectorsPerTrack);
   rec.bytesPerSector = 512;
   rec.tracks = i32(h.lastTrack + 1);
-
-  APP_GetAppFolder();
-  const std::string path = APP_Folder.path + (d ? "/temp2.st" : "/temp1.st");
-  unlink(path.c_str());
-  const int out = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
-  if (out < 0) return DISKIMG_ExpandFailed;
-  if (!write_all(out, image.data(), image.size())) {
-    close(out);
-    unlink(path.c_str());
-    return DISKIMG_ExpandFailed;
-  }
   SCREEN_DrawStatusLine();
   return out;
 }
@@ -238,25 +231,26 @@ u32 DISKIMG_ReadBootSector(u32 drive) {
 
 // ---- Insert and eject ----
 
-u32 DISKIMG_Insert(const char* path, char drive) {
+u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
   const char letter = d ? 'B' : 'A';
   if (DISKIMG_InsertedMask & (1u << d)) return 0;
 
-  bool readOnly = false;
-  int fd = open(path, O_RDWR);
-  if (fd < 0) {
-    fd = open(path, O_RDONLY);
-    readOnly = true;
-  }
+  std::string why;
+  int fd = readOnly ? -1 : FILES_OpenRegular(path, O_RDWR, why);
   bool protect = readOnly;
-  bool ok = fd >= 0;
-  if (ok) {
+  if (fd < 0) {
+    fd = FILES_OpenRegular(path, O_RDONLY, why);
+    protect = true;
+  }
+  if (fd >= 0) {
+    why.clear();
     if (SOUND_Active) SOUND_Pause(1);
-    const int expanded = DISKIMG_ExpandMSA(letter, fd);
+    const int expanded = DISKIMG_ExpandMSA(letter, fd, &why);
     if (SOUND_Active) SOUND_Pause(0);
     if (expanded == DISKIMG_ExpandFailed) {
-      ok = false;
+      close(fd);
+      fd = -1;
     } else if (expanded >= 0) {
       // The expansion is a temporary file that is never written back: the
       // image goes in write-protected, so the ST reports the protection
@@ -267,15 +261,20 @@ u32 DISKIMG_Insert(const char* path, char drive) {
     }
   }
   struct stat st;
-  if (ok && fstat(fd, &st) != 0) ok = false;
-  if (ok) {
+  if (fd >= 0 && fstat(fd, &st) != 0) {
+    why = std::string("can't be read (") + std::strerror(errno) + ")";
+  } else if (fd >= 0) {
     DISKIMG_LastSize = st.st_size > 0xffffffff ? 0xffffffff : u32(st.st_size);
-    if (st.st_size <= off_t(min_image_size)) ok = false;
+    if (st.st_size <= off_t(min_image_size))
+      why = "is too small for a floppy image (" + std::to_string(st.st_size) + " bytes)";
   }
-  if (!ok) {
+  if (fd < 0 || !why.empty()) {
     if (fd >= 0) close(fd);
     DISKIMG_Files[d] = -1;
     DISKIMG_InsertedMask &= ~(1u << d);
+    DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + path + " " +
+                      why)
+                         .c_str());
     DLG_Alert(7, 1);
     return 0;
   }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "common/types.h"
@@ -33,8 +34,10 @@ extern u32 DISKIMG_AlwaysProtected[2];
 
 // Puts every drive back to empty (closing open images) and the names to "nothing".
 void DISKIMG_Reset();
-// 1 inserted, 0 refused. drive is 'A' or 'B' (either case).
-u32 DISKIMG_Insert(const char* path, char drive);
+// 1 inserted, 0 refused (an alert names the file and says why). drive is
+// 'A' or 'B' (either case). With readOnly the file is only read and the
+// image stays write-protected whatever the option says.
+u32 DISKIMG_Insert(const char* path, char drive, bool readOnly = false);
 // 1 if an image was ejected.
 u32 DISKIMG_Eject(char drive);
 // 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
@@ -43,10 +46,13 @@ u32 DISKIMG_ReadBootSector(u32 drive);
 void DISKIMG_GuessGeometry(DISKIMG_Drive& d, u64 size);
 // For a file open as fd: the descriptor of its expansion (>= 0) when it is an
 // MSA image, DISKIMG_NotMSA when it is not, DISKIMG_ExpandFailed when it is
-// malformed or the expanded file can't be written.
+// malformed or the expanded file can't be written (why, when given, then
+// says which, as words that follow the file's name). The expansion is a
+// file of the application's folder that has no name left: closing it (an
+// eject, the program's end) is all it takes to remove it.
 constexpr int DISKIMG_NotMSA = -1;
 constexpr int DISKIMG_ExpandFailed = -2;
-int DISKIMG_ExpandMSA(char drive, int fd);
+int DISKIMG_ExpandMSA(char drive, int fd, std::string* why = nullptr);
 // The menu's write-protection toggle: both drives (an always-protected
 // image stays protected).
 void DISKIMG_SetWriteProtect(u32 protect);

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "common/console.h"
 #include "cpu/registers.h"
 #include "host/dialogs.h"
 #include "host/options.h"
@@ -238,7 +239,7 @@ u32 DMA_GetB(u32 addr) {
     case 0xff8609: return DMA_Address[0];
     case 0xff860b: return DMA_Address[1];
     case 0xff860d: return DMA_Address[2];
-    default: std::printf("DMA_GetB %x\n", addr); return 0;
+    default: CONSOLE_Line("DMA_GetB %x", addr); return 0;
   }
 }
 
@@ -249,7 +250,7 @@ void DMA_PutB(u32 addr, u32 value) {
     case 0xff8609: DMA_Address[0] = u8(value); break;
     case 0xff860b: DMA_Address[1] = u8(value); break;
     case 0xff860d: DMA_Address[2] = u8(value); break;
-    default: std::printf("DMA_PutB %x\n", addr); break;
+    default: CONSOLE_Line("DMA_PutB %x", addr); break;
   }
 }
 
@@ -257,7 +258,7 @@ u32 DMA_GetW(u32 addr) {
   switch (addr) {
     case 0xff8604: return FDC_ReadReg();
     case 0xff8606: return DMA_Regs[DMA_Status] & 0xff;
-    default: std::printf("DMA_GetW %x\n", addr); return 0;
+    default: CONSOLE_Line("DMA_GetW %x", addr); return 0;
   }
 }
 
@@ -265,7 +266,7 @@ void DMA_PutW(u32 addr, u32 value) {
   switch (addr) {
     case 0xff8604: FDC_WriteReg(value & 0xff); break;
     case 0xff8606: store_low(DMA_Regs[DMA_Mode], value); break;
-    default: std::printf("DMA_PutW %x\n", addr); break;
+    default: CONSOLE_Line("DMA_PutW %x", addr); break;
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "host/app.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
@@ -19,11 +20,18 @@ std::string stored_path(const u8* name) {
   return path;
 }
 
-// Only an existing regular file is inserted again: a state file must not be
-// able to point the controller at a device or a directory.
-bool reinsertable(const std::string& path) {
+// Whether path is the application folder's own disk1.st or disk2.st (the
+// same file, by whatever name the state gives it).
+bool own_disk(const std::string& path) {
   struct stat st;
-  return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (stat(path.c_str(), &st) != 0) return false;
+  for (const char* name : {"/disk1.st", "/disk2.st"}) {
+    struct stat own;
+    const std::string p = APP_Folder.path + name;
+    if (stat(p.c_str(), &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino)
+      return true;
+  }
+  return false;
 }
 }  // namespace
 
@@ -62,10 +70,12 @@ bool DISKIMG_RestoreState(StateReader& r) {
     // A drive that already holds an image keeps it.
     if (!(mask & (1u << d)) || (DISKIMG_InsertedMask & (1u << d))) continue;
     const std::string path = stored_path(names[d]);
-    if (!reinsertable(path)) continue;
-    // The normal insertion: the drive's write protection stays as the user
-    // set it.
-    if (DISKIMG_Insert(path.c_str(), d ? 'B' : 'A'))
+    if (path.empty()) continue;
+    // A state file may name any file of the host: only the folder's own
+    // disks go in as the user protects them, any other is only read. An
+    // image that is gone (or no regular file) leaves the drive empty, and
+    // the insertion's alert says why.
+    if (DISKIMG_Insert(path.c_str(), d ? 'B' : 'A', !own_disk(path)))
       std::puts(d ? "Restored drive B" : "Restored drive A");
   }
   return true;

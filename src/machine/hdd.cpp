@@ -1,9 +1,13 @@
 #include "machine/hdd.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "host/app.h"
@@ -115,13 +119,22 @@ u32 HDD_OpenImages() {
   HDD_Bpb[0] = HDD_Bpb[1] = default_bpb;
   if (!PREFS_HardDiskOn) return 0;
   for (u32 d = 0; d < 2; ++d) {
-    const std::string path = APP_FindFile(image_names[d]);
-    if (path.empty()) continue;
-    image[d] = std::fopen(path.c_str(), "r+b");
-    if (!image[d]) continue;
+    // A missing image is no message; one that is there but can't be used
+    // (read-only, a directory, a FIFO, too short) says why instead of
+    // vanishing.
+    const std::string path = APP_Folder.path + "/" + image_names[d];
+    if (!FILES_Exists(path.c_str())) continue;
+    std::string why;
+    const int fd = FILES_OpenRegular(path.c_str(), O_RDWR, why);
+    if (fd >= 0 && !(image[d] = fdopen(fd, "r+b"))) {
+      close(fd);
+      why = "can't be opened";
+    }
     long end = -1;
-    if (std::fseek(image[d], 0, SEEK_END) == 0) end = std::ftell(image[d]);
-    if (end < 512) {
+    if (image[d] && std::fseek(image[d], 0, SEEK_END) == 0) end = std::ftell(image[d]);
+    if (image[d] && end < 512) why = "is too short for a hard-disk image";
+    if (!why.empty()) {
+      show(std::string("Cant use ") + image_names[d] + ": " + path + " " + why);
       close_image(d);
       continue;
     }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "blitter/blitter.h"
+#include "common/console.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "host/options.h"
@@ -85,7 +86,7 @@ u32 MMU_IOGet(u32 addr, u32 size) {
   }
   if (addr == 0xff8e21) return 0;
   if (addr > 0xfeffff && MMU_BusErrorsEnabled) {
-    std::printf("Bus error @ GET (MMU.C) = %x\n", addr);
+    CONSOLE_Line("Bus error @ GET (MMU.C) = %x", addr);
     MMU_BusError();
   }
   return fill_value(addr, size);
@@ -134,7 +135,7 @@ void MMU_IOPut(u32 addr, u32 size, u32 value) {
   if (addr == 0xff8e21) return;
   if (addr <= 0xfeffff) return;
   if (MMU_BusErrorsEnabled) {
-    std::printf("Bus Error @ PUT (MMU.C) = %x \n", addr);
+    CONSOLE_Line("Bus Error @ PUT (MMU.C) = %x ", addr);
     MMU_BusError();
   }
 }

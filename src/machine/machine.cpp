@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "common/console.h"
+#include "common/files.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
 #include "cpu/run_loop.h"
@@ -78,16 +80,14 @@ void APP_InitMachine() {
   MMU_Init();
   if (const char* line = APP_TosLine(MMU_TosVersion, MMU_IsEmuTOS)) std::puts(line);
 
-  const std::string disk1 = APP_FindFile("disk1.st");
-  if (!disk1.empty()) {
-    DISKIMG_Insert(disk1.c_str(), 'A');
+  // A refused image has said why in its alert: the line is for an image
+  // that went in.
+  const std::string disk1 = APP_Folder.path + "/disk1.st";
+  if (FILES_Exists(disk1.c_str()) && DISKIMG_Insert(disk1.c_str(), 'A'))
     std::puts("Disk1.st inserted in drive A");
-  }
-  const std::string disk2 = APP_FindFile("disk2.st");
-  if (!disk2.empty()) {
-    DISKIMG_Insert(disk2.c_str(), 'B');
+  const std::string disk2 = APP_Folder.path + "/disk2.st";
+  if (FILES_Exists(disk2.c_str()) && DISKIMG_Insert(disk2.c_str(), 'B'))
     std::puts("Disk2.st inserted in drive B");
-  }
   SCHED_ResetFrame();
 
   if (HDD_OpenImages()) {
@@ -112,6 +112,7 @@ void APP_Run() {
 }
 
 void APP_ShutDown() {
+  CONSOLE_Report();
   QTMIDI_Shutdown();
   SOUND_Close();
   PREFS_Save();

@@ -12,7 +12,10 @@ constexpr u32 tick_block_size = 16;
 
 // A timer period is -1 (stopped) or a positive count that can still be added
 // to a frame position without overflowing.
-bool valid_period(i32 p) { return p == -1 || (p > 0 && p <= 0x7fffffff - 2 * SCHED_CyclesPerFrame); }
+constexpr i32 max_period = 0x7fffffff - 2 * SCHED_CyclesPerFrame;
+bool valid_period(i32 p) { return p == -1 || (p > 0 && p <= max_period); }
+// A period is a tick times a data value of 1 to 256.
+constexpr u32 max_tick = u32(max_period) / 256;
 }  // namespace
 
 void MMU_SaveIORegs(StateWriter& w) {
@@ -82,11 +85,14 @@ bool MFP_RestoreState(StateReader& r) {
   if (!r.ok()) return false;
   for (i32 p : periods)
     if (!valid_period(p)) return false;
-  // The control registers select rows of the tick table; the in-service
-  // channel is one of the sixteen or none.
-  if (regs[12] > 0x1f || regs[13] > 0x1f || service < -1 || service > 15) return false;
+  // Timer A's control register keeps the whole byte written to it and Timer
+  // B's its low nibble; every reader takes the mode from the low nibble. The
+  // in-service channel is one of the sixteen or none.
+  if (regs[13] > 0x0f || service < -1 || service > 15) return false;
+  // The tick table is the chip's constant: a tick of no cycles, or one whose
+  // longest period would not fit a frame position, never comes from it.
   for (u32 t : ticks)
-    if (t > 0xffffff) return false;
+    if (t == 0 || t > max_tick) return false;
   if (!r.applying()) return true;
   for (u32 i = 0; i < 4; ++i) SCHED_TimerPeriods[i] = periods[i];
   FDC_IrqTime = irq;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
@@ -80,7 +81,7 @@ u32 MMU_RamGetW(u32 a) { return be_read16(MMU_RamBase + a); }
 u32 MMU_RamGetB(u32 a) { return MMU_RamBase[a]; }
 void MMU_RamPutL(u32 a, u32 v) {
   if (a <= 4) {
-    std::printf("long put bus error %x \n", a);
+    CONSOLE_Line("long put bus error %x ", a);
     MMU_BusError();
   }
   mark_screen_write(a);

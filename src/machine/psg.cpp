@@ -1,8 +1,13 @@
 #include "machine/psg.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
+#include "common/files.h"
 #include "host/app.h"
 #include "host/options.h"
 #include "machine/mfp.h"
@@ -39,15 +44,35 @@ u32* copy_slot(u32 r) {
 constexpr u8 register_mask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
                                   0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
 
-void print_byte(u8 v) {
-  if (!PRINTER_File) {
-    // The first printed byte of a run starts the file afresh, so no tail of
-    // an older, longer output survives behind the new one.
-    APP_GetAppFolder();
-    const std::string path = APP_Folder.path + "/Printer Output";
-    PRINTER_File = std::fopen(path.c_str(), "w+b");
-    if (!PRINTER_File) return;  // the byte is lost
+bool printer_failure_told;
+
+// Opens "Printer Output" afresh, so no tail of an older, longer output
+// survives behind the new one. The file is ours: a symbolic link in its
+// place is not followed (it would truncate whatever it points at), nor is
+// anything but a regular file opened; the bytes are then lost, and that is
+// said once.
+std::FILE* open_printer_file() {
+  APP_GetAppFolder();
+  const std::string path = APP_Folder.path + "/Printer Output";
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, why);
+  std::FILE* f = nullptr;
+  if (fd >= 0 && ftruncate(fd, 0) != 0)
+    why = std::string("can't be emptied (") + std::strerror(errno) + ")";
+  else if (fd >= 0 && !(f = fdopen(fd, "w+b")))
+    why = "can't be written";
+  if (!f) {
+    if (fd >= 0) close(fd);
+    if (!printer_failure_told)
+      std::fprintf(stderr, "%s %s: printed bytes are lost\n", path.c_str(), why.c_str());
+    printer_failure_told = true;
   }
+  return f;
+}
+
+void print_byte(u8 v) {
+  if (!PRINTER_File) PRINTER_File = open_printer_file();
+  if (!PRINTER_File) return;  // the byte is lost
   std::fputc(v, PRINTER_File);
   std::fflush(PRINTER_File);
 }
@@ -73,6 +98,7 @@ void data_write(u32 v) {
 void PRINTER_Close() {
   if (PRINTER_File) std::fclose(PRINTER_File);
   PRINTER_File = nullptr;
+  printer_failure_told = false;
 }
 
 u32 PSG_CopyOf(u32 r) {

@@ -1,5 +1,6 @@
 #include "machine/scheduler.h"
 
+#include "common/console.h"
 #include "cpu/registers.h"
 #include "host/app.h"
 #include "host/events.h"
@@ -34,6 +35,7 @@ i32 SCHED_FrameAverage;
 u32 SCHED_AutoSkip;
 u32 m68k_last_mask;
 u32 SCHED_StopAfterFrames;
+u64 SCHED_FramesEnded;
 
 u32 SCREEN_FrameDirty;
 u32 SCREEN_UseShadow;
@@ -140,6 +142,7 @@ void frame_end_host_work() {
   const u64 now = HOST_Microseconds();
   if (u32(now) - u32(SCHED_SecondMark) > 1000000) {
     SCHED_SecondMark = now;
+    CONSOLE_Report();
     STATE_SpareWord = 0;
     if (PREFS_SpeedCounters) SCREEN_DrawSpeedCounters();
     SCHED_FramesThisSecond = 0;
@@ -149,7 +152,8 @@ void frame_end_host_work() {
 
 void count_frame() {
   SCHED_FrameCount += 1;
-  if (SCHED_StopAfterFrames && SCHED_FrameCount >= SCHED_StopAfterFrames) APP_StopFlag = 1;
+  SCHED_FramesEnded += 1;
+  if (SCHED_StopAfterFrames && --SCHED_StopAfterFrames == 0) APP_StopFlag = 1;
 }
 
 void pace_or_not() {

@@ -24,9 +24,14 @@ extern u32 SCHED_FrameHistory[10];
 extern i32 SCHED_FrameAverage;
 extern u32 SCHED_AutoSkip;
 
-// When non-zero, the frame end that completes this many frames since reset
-// sets the stop word (the headless runner's frame limit).
+// The frame limit of the headless runner and the tests: when non-zero, the
+// number of frame ends still to come; the last of them sets the stop word.
+// Every frame end counts, also across machine resets (which start
+// SCHED_FrameCount again at 0), so a guest that keeps restarting the machine
+// still ends the run.
 extern u32 SCHED_StopAfterFrames;
+// Frame ends since the program started; no reset clears it.
+extern u64 SCHED_FramesEnded;
 
 void SCHED_ResetFrame();
 void SCHED_PaceFrame();

@@ -27,9 +27,11 @@ bool SCREEN_RestoreState(StateReader& r) {
   const u32 bytes = r.u32v();
   if (!r.ok() || big > 1) return false;
   if (bytes != (big ? big_bytes : normal_bytes)) return false;
-  // The picture is converted from RAM at the frame base, line by line.
-  if (base > MMU_RamSize || bytes > MMU_RamSize - base) return false;
-  if (load > 0xffff00 || (load & 0xff)) return false;
+  // Both bases come from the video base registers, which hold any high and
+  // middle byte: the picture may lie past the end of RAM, and whatever shows
+  // it reads zeros there.
+  for (u32 b : {base, load})
+    if (b > 0xffff00 || (b & 0xff)) return false;
   if (line < 1 || line > lines_per_frame + 1) return false;
   if (!r.applying()) return true;
   SCREEN_BigScreen = big;

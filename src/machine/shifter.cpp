@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "host/options.h"
@@ -194,7 +195,7 @@ u32 SHIFTER_GetB(u32 a) {
     case 0xff8262: std::printf("TT test video "); return 4;
     case 0xff820d: return 4;
     default:
-      std::printf("Shifter GetB %x\n", a);
+      CONSOLE_Line("Shifter GetB %x", a);
       MMU_BusError();
       return 0;
   }
@@ -236,7 +237,7 @@ void SHIFTER_PutW(u32 a, u32 v) {
     case 0xff8200: SHIFTER_BaseHigh = u8(v); update_base(); break;
     case 0xff8202: SHIFTER_BaseMid = u8(v); update_base(); break;
     case 0xff8260: resolution_write(v & 0xffff); break;
-    default: std::printf("SHIFTER_PutW %x\n", a); break;
+    default: CONSOLE_Line("SHIFTER_PutW %x", a); break;
   }
 }
 

@@ -1,5 +1,6 @@
 #include "machine/state.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/files.h"
 #include "cpu/saved_state.h"
 #include "host/dialogs.h"
 #include "machine/machine_state.h"
@@ -41,6 +43,13 @@ bool read_header(StateReader& r) {
     return false;
   }
   const u32 ram = r.u32v(), tos = r.u32v();
+  const u32 cart = r.u32v();
+  // A file cut inside its header is no state at all, whatever the words it
+  // has before the cut say.
+  if (!r.ok()) {
+    refuse("Cant restore Saved State, Invalid file");
+    return false;
+  }
   if (tos != MMU_TosVersion) {
     switch (tos) {
       case 10: refuse("Saved State needs TOS 1.0"); break;
@@ -56,13 +65,12 @@ bool read_header(StateReader& r) {
     refuse("Cant restore Saved State, Memory configuration is different...");
     return false;
   }
-  const u32 cart = r.u32v();
   if (cart != CART_PortConfig) {
     refuse(cart == 1 ? "Cant restore Saved State, the Hard disk Driver is not loaded"
                      : "Cant restore Saved State, Cartridge Port configuration is different");
     return false;
   }
-  return r.ok();
+  return true;
 }
 
 void write_spare(StateWriter& w) { w.u32v(STATE_SpareWord); }
@@ -170,34 +178,36 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
 
 bool STATE_Write(const char* path) {
   const std::vector<u8> bytes = STATE_Encode();
-  // Written beside the target and renamed over it: the old file stays whole
-  // until the new one is complete.
-  const std::string temp = std::string(path) + ".part";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    std::fprintf(stderr, "Can't save the state to %s: %s\n", path, std::strerror(errno));
-    return false;
-  }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = std::fflush(f) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path) == 0;
-  if (!ok) {
-    std::fprintf(stderr, "Can't save the state to %s: %s\n", path, std::strerror(errno));
-    unlink(temp.c_str());
-  }
-  return ok;
+  std::string error;
+  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), error)) return true;
+  std::fprintf(stderr, "Can't save the state to %s: %s\n", path, error.c_str());
+  return false;
 }
 
 bool STATE_Read(const char* path) {
-  std::FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
+  std::string why;
+  const int fd = FILES_OpenRegular(path, O_RDONLY, why);
+  if (fd < 0) {
+    refuse((std::string("Cant restore Saved State, ") + path + " " + why).c_str());
+    return false;
+  }
   // Never more than this machine's state: a longer file is refused unread.
   const u64 expected = STATE_FileSize(MMU_RamSize);
   std::vector<u8> bytes(expected + 1);
-  const size_t got = std::fread(bytes.data(), 1, bytes.size(), f);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) return false;
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const std::string reason = std::strerror(errno);
+      close(fd);
+      refuse((std::string("Cant restore Saved State, ") + path + " can't be read (" + reason + ")")
+                 .c_str());
+      return false;
+    }
+    if (n == 0) break;
+    got += size_t(n);
+  }
+  close(fd);
   return STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
 }

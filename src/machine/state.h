@@ -33,7 +33,8 @@ enum class STATE_Result {
 // was.
 STATE_Result STATE_Decode(const u8* data, size_t size);
 
-// Writes the state to path: a new file in its place, complete or not at all.
-// False (with a message on standard error) when any step failed; an older
-// file at path is then left as it was.
+// Writes the state to path: a new file in its place, complete or not at all
+// (through a symbolic link, in place of the link's target; an existing
+// file's permissions kept). False (with a message on standard error) when
+// any step failed; an older file at path is then left as it was.
 bool STATE_Write(const char* path);

@@ -56,7 +56,7 @@ TEST_F(CpuState, SectionLayout) {
   EXPECT_EQ(reg[80], 1);                    // s
   EXPECT_EQ(reg[83], 1);                    // inStop
   EXPECT_EQ(be_read32(reg + 84), 3u);
-  EXPECT_EQ(be_read32(reg + 88), 0x1234u);
+  EXPECT_EQ(be_read32(reg + 88), 0x123au);  // the current PC, not the last jump's
   EXPECT_EQ(be_read32(reg + 112 + 8), 0x3ff80000u);  // FP1 = 1.5, big-endian
   EXPECT_EQ(be_read32(reg + 188), u32(m68k_pend_stop));
   EXPECT_EQ(reg[192], 0x4e);

@@ -11,6 +11,7 @@
 
 #include "common/endian.h"
 #include "host/shared/screen_convert.h"
+#include "support/file_size_limit.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -130,7 +131,19 @@ TEST(ScreenConvert, PngRoundTrip) {
   EXPECT_EQ(back.height, 2u);
   EXPECT_EQ(back.rgba, img.rgba);
   EXPECT_FALSE(SCREEN_WritePng(folder.file("no/such/folder/a.png"), img, error));
-  EXPECT_NE(error.find("cannot create"), std::string::npos);
+  EXPECT_NE(error.find("can't create"), std::string::npos) << error;
+
+  // On a full disk, a picture written over an older one leaves the older
+  // one whole.
+  img.width = img.height = 64;
+  img.rgba.resize(64 * 64 * 4);
+  for (size_t i = 0; i < img.rgba.size(); ++i) img.rgba[i] = u8(i * 7919 >> 3);
+  {
+    FileSizeLimit full_disk(64);
+    EXPECT_FALSE(SCREEN_WritePng(folder.file("a.png"), img, error));
+  }
+  ASSERT_TRUE(read_png(folder.file("a.png"), back));
+  EXPECT_EQ(back.width, 3u);
 }
 
 // ---- Screenshots of the pattern ROMs through the headless runner ----

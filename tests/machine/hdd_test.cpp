@@ -1,8 +1,12 @@
 #include "machine/hdd.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -194,6 +198,35 @@ TEST_F(HardDisk, AnImageWithAZeroClusterSizeIsClosedWithAMessage) {
   EXPECT_NE(out.find("loaded HDD-C.dmg"), std::string::npos);
   EXPECT_NE(err.find("Cant use HDD-C.dmg"), std::string::npos);
   EXPECT_EQ(HDD_Open[0], 0u);
+}
+
+// An image that is there but can't be used says so, and why, instead of
+// vanishing without a word.
+TEST_F(HardDisk, AnImageThatCantBeOpenedIsNamedWithTheReason) {
+  folder.write("tos.img", make_tos_image(1, 4));
+  const std::string path = folder.file("HDD-C.dmg");
+  const std::pair<std::function<void()>, const char*> cases[] = {
+      {[&] { std::filesystem::create_directory(path); }, " is a directory"},
+      {[&] { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }, " is a FIFO"},
+      {[&] { folder.write("HDD-C.dmg", std::vector<u8>(100, 0)); },
+       " is too short for a hard-disk image"},
+      // Root may write any file: the read-only case needs another user.
+      {[&] {
+         folder.write("HDD-C.dmg", empty_image());
+         chmod(path.c_str(), 0400);
+       },
+       geteuid() == 0 ? nullptr : " can't be opened (Permission denied)"},
+  };
+  for (const auto& [make, why] : cases) {
+    std::filesystem::remove_all(path);
+    make();
+    if (!why) continue;
+    testing::internal::CaptureStderr();
+    machine_start(folder.path());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Cant use HDD-C.dmg: " + path + why), std::string::npos) << err;
+    EXPECT_EQ(HDD_Open[0], 0u);
+  }
 }
 
 // ---- The new empty image ----

@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "common/endian.h"
 #include "host/options.h"
 #include "machine/diskimg.h"
@@ -198,6 +200,13 @@ class MsaDrive : public ::testing::Test {
     DISKIMG_Reset();
     PREFS_FdcDelay = 1;
   }
+  // What the ST reads through the drive: the expansion's whole content.
+  std::vector<u8> expansion(u32 drive) {
+    const int fd = DISKIMG_Files[drive];
+    std::vector<u8> bytes(size_t(lseek(fd, 0, SEEK_END)));
+    if (pread(fd, bytes.data(), bytes.size(), 0) != ssize_t(bytes.size())) bytes.clear();
+    return bytes;
+  }
   u32 insert(const std::string& name, char drive, std::string* err = nullptr) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -217,7 +226,7 @@ TEST_F(MsaDrive, InsertedExpandedAndWriteProtected) {
   img[0x13] = u8(1440 & 0xff), img[0x14] = u8(1440 >> 8);
   folder.write("game.msa", encode_msa(img, 9, 2, 0, 79));
   ASSERT_EQ(insert("game.msa", 'B'), 1u);
-  EXPECT_EQ(read_file(folder.file("temp2.st")), img);
+  EXPECT_EQ(expansion(1), img);
   EXPECT_EQ(DISKIMG_Drives[1].sides, 2);
   EXPECT_EQ(DISKIMG_Drives[1].tracks, 80);
   EXPECT_EQ(DISKIMG_Drives[1].sectorsPerTrack, 9);
@@ -245,25 +254,37 @@ TEST_F(MsaDrive, InsertedExpandedAndWriteProtected) {
   FDC_Execute();
   DMA_Regs[DMA_Mode] = 0x80;
   EXPECT_EQ(FDC_ReadReg(), 0x40u | 0x10u | 0x01u);
-  EXPECT_EQ(read_file(folder.file("temp2.st")), img);
+  EXPECT_EQ(expansion(1), img);
   EXPECT_EQ(read_file(folder.file("game.msa")), encode_msa(img, 9, 2, 0, 79));
 }
 
+// The expansion never meets a file of the user's: their temp1.st stays as
+// it was, and no file is left in the folder, refused or inserted.
 TEST_F(MsaDrive, MalformedImagesAreRefusedAndLeaveNoTemporaryFile) {
   const std::vector<u8> img = sample_image(80, 1, 9);
   std::vector<u8> msa = encode_msa(img, 9, 1, 0, 79);
   msa.erase(msa.end() - 3, msa.end());
   folder.write("bad.msa", msa);
+  folder.write("temp1.st", {1, 2, 3});
   std::string err;
   EXPECT_EQ(insert("bad.msa", 'A', &err), 0u);
-  EXPECT_NE(err.find("message 7"), std::string::npos);
+  EXPECT_NE(err.find("message 7: Cant insert a disk in drive A, " + folder.file("bad.msa") +
+                     " is a damaged MSA image"),
+            std::string::npos)
+      << err;
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_EQ(DISKIMG_Files[0], -1);
-  EXPECT_NE(access(folder.file("temp1.st").c_str(), F_OK), 0);
   // A well-formed file goes in afterwards.
   folder.write("good.msa", encode_msa(img, 9, 1, 0, 79));
   EXPECT_EQ(insert("good.msa", 'A'), 1u);
-  EXPECT_EQ(read_file(folder.file("temp1.st")), img);
+  EXPECT_EQ(expansion(0), img);
+  u32 files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 3u);  // bad.msa, good.msa and the user's temp1.st
+  EXPECT_EQ(read_file(folder.file("temp1.st")), (std::vector<u8>{1, 2, 3}));
 }
 
 TEST_F(MsaDrive, ASmallExpansionIsRefusedLikeASmallImage) {

@@ -1,6 +1,7 @@
 // The sound chip's register interface, its printer port and the sample ring.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -112,11 +113,32 @@ TEST_F(SoundChip, APrintRunReplacesAnOlderLongerFile) {
   EXPECT_EQ(printed(), (std::vector<u8>{'A', 'B'}));
 }
 
-TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesQuietly) {
-  APP_FolderOverride = folder.file("missing");
+// "Printer Output" is our file: a symbolic link of that name is not followed
+// to truncate what it points at; the bytes are lost, and that is said once.
+TEST_F(SoundChip, APrinterFileThatIsNoPlainFileIsLeftAlone) {
+  folder.write("target", {'k', 'e', 'e', 'p'});
+  std::filesystem::create_symlink(folder.file("target"), folder.file("Printer Output"));
+  testing::internal::CaptureStderr();
   set(15, 'A');
+  PSG_PutB(0xff8802, 'B');
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(said, folder.file("Printer Output") + " is a symbolic link: printed bytes are lost\n");
   EXPECT_EQ(PRINTER_File, nullptr);
-  EXPECT_EQ(PSG_RegCopy.r15, u32('A'));
+  std::ifstream in(folder.file("target"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+            "keep");
+}
+
+TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesWithOneMessage) {
+  APP_FolderOverride = folder.file("missing");
+  testing::internal::CaptureStderr();
+  set(15, 'A');
+  set(15, 'B');
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            folder.file("missing/Printer Output") +
+                " can't be created (its folder does not exist): printed bytes are lost\n");
+  EXPECT_EQ(PRINTER_File, nullptr);
+  EXPECT_EQ(PSG_RegCopy.r15, u32('B'));
 }
 
 TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {

@@ -71,16 +71,23 @@ TEST_F(StartUp, DisksCartridgeAndHardDiskLines) {
   folder.write("disk2.st", std::vector<u8>(16, 0));
   folder.write("cart.img", std::vector<u8>(64, 1));
   folder.write("HDD-C.dmg", usable_hdd_image());
+  testing::internal::CaptureStderr();
   const std::string out = machine_start(folder.path());
+  const std::string alerts = testing::internal::GetCapturedStderr();
+  // The refused disk2.st gets no "inserted" line; its alert names the file
+  // and the reason.
   EXPECT_EQ(out, std::string(transcript_head) +
                      "Cartridge found and loaded at 0xfa0000\n"
                      "TOS 2.06\n"
                      "non-boot FDC A: 2/80/9 512 bytes/sector\n"
                      "Disk1.st inserted in drive A\n"
-                     "Disk2.st inserted in drive B\n"
                      "loaded HDD-C.dmg\n"
                      "Hard disk Enabled...\n" +
                      transcript_tail);
+  EXPECT_NE(alerts.find("message 7: Cant insert a disk in drive B, " + folder.file("disk2.st") +
+                        " is too small for a floppy image (16 bytes)"),
+            std::string::npos)
+      << alerts;
 }
 
 TEST_F(StartUp, OlderTosCantUseTheHardDisk) {

@@ -1,16 +1,23 @@
 #include "machine/state.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "common/endian.h"
+#include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "cpu/saved_state.h"
+#include "host/events.h"
+#include "host/options.h"
 #include "host/screen.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
@@ -19,6 +26,7 @@
 #include "machine/memory.h"
 #include "machine/sections.h"
 #include "machine/shifter.h"
+#include "support/file_size_limit.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -83,6 +91,20 @@ class StateFile : public ::testing::Test {
     return r;
   }
 
+  // The running machine's state, naming other images for the drives.
+  std::vector<u8> with_names(const std::string& a, const std::string& b, u32 mask) {
+    std::vector<u8> bytes = STATE_Encode();
+    const Layout at(MMU_RamSize);
+    be_write32(&bytes[at[7] + 47], mask);
+    u8* name = &bytes[at[7] + 51];
+    for (const std::string* path : {&a, &b}) {
+      name[0] = u8(path->size());
+      std::copy(path->begin(), path->end(), name + 1);
+      name += 256;
+    }
+    return bytes;
+  }
+
   TempFolder folder;
   std::string alert;
 };
@@ -125,6 +147,13 @@ TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
 
 TEST_F(StateFile, SaveLoadSaveIsByteIdentical) {
   boot();
+  // Stopped in the middle of a frame, in the ROM's loop: the PC has moved on
+  // from the address the processor last jumped to.
+  EVENTS_ScriptHook = [](u32) { APP_StopFlag = 1; };
+  APP_StopFlag = 0;
+  m68k_run_loop();
+  EVENTS_ScriptHook = nullptr;
+  ASSERT_NE(m68k_regfile.pcHost, m68k_regfile.pcBase);
   const std::vector<u8> first = STATE_Encode();
   run(3);  // move the machine on
   ASSERT_NE(STATE_Encode(), first);
@@ -164,8 +193,14 @@ TEST_F(StateFile, HeaderRefusals) {
   EXPECT_EQ(decode(good), STATE_Result::BadHeader);
   EXPECT_NE(alert.find("Cant restore Saved State, Saved State needs TOS 1.4"), std::string::npos);
   MMU_TosVersion = 14;
-  // Too short for its header: refused without a crash.
-  EXPECT_EQ(decode(std::vector<u8>(good.begin(), good.begin() + 6)), STATE_Result::BadHeader);
+  // Too short for its header: refused without a crash, as an invalid file
+  // (not as the mismatch of a word the cut left out).
+  CART_PortConfig = 1;
+  for (u32 cut : {6u, 10u, 14u}) {
+    EXPECT_EQ(decode(std::vector<u8>(good.begin(), good.begin() + cut)), STATE_Result::BadHeader);
+    EXPECT_NE(alert.find("Invalid file"), std::string::npos) << cut << ": " << alert;
+  }
+  CART_PortConfig = 0;
 }
 
 TEST_F(StateFile, WrongLengthsAreRefusedWhole) {
@@ -219,10 +254,10 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"frame position below it", at[5], 4, 0xfffffffe},
       {"Timer A period", at[6], 4, 0},
       {"Timer D period", at[6] + 12, 4, 0xfffffffe},
-      {"MFP TACR", at[6] + 28 + 12, 1, 0x20},
-      {"MFP TBCR", at[6] + 28 + 13, 1, 0x80},
+      {"MFP TBCR", at[6] + 28 + 13, 1, 0x10},
       {"MFP channel in service", at[6] + 76, 4, 16},
       {"MFP tick table", at[6] + 144, 4, 0x1000000},
+      {"MFP tick of no cycles", at[6] + 148, 4, 0},
       {"DMA sector count", at[7] + 4, 4, 0x100},
       {"DMA register", at[7], 4, 0x10000},
       {"sound-chip port A", at[7] + 40, 4, 0x100},
@@ -236,7 +271,7 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"ROM size", at[14] + 8, 4, 0x40000},
       {"ROM base", at[14] + 12, 4, 0xe00000},
       {"big-screen flag", at[15], 4, 2},
-      {"frame base", at[15] + 68, 4, MMU_RamSize - 100},
+      {"frame base low byte", at[15] + 68, 4, MMU_RamSize - 100},
       {"frame base past RAM", at[15] + 68, 4, 0xfffff000},
       {"load base", at[15] + 72, 4, 0x1000000},
       {"load base low byte", at[15] + 72, 4, 0x78001},
@@ -290,22 +325,47 @@ TEST_F(StateFile, WriteReplacesTheFileWholeAndReportsFailure) {
   EXPECT_NE(err.find("Can't save the state"), std::string::npos);
 }
 
+// The writer never clobbers what the user keeps around the file: a file of
+// the name it might use for its temporary one, the file's permissions, a
+// symbolic link to it; and on a full disk the older state stays whole.
+TEST_F(StateFile, WriteLeavesTheUsersFilesAsTheyWere) {
+  boot();
+  const std::vector<u8> state = STATE_Encode();
+  folder.write("state.part", {'m', 'i', 'n', 'e'});
+  folder.write("state", {1});
+  chmod(folder.file("state").c_str(), 0600);
+  ASSERT_TRUE(STATE_Write(folder.file("state").c_str()));
+  EXPECT_EQ(read_all(folder.file("state.part")), (std::vector<u8>{'m', 'i', 'n', 'e'}));
+  struct stat st;
+  ASSERT_EQ(stat(folder.file("state").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  folder.write("real", {1});
+  std::filesystem::create_symlink("real", folder.file("link"));
+  ASSERT_TRUE(STATE_Write(folder.file("link").c_str()));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("link")));
+  EXPECT_EQ(read_all(folder.file("real")), state);
+
+  testing::internal::CaptureStderr();
+  {
+    FileSizeLimit full_disk(100000);
+    EXPECT_FALSE(STATE_Write(folder.file("real").c_str()));
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("Can't save the state"), std::string::npos);
+  EXPECT_EQ(read_all(folder.file("real")), state);
+  u32 files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
+    (void)entry;
+    ++files;
+  }
+  EXPECT_EQ(files, 5u);  // tos.img, state, state.part, real and link: nothing left behind
+}
+
 TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
   boot();
   folder.write("game.st", std::vector<u8>(737280, 0));
   const std::string disk = folder.file("game.st");
   const Layout at(MMU_RamSize);
-  auto with_names = [&](const std::string& a, const std::string& bname, u32 mask) {
-    std::vector<u8> b = STATE_Encode();
-    be_write32(&b[at[7] + 47], mask);
-    u8* na = &b[at[7] + 51];
-    u8* nb = &b[at[7] + 307];
-    na[0] = u8(a.size());
-    std::copy(a.begin(), a.end(), na + 1);
-    nb[0] = u8(bname.size());
-    std::copy(bname.begin(), bname.end(), nb + 1);
-    return b;
-  };
   // A directory and a device are left alone; a regular file goes back in.
   DISKIMG_InsertedMask = 0;
   testing::internal::CaptureStdout();
@@ -334,6 +394,36 @@ TEST_F(StateFile, FloppiesAreInsertedAgainOnlyFromRegularFiles) {
             STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   testing::internal::GetCapturedStdout();
+}
+
+// A state may name any file of the host: only the folder's own disks go in
+// as the user protects them; any other image is opened read-only and stays
+// protected, and an image that is gone leaves the drive empty, with an alert.
+TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
+  boot();
+  PREFS_WriteProtect = 0;
+  folder.write("disk1.st", std::vector<u8>(737280, 0));
+  folder.write("game.st", std::vector<u8>(737280, 0));
+  struct Case {
+    std::string path;
+    bool protect;
+  };
+  const Case cases[] = {{folder.file("disk1.st"), false},
+                        {folder.path() + "/./disk1.st", false},
+                        {folder.file("game.st"), true}};
+  testing::internal::CaptureStdout();
+  for (const Case& c : cases) {
+    DISKIMG_Reset();
+    ASSERT_EQ(decode(with_names(c.path, "", 1)), STATE_Result::Restored) << alert;
+    ASSERT_EQ(DISKIMG_InsertedMask, 1u) << c.path;
+    EXPECT_EQ(DISKIMG_WriteProtect[0], c.protect ? 0x40u : 0u) << c.path;
+    EXPECT_EQ(fcntl(DISKIMG_Files[0], F_GETFL) & O_ACCMODE, c.protect ? O_RDONLY : O_RDWR);
+  }
+  DISKIMG_Reset();
+  EXPECT_EQ(decode(with_names(folder.file("temp1.st"), "", 1)), STATE_Result::Restored);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(folder.file("temp1.st") + " does not exist"), std::string::npos) << alert;
 }
 
 // N + M frames in one run leave the same RAM and screen as N frames, a saved

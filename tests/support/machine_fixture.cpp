@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
@@ -95,6 +96,7 @@ void FakeClock::install() {
 }
 
 void machine_reset_globals() {
+  CONSOLE_Report();
   m68k_registers_reset();
   FakeClock::install();
   HOST_ExitHandler = throwing_exit;
@@ -108,6 +110,7 @@ void machine_reset_globals() {
   FDC_Reset();
   PRINTER_Close();
   SHIFTER_Mode = 0;
+  SCREEN_Init();
   SHIFTER_Reset(0);
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
   MFP_Init();
@@ -205,7 +208,7 @@ void machine_run_frames(u32 frames) {
 
 void machine_continue_frames(u32 frames) {
   APP_StopFlag = 0;
-  SCHED_StopAfterFrames = SCHED_FrameCount + frames;
+  SCHED_StopAfterFrames = frames;
   m68k_running = 1;
   while (!APP_StopFlag) m68k_run_loop();
   m68k_running = 0;

@@ -1,16 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "common/endian.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
 
 namespace {
 
 // Runs the headless runner with `args`; standard error joins standard output.
-ShellResult run_headless(const std::string& args) { return shell(HEADLESS_PATH " " + args); }
+// A runner that does not end within a minute is stopped (and fails).
+ShellResult run_headless(const std::string& args) {
+  return shell("timeout 60 " HEADLESS_PATH " " + args);
+}
 
 std::string last_line(const std::string& s) {
   const size_t end = s.find_last_not_of('\n');
@@ -46,6 +52,17 @@ TEST(Headless, FolderWithoutTosEndsWithAMessage) {
   EXPECT_NE(r.status, 0);
   EXPECT_NE(r.out.find("no TOS image"), std::string::npos) << r.out;
 
+  // Something that is no file is named for what it is.
+  std::filesystem::create_directory(folder.file("tos.img"));
+  const ShellResult dir = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(dir.status, 0);
+  EXPECT_NE(dir.out.find("tos.img is a directory"), std::string::npos) << dir.out;
+  std::filesystem::remove(folder.file("tos.img"));
+  std::filesystem::create_symlink("tos.img", folder.file("tos.img"));
+  const ShellResult loop = run_headless("--folder " + folder.path() + " --frames 5");
+  EXPECT_NE(loop.out.find("tos.img is a symbolic link loop"), std::string::npos) << loop.out;
+  std::filesystem::remove(folder.file("tos.img"));
+
   folder.write("tos.img", std::vector<u8>(100, 0));  // not a TOS image
   const ShellResult bad = run_headless("--folder " + folder.path() + " --frames 5");
   EXPECT_NE(bad.status, 0);
@@ -77,4 +94,69 @@ TEST(Headless, RefusesAMalformedInputScript) {
   }
   std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
+}
+
+// A guest that restarts the machine over and over sets the machine's frame
+// count back to 0 each time; the runner still ends after its N frames.
+TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
+  struct Case {
+    const char* what;
+    u16 mode;
+    bool tos206;  // the header says TOS 2.06: the image is mapped at 0xE00000
+  };
+  const Case cases[] = {{"RESET in a loop", 0, false},
+                        {"double faults", 1, false},
+                        {"a jump the guard refuses", 2, false},
+                        {"a ROM mapped where its code does not run", 3, true}};
+  for (const Case& c : cases) {
+    std::vector<u8> rom = load_test_rom("restart_loops");
+    be_write16(&rom[0x40], c.mode);
+    if (c.tos206) be_write16(&rom[2], 0x0206);
+    TempFolder folder;
+    folder.write("tos.img", rom);
+    const ShellResult r = run_headless("--folder " + folder.path() + " --frames 3");
+    ASSERT_EQ(r.status, 0) << c.what << "\n" << r.out;
+    EXPECT_EQ(last_line(r.out).rfind("frames 3 ", 0), 0u) << c.what << "\n" << r.out;
+    if (c.mode == 1) {
+      // Thousands of double faults: the line is printed again only after
+      // each report of its count (once a second and at the end).
+      size_t count = 0;
+      for (size_t at = r.out.find("Multi Bus Error..."); at != std::string::npos;
+           at = r.out.find("Multi Bus Error...", at + 1))
+        ++count;
+      EXPECT_LT(count, 10u) << r.out;
+      EXPECT_NE(r.out.find("Multi Bus Error... [repeated "), std::string::npos) << r.out;
+    }
+  }
+}
+
+// A state the runner saves loads again as the folder's "Auto Saved State",
+// without an alert, and the machine runs on from it exactly: five frames,
+// a save, then three more frames leave the state that eight frames do.
+TEST(Headless, SavedStateLoadsAgainAsTheAutoSavedState) {
+  TempFolder folder, resumed;
+  folder.write("tos.img", load_test_rom("workload"));
+  resumed.write("tos.img", load_test_rom("workload"));
+  auto read = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  const std::string five = folder.file("five"), eight = folder.file("eight");
+  ASSERT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --save-state " + five).status,
+            0);
+  ASSERT_EQ(run_headless("--folder " + folder.path() + " --frames 8 --save-state " + eight).status,
+            0);
+  resumed.write("Auto Saved State", read(five));
+  const std::string after = resumed.file("after");
+  const ShellResult r =
+      run_headless("--folder " + resumed.path() + " --frames 3 --save-state " + after);
+  ASSERT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find("alert"), std::string::npos) << r.out;
+  EXPECT_EQ(read(after), read(eight));
+
+  // A state that can't be written ends the run with a failure.
+  const ShellResult bad = run_headless("--folder " + folder.path() + " --frames 1 --save-state " +
+                                  folder.file("no/such/folder/state"));
+  EXPECT_NE(bad.status, 0);
+  EXPECT_NE(bad.out.find("Can't save the state"), std::string::npos) << bad.out;
 }

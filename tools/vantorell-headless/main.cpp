@@ -1,15 +1,20 @@
 // vantorell-headless: builds the machine as the application does, with a
 // given folder as the application's folder, runs it unthrottled for a number
 // of frames and prints one line of figures; it can write the last frame's
-// picture as a PNG, and feed it keyboard and mouse input from a script
-// (input_script.h). For tests and benchmarks; the application itself takes no
-// arguments.
+// picture as a PNG and the machine's state at the end, and feed it keyboard
+// and mouse input from a script (input_script.h). For tests and benchmarks;
+// the application itself takes no arguments.
 //
-//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png] [--monochrome]
-//                      [--blitter] [--input SCRIPT] [--prefetch]
+//   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
+//                      [--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]
+//                      [--prefetch] [--debug]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
-// prefetch register and address errors instead of the plain one.
+// prefetch register and address errors instead of the plain one. --debug
+// opens the built-in debugger on the console at the first instruction.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -20,8 +25,10 @@
 #include <sstream>
 #include <string>
 
+#include "common/files.h"
 #include "cpu/registers.h"
 #include "host/app.h"
+#include "host/debugger/debugger.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
 #include "input_script.h"
@@ -29,13 +36,15 @@
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
+#include "machine/state.h"
 
 namespace {
 
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--monochrome] [--blitter] [--input SCRIPT] [--prefetch]\n");
+               "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT] [--prefetch] "
+               "[--debug]\n");
   return 2;
 }
 
@@ -49,9 +58,9 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder, screenshot, input;
+  std::string folder, screenshot, save_state, input;
   long frames = -1;
-  bool monochrome = false, blitter = false, prefetch = false;
+  bool monochrome = false, blitter = false, prefetch = false, debug = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
@@ -66,6 +75,10 @@ int main(int argc, char** argv) {
       prefetch = true;
       continue;
     }
+    if (!std::strcmp(arg, "--debug")) {
+      debug = true;
+      continue;
+    }
     if (i + 1 >= argc) return usage();
     if (!std::strcmp(arg, "--folder")) {
       folder = argv[++i];
@@ -77,6 +90,8 @@ int main(int argc, char** argv) {
       if (*end || errno || frames <= 0 || frames > 0xffffffffL) return usage();
     } else if (!std::strcmp(arg, "--screenshot")) {
       screenshot = argv[++i];
+    } else if (!std::strcmp(arg, "--save-state")) {
+      save_state = argv[++i];
     } else if (!std::strcmp(arg, "--input")) {
       input = argv[++i];
     } else {
@@ -89,12 +104,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantorell-headless: %s is not a folder\n", folder.c_str());
     return 1;
   }
-  const std::filesystem::path tos = std::filesystem::path(folder) / "tos.img";
-  if (!std::filesystem::is_regular_file(tos, ec)) {
-    std::fprintf(stderr, "vantorell-headless: no TOS image: %s does not exist\n",
-                 tos.string().c_str());
+  const std::string tos = (std::filesystem::path(folder) / "tos.img").string();
+  std::string why;
+  const int tos_fd = FILES_OpenRegular(tos.c_str(), O_RDONLY, why);
+  if (tos_fd < 0) {
+    std::fprintf(stderr, "vantorell-headless: no TOS image: %s %s\n", tos.c_str(), why.c_str());
     return 1;
   }
+  close(tos_fd);
 
   std::vector<InputEvent> events;
   if (!input.empty()) {
@@ -123,7 +140,9 @@ int main(int argc, char** argv) {
   if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
+  if (debug) DEBUG_RequestEntry();
   const u64 instructions_before = m68k_instruction_count;
+  const u64 frames_before = SCHED_FramesEnded;
   const auto t0 = std::chrono::steady_clock::now();
   APP_Run();
   const auto t1 = std::chrono::steady_clock::now();
@@ -136,13 +155,22 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  // The state as the menu's save command writes it (which reports a failure).
+  if (!save_state.empty() && !STATE_Write(save_state.c_str())) {
+    APP_ShutDown();
+    return 1;
+  }
   APP_ShutDown();
 
   // The machine paces itself to 50 frames a second: that is emulated time.
-  const double emulated = double(SCHED_FrameCount) / 50.0;
+  // Frame ends are counted here, not by the machine, whose count starts
+  // again at every reset.
+  const u64 frames_run = SCHED_FramesEnded - frames_before;
+  const double emulated = double(frames_run) / 50.0;
   const double host = std::chrono::duration<double>(t1 - t0).count();
   const double mips = double(m68k_instruction_count - instructions_before) / host / 1e6;
-  std::printf("frames %u emulated %.3f s host %.3f s ratio %.2f mips %.2f\n", SCHED_FrameCount,
+  std::printf("frames %llu emulated %.3f s host %.3f s ratio %.2f mips %.2f\n",
+              static_cast<unsigned long long>(frames_run),
               emulated, host, host > 0 ? emulated / host : 0.0, mips);
   return 0;
 }

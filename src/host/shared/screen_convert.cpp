@@ -4,7 +4,9 @@
 
 #include <cstdio>
 
+#include "common/files.h"
 #include "host/screen.h"
+#include "host/shared/screen_window.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
@@ -70,9 +72,8 @@ SCREEN_Image SCREEN_ConvertST(const u8* ram, u32 ramSize, const SCREEN_ShifterVi
     img.width = 640, img.height = 200, planes = 2;
   } else {
     img.width = 640, img.height = 400, planes = 1;
-    // The monochrome monitor shows set bits black while bit 0 of colour 0 is
-    // set, and white otherwise.
-    const bool inverted = !(view.palette[0] & 1);
+    // The monochrome monitor's polarity, as in the window.
+    const bool inverted = !SCREEN_MonoInkIsBlack(view.palette[0]);
     const u8 black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
     for (int k = 0; k < 3; ++k) {
       colours[0][k] = inverted ? black[k] : white[k];
@@ -84,27 +85,33 @@ SCREEN_Image SCREEN_ConvertST(const u8* ram, u32 ramSize, const SCREEN_ShifterVi
   return img;
 }
 
+namespace {
+
+void append_png_bytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<u8>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+void no_flush(png_structp) {}
+
+}  // namespace
+
 bool SCREEN_WritePng(const std::string& path, const SCREEN_Image& image, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) {
-    error = "cannot create " + path;
-    return false;
-  }
+  // Encoded in memory, then written as saved states are: a picture written
+  // over an older one replaces it whole or leaves it as it was.
+  std::vector<u8> bytes;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!png || !info) {
     png_destroy_write_struct(&png, nullptr);
-    std::fclose(f);
     error = "out of memory";
     return false;
   }
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(f);
-    error = "cannot write " + path;
+    error = "cannot encode the picture for " + path;
     return false;
   }
-  png_init_io(png, f);
+  png_set_write_fn(png, &bytes, append_png_bytes, no_flush);
   png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_RGB_ALPHA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -112,7 +119,5 @@ bool SCREEN_WritePng(const std::string& path, const SCREEN_Image& image, std::st
     png_write_row(png, image.rgba.data() + size_t(y) * image.width * 4);
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
-  const bool ok = std::fclose(f) == 0;
-  if (!ok) error = "cannot write " + path;
-  return ok;
+  return FILES_WriteWhole(path.c_str(), bytes.data(), bytes.size(), error);
 }

@@ -34,5 +34,6 @@ SCREEN_Image SCREEN_ConvertST(const u8* ram, u32 ramSize, const SCREEN_ShifterVi
 // The 8-bit RGB of an ST palette value.
 void SCREEN_PaletteRgb8(u16 stColour, u8 rgb[3]);
 
-// Writes the picture as an 8-bit RGBA PNG; false with a message in `error`.
+// Writes the picture as an 8-bit RGBA PNG, replacing an older file whole or
+// not at all; false with a message in `error`.
 bool SCREEN_WritePng(const std::string& path, const SCREEN_Image& image, std::string& error);

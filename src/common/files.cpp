@@ -1,0 +1,153 @@
+#include "common/files.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string kind_of(mode_t mode) {
+  if (S_ISDIR(mode)) return "is a directory";
+  if (S_ISFIFO(mode)) return "is a FIFO";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "is a device";
+  if (S_ISSOCK(mode)) return "is a socket";
+  return "is not a regular file";
+}
+
+std::string open_error(int error) {
+  switch (error) {
+    case ENOENT: return "does not exist";
+    case EISDIR: return "is a directory";
+    case ELOOP: return "is a symbolic link loop";
+    default: return std::string("can't be opened (") + std::strerror(error) + ")";
+  }
+}
+
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+int FILES_OpenRegular(const char* path, int flags, std::string& why) {
+  // Without O_NONBLOCK, opening a FIFO waits for its other end.
+  const int fd = open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    if (errno == ELOOP && (flags & O_NOFOLLOW))
+      why = "is a symbolic link";
+    else if (errno == ENOENT && (flags & O_CREAT))
+      why = "can't be created (its folder does not exist)";
+    else
+      why = open_error(errno);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    why = open_error(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    why = kind_of(st.st_mode);
+  } else {
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+  }
+  close(fd);
+  return -1;
+}
+
+bool FILES_WriteAll(int fd, const u8* data, size_t size) {
+  while (size > 0) {
+    const ssize_t put = write(fd, data, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      if (put == 0) errno = EIO;
+      return false;
+    }
+    data += put;
+    size -= size_t(put);
+  }
+  return true;
+}
+
+bool FILES_Exists(const char* path) {
+  struct stat st;
+  return lstat(path, &st) == 0;
+}
+
+bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string& error) {
+  // The file to replace: through symbolic links, their final target.
+  std::string target = path;
+  struct stat st;
+  const bool exists = stat(path, &st) == 0;
+  if (exists) {
+    char resolved[PATH_MAX];
+    if (!S_ISREG(st.st_mode)) {
+      error = target + " " + kind_of(st.st_mode);
+      return false;
+    }
+    if (!realpath(path, resolved)) {
+      error = target + " " + open_error(errno);
+      return false;
+    }
+    target = resolved;
+  } else if (errno != ENOENT) {
+    error = target + " " + open_error(errno);
+    return false;
+  } else if (FILES_Exists(path)) {
+    error = target + " is a symbolic link to nothing";
+    return false;
+  }
+
+  std::string temp = target + ".XXXXXX";
+  const int fd = mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    error = "can't create a file beside " + target + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 07777;
+    // Only a privileged writer may hand the file back to its owner; anyone
+    // else keeps it.
+    if (fchown(fd, st.st_uid, st.st_gid) != 0) errno = 0;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+  int failure = 0;
+  if (fchmod(fd, mode) != 0 || !FILES_WriteAll(fd, data, size) || fsync(fd) != 0)
+    failure = errno ? errno : EIO;
+  if (close(fd) != 0 && !failure) failure = errno;
+  if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+  if (failure) {
+    error = "can't write " + target + " (" + std::strerror(failure) + ")";
+    unlink(temp.c_str());
+    return false;
+  }
+  // The rename reaches the disk with its folder.
+  const int dir = open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+}
+
+int FILES_AnonymousFile(const std::string& folder, const char* prefix, const char* suffix,
+                        std::string& error) {
+  std::string name = folder + "/" + prefix + "-XXXXXX" + suffix;
+  const int fd = mkostemps(name.data(), int(std::strlen(suffix)), O_CLOEXEC);
+  if (fd < 0) {
+    error = "can't create a file in " + folder + ": " + std::strerror(errno);
+    return -1;
+  }
+  unlink(name.c_str());
+  return fd;
+}

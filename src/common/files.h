@@ -1,0 +1,44 @@
+// The host files the machine opens by name and the files it writes. A file
+// is opened only when it is a regular file (a FIFO in its place does not
+// block the program, a device is never opened), and what is wrong with a
+// name comes back as words for a message. A file the machine writes whole
+// (a saved state, a screenshot) never replaces the user's file with a part
+// of the new one, and never meets another file through a guessable
+// temporary name.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "common/types.h"
+
+// Opens the regular file at `path`, following symbolic links, with `flags`
+// (O_RDONLY or O_RDWR, plus O_NOFOLLOW to refuse a link, O_CREAT to create
+// a missing file with 0666 less the umask); the descriptor,
+// or -1 with `why` set to what the path is, as words that follow it in a
+// message: "does not exist", "is a directory", "is a FIFO", "is a symbolic
+// link loop", "can't be opened (Permission denied)", ...
+int FILES_OpenRegular(const char* path, int flags, std::string& why);
+
+// Writes all `size` bytes at the descriptor's position; false (errno set) on
+// a failure or a short write.
+bool FILES_WriteAll(int fd, const u8* data, size_t size);
+
+// Whether `path` names anything at all, a broken or looping symbolic link
+// included.
+bool FILES_Exists(const char* path);
+
+// Writes `size` bytes as the whole new content of `path`: into a temporary
+// file of a unique name beside the file, flushed to the disk, then renamed
+// over it. Through a symbolic link the link's target is replaced and the
+// link kept. An existing file keeps its permissions (and, where we may, its
+// owner); a new one gets 0666 less the umask. False with `error` set when
+// a step failed; the file at `path` is then as it was.
+bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string& error);
+
+// Creates a file of a unique name in `folder` ("PREFIX-XXXXXX.SUFFIX") for
+// reading and writing, and removes its name again at once: the open
+// descriptor keeps the data until it is closed, and no file is left behind
+// however the program ends. -1 with `error` set on failure.
+int FILES_AnonymousFile(const std::string& folder, const char* prefix, const char* suffix,
+                        std::string& error);

@@ -1,0 +1,137 @@
+// gzip disk images: the name tests, the path conversion, and unpacking into
+// "tempgzip.st", which is replaced whole when an image unpacks and left alone
+// when it does not.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "host/app.h"
+#include "host/shared/gzip_image.h"
+#include "support/floppy_images.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<u8>;
+
+Bytes image(size_t size) {
+  Bytes b(size);
+  for (size_t i = 0; i < size; ++i) b[i] = u8((i * 7) ^ (i >> 9));
+  return b;
+}
+
+Bytes gzip(const Bytes& data) {
+  z_stream z{};
+  if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return {};
+  Bytes out(deflateBound(&z, uLong(data.size())));
+  z.next_in = const_cast<u8*>(data.data());
+  z.avail_in = uInt(data.size());
+  z.next_out = out.data();
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+TEST(GzipImage, NameTests) {
+  const struct {
+    const char* name;
+    bool gz, zip;
+  } cases[] = {
+      {"disk.gz", true, false},  {"DISK.GZ", true, false},  {"disk.Gz", true, false},
+      {"a.gz", true, false},     {".gz", false, false},     {"gz", false, false},
+      {"disk.tgz", false, false}, {"disk.gz.st", false, false}, {"disk.zip", false, true},
+      {"D.ZiP", false, true},    {".zip", false, false},    {"", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(DISKIMG_NameIsGz(c.name), c.gz);
+    EXPECT_EQ(DISKIMG_NameIsZip(c.name), c.zip);
+    EXPECT_EQ(DISKIMG_SpecIsGz(std::string("/x.zip/y.gz/") + c.name), c.gz);
+    EXPECT_EQ(DISKIMG_SpecIsZip(std::string("/x.gz/y.zip/") + c.name), c.zip);
+  }
+}
+
+TEST(GzipImage, PathsOfFilesThatExistAndThatDoNot) {
+  TempFolder t;
+  const std::string real = fs::canonical(t.path()).string();
+  t.write("disk.gz", {1});
+  fs::create_symlink("disk.gz", t.file("link1"));
+  fs::create_symlink(t.file("link1"), t.file("link2.gz"));
+  fs::create_directory(t.file("sub"));
+  const struct {
+    std::string spec;
+    i32 result;
+    std::string path;
+  } cases[] = {
+      {t.file("disk.gz"), 0, real + "/disk.gz"},
+      {t.file("link2.gz"), 0, real + "/disk.gz"},        // links followed to the end
+      {t.file("sub/../new.st"), 0, real + "/new.st"},     // not there yet
+      {t.file("missing/new.st"), ENOENT, ""},
+      {t.file("disk.gz/new.st"), ENOTDIR, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.spec);
+    std::string out;
+    EXPECT_EQ(DISKIMG_SpecToPosixPath(c.spec, out), c.result);
+    EXPECT_EQ(out, c.path);
+  }
+}
+
+TEST(GzipImage, UnpacksWholeStreamsOfAtMost999999Bytes) {
+  const Bytes largest = image(999999);
+  const Bytes small = image(5000);
+  Bytes truncated = gzip(small);
+  truncated.resize(truncated.size() - 9);
+  Bytes bad_crc = gzip(small);
+  bad_crc[bad_crc.size() - 6] ^= 1;
+  Bytes two_members = gzip(small);
+  const Bytes second = gzip(largest);
+  two_members.insert(two_members.end(), second.begin(), second.end());
+  Bytes plain = image(737280);
+  const struct {
+    const char* name;
+    const char* file;
+    Bytes content;
+    const Bytes* unpacked;  // null: refused
+  } cases[] = {
+      {"999,999 bytes", "disk.gz", gzip(largest), &largest},
+      {"lower case", "a.Gz", gzip(small), &small},
+      {"1,000,000 bytes", "disk.gz", gzip(image(1000000)), nullptr},
+      {"two members making 1,004,999 bytes", "disk.gz", two_members, nullptr},
+      {"cut short", "disk.gz", truncated, nullptr},
+      {"bad CRC", "disk.gz", bad_crc, nullptr},
+      {"plain image named .gz", "disk.gz", plain, nullptr},
+      {"empty", "disk.gz", {}, nullptr},
+      {"zip", "disk.zip", gzip(small), nullptr},
+      {"no suffix", "disk.st", gzip(small), nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder t;
+    APP_Folder.path = t.path();
+    const Bytes old = image(1500000);  // an earlier image, larger than any
+    t.write(DISKIMG_GzTempName, old);
+    t.write(c.file, c.content);
+    const std::string out = DISKIMG_UnpackCompressed(t.file(c.file));
+    EXPECT_EQ(out, c.unpacked ? t.file(DISKIMG_GzTempName) : "");
+    EXPECT_TRUE(read_file(t.file(DISKIMG_GzTempName)) == (c.unpacked ? *c.unpacked : old));
+    EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 2);
+  }
+  // A link in the temporary file's place is replaced, never followed.
+  TempFolder t;
+  APP_Folder.path = t.path();
+  t.write("mine.st", {1, 2});
+  fs::create_symlink(t.file("mine.st"), t.file(DISKIMG_GzTempName));
+  t.write("disk.gz", gzip(small));
+  EXPECT_EQ(DISKIMG_UnpackCompressed(t.file("disk.gz")), t.file(DISKIMG_GzTempName));
+  EXPECT_EQ(read_file(t.file("mine.st")), (Bytes{1, 2}));
+  APP_Folder.path.clear();
+  EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz"), "");
+}
+
+}  // namespace
