@@ -219,11 +219,6 @@ bool move_predec(const Context& c, Aspect) {
          c.got.cycles == expected_cycles(c) + 2;
 }
 
-// Table 5 is being built: the instruction ran table 4's handler through a
-// fallback row, and that handler neither checks alignment nor orders the
-// prefetch reload before its last write.
-bool table4_fallback(const Context& c, Aspect) { return c.table == 5 && c.got.fallback; }
-
 // Partial deviations of table 5's address errors ---------------------------
 
 // The bytes the recording lists before the instruction.
@@ -251,8 +246,8 @@ u32 extension_words(u32 mode, u32 reg, u32 size) {
 // What the model's address error leaves that the chip's may not: the PC it
 // stacks (the address behind the extension words read before the check)
 // and, when the faulting operand is (An)+ or -(An), its register and the
-// value left in it (not stepped by the faulting operand). Known for the
-// families whose table-5 rows are built.
+// value left in it (not stepped by the faulting operand). Known for every
+// family whose instruction can take one.
 struct FaultRules {
   u32 stacked_pc;
   int reg = -1;
@@ -338,7 +333,7 @@ std::optional<FaultRules> arithmetic_fault_rules(const Context& c) {
 }
 
 std::optional<FaultRules> fault_rules(const Context& c) {
-  if (c.table != 5 || c.vector != 3 || c.got.fallback) return std::nullopt;
+  if (c.table != 5 || c.vector != 3) return std::nullopt;
   if (std::optional<FaultRules> rules = control_fault_rules(c)) return rules;
   const bool movea = family_in(c, {"MOVEA.w", "MOVEA.l"});
   if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return arithmetic_fault_rules(c);
@@ -370,7 +365,7 @@ std::optional<FaultRules> fault_rules(const Context& c) {
   return rules;
 }
 
-bool table5_address_error(const Context& c) { return c.table == 5 && c.vector == 3 && !c.got.fallback; }
+bool table5_address_error(const Context& c) { return c.table == 5 && c.vector == 3; }
 
 // Moves the recorded address-error frame (14 bytes at the final SSP) to `to`,
 // the bytes it covered getting back what the recording lists before the run.
@@ -528,9 +523,6 @@ bool movem_fault_cycles(const Context& c, Aspect) {
 constexpr u8 both = aspect_state | aspect_cycles;
 
 const Deviation table[] = {
-    {"table-4-fallback", both, table4_fallback, nullptr,
-     "table 5 does not have this row yet: the opcode runs table 4's handler, then reloads the "
-     "prefetch words"},
     {"branch-ff-long", both, branch_ff_long, nullptr,
      "table 4 runs Bcc with displacement byte 0xFF as one 12-cycle word whose address error "
      "stacks the target and PC 2 higher, and both tables run 0x61FF as BSR.L; the chip branches "
