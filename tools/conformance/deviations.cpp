@@ -257,31 +257,36 @@ struct FaultRules {
   std::optional<u32> predec_long_access;
 };
 
-// The rules of the families with one checked word or long memory operand
-// (MOVEM's register mask coming before its words), and of those whose check
-// is on the stack pointer or the branch target, which stack the address
-// behind the opcode.
-std::optional<FaultRules> control_fault_rules(const Context& c) {
+// One checked memory operand of `size` bytes, its extension words behind
+// `lead` words (an immediate, MOVEM's mask): the PC behind them all is
+// stacked, and an (An)+ or -(An) register is kept.
+FaultRules one_operand_rules(const Context& c, u32 lead, u32 size) {
   const u16 op = c.test.opcode();
-  const u32 at = c.test.initial.pc - 4;
-  FaultRules rules;
-  rules.stacked_pc = at + 2;
-  if (family_in(c, {"Bcc", "DBcc", "RTE", "RTR", "UNLINK"})) return rules;
-  u32 size = 2, mask_words = 0;
-  if (family_in(c, {"MOVEM.w", "MOVEM.l"})) {
-    mask_words = 1;
-    size = c.family.back() == 'l' ? 4 : 2;
-  } else if (!family_in(c, {"DIVU", "DIVS", "MULU", "MULS", "MOVEtoSR", "MOVEtoCCR", "ASL.w", "ASR.w", "LSL.w",
-                            "LSR.w", "ROL.w", "ROR.w", "ROXL.w", "ROXR.w"})) {
-    return std::nullopt;
-  }
   const u32 mode = (op >> 3) & 7, reg = op & 7;
-  rules.stacked_pc += 2 * (mask_words + extension_words(mode, reg, size));
+  FaultRules rules;
+  rules.stacked_pc = c.test.initial.pc - 2 + 2 * (lead + extension_words(mode, reg, size));
   if (mode == 3 || mode == 4) {
     rules.reg = int(reg);
     rules.reg_value = address_register(c.test.initial, reg);
   }
   return rules;
+}
+
+// The rules of the families with one checked word or long memory operand
+// (MOVEM's register mask coming before its words), and of those whose check
+// is on the stack pointer or the branch target, which stack the address
+// behind the opcode.
+std::optional<FaultRules> control_fault_rules(const Context& c) {
+  if (family_in(c, {"Bcc", "DBcc", "RTE", "RTR", "UNLINK"})) {
+    FaultRules rules;
+    rules.stacked_pc = c.test.initial.pc - 2;
+    return rules;
+  }
+  if (family_in(c, {"MOVEM.w", "MOVEM.l"})) return one_operand_rules(c, 1, c.family.back() == 'l' ? 4 : 2);
+  if (family_in(c, {"DIVU", "DIVS", "MULU", "MULS", "MOVEtoSR", "MOVEtoCCR", "ASL.w", "ASR.w", "LSL.w", "LSR.w",
+                    "ROL.w", "ROR.w", "ROXL.w", "ROXR.w"}))
+    return one_operand_rules(c, 0, 2);
+  return std::nullopt;
 }
 
 // The arithmetic, logic, immediate and single-operand families: one memory
@@ -324,12 +329,7 @@ std::optional<FaultRules> arithmetic_fault_rules(const Context& c) {
   } else {
     size = 1u << ((op >> 6) & 3);
   }
-  rules.stacked_pc = at + 2 + 2 * (imm_words + extension_words(mode, reg, size));
-  if (mode == 3 || mode == 4) {
-    rules.reg = int(reg);
-    rules.reg_value = address_register(before, reg);
-  }
-  return rules;
+  return one_operand_rules(c, imm_words, size);
 }
 
 std::optional<FaultRules> fault_rules(const Context& c) {
