@@ -71,26 +71,34 @@ u32 m68k_cond_true_core(u32 cc);
 // machine construction start from here).
 void m68k_registers_reset();
 
+// A flag word is 0 or 1, so its upper three bytes are always 0: a flag is
+// stored as the word's low byte (the host is little-endian), one host
+// instruction straight from the host's own condition codes, and read back
+// from that byte, which a read right behind the store gets forwarded.
+inline void m68k_put_flag(u32& word, bool value) { *reinterpret_cast<u8*>(&word) = value; }
+inline u32 m68k_flag(const u32& word) { return *reinterpret_cast<const u8*>(&word); }
+
 // Whether 68000 condition cc (0-15) holds on the current flags.
 inline u32 m68k_cond_true(u32 cc) {
   const m68k_flags& f = m68k_ccflags;
+  const u32 c = m68k_flag(f.c), z = m68k_flag(f.z), n = m68k_flag(f.n), v = m68k_flag(f.v);
   switch (cc) {
     case 0: return 1;
     case 1: return 0;
-    case 2: return (f.c | f.z) ^ 1;
-    case 3: return f.c | f.z;
-    case 4: return f.c ^ 1;
-    case 5: return f.c;
-    case 6: return f.z ^ 1;
-    case 7: return f.z;
-    case 8: return f.v ^ 1;
-    case 9: return f.v;
-    case 10: return f.n ^ 1;
-    case 11: return f.n;
-    case 12: return u32(f.n == f.v);
-    case 13: return u32(f.n != f.v);
-    case 14: return u32(f.z == 0 && f.n == f.v);
-    case 15: return u32(f.z != 0 || f.n != f.v);
+    case 2: return (c | z) ^ 1;
+    case 3: return c | z;
+    case 4: return c ^ 1;
+    case 5: return c;
+    case 6: return z ^ 1;
+    case 7: return z;
+    case 8: return v ^ 1;
+    case 9: return v;
+    case 10: return n ^ 1;
+    case 11: return n;
+    case 12: return u32(n == v);
+    case 13: return u32(n != v);
+    case 14: return u32(z == 0 && n == v);
+    case 15: return u32(z != 0 || n != v);
     default: std::abort();
   }
 }

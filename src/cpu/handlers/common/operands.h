@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 #include "common/endian.h"
 #include "common/types.h"
@@ -308,39 +309,53 @@ constexpr u32 ea_cycles() {
 }
 
 // Flags ------------------------------------------------------------------
+// Each flag is stored once, from the host's own condition codes where the
+// host computes the same thing (carry, overflow, sign and zero of an add or
+// subtract of the operand's width).
+
+template <u32 S> using uint_of = std::conditional_t<S == B, u8, std::conditional_t<S == W, u16, u32>>;
+template <u32 S> using sint_of = std::conditional_t<S == B, i8, std::conditional_t<S == W, i16, i32>>;
+
+M68K_INLINE void put_flag(u32& word, bool value) { m68k_put_flag(word, value); }
 
 template <u32 S>
 M68K_INLINE void set_nz(u32 result) {
-  m68k_ccflags.n = (result & msb_of<S>) ? 1 : 0;
-  m68k_ccflags.z = (result & mask_of<S>) == 0 ? 1 : 0;
+  put_flag(m68k_ccflags.n, sint_of<S>(result) < 0);
+  put_flag(m68k_ccflags.z, uint_of<S>(result) == 0);
 }
 
 // Logical result: N and Z from the value, V and C cleared, X kept.
 template <u32 S>
 M68K_INLINE void set_logic_flags(u32 result) {
   set_nz<S>(result);
-  m68k_ccflags.v = 0;
-  m68k_ccflags.c = 0;
+  put_flag(m68k_ccflags.v, false);
+  put_flag(m68k_ccflags.c, false);
 }
 
 // dst + src with all five flags; returns the masked result.
 template <u32 S>
 M68K_INLINE u32 add_with_flags(u32 src, u32 dst) {
-  const u32 res = (dst + src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = m68k_ccflags.x = ((sm & dm) | (~rm & (sm | dm))) ? 1 : 0;
-  m68k_ccflags.v = ((sm & dm & ~rm) | (~sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+  uint_of<S> res;
+  sint_of<S> signed_res;
+  const bool c = __builtin_add_overflow(uint_of<S>(dst), uint_of<S>(src), &res);
+  const bool v = __builtin_add_overflow(sint_of<S>(dst), sint_of<S>(src), &signed_res);
+  m68k_flags& f = m68k_ccflags;
+  put_flag(f.c, c);
+  put_flag(f.x, c);
+  put_flag(f.v, v);
   set_nz<S>(res);
   return res;
 }
 
 // dst - src: sets N, Z, V, C and returns the masked result (X untouched).
 template <u32 S>
-M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst) {
-  const u32 res = (dst - src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
-  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
+M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst, bool& borrow) {
+  uint_of<S> res;
+  sint_of<S> signed_res;
+  borrow = __builtin_sub_overflow(uint_of<S>(dst), uint_of<S>(src), &res);
+  const bool v = __builtin_sub_overflow(sint_of<S>(dst), sint_of<S>(src), &signed_res);
+  put_flag(m68k_ccflags.c, borrow);
+  put_flag(m68k_ccflags.v, v);
   set_nz<S>(res);
   return res;
 }
@@ -348,15 +363,17 @@ M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst) {
 // dst - src with all five flags; returns the masked result.
 template <u32 S>
 M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) {
-  const u32 res = sub_flags_nzvc<S>(src, dst);
-  m68k_ccflags.x = m68k_ccflags.c;
+  bool borrow;
+  const u32 res = sub_flags_nzvc<S>(src, dst, borrow);
+  put_flag(m68k_ccflags.x, borrow);
   return res;
 }
 
 // dst - src setting N, Z, V, C (X kept), as CMP does.
 template <u32 S>
 M68K_INLINE void compare_flags(u32 src, u32 dst) {
-  sub_flags_nzvc<S>(src, dst);
+  bool borrow;
+  sub_flags_nzvc<S>(src, dst, borrow);
 }
 
 // The current instruction's address, while pcHost is on its opcode.
