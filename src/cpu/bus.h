@@ -8,6 +8,7 @@
 // the per-instruction or per-access paths.
 #pragma once
 
+#include "common/endian.h"
 #include "common/types.h"
 
 // ---- Memory: the bank table -------------------------------------------------
@@ -44,26 +45,76 @@ inline bool MMU_CrossesBank(u32 addr, u32 size) { return (addr & 0xffff) > 0x100
 u32 MMU_ReadAcross(u32 addr, u32 size);
 void MMU_WriteAcross(u32 addr, u32 size, u32 v);
 
+// Plain RAM: its bank record and its buffer (ST address 0 is the buffer's
+// first byte). An access whose bank entry is this record is served inline,
+// without a call: the record's own operations do the same (machine/memory.cpp).
+extern const MMU_Bank MMU_RamBank;
+extern u8* MMU_RamBase;
+// A RAM write from the first byte of the displayed frame to the byte just
+// past it marks the frame as changed (host/screen.h).
+extern u32 SCREEN_FrameBase;
+extern u32 SCREEN_FrameBytes;
+extern u32 SCREEN_VideoWritten;
+inline void MMU_RamMarkScreen(u32 addr) {
+  // Both ends included; an address below the base wraps far above the size.
+  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
+}
+
 // Data accesses of the CPU and the other bus masters, at any address: the
 // bank operations take odd addresses, and an access that runs past the end
 // of a bank is composed from the banks it touches.
-inline u32 MMU_ReadB(u32 addr) { return MMU_BankOf(addr)->getB(addr & MMU_AddressMask) & 0xff; }
+inline u32 MMU_ReadB(u32 addr) {
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  if (bank == &MMU_RamBank) [[likely]] return MMU_RamBase[a];
+  return bank->getB(a) & 0xff;
+}
 inline u32 MMU_ReadW(u32 addr) {
   if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_ReadAcross(addr, 2);
-  return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff;
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  if (bank == &MMU_RamBank) [[likely]] return be_read16(MMU_RamBase + a);
+  return bank->getW(a) & 0xffff;
 }
 inline u32 MMU_ReadL(u32 addr) {
   if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_ReadAcross(addr, 4);
-  return MMU_BankOf(addr)->getL(addr & MMU_AddressMask);
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  if (bank == &MMU_RamBank) [[likely]] return be_read32(MMU_RamBase + a);
+  return bank->getL(a);
 }
-inline void MMU_WriteB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
+inline void MMU_WriteB(u32 addr, u32 v) {
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  if (bank == &MMU_RamBank) [[likely]] {
+    MMU_RamMarkScreen(a);
+    MMU_RamBase[a] = u8(v);
+    return;
+  }
+  bank->putB(a, v);
+}
 inline void MMU_WriteW(u32 addr, u32 v) {
   if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_WriteAcross(addr, 2, v);
-  MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v);
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  if (bank == &MMU_RamBank) [[likely]] {
+    MMU_RamMarkScreen(a);
+    be_write16(MMU_RamBase + a, v);
+    return;
+  }
+  bank->putW(a, v);
 }
 inline void MMU_WriteL(u32 addr, u32 v) {
   if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_WriteAcross(addr, 4, v);
-  MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+  const MMU_Bank* bank = MMU_BankOf(addr);
+  const u32 a = addr & MMU_AddressMask;
+  // A long write at 0-4 is the record's: it raises a bus error.
+  if (bank == &MMU_RamBank && a > 4) [[likely]] {
+    MMU_RamMarkScreen(a);
+    be_write32(MMU_RamBase + a, v);
+    return;
+  }
+  bank->putL(a, v);
 }
 
 // ---- Memory: what the jump guard and the restart ask ---------------------------

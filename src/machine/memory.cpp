@@ -70,11 +70,6 @@ u8* alloc_guarded(u32 size) {
   return p;
 }
 
-inline void mark_screen_write(u32 addr) {
-  // Both ends included; an address below the base wraps far above the size.
-  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
-}
-
 // ---- RAM ----
 u32 MMU_RamGetL(u32 a) { return be_read32(MMU_RamBase + a); }
 u32 MMU_RamGetW(u32 a) { return be_read16(MMU_RamBase + a); }
@@ -84,15 +79,15 @@ void MMU_RamPutL(u32 a, u32 v) {
     CONSOLE_Line("long put bus error %x ", a);
     MMU_BusError();
   }
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   be_write32(MMU_RamBase + a, v);
 }
 void MMU_RamPutW(u32 a, u32 v) {
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   be_write16(MMU_RamBase + a, v);
 }
 void MMU_RamPutB(u32 a, u32 v) {
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   MMU_RamBase[a] = u8(v);
 }
 u8* MMU_RamHostPtr(u32 a) { return MMU_RamBase + a; }

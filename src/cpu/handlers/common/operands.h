@@ -84,19 +84,23 @@ struct Prefetch {
   static constexpr bool prefetch = true;
 };
 
-// The instruction stream behind the opcode. Extension words are read from a
-// local copy of pcHost taken at entry, so nothing that happens to pcHost
-// during the instruction (an exception taken by a bank access) changes where
-// they come from. The handler commits the instruction length to pcHost once,
-// by finish(), after its last memory access (with Prefetch: just before the
-// last write, see write_and_finish). Indexed operands of the 68020 tables
-// commit early, since the full format reads its displacements at pcHost and
-// advances it.
+// The instruction stream behind the opcode: pcHost stays on the opcode while
+// the instruction runs (nothing moves it meanwhile: a bank access that takes
+// an exception only latches it, and jumps wait for the instruction's end),
+// and the cursor counts the extension words read behind it. The handler
+// commits the instruction length to pcHost once, by finish(), after its
+// last memory access (with Prefetch: just before the last write, see
+// write_and_finish). Indexed operands of the 68020 tables commit early,
+// since the full format reads its displacements at pcHost and advances it.
+// Nothing of pcHost is held across a bank access, so a handler's fast path
+// keeps no host register across the call of its slow one.
 template <class P>
 struct StreamOf {
-  u8* p = m68k_regfile.pcHost;  // host address of the opcode
-  u32 off = 2;                  // offset of the next extension word
-  bool fault = false;           // Prefetch: an address error ended the instruction
+  u32 off = 2;         // offset of the next extension word from pcHost
+  bool fault = false;  // Prefetch: an address error ended the instruction
+
+  // Host address of the opcode.
+  M68K_INLINE static u8* opcode_at() { return m68k_regfile.pcHost; }
 
   // With Prefetch the first extension word is bytes 2-3 of the prefetch
   // register, which may differ from memory if the previous instruction's
@@ -108,7 +112,7 @@ struct StreamOf {
         return be_read16(m68k_regfile.prefetch + 2);
       }
     }
-    const u32 w = be_read16(p + off);
+    const u32 w = be_read16(opcode_at() + off);
     off += 2;
     return w;
   }
@@ -116,10 +120,10 @@ struct StreamOf {
     if constexpr (P::prefetch) {
       if (off == 2) {
         off = 6;
-        return (be_read16(m68k_regfile.prefetch + 2) << 16) | be_read16(p + 4);
+        return (be_read16(m68k_regfile.prefetch + 2) << 16) | be_read16(opcode_at() + 4);
       }
     }
-    const u32 v = be_read32(p + off);
+    const u32 v = be_read32(opcode_at() + off);
     off += 4;
     return v;
   }
@@ -132,13 +136,16 @@ struct StreamOf {
   }
   // Emulated address of the next extension word.
   M68K_INLINE u32 here() const {
-    return m68k_regfile.pc + u32(p + off - m68k_regfile.pcBase);
+    return m68k_regfile.pc + u32(opcode_at() + off - m68k_regfile.pcBase);
   }
   // Moves pcHost past the instruction; with Prefetch, reloads the prefetch
-  // register with the next two words.
-  M68K_INLINE void finish() const {
-    m68k_regfile.pcHost = p + off;
-    if constexpr (P::prefetch) std::memcpy(m68k_regfile.prefetch, p + off, 4);
+  // register with the next two words. The cursor then counts from the new
+  // pcHost, so a second call changes nothing.
+  M68K_INLINE void finish() {
+    u8* const next = opcode_at() + off;
+    m68k_regfile.pcHost = next;
+    off = 0;
+    if constexpr (P::prefetch) std::memcpy(m68k_regfile.prefetch, next, 4);
   }
 
   // With Prefetch, a word or long access at an odd address (judged on the
@@ -153,7 +160,7 @@ struct StreamOf {
       return false;
     } else {
       if (!(addr & 1)) [[likely]] return false;
-      m68k_address_error(addr, be_read16(p), here());
+      m68k_address_error(addr, be_read16(opcode_at()), here());
       fault = true;
       return true;
     }
@@ -176,10 +183,7 @@ M68K_INLINE u32 indexed_address(u32 base, StreamOf<P>& st) {
     static_assert(!P::prefetch, "the prefetch table has the 68000's brief format only");
     const u32 ext = st.word();
     st.finish();
-    const u32 addr = m68k_ea_indexed020(base, ext);
-    st.p = m68k_regfile.pcHost;
-    st.off = 0;
-    return addr;
+    return m68k_ea_indexed020(base, ext);
   }
 }
 
@@ -228,9 +232,10 @@ M68K_INLINE u32 read_source(u32 r, StreamOf<P>& st) {
   else {
     const Ea<M, S, X> ea(r, st);
     if (st.template odd<S>(ea.addr)) return 0;
-    const u32 v = ea.read();
+    // The step is stored first (a bank access doesn't look at the
+    // registers): the address then needs no keeping across the access.
     ea.update();
-    return v;
+    return ea.read();
   }
 }
 
@@ -239,7 +244,7 @@ M68K_INLINE u32 read_source(u32 r, StreamOf<P>& st) {
 // register is reloaded first, so a write into the next instruction's first
 // extension word is not seen by that instruction.
 template <u32 S, class P>
-M68K_INLINE void write_and_finish(const StreamOf<P>& st, u32 addr, u32 v) {
+M68K_INLINE void write_and_finish(StreamOf<P>& st, u32 addr, u32 v) {
   if constexpr (P::prefetch) {
     st.finish();
     mem_write<S>(addr, v);
