@@ -88,6 +88,9 @@ bool service_pending(bool with_scheduler) {
     // STOP wrote the SR, so the check above has fired the events of its own
     // cycles; the idling counts on from its end.
     while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
+      // An interrupt request waiting to be offered is offered after the
+      // very next step; otherwise the steps without events pass at once.
+      if (!(r.pending & m68k_pend_interrupt)) SCHED_StopSkip();
       SCHED_StopStep();
       if (r.pending & m68k_pend_interrupt) {
         r.pending &= ~(m68k_pend_unused8 | m68k_pend_unused1);

@@ -233,7 +233,7 @@ void SCHED_StopStep() {
   SCHED_ComputeNextEvent();
   SCHED_CycleBefore = SCHED_FrameCycle;
   SCHED_SpareWord = 0;
-  SCHED_FrameCycle += 16;
+  SCHED_FrameCycle += SCHED_StopStepCycles;
   if (due(SCHED_NextEvent)) {
     fire_due_events(true);
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame - 1 &&
@@ -268,6 +268,18 @@ void SCHED_StopStep() {
   // are fired by the next SCHED_RunEvents; without this mark that call would
   // look at the step again and fire its events a second time.
   SCHED_CycleBefore = SCHED_FrameCycle;
+}
+
+void SCHED_StopSkip() {
+  SCHED_ComputeNextEvent();
+  // A step from F to F + 16 has work when F < SCHED_NextEvent <= F + 16.
+  // Until then each step only moves the position: the next-event time it
+  // computes stays the same, since no event time lies in between.
+  const i32 idle = (SCHED_NextEvent - SCHED_FrameCycle - 1) / SCHED_StopStepCycles;
+  if (idle <= 0) return;
+  SCHED_FrameCycle += idle * SCHED_StopStepCycles;
+  SCHED_CycleBefore = SCHED_FrameCycle;
+  SCHED_SpareWord = 0;
 }
 
 void SCHED_ResetFrame() {
