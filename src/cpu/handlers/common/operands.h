@@ -315,18 +315,56 @@ constexpr u32 ea_cycles() {
 
 // Flags ------------------------------------------------------------------
 // Each flag is stored once, from the host's own condition codes where the
-// host computes the same thing (carry, overflow, sign and zero of an add or
-// subtract of the operand's width).
+// host computes the same thing: carry, overflow, sign and zero of an add,
+// subtract or test of the operand's width.
 
 template <u32 S> using uint_of = std::conditional_t<S == B, u8, std::conditional_t<S == W, u16, u32>>;
 template <u32 S> using sint_of = std::conditional_t<S == B, i8, std::conditional_t<S == W, i16, i32>>;
 
 M68K_INLINE void put_flag(u32& word, bool value) { m68k_put_flag(word, value); }
 
+// dst + src (Sub: dst - src) at S bytes, with the host's carry (borrow),
+// overflow, sign and zero. On x86-64 one instruction gives the result and
+// all four flags; elsewhere the compiler's overflow builtins do.
+template <bool Sub, u32 S>
+M68K_INLINE uint_of<S> host_arith(u32 src, u32 dst, bool& c, bool& v, bool& n, bool& z) {
+  using U = uint_of<S>;
+  U r = U(dst);
+  const U s = U(src);
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+  if constexpr (Sub)
+    asm("sub%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+  else
+    asm("add%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+#else
+  using I = sint_of<S>;
+  I signed_r;
+  if constexpr (Sub) {
+    c = __builtin_sub_overflow(U(dst), s, &r);
+    v = __builtin_sub_overflow(I(dst), I(s), &signed_r);
+  } else {
+    c = __builtin_add_overflow(U(dst), s, &r);
+    v = __builtin_add_overflow(I(dst), I(s), &signed_r);
+  }
+  n = I(r) < 0;
+  z = r == 0;
+#endif
+  return r;
+}
+
+// N and Z of an S-byte value.
 template <u32 S>
 M68K_INLINE void set_nz(u32 result) {
-  put_flag(m68k_ccflags.n, sint_of<S>(result) < 0);
-  put_flag(m68k_ccflags.z, uint_of<S>(result) == 0);
+  const uint_of<S> v = uint_of<S>(result);
+  bool n, z;
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+  asm("test%z[v] %[v], %[v]" : "=@ccs"(n), "=@ccz"(z) : [v] "r"(v));
+#else
+  n = sint_of<S>(v) < 0;
+  z = v == 0;
+#endif
+  put_flag(m68k_ccflags.n, n);
+  put_flag(m68k_ccflags.z, z);
 }
 
 // Logical result: N and Z from the value, V and C cleared, X kept.
@@ -337,49 +375,32 @@ M68K_INLINE void set_logic_flags(u32 result) {
   put_flag(m68k_ccflags.c, false);
 }
 
-// dst + src with all five flags; returns the masked result.
-template <u32 S>
-M68K_INLINE u32 add_with_flags(u32 src, u32 dst) {
-  uint_of<S> res;
-  sint_of<S> signed_res;
-  const bool c = __builtin_add_overflow(uint_of<S>(dst), uint_of<S>(src), &res);
-  const bool v = __builtin_add_overflow(sint_of<S>(dst), sint_of<S>(src), &signed_res);
+// dst + src (Sub: dst - src) storing N, Z, V and C, and X too when WithX;
+// returns the masked result.
+template <bool Sub, u32 S, bool WithX>
+M68K_INLINE u32 arith_with_flags(u32 src, u32 dst) {
+  bool c, v, n, z;
+  const u32 res = host_arith<Sub, S>(src, dst, c, v, n, z);
   m68k_flags& f = m68k_ccflags;
   put_flag(f.c, c);
-  put_flag(f.x, c);
   put_flag(f.v, v);
-  set_nz<S>(res);
+  put_flag(f.n, n);
+  put_flag(f.z, z);
+  if constexpr (WithX) put_flag(f.x, c);
   return res;
 }
 
-// dst - src: sets N, Z, V, C and returns the masked result (X untouched).
+// dst + src with all five flags; returns the masked result.
 template <u32 S>
-M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst, bool& borrow) {
-  uint_of<S> res;
-  sint_of<S> signed_res;
-  borrow = __builtin_sub_overflow(uint_of<S>(dst), uint_of<S>(src), &res);
-  const bool v = __builtin_sub_overflow(sint_of<S>(dst), sint_of<S>(src), &signed_res);
-  put_flag(m68k_ccflags.c, borrow);
-  put_flag(m68k_ccflags.v, v);
-  set_nz<S>(res);
-  return res;
-}
+M68K_INLINE u32 add_with_flags(u32 src, u32 dst) { return arith_with_flags<false, S, true>(src, dst); }
 
 // dst - src with all five flags; returns the masked result.
 template <u32 S>
-M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) {
-  bool borrow;
-  const u32 res = sub_flags_nzvc<S>(src, dst, borrow);
-  put_flag(m68k_ccflags.x, borrow);
-  return res;
-}
+M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) { return arith_with_flags<true, S, true>(src, dst); }
 
 // dst - src setting N, Z, V, C (X kept), as CMP does.
 template <u32 S>
-M68K_INLINE void compare_flags(u32 src, u32 dst) {
-  bool borrow;
-  sub_flags_nzvc<S>(src, dst, borrow);
-}
+M68K_INLINE void compare_flags(u32 src, u32 dst) { arith_with_flags<true, S, false>(src, dst); }
 
 // The current instruction's address, while pcHost is on its opcode.
 M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
