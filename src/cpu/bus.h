@@ -64,28 +64,28 @@ inline void MMU_RamMarkScreen(u32 addr) {
 // bank operations take odd addresses, and an access that runs past the end
 // of a bank is composed from the banks it touches.
 inline u32 MMU_ReadB(u32 addr) {
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   if (bank == &MMU_RamBank) [[likely]] return MMU_RamBase[a];
   return bank->getB(a) & 0xff;
 }
 inline u32 MMU_ReadW(u32 addr) {
   if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_ReadAcross(addr, 2);
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   if (bank == &MMU_RamBank) [[likely]] return be_read16(MMU_RamBase + a);
   return bank->getW(a) & 0xffff;
 }
 inline u32 MMU_ReadL(u32 addr) {
   if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_ReadAcross(addr, 4);
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   if (bank == &MMU_RamBank) [[likely]] return be_read32(MMU_RamBase + a);
   return bank->getL(a);
 }
 inline void MMU_WriteB(u32 addr, u32 v) {
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   if (bank == &MMU_RamBank) [[likely]] {
     MMU_RamMarkScreen(a);
     MMU_RamBase[a] = u8(v);
@@ -95,8 +95,8 @@ inline void MMU_WriteB(u32 addr, u32 v) {
 }
 inline void MMU_WriteW(u32 addr, u32 v) {
   if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_WriteAcross(addr, 2, v);
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   if (bank == &MMU_RamBank) [[likely]] {
     MMU_RamMarkScreen(a);
     be_write16(MMU_RamBase + a, v);
@@ -106,8 +106,8 @@ inline void MMU_WriteW(u32 addr, u32 v) {
 }
 inline void MMU_WriteL(u32 addr, u32 v) {
   if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_WriteAcross(addr, 4, v);
-  const MMU_Bank* bank = MMU_BankOf(addr);
   const u32 a = addr & MMU_AddressMask;
+  const MMU_Bank* bank = MMU_bankTable[a >> 16];
   // A long write at 0-4 is the record's: it raises a bus error.
   if (bank == &MMU_RamBank && a > 4) [[likely]] {
     MMU_RamMarkScreen(a);
