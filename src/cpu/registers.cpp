@@ -10,6 +10,7 @@ m68k_regs m68k_regfile;
 m68k_regs m68k_regs_at_interrupt;
 m68k_flags m68k_ccflags;
 u32 m68k_sr_changed;
+i32 m68k_check_at = m68k_check_now;
 u32 m68k_model;
 u32 m68k_prefetch_mode;
 
@@ -84,11 +85,11 @@ void m68k_sr_apply() {
   }
 
   m68k_sr_changed = 1;
-  r.pending |= m68k_pend_sr_check;
+  m68k_pend_set(m68k_pend_sr_check);
   SCHED_ComputeNextEvent();
 
   if (r.t1 || r.t0)
-    r.pending |= m68k_pend_trace;
+    m68k_pend_set(m68k_pend_trace);
   else
     r.pending &= ~(m68k_pend_trace | m68k_pend_trace_now);
 }

@@ -2,6 +2,7 @@
 // the status-register operations every other part of the CPU relies on.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "common/types.h"
@@ -55,6 +56,19 @@ enum : u32 {
   m68k_pend_double_fault = 0x200,
   m68k_pend_leave_alt = 0x2000,
 };
+
+// The frame position from which the run loop leaves its fast path to look
+// at the pending work and the scheduler: SCHED_NextEvent while nothing is
+// pending, below every position (m68k_check_now) as soon as something is.
+// The fast path then makes one comparison per instruction. Whatever sets a
+// pending bit does it through m68k_pend_set; SCHED_ComputeNextEvent and the
+// run loop's slow path put the position back.
+extern i32 m68k_check_at;
+constexpr i32 m68k_check_now = INT32_MIN;
+inline void m68k_pend_set(u32 bits) {
+  m68k_regfile.pending |= bits;
+  m68k_check_at = m68k_check_now;
+}
 
 // The current program counter: pc + (pcHost - pcBase).
 inline u32 m68k_get_pc() {

@@ -28,6 +28,12 @@ namespace {
   SCHED_FrameCycle += i32(m68k_dispatch[opcode](opcode));
 }
 
+// Where the fast path stops next: at the next event, or at once while work
+// is pending (a test or a tool may have set a bit directly meanwhile).
+void update_check_at() {
+  m68k_check_at = m68k_regfile.pending ? m68k_check_now : SCHED_NextEvent;
+}
+
 void resolve_double_fault() {
   if (m68k_regfile.pending & m68k_pend_double_fault) m68k_double_fault();
 }
@@ -154,11 +160,14 @@ void m68k_run_loop() {
   // (so the count is exact at each frame end) and every return.
   u64 executed = 0;
   for (;;) {
-    execute_one();
-    ++executed;
-    if (r.pending) [[unlikely]] {
-      m68k_instruction_count += executed;
-      executed = 0;
+    update_check_at();
+    do {
+      execute_one();
+      ++executed;
+    } while (SCHED_FrameCycle < m68k_check_at);
+    m68k_instruction_count += executed;
+    executed = 0;
+    if (r.pending) {
       if (service_pending(true)) {
         // Leaving (the debugger steps this way): the events this instruction
         // crossed still happen, or a step would stop time.
@@ -167,9 +176,7 @@ void m68k_run_loop() {
       }
       if (APP_StopFlag) return;
     }
-    if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
-      m68k_instruction_count += executed;
-      executed = 0;
+    if (SCHED_FrameCycle >= SCHED_NextEvent) {
       SCHED_RunEvents();
       if (APP_StopFlag) return;
     }

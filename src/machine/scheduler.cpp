@@ -58,7 +58,7 @@ void disk_completion(bool stopped) {
       MFP_IPERB |= 0x80;
       // The pending bit alone would wait for another source to start an
       // arbitration: request one.
-      m68k_regfile.pending |= m68k_pend_interrupt;
+      m68k_pend_set(m68k_pend_interrupt);
     }
     if (!stopped) FDC_Regs[FDC_Status] &= ~0x80u;
     MFP_GPI &= u8(~0x20);
@@ -213,6 +213,7 @@ void SCHED_ComputeNextEvent() {
   if (next > SCHED_PollMark && SCHED_FrameCycle <= SCHED_PollMark - 1) next = SCHED_PollMark;
   take_earlier(next, FDC_IrqTime);
   SCHED_NextEvent = next;
+  m68k_check_at = m68k_regfile.pending ? m68k_check_now : next;
 }
 
 void SCHED_RunEvents() {
@@ -220,7 +221,7 @@ void SCHED_RunEvents() {
     m68k_sr_changed = 0;
     m68k_sr_compose();
     if (m68k_regfile.imask <= m68k_last_mask && MFP_AnyPending())
-      m68k_regfile.pending |= m68k_pend_interrupt;
+      m68k_pend_set(m68k_pend_interrupt);
     m68k_last_mask = m68k_regfile.imask;
   }
   if (!due(SCHED_NextEvent)) return;
