@@ -105,11 +105,16 @@ inline void MMU_WriteW(u32 addr, u32 v) {
   bank->putW(a, v);
 }
 inline void MMU_WriteL(u32 addr, u32 v) {
-  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_WriteAcross(addr, 4, v);
+  // One test for both rare cases: a long that runs into the next bank, and
+  // one at the first five bytes of a bank, which for bank 0 is the RAM
+  // record's bus error at addresses 0-4.
+  if (u16(addr - 5) > 0xfffc - 5) [[unlikely]] {
+    if (MMU_CrossesBank(addr, 4)) return MMU_WriteAcross(addr, 4, v);
+    return MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+  }
   const u32 a = addr & MMU_AddressMask;
   const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  // A long write at 0-4 is the record's: it raises a bus error.
-  if (bank == &MMU_RamBank && a > 4) [[likely]] {
+  if (bank == &MMU_RamBank) [[likely]] {
     MMU_RamMarkScreen(a);
     be_write32(MMU_RamBase + a, v);
     return;
