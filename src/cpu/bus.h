@@ -60,66 +60,56 @@ inline void MMU_RamMarkScreen(u32 addr) {
   if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
 }
 
-// Data accesses of the CPU and the other bus masters, at any address: the
-// bank operations take odd addresses, and an access that runs past the end
-// of a bank is composed from the banks it touches.
+// Accesses through the bank records, at any address: the bank operations
+// take odd addresses, and an access that runs past the end of a bank is
+// composed from the banks it touches (machine/memory.cpp). The accessors
+// below call them for everything that isn't plain RAM inside one bank.
+u32 MMU_ReadBankB(u32 addr);
+u32 MMU_ReadBankW(u32 addr);
+u32 MMU_ReadBankL(u32 addr);
+void MMU_WriteBankB(u32 addr, u32 v);
+void MMU_WriteBankW(u32 addr, u32 v);
+void MMU_WriteBankL(u32 addr, u32 v);
+
+// Whether the bank of the 24-bit address a is plain RAM.
+inline bool MMU_IsRam(u32 a) { return MMU_bankTable[a >> 16] == &MMU_RamBank; }
+
+// Data accesses of the CPU and the other bus masters, at any address.
 inline u32 MMU_ReadB(u32 addr) {
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] return MMU_RamBase[a];
-  return bank->getB(a) & 0xff;
+  if (!MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankB(addr);
+  return MMU_RamBase[a];
 }
 inline u32 MMU_ReadW(u32 addr) {
-  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_ReadAcross(addr, 2);
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] return be_read16(MMU_RamBase + a);
-  return bank->getW(a) & 0xffff;
+  if (MMU_CrossesBank(addr, 2) || !MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankW(addr);
+  return be_read16(MMU_RamBase + a);
 }
 inline u32 MMU_ReadL(u32 addr) {
-  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_ReadAcross(addr, 4);
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] return be_read32(MMU_RamBase + a);
-  return bank->getL(a);
+  if (MMU_CrossesBank(addr, 4) || !MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankL(addr);
+  return be_read32(MMU_RamBase + a);
 }
 inline void MMU_WriteB(u32 addr, u32 v) {
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] {
-    MMU_RamMarkScreen(a);
-    MMU_RamBase[a] = u8(v);
-    return;
-  }
-  bank->putB(a, v);
+  if (!MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankB(addr, v);
+  MMU_RamMarkScreen(a);
+  MMU_RamBase[a] = u8(v);
 }
 inline void MMU_WriteW(u32 addr, u32 v) {
-  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_WriteAcross(addr, 2, v);
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] {
-    MMU_RamMarkScreen(a);
-    be_write16(MMU_RamBase + a, v);
-    return;
-  }
-  bank->putW(a, v);
+  if (MMU_CrossesBank(addr, 2) || !MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankW(addr, v);
+  MMU_RamMarkScreen(a);
+  be_write16(MMU_RamBase + a, v);
 }
 inline void MMU_WriteL(u32 addr, u32 v) {
-  // One test for both rare cases: a long that runs into the next bank, and
-  // one at the first five bytes of a bank, which for bank 0 is the RAM
-  // record's bus error at addresses 0-4.
-  if (u16(addr - 5) > 0xfffc - 5) [[unlikely]] {
-    if (MMU_CrossesBank(addr, 4)) return MMU_WriteAcross(addr, 4, v);
-    return MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
-  }
   const u32 a = addr & MMU_AddressMask;
-  const MMU_Bank* bank = MMU_bankTable[a >> 16];
-  if (bank == &MMU_RamBank) [[likely]] {
-    MMU_RamMarkScreen(a);
-    be_write32(MMU_RamBase + a, v);
-    return;
-  }
-  bank->putL(a, v);
+  // One test for two rare cases: a long that runs into the next bank, and
+  // one at the first five bytes of a bank (for bank 0 the RAM record's bus
+  // error at addresses 0-4), which the record then serves.
+  if (u16(addr - 5) > 0xfffc - 5 || !MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankL(addr, v);
+  MMU_RamMarkScreen(a);
+  be_write32(MMU_RamBase + a, v);
 }
 
 // ---- Memory: what the jump guard and the restart ask ---------------------------

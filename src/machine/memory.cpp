@@ -44,6 +44,25 @@ void MMU_BusError() {
   m68k_raise_exception(2, 0);
 }
 
+u32 MMU_ReadBankB(u32 addr) { return MMU_BankOf(addr)->getB(addr & MMU_AddressMask) & 0xff; }
+u32 MMU_ReadBankW(u32 addr) {
+  if (MMU_CrossesBank(addr, 2)) return MMU_ReadAcross(addr, 2);
+  return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff;
+}
+u32 MMU_ReadBankL(u32 addr) {
+  if (MMU_CrossesBank(addr, 4)) return MMU_ReadAcross(addr, 4);
+  return MMU_BankOf(addr)->getL(addr & MMU_AddressMask);
+}
+void MMU_WriteBankB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
+void MMU_WriteBankW(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 2)) return MMU_WriteAcross(addr, 2, v);
+  MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v);
+}
+void MMU_WriteBankL(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 4)) return MMU_WriteAcross(addr, 4, v);
+  MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+}
+
 u32 MMU_ReadAcross(u32 addr, u32 size) {
   if (size == 4 && !(addr & 1)) return (MMU_ReadW(addr) << 16) | MMU_ReadW(addr + 2);
   u32 v = 0;
