@@ -161,10 +161,10 @@ void SCHED_RunEvents();
 // One 16-cycle step of time while the CPU is stopped, with the due events.
 // Ends with SCHED_CycleBefore at the new position: the step's events are done.
 void SCHED_StopStep();
-// While the CPU is stopped: moves the frame position over the 16-cycle steps
-// in which nothing falls due, leaving the state as those SCHED_StopStep
-// calls would; the next call of SCHED_StopStep is the step with the event.
-void SCHED_StopSkip();
+// While the CPU is stopped: the 16-cycle steps up to and including the next
+// one in which an event falls due, with the state those SCHED_StopStep calls
+// would leave; the steps before it only move the frame position.
+void SCHED_StopIdle();
 
 // ---- Interrupts --------------------------------------------------------------------
 

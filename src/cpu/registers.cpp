@@ -25,15 +25,6 @@ void m68k_registers_reset() {
   m68k_control_reset();
 }
 
-void m68k_sr_compose() {
-  const m68k_regs& r = m68k_regfile;
-  const m68k_flags& f = m68k_ccflags;
-  m68k_regfile.sr = u16((u32(r.t1) << 15) | (u32(r.t0) << 14) | (u32(r.s) << 13) |
-                        (u32(r.m) << 12) | ((r.imask & 7) << 8) | (m68k_flag(f.x) << 4) |
-                        (m68k_flag(f.n) << 3) | (m68k_flag(f.z) << 2) | (m68k_flag(f.v) << 1) |
-                        m68k_flag(f.c));
-}
-
 void m68k_flags_from_sr(u32 sr) {
   m68k_ccflags.c = sr & 1;
   m68k_ccflags.v = (sr >> 1) & 1;

@@ -75,7 +75,6 @@ inline u32 m68k_get_pc() {
   return m68k_regfile.pc + u32(m68k_regfile.pcHost - m68k_regfile.pcBase);
 }
 
-void m68k_sr_compose();
 void m68k_sr_apply();
 // Loads the five condition flags from the low byte of sr.
 void m68k_flags_from_sr(u32 sr);
@@ -91,6 +90,16 @@ void m68k_registers_reset();
 // from that byte, which a read right behind the store gets forwarded.
 inline void m68k_put_flag(u32& word, bool value) { *reinterpret_cast<u8*>(&word) = value; }
 inline u32 m68k_flag(const u32& word) { return *reinterpret_cast<const u8*>(&word); }
+
+// Writes sr from the mode fields, the interrupt mask and the five flags
+// (inline: the scheduler composes it each time it looks for the next event).
+inline void m68k_sr_compose() {
+  m68k_regs& r = m68k_regfile;
+  const m68k_flags& f = m68k_ccflags;
+  r.sr = u16((u32(r.t1) << 15) | (u32(r.t0) << 14) | (u32(r.s) << 13) | (u32(r.m) << 12) |
+             ((r.imask & 7) << 8) | (m68k_flag(f.x) << 4) | (m68k_flag(f.n) << 3) |
+             (m68k_flag(f.z) << 2) | (m68k_flag(f.v) << 1) | m68k_flag(f.c));
+}
 
 // Whether 68000 condition cc (0-15) holds on the current flags.
 inline u32 m68k_cond_true(u32 cc) {

@@ -110,8 +110,10 @@ bool service_pending(bool with_scheduler) {
     while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
       // An interrupt request waiting to be offered is offered after the
       // very next step; otherwise the steps without events pass at once.
-      if (!(r.pending & m68k_pend_interrupt)) SCHED_StopSkip();
-      SCHED_StopStep();
+      if (r.pending & m68k_pend_interrupt)
+        SCHED_StopStep();
+      else
+        SCHED_StopIdle();
       if (r.pending & m68k_pend_interrupt) {
         r.pending &= ~(m68k_pend_unused8 | m68k_pend_unused1);
         offer_interrupt();

@@ -230,8 +230,11 @@ void SCHED_RunEvents() {
   SCHED_ComputeNextEvent();
 }
 
-void SCHED_StopStep() {
-  SCHED_ComputeNextEvent();
+namespace {
+
+// One step of a stopped CPU from the position where the next-event time was
+// last computed.
+void stop_step_computed() {
   SCHED_CycleBefore = SCHED_FrameCycle;
   SCHED_SpareWord = 0;
   SCHED_FrameCycle += SCHED_StopStepCycles;
@@ -271,16 +274,22 @@ void SCHED_StopStep() {
   SCHED_CycleBefore = SCHED_FrameCycle;
 }
 
-void SCHED_StopSkip() {
+}  // namespace
+
+void SCHED_StopStep() {
+  SCHED_ComputeNextEvent();
+  stop_step_computed();
+}
+
+void SCHED_StopIdle() {
   SCHED_ComputeNextEvent();
   // A step from F to F + 16 has work when F < SCHED_NextEvent <= F + 16.
   // Until then each step only moves the position: the next-event time it
-  // computes stays the same, since no event time lies in between.
+  // computes stays the same, since no event time lies in between, so the
+  // one computed here serves the step with the work too.
   const i32 idle = (SCHED_NextEvent - SCHED_FrameCycle - 1) / SCHED_StopStepCycles;
-  if (idle <= 0) return;
-  SCHED_FrameCycle += idle * SCHED_StopStepCycles;
-  SCHED_CycleBefore = SCHED_FrameCycle;
-  SCHED_SpareWord = 0;
+  if (idle > 0) SCHED_FrameCycle += idle * SCHED_StopStepCycles;
+  stop_step_computed();
 }
 
 void SCHED_ResetFrame() {
