@@ -146,9 +146,12 @@ namespace {
 const HOST_ExitFn process_exit = HOST_ExitHandler;
 
 // After every test, the machine's global words the processor tests also read
-// go back to their values at program start, whatever a machine test set.
+// go back to their values at program start, whatever a machine test set, and
+// the console forgets the lines it printed, so that the next test's lines
+// are printed, not counted as repeats.
 class RestoreMachineDefaults : public testing::EmptyTestEventListener {
   void OnTestEnd(const testing::TestInfo&) override {
+    CONSOLE_Report();
     MMU_TosVersion = 0;
     MMU_IsEmuTOS = 0;
     MMU_RamSize = 0x400000;
