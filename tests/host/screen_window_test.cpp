@@ -42,6 +42,13 @@ TEST_F(ScreenRules, DirectPathSkipsWhatDidNotChange) {
   SCREEN_FrameDirty = 1;
   run_line_frame();
   EXPECT_EQ(rgb_at(5, 0), 0u);
+
+  // A line with open side borders reads on into the next line's first unit;
+  // that line still draws the unit when it changed.
+  ram[frame_base + 160 * 11] ^= 0x80;
+  SCREEN_FrameDirty = 1;
+  run_line_frame({64 + 10});
+  EXPECT_EQ(rgb_at(32, unit_row + 1), SCREEN_HostPalette[st_index(4, 160, 11, 0)] & 0xffffff);
 }
 
 TEST_F(ScreenRules, FrameSkipAndAScreenBeyondTheRam) {

@@ -46,9 +46,14 @@ bool draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units,
   Pixel pal[16];
   for (u32 i = 0; i < 16; ++i) pal[i] = Pixel(SCREEN_HostPalette[i]);
   const bool every = SCREEN_RedrawAll || SCREEN_ForceRedraw;
+  // The copy holds each line's own 160 bytes. A line with open side borders
+  // reads on into the next line's first units: those are always drawn and
+  // leave the copy to the line they belong to, which would otherwise find
+  // them unchanged and skip them.
+  const u32 line_end = offset + 160;
   bool drawn = false;
   for (u32 u = 0; u < units; ++u, src += lay.unitBytes, offset += lay.unitBytes, x += lay.unitPixels) {
-    if (direct) {
+    if (direct && offset < line_end) {
       u8* prev = SCREEN_PrevVideo + offset;
       if (!every && std::memcmp(prev, src, lay.unitBytes) == 0) continue;
       std::memcpy(prev, src, lay.unitBytes);
