@@ -49,6 +49,16 @@ TEST_F(ScreenRules, DirectPathSkipsWhatDidNotChange) {
   SCREEN_FrameDirty = 1;
   run_line_frame({64 + 10});
   EXPECT_EQ(rgb_at(32, unit_row + 1), SCREEN_HostPalette[st_index(4, 160, 11, 0)] & 0xffffff);
+  // Its borders closed again, the strips show the border, not that picture.
+  for (u32 shadow : {0u, 1u}) {
+    SCREEN_UseShadow = shadow;
+    for (const std::set<u32>& open : {std::set<u32>{64 + 10}, std::set<u32>{}}) {
+      SCREEN_FrameDirty = 1;
+      run_line_frame(open);
+    }
+    EXPECT_EQ(rgb_at(0, unit_row), 0u) << shadow;
+    EXPECT_EQ(rgb_at(383, unit_row), 0u) << shadow;
+  }
 }
 
 TEST_F(ScreenRules, FrameSkipAndAScreenBeyondTheRam) {

@@ -127,8 +127,11 @@ void convert_line(i32 line) {
   const u32 L = u32(line);
   if ((SCREEN_FrameDirty || SCREEN_ForceRedraw || SCREEN_RedrawAll) && SHIFTER_Resolution <= 1 &&
       L < SCREEN_BorderCacheLines && draw_line<D>(L, SHIFTER_Resolution)) {
+    // A line with an open side border drew picture where a strip lies when
+    // the border is closed: the next frame draws its strips again.
+    const bool open = SHIFTER_LeftBorderOpen || SHIFTER_RightBorderOpen;
     (SCREEN_UseShadow ? SCREEN_LineBorderCache : SCREEN_DirectBorderCache)[L] =
-        D::border_value(SCREEN_HostPalette[0]);
+        open ? SCREEN_BorderUnknown : D::border_value(SCREEN_HostPalette[0]);
   }
   if (line == 312) {
     SCREEN_FlushToWindow();
