@@ -59,6 +59,17 @@ TEST_F(ScreenRules, DirectPathSkipsWhatDidNotChange) {
     EXPECT_EQ(rgb_at(0, unit_row), 0u) << shadow;
     EXPECT_EQ(rgb_at(383, unit_row), 0u) << shadow;
   }
+  // The top border opened, every picture line lies on another row.
+  SCREEN_UseShadow = 0;
+  SCREEN_FirstLine = 35;
+  SCREEN_DisplayLines = 229;
+  SCREEN_FrameDirty = 1;
+  run_line_frame();
+  EXPECT_EQ(rgb_at(32, 0), SCREEN_HostPalette[st_index(4, 160, 0, 0)] & 0xffffff);
+  // Its left border opened, a line starts 32 pixels further left.
+  SCREEN_FrameDirty = 1;
+  run_line_frame({35 + 10});
+  EXPECT_EQ(rgb_at(0, 10), SCREEN_HostPalette[st_index(4, 160, 10, 0)] & 0xffffff);
 }
 
 TEST_F(ScreenRules, FrameSkipAndAScreenBeyondTheRam) {
