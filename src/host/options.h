@@ -11,6 +11,8 @@ extern u32 PREFS_Unthrottled, PREFS_HardDiskOn, PREFS_FrameSkip, PREFS_AutoFrame
 extern u32 PREFS_SpeedCounters, PREFS_BufferedDrawing, PREFS_PrinterOn, PREFS_BigScreen;
 extern u32 PREFS_ClockFactor, PREFS_AutoSaveOnQuit, PREFS_WriteProtect, PREFS_SoundOn;
 extern u32 PREFS_SimpleVideoCounter;
+// Low resolution shown doubled (the screen's display mode 4).
+extern u32 PREFS_DoubleSize;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();
