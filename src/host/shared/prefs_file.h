@@ -19,12 +19,6 @@ constexpr u32 PREFS_RecordSize = 2348;
 extern u8 PREFS_Record[PREFS_RecordSize];
 constexpr const char* PREFS_FileName = "Vantorell 1.42 Prefs";
 
-// Kept in the record and written back; nothing else reads them.
-extern u32 PREFS_Word0C;
-// While the window is in the background the ST gets no input and is drawn
-// through the shadow picture.
-extern u32 PREFS_PauseInBackground;
-
 // The folder that holds the file, or empty when neither XDG_CONFIG_HOME (an
 // absolute path) nor HOME names one.
 std::string PREFS_FolderPath();
