@@ -35,7 +35,7 @@ void (*EVENTS_MenuKeyHook)(u8 character);
 namespace {
 
 u8 host_keys[128];       // host keys down per virtual key code
-u8 sent_keys[16];        // makes the ST got and has not had the break of
+u8 sent_keys[32];        // makes the ST got and has not had the break of
 u8 sent_buttons[4];      // per host button, the ST button its press pressed (0 none)
 
 // A keyboard joystick as last sent: the mode it was sent in (0 mouse buttons
@@ -55,7 +55,12 @@ void set_bit(u8* map, u32 code, bool on) {
     map[code >> 3] &= u8(~(1 << (code & 7)));
 }
 
-void post_always(u32 code, bool down) { IKBD_PostKeyAlways(code << 8, down ? 1 : 0); }
+void post_always(u32 code, bool down) {
+  if (code >= INPUT_StKey)
+    IKBD_QueueByte(u8((code - INPUT_StKey) | (down ? 0 : 0x80)));
+  else
+    IKBD_PostKeyAlways(code << 8, down ? 1 : 0);
+}
 
 // Fire, right, up, down, left of stick s from the host keys.
 Stick read_stick(u32 s) {
@@ -163,13 +168,13 @@ void INPUT_ClearHostKeys() {
 // ---- What the ST holds ----
 
 void INPUT_KeyMake(u32 code) {
-  if (code > 127 || EVENTS_CapsLock || bit(sent_keys, code)) return;
+  if (code > 255 || EVENTS_CapsLock || bit(sent_keys, code)) return;
   post_always(code, true);
   set_bit(sent_keys, code, true);
 }
 
 void INPUT_KeyBreak(u32 code) {
-  if (code > 127 || !bit(sent_keys, code)) return;
+  if (code > 255 || !bit(sent_keys, code)) return;
   post_always(code, false);
   set_bit(sent_keys, code, false);
 }
@@ -188,7 +193,7 @@ void INPUT_ButtonRelease(u32 host) {
 }
 
 void INPUT_ReleaseAll() {
-  for (u32 code = 0; code < 128; ++code) INPUT_KeyBreak(code);
+  for (u32 code = 0; code < 256; ++code) INPUT_KeyBreak(code);
   for (u32 host = 1; host <= 3; ++host) INPUT_ButtonRelease(host);
   release_sticks();
   EVENTS_ShiftDown = EVENTS_ControlDown = EVENTS_OptionDown = EVENTS_CommandDown = 0;

@@ -19,6 +19,11 @@
 
 #include "common/types.h"
 
+// Codes from 0x80 on stand for the ST key of scan code (code - 0x80)
+// itself: keys the ST has and the original platform's keyboards give no
+// code for (Undo, Insert, Clr/Home, Delete, the keypad's brackets).
+constexpr u32 INPUT_StKey = 0x80;
+
 // Virtual key codes the poll reads (the host's own modifier keys) and the
 // codes whose table entries carry the ST's Shift, Control and Alternate.
 enum : u32 {
@@ -58,7 +63,8 @@ void INPUT_ClearHostKeys();
 // ---- What the ST was sent --------------------------------------------------------
 
 // A make through the keyboard processor (dropped, and not remembered, while
-// Caps Lock is on); the break of a remembered make, whatever the state.
+// Caps Lock is on); the break of a remembered make, whatever the state. Any
+// code below 0x100.
 void INPUT_KeyMake(u32 code);
 void INPUT_KeyBreak(u32 code);
 // ST button 1 (left) or 2 (right) pressed on behalf of host button `host`
