@@ -26,6 +26,8 @@ void SOUND_Start() {
   SOUND_Stopped = 0;
 }
 
+void SOUND_Stop() { SOUND_StopHook(); }
+
 void SOUND_SetStopped(u32 stopped) { SOUND_Stopped = stopped ? 1 : 0; }
 
 void SOUND_Pause(u32 flag) {
