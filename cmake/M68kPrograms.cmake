@@ -10,6 +10,8 @@
 find_program(M68K_AS m68k-linux-gnu-as REQUIRED)
 find_program(M68K_LD m68k-linux-gnu-ld REQUIRED)
 find_program(M68K_OBJCOPY m68k-linux-gnu-objcopy REQUIRED)
+# The disassembler's tests compare with binutils' text of the same words.
+find_program(M68K_OBJDUMP m68k-linux-gnu-objdump REQUIRED)
 
 set(M68K_PROGRAM_DIR ${CMAKE_BINARY_DIR}/m68k-programs)
 file(MAKE_DIRECTORY ${M68K_PROGRAM_DIR})

@@ -10,4 +10,8 @@ if [ ! -e build/release/tos.img ]; then
   cp data/emutos/etos192uk.img build/release/tos.img
   echo "run.sh: no tos.img in build/release: using EmuTOS (data/emutos/)"
 fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "run.sh: no display (DISPLAY and WAYLAND_DISPLAY are not set), so no window can open; build/release/vantorell-headless runs without one" >&2
+  exit 1
+fi
 exec ./build/release/vantorell "$@"

@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev libimgui-dev zlib1g-dev libpng-dev
   libfluidsynth-dev fluid-soundfont-gm
   mtools dosfstools
+  xvfb xauth
   clang libclang-rt-14-dev
 )
 

@@ -295,4 +295,9 @@ void m68k_restart() {
 }
 
 void m68k_jump_to(u32 address) { guarded_jump(address); }
+bool m68k_jump_target_ok(u32 address) {
+  const u32 a = address & 0xfffffe;
+  if (!MMU_BankOf(a)->hostPtr(a)) return false;
+  return m68k_jump_guard_off || jump_allowed(a);
+}
 void m68k_jump_to_core(u32 address) { guarded_jump(address); }

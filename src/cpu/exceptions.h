@@ -55,6 +55,8 @@ void m68k_restart();
 // host memory, or outside RAM and the ROM/cartridge windows the TOS version
 // allows, clears RAM and restarts the machine.
 void m68k_jump_to(u32 address);
+// Whether m68k_jump_to(address) would land without the guard's restart.
+bool m68k_jump_target_ok(u32 address);
 void m68k_jump_to_core(u32 address);
 
 // Host address of the start of the 64 KB bank the PC was last set in by a

@@ -156,7 +156,13 @@ void m68k_run_loop() {
     if (r.pending) [[unlikely]] {
       m68k_instruction_count += executed;
       executed = 0;
-      if (service_pending(true) || APP_StopFlag) return;
+      if (service_pending(true)) {
+        // Leaving (the debugger steps this way): the events this instruction
+        // crossed still happen, or a step would stop time.
+        if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag) SCHED_RunEvents();
+        return;
+      }
+      if (APP_StopFlag) return;
     }
     if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
       m68k_instruction_count += executed;

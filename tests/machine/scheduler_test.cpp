@@ -105,7 +105,7 @@ TEST_F(Scheduler, EachLineEndClosesTheSideBordersAndRestartsTheSwitchLog) {
   run_to(512 * 71 + 10);
   EXPECT_EQ(SHIFTER_LeftBorderOpen, 0u);
   EXPECT_EQ(SHIFTER_RightBorderOpen, 0u);
-  const u32 restarted[4] = {601, 603, 418, 788};
+  const u32 restarted[4] = {601, 603, 788, 418};
   for (u32 i = 0; i < 4; ++i) EXPECT_EQ(SHIFTER_ResSwitchLog[i], restarted[i]) << i;
   // High at the start of this line and low at the start of a later one: no
   // border opens.

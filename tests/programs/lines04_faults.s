@@ -3,6 +3,7 @@
         .org    0x1000
         .long   rmw, move_abs, chk_neg, movem_all, unlk_a0, move_to_sr
         .long   rts_op, rtr_op, rte_op, rmw_byte_indexed
+        .long   not_w, addq_w, tas_op, divu_op
 
         .org    0x1100
 rmw:    ori.l   #1,(a0)
@@ -27,4 +28,13 @@ rtr_op: rtr
 rte_op: rte
 rmw_byte_indexed:
         bset    #0,2(a1,d0.w)
+        illegal
+not_w:  not.w   (a0)
+        illegal
+addq_w: addq.w  #1,(a0)
+        illegal
+tas_op: tas     (a0)
+        illegal
+divu_op:
+        divu.w  (a0),d1
         illegal

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -21,12 +22,15 @@
 class CpuFlat : public ::testing::Test {
  protected:
   // Registers reset, the 68000 table, cleared flat memory, supervisor mode
-  // with interrupts masked and A7 = stack.
+  // with interrupts masked and A7 = stack. With VANTORELL_TEST_TABLE5 set in
+  // the environment the 68000 table is the one with the prefetch register
+  // (table 5), so that the suites that run 68000 code run on it too.
   static void start_cpu(u32 stack) {
     static const bool decoded = (m68k_decode_init(), true);
     (void)decoded;
     m68k_registers_reset();
     FLAT_Install();
+    if (std::getenv("VANTORELL_TEST_TABLE5")) m68k_prefetch_mode = 1;
     use_model(0);
     m68k_regs& r = m68k_regfile;
     r.s = 1;
@@ -62,7 +66,11 @@ class CpuFlat : public ::testing::Test {
   }
 
   static u32 pc() { return m68k_get_pc(); }
-  static void jump(u32 address) { m68k_jump_to(address); }
+  // Sets the PC and loads the prefetch register from there.
+  static void jump(u32 address) {
+    m68k_jump_to(address);
+    m68k_reload_prefetch();
+  }
   // Runs one instruction and returns its cycles, exception processing
   // included.
   static u32 step() { return m68k_step(); }

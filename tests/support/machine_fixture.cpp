@@ -110,6 +110,7 @@ void machine_reset_globals() {
   FDC_Reset();
   PRINTER_Close();
   SHIFTER_Mode = 0;
+  SCREEN_Init();
   SHIFTER_Reset(0);
   MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
   MFP_Init();

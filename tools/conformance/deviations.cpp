@@ -1,5 +1,6 @@
 #include "deviations.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -53,13 +54,14 @@ bool form_68000_lacks(const Context& c, Aspect) {
   return c.vector == 4 && is_form_68000_lacks(c.test.opcode());
 }
 
-// The chip reads the operand of CLR, Scc and MOVE from SR before writing
-// it; the model does not. With an odd operand address the chip therefore
-// faults on that read, before the flags and address register are updated,
-// where the model faults on the write after updating them.
+// The chip reads the operand of MOVE from SR before writing it; the model
+// does not. With an odd operand address the chip therefore faults on that
+// read, before the address register is updated, where the model faults on
+// the write after updating it. (CLR checks its address before it changes
+// anything, which the address-error rules below cover.)
 bool no_dummy_read(const Context& c, Aspect) {
   if (c.table != 5 || c.vector != 3) return false;
-  if (!family_in(c, {"CLR.b", "CLR.w", "CLR.l", "Scc", "MOVEfromSR"})) return false;
+  if (c.family != "MOVEfromSR") return false;
   return c.test.address_error() && !first_fault_is_write(c.test);
 }
 
@@ -255,14 +257,63 @@ struct FaultRules {
   u32 stacked_pc;
   int reg = -1;
   u32 reg_value = 0;
-  // A long write to -(An): the model records the long's address, An - 4.
-  std::optional<u32> predec_long_write;
+  // A long write to -(An) (MOVE) or long read of ADDX/SUBX -(An): the model
+  // records the long's address, An - 4.
+  std::optional<u32> predec_long_access;
 };
+
+// The arithmetic, logic, immediate and single-operand families: one memory
+// operand, checked once all the instruction's words are read (the
+// immediate's words come first), or the two stepped operands of ADDX, SUBX
+// -(Ay),-(Ax) and CMPM (Ay)+,(Ax)+, each checked right before its read, the
+// destination after the source's step.
+std::optional<FaultRules> arithmetic_fault_rules(const Context& c) {
+  const std::string_view name = c.family.substr(0, c.family.find('.'));
+  static constexpr std::string_view families[] = {"ADD", "ADDA", "ADDX", "SUB", "SUBA", "SUBX", "AND",
+                                                  "OR",  "EOR",  "CMP",  "CMPA", "NEG", "NEGX", "NOT",
+                                                  "CLR", "TST",  "CHK"};
+  if (std::find(std::begin(families), std::end(families), name) == std::end(families)) return std::nullopt;
+  const u16 op = c.test.opcode();
+  const u32 line = op >> 12, opmode = (op >> 6) & 7, mode = (op >> 3) & 7, reg = op & 7, x = (op >> 9) & 7;
+  const CpuState& before = c.test.initial;
+  const u32 at = before.pc - 4;
+  FaultRules rules;
+  if ((line == 0x9 || line == 0xB || line == 0xD) && opmode >= 4 && opmode <= 6 && mode == 1) {
+    // Word or long: the step is the size, so the destination can only be
+    // odd when it is another register than the even source's. The faulting
+    // operand's register is kept as it was.
+    const u32 step = 1u << (opmode & 3), y = reg;
+    const bool cmpm = line == 0xB;
+    const u32 ay = address_register(before, y), source = cmpm ? ay : ay - step;
+    rules.stacked_pc = at + 2;
+    rules.reg = int(source & 1 ? y : x);
+    rules.reg_value = address_register(before, u32(rules.reg));
+    if (!cmpm && step == 4) rules.predec_long_access = rules.reg_value - 4;
+    return rules;
+  }
+  u32 size, imm_words = 0;
+  if (line == 0) {
+    size = 1u << ((op >> 6) & 3);
+    imm_words = size == 4 ? 2 : 1;
+  } else if (name == "CHK") {
+    size = (op & 0x80) ? 2 : 4;
+  } else if (line >= 8) {
+    size = opmode == 3 ? 2 : opmode == 7 ? 4 : 1u << (opmode & 3);
+  } else {
+    size = 1u << ((op >> 6) & 3);
+  }
+  rules.stacked_pc = at + 2 + 2 * (imm_words + extension_words(mode, reg, size));
+  if (mode == 3 || mode == 4) {
+    rules.reg = int(reg);
+    rules.reg_value = address_register(before, reg);
+  }
+  return rules;
+}
 
 std::optional<FaultRules> fault_rules(const Context& c) {
   if (c.table != 5 || c.vector != 3 || c.got.fallback) return std::nullopt;
   const bool movea = family_in(c, {"MOVEA.w", "MOVEA.l"});
-  if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return std::nullopt;
+  if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return arithmetic_fault_rules(c);
   const u16 op = c.test.opcode();
   const u32 size = c.family.back() == 'l' ? 4 : 2;
   const u32 sm = (op >> 3) & 7, sr = op & 7, dm = (op >> 6) & 7, dr = (op >> 9) & 7;
@@ -285,7 +336,7 @@ std::optional<FaultRules> fault_rules(const Context& c) {
       rules.reg_value = address_register(before, dr);
       // The source's own step stays done.
       if (stepped(sm) && sr == dr) rules.reg_value += sm == 3 ? size : 0u - size;
-      if (dm == 4 && size == 4) rules.predec_long_write = rules.reg_value - 4;
+      if (dm == 4 && size == 4) rules.predec_long_access = rules.reg_value - 4;
     }
   }
   return rules;
@@ -348,14 +399,15 @@ bool rewrite_stacked_pc(const Context& c, Rewritten& e) {
   return true;
 }
 
-// A long write to -(An) that faults records the long's address; the chip
-// writes the low word first and records its address, 2 higher.
+// A long access through -(An) that faults records the long's address; the
+// chip's MOVE writes and ADDX/SUBX reads the low word first and record its
+// address, 2 higher.
 bool rewrite_predec_long_address(const Context& c, Rewritten& e) {
   const std::optional<FaultRules> rules = fault_rules(c);
-  if (!rules || !rules->predec_long_write) return false;
+  if (!rules || !rules->predec_long_access) return false;
   const u32 access = e.regs.ssp + 2;
-  if (e.read(access, 4) != *rules->predec_long_write + 2) return false;
-  e.write(access, 4, *rules->predec_long_write);
+  if (e.read(access, 4) != *rules->predec_long_access + 2) return false;
+  e.write(access, 4, *rules->predec_long_access);
   return true;
 }
 
@@ -393,8 +445,8 @@ const Deviation table[] = {
      "level-0 rows execute CHK.L, TST An/PC-relative/immediate, CMPI and BCHG/BCLR/BSET "
      "PC-relative, RTD and EXTB, which the chip rejects as illegal"},
     {"no-dummy-read", both, no_dummy_read, nullptr,
-     "no dummy bus cycles: CLR, Scc and MOVE from SR do not read before writing, so an odd "
-     "address faults on the write, after the flags and address register changed"},
+     "no dummy bus cycles: MOVE from SR does not read before writing, so an odd address faults "
+     "on the write, after the address register changed"},
     {"vector-pc-24-bit", aspect_state, vector_pc_24bit, nullptr,
      "the handler address fetched from vectors 24 and up is cut to 24 bits"},
     {"sr-bits-12-14-kept", aspect_state, sr_bits_kept, nullptr,
@@ -422,8 +474,8 @@ const Deviation table[] = {
      "the address error stacks the PC behind the extension words read before the check; the "
      "chip's stacked PC follows its prefetch and lies 2 bytes before or after that"},
     {"address-error-long-predec-address", aspect_state, nullptr, rewrite_predec_long_address,
-     "a long write to -(An) that takes an address error records An - 4; the chip writes the low "
-     "word first and records An - 2"},
+     "a long write to -(An) (MOVE) or long read of ADDX/SUBX -(An) that takes an address error "
+     "records An - 4; the chip accesses the low word first and records An - 2"},
     {"address-error-ir-opcode", aspect_state, nullptr, rewrite_ir_opcode,
      "the address-error frame's instruction register holds the opcode; after a MOVE.W to -(An) "
      "the chip's holds the next instruction's first word"},

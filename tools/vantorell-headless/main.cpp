@@ -7,10 +7,11 @@
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
 //                      [--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]
-//                      [--prefetch]
+//                      [--prefetch] [--debug]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
-// prefetch register and address errors instead of the plain one.
+// prefetch register and address errors instead of the plain one. --debug
+// opens the built-in debugger on the console at the first instruction.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -27,6 +28,7 @@
 #include "common/files.h"
 #include "cpu/registers.h"
 #include "host/app.h"
+#include "host/debugger/debugger.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
 #include "input_script.h"
@@ -41,7 +43,8 @@ namespace {
 int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
-               "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT] [--prefetch]\n");
+               "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT] [--prefetch] "
+               "[--debug]\n");
   return 2;
 }
 
@@ -57,7 +60,7 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, save_state, input;
   long frames = -1;
-  bool monochrome = false, blitter = false, prefetch = false;
+  bool monochrome = false, blitter = false, prefetch = false, debug = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
@@ -70,6 +73,10 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(arg, "--prefetch")) {
       prefetch = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--debug")) {
+      debug = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -133,6 +140,7 @@ int main(int argc, char** argv) {
   if (!input.empty()) install_input_script(std::move(events));
 
   SCHED_StopAfterFrames = u32(frames);
+  if (debug) DEBUG_RequestEntry();
   const u64 instructions_before = m68k_instruction_count;
   const u64 frames_before = SCHED_FramesEnded;
   const auto t0 = std::chrono::steady_clock::now();

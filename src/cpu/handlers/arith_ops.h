@@ -13,26 +13,19 @@ M68K_INLINE u32 reg_x(u32 opcode) { return (opcode >> 9) & 7; }
 M68K_INLINE u32 reg_y(u32 opcode) { return opcode & 7; }
 
 // ADDQ and SUBQ: #1-8 to Dn, An or a memory operand.
-template <class Op, Mode M, u32 S, Index X = Ix000>
+template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 quick(u32 opcode) {
   const u32 q = m68k_quick_data[reg_x(opcode)];
   const u32 r = reg_y(opcode);
-  if constexpr (M == Dreg) {
-    set_dreg<S>(r, Op::template apply<S>(q, m68k_regfile.d[r] & mask_of<S>));
-    m68k_regfile.pcHost += 2;
-    return S == L ? 8 : 4;
-  } else if constexpr (M == Areg) {
+  StreamOf<P> st;
+  if constexpr (M == Areg) {
     m68k_regfile.a[r] = Op::address(m68k_regfile.a[r], q);
-    m68k_regfile.pcHost += 2;
+    st.finish();
     return 8;
   } else {
-    Stream st;
-    const Ea<M, S, X> ea(r, st);
-    const u32 d = ea.read();
-    ea.update();
-    ea.write(Op::template apply<S>(q, d));
-    st.finish();
-    return rmw_cycles<M, S>();
+    modify<M, S, X>(r, st, [q](u32 d) { return Op::template apply<S>(q, d); });
+    if constexpr (M == Dreg) return S == L ? 8 : 4;
+    else return rmw_cycles<M, S>();
   }
 }
 
@@ -47,10 +40,11 @@ M68K_INLINE u32 moveq(u32 opcode) {
 }
 
 // ADD, SUB, OR, AND <ea>,Dn.
-template <class Op, Mode M, u32 S, Index X = Ix000>
+template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 ea_to_dn(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const u32 s = read_source<M, S, X>(reg_y(opcode), st);
+  if (st.failed()) return ea_to_dn_cycles<M, S>();
   const u32 n = reg_x(opcode);
   set_dreg<S>(n, Op::template apply<S>(s, m68k_regfile.d[n] & mask_of<S>));
   st.finish();
@@ -58,69 +52,71 @@ M68K_INLINE u32 ea_to_dn(u32 opcode) {
 }
 
 // ADD, SUB, OR, AND, EOR Dn,<ea> (EOR also to a data register).
-template <class Op, Mode M, u32 S, Index X = Ix000>
+template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 dn_to_ea(u32 opcode) {
   const u32 s = m68k_regfile.d[reg_x(opcode)] & mask_of<S>;
-  if constexpr (M == Dreg) {
-    const u32 r = reg_y(opcode);
-    set_dreg<S>(r, Op::template apply<S>(s, m68k_regfile.d[r] & mask_of<S>));
-    m68k_regfile.pcHost += 2;
-    return S == L ? 8 : 4;
-  } else {
-    Stream st;
-    const Ea<M, S, X> ea(reg_y(opcode), st);
-    const u32 d = ea.read();
-    ea.update();
-    ea.write(Op::template apply<S>(s, d));
-    st.finish();
-    return rmw_cycles<M, S>();
-  }
+  StreamOf<P> st;
+  modify<M, S, X>(reg_y(opcode), st, [s](u32 d) { return Op::template apply<S>(s, d); });
+  if constexpr (M == Dreg) return S == L ? 8 : 4;
+  else return rmw_cycles<M, S>();
 }
 
 // CMP <ea>,Dn.
-template <Mode M, u32 S, Index X = Ix000>
+template <Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 cmp(u32 opcode) {
-  Stream st;
+  constexpr u32 cycles = (S == L ? 6 : 4) + ea_cycles<M, S>();
+  StreamOf<P> st;
   const u32 s = read_source<M, S, X>(reg_y(opcode), st);
+  if (st.failed()) return cycles;
   compare_flags<S>(s, m68k_regfile.d[reg_x(opcode)] & mask_of<S>);
   st.finish();
-  return (S == L ? 6 : 4) + ea_cycles<M, S>();
+  return cycles;
 }
 
 // CMPA <ea>,An: a word source is sign-extended, the compare is 32 bits.
-template <Mode M, u32 S, Index X = Ix000>
+template <Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 cmpa(u32 opcode) {
-  Stream st;
+  constexpr u32 cycles = 6 + ea_cycles<M, S>();
+  StreamOf<P> st;
   const u32 s = sext<S>(read_source<M, S, X>(reg_y(opcode), st));
+  if (st.failed()) return cycles;
   compare_flags<L>(s, m68k_regfile.a[reg_x(opcode)]);
   st.finish();
-  return 6 + ea_cycles<M, S>();
+  return cycles;
 }
 
 // ADDA and SUBA <ea>,An: no flags.
-template <class Op, Mode M, u32 S, Index X = Ix000>
+template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 adda(u32 opcode) {
-  Stream st;
+  constexpr u32 cycles = S == W ? 8 + ea_cycles<M, W>()
+                                : (M == Dreg || M == Areg || M == Immd ? 8 : 6) + ea_cycles<M, L>();
+  StreamOf<P> st;
   const u32 s = sext<S>(read_source<M, S, X>(reg_y(opcode), st));
+  if (st.failed()) return cycles;
   u32& a = m68k_regfile.a[reg_x(opcode)];
   a = Op::address(a, s);
   st.finish();
-  if constexpr (S == W) return 8 + ea_cycles<M, W>();
-  else return (M == Dreg || M == Areg || M == Immd ? 8 : 6) + ea_cycles<M, L>();
+  return cycles;
 }
 
-// CMPM (Ay)+,(Ax)+.
-template <u32 S>
+// CMPM (Ay)+,(Ax)+. Ax is taken after Ay has been stepped. With Prefetch
+// each address is checked right before its read, so a fault on Ax comes
+// with the source read and Ay's step done.
+template <u32 S, class P = NoPrefetch>
 M68K_INLINE u32 cmpm(u32 opcode) {
+  constexpr u32 cycles = S == L ? 20 : 12;
   m68k_regs& r = m68k_regfile;
   const u32 y = reg_y(opcode), x = reg_x(opcode);
+  StreamOf<P> st;
+  if (st.template odd<S>(r.a[y])) return cycles;
   const u32 s = mem_read<S>(r.a[y]);
   r.a[y] += an_step<S>(y);
+  if (st.template odd<S>(r.a[x])) return cycles;
   const u32 d = mem_read<S>(r.a[x]);
   r.a[x] += an_step<S>(x);
   compare_flags<S>(s, d);
-  r.pcHost += 2;
-  return S == L ? 20 : 12;
+  st.finish();
+  return cycles;
 }
 
 // dst + src + X (Sub: dst - src - X) with the flags of ADDX and SUBX: Z is
@@ -143,25 +139,31 @@ M68K_INLINE u32 extended(u32 src, u32 dst) {
   return res;
 }
 
-// ADDX and SUBX, Dy,Dx or -(Ay),-(Ax).
-template <bool Sub, u32 S, bool Mem>
+// ADDX and SUBX, Dy,Dx or -(Ay),-(Ax). The destination address is formed
+// from Ax after Ay has been stepped. With Prefetch each address is checked
+// right before its read, so a fault on the destination comes with the
+// source read and Ay's step done.
+template <bool Sub, u32 S, bool Mem, class P = NoPrefetch>
 M68K_INLINE u32 addx(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 y = reg_y(opcode), x = reg_x(opcode);
+  StreamOf<P> st;
   if constexpr (!Mem) {
     set_dreg<S>(x, extended<Sub, S>(r.d[y] & mask_of<S>, r.d[x] & mask_of<S>));
-    r.pcHost += 2;
+    st.finish();
     return S == L ? 8 : 4;
   } else {
+    constexpr u32 cycles = S == L ? 30 : 18;
     const u32 sa = r.a[y] - an_step<S>(y);
+    if (st.template odd<S>(sa)) return cycles;
     const u32 s = mem_read<S>(sa);
     r.a[y] = sa;
     const u32 da = r.a[x] - an_step<S>(x);
+    if (st.template odd<S>(da)) return cycles;
     const u32 d = mem_read<S>(da);
     r.a[x] = da;
-    mem_write<S>(da, extended<Sub, S>(s, d));
-    r.pcHost += 2;
-    return S == L ? 30 : 18;
+    write_and_finish<S>(st, da, extended<Sub, S>(s, d));
+    return cycles;
   }
 }
 

@@ -8,21 +8,12 @@ namespace m68k_ops::l5f {
 
 // Scc Dn and Scc to memory. The memory operand is written, never read; an
 // (An)+ or -(An) register is stored before the write.
-template <u32 Cond, Mode M, Index X = Ix000>
+template <u32 Cond, Mode M, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 scc(u32 opcode) {
-  const u32 r = opcode & 7;
-  if constexpr (M == Dreg) {
-    set_dreg<B>(r, m68k_cond_true(Cond) ? 0xff : 0x00);
-    m68k_regfile.pcHost += 2;
-    return 4;
-  } else {
-    Stream st;
-    const Ea<M, B, X> ea(r, st);
-    ea.update();
-    ea.write(m68k_cond_true(Cond) ? 0xff : 0x00);
-    st.finish();
-    return rmw_cycles<M, B>();
-  }
+  StreamOf<P> st;
+  write_dest<M, B, X>(opcode & 7, st, m68k_cond_true(Cond) ? 0xff : 0x00);
+  if constexpr (M == Dreg) return 4;
+  else return rmw_cycles<M, B>();
 }
 
 // DBcc Dn,disp16.

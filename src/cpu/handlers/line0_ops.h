@@ -24,26 +24,27 @@ struct CmpI {
 
 // ORI, ANDI, SUBI, ADDI, EORI, CMPI #imm,<ea>. The immediate comes first,
 // then the operand's extension words.
-template <class Op, u32 S, Mode M, Index X>
+template <class Op, u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 imm_op(u32 opcode) {
-  Stream st;
+  constexpr u32 cycles = Op::writes ? rmw_cycles<M, S>(8, 16, 12, 20) : rmw_cycles<M, S>(8, 14, 8, 12);
+  StreamOf<P> st;
   const u32 r = opcode & 7;
-  const u32 imm = st.imm<S>();
+  const u32 imm = st.template imm<S>();
   if constexpr (Op::writes) {
     modify<M, S, X>(r, st, [imm](u32 d) { return Op::template apply<S>(imm, d); });
   } else {
     const u32 d = read_source<M, S, X>(r, st);
+    if (st.failed()) return cycles;
     Op::template apply<S>(imm, d);
+    st.finish();
   }
-  st.finish();
-  if constexpr (Op::writes) return rmw_cycles<M, S>(8, 16, 12, 20);
-  else return rmw_cycles<M, S>(8, 14, 8, 12);
+  return cycles;
 }
 
 // ORI, ANDI, EORI to CCR (Sr false) and to SR (Sr true, privileged).
 enum SrOp : u32 { SrOr, SrAnd, SrEor };
 
-template <SrOp Op, bool Sr>
+template <SrOp Op, bool Sr, class P = NoPrefetch>
 u32 sr_imm(u32) {
   m68k_regs& r = m68k_regfile;
   if constexpr (Sr) {
@@ -52,7 +53,7 @@ u32 sr_imm(u32) {
       return 20;
     }
   }
-  Stream st;
+  StreamOf<P> st;
   const u32 w = st.word();
   m68k_sr_compose();
   u32 sr = r.sr;

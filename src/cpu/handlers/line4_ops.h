@@ -50,21 +50,21 @@ struct UnClr {
   static constexpr bool reads = false;
 };
 
-template <class Op, u32 S, Mode M, Index X>
+template <class Op, u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 unary(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const u32 r = opcode & 7;
   if constexpr (Op::reads) {
     modify<M, S, X>(r, st, [](u32 d) { return Op::template apply<S>(d); });
   } else {
-    m68k_flags& f = m68k_ccflags;
-    f.n = 0;
-    f.z = 1;
-    f.v = 0;
-    f.c = 0;
-    write_dest<M, S, X>(r, st, 0);
+    write_dest<M, S, X>(r, st, 0, [] {
+      m68k_flags& f = m68k_ccflags;
+      f.n = 0;
+      f.z = 1;
+      f.v = 0;
+      f.c = 0;
+    });
   }
-  st.finish();
   return rmw_cycles<M, S>(4, 6, 8, 12);
 }
 
@@ -115,12 +115,13 @@ u32 move_to_sr(u32 opcode) {
 
 // CHK <ea>,Dn: exception 6 (stacking the next instruction's address) when
 // Dn is negative or above the bound, N telling which.
-template <u32 S, Mode M, Index X>
+template <u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 chk(u32 opcode) {
   constexpr u32 cycles = 10 + ea_cycles<M, S>();
   const u32 at = opcode_address();
-  Stream st;
+  StreamOf<P> st;
   const i32 bound = i32(sext<S>(read_source<M, S, X>(opcode & 7, st)));
+  if (st.failed()) return cycles;
   const i32 value = i32(sext<S>(m68k_regfile.d[(opcode >> 9) & 7] & mask_of<S>));
   st.finish();
   // After a faulted bound the core ignores the exception and undoes N.
@@ -179,49 +180,51 @@ M68K_INLINE u32 nbcd_value(u32 src) {
   return res & 0xff;
 }
 
-template <Mode M, Index X>
+template <Mode M, Index X, class P = NoPrefetch>
 u32 nbcd(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   modify<M, B, X>(opcode & 7, st, nbcd_value);
-  st.finish();
   return M == Dreg ? 6 : 8 + ea_cycles<M, B>();
 }
 
-inline u32 swap(u32 opcode) {
+template <class P = NoPrefetch>
+u32 swap(u32 opcode) {
   u32& d = m68k_regfile.d[opcode & 7];
   d = (d >> 16) | (d << 16);
   set_logic_flags<L>(d);
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 4;
 }
 
 // EXT.W (From B, To W), EXT.L (W to L) and EXTB.L (B to L).
-template <u32 From, u32 To>
+template <u32 From, u32 To, class P = NoPrefetch>
 u32 ext(u32 opcode) {
   const u32 r = opcode & 7;
   const u32 v = sext<From>(m68k_regfile.d[r]) & mask_of<To>;
   set_dreg<To>(r, v);
   set_logic_flags<To>(v);
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 4;
 }
 
-template <u32 S, Mode M, Index X>
+template <u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 tst(u32 opcode) {
-  Stream st;
-  set_logic_flags<S>(read_source<M, S, X>(opcode & 7, st));
+  constexpr u32 cycles = 4 + ea_cycles<M, S>();
+  StreamOf<P> st;
+  const u32 v = read_source<M, S, X>(opcode & 7, st);
+  if (st.failed()) return cycles;
+  set_logic_flags<S>(v);
   st.finish();
-  return 4 + ea_cycles<M, S>();
+  return cycles;
 }
 
-template <Mode M, Index X>
+template <Mode M, Index X, class P = NoPrefetch>
 u32 tas(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   modify<M, B, X>(opcode & 7, st, [](u32 v) {
     set_logic_flags<B>(v);
     return v | 0x80;
   });
-  st.finish();
   return M == Dreg ? 4 : 10 + ea_cycles<M, B>();
 }
 

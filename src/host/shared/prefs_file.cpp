@@ -19,9 +19,6 @@
 #include "machine/shifter.h"
 
 u8 PREFS_Record[PREFS_RecordSize];
-u32 PREFS_Word0C = 1;
-u32 PREFS_PauseInBackground = 1;
-u32 PREFS_DoubleSize;
 
 namespace {
 

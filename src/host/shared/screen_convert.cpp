@@ -6,6 +6,7 @@
 
 #include "common/files.h"
 #include "host/screen.h"
+#include "host/shared/screen_window.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
@@ -71,9 +72,8 @@ SCREEN_Image SCREEN_ConvertST(const u8* ram, u32 ramSize, const SCREEN_ShifterVi
     img.width = 640, img.height = 200, planes = 2;
   } else {
     img.width = 640, img.height = 400, planes = 1;
-    // The monochrome monitor shows set bits black while bit 0 of colour 0 is
-    // set, and white otherwise.
-    const bool inverted = !(view.palette[0] & 1);
+    // The monochrome monitor's polarity, as in the window.
+    const bool inverted = !SCREEN_MonoInkIsBlack(view.palette[0]);
     const u8 black[3] = {0, 0, 0}, white[3] = {255, 255, 255};
     for (int k = 0; k < 3; ++k) {
       colours[0][k] = inverted ? black[k] : white[k];

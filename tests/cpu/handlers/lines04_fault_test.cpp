@@ -8,7 +8,10 @@
 
 namespace {
 
-enum Snippet : u32 { kRmw, kMoveAbs, kChkNeg, kMovemAll, kUnlkA0, kMoveToSr, kRts, kRtr, kRte, kRmwByteIndexed };
+enum Snippet : u32 {
+  kRmw, kMoveAbs, kChkNeg, kMovemAll, kUnlkA0, kMoveToSr, kRts, kRtr, kRte, kRmwByteIndexed,
+  kNotW, kAddqW, kTas, kDivu
+};
 
 constexpr u32 kFaultArea = 0xf00000;
 constexpr u32 kProbeArea = 0xd00000;
@@ -134,6 +137,20 @@ TEST_F(Lines04Faults, MoveTakesNoDestinationWordsFromTheExceptionHandler) {
   }
   m68k_prefetch_mode = 0;
   m68k_build_dispatch();
+}
+
+// The operand of a read-modify-write bus-errors on the read (and would on
+// the write), a divisor reads as zero after its bus error: one bus error,
+// no second one, no exception of the instruction's own, nothing written.
+// (The ctest cpu_suites_on_table5 runs this on the prefetch table too.)
+TEST_F(Lines04Faults, OneBusErrorForAFaultedOperand) {
+  for (const Snippet s : {kNotW, kAddqW, kTas, kDivu}) {
+    SetUp();
+    a(0) = kFaultArea;
+    jump(snippet(s));
+    step();
+    expect_one_clean_fault();
+  }
 }
 
 TEST_F(Lines04Faults, ChkRaisesNothingAfterAFaultedBound) {

@@ -52,6 +52,13 @@ struct Sample {
     got.memory.push_back({address, expected, counted, true});
     got.fields |= field_memory;
   }
+  struct ByteDiff {
+    u32 address;
+    u8 expected, counted;
+  };
+  void add_memory_diffs(std::initializer_list<ByteDiff> diffs) {
+    for (const ByteDiff& b : diffs) add_memory_diff(b.address, b.expected, b.counted);
+  }
   // Makes the recorded run take exception `vector` through a handler at
   // `handler`, with the SR in supervisor mode and the frame at 0x3FFA.
   void take_exception(u32 vector, u32 handler) {
@@ -338,7 +345,7 @@ TEST(Deviations, CycleCountsTheModelCountsOtherwise) {
 }
 
 TEST(Deviations, FaultOnTheReadBeforeWriteOnTable5) {
-  Sample clr("CLR.w", 0x4250);  // CLR.W (A0) with A0 odd
+  Sample clr("MOVEfromSR", 0x40D0);  // MOVE SR,(A0) with A0 odd
   clr.table = 5;
   clr.take_exception(3, 0x00400000);
   clr.test.transactions.push_back({BusKind::read_address_error, 4, 5, 0x20001, 0, 1, 1});
@@ -352,12 +359,51 @@ TEST(Deviations, FaultOnTheReadBeforeWriteOnTable5) {
   clr.got.fields |= field_pc;
   EXPECT_EQ(clr.classified(aspect_state), "no-alignment-check");
 
-  Sample neg("NEG.w", 0x4450);  // NEG reads for real: its fault is no deviation
+  // NEG reads for real, and CLR checks before it changes anything: a fault
+  // that changed the flags is no deviation.
+  Sample neg("NEG.w", 0x4450);
   neg.table = 5;
   neg.take_exception(3, 0x00400000);
   neg.test.transactions = clr.test.transactions;
   neg.set_sr(0x2708, 0x2704);
   EXPECT_EQ(neg.classified(aspect_state), "unexplained");
+  neg.family = "CLR.w";
+  EXPECT_EQ(neg.classified(aspect_state), "unexplained");
+}
+
+// ADDX.L -(A1),-(A0) with A1 even and A0 odd: the source has been read and
+// A1 lowered; the chip has lowered A0 too, records A0 - 2 (it reads the low
+// word first) and stacks a PC 2 further. CMPM.W (A0)+,(A1)+ with A0 odd
+// faults on the source, A1 untouched by both.
+TEST(Deviations, CausesOfTwoOperandAddressErrorsOnTable5) {
+  Sample s("ADDX.l", 0xD189);
+  s.test.initial.a[0] = 0x20003;
+  s.test.initial.a[1] = 0x30000;
+  group0_frame(s, 0x0015, 0x20001, 0x2700, 0x1004, BusKind::read_address_error);
+  s.test.final.a[0] = 0x1FFFF;
+  s.test.final.a[1] = s.got.a[1] = 0x2FFFC;
+  s.got.a[0] = 0x20003;
+  s.got.fields |= field_a0;
+  // The frame's first word, access address and PC.
+  s.add_memory_diffs({{0x3FF2, 0x00, 0x27}, {0x3FF3, 0x15, 0x00}, {0x3FF5, 0x02, 0x01},
+                      {0x3FF6, 0x00, 0xFF}, {0x3FF7, 0x01, 0xFF}, {0x3FFF, 0x04, 0x02}});
+  EXPECT_EQ(s.classified(aspect_state),
+            "address-error-register-kept+address-error-stacked-pc+address-error-long-predec-address+"
+            "group0-frame-first-word");
+  s.got.a[1] = 0x30000;  // the source's step must stay done
+  EXPECT_EQ(s.classified(aspect_state), "unexplained");
+
+  Sample cmpm("CMP.w", 0xB348);
+  cmpm.test.initial.a[0] = 0x20001;
+  group0_frame(cmpm, 0x0015, 0x20001, 0x2700, 0x1002, BusKind::read_address_error);
+  cmpm.test.final.a[0] = 0x20003;
+  cmpm.got.a[0] = 0x20001;
+  cmpm.got.fields |= field_a0;
+  cmpm.add_memory_diffs({{0x3FF2, 0x00, 0x27}, {0x3FF3, 0x15, 0x00}});
+  EXPECT_EQ(cmpm.classified(aspect_state), "address-error-register-kept+group0-frame-first-word");
+  cmpm.got.a[1] += 2;
+  cmpm.got.fields |= field_a0 << 1;
+  EXPECT_EQ(cmpm.classified(aspect_state), "unexplained");
 }
 
 TEST(Deviations, FormsThe68000Lacks) {

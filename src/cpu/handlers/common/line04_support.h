@@ -13,34 +13,6 @@ namespace m68k_ops {
 // must do is not to load registers from a faulted read: the frame goes on
 // the stack pointer the instruction leaves. They ask m68k_faulted().
 
-// Read-modify-write of a data register or memory operand of any mode:
-// f(old value) stores the flags and returns the result. For memory the
-// (An)+ / -(An) step is stored after the read and before the write.
-template <Mode M, u32 S, Index X, class F>
-M68K_INLINE void modify(u32 r, Stream& st, F f) {
-  if constexpr (M == Dreg) {
-    set_dreg<S>(r, f(m68k_regfile.d[r] & mask_of<S>));
-  } else {
-    const Ea<M, S, X> ea(r, st);
-    const u32 v = ea.read();
-    ea.update();
-    const u32 res = f(v);
-    mem_write<S>(ea.addr, res);
-  }
-}
-
-// Write-only destination of any data-alterable mode (the operand is not read).
-template <Mode M, u32 S, Index X>
-M68K_INLINE void write_dest(u32 r, Stream& st, u32 v) {
-  if constexpr (M == Dreg) {
-    set_dreg<S>(r, v);
-  } else {
-    const Ea<M, S, X> ea(r, st);
-    ea.update();
-    mem_write<S>(ea.addr, v);
-  }
-}
-
 // Address of a control operand ((An), d16(An), d8(An,Xn), abs, PC-relative).
 template <Mode M, Index X>
 M68K_INLINE u32 control_address(u32 r, Stream& st) {

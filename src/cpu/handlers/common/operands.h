@@ -248,6 +248,48 @@ M68K_INLINE void write_and_finish(const StreamOf<P>& st, u32 addr, u32 v) {
   }
 }
 
+// Read-modify-write of a data register or memory operand of any mode, the
+// instruction's last act: f(old value) stores the flags and returns the
+// result. For memory the (An)+ / -(An) step is stored after the read and
+// before the write, and the write ends the instruction (write_and_finish);
+// with Prefetch an odd word or long address ends it before the read.
+template <Mode M, u32 S, Index X, class P, class F>
+M68K_INLINE void modify(u32 r, StreamOf<P>& st, F f) {
+  if constexpr (M == Dreg) {
+    set_dreg<S>(r, f(m68k_regfile.d[r] & mask_of<S>));
+    st.finish();
+  } else {
+    const Ea<M, S, X> ea(r, st);
+    if (st.template odd<S>(ea.addr)) return;
+    const u32 v = ea.read();
+    ea.update();
+    write_and_finish<S>(st, ea.addr, f(v));
+  }
+}
+
+// Write-only destination of any data-alterable mode (the operand is not
+// read), the instruction's last act. before() runs once the address has
+// passed the alignment check and its register step is stored, right before
+// the value goes out (the flags of CLR).
+template <Mode M, u32 S, Index X, class P, class Before>
+M68K_INLINE void write_dest(u32 r, StreamOf<P>& st, u32 v, Before before) {
+  if constexpr (M == Dreg) {
+    before();
+    set_dreg<S>(r, v);
+    st.finish();
+  } else {
+    const Ea<M, S, X> ea(r, st);
+    if (st.template odd<S>(ea.addr)) return;
+    ea.update();
+    before();
+    write_and_finish<S>(st, ea.addr, v);
+  }
+}
+template <Mode M, u32 S, Index X, class P>
+M68K_INLINE void write_dest(u32 r, StreamOf<P>& st, u32 v) {
+  write_dest<M, S, X>(r, st, v, [] {});
+}
+
 // 68000 effective-address calculation times (read of the operand included):
 // byte and word in the first column of the processor manual, long in the second.
 template <Mode M, u32 S>

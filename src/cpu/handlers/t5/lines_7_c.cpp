@@ -1,5 +1,5 @@
 // Handlers of opcode lines 7 and C of the 68000 table with prefetch built so
-// far: MOVEQ and EXG.
+// far: MOVEQ, EXG and AND.
 #include "cpu/handlers/arith_ops.h"
 
 using namespace m68k_ops;

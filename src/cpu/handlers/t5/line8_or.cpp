@@ -1,0 +1,8 @@
+// Handlers of opcode line 8 of the 68000 table with prefetch: OR.
+#include "cpu/handlers/arith_ops.h"
+
+using namespace m68k_ops;
+
+#define M68K_GROUP_DEFINED_t5 1
+#include "cpu/handlers/define_handlers.h"
+#include "cpu/handlers/members/t5/line8_or.inc"

@@ -1,0 +1,350 @@
+#include "host/debugger/debugger.h"
+
+#include <cctype>
+#include <cinttypes>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "cpu/bus.h"
+#include "cpu/exceptions.h"
+#include "cpu/registers.h"
+#include "host/app.h"
+#include "host/debugger/disassembler.h"
+#include "host/screen.h"
+#include "host/shared/screen_window.h"
+#include "machine/acia.h"
+#include "machine/ikbd.h"
+#include "machine/mfp.h"
+#include "machine/scheduler.h"
+#include "machine/shifter.h"
+#include "machine/state.h"
+
+u32 DEBUG_Requested;
+u32 DEBUG_DumpAbort;
+u32 DEBUG_Active;
+u32 DEBUG_StepToActive;
+u32 DEBUG_StepToAddr;
+u32 DEBUG_PcHistory[DEBUG_HistorySize];
+u32 DEBUG_PcHistoryHead;
+u32 DEBUG_PcHistoryTail;
+std::FILE* DEBUG_In;
+std::FILE* DEBUG_Out;
+
+std::FILE* DEBUG_Console() { return DEBUG_Out ? DEBUG_Out : stdout; }
+
+bool DEBUG_PeekB(u32 address, u8& value) {
+  const u32 a = address & MMU_AddressMask;
+  const u8* p = MMU_BankOf(a)->hostPtr(a);
+  if (!p) return false;
+  value = *p;
+  return true;
+}
+
+bool DEBUG_PeekW(u32 address, u16& value) {
+  u8 high, low;
+  if (!DEBUG_PeekB(address, high) || !DEBUG_PeekB(address + 1, low)) return false;
+  value = u16(high << 8 | low);
+  return true;
+}
+
+bool DEBUG_PeekL(u32 address, u32& value) {
+  u16 high, low;
+  if (!DEBUG_PeekW(address, high) || !DEBUG_PeekW(address + 2, low)) return false;
+  value = u32(high) << 16 | low;
+  return true;
+}
+
+void DEBUG_RequestEntry() {
+  DEBUG_StepToActive = 0;
+  if (DEBUG_Active) return;
+  DEBUG_Active = 1;
+  DEBUG_Requested = 1;
+  m68k_regfile.pending |= m68k_pend_leave;
+}
+
+bool DEBUG_SetPC(u32 address) {
+  if (!m68k_jump_target_ok(address)) return false;
+  m68k_jump_to(address);
+  m68k_reload_prefetch();
+  return true;
+}
+
+namespace {
+
+constexpr size_t max_line = 79;  // characters of a command line, without its end
+
+// Continuation addresses of `d` and `m`, and the instruction after the one
+// the debugger stopped at; they live for one stop.
+u32 disasm_next, dump_next, stop_next;
+
+enum class Input { Line, TooLong, End };
+
+// One whole line, without its end. A line longer than max_line is read to its
+// end and refused, so no part of it runs as a command.
+Input read_line(std::string& line) {
+  std::FILE* in = DEBUG_In ? DEBUG_In : stdin;
+  line.clear();
+  bool any = false, tooLong = false;
+  for (int c; (c = std::getc(in)) != EOF;) {
+    any = true;
+    if (c == '\n') break;
+    if (line.size() == max_line)
+      tooLong = true;
+    else
+      line += char(c);
+  }
+  if (!any) return Input::End;
+  return tooLong ? Input::TooLong : Input::Line;
+}
+
+// The arguments after a command letter: hexadecimal numbers without prefix.
+struct Arguments {
+  const char* p;
+
+  // Whether another argument comes before the end of the line.
+  bool more() {
+    while (*p == ' ' || *p == '\t' || *p == '\r') ++p;
+    return *p != 0;
+  }
+  // Takes digits while they are hexadecimal: none reads as 0.
+  u32 hex() {
+    more();
+    u32 v = 0;
+    for (; std::isxdigit(u8(*p)); ++p)
+      v = v << 4 | u32(std::isdigit(u8(*p)) ? *p - '0' : (*p | 0x20) - 'a' + 10);
+    return v;
+  }
+};
+
+void dump_memory(Arguments& args) {
+  std::FILE* out = DEBUG_Console();
+  u32 address = dump_next, lines = 16;
+  if (args.more()) {
+    address = args.hex();
+    if (args.more()) lines = args.hex();
+  }
+  DEBUG_DumpAbort = 0;
+  for (u32 i = 0; i < lines && !DEBUG_DumpAbort; ++i) {
+    std::fprintf(out, "%08" PRIx32 " ", address);
+    for (u32 k = 0; k < 16; ++k, address += 2) {
+      u16 w;
+      if (DEBUG_PeekW(address, w))
+        std::fprintf(out, "%04x ", w);
+      else
+        std::fputs("???? ", out);
+    }
+    std::fputs("\n", out);
+  }
+  dump_next = address;
+}
+
+void show_history(Arguments& args) {
+  const u32 count = args.more() ? args.hex() : 0x64;
+  if (count == 0 || (count & 0x80000000)) return;
+  const u32 stored =
+      (DEBUG_PcHistoryHead + DEBUG_HistorySize - DEBUG_PcHistoryTail) % DEBUG_HistorySize;
+  const u32 shown = count < stored ? count : stored;
+  for (u32 i = 0; i < shown; ++i)
+    DISASM_Lines(
+        DEBUG_PcHistory[(DEBUG_PcHistoryHead + DEBUG_HistorySize - shown + i) % DEBUG_HistorySize],
+        nullptr, 1);
+}
+
+void dump_mfp() {
+  // Four registers a line.
+  static const char* const formats[24] = {
+      " MFP_GPI %x ",  " MFP_AER %x",   " MFP_DDR %x",   " MFP_IERA %x\n",
+      " MFP_IERB %x",  " MFP_IPERA %x", " MFP_IPERB %x", " MFP_ISRA %x\n",
+      " MFP_ISRB %x",  " MFP_IMRA %x",  " MFP_IMRB %x",  " MFP_VR %x\n",
+      " MFP_TACR %x",  " MFP_TBCR %x",  " MFP_TCDCR %x", " MFP_TADR %x\n",
+      " MFP_TBDR %x",  " MFP_TCDR %x",  " MFP_TDDR %x",  " MFP_SCR %x\n",
+      " MFP_UCR %x",   " MFP_RSR %x",   " MFP_TSR %x",   " MFP_UDR %x\n"};
+  std::FILE* out = DEBUG_Console();
+  for (u32 i = 0; i < 24; ++i) std::fprintf(out, formats[i], unsigned(MFP_Regs[i]));
+  std::fprintf(out, "maxintv %d", MFP_InServiceChannel);
+  std::fprintf(out, "t reload %" PRIu32 " %" PRIu32 " %" PRIu32 " %" PRIu32 " \n", MFP_ReloadA,
+               MFP_ReloadB, MFP_ReloadC, MFP_ReloadD);
+  // Timers A to D: their event times and periods.
+  const u32 slots[4] = {SCHED_TimerA, SCHED_TimerB, SCHED_TimerC, SCHED_TimerD};
+  for (u32 t = 0; t < 4; ++t)
+    std::fprintf(out, "Cycles & T%c next event %d %d %d \n", char('a' + t), SCHED_FrameCycle,
+                 SCHED_EventTimes[slots[t]], SCHED_TimerPeriods[t]);
+  std::fprintf(out, "Cycles & nextraster %d %d \n", SCHED_FrameCycle,
+               SCHED_EventTimes[SCHED_LineEnd]);
+  std::fprintf(out, "Cycles & nextevent %d %d\n", SCHED_FrameCycle, SCHED_NextEvent);
+  std::fprintf(out, " inbuf %" PRIu32 " %" PRIu32 " loadbase %" PRIx32 " , raster %d\n",
+               IKBD_QueueCount, MIDI_RxCount, SHIFTER_LoadBase, SCHED_LineCounter);
+  for (u32 c : SHIFTER_Palette) std::fprintf(out, "%d  ", int(c));
+  std::fputs("\n", out);
+}
+
+void list_vectors() {
+  static const char* const names[16] = {
+      "Centronic busy", "RS232 DCD     ", "RS232 CTS     ", "Blitter done  ",
+      "Timer D       ", "Timer C       ", "Keyboard      ", "FDC/HDC       ",
+      "Timer B       ", "Send Error    ", "Send buffer em", "Receive error ",
+      "Receive buf fu", "Timer A       ", "RS-232 Ring de", "Monochrome    "};
+  std::FILE* out = DEBUG_Console();
+  const auto line = [out](const char* name, u32 address) {
+    u32 v;
+    if (DEBUG_PeekL(address, v))
+      std::fprintf(out, "%s %" PRIx32 " %" PRIx32 "\n", name, address, v);
+    else
+      std::fprintf(out, "%s %" PRIx32 " ????\n", name, address);
+  };
+  const u32 first = (MFP_VR & 0xf0) * 4;
+  for (u32 n = 0; n < 16; ++n) line(names[n], first + 4 * n);
+  line("VBL           ", 0x70);
+  line("HBL           ", 0x68);
+}
+
+void show_help() {
+  static const char* const rows[][2] = {
+      {"  g: <address>          ", "Start execution at the current address or <address>"},
+      {"  c:                    ", "Dump state of the CIA and custom chips"},
+      {"  r:                    ", "Dump state of the CPU"},
+      {"  m <address> <lines>:  ", "Memory dump starting at <address>"},
+      {"  d <address> <lines>:  ", "Disassembly starting at <address>"},
+      {"  t:                    ", "Step one instruction"},
+      {"  z:                    ", "Step through one instruction - useful for JSR, DBRA etc"},
+      {"  f <address>:          ", "Step forward until PC == <address>"},
+      {"  H <count>:            ", "Show PC history <count> instructions"},
+      {"  M:                   ", "Search for *Tracker sound modules"},
+      {"  h,?:                  ", "Show this help page"},
+      {"  q:                    ", "Quit the emulator. \n"}};
+  std::FILE* out = DEBUG_Console();
+  std::fputs("          HELP for Torvi 0.2 Debugger\n", out);
+  std::fputs("         -----------------------\n\n", out);
+  for (const auto& row : rows) std::fprintf(out, "%s%s\n", row[0], row[1]);
+}
+
+std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
+
+void freeze() {
+  const std::string path = frozen_path();
+  if (STATE_Write(path.c_str()))
+    std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
+  else
+    std::fprintf(DEBUG_Console(), "Could not save the machine to %s\n", path.c_str());
+}
+
+// The stop's state again, as at a new stop, after the machine changed under it.
+void restart_stop() {
+  DEBUG_DumpCpuState(&stop_next);
+  disasm_next = stop_next;
+  dump_next = 0;
+}
+
+void unfreeze() {
+  const std::string path = frozen_path();
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) {
+    std::fprintf(DEBUG_Console(), "No saved machine: %s does not exist\n", path.c_str());
+    return;
+  }
+  if (!STATE_Read(path.c_str())) {
+    std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
+    return;
+  }
+  std::fprintf(DEBUG_Console(), "Machine restored from %s\n", path.c_str());
+  restart_stop();
+}
+
+void step_to(u32 address) {
+  DEBUG_StepToAddr = address;
+  DEBUG_StepToActive = 1;
+  m68k_regfile.pending |= m68k_pend_leave;
+}
+
+// Runs one command line; true when the command lets the CPU run again.
+bool run_command(const std::string& line) {
+  Arguments args{line.c_str()};
+  if (!args.more()) return false;
+  const char command = *args.p++;
+  switch (command) {
+    case 'r': {
+      u32 next;
+      DEBUG_DumpCpuState(&next);
+      return false;
+    }
+    case 'd': {
+      u32 address = disasm_next, lines = 10;
+      if (args.more()) {
+        address = args.hex();
+        if (args.more()) lines = args.hex();
+      }
+      DISASM_Lines(address, &disasm_next, i32(lines));
+      return false;
+    }
+    case 'm': dump_memory(args); return false;
+    case 't': m68k_regfile.pending |= m68k_pend_leave; return true;
+    case 'z': step_to(stop_next); return true;
+    case 'f': step_to(args.more() ? args.hex() : 0); return true;
+    case 'g':
+      if (args.more()) {
+        const u32 address = args.hex();
+        if (!DEBUG_SetPC(address)) {
+          std::fprintf(DEBUG_Console(),
+                       "No code can run at %08" PRIx32 ": the PC stays at %08" PRIx32 "\n", address,
+                       m68k_get_pc());
+          return false;
+        }
+      }
+      DEBUG_Requested = 0;
+      DEBUG_Active = 0;
+      return true;
+    case 'q':
+      APP_StopFlag = 1;
+      DEBUG_Requested = 0;
+      DEBUG_Active = 0;
+      return true;
+    case 'H': show_history(args); return false;
+    case 'p': dump_mfp(); return false;
+    case 'v': list_vectors(); return false;
+    case 'w':
+      SCREEN_FrameBase = SHIFTER_LoadBase;
+      SCREEN_ForceRedraw = 1;
+      SCREEN_Present();
+      return false;
+    case 'j':
+      // The picture keeps to the visible lines wherever the user puts it.
+      if (args.more()) SCREEN_SetPictureLines(args.hex(), SCREEN_DisplayLines);
+      return true;
+    case 'F': freeze(); return false;
+    case 'U': unfreeze(); return false;
+    case 'h':
+    case '?': show_help(); return false;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+void DEBUG_CommandLoop() {
+  const u32 pc = m68k_get_pc();
+  if (DEBUG_StepToActive && pc != DEBUG_StepToAddr) {
+    m68k_regfile.pending |= m68k_pend_leave;
+    return;
+  }
+  DEBUG_PcHistory[DEBUG_PcHistoryHead] = pc;
+  DEBUG_StepToActive = 0;
+  DEBUG_PcHistoryHead = (DEBUG_PcHistoryHead + 1) % DEBUG_HistorySize;
+  if (DEBUG_PcHistoryHead == DEBUG_PcHistoryTail)
+    DEBUG_PcHistoryTail = (DEBUG_PcHistoryTail + 1) % DEBUG_HistorySize;
+  restart_stop();
+
+  std::string line;
+  for (;;) {
+    std::fputs(">", DEBUG_Console());
+    std::fflush(DEBUG_Console());
+    const Input got = read_line(line);
+    if (got == Input::End) return;
+    if (got == Input::TooLong) {
+      std::fprintf(DEBUG_Console(), "Line too long: a command holds at most %zu characters\n",
+                   max_line);
+      continue;
+    }
+    if (run_command(line)) return;
+  }
+}

@@ -1,0 +1,58 @@
+// The built-in debugger on a console: the host's side of it. It opens between
+// two instructions (the menu asks with DEBUG_RequestEntry), prints the CPU
+// state and reads one-letter commands until one lets the CPU run again: one
+// instruction, up to an address, or freely. Every host links it; the run
+// loop reaches it through host/debugger.h.
+//
+// The console is any pair of line-oriented streams (standard input and output
+// unless DEBUG_In and DEBUG_Out say otherwise), so tests feed commands and
+// read transcripts. While it waits for a line nothing else runs: the window is
+// not repainted and host events wait.
+//
+// Whatever the debugger shows of memory it reads without touching the
+// machine (DEBUG_Peek*): RAM, ROM and the cartridge straight from their host
+// memory, never the I/O page or unmapped space, which show as "????".
+#pragma once
+
+#include <cstdio>
+
+#include "common/types.h"
+#include "host/debugger.h"
+
+extern u32 DEBUG_Active;        // 1 while the debugger is open
+extern u32 DEBUG_StepToActive;  // running until the PC is DEBUG_StepToAddr
+extern u32 DEBUG_StepToAddr;
+
+// PCs of the last stops, a ring; it shows at most DEBUG_HistorySize - 1.
+constexpr u32 DEBUG_HistorySize = 10000;
+extern u32 DEBUG_PcHistory[DEBUG_HistorySize];
+extern u32 DEBUG_PcHistoryHead;  // next write index
+extern u32 DEBUG_PcHistoryTail;  // oldest entry
+
+// The console; null means standard input and output.
+extern std::FILE* DEBUG_In;
+extern std::FILE* DEBUG_Out;
+std::FILE* DEBUG_Console();  // DEBUG_Out, or standard output
+
+// Name of the file, in the application's folder, that `F` writes and `U`
+// reads the machine's state from.
+constexpr const char* DEBUG_FrozenName = "frozen";
+
+// The menu's command: opens the debugger after the current instruction (and
+// cancels a step-to in progress). Does nothing more while it is open.
+void DEBUG_RequestEntry();
+
+// Sets the PC for `g`. Refuses (false, nothing changed) an address the jump
+// guard would answer with a restart: one without memory, or outside RAM and
+// the ROM and cartridge windows.
+bool DEBUG_SetPC(u32 address);
+
+// Reads of emulated memory without side effects: false where there is no
+// host memory behind the address (the I/O page, unmapped space).
+bool DEBUG_PeekB(u32 address, u8& value);
+bool DEBUG_PeekW(u32 address, u16& value);
+bool DEBUG_PeekL(u32 address, u32& value);
+
+// Prints the registers, the current instruction and the beam position; `next`
+// (when given) receives the address of the instruction after the current one.
+void DEBUG_DumpCpuState(u32* next);

@@ -1,0 +1,24 @@
+// Host events of the windowless build: no event arrives; the pointer and the
+// key map are words that tests and the input script set, and a script hook
+// runs at every pointer poll.
+#include "host/events.h"
+
+i32 EVENTS_MouseH, EVENTS_MouseV;
+u8 EVENTS_KeyMap[16];
+void (*EVENTS_ScriptHook)(u32 poll);
+
+void EVENTS_GetMouse(i32& h, i32& v) {
+  h = EVENTS_MouseH;
+  v = EVENTS_MouseV;
+}
+void EVENTS_GetKeys(u8 map[16]) {
+  for (int i = 0; i < 16; ++i) map[i] = EVENTS_KeyMap[i];
+}
+
+void EVENTS_DoEvent(i32) {}
+
+void EVENTS_PollMouse() {
+  if (EVENTS_ScriptHook) EVENTS_ScriptHook(EVENTS_PollCount);
+  ++EVENTS_PollCount;
+}
+void EVENTS_PauseLoop() { EVENTS_Paused = 0; }

@@ -1,0 +1,95 @@
+// Application services every host shares: the application's folder, the
+// system clocks, the start-up banner, the texts of the fatal start-up errors
+// and the process exit.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+#include "host/app.h"
+
+APP_FolderRecord APP_Folder;
+std::string APP_FolderOverride;
+
+void APP_GetAppFolder() {
+  if (!APP_FolderOverride.empty()) {
+    APP_Folder.path = APP_FolderOverride;
+    return;
+  }
+  std::error_code ec;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  APP_Folder.path = ec ? std::string(".") : exe.parent_path().string();
+}
+
+std::string APP_FindFile(const char* name) {
+  const std::filesystem::path p = std::filesystem::path(APP_Folder.path) / name;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(p, ec) ? p.string() : std::string();
+}
+
+// ---- Clocks ----
+
+namespace {
+
+u64 system_microseconds() {
+  using namespace std::chrono;
+  return u64(duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void system_sleep(u32 us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
+
+HOST_DateTime system_local_time() {
+  const std::time_t now = std::time(nullptr);
+  std::tm t{};
+  localtime_r(&now, &t);
+  return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+}
+
+}  // namespace
+
+HOST_ClockOps HOST_Clock = {system_microseconds, system_sleep, system_local_time};
+
+void HOST_UseSystemClock() { HOST_Clock = {system_microseconds, system_sleep, system_local_time}; }
+
+// ---- Start-up and shut-down ----
+
+namespace {
+[[noreturn]] void exit_process(int code) {
+  std::fflush(stdout);
+  std::exit(code);
+}
+}  // namespace
+
+HOST_ExitFn HOST_ExitHandler = exit_process;
+
+void HOST_Exit(int code) {
+  std::fflush(stdout);
+  HOST_ExitHandler(code);
+  std::abort();  // an exit handler must not return
+}
+
+void APP_Banner() {
+  std::puts("Vantorell");
+  std::puts("Version 0.1");
+  std::puts("Booting the ST...");
+}
+
+void APP_ICStart() {}
+void APP_ICStop() {}
+
+const char* APP_FatalMessage(i32 code) {
+  switch (code) {
+    case 1: return "Not enough memory to create a window... Vantorell will exit...";
+    case 2: return "Unable to allocate ST Ram memory... Vantorell will exit...";
+    case 3: return "Sound memory error... Vantorell will exit...";
+    case 4: return "Errors during init... Vantorell will exit...";
+    case 5: return "PSG initialisation error... Vantorell will exit...";
+    case 6: return "ST Rom memory error... Vantorell will exit...";
+    case 8: return "Offscreen memory error... Vantorell will exit...";
+    default: return nullptr;
+  }
+}

@@ -1,0 +1,176 @@
+// The debugger on a console: sessions on a test ROM compared line by line
+// with their transcripts in golden/, and the faults of its commands.
+//
+// VANTORELL_UPDATE_GOLDEN=1 writes the transcripts anew instead of comparing.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cpu/registers.h"
+#include "host/debugger/debugger.h"
+#include "host/screen.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/scheduler.h"
+#include "machine/state.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+// The debugger's console: commands from a string, each echoed into the
+// transcript as it is read, as a terminal shows what is typed.
+class Console {
+ public:
+  explicit Console(std::string commands) : input_(std::move(commands)) {
+    out_ = open_memstream(&text_, &size_);
+    in_ = fopencookie(this, "r", {read, nullptr, nullptr, nullptr});
+    std::setvbuf(in_, nullptr, _IONBF, 0);
+    DEBUG_In = in_;
+    DEBUG_Out = out_;
+  }
+  ~Console() {
+    DEBUG_In = DEBUG_Out = nullptr;
+    std::fclose(in_);
+    std::fclose(out_);
+    std::free(text_);
+  }
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+
+  std::string transcript() {
+    std::fflush(out_);
+    return std::string(text_, size_);
+  }
+
+ private:
+  static ssize_t read(void* self, char* buffer, size_t size) {
+    Console& c = *static_cast<Console*>(self);
+    const size_t n = std::min(size, c.input_.size() - c.at_);
+    std::memcpy(buffer, c.input_.data() + c.at_, n);
+    std::fwrite(buffer, 1, n, c.out_);
+    c.at_ += n;
+    return ssize_t(n);
+  }
+
+  std::string input_;
+  size_t at_ = 0;
+  char* text_ = nullptr;
+  size_t size_ = 0;
+  std::FILE* in_;
+  std::FILE* out_;
+};
+
+class Debugger : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    machine_reset_globals();
+    folder.write("tos.img", load_test_rom("debugger_session"));
+    machine_start(folder.path());
+    DEBUG_Active = DEBUG_Requested = DEBUG_StepToActive = 0;
+    DEBUG_PcHistoryHead = DEBUG_PcHistoryTail = 0;
+  }
+
+  // Opens the debugger at the first instruction and runs the machine with
+  // `commands` on the console, at most `frames` frames; returns the
+  // transcript with the folder's name replaced by "FOLDER".
+  std::string session(const std::string& commands, u32 frames = 30) {
+    Console console(commands);
+    DEBUG_RequestEntry();
+    machine_run_frames(frames);
+    std::string text = console.transcript();
+    for (size_t at; (at = text.find(folder.path())) != std::string::npos;)
+      text.replace(at, folder.path().size(), "FOLDER");
+    return text;
+  }
+
+  // Compares with golden/NAME.txt line by line.
+  static void expect_golden(const std::string& name, const std::string& text) {
+    const std::string path = std::string(DEBUGGER_GOLDEN_DIR) + "/" + name + ".txt";
+    if (std::getenv("VANTORELL_UPDATE_GOLDEN")) {
+      std::ofstream(path, std::ios::binary) << text;
+      return;
+    }
+    std::ifstream file(path, std::ios::binary);
+    ASSERT_TRUE(file) << "missing " << path;
+    std::istringstream got(text);
+    std::string want_line, got_line;
+    for (u32 n = 1; std::getline(file, want_line); ++n) {
+      ASSERT_TRUE(std::getline(got, got_line)) << name << ": transcript ends before line " << n;
+      ASSERT_EQ(got_line, want_line) << name << ": line " << n;
+    }
+    EXPECT_FALSE(std::getline(got, got_line)) << name << ": transcript goes on with " << got_line;
+  }
+
+  // What `F` wrote.
+  std::vector<u8> saved_state() const {
+    std::ifstream file(folder.file("frozen"), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+  }
+
+  TempFolder folder;
+};
+
+// Every command that reads the machine, the steps, and `j`, which lets the
+// machine run on with the debugger still open.
+TEST_F(Debugger, WalkThroughTheTestProgram) {
+  const u32 presented = SCREEN_PresentCount;
+  const std::string text = session(
+      "h\nc\nr\nd\nd\nd fc0030 3\nt\nt\nf fc0100\nm 1000 2\nm\nd\nz\nH 4\nH\nv\np\n"
+      "f fc0110\nf fc011a\nm 2000 1\nw\n\nM\nj 40\n");
+  expect_golden("walk", text);
+  EXPECT_EQ(SCREEN_PresentCount, presented + 1);  // `w` redrew the window
+  EXPECT_EQ(SCREEN_FirstLine, 0x40u);
+  EXPECT_EQ(DEBUG_Active, 1u);
+  EXPECT_EQ(SCHED_FrameCount, 30u);  // ran on to the frame limit
+}
+
+// A step-to across a busy wait for the VBL ends when the VBL has come: the
+// events of the stepped instructions fire.
+TEST_F(Debugger, SteppingOverAWaitForAnInterruptEnds) {
+  session("f fc011a\nq\n");
+  EXPECT_EQ(m68k_get_pc(), 0xfc011au);
+  EXPECT_EQ(MMU_ReadW(0x2000), 1u);  // the VBL's mark
+  EXPECT_NE(m68k_regfile.d[7], 0u);  // the wait's bound did not run out
+  EXPECT_EQ(APP_StopFlag, 1);
+}
+
+// An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
+// I/O page in dumps and listings, change nothing; `F` and `U` say when the
+// file can't be written or read; `g` with a good address closes the debugger.
+TEST_F(Debugger, FaultyCommandsChangeNothing) {
+  std::filesystem::create_directory(folder.file("frozen"));
+  MMU_WriteL(0x3000, 0x600dcafe);
+  const u32 bus_errors = MMU_BusErrorCount;
+  const std::string text = session(std::string(75, ' ') +
+                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\n"
+                                   "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
+  expect_golden("faults", text);
+  EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);  // RAM not cleared by a restart
+  EXPECT_EQ(MMU_BusErrorCount, bus_errors);
+  EXPECT_EQ(DEBUG_Active, 0u);
+  EXPECT_EQ(SCHED_FrameCount, 30u);  // ran on to the frame limit: the tail `q` did not run
+}
+
+// Looking changes nothing: after every command that reads the machine, it
+// saves as it did before them.
+TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
+  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nH\np\nv\nq\n");
+  EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
+// In a fresh folder: `U` finds nothing, `F` writes the file, and `U` after a
+// few steps brings back the machine that `F` saved.
+TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
+  const std::string text = session("U\nF\nt\nt\nf fc0100\nU\nq\n");
+  EXPECT_NE(text.find("No saved machine: FOLDER/frozen does not exist"), std::string::npos);
+  EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos);
+  EXPECT_EQ(saved_state(), STATE_Encode());
+  EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
+}
+
+}  // namespace

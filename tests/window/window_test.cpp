@@ -1,0 +1,166 @@
+// The windowed host under a real X server: the pattern test ROMs booted in
+// each resolution show, in the window's own pixels as the renderer reads
+// them back, exactly the converted frame; a resolution change resizes the
+// window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
+// window stops the emulation; a start-up without a display ends with the
+// message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+#include <string>
+
+#include "cpu/bus.h"
+#include "host/app.h"
+#include "host/shared/prefs_file.h"
+#include "host/shared/screen_window.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/scheduler.h"
+#include "machine/shifter.h"
+#include "platform/window.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+class Window : public ::testing::Test {
+ protected:
+  // The preferences live in the test's own folder; the monitor the test
+  // wants is in them.
+  void SetUp() override {
+    machine_reset_globals();
+    setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+  }
+  void TearDown() override {
+    PLATFORM_ForcedDepth = 0;
+    SCREEN_UpdateGeometry();
+  }
+
+  void boot(const char* rom, bool monochrome = false) {
+    folder.write("tos.img", load_test_rom(rom));
+    SHIFTER_Mode = monochrome ? 2 : 0;
+    PREFS_SaveTo(PREFS_FolderPath());
+    machine_start(folder.path());
+    machine_run_frames(25);
+  }
+
+  // The window's content read back, against the window picture.
+  static void expect_window_shows_the_picture() {
+    const SCREEN_Surface& pic = SCREEN_WindowPicture;
+    std::vector<u32> shown(size_t(pic.width) * pic.height);
+    ASSERT_TRUE(PLATFORM_ReadContent(shown.data(), int(pic.width), int(pic.height))) << SDL_GetError();
+    size_t wrong = 0;
+    std::set<u32> colours;
+    for (u32 y = 0; y < pic.height; ++y) {
+      for (u32 x = 0; x < pic.width; ++x) {
+        const u32 got = shown[size_t(y) * pic.width + x] & 0xffffff;
+        u32 want;
+        if (pic.depth == 16) {
+          const u32 p = pic.row<u16>(y)[x];
+          want = ((p >> 10) & 31) << 16 | ((p >> 5) & 31) << 8 | (p & 31);
+          const u32 top5 = (got >> 19) << 16 | ((got >> 11) & 31) << 8 | ((got >> 3) & 31);
+          if (top5 != want) ++wrong;
+        } else {
+          want = pic.row<u32>(y)[x] & 0xffffff;
+          if (got != want) ++wrong;
+        }
+        colours.insert(want);
+      }
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_GE(colours.size(), 2u + 2);  // the picture, not a blank window
+  }
+
+  static void expect_window_size(int w, int h) {
+    int ww = 0, wh = 0;
+    SDL_GetWindowSize(PLATFORM_Window(), &ww, &wh);
+    EXPECT_EQ(ww, w);
+    EXPECT_EQ(wh, h + PLATFORM_MenuStripHeight);
+  }
+
+  TempFolder folder;
+};
+
+TEST_F(Window, EachResolutionShowsTheConvertedFrame) {
+  struct Case {
+    const char* rom;
+    bool mono;
+    int width, height;
+  };
+  for (const Case& c : {Case{"screen_low", false, 384, 279}, Case{"screen_medium", false, 768, 546},
+                        Case{"screen_high", true, 640, 412}}) {
+    SCOPED_TRACE(c.rom);
+    machine_reset_globals();
+    boot(c.rom, c.mono);
+    ASSERT_EQ(MMU_ReadL(0x818), 0x600du);  // the ROM has drawn its picture
+    expect_window_size(c.width, c.height);
+    expect_window_shows_the_picture();
+  }
+}
+
+TEST_F(Window, AResolutionChangeResizesTheSameWindow) {
+  boot("screen_low");
+  const u32 id = SDL_GetWindowID(PLATFORM_Window());
+  MMU_IOPut(0xff8260, 2, 1);  // medium resolution
+  expect_window_size(768, 546);
+  EXPECT_EQ(SDL_GetWindowID(PLATFORM_Window()), id);
+  machine_run_frames(2);  // both resolutions in one frame would be the doubled low one
+  MMU_IOPut(0xff8260, 2, 0);
+  expect_window_size(384, 279);
+  EXPECT_EQ(SDL_GetWindowID(PLATFORM_Window()), id);
+  machine_run_frames(3);
+  expect_window_shows_the_picture();
+  // Full screen covers the display with the same window.
+  SCREEN_FullScreen = 1;
+  SCREEN_OpenWindow();
+  EXPECT_TRUE(SDL_GetWindowFlags(PLATFORM_Window()) & SDL_WINDOW_FULLSCREEN_DESKTOP);
+  EXPECT_EQ(SDL_GetWindowID(PLATFORM_Window()), id);
+  SCREEN_FullScreen = 0;
+  SCREEN_OpenWindow();
+  expect_window_size(384, 279);
+}
+
+TEST_F(Window, ASixteenBitDisplayGetsASixteenBitPicture) {
+  boot("screen_low");
+  PLATFORM_ForcedDepth = 16;
+  SCREEN_UpdateGeometry();
+  ASSERT_EQ(SCREEN_WindowPicture.depth, 16u);
+  machine_run_frames(3);
+  expect_window_shows_the_picture();
+}
+
+TEST_F(Window, ClosingTheWindowStopsTheEmulation) {
+  boot("screen_low");
+  HOST_UseSystemClock();  // the host poll serves events once ticks pass
+  SDL_Event quit{};
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+  SCHED_StopAfterFrames = 100000;
+  APP_Run();
+  SCHED_StopAfterFrames = 0;
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_LT(SCHED_FrameCount, 100000u);
+}
+
+TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {
+  TempFolder folder;
+  const std::string err = folder.file("err.txt");
+  const std::string cmd = "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
+                          std::string("XDG_CONFIG_HOME=") + folder.path() + " " +
+                          std::string(VANTORELL_PATH) + " >/dev/null 2>" + err;
+  const int status = std::system(cmd.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_NE(WEXITSTATUS(status), 0);
+  std::FILE* f = std::fopen(err.c_str(), "r");
+  ASSERT_NE(f, nullptr);
+  char buf[4096] = {};
+  buf[std::fread(buf, 1, sizeof buf - 1, f)] = 0;
+  std::fclose(f);
+  EXPECT_NE(std::string(buf).find("Not enough memory to create a window... Vantorell will exit..."),
+            std::string::npos)
+      << buf;
+}
+
+}  // namespace
