@@ -33,3 +33,7 @@ void SDL_HostOpenLater(const std::vector<std::string>& paths);
 
 // Whether the pointer is held by the window (relative mouse mode).
 bool SDL_HostPointerCaptured();
+
+// The sound chip's samples are dropped while set: before the first start,
+// and while sound is off, paused or held stopped.
+extern u32 SOUND_Muted;
