@@ -235,11 +235,13 @@ void INPUT_Dispatch(const INPUT_Event& e) {
     case INPUT_Event::ButtonDown: button_down(e); break;
     case INPUT_Event::ButtonUp: INPUT_ButtonRelease(e.code); break;
     case INPUT_Event::FocusLost:
+      EVENTS_InBackground = 1;
       EVENTS_Suspended = PREFS_PauseInBackground ? 1 : 0;
       INPUT_ReleaseAll();
       SCREEN_UpdatePalette();
       break;
     case INPUT_Event::FocusGained:
+      EVENTS_InBackground = 0;
       EVENTS_Suspended = 0;
       SCREEN_UpdatePalette();
       SCREEN_DrawStatusLine();
