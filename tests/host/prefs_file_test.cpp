@@ -3,32 +3,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 
+#include "common/endian.h"
 #include "host/options.h"
 #include "host/shared/prefs_file.h"
 #include "host/sound.h"
 #include "machine/ikbd.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using Bytes = std::vector<u8>;
 
-Bytes read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-u32 word_at(const Bytes& b, u32 off) {
-  return u32(b[off]) << 24 | u32(b[off + 1]) << 16 | u32(b[off + 2]) << 8 | b[off + 3];
-}
-void put_word(Bytes& b, u32 off, u32 v) {
-  for (u32 i = 0; i < 4; ++i) b[off + i] = u8(v >> (24 - 8 * i));
-}
+u32 word_at(const Bytes& b, u32 off) { return be_read32(b.data() + off); }
+void put_word(Bytes& b, u32 off, u32 v) { be_write32(b.data() + off, v); }
 
 // Every row with a value in range that is not its default.
 struct Field {
@@ -37,17 +28,17 @@ struct Field {
   u32 value;
 };
 const Field fields[] = {
-    {0x00, &PREFS_FrameSkip, 4},          {0x04, &PREFS_DoubleSize, 1},
+    {0x00, &PREFS_FrameSkip, 4},        {0x04, &PREFS_DoubleSize, 1},
     {0x08, &PREFS_SimpleVideoCounter, 1}, {0x0c, &PREFS_Word0C, 0x12345678},
-    {0x10, &SHIFTER_MixedRes, 1},         {0x14, &PREFS_SpeedCounters, 0},
-    {0x18, &SHIFTER_Mode, 2},             {0x1c, &PREFS_BlitterEnabled, 1},
-    {0x20, &PREFS_WriteProtect, 0x40},    {0x24, &IKBD_JoyLayout, 3},
-    {0x4c, &PREFS_SoundOn, 1},            {0x54, &PREFS_Unthrottled, 1},
-    {0x58, &PREFS_BufferedDrawing, 0},    {0x5c, &PREFS_PauseInBackground, 0},
-    {0x60, &PREFS_HardDiskOn, 0},         {0x64, &PREFS_AutoSaveOnQuit, 0},
-    {0x68, &PREFS_PrinterOn, 0},          {0x6c, &PREFS_ClockFactor, 20},
-    {0x70, &PREFS_FdcDelay, 0},           {0x74, &PREFS_AutoFrameSkip, 0},
-    {0x78, &PREFS_Ram14MB, 1},            {0x7c, &PREFS_MidiOutOpen, 1},
+    {0x10, &SHIFTER_MixedRes, 1},       {0x14, &PREFS_SpeedCounters, 0},
+    {0x18, &SHIFTER_Mode, 2},           {0x1c, &PREFS_BlitterEnabled, 1},
+    {0x20, &PREFS_WriteProtect, 0x40},  {0x24, &IKBD_JoyLayout, 3},
+    {0x4c, &PREFS_SoundOn, 1},          {0x54, &PREFS_Unthrottled, 1},
+    {0x58, &PREFS_BufferedDrawing, 0},  {0x5c, &PREFS_PauseInBackground, 0},
+    {0x60, &PREFS_HardDiskOn, 0},       {0x64, &PREFS_AutoSaveOnQuit, 0},
+    {0x68, &PREFS_PrinterOn, 0},        {0x6c, &PREFS_ClockFactor, 20},
+    {0x70, &PREFS_FdcDelay, 0},         {0x74, &PREFS_AutoFrameSkip, 0},
+    {0x78, &PREFS_Ram14MB, 1},          {0x7c, &PREFS_MidiOutOpen, 1},
     {0x128, &MMU_BusErrorsEnabled, 0},
 };
 
@@ -75,24 +66,21 @@ class PrefsFileTest : public ::testing::Test {
   TempFolder folder;
 };
 
+// XDG_CONFIG_HOME when absolute, else HOME's .config, else none.
 TEST_F(PrefsFileTest, FolderFromTheEnvironment) {
-  const char* oldXdg = std::getenv("XDG_CONFIG_HOME");
   const char* oldHome = std::getenv("HOME");
-  const std::string keepXdg = oldXdg ? oldXdg : "", keepHome = oldHome ? oldHome : "";
+  const std::string keepHome = oldHome ? oldHome : "";
   const struct {
     const char *xdg, *home, *expected;
-  } cases[] = {
-      {"/cfg", "/home/u", "/cfg/vantorell"},
-      {nullptr, "/home/u", "/home/u/.config/vantorell"},
-      {"relative", "/home/u", "/home/u/.config/vantorell"},
-      {"", nullptr, ""},
-  };
+  } cases[] = {{"/cfg", "/home/u", "/cfg/vantorell"},
+               {"relative", "/home/u", "/home/u/.config/vantorell"},
+               {"", nullptr, ""}};
   for (const auto& c : cases) {
-    c.xdg ? setenv("XDG_CONFIG_HOME", c.xdg, 1) : unsetenv("XDG_CONFIG_HOME");
+    setenv("XDG_CONFIG_HOME", c.xdg, 1);
     c.home ? setenv("HOME", c.home, 1) : unsetenv("HOME");
     EXPECT_EQ(PREFS_FolderPath(), c.expected);
   }
-  oldXdg ? setenv("XDG_CONFIG_HOME", keepXdg.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
+  unsetenv("XDG_CONFIG_HOME");
   oldHome ? setenv("HOME", keepHome.c_str(), 1) : unsetenv("HOME");
 }
 
