@@ -1,5 +1,6 @@
 #include "machine/ym2149.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/sound.h"
@@ -369,6 +370,29 @@ void PSG_Render(i32 n) {
     u8 noiseOutput = p.noiseOutput;
     u32 outn = noiseOutput | mixer;
     for (i32 i = 0; i < n; ++i) {
+      if (!noiseHeard) {
+        // Samples in which no tone flips and the envelope keeps its level
+        // are all alike.
+        const bool envelopeRuns = followsEnvelope && !p.holding;
+        i32 steady = n - i;
+        for (int k = 0; k < toneCount; ++k)
+          steady = std::min(steady, (p.toneCounter[tones[k]] - 1) / PSG_SampleUnits);
+        if (envelopeRuns) steady = std::min(steady, (p.envCounter - 1) / PSG_SampleUnits);
+        if (steady > 0) {
+          i32 amount[3] = {constant[0], constant[1], constant[2]};
+          const i32 time = steady * PSG_SampleUnits;
+          for (int k = 0; k < toneCount; ++k) {
+            const int ch = tones[k];
+            if (p.output[ch]) amount[ch] = PSG_SampleUnits;
+            p.toneCounter[ch] -= time;
+          }
+          if (envelopeRuns) p.envCounter -= time;
+          const i32 sample = mixed_sample(p, amount);
+          for (i32 j = 0; j < steady; ++j) p.sink(sample);
+          i += steady - 1;
+          continue;
+        }
+      }
       i32 amount[3] = {constant[0], constant[1], constant[2]};
       if (noiseHeard) {
         // The gated channels advance from one change of the noise output to
