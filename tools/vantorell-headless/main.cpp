@@ -7,11 +7,13 @@
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
 //                      [--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]
-//                      [--prefetch] [--debug]
+//                      [--prefetch] [--debug] [--sound]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one. --debug
 // opens the built-in debugger on the console at the first instruction.
+// --sound switches sound on, as the preferences would: the sound chip's
+// samples are then synthesized (and dropped once the ring is full).
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,6 +32,7 @@
 #include "host/app.h"
 #include "host/debugger/debugger.h"
 #include "host/options.h"
+#include "host/sound.h"
 #include "host/shared/screen_convert.h"
 #include "input_script.h"
 #include "machine/machine.h"
@@ -44,7 +47,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
                "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT] [--prefetch] "
-               "[--debug]\n");
+               "[--debug] [--sound]\n");
   return 2;
 }
 
@@ -60,7 +63,7 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, save_state, input;
   long frames = -1;
-  bool monochrome = false, blitter = false, prefetch = false, debug = false;
+  bool monochrome = false, blitter = false, prefetch = false, debug = false, sound = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
@@ -77,6 +80,10 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(arg, "--debug")) {
       debug = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--sound")) {
+      sound = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -134,6 +141,7 @@ int main(int argc, char** argv) {
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
   if (blitter) PREFS_BlitterEnabled = 1;
+  if (sound) PREFS_SoundOn = SOUND_Active = 1;
   // Read by the dispatch build inside the machine's start-up.
   if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
