@@ -12,10 +12,11 @@
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one. --debug
 // opens the built-in debugger on the console at the first instruction.
-// --sound switches the sound chip's synthesis on (the default preferences
-// have it off); --counts prints, before the figures, the 68000 instructions
-// executed and the sound samples synthesized in the run, which the
-// instruction-count benchmark (bench/count_instructions.sh) divides by.
+// --sound switches sound on, as the preferences would: the sound chip's
+// samples are then synthesized (and dropped once the ring is full). --counts
+// prints, before the figures, the 68000 instructions executed and the sound
+// samples synthesized in the run, which the instruction-count benchmark
+// (bench/count_instructions.sh) divides by.
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -6,7 +6,7 @@
 #include "host/app.h"
 #include "host/dialogs.h"
 
-DLG_Answers DLG_FixedAnswers = {0, 0, 0};
+DLG_Answers DLG_FixedAnswers = {0, 0, 0, 1};
 
 namespace {
 std::string alert_text;
@@ -31,6 +31,12 @@ u32 DLG_ConfirmBootWrite() {
 u32 DLG_ConfirmFormat(const char* text) {
   const u32 a = DLG_FixedAnswers.confirmFormat;
   std::fprintf(stderr, "alert: %s answered %s\n", text, a ? "OK" : "Cancel");
+  return a;
+}
+
+u32 DLG_ConfirmQuit() {
+  const u32 a = DLG_FixedAnswers.confirmQuit;
+  std::fprintf(stderr, "alert: quit? answered %s\n", a ? "OK" : "Cancel");
   return a;
 }
 
