@@ -46,10 +46,13 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The parts of the program, by function name. Each pattern is an extended
-# regular expression over callgrind's function names.
+# The parts of the program, by function name (extended regular expressions
+# over callgrind's function names). The CPU path is the functions' own
+# cost; the synthesis is everything PSG_Render runs (the sample sink
+# included) plus the sound chip's other operations.
 cpu_re='m68k_|MMU_(Ram|Rom|Read|Write|BusError)|CART_(Get|Put)|::(service_pending|offer_interrupt|arm_trace|resolve_double_fault|changes_flow|enter_exception|push16|push32|silence_banks|restore_banks|jump_allowed|set_pc|guarded_jump|read_displacement)\('
-synth_re='PSG_|SOUND_|psg|synth'
+render_re='PSG_Render\('
+synth_re='PSG_'
 
 # run NAME TOS FRAMES: one callgrind run and its table.
 run() {
@@ -63,16 +66,18 @@ run() {
   [ -n "$keep" ] && { mkdir -p "$keep"; cp "$out" "$keep/$name.callgrind"; }
   local counts
   counts=$(grep '^instructions ' "$work/$name.out")
-  callgrind_annotate --threshold=100 --inclusive=no "$out" 2>/dev/null |
+  { callgrind_annotate --threshold=100 --inclusive=no "$out" 2>/dev/null | sed 's/^/own /'
+    callgrind_annotate --threshold=100 --inclusive=yes "$out" 2>/dev/null | sed 's/^/all /'; } |
     awk -v name="$name" -v frames="$frames" -v counts="$counts" \
-        -v cpu_re="$cpu_re" -v synth_re="$synth_re" '
+        -v cpu_re="$cpu_re" -v render_re="$render_re" -v synth_re="$synth_re" '
       BEGIN { split(counts, c, " "); insns = c[2]; samples = c[4] }
-      /PROGRAM TOTALS/ { gsub(",", "", $1); total = $1; next }
-      /^ *[0-9,]+ +\([ 0-9.]+%\) +/ {
-        n = $1; gsub(",", "", n)
-        fn = $0; sub(/^ *[0-9,]+ +\([ 0-9.]+%\) +/, "", fn)
+      $1 == "own" && /PROGRAM TOTALS/ { gsub(",", "", $2); total = $2; next }
+      /^(own|all) +[0-9,]+ +\([ 0-9.]+%\) +/ {
+        n = $2; gsub(",", "", n)
+        fn = $0; sub(/^(own|all) +[0-9,]+ +\([ 0-9.]+%\) +/, "", fn)
+        if ($1 == "all") { if (fn ~ render_re) synth += n; next }
         if (fn ~ cpu_re) cpu += n
-        else if (fn ~ synth_re) synth += n
+        else if (fn ~ synth_re && fn !~ render_re) synth += n
       }
       function per(a, b) { return b > 0 ? sprintf("%8.1f", a / b) : "       -" }
       function share(a) { return total > 0 ? sprintf("%5.1f%%", 100 * a / total) : "" }
