@@ -86,14 +86,15 @@ u32 raw_pixel(u32 x, u32 row) {
   return pic.depth == 16 ? pic.row<u16>(row)[x] : pic.row<u32>(row)[x];
 }
 
-class PaletteChanges : public ScreenTest {
+class ChangingFrames : public ScreenTest {
  protected:
   u32 seed = 2024;
   u32 next() { return seed = seed * 1664525 + 1013904223; }
-  // Changes some bytes of the screen memory and the line after it.
-  void stir_memory() {
-    for (u32 a = frame_base; a < frame_base + 32000 + 192; ++a)
-      if (next() >> 29 == 0) ram[a] = u8(next() >> 24);
+  // Changes one byte in 2^(32 - `rarity`) of the screen memory, the big
+  // screen's included.
+  void stir_memory(u32 rarity) {
+    for (u32 a = frame_base; a < frame_base + 128000; ++a)
+      if (next() >> rarity == 0) ram[a] = u8(next() >> 24);
   }
   // Nothing, the high half of one entry (no pixel at 16 bits), one colour,
   // or all sixteen.
@@ -118,7 +119,7 @@ class PaletteChanges : public ScreenTest {
   }
 };
 
-TEST_F(PaletteChanges, EveryLineShowsThePaletteItWasConvertedWith) {
+TEST_F(ChangingFrames, EveryLineShowsThePaletteItWasConvertedWith) {
   for (u32 layout = 0; layout < 3; ++layout) {
     const u32 res = layout == 2 ? 1 : 0;
     const bool zoom = layout == 1;
@@ -128,19 +129,30 @@ TEST_F(PaletteChanges, EveryLineShowsThePaletteItWasConvertedWith) {
                      (shadow ? ", shadow" : ", direct"));
         display(res, depth, zoom);
         SCREEN_UseShadow = shadow;
-        for (u32 frame = 0; frame < 3; ++frame) {
-          stir_memory();
-          SCREEN_FirstLine = 36 + (next() >> 27);
-          SCREEN_DisplayLines = 200 + (next() >> 27);
-          std::vector<std::array<u32, 16>> palettes(313);
-          std::vector<bool> open(313);
+        std::vector<std::array<u32, 16>> palettes(313);
+        std::vector<bool> open(313);
+        for (u32 frame = 0; frame < 4; ++frame) {
+          // The last frame has the palettes and borders of the one before
+          // and a few changed bytes: the direct path draws only what
+          // changed.
+          const bool again = frame == 3;
+          stir_memory(again ? 24 : 29);
+          if (!again) {
+            SCREEN_FirstLine = 36 + (next() >> 27);
+            SCREEN_DisplayLines = 200 + (next() >> 27);
+          }
           // Palette writes have every unit drawn, as the Shifter's do.
-          SCREEN_FrameDirty = SCREEN_ForceRedraw = 1;
+          SCREEN_FrameDirty = 1;
+          SCREEN_ForceRedraw = !again;
           SCREEN_FramesSinceDraw += 1;
           for (u32 line = 1; line <= 312; ++line) {
-            stir_palette();
-            std::copy(SCREEN_HostPalette, SCREEN_HostPalette + 16, palettes[line].begin());
-            open[line] = next() >> 28 == 0;
+            if (again) {
+              std::copy(palettes[line].begin(), palettes[line].end(), SCREEN_HostPalette);
+            } else {
+              stir_palette();
+              std::copy(SCREEN_HostPalette, SCREEN_HostPalette + 16, palettes[line].begin());
+              open[line] = next() >> 28 == 0;
+            }
             SHIFTER_LeftBorderOpen = SHIFTER_RightBorderOpen = open[line];
             SCREEN_ConvertLine(line);
           }
@@ -159,25 +171,40 @@ TEST_F(PaletteChanges, EveryLineShowsThePaletteItWasConvertedWith) {
   }
 }
 
-// The big screen's pictures follow a palette that changes between frames.
-TEST_F(PaletteChanges, BigScreenFramesFollowThePalette) {
-  for (u32 depth : {32u, 16u}) {
-    display(0, depth, false, true);
-    for (u32 frame = 0; frame < 4; ++frame) {
-      SCOPED_TRACE("depth " + std::to_string(depth) + ", frame " + std::to_string(frame));
-      stir_memory();
-      for (u32 i = 0; i < 16; ++i)
-        if (frame == 0 || next() >> 30 == 0) SHIFTER_Palette[i] = next() & 0x777;
-      SCREEN_UpdatePalette();
-      SCREEN_UseShadow = frame & 1;
-      SCREEN_FrameDirty = SCREEN_ForceRedraw = 1;
-      SCREEN_Present();
-      const u32 mask = depth == 16 ? 0xffff : 0xffffffff;
-      size_t wrong = 0;
-      for (u32 y = 0; y < 400; ++y)
-        for (u32 x = 0; x < 640; ++x)
-          wrong += raw_pixel(x, y) != (SCREEN_HostPalette[st_index(4, 320, y, x)] & mask);
-      EXPECT_EQ(wrong, 0u);
+// The monochrome and big-screen pictures follow the palette (the
+// polarity) and the memory from frame to frame; frames with only a few
+// changed bytes draw only what changed on the direct path.
+TEST_F(ChangingFrames, WholeFramesFollowMemoryAndPalette) {
+  for (bool big : {false, true}) {
+    for (u32 depth : {32u, 16u}) {
+      display(big ? 0 : 2, depth, false, big);
+      for (u32 frame = 0; frame < 6; ++frame) {
+        SCOPED_TRACE(std::string(big ? "big screen" : "mono") + ", depth " +
+                     std::to_string(depth) + ", frame " + std::to_string(frame));
+        const bool few = frame % 2 == 1;
+        stir_memory(few ? 24 : 29);
+        if (!few) {
+          for (u32 i = 0; i < 16; ++i)
+            if (frame == 0 || next() >> 30 == 0) SHIFTER_Palette[i] = next() & 0x777;
+          SCREEN_UpdatePalette();
+        }
+        SCREEN_UseShadow = frame == 2;
+        SCREEN_FrameDirty = 1;
+        SCREEN_ForceRedraw = !few;
+        SCREEN_Present();
+        const u32 mask = depth == 16 ? 0xffff : 0xffffffff, white = depth == 16 ? 0x7fff : 0xffffff;
+        const bool black_ink = SHIFTER_Palette[0] & 1;
+        size_t wrong = 0;
+        for (u32 y = 0; y < 400; ++y) {
+          for (u32 x = 0; x < 640; ++x) {
+            const u32 want = big ? SCREEN_HostPalette[st_index(4, 320, y, x)] & mask
+                             : (st_index(1, 80, y, x) != 0) == black_ink ? 0
+                                                                         : white;
+            wrong += raw_pixel(x, y) != want;
+          }
+        }
+        EXPECT_EQ(wrong, 0u);
+      }
     }
   }
 }

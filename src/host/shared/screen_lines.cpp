@@ -3,6 +3,8 @@
 // its borders, on the shadow path (into the shadow picture) or the direct
 // path (into the window picture, skipping unchanged 32-pixel units). Palette
 // writes and side-border openings thus show from the line they happen on.
+#include <cstring>
+
 #include "host/options.h"
 #include "host/shared/screen_depth.h"
 #include "host/shared/screen_window.h"
@@ -45,20 +47,24 @@ bool draw_units(const LineTarget<D>& t, u32 x, u32 units, const u8* src, u32 off
   constexpr u32 unit_bytes = lay.unitBytes(), group_pixels = lay.unitPixels() / 2;
   auto& pixels = D::pixels();
   pixels.follow(SCREEN_HostPalette);
-  // The copy holds each line's own 160 bytes. A line with open side borders
-  // reads on into the next line's first units: those are always drawn and
-  // leave the copy to the line they belong to, which would otherwise find
-  // them unchanged and skip them.
-  const u32 line_end = offset + 160;
+  // The copy holds each line's own 160 bytes (every layout draws at least
+  // those), which are skipped at once when they all match it. A line with
+  // open side borders reads on into the next line's first units: those are
+  // always drawn and leave the copy to the line they belong to, which would
+  // otherwise find them unchanged and skip them.
+  constexpr u32 own_units = 160 / unit_bytes;
+  u32 u = 0;
+  if (direct && !every && std::memcmp(SCREEN_PrevVideo + offset, src, 160) == 0) u = own_units;
   bool drawn = false;
-  for (u32 u = 0; u < units; ++u, src += unit_bytes, offset += unit_bytes, x += lay.unitPixels()) {
-    if (direct && offset < line_end) {
-      if (SCREEN_UnitUnchanged<unit_bytes>(SCREEN_PrevVideo + offset, src) && !every) continue;
-    }
+  for (; u < units; ++u) {
+    const u8* s = src + u * unit_bytes;
+    if (direct && u < own_units &&
+        SCREEN_SkipUnit<unit_bytes>(SCREEN_PrevVideo + offset + u * unit_bytes, s, every))
+      continue;
     for (u32 g = 0; g < 2; ++g) {
-      const u32 at = x + g * group_pixels;
+      const u32 at = x + u * lay.unitPixels() + g * group_pixels;
       SCREEN_DrawGroup<lay.planes, lay.zoomUnits != 0, lay.doubled>(
-          pixels, src + g * 2 * lay.planes, t.row0 + at, lay.doubled ? t.row1 + at : nullptr);
+          pixels, s + g * 2 * lay.planes, t.row0 + at, lay.doubled ? t.row1 + at : nullptr);
     }
     drawn = true;
   }

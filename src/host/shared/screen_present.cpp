@@ -67,10 +67,15 @@ void draw_whole(bool direct) {
   const u8* src = MMU_RamBase + SCREEN_FrameBase;
   u32 offset = 0;
   for (u32 y = 0; y < 400; ++y) {
+    // A row whose bytes all match the copy is skipped at once.
+    if (direct && !every && std::memcmp(SCREEN_PrevVideo + offset, src, 20 * unit_bytes) == 0) {
+      src += 20 * unit_bytes;
+      offset += 20 * unit_bytes;
+      continue;
+    }
     Pixel* out = target.row<Pixel>(y);
     for (u32 u = 0; u < 20; ++u, src += unit_bytes, offset += unit_bytes, out += 32) {
-      if (direct && SCREEN_UnitUnchanged<unit_bytes>(SCREEN_PrevVideo + offset, src) && !every)
-        continue;
+      if (direct && SCREEN_SkipUnit<unit_bytes>(SCREEN_PrevVideo + offset, src, every)) continue;
       if (mode == 2) {
         for (u32 b = 0; b < 4; ++b)
           std::memcpy(out + 8 * b, pixels.mono[src[b]], sizeof pixels.mono[0]);

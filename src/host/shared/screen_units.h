@@ -87,11 +87,12 @@ inline void SCREEN_DrawGroup(const SCREEN_PixelTables<Pixel>& t, const u8* s, Pi
   SCREEN_DrawKeys<wide, twoRows>(t, right, row0 + half, twoRows ? row1 + half : nullptr);
 }
 
-// Compares `bytes` bytes of screen memory with their copy of the last drawn
-// frame: true when equal; otherwise the copy takes the new bytes.
+// Whether a unit of `bytes` bytes of screen memory may be skipped, being
+// equal to its copy of the last drawn frame and `every` unit not wanted;
+// otherwise the copy takes the unit's bytes.
 template <u32 bytes>
-inline bool SCREEN_UnitUnchanged(u8* copy, const u8* src) {
-  if (std::memcmp(copy, src, bytes) == 0) return true;
+inline bool SCREEN_SkipUnit(u8* copy, const u8* src, bool every) {
+  if (!every && std::memcmp(copy, src, bytes) == 0) return true;
   std::memcpy(copy, src, bytes);
   return false;
 }
