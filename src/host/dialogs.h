@@ -11,11 +11,13 @@ struct DLG_Answers {
   u32 confirmBootWrite;  // 1 go ahead, 0 refuse
   u32 askForTos;         // 0 cancel, non-zero choose a file
   u32 confirmFormat;     // 1 format an existing image file, 0 cancel
+  u32 confirmQuit;       // 1 quit, 0 go on
 };
 extern DLG_Answers DLG_FixedAnswers;
 
 struct NAV_Reply {
   u8 chosen;
+  u8 replacing;  // save dialog: the chosen file exists and will be replaced
   std::string path;
 };
 
@@ -25,6 +27,8 @@ u32 DLG_ConfirmBootWrite();
 // OK and Cancel: 1 to go ahead, 0 to leave the file alone.
 u32 DLG_ConfirmFormat(const char* text);
 u32 DLG_AskForTos();
+// Asked before the program quits, with OK and Cancel: 1 to quit.
+u32 DLG_ConfirmQuit();
 void NAV_GetFile(NAV_Reply& reply, u32 kind);
 // The text of the next alert (DLG_Alert or DLG_ShowAlert), which shows it
 // and forgets it.

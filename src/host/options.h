@@ -13,6 +13,9 @@ extern u32 PREFS_ClockFactor, PREFS_AutoSaveOnQuit, PREFS_WriteProtect, PREFS_So
 extern u32 PREFS_SimpleVideoCounter;
 // Low resolution shown doubled (the screen's display mode 4).
 extern u32 PREFS_DoubleSize;
+// While the window is in the background the ST gets no input and is drawn
+// through the shadow picture.
+extern u32 PREFS_PauseInBackground;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();

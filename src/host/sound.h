@@ -32,6 +32,8 @@ extern u32 SOUND_FramesEnded;  // SOUND_EndFrame calls that reached the synthesi
 
 void SOUND_Open();
 void SOUND_Start();
+// Sound switched off: samples dropped, the output stopped.
+void SOUND_Stop();
 void SOUND_SetStopped(u32 stopped);
 void SOUND_Pause(u32 flag);
 void SOUND_Reset();

@@ -29,6 +29,8 @@ void SOUND_Start() {
   SOUND_Stopped = 0;
 }
 
+void SOUND_Stop() { SOUND_Stopped = 1; }
+
 void SOUND_SetStopped(u32 stopped) { SOUND_Stopped = stopped ? 1 : 0; }
 
 void SOUND_Pause(u32 flag) {

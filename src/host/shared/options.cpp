@@ -11,6 +11,7 @@ u32 PREFS_SpeedCounters = 1, PREFS_BufferedDrawing = 1, PREFS_PrinterOn = 1, PRE
 u32 PREFS_ClockFactor = 8, PREFS_AutoSaveOnQuit = 1, PREFS_WriteProtect, PREFS_SoundOn;
 u32 PREFS_SimpleVideoCounter;
 u32 PREFS_DoubleSize;
+u32 PREFS_PauseInBackground = 1;
 
 void PREFS_SetDefaults() {
   PREFS_Ram14MB = 0;
@@ -31,4 +32,5 @@ void PREFS_SetDefaults() {
   PREFS_SoundOn = 0;
   PREFS_SimpleVideoCounter = 0;
   PREFS_DoubleSize = 0;
+  PREFS_PauseInBackground = 1;
 }
