@@ -10,9 +10,12 @@
 #include "host/sdl/sdl_host.h"
 #include "platform/window.h"
 
+bool (*SDL_HostEventFilter)(const SDL_Event& e);
+
 void SDL_HostPumpEvents() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
+    if (SDL_HostEventFilter && SDL_HostEventFilter(e)) continue;
     if (e.type == SDL_QUIT) APP_StopFlag = 1;
     if (e.type == SDL_WINDOWEVENT) PLATFORM_HandleWindowEvent(e.window);
   }
