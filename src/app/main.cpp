@@ -1,10 +1,20 @@
-// Vantorell: an Atari ST emulator. The program reads no arguments: everything
-// it needs lies in the application's folder.
+// Vantorell: an Atari ST emulator. Everything it needs lies in the
+// application's folder; the files named on the command line are opened as
+// if dropped on the window (a TOS image, or floppy images for drives A and
+// B).
+#include <string>
+#include <vector>
+
+#include "host/midi.h"
+#include "host/sdl/sdl_host.h"
+#include "host/shared/gm_synth.h"
 #include "machine/machine.h"
 
-int main() {
+int main(int argc, char** argv) {
   APP_StartUp();
+  QTMIDI_SynthInUse = &GMSYNTH_Synth;
   APP_InitMachine();
+  SDL_HostOpenLater(std::vector<std::string>(argv + 1, argv + argc));
   APP_Run();
   APP_ShutDown();
   return 0;

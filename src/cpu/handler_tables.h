@@ -27,11 +27,6 @@ extern const m68k_handler_row* const m68k_handlers_t3;  // 68010
 extern const m68k_handler_row* const m68k_handlers_t4;  // 68000
 extern const m68k_handler_row* const m68k_handlers_t5;  // 68000 with prefetch and address checks
 
-// Table 5 is being built: its first m68k_handlers_t5_own rows are its own
-// handlers; every later row runs the 68000 table's handler of its base
-// opcode and reloads the prefetch register after it.
-extern const u32 m68k_handlers_t5_own;
-
 extern const m68k_handler_row* const m68k_handler_tables[m68k_handler_table_count];
 // Number of rows in each table.
 extern const u32 m68k_handler_table_rows[m68k_handler_table_count];

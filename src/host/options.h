@@ -16,6 +16,8 @@ extern u32 PREFS_DoubleSize;
 // While the window is in the background the ST gets no input and is drawn
 // through the shadow picture.
 extern u32 PREFS_PauseInBackground;
+// Kept in the preferences and written back; nothing else reads it.
+extern u32 PREFS_Word0C;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();

@@ -1,8 +1,9 @@
 // The real operating system as the machine's acceptance test: the two EmuTOS
-// images boot from cold to their desktop, run a program of ours from the
-// AUTO folder of a floppy and of the hard disk, find the Blitter when it is
-// on, take keys and mouse motion, and a state saved at the desktop goes on
-// in a fresh machine as it would have in the first.
+// images boot from cold to their desktop, on the 68000 table with prefetch
+// too, run a program of ours from the AUTO folder of a floppy and of the
+// hard disk, find the Blitter when it is on, take keys and mouse motion, and
+// a state saved at the desktop goes on in a fresh machine as it would have
+// in the first.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -15,6 +16,9 @@
 
 #include "host/events.h"
 #include "host/options.h"
+#include "cpu/decode.h"
+#include "cpu/handlers/handler_declarations.h"
+#include "cpu/registers.h"
 #include "host/shared/screen_convert.h"
 #include "machine/ikbd.h"
 #include "machine/diskimg.h"
@@ -103,6 +107,26 @@ TEST_P(EmuTosBoot, ReachesItsDesktopFromCold) {
       broken.rgba[i] = (i & 3) == 3 ? 255 : u8(grey);
     EXPECT_NE(check_desktop(broken).problem, "") << "rows " << y0 << "-" << y1;
   }
+}
+
+// On the 68000 table with prefetch and address errors it reaches the same
+// desktop, pixel for pixel.
+TEST_P(EmuTosBoot, ReachesTheSameDesktopWithThePrefetchTable) {
+  REQUIRE_EMUTOS();
+  SCREEN_Image pictures[2];
+  for (u32 prefetch : {0u, 1u}) {
+    TearDown();
+    SetUp();
+    m68k_prefetch_mode = prefetch;
+    start(GetParam().image, GetParam().monochrome);
+    ASSERT_EQ(m68k_dispatch[0x4e75] == &m68k_exec_4e75_t5, prefetch == 1);  // RTS
+    run(boot_frames);
+    pictures[prefetch] = screen();
+  }
+  m68k_prefetch_mode = 0;
+  m68k_build_dispatch();
+  EXPECT_EQ(check_desktop(pictures[1]).problem, "");
+  EXPECT_TRUE(pictures[1].rgba == pictures[0].rgba);
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, EmuTosBoot,

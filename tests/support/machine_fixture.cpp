@@ -244,3 +244,11 @@ bool machine_end_instruction() {
   m68k_fault_resume();
   return true;
 }
+
+std::vector<u8> ikbd_take() {
+  std::vector<u8> out;
+  for (u32 i = IKBD_QueueCount; i > 0; --i)
+    out.push_back(IKBD_Queue[(IKBD_QueueHead - i) & (IKBD_QueueSize - 1)]);
+  IKBD_QueueCount = 0;
+  return out;
+}

@@ -83,6 +83,9 @@ constexpr u32 machine_idle_pc = 0x9000;
 // that stand for separate instructions (within one, the first fault silences
 // the rest). Returns whether a fault was taken.
 bool machine_end_instruction();
+
+// Every byte waiting in the keyboard processor's queue, which is emptied.
+std::vector<u8> ikbd_take();
 constexpr u32 vector_target(u32 v) { return 0x10000 + 4 * v; }
 
 // The base of the tests that work on the memory map: default globals and the

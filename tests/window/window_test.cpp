@@ -17,7 +17,9 @@
 #include "host/app.h"
 #include "host/events.h"
 #include "host/sdl/sdl_host.h"
+#include "host/shared/dialogs.h"
 #include "host/shared/menus.h"
+#include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -30,7 +32,12 @@ namespace {
 
 class Window : public ::testing::Test {
  protected:
-  void SetUp() override { machine_reset_globals(); }
+  // The preferences live in the test's own folder; the monitor the test
+  // wants is in them.
+  void SetUp() override {
+    machine_reset_globals();
+    setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+  }
   void TearDown() override {
     PLATFORM_ForcedDepth = 0;
     SCREEN_UpdateGeometry();
@@ -39,6 +46,7 @@ class Window : public ::testing::Test {
   void boot(const char* rom, bool monochrome = false) {
     folder.write("tos.img", load_test_rom(rom));
     SHIFTER_Mode = monochrome ? 2 : 0;
+    PREFS_SaveTo(PREFS_FolderPath());
     machine_start(folder.path());
     machine_run_frames(25);
   }
@@ -134,6 +142,7 @@ TEST_F(Window, ClosingTheWindowStopsTheEmulation) {
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
+  DLG_ScriptButton(true);  // the user confirms
   SCHED_StopAfterFrames = 100000;
   APP_Run();
   SCHED_StopAfterFrames = 0;
@@ -183,6 +192,7 @@ TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZe
   TempFolder folder;
   const std::string err = folder.file("err.txt");
   const std::string cmd = "timeout 60 env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER " +
+                          std::string("XDG_CONFIG_HOME=") + folder.path() + " " +
                           std::string(VANTORELL_PATH) + " >/dev/null 2>" + err;
   const int status = std::system(cmd.c_str());
   ASSERT_TRUE(WIFEXITED(status));

@@ -33,9 +33,9 @@ bool first_fault_is_write(const TestCase& t) {
 // error's 50 when taken), whose frame differs from the chip's only inside
 // its 14 bytes (first word, access address and PC). BSR 0x61FF is BSR.L.
 bool branch_ff_long(const Context& c, Aspect aspect) {
-  if (c.table != 4 || (c.test.opcode() & 0xFF) != 0xFF) return false;
+  if ((c.test.opcode() & 0xFF) != 0xFF) return false;
   if (c.family == "BSR") return true;
-  if (c.family != "Bcc") return false;
+  if (c.table != 4 || c.family != "Bcc") return false;
   if (aspect == aspect_cycles) return c.got.cycles == 12 + (c.vector == 3 ? m68k_exception_cycles(3) : 0);
   if (c.got.fields != field_memory || c.vector != 3) return false;
   const u32 frame = c.test.final.ssp & 0xFFFFFF;
@@ -138,7 +138,7 @@ bool link_cycles(const Context& c, Aspect) {
 // The SR may differ as sr-bits-12-14-kept allows.
 bool stop_pc(const Context& c, Aspect) {
   if (c.family != "STOP" || !(c.test.initial.sr & 0x2000) || c.vector >= 0) return false;
-  if ((c.got.fields & ~(field_pc | field_sr)) != 0 || !(c.got.fields & field_pc)) return false;
+  if ((c.got.fields & ~(field_pc | field_sr | field_prefetch)) != 0 || !(c.got.fields & field_pc)) return false;
   if ((c.got.sr ^ c.test.final.sr) & ~0x5000u) return false;
   const u32 at = c.test.initial.pc - 4;
   return c.test.final.pc - 4 == at && c.got.pc == at + 4;
@@ -219,11 +219,6 @@ bool move_predec(const Context& c, Aspect) {
          c.got.cycles == expected_cycles(c) + 2;
 }
 
-// Table 5 is being built: the instruction ran table 4's handler through a
-// fallback row, and that handler neither checks alignment nor orders the
-// prefetch reload before its last write.
-bool table4_fallback(const Context& c, Aspect) { return c.table == 5 && c.got.fallback; }
-
 // Partial deviations of table 5's address errors ---------------------------
 
 // The bytes the recording lists before the instruction.
@@ -251,8 +246,8 @@ u32 extension_words(u32 mode, u32 reg, u32 size) {
 // What the model's address error leaves that the chip's may not: the PC it
 // stacks (the address behind the extension words read before the check)
 // and, when the faulting operand is (An)+ or -(An), its register and the
-// value left in it (not stepped by the faulting operand). Known for the
-// families whose table-5 rows are built.
+// value left in it (not stepped by the faulting operand). Known for every
+// family whose instruction can take one.
 struct FaultRules {
   u32 stacked_pc;
   int reg = -1;
@@ -261,6 +256,38 @@ struct FaultRules {
   // records the long's address, An - 4.
   std::optional<u32> predec_long_access;
 };
+
+// One checked memory operand of `size` bytes, its extension words behind
+// `lead` words (an immediate, MOVEM's mask): the PC behind them all is
+// stacked, and an (An)+ or -(An) register is kept.
+FaultRules one_operand_rules(const Context& c, u32 lead, u32 size) {
+  const u16 op = c.test.opcode();
+  const u32 mode = (op >> 3) & 7, reg = op & 7;
+  FaultRules rules;
+  rules.stacked_pc = c.test.initial.pc - 2 + 2 * (lead + extension_words(mode, reg, size));
+  if (mode == 3 || mode == 4) {
+    rules.reg = int(reg);
+    rules.reg_value = address_register(c.test.initial, reg);
+  }
+  return rules;
+}
+
+// The rules of the families with one checked word or long memory operand
+// (MOVEM's register mask coming before its words), and of those whose check
+// is on the stack pointer or the branch target, which stack the address
+// behind the opcode.
+std::optional<FaultRules> control_fault_rules(const Context& c) {
+  if (family_in(c, {"Bcc", "DBcc", "RTE", "RTR", "UNLINK"})) {
+    FaultRules rules;
+    rules.stacked_pc = c.test.initial.pc - 2;
+    return rules;
+  }
+  if (family_in(c, {"MOVEM.w", "MOVEM.l"})) return one_operand_rules(c, 1, c.family.back() == 'l' ? 4 : 2);
+  if (family_in(c, {"DIVU", "DIVS", "MULU", "MULS", "MOVEtoSR", "MOVEtoCCR", "ASL.w", "ASR.w", "LSL.w", "LSR.w",
+                    "ROL.w", "ROR.w", "ROXL.w", "ROXR.w"}))
+    return one_operand_rules(c, 0, 2);
+  return std::nullopt;
+}
 
 // The arithmetic, logic, immediate and single-operand families: one memory
 // operand, checked once all the instruction's words are read (the
@@ -302,16 +329,12 @@ std::optional<FaultRules> arithmetic_fault_rules(const Context& c) {
   } else {
     size = 1u << ((op >> 6) & 3);
   }
-  rules.stacked_pc = at + 2 + 2 * (imm_words + extension_words(mode, reg, size));
-  if (mode == 3 || mode == 4) {
-    rules.reg = int(reg);
-    rules.reg_value = address_register(before, reg);
-  }
-  return rules;
+  return one_operand_rules(c, imm_words, size);
 }
 
 std::optional<FaultRules> fault_rules(const Context& c) {
-  if (c.table != 5 || c.vector != 3 || c.got.fallback) return std::nullopt;
+  if (c.table != 5 || c.vector != 3) return std::nullopt;
+  if (std::optional<FaultRules> rules = control_fault_rules(c)) return rules;
   const bool movea = family_in(c, {"MOVEA.w", "MOVEA.l"});
   if (!movea && !family_in(c, {"MOVE.w", "MOVE.l"})) return arithmetic_fault_rules(c);
   const u16 op = c.test.opcode();
@@ -342,7 +365,24 @@ std::optional<FaultRules> fault_rules(const Context& c) {
   return rules;
 }
 
-bool table5_address_error(const Context& c) { return c.table == 5 && c.vector == 3 && !c.got.fallback; }
+bool table5_address_error(const Context& c) { return c.table == 5 && c.vector == 3; }
+
+// Moves the recorded address-error frame (14 bytes at the final SSP) to `to`,
+// the bytes it covered getting back what the recording lists before the run.
+void move_frame(const TestCase& t, Rewritten& e, u32 to) {
+  const u32 from = e.regs.ssp;
+  u8 frame[14];
+  for (u32 i = 0; i < 14; ++i) frame[i] = e.byte(from + i);
+  const std::map<u32, u8> before = initial_bytes(t);
+  for (u32 i = 0; i < 14; ++i) {
+    const u32 a = (from + i) & 0xFFFFFF;
+    const auto it = before.find(a);
+    if (it != before.end()) e.memory[a] = it->second;
+    else e.memory.erase(a);
+  }
+  for (u32 i = 0; i < 14; ++i) e.memory[(to + i) & 0xFFFFFF] = frame[i];
+  e.regs.ssp = to;
+}
 
 // The faulting (An)+ or -(An) operand's register is left as it was, where
 // the chip may have stepped it already. When it is the supervisor's A7 the
@@ -355,24 +395,9 @@ bool rewrite_register_kept(const Context& c, Rewritten& e) {
   const u32 chip = n < 7 ? e.regs.a[n] : super ? e.regs.ssp + 14 : e.regs.usp;
   const u32 delta = chip - rules->reg_value;
   if (delta != 2 && delta != 4 && delta != 0u - 2 && delta != 0u - 4) return false;
-  if (n < 7) {
-    e.regs.a[n] = rules->reg_value;
-  } else if (!super) {
-    e.regs.usp = rules->reg_value;
-  } else {
-    const u32 from = e.regs.ssp, to = from - delta;
-    u8 frame[14];
-    for (u32 i = 0; i < 14; ++i) frame[i] = e.byte(from + i);
-    const std::map<u32, u8> before = initial_bytes(c.test);
-    for (u32 i = 0; i < 14; ++i) {
-      const u32 a = (from + i) & 0xFFFFFF;
-      const auto it = before.find(a);
-      if (it != before.end()) e.memory[a] = it->second;
-      else e.memory.erase(a);
-    }
-    for (u32 i = 0; i < 14; ++i) e.memory[(to + i) & 0xFFFFFF] = frame[i];
-    e.regs.ssp = to;
-  }
+  if (n < 7) e.regs.a[n] = rules->reg_value;
+  else if (!super) e.regs.usp = rules->reg_value;
+  else move_frame(c.test, e, e.regs.ssp - delta);
   return true;
 }
 
@@ -428,22 +453,90 @@ bool rewrite_first_word(const Context& c, Rewritten& e) {
   return true;
 }
 
+// Table 5's control flow and stack instructions ------------------------------
+
+// JMP, JSR and RTS make no alignment check, and no return checks the PC it
+// pops; the recorded run took the address error the model went past.
+bool unchecked_jumps(const Context& c, Aspect) {
+  return c.table == 5 && family_in(c, {"JMP", "JSR", "RTS", "RTE", "RTR"}) && c.test.address_error() &&
+         c.got.pc != c.test.final.pc - 4;
+}
+
+// A BSR to an odd target pushes nothing and stacks the address behind the
+// opcode; the chip pushes the return address first and stacks the target.
+bool rewrite_bsr_no_push(const Context& c, Rewritten& e) {
+  if (!table5_address_error(c) || c.family != "BSR") return false;
+  const CpuState& before = c.test.initial;
+  const bool super = before.sr & 0x2000;
+  const u32 sp = active_a7(before);
+  if (super ? e.regs.ssp != sp - 18 : e.regs.usp != sp - 4) return false;
+  const std::map<u32, u8> bytes = initial_bytes(c.test);
+  for (u32 i = 1; i <= 4; ++i) {
+    const u32 a = (sp - i) & 0xFFFFFF;
+    const auto it = bytes.find(a);
+    if (it != bytes.end()) e.memory[a] = it->second;
+    else e.memory.erase(a);
+  }
+  if (super) move_frame(c.test, e, sp - 14);
+  else e.regs.usp = sp;
+  e.write(e.regs.ssp + 10, 4, before.pc - 2);
+  return true;
+}
+
+// A DBcc whose branch target is odd has already counted down; the chip
+// leaves the counter as it was.
+bool rewrite_dbcc_counted(const Context& c, Rewritten& e) {
+  if (!table5_address_error(c) || c.family != "DBcc") return false;
+  u32& d = e.regs.d[c.test.opcode() & 7];
+  if (d != c.test.initial.d[c.test.opcode() & 7]) return false;
+  d = (d & 0xFFFF0000u) | ((d - 1) & 0xFFFF);
+  return true;
+}
+
+// UNLK with an odd An takes the address error with A7 already An, so the
+// supervisor's frame lies below that address; the chip leaves A7 alone.
+bool rewrite_unlk_a7_moved(const Context& c, Rewritten& e) {
+  if (!table5_address_error(c) || c.family != "UNLINK") return false;
+  const CpuState& before = c.test.initial;
+  const u32 an = address_register(before, c.test.opcode() & 7);
+  const bool super = before.sr & 0x2000;
+  if (!(an & 1) || (super ? e.regs.ssp != before.ssp - 14 : e.regs.usp != before.usp)) return false;
+  if (super) move_frame(c.test, e, an - 14);
+  else e.regs.usp = an;
+  return true;
+}
+
+// Cycles: a Bcc taken to an odd target counts the not-taken 8 before the
+// exception; the chip takes 10.
+bool branch_odd_target_cycles(const Context& c, Aspect) {
+  return c.table == 5 && c.vector == 3 && c.family == "Bcc" && c.got.handler_cycles == 8 &&
+         expected_cycles(c) == c.got.cycles + 2;
+}
+
+// Cycles: a MOVEM whose first address is odd counts its base cycles before
+// the exception; the chip takes 4 more.
+bool movem_fault_cycles(const Context& c, Aspect) {
+  return c.table == 5 && c.vector == 3 && family_in(c, {"MOVEM.w", "MOVEM.l"}) &&
+         expected_cycles(c) == c.got.cycles + 4;
+}
+
 constexpr u8 both = aspect_state | aspect_cycles;
 
 const Deviation table[] = {
-    {"table-4-fallback", both, table4_fallback, nullptr,
-     "table 5 does not have this row yet: the opcode runs table 4's handler, then reloads the "
-     "prefetch words"},
     {"branch-ff-long", both, branch_ff_long, nullptr,
      "table 4 runs Bcc with displacement byte 0xFF as one 12-cycle word whose address error "
-     "stacks the target and PC 2 higher, and 0x61FF as BSR.L; the chip branches to the odd "
-     "address"},
+     "stacks the target and PC 2 higher, and both tables run 0x61FF as BSR.L; the chip branches "
+     "to the odd address"},
     {"no-alignment-check", both, no_alignment_check, nullptr,
      "table 4 makes no alignment check: odd word/long accesses and odd jump targets go through "
      "instead of taking an address error"},
     {"forms-68000-lacks", both, form_68000_lacks, nullptr,
      "level-0 rows execute CHK.L, TST An/PC-relative/immediate, CMPI and BCHG/BCLR/BSET "
      "PC-relative, RTD and EXTB, which the chip rejects as illegal"},
+    {"unchecked-jumps", both, unchecked_jumps, nullptr,
+     "JMP, JSR and RTS make no alignment check and no return checks the PC it pops: an odd "
+     "target continues at the even address below it and RTS pops at an odd A7; the chip takes an "
+     "address error"},
     {"no-dummy-read", both, no_dummy_read, nullptr,
      "no dummy bus cycles: MOVE from SR does not read before writing, so an odd address faults "
      "on the write, after the address register changed"},
@@ -461,9 +554,18 @@ const Deviation table[] = {
     {"link-a7-pushes-lowered-a7", aspect_state, link_a7_lowered, nullptr,
      "LINK A7 reads A7 after the push lowered it and stores that; the chip stores the old A7"},
     {"stop-pc-past-operand", aspect_state, stop_pc, nullptr,
-     "a stopped CPU's PC is past STOP's operand, where it resumes; the chip's recorded PC is "
-     "the STOP itself"},
+     "a stopped CPU's PC is past STOP's operand, where it resumes (table 5's prefetch words are "
+     "the two there); the chip's recorded PC is the STOP itself"},
     // Partial: one cause each of a table-5 address error's mismatch.
+    {"bsr-odd-target-pushes-nothing", aspect_state, nullptr, rewrite_bsr_no_push,
+     "a BSR to an odd target takes the address error before it pushes the return address and "
+     "stacks the address behind the opcode; the chip pushes first and stacks the target"},
+    {"dbcc-odd-target-counted", aspect_state, nullptr, rewrite_dbcc_counted,
+     "a DBcc whose branch target is odd takes the address error with the counter already "
+     "decremented; the chip leaves it"},
+    {"unlk-odd-a7-moved", aspect_state, nullptr, rewrite_unlk_a7_moved,
+     "UNLK with an odd An loads A7 from An before the address error, whose frame then lies below "
+     "that address; the chip leaves A7 as it was"},
     {"address-error-register-kept", aspect_state, nullptr, rewrite_register_kept,
      "an address error leaves the faulting (An)+ or -(An) operand's register as it was; the chip "
      "may have stepped it already"},
@@ -483,6 +585,11 @@ const Deviation table[] = {
      "the address-error frame's first word holds the SR, not the access type and function code"},
     {"mul-div-constant-time", aspect_cycles, mul_div_time, nullptr,
      "MULU, MULS, DIVU and DIVS take constant time instead of the operand-dependent count"},
+    {"branch-odd-target-2-fewer", aspect_cycles, branch_odd_target_cycles, nullptr,
+     "a Bcc taken to an odd address counts 8 cycles before the address error; the chip takes 10"},
+    {"movem-fault-4-fewer", aspect_cycles, movem_fault_cycles, nullptr,
+     "a MOVEM whose first address is odd counts its base cycles before the address error; the "
+     "chip takes 4 more"},
     {"scc-dn-true-4-cycles", aspect_cycles, scc_dn_true, nullptr, "Scc Dn takes 4 cycles when true; the chip takes 6"},
     {"move-predec-2-more", aspect_cycles, move_predec, nullptr,
      "MOVE to -(An) costs 2 cycles more than MOVE to (An); on the chip they cost the same"},

@@ -3,13 +3,11 @@
 //
 //   m68k-conformance [--table 4|5] [--family NAME] [--verbose N]
 //                    [--unexplained-only] [--allow-unexplained]
-//                    [--require-own NAME] [--skip-if-incomplete]
-//                    [--list-deviations] DIR
+//                    [--skip-if-incomplete] [--list-deviations] DIR
 //
-// Exit status: 0 when every mismatch is explained, 1 when one is not (or a
-// family named by --require-own runs a table-4 fallback row), 2 on a usage
-// or file error, 77 with --skip-if-incomplete while the selected handler
-// table is incomplete.
+// Exit status: 0 when every mismatch is explained, 1 when one is not, 2 on a
+// usage or file error, 77 with --skip-if-incomplete while the selected
+// handler table is incomplete.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -39,7 +37,6 @@ struct Options {
   bool allow_unexplained = false;
   bool skip_if_incomplete = false;
   bool list_deviations = false;
-  std::vector<std::string> require_own;  // families that must run table 5's own rows
   std::string dir;
 };
 
@@ -47,8 +44,7 @@ void usage() {
   std::fprintf(stderr,
                "usage: m68k-conformance [--table 4|5] [--family NAME]... [--verbose N]\n"
                "                        [--unexplained-only] [--allow-unexplained]\n"
-               "                        [--require-own NAME]... [--skip-if-incomplete]\n"
-               "                        [--list-deviations] DIR\n");
+               "                        [--skip-if-incomplete] [--list-deviations] DIR\n");
 }
 
 bool parse_args(int argc, char** argv, Options& o) {
@@ -83,10 +79,6 @@ bool parse_args(int argc, char** argv, Options& o) {
         return false;
       }
       o.verbose = u32(n);
-    } else if (arg == "--require-own") {
-      const char* v = value("--require-own");
-      if (!v) return false;
-      o.require_own.push_back(v);
     } else if (arg == "--unexplained-only") {
       o.unexplained_only = true;
     } else if (arg == "--allow-unexplained") {
@@ -184,9 +176,6 @@ int main(int argc, char** argv) {
   std::vector<Tally> by_deviation(devs_list.size());
   Tally unexplained;
   u64 passed = 0, failed = 0;
-  // Families that still run table-4 fallback rows (table 5), and those of
-  // them that --require-own says must not.
-  std::vector<std::string> on_fallback, fallback_forbidden;
   std::vector<TestCase> tests;
   Outcome out;
   std::string error;
@@ -197,12 +186,11 @@ int main(int argc, char** argv) {
       return exit_error;
     }
     const std::string family = file.stem().string();
-    u32 state_ok = 0, cycles_ok = 0, fallback = 0;
+    u32 state_ok = 0, cycles_ok = 0;
     // The first --verbose mismatches of the family, unexplained ones first.
     std::vector<std::string> unexplained_details, explained_details;
     for (const TestCase& test : tests) {
       run_test(test, out);
-      fallback += out.fallback ? 1 : 0;
       if (out.state_match()) {
         ++state_ok;
         ++passed;
@@ -238,15 +226,8 @@ int main(int argc, char** argv) {
                           describe_differences(test, out));
       }
     }
-    std::printf("%s: %u/%zu state, %u/%zu cycles", family.c_str(), state_ok, tests.size(), cycles_ok,
+    std::printf("%s: %u/%zu state, %u/%zu cycles\n", family.c_str(), state_ok, tests.size(), cycles_ok,
                 tests.size());
-    if (fallback) {
-      std::printf(", %u/%zu on the table-4 fallback", fallback, tests.size());
-      on_fallback.push_back(family);
-      if (std::find(opt.require_own.begin(), opt.require_own.end(), family) != opt.require_own.end())
-        fallback_forbidden.push_back(family);
-    }
-    std::printf("\n");
     for (const std::string& d : unexplained_details) std::fputs(d.c_str(), stdout);
     for (size_t i = 0; i < explained_details.size() && unexplained_details.size() + i < opt.verbose; ++i)
       std::fputs(explained_details[i].c_str(), stdout);
@@ -270,16 +251,7 @@ int main(int argc, char** argv) {
   if (!any) std::printf("  none\n");
   std::printf("%llu passed, %llu failed\n", static_cast<unsigned long long>(passed),
               static_cast<unsigned long long>(failed));
-  if (!on_fallback.empty()) {
-    std::printf("Families on the table-4 fallback (%zu):", on_fallback.size());
-    for (const std::string& f : on_fallback) std::printf(" %s", f.c_str());
-    std::printf("\n");
-  }
-  for (const std::string& f : fallback_forbidden)
-    std::printf("m68k-conformance: %s must run table 5's own rows, but some of its opcodes fall back\n",
-                f.c_str());
 
-  if (!fallback_forbidden.empty()) return exit_unexplained;
   if ((unexplained.state || unexplained.cycles) && !opt.allow_unexplained) return exit_unexplained;
   return 0;
 }

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_set>
 
 #include "common/endian.h"
 #include "cpu/decode.h"
 #include "cpu/exceptions.h"
-#include "cpu/handler_tables.h"
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "machine/scheduler.h"
@@ -19,8 +17,6 @@ namespace {
 
 bool decode_built = false;
 u32 table_under_test = 4;
-// Table 5's fallback handlers (the rows it does not have yet).
-std::unordered_set<m68k_handler> fallback_handlers;
 
 // Expected contents of every byte the test lists, the final state's words
 // overriding the initial ones; sorted by address for lookups.
@@ -152,10 +148,6 @@ void setup_core(u32 table) {
   m68k_prefetch_mode = table == 5 ? 1 : 0;
   m68k_build_dispatch();
   table_under_test = table;
-  fallback_handlers.clear();
-  if (table == 5)
-    for (const m68k_handler_row* row = m68k_handlers_t5 + m68k_handlers_t5_own; row->handler; ++row)
-      fallback_handlers.insert(row->handler);
   FLAT_Install();
   expected_bytes.clear();
 }
@@ -167,7 +159,6 @@ void run_test(const TestCase& test, Outcome& out) {
 
   SCHED_FrameCycle = 0;
   SCHED_CycleBefore = 0;
-  out.fallback = fallback_handlers.count(m68k_dispatch[test.opcode()]) != 0;
   // The frame position takes the handler's count and, on top, the cost of
   // any exception the instruction took: the instruction's whole length.
   out.cycles = m68k_step(out.handler_cycles);

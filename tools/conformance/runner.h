@@ -40,9 +40,6 @@ struct Outcome {
   u16 prefetch[2] = {};
   u32 cycles;  // cycles counted in the frame position, exception costs included
   u32 handler_cycles;  // the handler's own count, as m68k_step returned it
-  // Table 5 only: the opcode ran table 4's handler through the fallback row
-  // of a table-5 row not built yet.
-  bool fallback = false;
 
   u32 fields = 0;                   // differing state fields
   std::vector<MemoryDiff> memory;   // differing bytes, listed or stray

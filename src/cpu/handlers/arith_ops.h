@@ -168,10 +168,11 @@ M68K_INLINE u32 addx(u32 opcode) {
 }
 
 // MULU.W and MULS.W <ea>,Dn.
-template <bool Signed, Mode M, Index X = Ix000>
+template <bool Signed, Mode M, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 mul(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const u32 s = read_source<M, W, X>(reg_y(opcode), st);
+  if (st.failed()) return 70 + ea_cycles<M, W>();
   u32& d = m68k_regfile.d[reg_x(opcode)];
   const u32 r = Signed ? u32(i32(i16(u16(s))) * i32(i16(u16(d))))
                        : s * (d & 0xffff);
@@ -184,12 +185,13 @@ M68K_INLINE u32 mul(u32 opcode) {
 // DIVU.W and DIVS.W <ea>,Dn. Division by zero clears V and C, keeps the
 // other flags and takes vector 5 with the next instruction's address stacked. An
 // overflowing quotient sets N and V, clears C and keeps Z and the register.
-template <bool Signed, Mode M, Index X = Ix000>
+template <bool Signed, Mode M, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 div(u32 opcode) {
   constexpr u32 cycles = (Signed ? 158 : 140) + ea_cycles<M, W>();
   const u32 at = opcode_address();
-  Stream st;
+  StreamOf<P> st;
   const u32 s = read_source<M, W, X>(reg_y(opcode), st);
+  if (st.failed()) return cycles;
   u32& d = m68k_regfile.d[reg_x(opcode)];
   const u32 dividend = d;
   st.finish();
@@ -269,15 +271,15 @@ M68K_INLINE u32 bcd_sub(u32 s, u32 d) {
   return res;
 }
 
-// ABCD and SBCD, Dy,Dx or -(Ay),-(Ax).
-template <bool Sub, bool Mem>
+// ABCD and SBCD, Dy,Dx or -(Ay),-(Ax). Byte accesses: no alignment check.
+template <bool Sub, bool Mem, class P = NoPrefetch>
 M68K_INLINE u32 bcd(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 y = reg_y(opcode), x = reg_x(opcode);
   if constexpr (!Mem) {
     const u32 s = r.d[y] & 0xff, d = r.d[x] & 0xff;
     set_dreg<B>(x, Sub ? bcd_sub(s, d) : bcd_add(s, d));
-    r.pcHost += 2;
+    StreamOf<P>().finish();
     return 6;
   } else {
     const u32 sa = r.a[y] - m68k_an_byte_step[y];
@@ -286,8 +288,10 @@ M68K_INLINE u32 bcd(u32 opcode) {
     const u32 da = r.a[x] - m68k_an_byte_step[x];
     const u32 d = mem_read<B>(da);
     r.a[x] = da;
-    mem_write<B>(da, Sub ? bcd_sub(s, d) : bcd_add(s, d));
-    r.pcHost += 2;
+    const u32 v = Sub ? bcd_sub(s, d) : bcd_add(s, d);
+    if constexpr (P::prefetch) StreamOf<P>().finish();
+    mem_write<B>(da, v);
+    if constexpr (!P::prefetch) r.pcHost += 2;
     return 18;
   }
 }

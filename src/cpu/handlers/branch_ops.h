@@ -16,22 +16,55 @@ M68K_INLINE u32 scc(u32 opcode) {
   else return rmw_cycles<M, B>();
 }
 
-// DBcc Dn,disp16.
-template <u32 Cond>
+// The branches' own end steps, with the table's instruction-stream policy.
+// Moves pcHost past a branch not taken, of `bytes` bytes.
+template <class P>
+M68K_INLINE void branch_not_taken(u32 bytes) {
+  m68k_regfile.pcHost += bytes;
+  if constexpr (P::prefetch) m68k_reload_prefetch();
+}
+
+// The 16-bit displacement word: with Prefetch, the prefetch register's.
+template <class P>
+M68K_INLINE u32 branch_displacement() {
+  if constexpr (P::prefetch) return sext16(be_read16(m68k_regfile.prefetch + 2));
+  else return sext16(be_read16(m68k_regfile.pcHost + 2));
+}
+
+// With Prefetch a branch to an odd target takes the address error, which
+// records the target; the branch is not taken. Returns true when it did.
+template <class P>
+M68K_INLINE bool odd_branch_target(u32 opcode, u32 displacement) {
+  if constexpr (P::prefetch) return odd_behind_opcode<P>(opcode_address() + 2 + displacement, opcode);
+  else return false;
+}
+
+// Takes the branch; with Prefetch the prefetch register is loaded at the target.
+template <class P>
+M68K_INLINE void branch_taken(u32 displacement) {
+  m68k_branch(displacement);
+  if constexpr (P::prefetch) m68k_reload_prefetch();
+}
+
+// DBcc Dn,disp16. With Prefetch the displacement is tested only when the
+// branch is taken; the counter stays decremented on an address error.
+template <u32 Cond, class P = NoPrefetch>
 M68K_INLINE u32 dbcc(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   if (m68k_cond_true(Cond)) {
-    r.pcHost += 4;
+    branch_not_taken<P>(4);
     return 12;
   }
   u32& d = r.d[opcode & 7];
   const u32 c = d & 0xffff;
   d = (d & 0xffff0000u) | ((c - 1) & 0xffff);
   if (c == 0) {
-    r.pcHost += 4;
+    branch_not_taken<P>(4);
     return 14;
   }
-  m68k_branch(sext16(be_read16(r.pcHost + 2)));
+  const u32 displacement = branch_displacement<P>();
+  if (odd_branch_target<P>(opcode, displacement)) return 12;
+  branch_taken<P>(displacement);
   return 10;
 }
 
@@ -45,27 +78,33 @@ M68K_INLINE u32 trapcc(u32) {
   return 4 + 4 * Words;
 }
 
-// Bcc.B and BRA.B: displacement in the opcode's low byte.
-template <u32 Cond>
+// Bcc.B and BRA.B: displacement in the opcode's low byte. With Prefetch
+// this also serves displacement byte 0xFF, a branch by -1 to an odd address
+// like any other, as on the chip.
+template <u32 Cond, class P = NoPrefetch>
 M68K_INLINE u32 bcc_b(u32 opcode) {
   if (m68k_cond_true(Cond)) {
-    m68k_branch(sext8(opcode));
+    if (odd_branch_target<P>(opcode, sext8(opcode))) return 8;
+    branch_taken<P>(sext8(opcode));
     return 10;
   }
-  m68k_regfile.pcHost += 2;
+  branch_not_taken<P>(2);
   return 8;
 }
 
 // Bcc and BRA with Words extension words of displacement, counted from the
 // first of them: 1 (Bcc.W) or 2 (Bcc.L of the 68020).
-template <u32 Cond, u32 Words>
-M68K_INLINE u32 bcc_ext(u32) {
+template <u32 Cond, u32 Words, class P = NoPrefetch>
+M68K_INLINE u32 bcc_ext(u32 opcode) {
+  static_assert(Words == 1 || !P::prefetch, "the 68000 has no Bcc.L");
   m68k_regs& r = m68k_regfile;
   if (m68k_cond_true(Cond)) {
-    m68k_branch(Words == 1 ? sext16(be_read16(r.pcHost + 2)) : be_read32(r.pcHost + 2));
+    const u32 displacement = Words == 1 ? branch_displacement<P>() : be_read32(r.pcHost + 2);
+    if (odd_branch_target<P>(opcode, displacement)) return 12;
+    branch_taken<P>(displacement);
     return 10;
   }
-  r.pcHost += 2 + 2 * Words;
+  branch_not_taken<P>(2 + 2 * Words);
   return 12;
 }
 
@@ -84,18 +123,23 @@ M68K_INLINE u32 bcc_odd(u32 opcode) {
   return 12;
 }
 
-// BSR with Words displacement words (0: the opcode's low byte, 1, 2).
-template <u32 Words>
+// BSR with Words displacement words (0: the opcode's low byte, 1, 2). With
+// Prefetch the first displacement word is the prefetch register's, and an
+// odd target takes the address error before anything is pushed; the push
+// is made at any A7, odd or not.
+template <u32 Words, class P = NoPrefetch>
 M68K_INLINE u32 bsr(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 at = opcode_address();
   u32 d;
   if constexpr (Words == 0) d = sext8(opcode);
-  else if constexpr (Words == 1) d = sext16(be_read16(r.pcHost + 2));
+  else if constexpr (Words == 1) d = branch_displacement<P>();
+  else if constexpr (P::prefetch) d = (be_read16(r.prefetch + 2) << 16) | be_read16(r.pcHost + 4);
   else d = be_read32(r.pcHost + 2);
+  if (odd_branch_target<P>(opcode, d)) return 18;
   r.a[7] -= 4;
   mem_write<L>(r.a[7], at + 2 + 2 * Words);
-  m68k_branch(d);
+  branch_taken<P>(d);
   return 18;
 }
 

@@ -167,14 +167,8 @@ u32 long_mul_div(u32 opcode) {
 
 // LINK.L An,#d32; like LINK.W, An is read after A7 is lowered.
 inline u32 link_long(u32 opcode) {
-  m68k_regs& regs = m68k_regfile;
-  const u32 n = opcode & 7;
   Stream st;
-  const u32 disp = st.lng();
-  regs.a[7] -= 4;
-  mem_write<L>(regs.a[7], regs.a[n]);
-  regs.a[n] = regs.a[7];
-  regs.a[7] += disp;
+  link_frame(opcode & 7, st.lng());
   st.finish();
   return 22;
 }

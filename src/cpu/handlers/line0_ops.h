@@ -91,10 +91,12 @@ struct BitSet {
 // BTST, BCHG, BCLR, BSET with the bit number in a data register (Static
 // false) or in an extension word (Static true). A data register operand
 // takes the bit number modulo 32, a byte in memory (or BTST's immediate
-// byte) modulo 8.
-template <class Op, bool Static, Mode M, Index X>
+// byte) modulo 8. Byte accesses: no alignment check even with Prefetch.
+template <class Op, bool Static, Mode M, Index X, class P = NoPrefetch>
 u32 bit_op(u32 opcode) {
-  Stream st;
+  constexpr u32 extra = Static ? 4 : 0;
+  constexpr u32 cycles = M == Dreg ? Op::reg_cycles + extra : (Op::writes ? 8 : 4) + extra + ea_cycles<M, B>();
+  StreamOf<P> st;
   m68k_regs& regs = m68k_regfile;
   const u32 r = opcode & 7;
   const u32 bit = Static ? st.word() : regs.d[(opcode >> 9) & 7];
@@ -112,18 +114,20 @@ u32 bit_op(u32 opcode) {
     const u32 v = ea.read();
     ea.update();
     m68k_ccflags.z = (v & mask) ? 0 : 1;
-    if constexpr (Op::writes) mem_write<B>(ea.addr, Op::apply(v, mask));
+    if constexpr (Op::writes) {
+      write_and_finish<B>(st, ea.addr, Op::apply(v, mask));
+      return cycles;
+    }
   }
   st.finish();
-  constexpr u32 extra = Static ? 4 : 0;
-  if constexpr (M == Dreg) return Op::reg_cycles + extra;
-  else return (Op::writes ? 8 : 4) + extra + ea_cycles<M, B>();
+  return cycles;
 }
 
 // MOVEP: a word or long between Dx and every second byte from d16(Ay) up.
-template <bool ToMemory, u32 S>
+// Byte accesses only; with Prefetch the PC moves after the last of them.
+template <bool ToMemory, u32 S, class P = NoPrefetch>
 u32 movep(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   m68k_regs& regs = m68k_regfile;
   const u32 x = (opcode >> 9) & 7;
   const u32 e = regs.a[opcode & 7] + sext16(st.word());

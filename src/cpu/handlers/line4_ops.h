@@ -69,8 +69,10 @@ u32 unary(u32 opcode) {
 }
 
 // MOVE from SR (Ccr false) and from CCR (Ccr true) to a word destination;
-// Privileged tests the supervisor bit first.
-template <bool Privileged, bool Ccr, Mode M, Index X>
+// Privileged tests the supervisor bit first. With Prefetch (the 68000's
+// unprivileged MOVE from SR) a memory destination is checked before its
+// register is stepped, and the SR is written after the reload.
+template <bool Privileged, bool Ccr, Mode M, Index X, class P = NoPrefetch>
 u32 move_from_sr(u32 opcode) {
   constexpr u32 cycles = M == Dreg ? 6 : 8 + ea_cycles<M, W>();
   if constexpr (Privileged) {
@@ -79,16 +81,32 @@ u32 move_from_sr(u32 opcode) {
       return cycles;
     }
   }
-  Stream st;
-  m68k_sr_compose();
-  const u32 v = Ccr ? (m68k_regfile.sr & 0xffu) : m68k_regfile.sr;
-  write_dest<M, W, X>(opcode & 7, st, v);
-  st.finish();
+  if constexpr (P::prefetch) {
+    static_assert(!Privileged && !Ccr, "the 68000's MOVE from SR");
+    StreamOf<P> st;
+    m68k_sr_compose();
+    if constexpr (M == Dreg) {
+      set_dreg<W>(opcode & 7, m68k_regfile.sr);
+      st.finish();
+    } else {
+      const Ea<M, W, X> ea(opcode & 7, st);
+      if (st.template odd<W>(ea.addr)) return cycles;
+      ea.update();
+      write_and_finish<W>(st, ea.addr, m68k_regfile.sr);
+    }
+  } else {
+    Stream st;
+    m68k_sr_compose();
+    const u32 v = Ccr ? (m68k_regfile.sr & 0xffu) : m68k_regfile.sr;
+    write_dest<M, W, X>(opcode & 7, st, v);
+    st.finish();
+  }
   return cycles;
 }
 
-// MOVE <ea>,SR (Ccr false, privileged) and MOVE <ea>,CCR (Ccr true).
-template <bool Ccr, Mode M, Index X>
+// MOVE <ea>,SR (Ccr false, privileged) and MOVE <ea>,CCR (Ccr true). The
+// privilege test comes before the source is touched.
+template <bool Ccr, Mode M, Index X, class P = NoPrefetch>
 u32 move_to_sr(u32 opcode) {
   constexpr u32 cycles = 12 + ea_cycles<M, W>();
   m68k_regs& regs = m68k_regfile;
@@ -98,8 +116,9 @@ u32 move_to_sr(u32 opcode) {
       return cycles;
     }
   }
-  Stream st;
+  StreamOf<P> st;
   const u32 v = read_source<M, W, X>(opcode & 7, st);
+  if (st.failed()) return cycles;
   if (!m68k_faulted()) {
     if constexpr (Ccr) {
       m68k_sr_compose();
@@ -145,23 +164,26 @@ constexpr u32 lea_cycles() {
   }
 }
 
-template <Mode M, Index X>
+template <Mode M, Index X, class P = NoPrefetch>
 u32 lea(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   m68k_regfile.a[(opcode >> 9) & 7] = control_address<M, X>(opcode & 7, st);
   st.finish();
   return lea_cycles<M>();
 }
 
-template <Mode M, Index X>
+// PEA: the address itself is never accessed; with Prefetch the push's
+// address A7 - 4 is checked.
+template <Mode M, Index X, class P = NoPrefetch>
 u32 pea(u32 opcode) {
-  Stream st;
+  constexpr u32 cycles = lea_cycles<M>() + 8;
+  StreamOf<P> st;
   const u32 addr = control_address<M, X>(opcode & 7, st);
   u32& sp = m68k_regfile.a[7];
+  if (st.template odd<L>(sp - 4)) return cycles;
   sp -= 4;
-  mem_write<L>(sp, addr);
-  st.finish();
-  return lea_cycles<M>() + 8;
+  write_and_finish<L>(st, sp, addr);
+  return cycles;
 }
 
 // NBCD: 0 - operand - X in decimal; Z only cleared, V kept.
@@ -231,15 +253,24 @@ u32 tas(u32 opcode) {
 // MOVEM registers to memory. In the -(An) mode the mask is reversed (bit 0
 // A7 ... bit 15 D0), registers go to descending addresses and An is written
 // once at the end, so An in the list is stored with its old value.
-template <u32 S, Mode M, Index X>
+//
+// With Prefetch the first address is checked before the mask is looked at
+// (so an empty mask takes the address error too); the fault records the
+// address of the first word written, An - 2 in the -(An) mode, where the
+// chip writes the last register's low word first. The reload comes before
+// the first write.
+template <u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 movem_to_memory(u32 opcode) {
+  constexpr u32 base = M == Apdi ? 8 : 4 + ea_cycles<M, W>();
   m68k_regs& regs = m68k_regfile;
-  Stream st;
+  StreamOf<P> st;
   const u32 mask = st.word();
   const u32 r = opcode & 7;
   u32 count = 0;
   if constexpr (M == Apdi) {
     u32 addr = regs.a[r];
+    if (st.template odd<S>(addr - 2)) return base;
+    finish_before_writes(st);
     for (u32 b = mask & 0xff; b; b = m68k_movem_rest[b], ++count) {
       addr -= S;
       mem_write<S>(addr, regs.a[m68k_movem_first_rev[b]]);
@@ -251,6 +282,8 @@ u32 movem_to_memory(u32 opcode) {
     regs.a[r] = addr;
   } else {
     u32 addr = control_address<M, X>(r, st);
+    if (st.template odd<S>(addr)) return base;
+    finish_before_writes(st);
     for (u32 b = mask & 0xff; b; b = m68k_movem_rest[b], ++count) {
       mem_write<S>(addr, regs.d[m68k_movem_first[b]]);
       addr += S;
@@ -260,22 +293,24 @@ u32 movem_to_memory(u32 opcode) {
       addr += S;
     }
   }
-  st.finish();
-  constexpr u32 base = M == Apdi ? 8 : 4 + ea_cycles<M, W>();
+  finish_after_writes(st);
   return base + count * (S == W ? 4 : 8);
 }
 
 // MOVEM memory to registers; words are sign-extended into data registers
 // too. In the (An)+ mode An ends as the final address, whatever was loaded.
-template <u32 S, Mode M, Index X>
+// With Prefetch the first address is checked before the mask is looked at.
+template <u32 S, Mode M, Index X, class P = NoPrefetch>
 u32 movem_to_registers(u32 opcode) {
+  constexpr u32 base = 8 + ea_cycles<M, W>();
   m68k_regs& regs = m68k_regfile;
-  Stream st;
+  StreamOf<P> st;
   const u32 mask = st.word();
   const u32 r = opcode & 7;
   u32 addr;
   if constexpr (M == Aipi) addr = regs.a[r];
   else addr = control_address<M, X>(r, st);
+  if (st.template odd<S>(addr)) return base;
   u32 count = 0;
   // A faulted read ends the transfer: nothing read after it is loaded, so
   // the stack pointer the exception frame went to stays in place.
@@ -295,7 +330,7 @@ u32 movem_to_registers(u32 opcode) {
     if (!m68k_faulted()) regs.a[r] = addr;
   }
   st.finish();
-  return 8 + ea_cycles<M, W>() + count * (S == W ? 4 : 8);
+  return base + count * (S == W ? 4 : 8);
 }
 
 }  // namespace m68k_ops

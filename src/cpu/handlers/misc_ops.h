@@ -1,5 +1,6 @@
 // One-off handlers of line 4 (traps, stack frames, USP moves, RESET, NOP,
-// STOP, the returns) and the jumps JSR and JMP.
+// STOP, the returns) and the jumps JSR and JMP, each with the instruction-
+// stream policy of its table (NoPrefetch or Prefetch, see operands.h).
 //
 // Every return reads what it pops into locals first and changes A7, the
 // status register and the program counter only when those reads did not
@@ -12,8 +13,9 @@
 
 namespace m68k_ops {
 
-M68K_INLINE u32 nop(u32) {
-  m68k_regfile.pcHost += 2;
+template <class P = NoPrefetch>
+u32 nop(u32) {
+  StreamOf<P>().finish();
   return 4;
 }
 
@@ -25,72 +27,108 @@ M68K_INLINE bool privilege_violation() {
   return true;
 }
 
-inline u32 trap(u32 opcode) {
-  m68k_regfile.pcHost += 2;
+// A jump to target; with Prefetch the prefetch register is loaded from it.
+template <class P>
+M68K_INLINE void jump(u32 target) {
+  m68k_jump_to(target);
+  if constexpr (P::prefetch) m68k_reload_prefetch();
+}
+
+template <class P = NoPrefetch>
+u32 trap(u32 opcode) {
+  StreamOf<P>().finish();
   m68k_raise_exception(32 + (opcode & 15), 0);
   return 4;
 }
 
-inline u32 trapv(u32) {
-  m68k_regfile.pcHost += 2;
+template <class P = NoPrefetch>
+u32 trapv(u32) {
+  StreamOf<P>().finish();
   if (m68k_ccflags.v) m68k_raise_exception(7, m68k_get_pc());
   return 4;
 }
 
-// LINK An,#d16: An is read after A7 is lowered, so LINK A7 pushes the
-// lowered A7.
-inline u32 link(u32 opcode) {
+// LINK's frame: A7 is lowered by 4 and An pushed there (LINK A7 pushes the
+// lowered A7), An takes A7, and A7 moves on by the displacement.
+M68K_INLINE void link_frame(u32 n, u32 disp) {
   m68k_regs& regs = m68k_regfile;
-  const u32 n = opcode & 7;
-  Stream st;
-  const u32 disp = sext16(st.word());
   regs.a[7] -= 4;
   mem_write<L>(regs.a[7], regs.a[n]);
   regs.a[n] = regs.a[7];
   regs.a[7] += disp;
-  st.finish();
+}
+
+// LINK An,#d16. With Prefetch an odd A7 - 4 takes the address error before
+// anything changes, and the reload past the opcode comes before the push:
+// the displacement is then the prefetch register's first word.
+template <class P = NoPrefetch>
+u32 link(u32 opcode) {
+  m68k_regs& regs = m68k_regfile;
+  const u32 n = opcode & 7;
+  if constexpr (P::prefetch) {
+    if (odd_behind_opcode<P>(regs.a[7] - 4, opcode)) return 18;
+    regs.pcHost += 2;
+    m68k_reload_prefetch();
+    link_frame(n, sext16(be_read16(regs.prefetch)));
+    regs.pcHost += 2;
+    m68k_reload_prefetch();
+  } else {
+    Stream st;
+    link_frame(n, sext16(st.word()));
+    st.finish();
+  }
   return 18;
 }
 
 // UNLK An: A7 = An, then An is popped (UNLK A7 leaves the loaded long).
-inline u32 unlk(u32 opcode) {
+// With Prefetch an odd An takes the address error with A7 already An.
+template <class P = NoPrefetch>
+u32 unlk(u32 opcode) {
   m68k_regs& regs = m68k_regfile;
   const u32 n = opcode & 7;
   const u32 sp = regs.a[n];
+  if (odd_behind_opcode<P>(sp, opcode)) {
+    regs.a[7] = sp;
+    return 12;
+  }
   const u32 v = mem_read<L>(sp);
   if (!m68k_faulted()) {
     regs.a[7] = sp + 4;
     regs.a[n] = v;
   }
-  regs.pcHost += 2;
+  StreamOf<P>().finish();
   return 12;
 }
 
-inline u32 move_to_usp(u32 opcode) {
+template <class P = NoPrefetch>
+u32 move_to_usp(u32 opcode) {
   if (privilege_violation()) return 4;
   m68k_regfile.usp = m68k_regfile.a[opcode & 7];
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 4;
 }
 
-inline u32 move_from_usp(u32 opcode) {
+template <class P = NoPrefetch>
+u32 move_from_usp(u32 opcode) {
   if (privilege_violation()) return 4;
   m68k_regfile.a[opcode & 7] = m68k_regfile.usp;
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 4;
 }
 
-inline u32 reset(u32) {
+template <class P = NoPrefetch>
+u32 reset(u32) {
   if (privilege_violation()) return 132;
   APP_HardwareReset();
-  m68k_regfile.pcHost += 2;
+  StreamOf<P>().finish();
   return 132;
 }
 
-inline u32 stop(u32) {
+template <class P = NoPrefetch>
+u32 stop(u32) {
   if (privilege_violation()) return 4;
   m68k_regs& regs = m68k_regfile;
-  Stream st;
+  StreamOf<P> st;
   regs.sr = u16(st.word());
   m68k_sr_apply();
   regs.pending |= m68k_pend_stop;
@@ -100,29 +138,37 @@ inline u32 stop(u32) {
 }
 
 // Pops the return address and then `release` bytes more (RTS, RTD).
+template <class P>
 M68K_INLINE u32 return_releasing(u32 release) {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
   const u32 target = mem_read<L>(sp);
   if (m68k_faulted()) return 16;
   regs.a[7] = sp + 4 + release;
-  m68k_jump_to(target);
+  jump<P>(target);
   return 16;
 }
 
-inline u32 rts(u32) { return return_releasing(0); }
+// RTS reads its return address at any A7, odd or not.
+template <class P = NoPrefetch>
+u32 rts(u32) {
+  return return_releasing<P>(0);
+}
 
-inline u32 rtd(u32) {
-  Stream st;
-  return return_releasing(sext16(st.word()));
+template <class P = NoPrefetch>
+u32 rtd(u32 opcode) {
+  if (odd_behind_opcode<P>(m68k_regfile.a[7], opcode)) return 16;
+  StreamOf<P> st;
+  return return_releasing<P>(sext16(st.word()));
 }
 
 // Pops a six-byte frame, SR word then PC long: the whole SR (RTE of the
 // 68000) or only its condition codes, the system byte staying (RTR).
-template <bool WholeSr>
-M68K_INLINE u32 return_with_sr() {
+template <bool WholeSr, class P>
+M68K_INLINE u32 return_with_sr(u32 opcode) {
   m68k_regs& regs = m68k_regfile;
   const u32 sp = regs.a[7];
+  if (odd_behind_opcode<P>(sp, opcode)) return 20;
   const u32 sr = mem_read<W>(sp);
   const u32 target = mem_read<L>(sp + 2);
   if (m68k_faulted()) return 20;
@@ -134,15 +180,19 @@ M68K_INLINE u32 return_with_sr() {
     regs.sr = u16((regs.sr & 0xff00u) | (sr & 0xffu));
   }
   m68k_sr_apply();
-  m68k_jump_to(target);
+  jump<P>(target);
   return 20;
 }
 
-inline u32 rtr(u32) { return return_with_sr<false>(); }
+template <class P = NoPrefetch>
+u32 rtr(u32 opcode) {
+  return return_with_sr<false, P>(opcode);
+}
 
-inline u32 rte_68000(u32) {
+template <class P = NoPrefetch>
+u32 rte_68000(u32 opcode) {
   if (privilege_violation()) return 20;
-  return return_with_sr<true>();
+  return return_with_sr<true, P>(opcode);
 }
 
 // RTE of the 68010 and later: the frame's format word says how much to pop;
@@ -193,25 +243,28 @@ constexpr u32 jmp_cycles() {
   }
 }
 
-template <Mode M, Index X>
+// JMP and JSR take any target: an odd one continues at the even address
+// below it, without an address error even with Prefetch.
+template <Mode M, Index X, class P = NoPrefetch>
 u32 jmp(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const u32 target = control_address<M, X>(opcode & 7, st);
-  m68k_jump_to(target);
+  jump<P>(target);
   return jmp_cycles<M>();
 }
 
 // JSR: the target is formed before A7 is lowered (JSR (A7) goes to the old
-// A7); the return address is the end of the instruction.
-template <Mode M, Index X>
+// A7); the return address is the end of the instruction. The push is made
+// at any A7, odd or not.
+template <Mode M, Index X, class P = NoPrefetch>
 u32 jsr(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const u32 target = control_address<M, X>(opcode & 7, st);
   const u32 ret = st.here();
   u32& sp = m68k_regfile.a[7];
   sp -= 4;
   mem_write<L>(sp, ret);
-  m68k_jump_to(target);
+  jump<P>(target);
   return jmp_cycles<M>() + 8;
 }
 

@@ -94,26 +94,27 @@ M68K_INLINE u32 shift_apply(u32 v, u32 n) {
 }
 
 // Register forms: count #1-8 (RegCount false) or Dm mod 64.
-template <Kind K, bool Left, u32 S, bool RegCount>
+template <Kind K, bool Left, u32 S, bool RegCount, class P = NoPrefetch>
 M68K_INLINE u32 shift_reg(u32 opcode) {
   m68k_regs& r = m68k_regfile;
   const u32 field = (opcode >> 9) & 7;
   const u32 n = RegCount ? r.d[field] & 63 : m68k_quick_data[field];
   const u32 dn = opcode & 7;
   set_dreg<S>(dn, shift_apply<K, Left, S>(r.d[dn], n));
-  r.pcHost += 2;
+  StreamOf<P>().finish();
   return (S == L ? 8 : 6) + 2 * n;
 }
 
-// Memory forms: one place, word size.
-template <Kind K, bool Left, Mode M, Index X = Ix000>
+// Memory forms: one place, word size. With Prefetch an odd address takes
+// the address error before the read; the write comes after the reload.
+template <Kind K, bool Left, Mode M, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 shift_mem(u32 opcode) {
-  Stream st;
+  StreamOf<P> st;
   const Ea<M, W, X> ea(opcode & 7, st);
+  if (st.template odd<W>(ea.addr)) return rmw_cycles<M, W>();
   const u32 v = ea.read();
   ea.update();
-  ea.write(shift_apply<K, Left, W>(v, 1));
-  st.finish();
+  write_and_finish<W>(st, ea.addr, shift_apply<K, Left, W>(v, 1));
   return rmw_cycles<M, W>();
 }
 

@@ -1,6 +1,6 @@
 // Fatal start-up errors of the windowless build (the message goes to
-// standard error, and the process ends) and its exit, which has nothing to
-// close.
+// standard error, and the process ends), its exit, which has nothing to
+// close, and the desktop's requests, which never come.
 #include <cstdio>
 
 #include "host/app.h"
@@ -12,3 +12,4 @@ void APP_Fatal(i32 code) {
 }
 
 void APP_ExitHook() {}
+void APP_InstallAppleEvents() {}

@@ -1,5 +1,5 @@
 // Preferences of the windowless build: no file is kept, every start takes
-// the defaults. The windowed host uses it too until it keeps a file.
+// the defaults, so tests and runs never read or write the user's settings.
 #include "host/options.h"
 #include "host/sound.h"
 

@@ -1,5 +1,6 @@
 // Sound output of the windowless build: the synthesizer's samples, with
 // their DC offset filtered out, fill the sample ring; no device drains it.
+#include "host/shared/sound_output.h"
 #include "host/sound.h"
 #include "machine/ym2149.h"
 
@@ -8,28 +9,24 @@ u32 SOUND_Stopped = 1;
 u32 SOUND_FramesEnded;
 
 namespace {
-// One-pole high-pass filter that removes the synthesizer's DC offset.
-i32 filter_last_in;
-i32 filter_last_out;
-
 void clear_ring_and_filter() {
   SOUND_RingClear();
-  filter_last_in = 0;
-  filter_last_out = 0;
+  SOUND_FilterReset();
 }
 }  // namespace
 
-// There is no audio device in this build: the ring is filled and never drained
-// by a render thread, so it simply keeps the latest samples.
+// There is no audio device in this build: the ring is filled and never
+// drained, so once full it keeps its first samples and drops the rest.
 void SOUND_Open() { clear_ring_and_filter(); }
 
 void SOUND_Start() {
-  clear_ring_and_filter();
+  SOUND_RingClear();
+  SOUND_FilterInit(0.01, 44100);
   PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
   SOUND_Stopped = 0;
 }
 
-void SOUND_Stop() { SOUND_Stopped = 1; }
+void SOUND_Stop() { SOUND_StopHook(); }
 
 void SOUND_SetStopped(u32 stopped) { SOUND_Stopped = stopped ? 1 : 0; }
 
@@ -49,12 +46,6 @@ void SOUND_EndFrame() {
   PSG_EndFrame();
 }
 
-void SOUND_PutSample(i32 sample) {
-  const i32 out = sample - filter_last_in + (filter_last_out * 255) / 256;
-  filter_last_in = sample;
-  filter_last_out = out;
-  const i32 clipped = out > 32767 ? 32767 : out < -32768 ? -32768 : out;
-  SOUND_RingPut(i16(clipped));
-}
+void SOUND_PutSample(i32 sample) { SOUND_RingPut(SOUND_Filter(sample)); }
 
 void SOUND_Close() { SOUND_Stopped = 1; }

@@ -1,7 +1,8 @@
 // The conversations of the windowed host, drawn with Dear ImGui in the modal
 // loop: alerts, the settings dialog, the about box, and a file chooser of
 // our own on std::filesystem. Return chooses the default button, Escape
-// cancels. Addresses go to the desktop through SDL_OpenURL.
+// cancels. Without a display (SDL's dummy driver) there is nobody to ask.
+// Addresses go to the desktop through SDL_OpenURL.
 #include <imgui.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "host/shared/dialogs.h"
 #include "host/sdl/sdl_host.h"
 #include "platform/gui.h"
+#include "platform/window.h"
 
 namespace fs = std::filesystem;
 
@@ -21,6 +23,9 @@ namespace {
 
 constexpr ImGuiWindowFlags dialog_flags =
     ImGuiWindowFlags_AlwaysAutoResize | ImGuiWindowFlags_NoSavedSettings | ImGuiWindowFlags_NoCollapse;
+
+// A user to ask: the window with Dear ImGui on a real display.
+bool can_ask() { return PLATFORM_GuiStarted() && PLATFORM_DisplayAvailable(); }
 
 bool key_pressed(ImGuiKey key) { return ImGui::IsKeyPressed(ImGui::GetKeyIndex(key), false); }
 bool return_pressed() { return key_pressed(ImGuiKey_Enter) || key_pressed(ImGuiKey_KeyPadEnter); }
@@ -237,21 +242,10 @@ class Chooser {
 
 }  // namespace
 
-u32 DLG_HostAlert(const DLG_AlertView& v) {
+int DLG_HostAlert(const DLG_AlertView& v) {
+  if (!can_ask()) return DLG_NotShown;
   const char* text = v.message && *v.message ? v.message : v.detail.c_str();
-  if (!PLATFORM_GuiStarted()) {
-    // No window yet: the desktop's own message box.
-    const SDL_MessageBoxButtonData buttons[] = {
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Cancel"},
-    };
-    const SDL_MessageBoxData box = {v.stop ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_WARNING,
-                                    nullptr, "Vantorell", text, v.cancel ? 2 : 1, buttons, nullptr};
-    int hit = 1;
-    if (SDL_ShowMessageBox(&box, &hit) != 0) return v.cancel ? 0 : 1;
-    return hit == 1 ? 1 : 0;
-  }
-  u32 answer = v.cancel ? 0 : 1;
+  int answer = v.cancel ? 0 : 1;
   run_popup("Vantorell", [&] {
     ImGui::TextColored(v.stop ? ImVec4(1, 0.35f, 0.35f, 1) : ImVec4(1, 0.85f, 0.3f, 1), "%s",
                        v.stop ? "Stop" : "Caution");
@@ -277,16 +271,17 @@ u32 DLG_HostAlert(const DLG_AlertView& v) {
   return answer;
 }
 
-bool DLG_HostChooseFile(const NAV_Request& request, std::string& path) {
-  if (!PLATFORM_GuiStarted()) return false;
+int DLG_HostChooseFile(const NAV_Request& request, std::string& path) {
+  if (!can_ask()) return DLG_NotShown;
   Chooser chooser(request);
   run_popup(request.title, [&] { return chooser.draw(); });
-  if (!chooser.chosen()) return false;
+  if (!chooser.chosen()) return 0;
   path = chooser.path();
-  return true;
+  return 1;
 }
 
-void DLG_HostSettings() {
+int DLG_HostSettings() {
+  if (!can_ask()) return DLG_NotShown;
   run_popup(DLG_SettingsTitle, [] {
     for (size_t i = 0; i < DLG_SettingsItemCount; ++i) {
       const DLG_SettingsItem& s = DLG_SettingsItems[i];
@@ -298,19 +293,19 @@ void DLG_HostSettings() {
     ImGui::Spacing();
     return !(ImGui::Button("OK") || return_pressed() || escape_pressed());
   });
+  return 1;
 }
 
-void DLG_HostAbout() {
+int DLG_HostAbout() {
+  if (!can_ask()) return DLG_NotShown;
   run_popup("About Vantorell", [] {
     for (size_t i = 0; i < DLG_AboutLineCount; ++i) ImGui::TextUnformatted(DLG_AboutLines[i]);
     ImGui::Spacing();
     return !(ImGui::Button("OK") || return_pressed() || escape_pressed());
   });
+  return 1;
 }
 
 i32 APP_HostOpenURL(const char* address) { return SDL_OpenURL(address) == 0 ? 0 : -1; }
 
-void APP_HostSetCursorShown(bool shown) {
-  if (shown) SDL_SetRelativeMouseMode(SDL_FALSE);
-  SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE);
-}
+void APP_HostShowCursor() { SDL_HostReleasePointer(); }

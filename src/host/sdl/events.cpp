@@ -1,44 +1,339 @@
-// Host events of the windowed host: SDL's event queue is served at every
-// host poll; the pointer is read in content coordinates. Keys and mouse
-// buttons do not reach the ST yet.
+// Host events of the windowed host: SDL's queue is drained at every host
+// poll into our own key map, pointer and Caps Lock state and a queue of the
+// events the ST and the program care about, of which each poll serves one.
+// The pointer is captured through SDL's relative mouse mode; the pause loop
+// waits on SDL's queue.
+#include <SDL.h>
+
+#include <csignal>
 #include <cstring>
 
 #include "cpu/bus.h"
 #include "host/app.h"
 #include "host/events.h"
 #include "host/screen.h"
+#include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
+#include "host/shared/input.h"
+#include "host/shared/menus.h"
+#include "host/shared/screen_window.h"
+#include "host/sound.h"
+#include "machine/fdc.h"
 #include "platform/window.h"
 
+u8 EVENTS_KeyMap[16];
 bool (*SDL_HostEventFilter)(const SDL_Event& e);
+
+namespace {
+
+// One event the host poll serves: the ST's input, or the close box.
+struct HostEvent {
+  enum Kind : u8 { Input, Close } kind;
+  INPUT_Event input;
+};
+constexpr u32 queue_size = 256;
+HostEvent queue[queue_size];
+u32 queue_head, queue_count;
+// Files to open, one batch per drop (or per start-up), with the Command key's
+// state at the drop; served when no other event waits, never while paused.
+struct Batch {
+  std::vector<std::string> paths;
+  bool command;
+};
+std::vector<Batch> batches;
+std::vector<std::string> dropping;
+bool drop_open, drop_command;
+
+volatile std::sig_atomic_t terminate_request;
+
+bool keys_down[SDL_NUM_SCANCODES];
+bool caps_lock, has_focus = true;
+int pointer_x = -1, pointer_y = -1;  // window coordinates of the last motion
+bool captured, cursor_shown = true;
+double motion_h, motion_v;  // relative motion not yet sent, in content pixels
+
+void push(const HostEvent& e) {
+  if (e.kind == HostEvent::Close) {
+    for (u32 i = 0; i < queue_count; ++i)
+      if (queue[(queue_head + i) % queue_size].kind == HostEvent::Close) return;
+  }
+  // A full queue keeps its oldest events; only a release may push out the
+  // newest one, so that the ST never misses the end of a key or a click.
+  if (queue_count == queue_size) {
+    const INPUT_Event::Kind k = e.input.kind;
+    if (e.kind != HostEvent::Input || (k != INPUT_Event::KeyUp && k != INPUT_Event::ButtonUp)) return;
+    --queue_count;
+  }
+  queue[(queue_head + queue_count) % queue_size] = e;
+  ++queue_count;
+}
+
+void push_input(const INPUT_Event& e) { push({HostEvent::Input, e}); }
+
+bool command_held() { return INPUT_HostKeyDown(INPUT_KeyCommand); }
+bool control_held() {
+  return INPUT_HostKeyDown(INPUT_KeyControl) || INPUT_HostKeyDown(INPUT_KeyRightControl);
+}
+
+void key(const SDL_KeyboardEvent& k) {
+  caps_lock = (k.keysym.mod & KMOD_CAPS) != 0;
+  const SDL_Scancode s = k.keysym.scancode;
+  const bool down = k.state == SDL_PRESSED;
+  if (u32(s) >= SDL_NUM_SCANCODES || keys_down[s] == down) return;  // repeats
+  keys_down[s] = down;
+  const EVENTS_Key h = EVENTS_KeyOf(s);
+  if (!h.bound) return;
+  INPUT_HostKey(h.code, down);
+  if (h.modifier) return;
+  const SDL_Keycode sym = k.keysym.sym;
+  push_input({down ? INPUT_Event::KeyDown : INPUT_Event::KeyUp, h.code,
+              u8(sym > 0 && sym < 128 ? sym : 0), false, command_held(), control_held()});
+}
+
+void button(const SDL_MouseButtonEvent& b) {
+  if (b.which == SDL_TOUCH_MOUSEID) return;
+  pointer_x = b.x;
+  pointer_y = b.y;
+  i32 h, v;
+  const bool inContent = captured || PLATFORM_WindowToContent(b.x, b.y, h, v);
+  push_input({b.state == SDL_PRESSED ? INPUT_Event::ButtonDown : INPUT_Event::ButtonUp, b.button, 0,
+              inContent, command_held(), control_held()});
+}
+
+// Content pixels per window point, across and down.
+void content_scale(double& sx, double& sy) {
+  sx = sy = 1.0;
+  SDL_Window* w = PLATFORM_Window();
+  SDL_Renderer* r = PLATFORM_Renderer();
+  if (!w || !r) return;
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  SDL_GetWindowSize(w, &ww, &wh);
+  SDL_GetRendererOutputSize(r, &ow, &oh);
+  const PLATFORM_Rect c = PLATFORM_ContentRect();
+  const double contentH = SCREEN_Height + (SCREEN_FullScreen ? 0 : SCREEN_StatusRows);
+  if (ww > 0 && wh > 0 && c.w > 0 && c.h > 0) {
+    sx = double(ow) / ww * SCREEN_Width / c.w;
+    sy = double(oh) / wh * contentH / c.h;
+  }
+}
+
+void motion(const SDL_MouseMotionEvent& m) {
+  if (m.which == SDL_TOUCH_MOUSEID) return;
+  pointer_x = m.x;
+  pointer_y = m.y;
+  if (!captured) return;
+  double sx, sy;
+  content_scale(sx, sy);
+  motion_h += m.xrel * sx;
+  motion_v += m.yrel * sy;
+}
+
+void let_pointer_go() {
+  if (captured) SDL_SetRelativeMouseMode(SDL_FALSE);
+  captured = false;
+  motion_h = motion_v = 0;
+}
+
+void window(const SDL_WindowEvent& w) {
+  switch (w.event) {
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      has_focus = false;
+      let_pointer_go();
+      // The keys held now come up elsewhere.
+      std::memset(keys_down, 0, sizeof keys_down);
+      INPUT_ClearHostKeys();
+      push_input({INPUT_Event::FocusLost, 0, 0, false, false, false});
+      break;
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+      has_focus = true;
+      caps_lock = (SDL_GetModState() & KMOD_CAPS) != 0;
+      push_input({INPUT_Event::FocusGained, 0, 0, false, false, false});
+      break;
+    case SDL_WINDOWEVENT_CLOSE: push({HostEvent::Close, {}}); break;
+    case SDL_WINDOWEVENT_LEAVE: pointer_x = pointer_y = -1; break;
+    default: PLATFORM_HandleWindowEvent(w); break;
+  }
+}
+
+void drop(const SDL_DropEvent& d) {
+  switch (d.type) {
+    case SDL_DROPBEGIN:
+      drop_open = true;
+      drop_command = command_held();
+      dropping.clear();
+      break;
+    case SDL_DROPFILE:
+      if (!drop_open && dropping.empty()) drop_command = command_held();
+      if (d.file) dropping.push_back(d.file);
+      break;
+    case SDL_DROPCOMPLETE:
+      drop_open = false;
+      if (dropping.empty()) break;
+      batches.push_back({std::move(dropping), drop_command});
+      dropping.clear();
+      break;
+    default: break;
+  }
+  if (d.file) SDL_free(d.file);
+}
+
+// Files dropped without a drop's begin and end (an older desktop) make one
+// batch per drain.
+void close_loose_drop() {
+  if (drop_open || dropping.empty()) return;
+  SDL_DropEvent end{};
+  end.type = SDL_DROPCOMPLETE;
+  drop(end);
+}
+
+void take_termination(int) { terminate_request = 1; }
+
+// Serves one host event: the ST's input in the running dispatch or the
+// pause loop's, the close box through the quit path; else, when running, one
+// batch of documents.
+bool serve(bool paused) {
+  if (queue_count) {
+    const HostEvent e = queue[queue_head];
+    queue_head = (queue_head + 1) % queue_size;
+    --queue_count;
+    if (e.kind == HostEvent::Close)
+      APP_AutoSaveOnQuit();
+    else if (paused)
+      INPUT_DispatchPaused(e.input);
+    else
+      INPUT_Dispatch(e.input);
+    return true;
+  }
+  if (paused || batches.empty()) return false;
+  const Batch b = std::move(batches.front());
+  batches.erase(batches.begin());
+  APP_OpenDocuments(b.paths, b.command);
+  return true;
+}
+
+void quit_on_signal() {
+  if (!terminate_request) return;
+  terminate_request = 0;
+  APP_QuitNow();
+}
+
+}  // namespace
+
+void SDL_HostTakeEvent(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: key(e.key); break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: button(e.button); break;
+    case SDL_MOUSEMOTION: motion(e.motion); break;
+    case SDL_WINDOWEVENT: window(e.window); break;
+    case SDL_QUIT: push({HostEvent::Close, {}}); break;
+    case SDL_DROPBEGIN:
+    case SDL_DROPFILE:
+    case SDL_DROPCOMPLETE: drop(e.drop); break;
+    default: break;
+  }
+}
 
 void SDL_HostPumpEvents() {
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
-    if (SDL_HostEventFilter && SDL_HostEventFilter(e)) continue;
-    if (e.type == SDL_QUIT) APP_StopFlag = 1;
-    if (e.type == SDL_WINDOWEVENT) PLATFORM_HandleWindowEvent(e.window);
+    if (SDL_HostEventFilter && SDL_HostEventFilter(e)) {
+      if (e.type == SDL_DROPFILE && e.drop.file) SDL_free(e.drop.file);
+      continue;
+    }
+    SDL_HostTakeEvent(e);
   }
+  close_loose_drop();
 }
 
-void EVENTS_DoEvent(i32) { SDL_HostPumpEvents(); }
+u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }
+bool SDL_HostPointerCaptured() { return captured; }
 
-void EVENTS_PollMouse() { ++EVENTS_PollCount; }
+void SDL_HostOpenLater(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  batches.push_back({paths, false});
+}
+
+void APP_InstallAppleEvents() {
+  // A termination request takes the quit path at the next host poll; SDL
+  // must not turn the signals into a quit event of its own.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  std::signal(SIGTERM, take_termination);
+  std::signal(SIGINT, take_termination);
+  SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+  INPUT_Reset();
+}
+
+void EVENTS_DoEvent(i32) {
+  FDC_Regs[FDC_Status] &= ~0x80u;
+  SDL_HostPumpEvents();
+  quit_on_signal();
+  if (serve(false)) SCREEN_UpdateWindowOrigin();
+  SCREEN_CheckWindowVisible();
+}
+
+void EVENTS_PollMouse() {
+  ++EVENTS_PollCount;
+  INPUT_Pointer p{};
+  const bool inWindow = pointer_x >= 0 && PLATFORM_WindowToContent(pointer_x, pointer_y, p.h, p.v);
+  p.inActive = inWindow && has_focus && p.v < i32(SCREEN_Height);
+  const SCREEN_Rect& pic = SCREEN_PictureRect;
+  p.inPicture = inWindow && p.v >= pic.top && p.v < pic.bottom && p.h >= pic.left && p.h < pic.right;
+  p.captured = captured;
+  if (captured) {
+    p.inPicture = true;
+    p.relH = i32(motion_h);
+    p.relV = i32(motion_v);
+    motion_h -= p.relH;
+    motion_v -= p.relV;
+  }
+  p.displayMode = SCREEN_DisplayMode;
+  p.fullScreen = SCREEN_FullScreen != 0;
+  const INPUT_PointerResult r = INPUT_Poll(caps_lock, p);
+  // Relative mode can be refused (no pointer to hold): the pointer then
+  // stays free and its motion is measured from its positions.
+  if (r.capture && !captured)
+    captured = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  else if (!r.capture && captured)
+    let_pointer_go();
+  if (r.showCursor != cursor_shown) {
+    cursor_shown = r.showCursor;
+    SDL_ShowCursor(cursor_shown ? SDL_ENABLE : SDL_DISABLE);
+  }
+}
 
 void EVENTS_GetMouse(i32& h, i32& v) {
-  int x = 0, y = 0;
-  SDL_GetMouseState(&x, &y);
-  PLATFORM_WindowToContent(x, y, h, v);
+  h = v = 0;
+  PLATFORM_WindowToContent(pointer_x, pointer_y, h, v);
 }
 
-void EVENTS_GetKeys(u8 map[16]) { std::memset(map, 0, 16); }
+void EVENTS_GetKeys(u8 map[16]) { std::memcpy(map, EVENTS_KeyMap, 16); }
 
-// Paused: the veiled picture is shown and the window served until the pause
-// ends or the emulation stops.
+// Paused: the veiled picture stays up, sound is paused, the ST holds
+// nothing, and only the menus' keys, the close box and focus changes are
+// served until the pause ends or the emulation stops.
 void EVENTS_PauseLoop() {
-  while (EVENTS_Paused == 1 && APP_StopFlag == 0) {
-    SCREEN_Present();
+  FDC_Regs[FDC_Status] &= ~0x80u;
+  INPUT_ReleaseAll();
+  SDL_HostReleasePointer();
+  SCREEN_DrawStatusLine();
+  SCREEN_Present();
+  if (SOUND_Active) SOUND_Pause(1);
+  MENU_EnablePauseItems(false);
+  while (EVENTS_Paused && APP_StopFlag != 1) {
+    SDL_WaitEventTimeout(nullptr, 17);
     SDL_HostPumpEvents();
-    HOST_Sleep(20000);
+    quit_on_signal();
+    while (EVENTS_Paused && APP_StopFlag != 1 && serve(true)) {
+    }
   }
+  if (SOUND_Active) SOUND_Pause(0);
+  MENU_EnablePauseItems(true);
+}
+
+void SDL_HostReleasePointer() {
+  let_pointer_go();
+  if (!cursor_shown) SDL_ShowCursor(SDL_ENABLE);
+  cursor_shown = true;
 }

@@ -5,7 +5,8 @@
 // click on it opens the menus' own modal loop (the original platform's
 // menu tracking), which ends with the choice, and the choice goes to
 // MENU_Command. A key with the Command key (Right Alt or the system key)
-// chooses by the shortcut table.
+// chooses by the shortcut table (through the host's key events,
+// EVENTS_MenuKeyHook).
 #include <imgui.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "host/shared/dialogs.h"
+#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sound.h"
@@ -109,27 +111,19 @@ void overlay(SDL_Renderer* renderer) {
   PLATFORM_GuiDraw(renderer);
 }
 
-bool command_key(const SDL_KeyboardEvent& k) { return (k.keysym.mod & (KMOD_RALT | KMOD_GUI)) != 0; }
-
-// Every event reaches Dear ImGui first; a click on the bar opens the menus,
-// a key with the Command key chooses by its shortcut.
+// Every event reaches Dear ImGui first; a left click on the bar opens the
+// menus (not while the ST holds the pointer, nor without a display to show
+// them on). Everything else, releases too, goes on to the host.
 bool filter(const SDL_Event& e) {
   PLATFORM_GuiEvent(e);
-  switch (e.type) {
-    case SDL_MOUSEBUTTONDOWN:
-      if (e.button.button != SDL_BUTTON_LEFT || !PLATFORM_InMenuStrip(e.button.x, e.button.y)) return false;
-      if (SOUND_Active) SOUND_Pause(1);
-      APP_ShowCursor();
-      MENU_UpdateDiskItems();
-      MENU_Command(SDL_MenuSelect());
-      return true;
-    case SDL_MOUSEBUTTONUP: return PLATFORM_InMenuStrip(e.button.x, e.button.y);
-    case SDL_KEYDOWN:
-      if (!command_key(e.key) || e.key.repeat) return false;
-      if (e.key.keysym.sym > 0 && e.key.keysym.sym < 128) MENU_HandleShortcut(u8(e.key.keysym.sym));
-      return true;
-    default: return false;
-  }
+  if (e.type != SDL_MOUSEBUTTONDOWN || e.button.button != SDL_BUTTON_LEFT ||
+      !PLATFORM_InMenuStrip(e.button.x, e.button.y) || SDL_HostPointerCaptured() || !PLATFORM_DisplayAvailable())
+    return false;
+  if (SOUND_Active) SOUND_Pause(1);
+  APP_ShowCursor();
+  MENU_UpdateDiskItems();
+  MENU_Command(SDL_MenuSelect());
+  return true;
 }
 
 // Kept for the host while a modal loop runs.
@@ -155,11 +149,13 @@ void SDL_MenusStart() {
   drawn_generation = ~0u;
   PLATFORM_SetOverlay(overlay);
   SDL_HostEventFilter = filter;
+  EVENTS_MenuKeyHook = MENU_HandleShortcut;
 }
 
 void SDL_MenusStop() {
   PLATFORM_SetOverlay(nullptr);
   SDL_HostEventFilter = nullptr;
+  EVENTS_MenuKeyHook = nullptr;
   PLATFORM_GuiStop();
 }
 
@@ -169,6 +165,7 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
   if (!PLATFORM_GuiStarted()) return;
   const bool bar_below = !selecting;
   ++modal_depth;
+  SDL_HostReleasePointer();
   if (SOUND_Active) SOUND_Pause(1);
   std::vector<SDL_Event> kept, carried;
   for (u32 turn = 0;; ++turn) {

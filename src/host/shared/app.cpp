@@ -72,8 +72,6 @@ void HOST_Exit(int code) {
   std::abort();  // an exit handler must not return
 }
 
-void APP_InstallAppleEvents() {}
-
 void APP_Banner() {
   std::puts("Vantorell");
   std::puts("Version 0.1");

@@ -16,7 +16,7 @@
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
-DLG_Answers DLG_FixedAnswers = {0, 0, 0, 0};
+DLG_Answers DLG_FixedAnswers = {0, 0, 0, 1};
 std::vector<std::string> DLG_Log;
 u32 APP_CursorShown = 1;
 
@@ -33,9 +33,28 @@ bool take_scripted(DLG_ScriptedAnswer::Kind kind, DLG_ScriptedAnswer& out) {
   return true;
 }
 
+// An alert nobody sees: said on standard error, answered by its fixed
+// answer (OK where there is no choice, Cancel where none is set).
+u32 unseen(const DLG_AlertView& v) {
+  const u32 answer = v.fixedAnswer ? (*v.fixedAnswer != 0) : !v.cancel;
+  const char* text = v.detail.empty() ? v.message : v.detail.c_str();
+  if (v.number == 130)
+    std::fprintf(stderr, "alert 130: %s; answered OK\n", text);
+  else
+    std::fprintf(stderr, "alert: %s alert, message %u: %s; answered %s\n", v.stop ? "stop" : "caution",
+                 v.number, text, answer ? "OK" : "Cancel");
+  return answer;
+}
+
 u32 ask(DLG_AlertView view) {
   DLG_ScriptedAnswer a;
-  const u32 answer = take_scripted(DLG_ScriptedAnswer::Button, a) ? (a.ok && 1) : DLG_HostAlert(view);
+  u32 answer;
+  if (take_scripted(DLG_ScriptedAnswer::Button, a)) {
+    answer = a.ok ? 1 : 0;
+  } else {
+    const int shown = DLG_HostAlert(view);
+    answer = shown == DLG_NotShown ? unseen(view) : u32(shown);
+  }
   DLG_Log.push_back("alert " + std::to_string(view.number) + (answer ? " OK" : " Cancel"));
   return answer;
 }
@@ -134,7 +153,8 @@ void DLG_About() {
   APP_ShowCursor();
   DLG_Log.push_back("about");
   DLG_ScriptedAnswer a;
-  if (!take_scripted(DLG_ScriptedAnswer::Button, a)) DLG_HostAbout();
+  if (!take_scripted(DLG_ScriptedAnswer::Button, a) && DLG_HostAbout() == DLG_NotShown)
+    std::fputs("dialog: about Vantorell; closed\n", stderr);
   SCREEN_UpdateWindowOrigin();
 }
 
@@ -164,8 +184,8 @@ void DLG_Settings() {
   DLG_ScriptedAnswer a;
   if (take_scripted(DLG_ScriptedAnswer::Settings, a)) {
     for (u32 item : a.clicks) DLG_SettingsClick(item);
-  } else {
-    DLG_HostSettings();
+  } else if (DLG_HostSettings() == DLG_NotShown) {
+    std::fputs("dialog: settings; closed with OK\n", stderr);
   }
   SCREEN_UpdateWindowOrigin();
   if (PREFS_BigScreen != big) {
@@ -197,8 +217,16 @@ u8 file_dialog(NAV_Request request, NAV_Reply& reply) {
   reply = {0, 0, {}};
   DLG_ScriptedAnswer a;
   std::string path;
-  const bool chosen = take_scripted(DLG_ScriptedAnswer::File, a) ? !(path = a.path).empty()
-                                                                   : DLG_HostChooseFile(request, path);
+  bool chosen;
+  if (take_scripted(DLG_ScriptedAnswer::File, a)) {
+    chosen = !(path = a.path).empty();
+  } else {
+    const int shown = DLG_HostChooseFile(request, path);
+    if (shown == DLG_NotShown)
+      std::fprintf(stderr, "dialog: %s file (kind %u); no file chosen\n", request.save ? "save" : "open",
+                   request.prompt);
+    chosen = shown == 1;
+  }
   DLG_Log.push_back(std::string(request.save ? "save " : "open ") + std::to_string(request.prompt) + " " +
                     (chosen ? path : "cancelled"));
   if (!chosen) return 0;
@@ -244,14 +272,15 @@ i32 APP_LaunchURL(const char* address) {
 
 void APP_Beep() { std::fputs("(beep)\n", stderr); }
 
+// The pointer's poll hides the pointer and holds it while the ST has it
+// (shared/input.cpp); showing it lets go of it whatever the flag says.
 u32 APP_ShowCursor() {
-  if (!APP_CursorShown) APP_HostSetCursorShown(true);
+  APP_HostShowCursor();
   APP_CursorShown = 1;
   return 1;
 }
 
 u32 APP_HideCursor() {
-  if (APP_CursorShown) APP_HostSetCursorShown(false);
   APP_CursorShown = 0;
   return 0;
 }

@@ -7,7 +7,8 @@
 // Each conversation first looks for an answer given in advance (a script:
 // tests, or any caller that must not wait for a user); only when none is
 // queued does the host show it, its own way (the presenters at the end,
-// which each host defines). Every conversation is noted in DLG_Log.
+// which each host defines), and where there is no user to ask it is
+// answered at once. Every conversation is noted in DLG_Log.
 #pragma once
 
 #include <string>
@@ -128,13 +129,19 @@ extern std::vector<std::string> DLG_Log;
 
 // ---- What each host shows -----------------------------------------------------
 
+// Each returns DLG_NotShown when the host has no user to ask (no window, no
+// display): the conversation is then reported on standard error and
+// answered at once, the alerts with their fixed answers, the file dialogs
+// with no file.
+constexpr int DLG_NotShown = -1;
 // An alert: 1 for OK, 0 for Cancel.
-u32 DLG_HostAlert(const DLG_AlertView& view);
-// A file dialog: true with `path` set when a file was chosen.
-bool DLG_HostChooseFile(const NAV_Request& request, std::string& path);
-// The settings dialog, calling DLG_SettingsClick for each click, until OK.
-void DLG_HostSettings();
-void DLG_HostAbout();
+int DLG_HostAlert(const DLG_AlertView& view);
+// A file dialog: 1 with `path` set when a file was chosen, 0 when cancelled.
+int DLG_HostChooseFile(const NAV_Request& request, std::string& path);
+// The settings dialog, calling DLG_SettingsClick for each click, until OK: 1.
+int DLG_HostSettings();
+int DLG_HostAbout();
 // 0 when the address was handed on, -674 when the host can open none.
 i32 APP_HostOpenURL(const char* address);
-void APP_HostSetCursorShown(bool shown);
+// Shows the pointer (letting go of it when the window holds it).
+void APP_HostShowCursor();

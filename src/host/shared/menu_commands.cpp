@@ -11,6 +11,7 @@
 #include "host/screen.h"
 #include "host/shared/dialogs.h"
 #include "host/shared/gzip_image.h"
+#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
@@ -28,15 +29,6 @@ const char* const MENU_MailAddress = "mailto:authors@vantorell.example.org";
 namespace {
 
 u32 toggled(u32 option) { return option ? 0 : 1; }
-
-// The state of the machine into `path`, which it replaces whole; a failure
-// is shown, and an older file there stays as it was.
-void save_state(const std::string& path) {
-  std::string why;
-  if (STATE_Write(path.c_str(), &why)) return;
-  DLG_SetAlertText((path + ": " + why).c_str());
-  DLG_Alert(14, 1);
-}
 
 std::string file_name(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
@@ -80,14 +72,8 @@ void pause(u32) {
 // Items without anything to do.
 void nothing(u32) {}
 
-void quit(u32) {
-  if (!DLG_ConfirmQuit()) return;
-  PREFS_Save();
-  MENU_ShowMenuBar();
-  APP_ShowCursor();
-  if (PREFS_AutoSaveOnQuit) save_state(APP_Folder.path + "/Auto Saved State");
-  APP_StopFlag = 1;
-}
+// The same path as the close box's: preferences, the automatic state.
+void quit(u32) { APP_AutoSaveOnQuit(); }
 
 // ---- Menu 131 ----
 
@@ -240,7 +226,7 @@ void joysticks(u32 item) {
 
 void save_state_as(u32) {
   NAV_Reply reply;
-  if (NAV_PutFile(NAV_PromptSaveState, "Frozen State", reply)) save_state(reply.path);
+  if (NAV_PutFile(NAV_PromptSaveState, "Frozen State", reply)) MENU_SaveState(reply.path);
 }
 
 // A restored state inserts its own images again: the eject items follow.
@@ -322,16 +308,28 @@ void MENU_InsertDisk() {
   }
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptDisk);
-  if (!reply.chosen) return;
-  // A gzip-compressed image goes in unpacked.
-  std::string image = reply.path;
-  if (DISKIMG_SpecIsGz(image)) {
-    image = DISKIMG_UnpackCompressed(reply.path);
+  if (reply.chosen) MENU_InsertImage(letter, reply.path);
+}
+
+u32 MENU_InsertImage(char drive, const std::string& path) {
+  std::string image = path;
+  if (DISKIMG_SpecIsGz(path)) {
+    image = DISKIMG_UnpackCompressed(path);
     if (image.empty()) {
-      DLG_SetAlertText(("Cant unpack " + reply.path).c_str());
+      DLG_SetAlertText(("Cant unpack " + path).c_str());
       DLG_Alert(7, 1);
-      return;
+      return 0;
     }
   }
-  if (DISKIMG_Insert(image.c_str(), letter)) (d ? MENU_DiskNameB : MENU_DiskNameA) = file_name(reply.path);
+  if (!DISKIMG_Insert(image.c_str(), drive)) return 0;
+  (drive == 'B' ? MENU_DiskNameB : MENU_DiskNameA) = file_name(path);
+  MENU_UpdateDiskItems();
+  return 1;
+}
+
+void MENU_SaveState(const std::string& path, bool tell) {
+  std::string why;
+  if (STATE_Write(path.c_str(), &why) || !tell) return;
+  DLG_SetAlertText((path + ": " + why).c_str());
+  DLG_Alert(14, 1);
 }

@@ -17,7 +17,6 @@ u32 MENU_Generation;
 u32 MENU_BarHidden;
 std::string MENU_DiskNameA = "disk1.st", MENU_DiskNameB = "disk2.st";
 u32 MENU_AltMidiAvailable;
-u32 MENU_STMouseDriver = 1;
 
 namespace {
 
@@ -253,6 +252,15 @@ void MENU_ShowMenuBar() {
   if (!MENU_BarHidden) return;
   MENU_BarHidden = 0;
   changed();
+}
+
+void MENU_EnablePauseItems(bool enabled) {
+  MENU_SetItemEnabled(MENU_OptionsId, 3, enabled);
+  // Double size stays off in full screen.
+  MENU_SetItemEnabled(MENU_OptionsId, 4, enabled && !SCREEN_FullScreen);
+  MENU_SetItemEnabled(MENU_OptionsId, 6, enabled);
+  MENU_SetItemEnabled(MENU_DisksId, 1, enabled);
+  MENU_SetItemEnabled(MENU_DisksId, 2, enabled);
 }
 
 i32 MENU_Key(u8 character) {

@@ -69,7 +69,8 @@ extern u32 MENU_BarHidden;
 extern std::string MENU_DiskNameA, MENU_DiskNameB;
 // Always 0: there is no other MIDI output driver (item 3 of the MIDI menu).
 extern u32 MENU_AltMidiAvailable;
-// The "Enable ST mouse driver" option; not kept in the preferences.
+// The "Enable ST mouse driver" option; not kept in the preferences (it
+// lives with the pointer's poll, shared/input.cpp).
 extern u32 MENU_STMouseDriver;
 // Longest disk name the eject items show whole.
 constexpr size_t MENU_DiskNameShown = 40;
@@ -101,6 +102,16 @@ extern u32 MENU_DiskDrive;
 void MENU_Command(i32 choice);
 // Ejects the image in MENU_DiskDrive, or asks for one and inserts it.
 void MENU_InsertDisk();
+// Inserts the image at `path` (a gzip-compressed one unpacked) into drive
+// 'A' or 'B', which must be empty; its name goes to the eject item. 1 when
+// it went in (else an alert said why).
+u32 MENU_InsertImage(char drive, const std::string& path);
+// Writes the machine's state to `path`, whole or not at all; a failure is
+// said on standard error and, with `tell`, in an alert.
+void MENU_SaveState(const std::string& path, bool tell = true);
+// The items the pause loop turns off while it runs (display mode, double
+// size, full screen, the two drives) and on again after it.
+void MENU_EnablePauseItems(bool enabled);
 
 // One row of the command table: item 0 stands for every item of the menu.
 struct MENU_CommandRow {

@@ -11,7 +11,7 @@ u32 PREFS_SpeedCounters = 1, PREFS_BufferedDrawing = 1, PREFS_PrinterOn = 1, PRE
 u32 PREFS_ClockFactor = 8, PREFS_AutoSaveOnQuit = 1, PREFS_WriteProtect, PREFS_SoundOn;
 u32 PREFS_SimpleVideoCounter;
 u32 PREFS_DoubleSize;
-u32 PREFS_PauseInBackground = 1;
+u32 PREFS_PauseInBackground = 1, PREFS_Word0C = 1;
 
 void PREFS_SetDefaults() {
   PREFS_Ram14MB = 0;
@@ -33,4 +33,5 @@ void PREFS_SetDefaults() {
   PREFS_SimpleVideoCounter = 0;
   PREFS_DoubleSize = 0;
   PREFS_PauseInBackground = 1;
+  PREFS_Word0C = 1;
 }

@@ -61,6 +61,7 @@ TEST_F(Branches, DbccConditionTrueLeavesTheCounter) {
 }
 
 TEST_F(Branches, OddByteBranchOfThe68000Table) {
+  if (m68k_prefetch_mode) GTEST_SKIP() << "table 5 takes it as the byte branch by -1 (its own tests)";
   set_ccr(0);
   EXPECT_EQ(step_at(BEQ_ODD), 12u);  // not taken: one word, 12 cycles
   EXPECT_EQ(pc(), BEQ_ODD + 2);

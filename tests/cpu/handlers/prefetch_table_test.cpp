@@ -1,7 +1,7 @@
 // The 68000 table with the prefetch register and address errors (table 5):
-// its rows and the fallback that fills the ones not built yet, the prefetch
-// register's part in extension words and final writes, the address errors of
-// the MOVE family, and table 4 against table 5 on random instructions.
+// its rows, the prefetch register's part in extension words and final
+// writes, the address errors of the MOVE family and the two-operand forms,
+// and table 4 against table 5 on random instructions.
 #include <map>
 #include <random>
 #include <set>
@@ -43,35 +43,33 @@ class PrefetchTable : public CpuLines04 {
 
 }  // namespace
 
-TEST_F(PrefetchTable, TheFlagInstallsTable5WithTable4FillingTheRowsNotBuilt) {
+// With the flag set the dispatch build installs table 5, complete: a row of
+// its own for each of table 4's base opcodes, and every opcode table 4
+// serves served by one of them.
+TEST_F(PrefetchTable, TheFlagInstallsTheWholeOfTable5) {
   EXPECT_EQ(m68k_handler_table_rows[5], 1584u);
   EXPECT_TRUE(m68k_handler_table_complete[5]);
-  std::multiset<u32> t4, t5;
-  for (const m68k_handler_row* row = m68k_handlers_t4; row->handler; ++row) t4.insert(row->base);
-  for (const m68k_handler_row* row = m68k_handlers_t5; row->handler; ++row) t5.insert(row->base);
-  EXPECT_TRUE(t4 == t5);
-  std::map<std::string, u32> own;
-  for (u32 i = 0; i < m68k_handlers_t5_own; ++i)
-    ++own[m68k_mnemonic_name(m68k_decode[m68k_handlers_t5[i].base].mnemonic)];
-  EXPECT_EQ(own, (std::map<std::string, u32>{
-                     {"MOVE", 281}, {"MOVEA", 24}, {"EXG", 3},
-                     {"ADD", 104}, {"ADDA", 26}, {"ADDX", 6}, {"SUB", 104}, {"SUBA", 26}, {"SUBX", 6},
-                     {"CMP", 65}, {"CMPA", 24}, {"CMPM", 3}, {"AND", 78}, {"OR", 78}, {"EOR", 48},
-                     {"ANDSR", 2}, {"ORSR", 2}, {"EORSR", 2}, {"CLR", 24}, {"NEG", 24}, {"NEGX", 24},
-                     {"NOT", 24}, {"TST", 35}, {"TAS", 8}, {"NBCD", 8}, {"SWAP", 1}, {"EXT", 3},
-                     {"CHK", 22}, {"Scc", 128}}));
-  EXPECT_EQ(m68k_dispatch[0x3010], &m68k_exec_3010_t5);  // MOVE.W (A0),D0
+  std::map<u32, m68k_handler> t4;
+  for (const m68k_handler_row* row = m68k_handlers_t4; row->handler; ++row) t4[row->base] = row->handler;
+  std::set<m68k_handler> own;
+  for (const m68k_handler_row* row = m68k_handlers_t5; row->handler; ++row) {
+    ASSERT_TRUE(t4.count(row->base)) << std::hex << row->base;
+    EXPECT_NE(row->handler, t4[row->base]) << std::hex << row->base;
+    own.insert(row->handler);
+  }
+  EXPECT_EQ(own.size(), t4.size());
+  std::vector<bool> served(65536);
+  for (u32 op = 0; op < 65536; ++op) {
+    served[op] = m68k_dispatch[op] != m68k_default_handler;
+    EXPECT_TRUE(!served[op] || own.count(m68k_dispatch[op])) << std::hex << op;
+  }
+  use_table(4);
+  for (u32 op = 0; op < 65536; ++op) EXPECT_EQ(served[op], m68k_dispatch[op] != m68k_default_handler) << std::hex << op;
+  use_table(5);
   EXPECT_EQ(m68k_dispatch[0x3e17], &m68k_exec_3010_t5);  // MOVE.W (A7),D7
   EXPECT_EQ(m68k_dispatch[0x7aff], &m68k_exec_7000_t5);  // MOVEQ #-1,D5
-
-  // ABCD D1,D0 runs table 4's handler through its row, then the reload.
-  EXPECT_NE(m68k_dispatch[0xc101], &m68k_exec_c100_t01234);
-  code({0xc101, 0x4e71, 0x1234});
-  d(0) = 5;
-  d(1) = 7;
-  EXPECT_EQ(step(), 6u);
-  EXPECT_EQ(d(0), 0x12u);
-  EXPECT_EQ(prefetch(), 0x4e711234u);
+  EXPECT_EQ(m68k_dispatch[0x67fe], &m68k_exec_6701_t5);  // BEQ.S *
+  EXPECT_EQ(m68k_dispatch[0xc303], &m68k_exec_c100_t5);  // ABCD D3,D1
 }
 
 // The first extension word is the prefetch register's, the later ones are
@@ -249,6 +247,62 @@ u8* host(u32 a) { return flat->hostPtr(a); }
 u32 check(u32 a, u32 s) { return flat->check(a, s); }
 const MMU_Bank logging_bank = {getL, getW, getB, putL, putW, putB, host, check};
 
+// Random even words over 1-5 MB, and every write logged from here on.
+void random_data_with_logged_writes(std::mt19937& rng) {
+  for (u32 a = 0x100000; a < 0x500000; a += 2) be_write16(FLAT_Memory() + a, rng() & 0xfffe);
+  flat = MMU_bankTable[0];
+  for (auto& b : MMU_bankTable) b = &logging_bank;
+}
+
+// Registers from 17 even seeds: D0-D7, A0-A6 inside the random data,
+// supervisor mode with the flags and interrupt mask of seed 15, A7 at 3 MB,
+// the USP from seed 16, nothing pending.
+void even_registers(const u32 (&seed)[17]) {
+  m68k_regs& r = m68k_regfile;
+  for (u32 i = 0; i < 8; ++i) r.d[i] = seed[i];
+  for (u32 i = 0; i < 7; ++i) r.a[i] = 0x100000 + (seed[8 + i] & 0x3ffffe);
+  r.pending = r.inStop = 0;
+  r.sr = u16(0x2000 | (seed[15] & 0x071f));
+  m68k_sr_apply();
+  r.a[7] = 0x300000;
+  r.usp = 0x100000 + (seed[16] & 0x3ffffe);
+}
+
+// One instruction and what it left: registers, SR, cycles and writes.
+struct Step {
+  m68k_regs regs;
+  u32 sr, cycles;
+  std::vector<Write> writes;
+};
+Step logged_step() {
+  writes.clear();
+  Step st;
+  st.cycles = m68k_step();
+  st.regs = m68k_regfile;
+  m68k_sr_compose();
+  st.sr = m68k_regfile.sr;
+  st.writes = writes;
+  return st;
+}
+
+// Whether the prefetch register holds the two words at the PC the step left,
+// unless the step wrote into them (the register keeps what it had read).
+bool prefetch_is_next(const Step& st) {
+  const u32 next = u32(st.regs.pcHost - FLAT_Memory());
+  for (const Write& w : st.writes)
+    if (w.address < next + 4 && w.address + w.size > next) return true;
+  return std::memcmp(st.regs.prefetch, st.regs.pcHost, 4) == 0;
+}
+
+// Puts back what the writes replaced, the last one first.
+void undo(const std::vector<Write>& logged) {
+  for (auto w = logged.rbegin(); w != logged.rend(); ++w) {
+    if (w->size == 4) flat->putL(w->address, w->old);
+    else if (w->size == 2) flat->putW(w->address, w->old);
+    else flat->putB(w->address, w->old);
+  }
+}
+
 // Extension words of an operand of the given decode mode and size code.
 u32 operand_words(u32 mode, u32 size) {
   switch (mode) {
@@ -268,7 +322,8 @@ u32 instruction_length(u32 op) {
 
 // An opcode that keeps the address registers even while they are: no byte
 // (An)+ or -(An) but on A7, no odd quick data to an address register, no
-// odd MOVEQ data; and none that writes the SR (the status byte must stay).
+// odd MOVEQ data, no branch to an odd address; and no ORI, ANDI or EORI to
+// the SR (the status byte must stay).
 bool keeps_addresses_even(u32 op) {
   const m68k_decode_rec& r = m68k_decode[op];
   auto steps_odd = [&](u32 mode, u32 reg) {
@@ -276,6 +331,7 @@ bool keeps_addresses_even(u32 op) {
   };
   if (steps_odd(r.srcMode(), r.srcReg) || steps_odd(r.dstMode(), r.dstReg)) return false;
   if (r.srcMode() == m68k_mode_inline && (r.srcReg & 1) && r.dstMode() != m68k_mode_Dreg) return false;
+  if ((op & 0xf000) == 0x6000 && (op & 1)) return false;  // a branch by an odd displacement
   return op != 0x007c && op != 0x027c && op != 0x0a7c;
 }
 
@@ -291,14 +347,7 @@ bool keeps_addresses_even(u32 op) {
 TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
   std::mt19937 rng(5);
   constexpr u32 kStream = 0xf00000, kLength = 12;
-  for (u32 a = 0x100000; a < 0x500000; a += 2) ww(a, rng() & 0xfffe);
-  flat = MMU_bankTable[0];
-  for (auto& b : MMU_bankTable) b = &logging_bank;
-  struct Step {
-    m68k_regs regs;
-    u32 ccr, cycles;
-    std::vector<Write> writes;
-  };
+  random_data_with_logged_writes(rng);
   u32 written = 0, compared = 0, whole = 0, trapped = 0;
   std::set<u32> bases;
   for (u32 trial = 0; trial < 600; ++trial) {
@@ -306,7 +355,7 @@ TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
     for (u32 i = 0; i < kLength; ++i) {
       u32 base, opcode;
       do {
-        base = m68k_handlers_t5[rng() % m68k_handlers_t5_own].base;
+        base = m68k_handlers_t5[rng() % m68k_handler_table_rows[5]].base;
         // Register fields and MOVEQ's data, else the register fields only.
         opcode = base | (rng() & 0x0eff);
         if (m68k_decode[opcode].handlerOpcode != base) opcode = base | (rng() & 0x0e07);
@@ -317,33 +366,17 @@ TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
       at += instruction_length(opcode);
     }
     const u32 end = at;
-    u32 seed[16];
+    u32 seed[17];
     for (u32& v : seed) v = rng() & ~1u;
     auto run = [&](u32 table) {
       use_table(table);
-      for (u32 i = 0; i < 8; ++i) d(i) = seed[i];
-      for (u32 i = 0; i < 7; ++i) a(i) = 0x100000 + (seed[8 + i] & 0x3ffffe);
-      a(7) = 0x300000;
-      set_ccr(seed[15] & 0x1f);
+      even_registers(seed);
       jump(kStream);
       m68k_reload_prefetch();
       std::vector<Step> steps;
       // Up to the end of the stream or the first exception.
-      for (u32 i = 0; i < kLength && pc() >= kStream && pc() < end; ++i) {
-        writes.clear();
-        Step st;
-        st.cycles = step();
-        st.regs = regs();
-        st.ccr = ccr();
-        st.writes = writes;
-        steps.push_back(st);
-      }
-      for (auto s = steps.rbegin(); s != steps.rend(); ++s)  // undo the run
-        for (auto w = s->writes.rbegin(); w != s->writes.rend(); ++w) {
-          if (w->size == 4) flat->putL(w->address, w->old);
-          else if (w->size == 2) flat->putW(w->address, w->old);
-          else flat->putB(w->address, w->old);
-        }
+      for (u32 i = 0; i < kLength && pc() >= kStream && pc() < end; ++i) steps.push_back(logged_step());
+      for (auto s = steps.rbegin(); s != steps.rend(); ++s) undo(s->writes);
       return steps;
     };
     const std::vector<Step> t4 = run(4), t5 = run(5);
@@ -358,11 +391,11 @@ TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
       ++compared;
       written += u32(t4[i].writes.size());
       EXPECT_EQ(t5[i].cycles, t4[i].cycles);
-      EXPECT_EQ(t5[i].ccr, t4[i].ccr);
+      EXPECT_EQ(t5[i].sr, t4[i].sr);
       EXPECT_EQ(std::memcmp(t5[i].regs.d, t4[i].regs.d, sizeof t4[i].regs.d), 0);
       EXPECT_EQ(std::memcmp(t5[i].regs.a, t4[i].regs.a, sizeof t4[i].regs.a), 0);
       EXPECT_EQ(t5[i].regs.pcHost, t4[i].regs.pcHost);
-      EXPECT_EQ(std::memcmp(t5[i].regs.prefetch, t5[i].regs.pcHost, 4), 0);
+      EXPECT_TRUE(prefetch_is_next(t5[i]));
       EXPECT_TRUE(t5[i].writes == t4[i].writes);
     }
     for (u32 i = 0, pc = kStream; i < n; pc += instruction_length(rw(pc)), ++i) {
@@ -374,6 +407,57 @@ TEST_F(PrefetchTable, AgreesWithTable4OnEvenAddresses) {
   EXPECT_GT(whole, 300u);
   EXPECT_GT(trapped, 0u);  // CHK
   EXPECT_GT(written, 2000u);
-  EXPECT_GT(bases.size(), m68k_handlers_t5_own * 9 / 10);
+  EXPECT_GT(bases.size(), m68k_handler_table_rows[5] * 85 / 100);  // a branch ends its stream
   FLAT_Install();
+}
+
+// Every row of table 5, one instruction at a time from random states
+// in which every register, extension word and memory word is even, so that
+// no address error can occur: the same registers, SR, PC, writes and cycles
+// as table 4's row, and the prefetch register holding the two words at the
+// new PC unless the instruction wrote them.
+TEST_F(PrefetchTable, EachOwnRowAgreesWithTable4OnEvenAddresses) {
+  std::mt19937 rng(23);
+  constexpr u32 kAt = 0xf00000;
+  random_data_with_logged_writes(rng);
+  std::map<u32, m68k_handler> t4_row;
+  for (const m68k_handler_row* row = m68k_handlers_t4; row->handler; ++row) t4_row[row->base] = row->handler;
+  u32 runs = 0;
+  for (u32 row = 0; row < m68k_handler_table_rows[5]; ++row) {
+    const u32 base = m68k_handlers_t5[row].base;
+    const m68k_handler handlers[2] = {t4_row[base], m68k_handlers_t5[row].handler};
+    for (u32 trial = 0; trial < 4; ++trial) {
+      u32 opcode = base | (rng() & 0x0eff);
+      if (m68k_decode[opcode].handlerOpcode != base) opcode = base;
+      if (!keeps_addresses_even(opcode)) continue;
+      ww(kAt, opcode);
+      for (u32 k = 1; k <= 4; ++k) ww(kAt + 2 * k, rng() & 0xfffe);
+      u32 seed[17];
+      for (u32& v : seed) v = rng() & ~1u;
+      auto run = [&](u32 table) {
+        m68k_dispatch[opcode] = handlers[table - 4];
+        even_registers(seed);
+        jump(kAt);
+        m68k_reload_prefetch();
+        const Step st = logged_step();
+        undo(st.writes);
+        return st;
+      };
+      const Step t4 = run(4), t5 = run(5);
+      SCOPED_TRACE(testing::Message() << std::hex << "opcode " << opcode);
+      ++runs;
+      EXPECT_EQ(t5.cycles, t4.cycles);
+      EXPECT_EQ(t5.sr, t4.sr);
+      EXPECT_EQ(std::memcmp(t5.regs.d, t4.regs.d, sizeof t4.regs.d), 0);
+      EXPECT_EQ(std::memcmp(t5.regs.a, t4.regs.a, sizeof t4.regs.a), 0);
+      EXPECT_EQ(t5.regs.usp, t4.regs.usp);
+      EXPECT_EQ(t5.regs.isp, t4.regs.isp);
+      EXPECT_EQ(t5.regs.pcHost, t4.regs.pcHost);
+      EXPECT_TRUE(t5.writes == t4.writes);
+      EXPECT_TRUE(prefetch_is_next(t5));
+    }
+  }
+  EXPECT_GT(runs, 2500u);
+  FLAT_Install();
+  use_table(5);
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 #include "tools/conformance/test_image.h"
 
@@ -404,6 +405,98 @@ TEST(Deviations, CausesOfTwoOperandAddressErrorsOnTable5) {
   cmpm.got.a[1] += 2;
   cmpm.got.fields |= field_a0 << 1;
   EXPECT_EQ(cmpm.classified(aspect_state), "unexplained");
+}
+
+// The 14 bytes of an address-error frame at `at`, as the model or the chip
+// stacked it.
+std::map<u32, u8> frame_bytes(u32 at, u16 first, u32 access, u16 ir, u16 sr, u32 pc) {
+  std::map<u32, u8> bytes;
+  const u16 words[7] = {first, u16(access >> 16), u16(access), ir, sr, u16(pc >> 16), u16(pc)};
+  for (u32 i = 0; i < 7; ++i) {
+    bytes[at + 2 * i] = u8(words[i] >> 8);
+    bytes[at + 2 * i + 1] = u8(words[i]);
+  }
+  return bytes;
+}
+
+// A table-5 address error whose recording stacked `chip` at `chip_ssp` and
+// whose model left `model` in memory, every other listed byte as it was.
+void fault_outcome(Sample& s, u32 chip_ssp, const std::map<u32, u8>& chip, const std::map<u32, u8>& model) {
+  s.table = 5;
+  const u32 access = (u32(chip.at(chip_ssp + 2)) << 24) | (u32(chip.at(chip_ssp + 3)) << 16) |
+                     (u32(chip.at(chip_ssp + 4)) << 8) | chip.at(chip_ssp + 5);
+  s.test.transactions.push_back({BusKind::read_address_error, 4, 6, access, 0, 1, 1});
+  s.test.final.ssp = s.got.ssp = chip_ssp;
+  for (const auto& [a, v] : chip)
+    if (!(a & 1)) s.test.final.memory.push_back({a, u16((v << 8) | chip.at(a + 1))});
+  for (const auto& [a, v] : chip)
+    if (!model.count(a) && v) s.add_memory_diff(a, v, 0);
+  for (const auto& [a, v] : model) {
+    const auto it = chip.find(a);
+    if (it == chip.end() ? v != 0 : it->second != v) s.add_memory_diff(a, it == chip.end() ? 0 : it->second, v);
+  }
+}
+
+// Table 5's control-flow instructions: the odd targets its jumps go past, and
+// the address errors it takes otherwise than the chip.
+TEST(Deviations, ControlFlowOnTable5) {
+  Sample jmp("JMP", 0x4ED0);  // JMP (A0) with A0 odd: the chip faults, the model jumps
+  jmp.table = 5;
+  jmp.test.transactions.push_back({BusKind::read_address_error, 4, 6, 0x20001, 0, 1, 1});
+  jmp.test.final.pc = 0x123404;
+  jmp.got.pc = 0x20000;
+  jmp.got.fields = field_pc | field_ssp | field_memory;
+  EXPECT_EQ(jmp.classified(aspect_state), "unchecked-jumps");
+  jmp.family = "LEA";
+  EXPECT_EQ(jmp.classified(aspect_state), "unexplained");
+
+  Sample dbf("DBcc", 0x51C8, 0x0003);  // DBF D0,*+5 with D0 = 5
+  dbf.test.initial.d[0] = dbf.test.final.d[0] = 5;
+  dbf.got.d[0] = 4;
+  dbf.got.fields |= field_d0;
+  fault_outcome(dbf, 0x3FF2, frame_bytes(0x3FF2, 0x0016, 0x1005, 0x51C8, 0x2700, 0x1004),
+                frame_bytes(0x3FF2, 0x2700, 0x1005, 0x51C8, 0x2700, 0x1002));
+  EXPECT_EQ(dbf.classified(aspect_state),
+            "dbcc-odd-target-counted+address-error-stacked-pc+group0-frame-first-word");
+  dbf.got.d[0] = 3;
+  EXPECT_EQ(dbf.classified(aspect_state), "unexplained");
+
+  Sample unlk("UNLINK", 0x4E5E);  // UNLK A6 with A6 odd
+  unlk.test.initial.a[6] = unlk.test.final.a[6] = unlk.got.a[6] = 0x20601;
+  unlk.test.initial.ssp = 0x4000;
+  std::map<u32, u8> moved = frame_bytes(0x205F3, 0x2700, 0x20601, 0x4E5E, 0x2700, 0x1002);
+  fault_outcome(unlk, 0x3FF2, frame_bytes(0x3FF2, 0x0016, 0x20601, 0x4E5E, 0x2700, 0x1004), moved);
+  unlk.got.ssp = 0x205F3;
+  unlk.got.fields |= field_ssp;
+  EXPECT_EQ(unlk.classified(aspect_state),
+            "unlk-odd-a7-moved+address-error-stacked-pc+group0-frame-first-word");
+  unlk.got.ssp = 0x205F1;
+  EXPECT_EQ(unlk.classified(aspect_state), "unexplained");
+
+  Sample bsr("BSR", 0x6101);  // BSR *+3: the chip pushes 0x1002, then stacks the target
+  bsr.test.initial.ssp = 0x4012;
+  std::map<u32, u8> chip = frame_bytes(0x4000, 0x0016, 0x1003, 0x6101, 0x2700, 0x1003);
+  for (u32 i = 0; i < 4; ++i) chip[0x400E + i] = u8(0x1002 >> (24 - 8 * i));
+  fault_outcome(bsr, 0x4000, chip, frame_bytes(0x4004, 0x2700, 0x1003, 0x6101, 0x2700, 0x1002));
+  bsr.got.ssp = 0x4004;
+  bsr.got.fields |= field_ssp;
+  EXPECT_EQ(bsr.classified(aspect_state), "bsr-odd-target-pushes-nothing+group0-frame-first-word");
+  bsr.family = "Bcc";
+  EXPECT_EQ(bsr.classified(aspect_state), "unexplained");
+
+  Sample bcc("Bcc", 0x6001);
+  bcc.table = 5;
+  bcc.take_exception(3, 0x00400000);
+  bcc.test.transactions.push_back({BusKind::read_address_error, 4, 6, 0x1003, 0, 1, 1});
+  bcc.got.handler_cycles = 8;
+  bcc.set_cycles(60, 58);
+  EXPECT_EQ(bcc.classified(aspect_cycles), "branch-odd-target-2-fewer");
+  Sample movem = bcc;
+  movem.family = "MOVEM.w";
+  movem.set_cycles(66, 62);
+  EXPECT_EQ(movem.classified(aspect_cycles), "movem-fault-4-fewer");
+  movem.set_cycles(64, 62);
+  EXPECT_EQ(movem.classified(aspect_cycles), "unexplained");
 }
 
 TEST(Deviations, FormsThe68000Lacks) {

@@ -14,9 +14,21 @@ namespace m68k_ops {
 // the stack pointer the instruction leaves. They ask m68k_faulted().
 
 // Address of a control operand ((An), d16(An), d8(An,Xn), abs, PC-relative).
-template <Mode M, Index X>
-M68K_INLINE u32 control_address(u32 r, Stream& st) {
+template <Mode M, Index X, class P>
+M68K_INLINE u32 control_address(u32 r, StreamOf<P>& st) {
   return Ea<M, L, X>(r, st).addr;
+}
+
+// The end of an instruction whose last act is a run of memory writes
+// (MOVEM): with Prefetch the PC moves and the prefetch register is reloaded
+// before the first write, without it after the last.
+template <class P>
+M68K_INLINE void finish_before_writes(const StreamOf<P>& st) {
+  if constexpr (P::prefetch) st.finish();
+}
+template <class P>
+M68K_INLINE void finish_after_writes(const StreamOf<P>& st) {
+  if constexpr (!P::prefetch) st.finish();
 }
 
 // Cycles of a read-modify-write memory operand: base + 68000 EA time,

@@ -362,6 +362,21 @@ M68K_INLINE void compare_flags(u32 src, u32 dst) {
 // The current instruction's address, while pcHost is on its opcode.
 M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
 
+// With Prefetch, the address error of the instructions that stack the
+// address behind their opcode whatever their length (the branches to an odd
+// target, LINK, UNLK and the returns on an odd stack): when access is odd,
+// records it and returns true; the handler then ends at once.
+template <class P>
+M68K_INLINE bool odd_behind_opcode(u32 access, u32 opcode) {
+  if constexpr (!P::prefetch) {
+    return false;
+  } else {
+    if (!(access & 1)) [[likely]] return false;
+    m68k_address_error(access, opcode, opcode_address() + 2);
+    return true;
+  }
+}
+
 // Two-operand value operations: apply<S>(src, dst) writes the flags and
 // returns dst op src at size S; writes says the result is stored (CMP-like
 // operations have it false). ADD and SUB also give the address arithmetic

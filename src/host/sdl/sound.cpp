@@ -1,0 +1,129 @@
+// Sound output of the windowed host: an SDL audio device at 44,100 Hz,
+// signed 16-bit stereo, whose callback plays the sample ring's mono stream
+// on both channels and mixes the General MIDI synthesizer in. The sound
+// chip's output is started, stopped and paused as the menus and the pause
+// loop ask; the device itself plays while either that output runs or MIDI
+// output is open, so MIDI is heard with the sound chip off or held by the
+// unthrottled option.
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "host/midi.h"
+#include "host/shared/gm_synth.h"
+#include "host/shared/sound_output.h"
+#include "host/sound.h"
+#include "machine/ym2149.h"
+
+u32 SOUND_Active;
+u32 SOUND_Stopped;
+u32 SOUND_FramesEnded;
+u32 SOUND_Muted = 1;
+
+namespace {
+
+SDL_AudioDeviceID device;
+bool output_running;  // the sound chip's output started and not stopped or paused
+bool device_playing;
+
+void callback(void*, Uint8* stream, int len) {
+  i16* out = reinterpret_cast<i16*>(stream);
+  const u32 frames = u32(len) / 4;
+  SOUND_RenderStereo(out, frames);
+  GMSYNTH_MixInto(out, frames);
+}
+
+void follow() {
+  const bool play = device && (output_running || QTMIDI_Driver.open);
+  if (play == device_playing) return;
+  SDL_PauseAudioDevice(device, play ? 0 : 1);
+  device_playing = play;
+}
+
+void run_output(bool run) {
+  output_running = run && device;
+  follow();
+}
+
+// The ring emptied with the audio thread locked out.
+void restart_ring() {
+  if (device) SDL_LockAudioDevice(device);
+  SOUND_RingRestart();
+  if (device) SDL_UnlockAudioDevice(device);
+}
+
+}  // namespace
+
+void SOUND_Open() {
+  if (device) return;
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+    std::fprintf(stderr, "No sound output: %s\n", SDL_GetError());
+    return;
+  }
+  SDL_AudioSpec want{};
+  want.freq = 44100;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  want.callback = callback;
+  SDL_AudioSpec have;
+  device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!device) {
+    std::fprintf(stderr, "No sound output: %s\n", SDL_GetError());
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+}
+
+void SOUND_Start() {
+  restart_ring();
+  SOUND_FilterInit(0.01, 44100);
+  PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
+  if (!device) return;  // silent: the samples keep being dropped
+  run_output(true);
+  SOUND_Muted = 0;
+  SOUND_Stopped = 0;
+}
+
+void SOUND_Stop() {
+  SOUND_Muted = 1;
+  run_output(false);
+  SOUND_StopHook();
+}
+
+void SOUND_Pause(u32 flag) {
+  if (SOUND_Stopped) return;
+  SOUND_Muted = flag ? 1 : 0;
+  run_output(!flag);
+}
+
+void SOUND_SetStopped(u32 stopped) {
+  SOUND_Muted = stopped ? 1 : 0;
+  SOUND_Stopped = 0;
+  run_output(!stopped);
+  SOUND_Stopped = stopped ? 1 : 0;
+}
+
+void SOUND_Reset() {
+  SOUND_FilterReset();
+  PSG_Reset();
+  restart_ring();
+}
+
+void SOUND_EndFrame() {
+  follow();
+  if (!SOUND_Active) return;
+  ++SOUND_FramesEnded;
+  PSG_EndFrame();
+}
+
+void SOUND_PutSample(i32 sample) {
+  if (!SOUND_Muted) SOUND_RingPut(SOUND_Filter(sample));
+}
+
+void SOUND_Close() {
+  if (!device) return;
+  SDL_CloseAudioDevice(device);
+  device = 0;
+  output_running = device_playing = false;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+}

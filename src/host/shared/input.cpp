@@ -1,0 +1,412 @@
+// Host input to the ST: key map, what the ST holds, event dispatch, the
+// per-frame poll, documents and quit.
+#include "host/shared/input.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "common/endian.h"
+#include "cpu/exceptions.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/events.h"
+#include "host/menu.h"
+#include "host/options.h"
+#include "host/screen.h"
+#include "host/shared/dialogs.h"
+#include "host/shared/menus.h"
+#include "host/shared/prefs_file.h"
+#include "host/sound.h"
+#include "machine/diskimg.h"
+#include "machine/ikbd.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+
+u32 EVENTS_ShiftDown, EVENTS_ControlDown, EVENTS_OptionDown, EVENTS_CommandDown;
+u32 EVENTS_CapsPrevious;
+u32 EVENTS_RightButtonHeld;
+i32 EVENTS_DeltaH, EVENTS_DeltaV, EVENTS_PrevDeltaH, EVENTS_PrevDeltaV;
+i32 EVENTS_VdiLastX, EVENTS_VdiLastY, EVENTS_VdiStuckCount;
+u32 MENU_STMouseDriver = 1;
+void (*EVENTS_MenuKeyHook)(u8 character);
+
+namespace {
+
+u8 host_keys[128];       // host keys down per virtual key code
+u8 sent_keys[32];        // makes the ST got and has not had the break of
+u8 sent_buttons[4];      // per host button, the ST button its press pressed (0 none)
+
+// A keyboard joystick as last sent: the mode it was sent in (0 mouse buttons
+// and cursor keys, 2 packets) and its five switches.
+struct Stick {
+  bool fire, right, up, down, left;
+  bool any() const { return fire || right || up || down || left; }
+};
+Stick sticks_sent[2];
+u32 sticks_mode;
+
+bool bit(const u8* map, u32 code) { return (map[code >> 3] >> (code & 7)) & 1; }
+void set_bit(u8* map, u32 code, bool on) {
+  if (on)
+    map[code >> 3] |= u8(1 << (code & 7));
+  else
+    map[code >> 3] &= u8(~(1 << (code & 7)));
+}
+
+void post_always(u32 code, bool down) {
+  if (code >= INPUT_StKey)
+    IKBD_QueueByte(u8((code - INPUT_StKey) | (down ? 0 : 0x80)));
+  else
+    IKBD_PostKeyAlways(code << 8, down ? 1 : 0);
+}
+
+// Fire, right, up, down, left of stick s from the host keys.
+Stick read_stick(u32 s) {
+  auto key = [](u32 slot) { return IKBD_IsMacKeyDown(IKBD_JoyKeys[slot]) != 0; };
+  return s == 0 ? Stick{key(0), key(8), key(3), key(5), key(7)}
+                : Stick{key(1), key(9), key(2), key(4), key(6)};
+}
+
+u8 stick_byte(const Stick& k) {
+  return u8(k.fire << 7 | k.right << 3 | k.left << 2 | k.down << 1 | u32(k.up));
+}
+
+// Sends what differs between `from` and `to` for stick s in `mode`.
+void send_stick(u32 s, const Stick& from, const Stick& to, u32 mode) {
+  if (mode == 2) {
+    IKBD_QueueByte(u8(0xfe + s));
+    IKBD_QueueByte(stick_byte(to));
+    return;
+  }
+  if (from.fire != to.fire) IKBD_MouseButton(s + 1, to.fire);
+  if (from.right != to.right) post_always(0x7c, to.right);
+  if (from.up != to.up) post_always(0x7e, to.up);
+  if (from.down != to.down) post_always(0x7d, to.down);
+  if (from.left != to.left) post_always(0x7b, to.left);
+}
+
+void release_sticks() {
+  for (u32 s = 0; s < 2; ++s) {
+    if (sticks_sent[s].any()) send_stick(s, sticks_sent[s], Stick{}, sticks_mode);
+    sticks_sent[s] = Stick{};
+  }
+}
+
+// One modifier's change: its ST key's make, or the break of the make sent.
+void modifier(u32& state, bool now, u32 stKey) {
+  if (u32(now) == state) return;
+  state = now;
+  if (now)
+    INPUT_KeyMake(stKey);
+  else
+    INPUT_KeyBreak(stKey);
+}
+
+void click(u32 button) {
+  IKBD_MouseButton(button, 1);
+  IKBD_MouseButton(button, 0);
+}
+
+void button_down(const INPUT_Event& e) {
+  if (!e.inContent || EVENTS_Paused) return;
+  if (e.code == 3) {
+    INPUT_ButtonPress(3, 2);
+    return;
+  }
+  if (e.code != 1) return;
+  // Option clicks twice at once; Control (or Command with Option) means the
+  // right button.
+  if (EVENTS_OptionDown) {
+    const u32 b = e.command ? 2 : 1;
+    click(b);
+    click(b);
+  } else if (e.control) {
+    EVENTS_RightButtonHeld = 1;
+    INPUT_ButtonPress(1, 2);
+  } else {
+    INPUT_ButtonPress(1, 1);
+  }
+}
+
+// The state is written whole or not at all (an older one stays as it was);
+// a failure is shown when the user asked to quit, and said on standard
+// error either way.
+void quit(bool ask) {
+  if (SOUND_Active) SOUND_Pause(1);
+  if (!ask || DLG_ConfirmQuit()) {
+    PREFS_Save();
+    MENU_ShowMenuBar();
+    APP_ShowCursor();
+    if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
+    APP_StopFlag = 1;
+  }
+  if (SOUND_Active) SOUND_Pause(0);
+}
+
+}  // namespace
+
+// ---- Host key map ----
+
+void INPUT_HostKey(u32 code, bool down) {
+  if (code > 127) return;
+  u8& n = host_keys[code];
+  if (down)
+    n = u8(n < 255 ? n + 1 : n);
+  else if (n)
+    --n;
+  set_bit(EVENTS_KeyMap, code, n != 0);
+}
+
+bool INPUT_HostKeyDown(u32 code) { return code < 128 && host_keys[code] != 0; }
+
+void INPUT_ClearHostKeys() {
+  std::memset(host_keys, 0, sizeof host_keys);
+  std::memset(EVENTS_KeyMap, 0, sizeof EVENTS_KeyMap);
+}
+
+// ---- What the ST holds ----
+
+void INPUT_KeyMake(u32 code) {
+  if (code > 255 || EVENTS_CapsLock || bit(sent_keys, code)) return;
+  post_always(code, true);
+  set_bit(sent_keys, code, true);
+}
+
+void INPUT_KeyBreak(u32 code) {
+  if (code > 255 || !bit(sent_keys, code)) return;
+  post_always(code, false);
+  set_bit(sent_keys, code, false);
+}
+
+void INPUT_ButtonPress(u32 host, u32 button) {
+  if (host > 3 || sent_buttons[host]) return;
+  IKBD_MouseButton(button, 1);
+  sent_buttons[host] = u8(button);
+}
+
+void INPUT_ButtonRelease(u32 host) {
+  if (host > 3 || !sent_buttons[host]) return;
+  IKBD_MouseButton(sent_buttons[host], 0);
+  sent_buttons[host] = 0;
+  if (host == 1) EVENTS_RightButtonHeld = 0;
+}
+
+void INPUT_ReleaseAll() {
+  for (u32 code = 0; code < 256; ++code) INPUT_KeyBreak(code);
+  for (u32 host = 1; host <= 3; ++host) INPUT_ButtonRelease(host);
+  release_sticks();
+  EVENTS_ShiftDown = EVENTS_ControlDown = EVENTS_OptionDown = EVENTS_CommandDown = 0;
+}
+
+void INPUT_Reset() {
+  INPUT_ClearHostKeys();
+  std::memset(sent_keys, 0, sizeof sent_keys);
+  std::memset(sent_buttons, 0, sizeof sent_buttons);
+  sticks_sent[0] = sticks_sent[1] = Stick{};
+  sticks_mode = 0;
+  EVENTS_ShiftDown = EVENTS_ControlDown = EVENTS_OptionDown = EVENTS_CommandDown = 0;
+  EVENTS_CapsPrevious = EVENTS_CapsLock = 0;
+  EVENTS_RightButtonHeld = 0;
+  EVENTS_DeltaH = EVENTS_DeltaV = EVENTS_PrevDeltaH = EVENTS_PrevDeltaV = 0;
+  EVENTS_VdiLastX = EVENTS_VdiLastY = EVENTS_VdiStuckCount = 0;
+}
+
+bool INPUT_AnythingHeld() {
+  for (u8 b : sent_keys)
+    if (b) return true;
+  for (u8 b : sent_buttons)
+    if (b) return true;
+  return sticks_sent[0].any() || sticks_sent[1].any();
+}
+
+// ---- Events ----
+
+void INPUT_Dispatch(const INPUT_Event& e) {
+  switch (e.kind) {
+    case INPUT_Event::KeyDown:
+      if (e.command) {
+        if (EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
+      } else if (!EVENTS_Suspended && !EVENTS_Paused) {
+        INPUT_KeyMake(e.code);
+      }
+      break;
+    case INPUT_Event::KeyUp: INPUT_KeyBreak(e.code); break;
+    case INPUT_Event::ButtonDown: button_down(e); break;
+    case INPUT_Event::ButtonUp: INPUT_ButtonRelease(e.code); break;
+    case INPUT_Event::FocusLost:
+      EVENTS_InBackground = 1;
+      EVENTS_Suspended = PREFS_PauseInBackground ? 1 : 0;
+      INPUT_ReleaseAll();
+      SCREEN_UpdatePalette();
+      break;
+    case INPUT_Event::FocusGained:
+      EVENTS_InBackground = 0;
+      EVENTS_Suspended = 0;
+      SCREEN_UpdatePalette();
+      SCREEN_DrawStatusLine();
+      break;
+    case INPUT_Event::None: break;
+  }
+}
+
+void INPUT_DispatchPaused(const INPUT_Event& e) {
+  switch (e.kind) {
+    case INPUT_Event::KeyDown:
+      if (e.command && EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
+      break;
+    case INPUT_Event::KeyUp: INPUT_KeyBreak(e.code); break;
+    case INPUT_Event::ButtonUp: INPUT_ButtonRelease(e.code); break;
+    case INPUT_Event::FocusLost:
+      SCREEN_UpdatePalette();
+      if (SOUND_Active) SOUND_Pause(1);
+      break;
+    case INPUT_Event::FocusGained:
+      if (SOUND_Active) SOUND_Pause(0);
+      SCREEN_UpdatePalette();
+      SCREEN_DrawStatusLine();
+      break;
+    case INPUT_Event::ButtonDown:
+    case INPUT_Event::None: break;
+  }
+}
+
+// ---- The per-frame poll ----
+
+void INPUT_PollModifiers(bool capsLock) {
+  auto key = INPUT_HostKeyDown;
+  modifier(EVENTS_ShiftDown, key(INPUT_KeyShift) || key(INPUT_KeyRightShift), INPUT_StShift);
+  modifier(EVENTS_ControlDown, key(INPUT_KeyControl) || key(INPUT_KeyRightControl), INPUT_StControl);
+  EVENTS_CapsPrevious = EVENTS_CapsLock = capsLock ? 1 : 0;
+  modifier(EVENTS_OptionDown, key(INPUT_KeyOption), INPUT_StAlternate);
+  EVENTS_CommandDown = key(INPUT_KeyCommand) ? 1 : 0;
+}
+
+bool INPUT_ReadVdiCursor(i32& x, i32& y) {
+  const u32 base = SCREEN_LineABase;
+  if (base < 0x158 || base >= MMU_RamSize || !MMU_RamBase) return false;
+  x = i32(i16(be_read16(MMU_RamBase + base - 0x158)));
+  y = i32(i16(be_read16(MMU_RamBase + base - 0x156)));
+  return true;
+}
+
+INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
+  INPUT_PointerResult r{false, true};
+  const bool active = p.inActive || p.captured;
+  if (active) {
+    EVENTS_PrevDeltaH = EVENTS_DeltaH;
+    EVENTS_PrevDeltaV = EVENTS_DeltaV;
+    EVENTS_DeltaH = p.captured ? p.relH : p.h - EVENTS_LastMouseH;
+    EVENTS_DeltaV = p.captured ? p.relV : p.v - EVENTS_LastMouseV;
+    EVENTS_LastMouseH = p.h;
+    EVENTS_LastMouseV = p.v;
+    r.showCursor = EVENTS_CommandDown != 0;
+  }
+  if (IKBD_State.mouseMode == 3) {
+    EVENTS_VdiTracking = 0;
+    EVENTS_VdiStuckCount = 20;
+    const struct {
+      bool on;
+      u32 code;
+    } keys[] = {{EVENTS_DeltaH < 0, 0x7b}, {EVENTS_DeltaH > 0, 0x7c},
+                {EVENTS_DeltaV < 0, 0x7e}, {EVENTS_DeltaV > 0, 0x7d}};
+    for (const auto& k : keys) {
+      if (!k.on) continue;
+      for (int i = 0; i < 6; ++i) post_always(k.code, true);
+      post_always(k.code, false);
+    }
+    return r;
+  }
+  if (IKBD_State.mouseMode != 1) return r;
+
+  // Does the ST's VDI cursor follow the motion sent? More than 3 net frames
+  // that it did not give up the steering; 6 that it did take it back.
+  i32 x = 0, y = 0;
+  const bool vdi = INPUT_ReadVdiCursor(x, y);
+  if (p.inPicture && vdi) {
+    const bool movedH = EVENTS_PrevDeltaH != 0, movedV = EVENTS_PrevDeltaV != 0;
+    if ((x == EVENTS_VdiLastX && movedH) || (y == EVENTS_VdiLastY && movedV)) {
+      if (++EVENTS_VdiStuckCount > 3) {
+        EVENTS_VdiTracking = 0;
+        EVENTS_VdiStuckCount = 5;
+      }
+    } else if ((x != EVENTS_VdiLastX && movedH) || (y != EVENTS_VdiLastY && movedV)) {
+      if (--EVENTS_VdiStuckCount < 0) {
+        EVENTS_VdiStuckCount = 0;
+        EVENTS_VdiTracking = 1;
+      }
+    }
+    EVENTS_VdiLastX = x;
+    EVENTS_VdiLastY = y;
+  }
+  if (!active || EVENTS_CommandDown) return r;
+  if (MENU_STMouseDriver && vdi && EVENTS_VdiTracking && !p.fullScreen) {
+    // Pull the ST's cursor to the host pointer, whose position on the
+    // picture each display mode gives its own way.
+    const i32 h = p.h, v = p.v;
+    switch (p.displayMode) {
+      case 0: EVENTS_DeltaH = h - x - 33, EVENTS_DeltaV = v - y - 30; break;
+      case 1: EVENTS_DeltaH = h - x - 65, EVENTS_DeltaV = (v - 59) / 2 - y; break;
+      case 2:
+      case 3: EVENTS_DeltaH = h - x - 1, EVENTS_DeltaV = v - y - 1; break;
+      case 4: EVENTS_DeltaH = (h - 65) / 2 - x, EVENTS_DeltaV = (v - 59) / 2 - y; break;
+      default: break;
+    }
+    IKBD_SendRelativeMouse(EVENTS_DeltaH, EVENTS_DeltaV);
+    return r;
+  }
+  IKBD_SendRelativeMouse(EVENTS_DeltaH, EVENTS_DeltaV);
+  r.capture = true;
+  return r;
+}
+
+INPUT_PointerResult INPUT_Poll(bool capsLock, const INPUT_Pointer& p) {
+  if (EVENTS_Suspended || EVENTS_Paused) return {false, true};
+  INPUT_PollModifiers(capsLock);
+  const INPUT_PointerResult r = INPUT_PollPointer(p);
+  INPUT_PollJoysticks();
+  return r;
+}
+
+void INPUT_PollJoysticks() {
+  const u32 mode = IKBD_State.joystickMode;
+  if (!EVENTS_CapsLock || (mode != 0 && mode != 2)) {
+    release_sticks();
+    return;
+  }
+  if (mode != sticks_mode) release_sticks();
+  sticks_mode = mode;
+  for (u32 s = 0; s < 2; ++s) {
+    const Stick now = read_stick(s);
+    const Stick& was = sticks_sent[s];
+    if (std::memcmp(&now, &was, sizeof now) == 0) continue;
+    send_stick(s, was, now, mode);
+    sticks_sent[s] = now;
+  }
+}
+
+// ---- Documents and quit ----
+
+void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
+  const size_t count = paths.size();
+  for (size_t i = 0; i < count && i < 2; ++i) {
+    const std::string& path = paths[i];
+    struct stat st {};
+    const bool measured = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    if (measured && (st.st_size == 196608 || st.st_size == 262144)) {
+      MMU_LoadTOS(path);
+      MMU_ClearRAM();
+      m68k_restart();
+      MENU_UpdateChecks();
+      SCREEN_DrawStatusLine();
+      continue;
+    }
+    const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
+    DISKIMG_Eject(drive);
+    MENU_InsertImage(drive, path);
+  }
+  MENU_UpdateChecks();
+}
+
+void APP_AutoSaveOnQuit() { quit(true); }
+void APP_QuitNow() { quit(false); }

@@ -1,0 +1,153 @@
+// The host's input as the ST gets it, the same for every host with a
+// window: the host key map, the makes and presses the ST has been sent, the
+// dispatch of key, button and focus events, the per-frame poll of the
+// modifier keys, the pointer (captured, VDI-steered or keycode mode) and the
+// keyboard joysticks, and the two requests a desktop makes of the program:
+// documents to open and quit.
+//
+// Keys are the original platform's virtual key codes, which the keyboard
+// processor translates to ST scan codes (machine/ikbd.h); a host turns its
+// own key events into them. The ST never misses the end of what it was told:
+// every make that reached it gets its break and every press its release,
+// whatever is paused, held or focused at the time; only new makes and
+// presses are dropped. Pausing, going to the background and losing the
+// keyboard focus release everything held.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/types.h"
+
+// Codes from 0x80 on stand for the ST key of scan code (code - 0x80)
+// itself: keys the ST has and the original platform's keyboards give no
+// code for (Undo, Insert, Clr/Home, Delete, the keypad's brackets).
+constexpr u32 INPUT_StKey = 0x80;
+
+// Virtual key codes the poll reads (the host's own modifier keys) and the
+// codes whose table entries carry the ST's Shift, Control and Alternate.
+enum : u32 {
+  INPUT_KeyCommand = 0x37,
+  INPUT_KeyShift = 0x38,
+  INPUT_KeyOption = 0x3a,
+  INPUT_KeyControl = 0x3b,
+  INPUT_KeyRightShift = 0x3c,
+  INPUT_KeyRightControl = 0x3e,
+  INPUT_StShift = 0x3f,
+  INPUT_StControl = 0x3c,
+  INPUT_StAlternate = 0x3d,
+};
+
+// Last seen state of each modifier (1 down), Caps Lock's, and whether a
+// Control-click pressed the ST's right button.
+extern u32 EVENTS_ShiftDown, EVENTS_ControlDown, EVENTS_OptionDown, EVENTS_CommandDown;
+extern u32 EVENTS_CapsPrevious;
+extern u32 EVENTS_RightButtonHeld;
+// The pointer's motion of this frame and of the one before, the ST's VDI
+// cursor as last read, and the follow test's count.
+extern i32 EVENTS_DeltaH, EVENTS_DeltaV, EVENTS_PrevDeltaH, EVENTS_PrevDeltaV;
+extern i32 EVENTS_VdiLastX, EVENTS_VdiLastY, EVENTS_VdiStuckCount;
+// The "Enable ST mouse driver" option: steer the ST's VDI cursor to the host
+// pointer instead of capturing it, once the cursor is seen to follow.
+extern u32 MENU_STMouseDriver;
+
+// ---- The host key map ----------------------------------------------------------
+
+// One host key went down or up. Several host keys may give one code: the
+// code is down while any of them is (EVENTS_KeyMap).
+void INPUT_HostKey(u32 code, bool down);
+bool INPUT_HostKeyDown(u32 code);
+// Every host key up (the host lost the keyboard).
+void INPUT_ClearHostKeys();
+
+// ---- What the ST was sent --------------------------------------------------------
+
+// A make through the keyboard processor (dropped, and not remembered, while
+// Caps Lock is on); the break of a remembered make, whatever the state. Any
+// code below 0x100.
+void INPUT_KeyMake(u32 code);
+void INPUT_KeyBreak(u32 code);
+// ST button 1 (left) or 2 (right) pressed on behalf of host button `host`
+// (1-3); its release when that host button comes up.
+void INPUT_ButtonPress(u32 host, u32 button);
+void INPUT_ButtonRelease(u32 host);
+// Breaks, releases and stick releases for everything the ST holds; the
+// modifiers count as up until the next poll sees them.
+void INPUT_ReleaseAll();
+// Whether anything is held on the ST.
+bool INPUT_AnythingHeld();
+// Forgets every key, press and modifier without telling the ST (start-up).
+void INPUT_Reset();
+
+// ---- Events ------------------------------------------------------------------------
+
+struct INPUT_Event {
+  enum Kind : u8 { None, KeyDown, KeyUp, ButtonDown, ButtonUp, FocusLost, FocusGained } kind;
+  u32 code;       // keys: virtual key code; buttons: host button 1 left, 2 middle, 3 right
+  u8 character;   // keys: the character, for Command shortcuts (0 none)
+  bool inContent; // buttons: on the window's content
+  bool command;   // Command held at the event
+  bool control;   // Control held at the event
+};
+
+// Called with the character of a key pressed with Command (the menus'
+// shortcuts); none until the menus install it.
+extern void (*EVENTS_MenuKeyHook)(u8 character);
+
+// The running machine's dispatch, and the pause loop's (keys only for the
+// menus, no clicks on the picture).
+void INPUT_Dispatch(const INPUT_Event& e);
+void INPUT_DispatchPaused(const INPUT_Event& e);
+
+// ---- The per-frame poll ------------------------------------------------------------
+
+// The modifiers from the host key map and Caps Lock's lock state: changes of
+// Shift, Control and Option go to the ST as left Shift, Control and
+// Alternate; Command is only noted.
+void INPUT_PollModifiers(bool capsLock);
+
+// The host pointer as the poll sees it.
+struct INPUT_Pointer {
+  i32 h, v;        // content coordinates
+  bool inActive;   // over the picture or its borders, not the status line, window in front
+  bool inPicture;  // over the ST picture itself (SCREEN_PictureRect)
+  bool captured;   // held since the last poll: relH, relV are its motion (and it counts as inside)
+  i32 relH, relV;
+  u32 displayMode;  // the screen's display mode (0 low, 1 medium, 2 high, 3 big, 4 low doubled)
+  bool fullScreen;
+};
+struct INPUT_PointerResult {
+  bool capture;     // hold the pointer (relative motion) from now on
+  bool showCursor;  // the host's cursor visible over the window
+};
+// Relative packets, VDI steering or keycode-mode cursor keys from the
+// pointer's motion, as the keyboard processor's mouse mode asks.
+INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p);
+// The keyboard joysticks while Caps Lock is on: mouse buttons and cursor
+// keys with joysticks off, packets in event reporting. When Caps Lock goes
+// off, what they hold is released.
+void INPUT_PollJoysticks();
+
+// The whole poll of a frame: nothing while paused or in the background,
+// else the modifiers, the pointer and the joysticks.
+INPUT_PointerResult INPUT_Poll(bool capsLock, const INPUT_Pointer& p);
+
+// The ST's VDI cursor position: false when the Line-A base is unknown or
+// does not lie far enough inside RAM to hold it.
+bool INPUT_ReadVdiCursor(i32& x, i32& y);
+
+// ---- Documents and quit -----------------------------------------------------------------
+
+// The documents a desktop asks to open (dropped on the window or named on
+// the command line): a 192 or 256 KB file is a TOS image, loaded and
+// restarted; any other is a floppy image for drive A, the second one for
+// drive B (B also for a lone one with Command held); from the third on
+// they are ignored. A gzip-compressed image is unpacked first.
+void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
+
+// The quit request of the close box and the desktop: asks to confirm, then
+// saves the preferences and, with the auto-save option, the machine's state
+// as "Auto Saved State", and stops the emulation. APP_QuitNow does the same
+// without asking (a termination signal).
+void APP_AutoSaveOnQuit();
+void APP_QuitNow();

@@ -1,0 +1,155 @@
+// The preferences record, its rows and the file that keeps it.
+#include "host/shared/prefs_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/endian.h"
+#include "common/files.h"
+#include "host/options.h"
+#include "host/sound.h"
+#include "machine/ikbd.h"
+#include "machine/memory.h"
+#include "machine/shifter.h"
+
+u8 PREFS_Record[PREFS_RecordSize];
+
+namespace {
+
+// One row of the record: a big-endian u32 at `offset` that feeds `global`.
+// A value is in range when lo <= v <= hi and v - lo is a multiple of step.
+struct Row {
+  u32 offset;
+  u32* global;
+  u32 fallback;  // the default
+  u32 lo, hi, step;
+};
+
+constexpr u32 Any = 0xffffffffu;
+// Every option word the record keeps, in the record's order. The mode keeps
+// to the Shifter's three; the clock factor to at most one line's cycles (the
+// MFP keeps it shifted left by 10); the frame skip to the menu's 1-5.
+const Row rows[] = {
+    {0x00, &PREFS_FrameSkip, 1, 1, 5, 1},
+    {0x04, &PREFS_DoubleSize, 0, 0, 1, 1},
+    {0x08, &PREFS_SimpleVideoCounter, 0, 0, 1, 1},
+    {0x0c, &PREFS_Word0C, 1, 0, Any, 1},
+    {0x10, &SHIFTER_MixedRes, 0, 0, 1, 1},
+    {0x14, &PREFS_SpeedCounters, 1, 0, 1, 1},
+    {0x18, &SHIFTER_Mode, 0, 0, 2, 1},
+    {0x1c, &PREFS_BlitterEnabled, 0, 0, 1, 1},
+    {0x20, &PREFS_WriteProtect, 0, 0, 0x40, 0x40},
+    {0x24, &IKBD_JoyLayout, 1, 1, 3, 1},
+    {0x4c, &PREFS_SoundOn, 0, 0, 1, 1},
+    {0x54, &PREFS_Unthrottled, 0, 0, 1, 1},
+    {0x58, &PREFS_BufferedDrawing, 1, 0, 1, 1},
+    {0x5c, &PREFS_PauseInBackground, 1, 0, 1, 1},
+    {0x60, &PREFS_HardDiskOn, 1, 0, 1, 1},
+    {0x64, &PREFS_AutoSaveOnQuit, 1, 0, 1, 1},
+    {0x68, &PREFS_PrinterOn, 1, 0, 1, 1},
+    {0x6c, &PREFS_ClockFactor, 8, 1, 512, 1},
+    {0x70, &PREFS_FdcDelay, 1, 0, 1, 1},
+    {0x74, &PREFS_AutoFrameSkip, 1, 0, 1, 1},
+    {0x78, &PREFS_Ram14MB, 0, 0, 1, 1},
+    {0x128, &MMU_BusErrorsEnabled, 1, 0, 1, 1},
+};
+// MIDI output's open state: no default of its own (a new record keeps 0).
+constexpr Row midi_row = {0x7c, &PREFS_MidiOutOpen, 0, 0, 1, 1};
+constexpr u32 spare_byte = 0x28;  // written as 0
+
+bool in_range(const Row& r, u32 v) { return v >= r.lo && v <= r.hi && (v - r.lo) % r.step == 0; }
+
+void load_row(const Row& r, const u8* record) {
+  const u32 v = be_read32(record + r.offset);
+  *r.global = in_range(r, v) ? v : r.fallback;
+}
+
+std::string file_in(const std::string& folder) { return folder + "/" + PREFS_FileName; }
+
+// Reads up to a whole record from `path`; the number of bytes read.
+u32 read_record(const std::string& path, u8* record) {
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  if (fd < 0) return 0;
+  u32 got = 0;
+  while (got < PREFS_RecordSize) {
+    const ssize_t n = read(fd, record + got, PREFS_RecordSize - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += u32(n);
+  }
+  close(fd);
+  return got;
+}
+
+// Creates `folder` and the folders above it that are missing, private to
+// the user as configuration folders are.
+bool make_folder(const std::string& folder, std::string& error) {
+  for (size_t i = 1; i <= folder.size(); ++i) {
+    if (i < folder.size() && folder[i] != '/') continue;
+    const std::string part = folder.substr(0, i);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = part + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool write_record(const std::string& folder) {
+  std::string error;
+  if (make_folder(folder, error) &&
+      FILES_WriteWhole(file_in(folder).c_str(), PREFS_Record, PREFS_RecordSize, error))
+    return true;
+  std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
+  return false;
+}
+
+}  // namespace
+
+std::string PREFS_FolderPath() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && config[0] == '/') return std::string(config) + "/vantorell";
+  const char* home = std::getenv("HOME");
+  if (home && home[0] == '/') return std::string(home) + "/.config/vantorell";
+  return std::string();
+}
+
+void PREFS_RecordDefaults(u8* record) {
+  for (const Row& r : rows) be_write32(record + r.offset, r.fallback);
+  record[spare_byte] = 0;
+}
+
+void PREFS_RecordToGlobals(const u8* record) {
+  for (const Row& r : rows) load_row(r, record);
+  load_row(midi_row, record);
+  SHIFTER_Resolution = u16(SHIFTER_Mode);
+  SOUND_Active = PREFS_SoundOn;
+}
+
+void PREFS_GlobalsToRecord(u8* record) {
+  for (const Row& r : rows) be_write32(record + r.offset, *r.global);
+  if (SHIFTER_Mode == 1) be_write32(record + 0x18, 0);
+  be_write32(record + midi_row.offset, PREFS_MidiOutOpen);
+  record[spare_byte] = 0;
+}
+
+void PREFS_LoadFrom(const std::string& folder) {
+  const bool whole = !folder.empty() && read_record(file_in(folder), PREFS_Record) == PREFS_RecordSize;
+  if (!whole) {
+    PREFS_RecordDefaults(PREFS_Record);
+    if (!folder.empty()) write_record(folder);
+  }
+  PREFS_RecordToGlobals(PREFS_Record);
+}
+
+bool PREFS_SaveTo(const std::string& folder) {
+  PREFS_GlobalsToRecord(PREFS_Record);
+  return !folder.empty() && write_record(folder);
+}

@@ -1,0 +1,58 @@
+// The DC filter and the audio thread's copy from the sample ring.
+#include "host/shared/sound_output.h"
+
+#include <atomic>
+
+#include "host/sound.h"
+
+double SOUND_FilterState[2];
+double SOUND_FilterCoef = 0.99;
+
+namespace {
+// Set by the audio thread once the ring holds the lead, cleared on an
+// underrun; cleared by the emulation thread only with the audio thread
+// locked out.
+std::atomic<bool> primed;
+}  // namespace
+
+void SOUND_FilterInit(double tau, i32 rate) {
+  SOUND_FilterReset();
+  SOUND_FilterCoef = 1.0 - 1.0 / (tau * rate);
+}
+
+void SOUND_FilterReset() { SOUND_FilterState[0] = SOUND_FilterState[1] = 0.0; }
+
+i16 SOUND_Filter(i32 sample) {
+  const double x = sample;
+  const double y = SOUND_FilterCoef * SOUND_FilterState[1] + (x - SOUND_FilterState[0]);
+  SOUND_FilterState[0] = x;
+  SOUND_FilterState[1] = y;
+  // The input lies in 0..32766, so the output stays within +-32766; the
+  // clamp only guards the rounding.
+  const double r = y + 0.5;
+  return i16(r >= 32767.0 ? 32767 : r <= -32768.0 ? -32768 : i32(r));
+}
+
+void SOUND_RenderStereo(i16* stereo, u32 frames) {
+  if (!primed.load(std::memory_order_relaxed)) {
+    if (SOUND_RingCount() < SOUND_PrimeSamples) {
+      for (u32 i = 0; i < 2 * frames; ++i) stereo[i] = 0;
+      return;
+    }
+    primed.store(true, std::memory_order_relaxed);
+  }
+  constexpr u32 chunk = 512;
+  i16 mono[chunk];
+  while (frames) {
+    const u32 n = frames < chunk ? frames : chunk;
+    if (SOUND_RingTake(mono, n) < n) primed.store(false, std::memory_order_relaxed);
+    for (u32 i = 0; i < n; ++i) stereo[2 * i] = stereo[2 * i + 1] = mono[i];
+    stereo += 2 * n;
+    frames -= n;
+  }
+}
+
+void SOUND_RingRestart() {
+  SOUND_RingClear();
+  primed.store(false, std::memory_order_relaxed);
+}

@@ -1,0 +1,30 @@
+// What every host's sound output does alike: the one-pole high-pass filter
+// that takes the DC offset out of the synthesizer's samples on their way into
+// the sample ring (host/sound.h), and the audio thread's side, which turns the
+// ring's mono samples into the device's interleaved stereo frames.
+//
+// The audio side keeps a small lead: after a start, a reset or an underrun it
+// plays silence, taking nothing, until the ring holds SOUND_PrimeSamples, so
+// that the emulation's bursts of one frame of samples and the device's own
+// buffer sizes never meet an empty ring in the middle of a sound.
+#pragma once
+
+#include "common/types.h"
+
+// The filter: y = coef x previous y + (x - previous x), in double precision.
+extern double SOUND_FilterState[2];  // previous input, previous output
+extern double SOUND_FilterCoef;      // 0.99 until SOUND_FilterInit
+// Coefficient 1 - 1 / (tau x rate), state cleared.
+void SOUND_FilterInit(double tau, i32 rate);
+void SOUND_FilterReset();
+// One synthesizer sample (0-32766) filtered: a signed 16-bit sample.
+i16 SOUND_Filter(i32 sample);
+
+// Three frames of samples at 50 frames a second (60 ms).
+constexpr u32 SOUND_PrimeSamples = 3 * 882;
+// Audio thread: `frames` stereo frames (left, right) from the ring, the mono
+// sample on both channels, silence where the ring has none.
+void SOUND_RenderStereo(i16* stereo, u32 frames);
+// The ring emptied and the lead to be built again: only while the audio
+// thread is stopped or locked out.
+void SOUND_RingRestart();

@@ -1,0 +1,334 @@
+// The windowed host with SDL's dummy video driver: SDL events pushed into
+// its queue give exact bytes in the keyboard processor's queue (keys,
+// modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
+// key of the table reaches the ST, dropped files go to the drives, the close
+// box and a termination signal take the quit path, the sound output's
+// states, and the sound chip's tone out of SDL's disk audio driver.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "cpu/bus.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/events.h"
+#include "host/options.h"
+#include "host/sdl/keys.h"
+#include "host/sdl/sdl_host.h"
+#include "host/shared/input.h"
+#include "host/shared/prefs_file.h"
+#include "host/sound.h"
+#include "machine/diskimg.h"
+#include "machine/ikbd.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "platform/window.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+using Bytes = std::vector<u8>;
+
+Bytes read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+class SdlHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    machine_reset_globals();
+    setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+    folder.write("tos.img", load_test_rom("psg_tone"));
+    machine_start(folder.path());
+    send(SDL_Event{});
+    IKBD_PowerOn();
+    IKBD_State.yOriginTop = 1;
+    take();
+  }
+  void TearDown() override {
+    DLG_FixedAnswers.confirmQuit = 1;
+    INPUT_Reset();
+    DISKIMG_Reset();
+  }
+
+  static Bytes take() { return ikbd_take(); }
+  // Pushes an event (none for type 0) and serves the queue by host polls.
+  static void send(SDL_Event e) {
+    if (e.type) SDL_PushEvent(&e);
+    for (int i = 0; i < 1000; ++i) {
+      SDL_PumpEvents();
+      if (!SDL_HostQueuedEvents() &&
+          !SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT))
+        break;
+      EVENTS_DoEvent(0);
+    }
+  }
+  static void key(SDL_Scancode s, bool down, u16 mod = KMOD_NONE) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym = {s, SDL_GetKeyFromScancode(s), mod, 0};
+    send(e);
+  }
+  static void stroke(SDL_Scancode s, u16 mod = KMOD_NONE) {
+    key(s, true, mod);
+    key(s, false, mod);
+  }
+  // Window coordinates (the content starts below the menu strip), and the
+  // motion, which counts while the pointer is held.
+  static void motion(int x, int y) {
+    static int lastX, lastY;
+    SDL_Event e{};
+    e.type = SDL_MOUSEMOTION;
+    e.motion = {SDL_MOUSEMOTION, 0, 0, 0, 0, x, y + PLATFORM_MenuStripHeight, x - lastX, y - lastY};
+    lastX = x, lastY = y;
+    send(e);
+  }
+  static void button(u8 which, bool down, int x, int y) {
+    SDL_Event e{};
+    e.type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+    e.button.button = which;
+    e.button.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.button.x = x;
+    e.button.y = y + PLATFORM_MenuStripHeight;
+    send(e);
+  }
+  static void window_event(u8 what) {
+    SDL_Event e{};
+    e.type = SDL_WINDOWEVENT;
+    e.window.event = what;
+    send(e);
+  }
+
+  TempFolder folder;
+};
+
+TEST_F(SdlHost, KeysModifiersCapsLockAndCommand) {
+  key(SDL_SCANCODE_A, true);
+  key(SDL_SCANCODE_A, true);  // a repeat
+  key(SDL_SCANCODE_A, false);
+  key(SDL_SCANCODE_LSHIFT, true);
+  EVENTS_PollMouse();
+  stroke(SDL_SCANCODE_S);
+  key(SDL_SCANCODE_LSHIFT, false);
+  EVENTS_PollMouse();
+  EXPECT_EQ(take(), (Bytes{0x1e, 0x9e, 0x2a, 0x1f, 0x9f, 0xaa}));
+
+  // Caps Lock on (the key events carry its state): plain keys go nowhere.
+  stroke(SDL_SCANCODE_CAPSLOCK, KMOD_CAPS);
+  EVENTS_PollMouse();
+  EXPECT_EQ(EVENTS_CapsLock, 1u);
+  stroke(SDL_SCANCODE_A, KMOD_CAPS);
+  stroke(SDL_SCANCODE_CAPSLOCK);
+  EVENTS_PollMouse();
+  EXPECT_EQ(EVENTS_CapsLock, 0u);
+  EXPECT_EQ(take(), Bytes{});
+
+  // Right Alt is Command: its keys are the menus', not the ST's.
+  static u8 shortcut;
+  EVENTS_MenuKeyHook = [](u8 c) { shortcut = c; };
+  key(SDL_SCANCODE_RALT, true);
+  stroke(SDL_SCANCODE_Q);
+  key(SDL_SCANCODE_RALT, false);
+  EVENTS_MenuKeyHook = nullptr;
+  EXPECT_EQ(shortcut, 'q');
+  EXPECT_EQ(take(), Bytes{});
+}
+
+// Every key of the table that is not a modifier reaches an ST key; the
+// stand-ins reach theirs.
+TEST_F(SdlHost, EveryKeyOfTheTableReachesTheSt) {
+  u32 keys = 0;
+  for (int s = 0; s < SDL_NUM_SCANCODES; ++s) {
+    const EVENTS_Key k = EVENTS_KeyOf(SDL_Scancode(s));
+    keys += k.bound;
+    if (!k.bound || k.modifier) continue;
+    stroke(SDL_Scancode(s));
+    const Bytes b = take();
+    ASSERT_EQ(b.size(), 2u) << SDL_GetScancodeName(SDL_Scancode(s));
+    EXPECT_LT(b[0], 0x80) << SDL_GetScancodeName(SDL_Scancode(s));
+    EXPECT_EQ(b[1], b[0] | 0x80) << SDL_GetScancodeName(SDL_Scancode(s));
+  }
+  EXPECT_GE(keys, 100u);
+  for (SDL_Scancode s : {SDL_SCANCODE_DELETE, SDL_SCANCODE_F11, SDL_SCANCODE_F12,
+                         SDL_SCANCODE_KP_ENTER, SDL_SCANCODE_GRAVE, SDL_SCANCODE_NONUSBACKSLASH})
+    stroke(s);
+  EXPECT_EQ(take(), (Bytes{0x53, 0xd3, 0x61, 0xe1, 0x62, 0xe2, 0x72, 0xf2, 0x29, 0xa9, 0x60, 0xe0}));
+}
+
+TEST_F(SdlHost, ClicksAndPointerMotion) {
+  IKBD_State.mouseMode = 1;
+  motion(100, 100);
+  EVENTS_PollMouse();
+  take();
+  motion(110, 95);
+  EVENTS_PollMouse();
+  // Pressed on the picture and released over the menu strip: released. A
+  // Control-click is the right button, whatever is held at the release.
+  button(SDL_BUTTON_LEFT, true, 50, 60);
+  button(SDL_BUTTON_LEFT, false, 50, -5);
+  key(SDL_SCANCODE_LCTRL, true);
+  EVENTS_PollMouse();
+  button(SDL_BUTTON_LEFT, true, 50, 60);
+  key(SDL_SCANCODE_LCTRL, false);
+  EVENTS_PollMouse();
+  button(SDL_BUTTON_LEFT, false, 50, 60);
+  EXPECT_EQ(take(), (Bytes{0xf8, 0x0a, 0xfb, 0xfa, 0, 0, 0xf8, 0, 0, 0x1d, 0xf9, 0, 0, 0x9d,
+                           0xf8, 0, 0}));
+  // With the pointer free (keycode mode: a button is a key), a press over
+  // the menu strip is not the ST's.
+  IKBD_State.mouseMode = 3;
+  EVENTS_PollMouse();
+  EXPECT_FALSE(SDL_HostPointerCaptured());
+  button(SDL_BUTTON_LEFT, true, 50, -5);
+  button(SDL_BUTTON_LEFT, false, 50, 60);
+  button(SDL_BUTTON_RIGHT, true, 50, 60);
+  button(SDL_BUTTON_RIGHT, false, 50, 60);
+  EXPECT_EQ(take(), (Bytes{0x75, 0xf5}));
+}
+
+TEST_F(SdlHost, FocusLossReleasesWhatIsHeld) {
+  IKBD_State.mouseMode = 1;
+  key(SDL_SCANCODE_A, true);
+  key(SDL_SCANCODE_LSHIFT, true);
+  EVENTS_PollMouse();
+  button(SDL_BUTTON_LEFT, true, 50, 60);
+  EXPECT_EQ(take(), (Bytes{0x1e, 0x2a, 0xfa, 0, 0}));
+  window_event(SDL_WINDOWEVENT_FOCUS_LOST);
+  EXPECT_EQ(take(), (Bytes{0x9e, 0xaa, 0xf8, 0, 0}));
+  EXPECT_EQ(EVENTS_Suspended, 1u);
+  key(SDL_SCANCODE_A, false);
+  button(SDL_BUTTON_LEFT, false, 50, 60);
+  EVENTS_PollMouse();
+  EXPECT_EQ(take(), Bytes{});
+  window_event(SDL_WINDOWEVENT_FOCUS_GAINED);
+  EXPECT_EQ(EVENTS_Suspended, 0u);
+}
+
+TEST_F(SdlHost, DropsOfOneToThreeFiles) {
+  Bytes image(368640);
+  for (size_t i = 512; i < image.size(); ++i) image[i] = u8(i * 7);
+  for (const char* n : {"a.st", "b.st", "c.st"}) folder.write(n, image);
+  folder.write("tos12.img", make_tos_image(1, 2, 196608));
+  auto name = [](const u8* pascal) { return std::string(pascal + 1, pascal + 1 + pascal[0]); };
+  const struct {
+    std::vector<const char*> files;
+    bool command;
+    const char *inA, *inB;
+  } cases[] = {
+      {{"a.st"}, false, "a.st", nullptr},
+      {{"b.st"}, true, nullptr, "b.st"},
+      {{"a.st", "b.st"}, true, "a.st", "b.st"},
+      {{"c.st", "b.st", "a.st"}, false, "c.st", "b.st"},
+      {{"tos12.img", "b.st"}, false, nullptr, "b.st"},  // a TOS image: loaded, the ST restarted
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.files.size());
+    DISKIMG_Reset();
+    if (c.command) key(SDL_SCANCODE_RALT, true);
+    SDL_Event e{};
+    e.type = SDL_DROPBEGIN;
+    SDL_PushEvent(&e);
+    for (const char* f : c.files) {
+      e.type = SDL_DROPFILE;
+      e.drop.file = SDL_strdup(folder.file(f).c_str());
+      SDL_PushEvent(&e);
+    }
+    e.drop = {SDL_DROPCOMPLETE, 0, nullptr, 0};
+    send(e);
+    if (c.command) key(SDL_SCANCODE_RALT, false);
+    EXPECT_EQ(DISKIMG_InsertedMask, u32((c.inA ? 1 : 0) | (c.inB ? 2 : 0)));
+    EXPECT_EQ(name(DISKIMG_NameA), c.inA ? folder.file(c.inA) : "nothing");
+    if (c.inB) {
+      EXPECT_EQ(name(DISKIMG_NameB), folder.file(c.inB));
+    }
+  }
+  EXPECT_EQ(MMU_TosVersion, 12u);
+}
+
+TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  std::remove(prefs.c_str());
+  DLG_FixedAnswers.confirmQuit = 0;  // Cancel
+  window_event(SDL_WINDOWEVENT_CLOSE);
+  EXPECT_EQ(APP_StopFlag, 0);
+  EXPECT_TRUE(read_file(prefs).empty());
+  DLG_FixedAnswers.confirmQuit = 1;
+  window_event(SDL_WINDOWEVENT_CLOSE);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
+  EXPECT_FALSE(read_file(folder.file("Auto Saved State")).empty());
+  // A termination signal quits without asking.
+  APP_StopFlag = 0;
+  DLG_FixedAnswers.confirmQuit = 0;
+  std::raise(SIGTERM);
+  EVENTS_DoEvent(0);
+  EXPECT_EQ(APP_StopFlag, 1);
+  APP_StopFlag = 0;
+}
+
+TEST_F(SdlHost, SoundOutputStates) {
+  SOUND_Start();
+  const struct {
+    void (*op)();
+    u32 muted, stopped;
+  } steps[] = {
+      {[] { SOUND_Pause(1); }, 1, 0},       {[] { SOUND_Pause(0); }, 0, 0},
+      {[] { SOUND_SetStopped(1); }, 1, 1},  {[] { SOUND_Pause(0); }, 1, 1},  // held stopped
+      {[] { SOUND_SetStopped(0); }, 0, 0},  {[] { SOUND_Stop(); }, 1, 0},
+      {[] { SOUND_Pause(0); }, 0, 0},  // a resume after sound off plays
+  };
+  for (const auto& s : steps) {
+    s.op();
+    EXPECT_EQ(SOUND_Muted, s.muted) << &s - steps;
+    EXPECT_EQ(SOUND_Stopped, s.stopped) << &s - steps;
+  }
+  SOUND_Stop();
+}
+
+// The tone test ROM through the whole sound path at the real pace, captured
+// by SDL's disk audio driver: both channels equal, about 440 Hz, and no gap
+// over 100 frames once it has started.
+TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
+  const std::string raw = folder.file("audio.raw");
+  SOUND_Close();
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  SOUND_Open();
+  PREFS_SoundOn = SOUND_Active = 1;
+  SOUND_Start();
+  PREFS_Unthrottled = 0;
+  HOST_UseSystemClock();
+  machine_run_frames(160);
+  SOUND_Close();
+
+  const Bytes bytes = read_file(raw);
+  std::vector<i16> s(bytes.size() / 2);
+  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  size_t first = 0;
+  while (first < s.size() && s[first] == 0) ++first;
+  constexpr size_t frames = 100 * 882;
+  ASSERT_GE(s.size(), first + 2 * frames) << "not enough sound captured";
+  size_t zeros = 0, longest = 0, rising = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    const i16 l = s[first + 2 * i], r = s[first + 2 * i + 1];
+    ASSERT_EQ(l, r) << i;
+    zeros = l == 0 ? zeros + 1 : 0;
+    longest = std::max(longest, zeros);
+    if (i && s[first + 2 * (i - 1)] < 0 && l >= 0) ++rising;
+  }
+  EXPECT_LT(longest, 32u) << "a gap of " << longest << " samples from sample " << first / 2;
+  EXPECT_NEAR(rising / 2.0, 2000000.0 / (16 * 284), 2.0);  // crossings in 2 s
+}
+
+}  // namespace
