@@ -77,10 +77,15 @@ class Menus : public ::testing::Test {
 };
 
 using Step = std::function<void(const TempFolder&)>;
+// A row that only toggles an option names it, its value after the command
+// and whether the item is checked then.
 struct Row {
   u32 menu, item;
   Step before;
   Step check;
+  u32* option = nullptr;
+  u32 after = 0;
+  bool checked_after = false;
 };
 
 // One row (or more) for every row of the command table.
@@ -151,32 +156,12 @@ const Row rows[] = {
        EXPECT_EQ(PREFS_DoubleSize, 1u);
        EXPECT_TRUE(item(MENU_OptionsId, 4).enabled);
      }},
-    {MENU_OptionsId, 7, nullptr,
-     [](auto&) {
-       EXPECT_EQ(PREFS_SpeedCounters, 0u);
-       EXPECT_FALSE(item(MENU_OptionsId, 7).checked);
-     }},
-    {MENU_OptionsId, 8, nullptr,
-     [](auto&) {
-       EXPECT_EQ(PREFS_BufferedDrawing, 0u);
-       EXPECT_FALSE(item(MENU_OptionsId, 8).checked);
-     }},
-    {MENU_OptionsId, 11, nullptr,
-     [](auto&) {
-       EXPECT_EQ(MENU_STMouseDriver, 0u);
-       EXPECT_FALSE(item(MENU_OptionsId, 11).checked);
-     }},
-    {MENU_OptionsId, 13, nullptr,
-     [](auto&) {
-       EXPECT_EQ(PREFS_SoundOn, 1u);
-       EXPECT_EQ(SOUND_Active, 1u);
-       EXPECT_TRUE(item(MENU_OptionsId, 13).checked);
-     }},
-    {MENU_OptionsId, 15, nullptr,
-     [](auto&) {
-       EXPECT_EQ(PREFS_Unthrottled, 0u);
-       EXPECT_TRUE(item(MENU_OptionsId, 15).checked);
-     }},
+    {MENU_OptionsId, 7, nullptr, nullptr, &PREFS_SpeedCounters, 0, false},
+    {MENU_OptionsId, 8, nullptr, nullptr, &PREFS_BufferedDrawing, 0, false},
+    {MENU_OptionsId, 11, nullptr, nullptr, &MENU_STMouseDriver, 0, false},
+    {MENU_OptionsId, 13, nullptr, [](auto&) { EXPECT_EQ(SOUND_Active, 1u); }, &PREFS_SoundOn, 1, true},
+    // Checked while paced at 50 Hz.
+    {MENU_OptionsId, 15, nullptr, nullptr, &PREFS_Unthrottled, 0, true},
     {MENU_OptionsId, 17, [](auto&) { DLG_ScriptSettings({5, 7}); },
      [](auto&) {
        EXPECT_EQ(PREFS_BlitterEnabled, 1u);
@@ -202,12 +187,8 @@ const Row rows[] = {
        EXPECT_EQ(DISKIMG_InsertedMask, 0u);
        EXPECT_EQ(MENU_DiskNameB, "disk2.st");
      }},
-    {MENU_DisksId, 4, nullptr,
-     [](auto&) {
-       EXPECT_EQ(PREFS_WriteProtect, 0x40u);
-       EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u);
-       EXPECT_TRUE(item(MENU_DisksId, 4).checked);
-     }},
+    {MENU_DisksId, 4, nullptr, [](auto&) { EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u); }, &PREFS_WriteProtect,
+     0x40, true},
     {MENU_DisksId, 6, [](auto&) { DLG_ScriptButton(true); },
      [](const TempFolder& f) {
        EXPECT_EQ(fs::file_size(f.file("HDD (Empty).dmg")), HDD_EmptyImageBytes);
@@ -288,8 +269,12 @@ TEST_F(Menus, EveryRowOfTheCommandTable) {
     if (r.before) r.before(folder);
     MENU_Command(MENU_Choice(r.menu, r.item));
     if (r.check) r.check(folder);
+    if (r.option) {
+      EXPECT_EQ(*r.option, r.after);
+      EXPECT_EQ(item(r.menu, r.item).checked, r.checked_after);
+    }
     // Items without an action leave no trace.
-    if (!r.check) {
+    if (!r.check && !r.option) {
       EXPECT_TRUE(DLG_Log.empty());
     }
     EXPECT_EQ(DLG_ScriptLeft(), 0u);

@@ -76,37 +76,36 @@ u32 confirm(u32 n, const u32* fixed = nullptr) {
 
 // ---- Alerts ----
 
-DLG_AlertText DLG_AlertTexts(u32 n) {
-  switch (n) {
-    case 1: return {"Reset the ST?", "Whatever the ST is doing now is lost."};
-    case 2:
-      return {"Restart the ST?", "The ST starts again with its memory cleared: whatever it is doing now is lost."};
-    case 3:
-      return {"Quit Vantorell?",
-              "With \"Auto-save the machine on quit\" on, the ST is saved and comes back at the next start."};
-    case 4:
-      return {"There is no usable TOS image.",
-              "Vantorell needs the ST's operating system: choose a TOS image, or Cancel to quit."};
-    case 5:
-      return {"Write the boot sector of this disk?",
-              "A program is about to change sector 0 of the disk image, which can make the disk unusable."};
-    case 6:
-      return {"The hard disk driver is not loaded.",
-              "Put the driver's image in the application's folder as \"cart.img\" and start again."};
-    case 7: return {"The disk image can't be inserted.", ""};
-    case 8: return {"Format the existing hard disk image?", "Everything on it is lost."};
-    case 10: return {"The address can't be opened.", "No web browser or mail program took it."};
-    case 11:
-      return {"An empty hard disk image was created.",
-              "Rename \"HDD (Empty).dmg\" to \"HDD-C.dmg\" (or \"HDD-D.dmg\") and start again to use it."};
-    case 12:
-      return {"The empty hard disk image could not be created.",
-              "The application's folder must be writable and have 20 MB free."};
-    case 13: return {"The hard disk needs TOS 1.62 or later, or EmuTOS.", ""};
-    case 14: return {"The state of the machine could not be saved.", ""};
-    default: return {"", ""};
-  }
-}
+namespace {
+
+// Message and explanation of each alert, by number (9 has none).
+const DLG_AlertText alert_texts[] = {
+    {"", ""},
+    {"Reset the ST?", "Whatever the ST is doing now is lost."},
+    {"Restart the ST?", "The ST starts again with its memory cleared: whatever it is doing now is lost."},
+    {"Quit Vantorell?",
+     "With \"Auto-save the machine on quit\" on, the ST is saved and comes back at the next start."},
+    {"There is no usable TOS image.",
+     "Vantorell needs the ST's operating system: choose a TOS image, or Cancel to quit."},
+    {"Write the boot sector of this disk?",
+     "A program is about to change sector 0 of the disk image, which can make the disk unusable."},
+    {"The hard disk driver is not loaded.",
+     "Put the driver's image in the application's folder as \"cart.img\" and start again."},
+    {"The disk image can't be inserted.", ""},
+    {"Format the existing hard disk image?", "Everything on it is lost."},
+    {"", ""},
+    {"The address can't be opened.", "No web browser or mail program took it."},
+    {"An empty hard disk image was created.",
+     "Rename \"HDD (Empty).dmg\" to \"HDD-C.dmg\" (or \"HDD-D.dmg\") and start again to use it."},
+    {"The empty hard disk image could not be created.",
+     "The application's folder must be writable and have 20 MB free."},
+    {"The hard disk needs TOS 1.62 or later, or EmuTOS.", ""},
+    {"The state of the machine could not be saved.", ""},
+};
+
+}  // namespace
+
+DLG_AlertText DLG_AlertTexts(u32 n) { return n < std::size(alert_texts) ? alert_texts[n] : alert_texts[0]; }
 
 u32 DLG_Alert(u32 index, u32 stopFlag) {
   numbered(index, stopFlag != 0, false);
