@@ -304,7 +304,7 @@ TEST_F(MsaDrive, TheExpansionShowsItsProgressATrackSideAtATime) {
   MENU_Build();
   folder.write("game.msa", encode_msa(sample_image(80, 2, 9), 9, 2, 0, 79));
   std::vector<u8> damaged = encode_msa(sample_image(80, 1, 9), 9, 1, 0, 79);
-  damaged.resize(damaged.size() - 3);
+  damaged.erase(damaged.end() - 3, damaged.end());
   folder.write("damaged.msa", damaged);
   const struct {
     const char* name;
