@@ -26,7 +26,7 @@ constexpr u16 kLeaveWord = 0x4afa;
 
 // The one stand-in: ends the run loop at the program's last word.
 u32 h_leave(u32) {
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
   return 4;
 }
 

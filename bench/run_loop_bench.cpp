@@ -34,7 +34,7 @@ u32 h_dbf(u32 op) {
 }
 u32 h_leave(u32) {
   m68k_regfile.pcHost += 2;
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
   return 4;
 }
 

@@ -12,6 +12,8 @@ PACKAGES=(
   mtools dosfstools
   xvfb xauth
   clang libclang-rt-14-dev
+  # bench/count_instructions.sh only; no test needs it
+  valgrind
 )
 
 missing=()

@@ -8,6 +8,7 @@
 // the per-instruction or per-access paths.
 #pragma once
 
+#include "common/endian.h"
 #include "common/types.h"
 
 // ---- Memory: the bank table -------------------------------------------------
@@ -44,26 +45,71 @@ inline bool MMU_CrossesBank(u32 addr, u32 size) { return (addr & 0xffff) > 0x100
 u32 MMU_ReadAcross(u32 addr, u32 size);
 void MMU_WriteAcross(u32 addr, u32 size, u32 v);
 
-// Data accesses of the CPU and the other bus masters, at any address: the
-// bank operations take odd addresses, and an access that runs past the end
-// of a bank is composed from the banks it touches.
-inline u32 MMU_ReadB(u32 addr) { return MMU_BankOf(addr)->getB(addr & MMU_AddressMask) & 0xff; }
+// Plain RAM: its bank record and its buffer (ST address 0 is the buffer's
+// first byte). An access whose bank entry is this record is served inline,
+// without a call: the record's own operations do the same (machine/memory.cpp).
+extern const MMU_Bank MMU_RamBank;
+extern u8* MMU_RamBase;
+// A RAM write from the first byte of the displayed frame to the byte just
+// past it marks the frame as changed (host/screen.h).
+extern u32 SCREEN_FrameBase;
+extern u32 SCREEN_FrameBytes;
+extern u32 SCREEN_VideoWritten;
+inline void MMU_RamMarkScreen(u32 addr) {
+  // Both ends included; an address below the base wraps far above the size.
+  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
+}
+
+// Accesses through the bank records, at any address: the bank operations
+// take odd addresses, and an access that runs past the end of a bank is
+// composed from the banks it touches (machine/memory.cpp). The accessors
+// below call them for everything that isn't plain RAM inside one bank.
+u32 MMU_ReadBankB(u32 addr);
+u32 MMU_ReadBankW(u32 addr);
+u32 MMU_ReadBankL(u32 addr);
+void MMU_WriteBankB(u32 addr, u32 v);
+void MMU_WriteBankW(u32 addr, u32 v);
+void MMU_WriteBankL(u32 addr, u32 v);
+
+// Whether the bank of the 24-bit address a is plain RAM.
+inline bool MMU_IsRam(u32 a) { return MMU_bankTable[a >> 16] == &MMU_RamBank; }
+
+// Data accesses of the CPU and the other bus masters, at any address.
+inline u32 MMU_ReadB(u32 addr) {
+  const u32 a = addr & MMU_AddressMask;
+  if (!MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankB(addr);
+  return MMU_RamBase[a];
+}
 inline u32 MMU_ReadW(u32 addr) {
-  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_ReadAcross(addr, 2);
-  return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff;
+  const u32 a = addr & MMU_AddressMask;
+  if (MMU_CrossesBank(addr, 2) || !MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankW(addr);
+  return be_read16(MMU_RamBase + a);
 }
 inline u32 MMU_ReadL(u32 addr) {
-  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_ReadAcross(addr, 4);
-  return MMU_BankOf(addr)->getL(addr & MMU_AddressMask);
+  const u32 a = addr & MMU_AddressMask;
+  if (MMU_CrossesBank(addr, 4) || !MMU_IsRam(a)) [[unlikely]] return MMU_ReadBankL(addr);
+  return be_read32(MMU_RamBase + a);
 }
-inline void MMU_WriteB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
+inline void MMU_WriteB(u32 addr, u32 v) {
+  const u32 a = addr & MMU_AddressMask;
+  if (!MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankB(addr, v);
+  MMU_RamMarkScreen(a);
+  MMU_RamBase[a] = u8(v);
+}
 inline void MMU_WriteW(u32 addr, u32 v) {
-  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return MMU_WriteAcross(addr, 2, v);
-  MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v);
+  const u32 a = addr & MMU_AddressMask;
+  if (MMU_CrossesBank(addr, 2) || !MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankW(addr, v);
+  MMU_RamMarkScreen(a);
+  be_write16(MMU_RamBase + a, v);
 }
 inline void MMU_WriteL(u32 addr, u32 v) {
-  if (MMU_CrossesBank(addr, 4)) [[unlikely]] return MMU_WriteAcross(addr, 4, v);
-  MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+  const u32 a = addr & MMU_AddressMask;
+  // One test for two rare cases: a long that runs into the next bank, and
+  // one at the first five bytes of a bank (for bank 0 the RAM record's bus
+  // error at addresses 0-4), which the record then serves.
+  if (u16(addr - 5) > 0xfffc - 5 || !MMU_IsRam(a)) [[unlikely]] return MMU_WriteBankL(addr, v);
+  MMU_RamMarkScreen(a);
+  be_write32(MMU_RamBase + a, v);
 }
 
 // ---- Memory: what the jump guard and the restart ask ---------------------------
@@ -115,6 +161,10 @@ void SCHED_RunEvents();
 // One 16-cycle step of time while the CPU is stopped, with the due events.
 // Ends with SCHED_CycleBefore at the new position: the step's events are done.
 void SCHED_StopStep();
+// While the CPU is stopped: the 16-cycle steps up to and including the next
+// one in which an event falls due, with the state those SCHED_StopStep calls
+// would leave; the steps before it only move the frame position.
+void SCHED_StopIdle();
 
 // ---- Interrupts --------------------------------------------------------------------
 

@@ -182,7 +182,7 @@ void m68k_reload_prefetch() { std::memcpy(m68k_regfile.prefetch, m68k_regfile.pc
 void m68k_raise_exception(u32 vector, u32 addr) {
   m68k_regs& r = m68k_regfile;
   if (frame_in_progress) {
-    r.pending |= m68k_pend_double_fault;
+    m68k_pend_set(m68k_pend_double_fault);
     return;
   }
   // The instruction already faulted: nothing more happens in it.
@@ -201,7 +201,7 @@ void m68k_raise_exception(u32 vector, u32 addr) {
     latched.access = vector == 3 ? m68k_fault_addr : addr;
     // A bus master other than the processor can fault before any PC is set.
     latched.ir = vector == 3 ? m68k_fault_opcode : r.pcHost ? be_read16(r.pcHost) : 0;
-    r.pending |= m68k_pend_fault_resume;
+    m68k_pend_set(m68k_pend_fault_resume);
     silence_banks();
     return;
   }

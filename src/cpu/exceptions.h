@@ -70,9 +70,8 @@ extern u8* m68k_region_base;
 inline void m68k_branch(u32 displacement) {
   m68k_regs& r = m68k_regfile;
   u8* const from = r.pcHost + 2;
-  const std::uintptr_t offset = std::uintptr_t(from) - std::uintptr_t(m68k_region_base) +
-                                std::uintptr_t(std::intptr_t(i32(displacement)));
-  if (offset < 0x10000) r.pcHost = m68k_region_base + offset;
+  const std::uintptr_t target = std::uintptr_t(from) + std::uintptr_t(std::intptr_t(i32(displacement)));
+  if (target - std::uintptr_t(m68k_region_base) < 0x10000) r.pcHost = reinterpret_cast<u8*>(target);
   else m68k_jump_to(r.pc + u32(from - r.pcBase) + displacement);
 }
 

@@ -10,6 +10,7 @@ m68k_regs m68k_regfile;
 m68k_regs m68k_regs_at_interrupt;
 m68k_flags m68k_ccflags;
 u32 m68k_sr_changed;
+i32 m68k_check_at = m68k_check_now;
 u32 m68k_model;
 u32 m68k_prefetch_mode;
 
@@ -22,14 +23,6 @@ void m68k_registers_reset() {
   m68k_prefetch_mode = 0;
   m68k_exceptions_reset();
   m68k_control_reset();
-}
-
-void m68k_sr_compose() {
-  const m68k_regs& r = m68k_regfile;
-  const m68k_flags& f = m68k_ccflags;
-  m68k_regfile.sr = u16((u32(r.t1) << 15) | (u32(r.t0) << 14) | (u32(r.s) << 13) |
-                        (u32(r.m) << 12) | ((r.imask & 7) << 8) | ((f.x & 1) << 4) |
-                        ((f.n & 1) << 3) | ((f.z & 1) << 2) | ((f.v & 1) << 1) | (f.c & 1));
 }
 
 void m68k_flags_from_sr(u32 sr) {
@@ -83,11 +76,11 @@ void m68k_sr_apply() {
   }
 
   m68k_sr_changed = 1;
-  r.pending |= m68k_pend_sr_check;
+  m68k_pend_set(m68k_pend_sr_check);
   SCHED_ComputeNextEvent();
 
   if (r.t1 || r.t0)
-    r.pending |= m68k_pend_trace;
+    m68k_pend_set(m68k_pend_trace);
   else
     r.pending &= ~(m68k_pend_trace | m68k_pend_trace_now);
 }

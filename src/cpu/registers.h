@@ -2,6 +2,7 @@
 // the status-register operations every other part of the CPU relies on.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 
 #include "common/types.h"
@@ -56,12 +57,24 @@ enum : u32 {
   m68k_pend_leave_alt = 0x2000,
 };
 
+// The frame position from which the run loop leaves its fast path to look
+// at the pending work and the scheduler: SCHED_NextEvent while nothing is
+// pending, below every position (m68k_check_now) as soon as something is.
+// The fast path then makes one comparison per instruction. Whatever sets a
+// pending bit does it through m68k_pend_set; SCHED_ComputeNextEvent and the
+// run loop's slow path put the position back.
+extern i32 m68k_check_at;
+constexpr i32 m68k_check_now = INT32_MIN;
+inline void m68k_pend_set(u32 bits) {
+  m68k_regfile.pending |= bits;
+  m68k_check_at = m68k_check_now;
+}
+
 // The current program counter: pc + (pcHost - pcBase).
 inline u32 m68k_get_pc() {
   return m68k_regfile.pc + u32(m68k_regfile.pcHost - m68k_regfile.pcBase);
 }
 
-void m68k_sr_compose();
 void m68k_sr_apply();
 // Loads the five condition flags from the low byte of sr.
 void m68k_flags_from_sr(u32 sr);
@@ -71,26 +84,44 @@ u32 m68k_cond_true_core(u32 cc);
 // machine construction start from here).
 void m68k_registers_reset();
 
+// A flag word is 0 or 1, so its upper three bytes are always 0: a flag is
+// stored as the word's low byte (the host is little-endian), one host
+// instruction straight from the host's own condition codes, and read back
+// from that byte, which a read right behind the store gets forwarded.
+inline void m68k_put_flag(u32& word, bool value) { *reinterpret_cast<u8*>(&word) = value; }
+inline u32 m68k_flag(const u32& word) { return *reinterpret_cast<const u8*>(&word); }
+
+// Writes sr from the mode fields, the interrupt mask and the five flags
+// (inline: the scheduler composes it each time it looks for the next event).
+inline void m68k_sr_compose() {
+  m68k_regs& r = m68k_regfile;
+  const m68k_flags& f = m68k_ccflags;
+  r.sr = u16((u32(r.t1) << 15) | (u32(r.t0) << 14) | (u32(r.s) << 13) | (u32(r.m) << 12) |
+             ((r.imask & 7) << 8) | (m68k_flag(f.x) << 4) | (m68k_flag(f.n) << 3) |
+             (m68k_flag(f.z) << 2) | (m68k_flag(f.v) << 1) | m68k_flag(f.c));
+}
+
 // Whether 68000 condition cc (0-15) holds on the current flags.
 inline u32 m68k_cond_true(u32 cc) {
   const m68k_flags& f = m68k_ccflags;
+  const u32 c = m68k_flag(f.c), z = m68k_flag(f.z), n = m68k_flag(f.n), v = m68k_flag(f.v);
   switch (cc) {
     case 0: return 1;
     case 1: return 0;
-    case 2: return (f.c | f.z) ^ 1;
-    case 3: return f.c | f.z;
-    case 4: return f.c ^ 1;
-    case 5: return f.c;
-    case 6: return f.z ^ 1;
-    case 7: return f.z;
-    case 8: return f.v ^ 1;
-    case 9: return f.v;
-    case 10: return f.n ^ 1;
-    case 11: return f.n;
-    case 12: return u32(f.n == f.v);
-    case 13: return u32(f.n != f.v);
-    case 14: return u32(f.z == 0 && f.n == f.v);
-    case 15: return u32(f.z != 0 || f.n != f.v);
+    case 2: return (c | z) ^ 1;
+    case 3: return c | z;
+    case 4: return c ^ 1;
+    case 5: return c;
+    case 6: return z ^ 1;
+    case 7: return z;
+    case 8: return v ^ 1;
+    case 9: return v;
+    case 10: return n ^ 1;
+    case 11: return n;
+    case 12: return u32(n == v);
+    case 13: return u32(n != v);
+    case 14: return u32(z == 0 && n == v);
+    case 15: return u32(z != 0 || n != v);
     default: std::abort();
   }
 }

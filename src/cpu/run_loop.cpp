@@ -21,11 +21,31 @@ u64 m68k_instruction_count;
 
 namespace {
 
+// The big-endian opcode at p, zero-extended to 64 bits for the table index.
+// On x86-64 a load and a rotate of its low half, in the register of the
+// handler's argument: the compiler would extend the rotated half again and
+// copy it there.
+[[gnu::always_inline]] inline u64 fetch_opcode(const u8* p) {
+#if defined(__x86_64__)
+  u64 opcode;
+  asm("movzwl %1, %k0\n\trolw $8, %w0" : "=D"(opcode) : "m"(*reinterpret_cast<const u16*>(p)));
+  return opcode;
+#else
+  return be_read16(p);
+#endif
+}
+
 // Fetch, dispatch and count one instruction: the whole fast path.
 [[gnu::always_inline]] inline void execute_one() {
   SCHED_CycleBefore = SCHED_FrameCycle;
-  const u32 opcode = be_read16(m68k_regfile.pcHost);
-  SCHED_FrameCycle += i32(m68k_dispatch[opcode](opcode));
+  const u64 opcode = fetch_opcode(m68k_regfile.pcHost);
+  SCHED_FrameCycle += i32(m68k_dispatch[opcode](u32(opcode)));
+}
+
+// Where the fast path stops next: at the next event, or at once while work
+// is pending (a test or a tool may have set a bit directly meanwhile).
+void update_check_at() {
+  m68k_check_at = m68k_regfile.pending ? m68k_check_now : SCHED_NextEvent;
 }
 
 void resolve_double_fault() {
@@ -88,7 +108,12 @@ bool service_pending(bool with_scheduler) {
     // STOP wrote the SR, so the check above has fired the events of its own
     // cycles; the idling counts on from its end.
     while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
-      SCHED_StopStep();
+      // An interrupt request waiting to be offered is offered after the
+      // very next step; otherwise the steps without events pass at once.
+      if (r.pending & m68k_pend_interrupt)
+        SCHED_StopStep();
+      else
+        SCHED_StopIdle();
       if (r.pending & m68k_pend_interrupt) {
         r.pending &= ~(m68k_pend_unused8 | m68k_pend_unused1);
         offer_interrupt();
@@ -153,11 +178,14 @@ void m68k_run_loop() {
   // (so the count is exact at each frame end) and every return.
   u64 executed = 0;
   for (;;) {
-    execute_one();
-    ++executed;
-    if (r.pending) [[unlikely]] {
-      m68k_instruction_count += executed;
-      executed = 0;
+    update_check_at();
+    do {
+      execute_one();
+      ++executed;
+    } while (SCHED_FrameCycle < m68k_check_at);
+    m68k_instruction_count += executed;
+    executed = 0;
+    if (r.pending) {
       if (service_pending(true)) {
         // Leaving (the debugger steps this way): the events this instruction
         // crossed still happen, or a step would stop time.
@@ -166,9 +194,7 @@ void m68k_run_loop() {
       }
       if (APP_StopFlag) return;
     }
-    if (SCHED_FrameCycle >= SCHED_NextEvent) [[unlikely]] {
-      m68k_instruction_count += executed;
-      executed = 0;
+    if (SCHED_FrameCycle >= SCHED_NextEvent) {
       SCHED_RunEvents();
       if (APP_StopFlag) return;
     }

@@ -136,7 +136,7 @@ void m68k_state_decode(const u8* in) {
   m68k_flags_from_sr(r.sr);
   // A state is taken between instructions: no fault can be in flight.
   r.pending &= ~(m68k_pend_fault_resume | m68k_pend_double_fault);
-  if (m68k_sr_changed) r.pending |= m68k_pend_sr_check;
+  if (m68k_sr_changed) m68k_pend_set(m68k_pend_sr_check);
   m68k_exceptions_reset();
   m68k_jump_to_core(pc);
 }

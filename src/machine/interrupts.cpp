@@ -13,7 +13,7 @@ u32 MFP_IntTaken;
 
 namespace {
 
-inline void request() { m68k_regfile.pending |= m68k_pend_interrupt; }
+inline void request() { m68k_pend_set(m68k_pend_interrupt); }
 
 u32 take(u8& pending, u8& mask, u8& inService, u8 bit, i32 ch) {
   MFP_IntTaken = 0;

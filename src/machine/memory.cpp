@@ -44,6 +44,25 @@ void MMU_BusError() {
   m68k_raise_exception(2, 0);
 }
 
+u32 MMU_ReadBankB(u32 addr) { return MMU_BankOf(addr)->getB(addr & MMU_AddressMask) & 0xff; }
+u32 MMU_ReadBankW(u32 addr) {
+  if (MMU_CrossesBank(addr, 2)) return MMU_ReadAcross(addr, 2);
+  return MMU_BankOf(addr)->getW(addr & MMU_AddressMask) & 0xffff;
+}
+u32 MMU_ReadBankL(u32 addr) {
+  if (MMU_CrossesBank(addr, 4)) return MMU_ReadAcross(addr, 4);
+  return MMU_BankOf(addr)->getL(addr & MMU_AddressMask);
+}
+void MMU_WriteBankB(u32 addr, u32 v) { MMU_BankOf(addr)->putB(addr & MMU_AddressMask, v); }
+void MMU_WriteBankW(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 2)) return MMU_WriteAcross(addr, 2, v);
+  MMU_BankOf(addr)->putW(addr & MMU_AddressMask, v);
+}
+void MMU_WriteBankL(u32 addr, u32 v) {
+  if (MMU_CrossesBank(addr, 4)) return MMU_WriteAcross(addr, 4, v);
+  MMU_BankOf(addr)->putL(addr & MMU_AddressMask, v);
+}
+
 u32 MMU_ReadAcross(u32 addr, u32 size) {
   if (size == 4 && !(addr & 1)) return (MMU_ReadW(addr) << 16) | MMU_ReadW(addr + 2);
   u32 v = 0;
@@ -70,11 +89,6 @@ u8* alloc_guarded(u32 size) {
   return p;
 }
 
-inline void mark_screen_write(u32 addr) {
-  // Both ends included; an address below the base wraps far above the size.
-  if (addr - SCREEN_FrameBase <= SCREEN_FrameBytes) SCREEN_VideoWritten = 1;
-}
-
 // ---- RAM ----
 u32 MMU_RamGetL(u32 a) { return be_read32(MMU_RamBase + a); }
 u32 MMU_RamGetW(u32 a) { return be_read16(MMU_RamBase + a); }
@@ -84,15 +98,15 @@ void MMU_RamPutL(u32 a, u32 v) {
     CONSOLE_Line("long put bus error %x ", a);
     MMU_BusError();
   }
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   be_write32(MMU_RamBase + a, v);
 }
 void MMU_RamPutW(u32 a, u32 v) {
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   be_write16(MMU_RamBase + a, v);
 }
 void MMU_RamPutB(u32 a, u32 v) {
-  mark_screen_write(a);
+  MMU_RamMarkScreen(a);
   MMU_RamBase[a] = u8(v);
 }
 u8* MMU_RamHostPtr(u32 a) { return MMU_RamBase + a; }

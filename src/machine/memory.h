@@ -4,9 +4,8 @@
 #include <string>
 
 #include "common/types.h"
-#include "cpu/bus.h"  // the bank record, the bank table and the accessors
+#include "cpu/bus.h"  // the bank record, the bank table, the accessors and the RAM record
 
-extern const MMU_Bank MMU_RamBank;
 extern const MMU_Bank MMU_RomBank;
 extern const MMU_Bank MMU_IoBank;
 extern const MMU_Bank CART_Bank;
@@ -19,7 +18,6 @@ extern const MMU_Bank CART_Bank;
 constexpr u32 MMU_GuardBytes = 16;
 static_assert(MMU_GuardBytes >= 8 + 4, "the pad must hold an instruction's words and the reload behind it");
 
-extern u8* MMU_RamBase;
 extern u8* MMU_RomBuffer;
 extern u32 MMU_RomSize;
 extern u32 MMU_RomBase;

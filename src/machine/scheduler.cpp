@@ -58,7 +58,7 @@ void disk_completion(bool stopped) {
       MFP_IPERB |= 0x80;
       // The pending bit alone would wait for another source to start an
       // arbitration: request one.
-      m68k_regfile.pending |= m68k_pend_interrupt;
+      m68k_pend_set(m68k_pend_interrupt);
     }
     if (!stopped) FDC_Regs[FDC_Status] &= ~0x80u;
     MFP_GPI &= u8(~0x20);
@@ -213,6 +213,7 @@ void SCHED_ComputeNextEvent() {
   if (next > SCHED_PollMark && SCHED_FrameCycle <= SCHED_PollMark - 1) next = SCHED_PollMark;
   take_earlier(next, FDC_IrqTime);
   SCHED_NextEvent = next;
+  m68k_check_at = m68k_regfile.pending ? m68k_check_now : next;
 }
 
 void SCHED_RunEvents() {
@@ -220,7 +221,7 @@ void SCHED_RunEvents() {
     m68k_sr_changed = 0;
     m68k_sr_compose();
     if (m68k_regfile.imask <= m68k_last_mask && MFP_AnyPending())
-      m68k_regfile.pending |= m68k_pend_interrupt;
+      m68k_pend_set(m68k_pend_interrupt);
     m68k_last_mask = m68k_regfile.imask;
   }
   if (!due(SCHED_NextEvent)) return;
@@ -229,11 +230,14 @@ void SCHED_RunEvents() {
   SCHED_ComputeNextEvent();
 }
 
-void SCHED_StopStep() {
-  SCHED_ComputeNextEvent();
+namespace {
+
+// One step of a stopped CPU from the position where the next-event time was
+// last computed.
+void stop_step_computed() {
   SCHED_CycleBefore = SCHED_FrameCycle;
   SCHED_SpareWord = 0;
-  SCHED_FrameCycle += 16;
+  SCHED_FrameCycle += SCHED_StopStepCycles;
   if (due(SCHED_NextEvent)) {
     fire_due_events(true);
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame - 1 &&
@@ -268,6 +272,24 @@ void SCHED_StopStep() {
   // are fired by the next SCHED_RunEvents; without this mark that call would
   // look at the step again and fire its events a second time.
   SCHED_CycleBefore = SCHED_FrameCycle;
+}
+
+}  // namespace
+
+void SCHED_StopStep() {
+  SCHED_ComputeNextEvent();
+  stop_step_computed();
+}
+
+void SCHED_StopIdle() {
+  SCHED_ComputeNextEvent();
+  // A step from F to F + 16 has work when F < SCHED_NextEvent <= F + 16.
+  // Until then each step only moves the position: the next-event time it
+  // computes stays the same, since no event time lies in between, so the
+  // one computed here serves the step with the work too.
+  const i32 idle = (SCHED_NextEvent - SCHED_FrameCycle - 1) / SCHED_StopStepCycles;
+  if (idle > 0) SCHED_FrameCycle += idle * SCHED_StopStepCycles;
+  stop_step_computed();
 }
 
 void SCHED_ResetFrame() {

@@ -10,6 +10,7 @@ constexpr i32 SCHED_CyclesPerLine = 512;
 constexpr i32 SCHED_Never = 696969;
 constexpr i32 SCHED_KeyboardIdle = 606969;
 constexpr i32 SCHED_PollMark = 156000;
+constexpr i32 SCHED_StopStepCycles = 16;  // one step of a stopped CPU
 
 // Timer periods in cycles, Timer A, B, C, D; -1 while stopped.
 extern i32 SCHED_TimerPeriods[4];

@@ -1,5 +1,6 @@
 #include "machine/ym2149.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/sound.h"
@@ -82,6 +83,109 @@ inline void advance_silent_tone(i32& counter, i32 period, u8& output, i32 next) 
     }
     counter += period;
   }
+}
+
+// The same as advance_silent_tone in one step: the counter takes as many
+// periods as bring it above 0, and the output flips once for each.
+inline void skip_tone(i32& counter, i32 period, u8& output, i32 span) {
+  counter -= span;
+  if (counter > 0) return;
+  const i32 periods = -counter / period + 1;
+  counter += periods * period;
+  output ^= u8(periods & 1);
+}
+
+// One step of the noise shift register: (x >> 1), with bits 16 and 14
+// flipped when bit 0 was set. A linear map of the 17 bits, so a jump of k
+// steps applies the columns of the map's powers 2^j for the bits set in k.
+constexpr u32 noise_step(u32 x) { return (x >> 1) ^ ((x & 1) ? 0x14000u : 0u); }
+
+struct NoiseJumps {
+  u32 column[31][17];  // column[j][b]: bit b after 2^j steps; a span's steps fit 31 bits
+};
+
+constexpr u32 apply(const u32 (&column)[17], u32 x) {
+  u32 r = 0;
+  for (int b = 0; b < 17; ++b)
+    if (x & (1u << b)) r ^= column[b];
+  return r;
+}
+
+constexpr NoiseJumps make_noise_jumps() {
+  NoiseJumps t{};
+  for (int b = 0; b < 17; ++b) t.column[0][b] = noise_step(1u << b);
+  for (int j = 1; j < 31; ++j)
+    for (int b = 0; b < 17; ++b) t.column[j][b] = apply(t.column[j - 1], t.column[j - 1][b]);
+  return t;
+}
+
+constexpr NoiseJumps noise_jumps = make_noise_jumps();
+
+// The noise output flips exactly when bit 0 of the shift register changes
+// (the register's two low bits differ before a step), so the output XOR
+// bit 0 never changes, and the output follows from the register alone.
+void jump_noise(PSG_Synth& p, u32 steps) {  // steps < 2^31
+  const u32 kept = p.noiseOutput ^ ((p.noiseShift & 1) ? 0xffu : 0u);
+  u32 x = p.noiseShift;
+  if (steps < 32) {
+    for (; steps; --steps) x = noise_step(x);
+  } else {
+    for (int j = 0; steps; ++j, steps >>= 1)
+      if (steps & 1) x = apply(noise_jumps.column[j], x);
+  }
+  p.noiseShift = x;
+  p.noiseOutput = u8(kept ^ ((x & 1) ? 0xffu : 0u));
+}
+
+// The noise generator over a span in which no channel hears it.
+void skip_noise(PSG_Synth& p, i32 span) {
+  p.noiseCounter -= span;
+  if (p.noiseCounter > 0) return;
+  const i32 steps = -p.noiseCounter / p.noisePeriod + 1;
+  p.noiseCounter += steps * p.noisePeriod;
+  jump_noise(p, u32(steps));
+}
+
+// The envelope's counter ran out at the end of a sample: it steps down as
+// many times as the periods that bring it back above 0.
+void envelope_step(PSG_Synth& p) {
+  do {
+    --p.envStep;
+    p.envCounter += p.envPeriod;
+  } while (p.envCounter <= 0);
+  if (p.envStep < 0) {
+    if (p.hold) {
+      if (p.alternate) p.attack ^= 0x1f;
+      p.holding = 1;
+      p.envStep = 0;
+    } else {
+      if (p.alternate && (p.envStep & 0x20)) p.attack ^= 0x1f;
+      p.envStep &= 0x1f;
+    }
+  }
+  p.envVolume = PSG_VolumeTable[u32(p.envStep) ^ p.attack];
+  envelope_to_channels(p);
+}
+
+// The envelope over n samples that no channel hears, from one run-out of
+// its counter to the next.
+void skip_envelope(PSG_Synth& p, i32 n) {
+  while (n > 0 && !p.holding) {
+    const i32 due = (p.envCounter - 1) / PSG_SampleUnits + 1;  // the counter is above 0
+    if (due > n) {
+      p.envCounter -= n * PSG_SampleUnits;
+      return;
+    }
+    p.envCounter -= due * PSG_SampleUnits;
+    n -= due;
+    envelope_step(p);
+  }
+}
+
+inline i32 mixed_sample(const PSG_Synth& p, const i32 (&amount)[3]) {
+  const u32 s = u32(amount[0]) * p.volume[0] + u32(amount[1]) * p.volume[1] +
+                u32(amount[2]) * p.volume[2];
+  return i32(((u64(s) * 0xAAAAAAABull) >> 32) >> 16);
 }
 
 }  // namespace
@@ -204,6 +308,13 @@ u32 PSG_ReadReg(u32 r) {
 
 u32 PSG_ReadData() { return PSG_ReadReg(PSG_State.selected); }
 
+// The samples between two register writes form one block, in which only the
+// envelope changes a volume. A channel whose volume stays 0 through the block
+// is not heard: its counter and output move in one step at the block's end,
+// as does the noise when no heard channel takes it and the envelope when no
+// heard channel follows it. Heard channels are integrated sample by sample:
+// one step a sample for a tone, the noise's own events where the noise gates
+// the channel. A block with none of these gives one sample value throughout.
 void PSG_Render(i32 n) {
   PSG_Synth& p = PSG_State;
   if (n <= 0) return;
@@ -222,57 +333,125 @@ void PSG_Render(i32 n) {
   }
   if ((mixer & 0x38) == 0x38 && p.noiseCounter <= span) p.noiseCounter += span;
 
-  u32 outn = p.noiseOutput | mixer;
-  for (i32 i = 0; i < n; ++i) {
-    i32 amount[3] = {0, 0, 0};
-    i32 left = PSG_SampleUnits;
-    while (left > 0) {
-      const i32 next = p.noiseCounter < left ? p.noiseCounter : left;
-      for (int ch = 0; ch < 3; ++ch) {
-        if (outn & (0x08u << ch))
-          advance_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], amount[ch], next);
-        else
-          advance_silent_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], next);
-      }
-      p.noiseCounter -= next;
-      if (p.noiseCounter <= 0) {
-        if ((p.noiseShift + 1) & 2) {
-          p.noiseOutput = u8(~p.noiseOutput);
-          outn = p.noiseOutput | mixer;
-        }
-        if (p.noiseShift & 1) p.noiseShift ^= 0x28000;
-        p.noiseShift >>= 1;
-        p.noiseCounter += p.noisePeriod;
-      }
-      left -= next;
-    }
+  // What each heard channel needs. A tone gated by the noise follows the
+  // noise's events; a tone alone steps once a sample; with its tone off a
+  // channel is high all the time, gated by the noise or not, and its counter
+  // moves in one step at the end like those of the channels nobody hears.
+  int gatedTones[3], tones[3];
+  int gatedCount = 0, toneCount = 0;
+  i32 highMask[3] = {0, 0, 0};  // all ones for the tone-off channels the noise gates
+  i32 constant[3] = {0, 0, 0};
+  bool followsEnvelope = false;
+  const bool envelopeSilent = p.holding && p.envVolume == 0;
+  for (int ch = 0; ch < 3; ++ch) {
+    const u8 v = p.regs[8 + ch];
+    if ((v & 0x10) ? envelopeSilent : (v & 0x0f) == 0) continue;
+    if (v & 0x10) followsEnvelope = true;
+    const bool toneOff = mixer & (1 << ch), noiseOff = mixer & (0x08 << ch);
+    if (!noiseOff && !toneOff)
+      gatedTones[gatedCount++] = ch;
+    else if (!noiseOff)
+      highMask[ch] = -1;
+    else if (!toneOff)
+      tones[toneCount++] = ch;
+    else
+      constant[ch] = PSG_SampleUnits;
+  }
+  const bool noiseHeard = gatedCount || highMask[0] || highMask[1] || highMask[2];
 
-    if (!p.holding) {
-      p.envCounter -= PSG_SampleUnits;
-      if (p.envCounter <= 0) {
-        do {
-          --p.envStep;
-          p.envCounter += p.envPeriod;
-        } while (p.envCounter <= 0);
-        if (p.envStep < 0) {
-          if (p.hold) {
-            if (p.alternate) p.attack ^= 0x1f;
-            p.holding = 1;
-            p.envStep = 0;
-          } else {
-            if (p.alternate && (p.envStep & 0x20)) p.attack ^= 0x1f;
-            p.envStep &= 0x1f;
+  if (!noiseHeard && toneCount == 0 && !followsEnvelope) {
+    const i32 sample = mixed_sample(p, constant);
+    for (i32 i = 0; i < n; ++i) p.sink(sample);
+  } else {
+    // The noise generator lives in locals while the samples are made.
+    i32 noiseCounter = p.noiseCounter;
+    const i32 noisePeriod = p.noisePeriod;
+    u32 noiseShift = p.noiseShift;
+    u8 noiseOutput = p.noiseOutput;
+    u32 outn = noiseOutput | mixer;
+    for (i32 i = 0; i < n; ++i) {
+      if (!noiseHeard) {
+        // Samples in which no tone flips and the envelope keeps its level
+        // are all alike.
+        const bool envelopeRuns = followsEnvelope && !p.holding;
+        i32 steady = n - i;
+        for (int k = 0; k < toneCount; ++k)
+          steady = std::min(steady, (p.toneCounter[tones[k]] - 1) / PSG_SampleUnits);
+        if (envelopeRuns) steady = std::min(steady, (p.envCounter - 1) / PSG_SampleUnits);
+        if (steady > 0) {
+          i32 amount[3] = {constant[0], constant[1], constant[2]};
+          const i32 time = steady * PSG_SampleUnits;
+          for (int k = 0; k < toneCount; ++k) {
+            const int ch = tones[k];
+            if (p.output[ch]) amount[ch] = PSG_SampleUnits;
+            p.toneCounter[ch] -= time;
+          }
+          if (envelopeRuns) p.envCounter -= time;
+          const i32 sample = mixed_sample(p, amount);
+          for (i32 j = 0; j < steady; ++j) p.sink(sample);
+          i += steady - 1;
+          continue;
+        }
+      }
+      i32 amount[3] = {constant[0], constant[1], constant[2]};
+      if (noiseHeard) {
+        // The gated channels advance from one change of the noise output to
+        // the next (a noise step that keeps the output changes nothing for
+        // them); the tone-off ones are high while the noise is.
+        i32 left = PSG_SampleUnits, run = 0, noiseHigh = 0;
+        auto gate_run = [&] {
+          for (int k = 0; k < gatedCount; ++k) {
+            const int ch = gatedTones[k];
+            if (outn & (0x08u << ch))
+              advance_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], amount[ch], run);
+            else
+              advance_silent_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], run);
+          }
+          if (noiseOutput) noiseHigh += run;
+        };
+        while (left > 0) {
+          const i32 next = noiseCounter < left ? noiseCounter : left;
+          run += next;
+          left -= next;
+          noiseCounter -= next;
+          if (noiseCounter <= 0) {
+            if ((noiseShift + 1) & 2) {
+              gate_run();
+              run = 0;
+              noiseOutput = u8(~noiseOutput);
+              outn = noiseOutput | mixer;
+            }
+            noiseShift = noise_step(noiseShift);
+            noiseCounter += noisePeriod;
           }
         }
-        p.envVolume = PSG_VolumeTable[u32(p.envStep) ^ p.attack];
-        envelope_to_channels(p);
+        if (run) gate_run();
+        for (int ch = 0; ch < 3; ++ch) amount[ch] += noiseHigh & highMask[ch];
       }
+      for (int k = 0; k < toneCount; ++k) {
+        const int ch = tones[k];
+        advance_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], amount[ch],
+                     PSG_SampleUnits);
+      }
+      if (followsEnvelope && !p.holding) {
+        p.envCounter -= PSG_SampleUnits;
+        if (p.envCounter <= 0) envelope_step(p);
+      }
+      p.sink(mixed_sample(p, amount));
     }
-
-    const u32 s = u32(amount[0]) * p.volume[0] + u32(amount[1]) * p.volume[1] +
-                  u32(amount[2]) * p.volume[2];
-    p.sink(i32(((u64(s) * 0xAAAAAAABull) >> 32) >> 16));
+    p.noiseCounter = noiseCounter;
+    p.noiseShift = noiseShift;
+    p.noiseOutput = noiseOutput;
   }
+
+  // The rest catches up in one step.
+  bool stepped[3] = {false, false, false};
+  for (int k = 0; k < gatedCount; ++k) stepped[gatedTones[k]] = true;
+  for (int k = 0; k < toneCount; ++k) stepped[tones[k]] = true;
+  for (int ch = 0; ch < 3; ++ch)
+    if (!stepped[ch]) skip_tone(p.toneCounter[ch], p.tonePeriod[ch], p.output[ch], span);
+  if (!noiseHeard) skip_noise(p, span);
+  if (!followsEnvelope) skip_envelope(p, n);
 }
 
 void PSG_EndFrame() {

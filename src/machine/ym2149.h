@@ -2,7 +2,8 @@
 // stream of 16-bit samples at the host's output rate. Register writes arrive
 // with the frame cycle at which the CPU made them; the samples that belong
 // before that moment are rendered first, so changes land at the right place
-// within the frame.
+// within the frame. The samples between two writes are rendered as one block,
+// in which channels that can't be heard cost next to nothing.
 #pragma once
 
 #include "common/types.h"

@@ -23,7 +23,7 @@ using namespace core_standins;
 u32 h_quit(u32) {
   m68k_regfile.pcHost += 2;
   APP_StopFlag = 1;
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
   return 4;
 }
 u32 nops_run = 0;

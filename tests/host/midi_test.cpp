@@ -76,6 +76,7 @@ class MidiOut : public ::testing::Test {
     fail_start = false;
     fail_channel = -1;
     QTMIDI_SynthInUse = &recording;
+    PREFS_MidiOutOpen = 0;  // the defaults leave it as the last test did
   }
   void TearDown() override {
     QTMIDI_Close();

@@ -42,6 +42,34 @@ TEST_F(ScreenRules, DirectPathSkipsWhatDidNotChange) {
   SCREEN_FrameDirty = 1;
   run_line_frame();
   EXPECT_EQ(rgb_at(5, 0), 0u);
+
+  // A line with open side borders reads on into the next line's first unit;
+  // that line still draws the unit when it changed.
+  ram[frame_base + 160 * 11] ^= 0x80;
+  SCREEN_FrameDirty = 1;
+  run_line_frame({64 + 10});
+  EXPECT_EQ(rgb_at(32, unit_row + 1), SCREEN_HostPalette[st_index(4, 160, 11, 0)] & 0xffffff);
+  // Its borders closed again, the strips show the border, not that picture.
+  for (u32 shadow : {0u, 1u}) {
+    SCREEN_UseShadow = shadow;
+    for (const std::set<u32>& open : {std::set<u32>{64 + 10}, std::set<u32>{}}) {
+      SCREEN_FrameDirty = 1;
+      run_line_frame(open);
+    }
+    EXPECT_EQ(rgb_at(0, unit_row), 0u) << shadow;
+    EXPECT_EQ(rgb_at(383, unit_row), 0u) << shadow;
+  }
+  // The top border opened, every picture line lies on another row.
+  SCREEN_UseShadow = 0;
+  SCREEN_FirstLine = 35;
+  SCREEN_DisplayLines = 229;
+  SCREEN_FrameDirty = 1;
+  run_line_frame();
+  EXPECT_EQ(rgb_at(32, 0), SCREEN_HostPalette[st_index(4, 160, 0, 0)] & 0xffffff);
+  // Its left border opened, a line starts 32 pixels further left.
+  SCREEN_FrameDirty = 1;
+  run_line_frame({35 + 10});
+  EXPECT_EQ(rgb_at(0, 10), SCREEN_HostPalette[st_index(4, 160, 10, 0)] & 0xffffff);
 }
 
 TEST_F(ScreenRules, FrameSkipAndAScreenBeyondTheRam) {

@@ -74,6 +74,20 @@ TEST_F(MemoryMap, LongWritesToTheFirstBytesAreBusErrorsButStillStored) {
   MMU_WriteW(0, 1);
   EXPECT_EQ(MMU_BusErrorCount, 1u);
   EXPECT_FALSE(machine_end_instruction());
+  // The first bytes of other banks are plain RAM; a mirrored address of
+  // bank 0 is bank 0. Screen writes are marked whichever way they go.
+  SCREEN_FrameBase = 0x10000;
+  SCREEN_VideoWritten = 0;
+  MMU_WriteL(0x10002, 0x01020304);
+  EXPECT_EQ(MMU_ReadL(0xff010002), 0x01020304u);
+  EXPECT_EQ(SCREEN_VideoWritten, 1u);
+  EXPECT_EQ(MMU_BusErrorCount, 1u);
+  testing::internal::CaptureStdout();
+  MMU_WriteL(0x01000002, 0x05060708);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "long put bus error 2 \n");
+  EXPECT_EQ(MMU_BusErrorCount, 2u);
+  EXPECT_TRUE(machine_end_instruction());
+  EXPECT_EQ(MMU_ReadL(2), 0x05060708u);
 }
 
 TEST_F(MemoryMap, RomWritesAreBusErrorsAndStoreNothing) {

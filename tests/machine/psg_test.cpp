@@ -161,6 +161,100 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
   EXPECT_EQ(PSG_RegCopy.selected, 11u);
 }
 
+// ---- A long write sequence, sample for sample ----
+
+u64 stream_hash;
+u64 stream_samples;
+void hash_sample(i32 s) {
+  stream_hash = (stream_hash ^ u32(s)) * 0x100000001b3ull;  // FNV-1a, one sample a step
+  ++stream_samples;
+}
+
+struct Xorshift {
+  u32 s;
+  u32 next() {
+    s ^= s << 13;
+    s ^= s >> 17;
+    s ^= s << 5;
+    return s;
+  }
+  u32 below(u32 n) { return next() % n; }
+};
+
+// A value for register r, leaning towards what music writes: low coarse
+// periods, silent or enveloped channels, fast envelopes; every shape.
+u32 value_for(Xorshift& g, u32 r) {
+  switch (r) {
+    case 1: case 3: case 5: case 12: return g.below(3) ? g.below(3) : g.next() & 0xff;
+    case 8: case 9: case 10: {
+      const u32 k = g.below(4);
+      return k == 0 ? 0 : k == 1 ? 0x10 : g.next() & 0xff;
+    }
+    default: return g.next() & 0xff;
+  }
+}
+
+// Every sample the synthesis gives for a varied sequence of writes through
+// the register interface: tones, noise, every envelope shape, volumes changed
+// mid-frame, sample playback on the volume registers, the printer port, a
+// reset, and long silent stretches whose noise keeps running. The sum was
+// taken from the sample-by-sample synthesis: a faster one must give the same
+// stream.
+TEST_F(SoundChip, AVariedWriteSequenceKeepsItsSampleStream) {
+  PREFS_SoundOn = 1;
+  stream_hash = 0xcbf29ce484222325ull;
+  stream_samples = 0;
+  PSG_Init(2000000, 44100, 50, 160256, hash_sample);
+  Xorshift g{0x2149u};
+  auto at = [](i32 cycle, u32 r, u32 v) {
+    SCHED_FrameCycle = cycle;
+    set(r, v);
+  };
+  for (u32 frame = 0; frame < 400; ++frame) {
+    const u32 kind = frame < 4 ? 0 : g.below(8);
+    if (frame == 200) PSG_Reset();
+    if (frame == 120 || frame == 300) {
+      // Noise on every channel, all silent for three frames, then heard.
+      at(0, 7, 0x07);
+      for (u32 r = 8; r <= 10; ++r) at(0, r, 0);
+      for (u32 f = 0; f < 3; ++f) PSG_EndFrame();
+      at(1000, 8, 15);
+      at(90000, 9, 0x10);
+      at(90000, 13, frame == 120 ? 0x0e : 0x08);
+    } else if (kind >= 1 && kind <= 4) {
+      i32 cycle = 0;
+      for (u32 n = 1 + g.below(12); n > 0; --n) {
+        cycle += i32(g.below(30000));
+        const u32 r = g.below(14);
+        at(cycle, r, value_for(g, r));
+      }
+      if (kind == 4) at(i32(g.below(160256)), 13, frame & 15);
+    } else if (kind == 5) {
+      // Sample playback: tones and noise off, a volume every 180 cycles.
+      at(0, 7, 0x3f | (g.next() & 0xc0));
+      for (i32 cycle = 0, v = 0; cycle < 160256; cycle += 180, ++v) at(cycle, 8 + (v & 1), v >> 3);
+    } else if (kind == 6) {
+      // Printing between volume changes; the ports never render.
+      for (i32 i = 0, cycle = 0; i < 8; ++i, cycle += 19000) {
+        at(cycle, 15, 'a' + i);
+        at(cycle + 50, 14, g.next() & 0xff);
+        at(cycle + 100, 10, g.below(16));
+      }
+    } else if (kind == 7) {
+      // Long writes select and write: the tone periods.
+      for (i32 i = 0, cycle = 5000; i < 6; ++i, cycle += 24000) {
+        SCHED_FrameCycle = cycle;
+        PSG_PutL(0xff8800, (u32(i) << 24) | (value_for(g, u32(i)) << 8));
+      }
+      at(160256 + 40, 6, g.next() & 0xff);  // past the frame's end
+    }
+    PSG_EndFrame();
+  }
+  EXPECT_EQ(stream_samples, 400u * 882 + 6 * 882);
+  EXPECT_EQ(stream_hash, 0xee73da597d626203ull) << std::hex << stream_hash;
+  PREFS_SoundOn = 0;
+}
+
 // ---- The sample ring ----
 
 TEST(SoundRing, HoldsOneLessThanItsSizeAndFillsUnderrunsWithSilence) {

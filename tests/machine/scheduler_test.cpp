@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "cpu/registers.h"
 #include "host/events.h"
 #include "host/options.h"
@@ -234,6 +236,47 @@ TEST_F(Scheduler, StoppedCpuAdvancesInSixteenCycleStepsAndEndsFrames) {
   while (SCHED_FrameCycle != -1) SCHED_StopStep();
   EXPECT_EQ(MFP_VideoIntPending, MFP_VideoVBL);
   EXPECT_EQ(SCHED_FrameCount, 1u);
+}
+
+// Idling over the steps without events leaves, at every step with work,
+// what single steps leave there: positions, next-event time, lines, frames
+// and the interrupts raised (HBL, VBL, Timer C), over two whole frames.
+TEST_F(Scheduler, IdleStepsPassAtOnceAsSingleStepsWould) {
+  struct Mark {
+    i32 cycle, before, next, line;
+    u32 frames, hbls, vbls, timers;
+    bool operator==(const Mark&) const = default;
+  };
+  auto run = [](bool idle) {
+    machine_reset_globals();
+    SCHED_ResetFrame();
+    m68k_regfile.pending = 0;
+    m68k_regfile.imask = 1;
+    MFP_IERB = 0x20;
+    SCHED_TimerPeriods[2] = 9000;
+    SCHED_EventTimes[SCHED_TimerC] = 7001;
+    SCHED_ComputeNextEvent();
+    std::vector<Mark> marks;
+    Mark m{};
+    while (m.frames < 2) {
+      const i32 from = SCHED_FrameCycle, next = SCHED_NextEvent;
+      idle ? SCHED_StopIdle() : SCHED_StopStep();
+      m.hbls += (MFP_VideoIntPending & MFP_VideoHBL) ? 1 : 0;
+      m.vbls += (MFP_VideoIntPending & MFP_VideoVBL) ? 1 : 0;
+      m.timers += (MFP_IPERB & 0x20) ? 1 : 0;
+      MFP_VideoIntPending = 0;
+      MFP_IPERB = 0;
+      m = {SCHED_FrameCycle, SCHED_CycleBefore, SCHED_NextEvent, SCHED_LineCounter,
+           SCHED_FrameCount, m.hbls, m.vbls, m.timers};
+      if (idle || next <= from + SCHED_StopStepCycles) marks.push_back(m);
+    }
+    return marks;
+  };
+  const std::vector<Mark> single = run(false), idle = run(true);
+  EXPECT_EQ(single.back().hbls, 2 * 313u);
+  EXPECT_EQ(single.back().vbls, 2u);
+  EXPECT_EQ(idle.size(), single.size());
+  EXPECT_TRUE(idle == single);
 }
 
 // A stop step's events are done when it returns: the interrupt accepted after

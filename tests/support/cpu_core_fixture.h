@@ -45,13 +45,13 @@ inline u32 h_move_to_sr(u32) {
 inline u32 h_stop(u32 op) {
   h_move_to_sr(op);
   m68k_regfile.inStop = 1;
-  m68k_regfile.pending |= m68k_pend_stop;
+  m68k_pend_set(m68k_pend_stop);
   return 4;
 }
 // Leaves the run loop after itself, as a debugger entry request does.
 inline u32 h_leave(u32) {
   m68k_regfile.pcHost += 2;
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
   return 4;
 }
 

@@ -110,11 +110,23 @@ void machine_reset_globals() {
   FDC_Reset();
   PRINTER_Close();
   SHIFTER_Mode = 0;
+  // The Shifter's reset leaves the base, sync and palette registers.
+  SHIFTER_BaseHigh = SHIFTER_BaseMid = SHIFTER_Sync = 0;
+  SHIFTER_LoadBase = SHIFTER_VideoAddress = SHIFTER_Sync60Line = 0;
+  for (u32& c : SHIFTER_Palette) c = 0;
   SCREEN_Init();
   SHIFTER_Reset(0);
-  MFP_DDR = MFP_IMRA = MFP_IMRB = 0;
+  // The MFP's reset leaves its mask, direction and USART registers, the
+  // MIDI ACIA has no reset of its own, and the I/O page's registers keep
+  // what was written: like the Shifter's, all start from their power-on
+  // zeros.
+  std::memset(MFP_Regs, 0, sizeof MFP_Regs);
   MFP_Init();
   ACIA_Reset();
+  std::memset(MIDI_Acia, 0, sizeof MIDI_Acia);
+  MIDI_RxCount = MIDI_RxIndex = 0;
+  MMU_MemConfig = 0;
+  MMU_MicrowireMask = MMU_MicrowireData = MMU_IOSpare = 0;
   IKBD_PowerOn();
   RTC_ModeReg = 0;
   APP_StopFlag = 0;
@@ -146,9 +158,12 @@ namespace {
 const HOST_ExitFn process_exit = HOST_ExitHandler;
 
 // After every test, the machine's global words the processor tests also read
-// go back to their values at program start, whatever a machine test set.
+// go back to their values at program start, whatever a machine test set, and
+// the console forgets the lines it printed, so that the next test's lines
+// are printed, not counted as repeats.
 class RestoreMachineDefaults : public testing::EmptyTestEventListener {
   void OnTestEnd(const testing::TestInfo&) override {
+    CONSOLE_Report();
     MMU_TosVersion = 0;
     MMU_IsEmuTOS = 0;
     MMU_RamSize = 0x400000;

@@ -59,12 +59,15 @@ void machine_build_memory(const std::string& folder);
 // printed on standard output.
 std::string machine_start(const std::string& folder);
 
-// Runs the started machine for `frames` frames through the run loop. Like
-// the application's run, it begins with the processor's restart.
+// Runs the started machine through the run loop until `frames` frames have
+// ended. Like the application's run, it begins with the processor's restart,
+// which resets the chips and the machine's frame count: every call starts
+// the guest again and counts from there (a guest's own restarts do not start
+// the count again).
 void machine_run_frames(u32 frames);
 
-// Goes on running a machine that machine_run_frames ran for `frames` more
-// frames, without the restart.
+// Goes on running a machine that machine_run_frames ran until `frames` more
+// frames have ended, without the restart.
 void machine_continue_frames(u32 frames);
 
 // Either of the two with what the machine prints swallowed (an operating

@@ -44,6 +44,11 @@ TEST(Headless, RunsATestRomFolderAndPrintsItsFigures) {
   EXPECT_GT(host, 0.0);
   EXPECT_GT(ratio, 0.0);
   EXPECT_NE(r.out.find("Building the 68000...\n"), std::string::npos);
+  EXPECT_NE(r.out.find("Sound disabled\n"), std::string::npos);
+  // Sound on, as for measuring the synthesis.
+  const ShellResult sound = run_headless("--folder " + folder.path() + " --frames 20 --sound");
+  ASSERT_EQ(sound.status, 0) << sound.out;
+  EXPECT_NE(sound.out.find("Sound Enabled at 44100 Hz.\n"), std::string::npos) << sound.out;
 }
 
 TEST(Headless, FolderWithoutTosEndsWithAMessage) {

@@ -7,11 +7,16 @@
 //
 //   vantorell-headless --folder DIR --frames N [--screenshot FILE.png]
 //                      [--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT]
-//                      [--prefetch] [--debug]
+//                      [--prefetch] [--debug] [--sound] [--counts]
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one. --debug
 // opens the built-in debugger on the console at the first instruction.
+// --sound switches sound on, as the preferences would: the sound chip's
+// samples are then synthesized (and dropped once the ring is full). --counts
+// prints, before the figures, the 68000 instructions executed and the sound
+// samples synthesized in the run, which the instruction-count benchmark
+// (bench/count_instructions.sh) divides by.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,6 +35,7 @@
 #include "host/app.h"
 #include "host/debugger/debugger.h"
 #include "host/options.h"
+#include "host/sound.h"
 #include "host/shared/screen_convert.h"
 #include "input_script.h"
 #include "machine/machine.h"
@@ -37,6 +43,7 @@
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
+#include "machine/ym2149.h"
 
 namespace {
 
@@ -44,7 +51,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: vantorell-headless --folder DIR --frames N [--screenshot FILE.png] "
                "[--save-state FILE] [--monochrome] [--blitter] [--input SCRIPT] [--prefetch] "
-               "[--debug]\n");
+               "[--debug] [--sound] [--counts]\n");
   return 2;
 }
 
@@ -60,7 +67,8 @@ int usage() {
 int main(int argc, char** argv) {
   std::string folder, screenshot, save_state, input;
   long frames = -1;
-  bool monochrome = false, blitter = false, prefetch = false, debug = false;
+  bool monochrome = false, blitter = false, prefetch = false, debug = false, sound = false,
+       counts = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!std::strcmp(arg, "--monochrome")) {
@@ -77,6 +85,14 @@ int main(int argc, char** argv) {
     }
     if (!std::strcmp(arg, "--debug")) {
       debug = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--sound")) {
+      sound = true;
+      continue;
+    }
+    if (!std::strcmp(arg, "--counts")) {
+      counts = true;
       continue;
     }
     if (i + 1 >= argc) return usage();
@@ -134,6 +150,7 @@ int main(int argc, char** argv) {
   // A monochrome monitor pins the Shifter to high resolution.
   if (monochrome) SHIFTER_Mode = 2;
   if (blitter) PREFS_BlitterEnabled = 1;
+  if (sound) PREFS_SoundOn = SOUND_Active = 1;
   // Read by the dispatch build inside the machine's start-up.
   if (prefetch) m68k_prefetch_mode = 1;
   APP_InitMachine();
@@ -143,6 +160,7 @@ int main(int argc, char** argv) {
   if (debug) DEBUG_RequestEntry();
   const u64 instructions_before = m68k_instruction_count;
   const u64 frames_before = SCHED_FramesEnded;
+  const u64 sound_frames_before = SOUND_FramesEnded;
   const auto t0 = std::chrono::steady_clock::now();
   APP_Run();
   const auto t1 = std::chrono::steady_clock::now();
@@ -168,7 +186,14 @@ int main(int argc, char** argv) {
   const u64 frames_run = SCHED_FramesEnded - frames_before;
   const double emulated = double(frames_run) / 50.0;
   const double host = std::chrono::duration<double>(t1 - t0).count();
-  const double mips = double(m68k_instruction_count - instructions_before) / host / 1e6;
+  const u64 instructions = m68k_instruction_count - instructions_before;
+  const double mips = double(instructions) / host / 1e6;
+  if (counts) {
+    // Every frame end that reaches the synthesizer completes its frame's samples.
+    const u64 samples = u64(SOUND_FramesEnded - sound_frames_before) * PSG_State.samplesPerFrame;
+    std::printf("instructions %llu samples %llu\n", static_cast<unsigned long long>(instructions),
+                static_cast<unsigned long long>(samples));
+  }
   std::printf("frames %llu emulated %.3f s host %.3f s ratio %.2f mips %.2f\n",
               static_cast<unsigned long long>(frames_run),
               emulated, host, host > 0 ? emulated / host : 0.0, mips);

@@ -124,18 +124,28 @@ M68K_INLINE u32 cmpm(u32 opcode) {
 template <bool Sub, u32 S>
 M68K_INLINE u32 extended(u32 src, u32 dst) {
   m68k_flags& f = m68k_ccflags;
-  const u32 xin = f.x ? 1 : 0;
-  const u32 res = (Sub ? dst - src - xin : dst + src + xin) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
+  using U = uint_of<S>;
+  using I = sint_of<S>;
+  const U xin = U(m68k_flag(f.x));
+  // Two steps, each with the host's carry and overflow: the carry is the
+  // one that happened (both can't), the overflow stays if only one did.
+  U part, res;
+  I signed_part, signed_res;
+  bool c, v;
   if constexpr (Sub) {
-    f.c = f.x = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
-    f.v = ((sm ^ dm) & (rm ^ dm)) ? 1 : 0;
+    c = __builtin_sub_overflow(U(dst), U(src), &part) | __builtin_sub_overflow(part, xin, &res);
+    v = __builtin_sub_overflow(I(dst), I(src), &signed_part) !=
+        __builtin_sub_overflow(signed_part, I(xin), &signed_res);
   } else {
-    f.c = f.x = ((sm & dm) | (~rm & (sm | dm))) ? 1 : 0;
-    f.v = ((sm ^ rm) & (dm ^ rm)) ? 1 : 0;
+    c = __builtin_add_overflow(U(dst), U(src), &part) | __builtin_add_overflow(part, xin, &res);
+    v = __builtin_add_overflow(I(dst), I(src), &signed_part) !=
+        __builtin_add_overflow(signed_part, I(xin), &signed_res);
   }
-  f.n = rm ? 1 : 0;
-  if (res) f.z = 0;
+  put_flag(f.c, c);
+  put_flag(f.x, c);
+  put_flag(f.v, v);
+  put_flag(f.n, I(res) < 0);
+  if (res) put_flag(f.z, false);
   return res;
 }
 

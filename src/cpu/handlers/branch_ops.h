@@ -55,9 +55,13 @@ M68K_INLINE u32 dbcc(u32 opcode) {
     branch_not_taken<P>(4);
     return 12;
   }
-  u32& d = r.d[opcode & 7];
-  const u32 c = d & 0xffff;
-  d = (d & 0xffff0000u) | ((c - 1) & 0xffff);
+  // The counter is the register's low word (its first two bytes on the
+  // little-endian host), decremented in place.
+  u8* const counter = reinterpret_cast<u8*>(&r.d[opcode & 7]);
+  u16 c;
+  std::memcpy(&c, counter, 2);
+  const u16 next = u16(c - 1);
+  std::memcpy(counter, &next, 2);
   if (c == 0) {
     branch_not_taken<P>(4);
     return 14;

@@ -103,17 +103,17 @@ u32 bit_op(u32 opcode) {
   if constexpr (M == Dreg) {
     const u32 mask = 1u << (bit & 31);
     const u32 old = regs.d[r];
-    m68k_ccflags.z = (old & mask) ? 0 : 1;
+    put_flag(m68k_ccflags.z, !(old & mask));
     if constexpr (Op::writes) regs.d[r] = Op::apply(old, mask);
   } else if constexpr (M == Immd) {
     const u32 v = st.word() & 0xff;
-    m68k_ccflags.z = (v & (1u << (bit & 7))) ? 0 : 1;
+    put_flag(m68k_ccflags.z, !(v & (1u << (bit & 7))));
   } else {
     const u32 mask = 1u << (bit & 7);
     const Ea<M, B, X> ea(r, st);
     const u32 v = ea.read();
     ea.update();
-    m68k_ccflags.z = (v & mask) ? 0 : 1;
+    put_flag(m68k_ccflags.z, !(v & mask));
     if constexpr (Op::writes) {
       write_and_finish<B>(st, ea.addr, Op::apply(v, mask));
       return cycles;

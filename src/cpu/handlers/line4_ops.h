@@ -14,12 +14,13 @@ struct UnNegx {
   template <u32 S>
   M68K_INLINE static u32 apply(u32 d) {
     m68k_flags& f = m68k_ccflags;
-    const u32 r = (0u - d - f.x) & mask_of<S>;
-    const u32 dm = (d & msb_of<S>) ? 1 : 0, rm = (r & msb_of<S>) ? 1 : 0;
-    f.v = dm & rm;
-    f.c = f.x = dm | rm;
-    f.n = rm;
-    if (r) f.z = 0;
+    const u32 r = (0u - d - m68k_flag(f.x)) & mask_of<S>;
+    const bool dm = d & msb_of<S>, rm = r & msb_of<S>;
+    put_flag(f.v, dm & rm);
+    put_flag(f.c, dm | rm);
+    put_flag(f.x, dm | rm);
+    put_flag(f.n, rm);
+    if (r) put_flag(f.z, false);
     return r;
   }
 };
@@ -27,14 +28,7 @@ struct UnNeg {
   static constexpr bool reads = true;
   template <u32 S>
   M68K_INLINE static u32 apply(u32 d) {
-    m68k_flags& f = m68k_ccflags;
-    const u32 r = (0u - d) & mask_of<S>;
-    const u32 dm = (d & msb_of<S>) ? 1 : 0, rm = (r & msb_of<S>) ? 1 : 0;
-    f.v = dm & rm;
-    f.c = f.x = (d & mask_of<S>) ? 1 : 0;
-    f.n = rm;
-    f.z = r ? 0 : 1;
-    return r;
+    return sub_with_flags<S>(d, 0);
   }
 };
 struct UnNot {
@@ -59,10 +53,10 @@ u32 unary(u32 opcode) {
   } else {
     write_dest<M, S, X>(r, st, 0, [] {
       m68k_flags& f = m68k_ccflags;
-      f.n = 0;
-      f.z = 1;
-      f.v = 0;
-      f.c = 0;
+      put_flag(f.n, false);
+      put_flag(f.z, true);
+      put_flag(f.v, false);
+      put_flag(f.c, false);
     });
   }
   return rmw_cycles<M, S>(4, 6, 8, 12);

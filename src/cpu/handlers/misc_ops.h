@@ -131,7 +131,7 @@ u32 stop(u32) {
   StreamOf<P> st;
   regs.sr = u16(st.word());
   m68k_sr_apply();
-  regs.pending |= m68k_pend_stop;
+  m68k_pend_set(m68k_pend_stop);
   regs.inStop = 1;
   st.finish();
   return 4;

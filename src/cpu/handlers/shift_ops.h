@@ -19,7 +19,7 @@ M68K_INLINE u32 shift_apply(u32 v, u32 n) {
   m68k_flags& f = m68k_ccflags;
   v &= mask;
   u32 r = v;
-  f.v = 0;
+  bool c = false, ov = false, to_x = false;  // to_x: X takes C
   if constexpr (K == ROX) {
     // The count is reduced modulo w + 1 by conditional subtractions.
     u32 k = n;
@@ -33,12 +33,12 @@ M68K_INLINE u32 shift_apply(u32 v, u32 n) {
     } else {
       if (k >= 33) k -= 33;
     }
+    const u32 xin = m68k_flag(f.x);
     if (k == 0) {
-      f.c = f.x;
+      c = xin;
     } else {
-      const u64 x = f.x ? 1 : 0;
+      const u64 x = xin;
       const u64 wide = v;
-      u32 c;
       if constexpr (Left) {
         r = u32(((wide << k) | (x << (k - 1)) | (wide >> (w + 1 - k))) & mask);
         c = (v >> (w - k)) & 1;
@@ -46,35 +46,34 @@ M68K_INLINE u32 shift_apply(u32 v, u32 n) {
         r = u32(((wide >> k) | (x << (w - k)) | (wide << (w + 1 - k))) & mask);
         c = (v >> (k - 1)) & 1;
       }
-      f.c = f.x = c;
+      to_x = true;
     }
   } else if (n == 0) {
-    f.c = 0;
+    c = false;
   } else if constexpr (K == RO) {
     const u32 k = n & (w - 1);
     if constexpr (Left) {
       if (k) r = ((v << k) | (v >> (w - k))) & mask;
-      f.c = r & 1;
+      c = r & 1;
     } else {
       if (k) r = ((v >> k) | (v << (w - k))) & mask;
-      f.c = (r & msb_of<S>) ? 1 : 0;
+      c = r & msb_of<S>;
     }
   } else {
-    u32 c;
     if constexpr (Left) {
       if (n < w) {
         r = (v << n) & mask;
         c = (v >> (w - n)) & 1;
       } else {
         r = 0;
-        c = n == w ? v & 1 : 0;
+        c = n == w && (v & 1);
       }
       if constexpr (K == AS) {
         if (n < w) {
           const u32 top = (mask << (w - 1 - n)) & mask;
-          f.v = ((v & top) != 0 && (v & top) != top) ? 1 : 0;
+          ov = (v & top) != 0 && (v & top) != top;
         } else {
-          f.v = v != 0 ? 1 : 0;
+          ov = v != 0;
         }
       }
     } else {
@@ -84,11 +83,14 @@ M68K_INLINE u32 shift_apply(u32 v, u32 n) {
         c = (v >> (n - 1)) & 1;
       } else {
         r = sign;
-        c = n == w || K == AS ? (v >> (w - 1)) & 1 : 0;
+        c = (n == w || K == AS) && ((v >> (w - 1)) & 1);
       }
     }
-    f.c = f.x = c;
+    to_x = true;
   }
+  put_flag(f.c, c);
+  if (to_x) put_flag(f.x, c);
+  put_flag(f.v, ov);
   set_nz<S>(r);
   return r;
 }

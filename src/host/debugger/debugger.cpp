@@ -60,7 +60,7 @@ void DEBUG_RequestEntry() {
   if (DEBUG_Active) return;
   DEBUG_Active = 1;
   DEBUG_Requested = 1;
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
 }
 
 bool DEBUG_SetPC(u32 address) {
@@ -254,7 +254,7 @@ void unfreeze() {
 void step_to(u32 address) {
   DEBUG_StepToAddr = address;
   DEBUG_StepToActive = 1;
-  m68k_regfile.pending |= m68k_pend_leave;
+  m68k_pend_set(m68k_pend_leave);
 }
 
 // Runs one command line; true when the command lets the CPU run again.
@@ -278,7 +278,7 @@ bool run_command(const std::string& line) {
       return false;
     }
     case 'm': dump_memory(args); return false;
-    case 't': m68k_regfile.pending |= m68k_pend_leave; return true;
+    case 't': m68k_pend_set(m68k_pend_leave); return true;
     case 'z': step_to(stop_next); return true;
     case 'f': step_to(args.more() ? args.hex() : 0); return true;
     case 'g':
@@ -324,7 +324,7 @@ bool run_command(const std::string& line) {
 void DEBUG_CommandLoop() {
   const u32 pc = m68k_get_pc();
   if (DEBUG_StepToActive && pc != DEBUG_StepToAddr) {
-    m68k_regfile.pending |= m68k_pend_leave;
+    m68k_pend_set(m68k_pend_leave);
     return;
   }
   DEBUG_PcHistory[DEBUG_PcHistoryHead] = pc;

@@ -41,14 +41,18 @@ struct LineTarget {
 // Returns whether any unit was drawn.
 template <typename D, u32 planes>
 bool draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units, const u8* src,
-                u32 offset, bool direct) {
+                u32 offset, bool direct, bool every) {
   using Pixel = typename D::Pixel;
   Pixel pal[16];
   for (u32 i = 0; i < 16; ++i) pal[i] = Pixel(SCREEN_HostPalette[i]);
-  const bool every = SCREEN_RedrawAll || SCREEN_ForceRedraw;
+  // The copy holds each line's own 160 bytes. A line with open side borders
+  // reads on into the next line's first units: those are always drawn and
+  // leave the copy to the line they belong to, which would otherwise find
+  // them unchanged and skip them.
+  const u32 line_end = offset + 160;
   bool drawn = false;
   for (u32 u = 0; u < units; ++u, src += lay.unitBytes, offset += lay.unitBytes, x += lay.unitPixels) {
-    if (direct) {
+    if (direct && offset < line_end) {
       u8* prev = SCREEN_PrevVideo + offset;
       if (!every && std::memcmp(prev, src, lay.unitBytes) == 0) continue;
       std::memcpy(prev, src, lay.unitBytes);
@@ -92,6 +96,7 @@ bool draw_line(u32 L, u32 res) {
   const bool borders = (direct ? SCREEN_DirectBorderCache : SCREEN_LineBorderCache)[L] != D::border_value(border);
   const u32 first = SCREEN_FirstLine, count = SCREEN_DisplayLines;
   if (L < first || L - first >= count) {
+    if (direct) SCREEN_DirectLineShown[L] = 0;
     if (borders) t.fill(0, lay.rowWidth, bp);
     SCREEN_WindowChanged |= direct && borders;
     return true;
@@ -104,8 +109,14 @@ bool draw_line(u32 L, u32 res) {
   if (source + units * lay.unitBytes > MMU_RamSize) return false;
   if (start && borders) t.fill(0, start, bp);
   const u8* src = MMU_RamBase + source;
-  const bool drawn = res == 1 ? draw_units<D, 2>(lay, t, start, units, src, offset, direct)
-                              : draw_units<D, 4>(lay, t, start, units, src, offset, direct);
+  bool every = SCREEN_RedrawAll || SCREEN_ForceRedraw;
+  if (direct) {
+    const u32 shown = (offset + 1) | start << 24;
+    every |= SCREEN_DirectLineShown[L] != shown;
+    SCREEN_DirectLineShown[L] = shown;
+  }
+  const bool drawn = res == 1 ? draw_units<D, 2>(lay, t, start, units, src, offset, direct, every)
+                              : draw_units<D, 4>(lay, t, start, units, src, offset, direct, every);
   if (!SHIFTER_RightBorderOpen && borders) t.fill(start + units * lay.unitPixels, lay.strip, bp);
   SCREEN_WindowChanged |= direct && (drawn || borders);
   return true;
@@ -122,8 +133,11 @@ void convert_line(i32 line) {
   const u32 L = u32(line);
   if ((SCREEN_FrameDirty || SCREEN_ForceRedraw || SCREEN_RedrawAll) && SHIFTER_Resolution <= 1 &&
       L < SCREEN_BorderCacheLines && draw_line<D>(L, SHIFTER_Resolution)) {
+    // A line with an open side border drew picture where a strip lies when
+    // the border is closed: the next frame draws its strips again.
+    const bool open = SHIFTER_LeftBorderOpen || SHIFTER_RightBorderOpen;
     (SCREEN_UseShadow ? SCREEN_LineBorderCache : SCREEN_DirectBorderCache)[L] =
-        D::border_value(SCREEN_HostPalette[0]);
+        open ? SCREEN_BorderUnknown : D::border_value(SCREEN_HostPalette[0]);
   }
   if (line == 312) {
     SCREEN_FlushToWindow();

@@ -38,6 +38,7 @@ u32 SCREEN_Shadow32[SCREEN_Shadow32Pixels];
 u16 SCREEN_Shadow16[SCREEN_Shadow16Pixels];
 u32 SCREEN_DirectBorderCache[SCREEN_BorderCacheLines];
 u32 SCREEN_LineBorderCache[SCREEN_BorderCacheLines];
+u32 SCREEN_DirectLineShown[SCREEN_BorderCacheLines];
 u32 SCREEN_RedrawAll;
 
 void SCREEN_Surface::allocate(u32 w, u32 h, u32 d) {
@@ -162,6 +163,7 @@ void SCREEN_InvalidateLines() {
   for (u32 i = 0; i < SCREEN_BorderCacheLines; ++i) {
     SCREEN_DirectBorderCache[i] = SCREEN_BorderUnknown;
     SCREEN_LineBorderCache[i] = SCREEN_BorderUnknown;
+    SCREEN_DirectLineShown[i] = 0;
   }
 }
 

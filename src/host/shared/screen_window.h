@@ -92,6 +92,12 @@ constexpr u32 SCREEN_BorderCacheLines = 330;
 constexpr u32 SCREEN_BorderUnknown = 998098;
 extern u32 SCREEN_DirectBorderCache[SCREEN_BorderCacheLines];
 extern u32 SCREEN_LineBorderCache[SCREEN_BorderCacheLines];
+// What each ST line's row last showed on the direct path: its picture
+// line's offset in the screen memory + 1, and in bits 24 up the x where the
+// picture starts (0 for a border row). A row that is to show another line
+// (the top border opened or closed) or to start elsewhere (the left border)
+// has no unit to skip.
+extern u32 SCREEN_DirectLineShown[SCREEN_BorderCacheLines];
 
 extern u32 SCREEN_RedrawAll;  // draw every unit of this frame
 extern u32 SCREEN_DriveLightOn, SCREEN_DriveLightFrames;

@@ -23,11 +23,11 @@ M68K_INLINE u32 control_address(u32 r, StreamOf<P>& st) {
 // (MOVEM): with Prefetch the PC moves and the prefetch register is reloaded
 // before the first write, without it after the last.
 template <class P>
-M68K_INLINE void finish_before_writes(const StreamOf<P>& st) {
+M68K_INLINE void finish_before_writes(StreamOf<P>& st) {
   if constexpr (P::prefetch) st.finish();
 }
 template <class P>
-M68K_INLINE void finish_after_writes(const StreamOf<P>& st) {
+M68K_INLINE void finish_after_writes(StreamOf<P>& st) {
   if constexpr (!P::prefetch) st.finish();
 }
 

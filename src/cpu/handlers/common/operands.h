@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <functional>
+#include <type_traits>
 
 #include "common/endian.h"
 #include "common/types.h"
@@ -83,19 +84,23 @@ struct Prefetch {
   static constexpr bool prefetch = true;
 };
 
-// The instruction stream behind the opcode. Extension words are read from a
-// local copy of pcHost taken at entry, so nothing that happens to pcHost
-// during the instruction (an exception taken by a bank access) changes where
-// they come from. The handler commits the instruction length to pcHost once,
-// by finish(), after its last memory access (with Prefetch: just before the
-// last write, see write_and_finish). Indexed operands of the 68020 tables
-// commit early, since the full format reads its displacements at pcHost and
-// advances it.
+// The instruction stream behind the opcode: pcHost stays on the opcode while
+// the instruction runs (nothing moves it meanwhile: a bank access that takes
+// an exception only latches it, and jumps wait for the instruction's end),
+// and the cursor counts the extension words read behind it. The handler
+// commits the instruction length to pcHost once, by finish(), after its
+// last memory access (with Prefetch: just before the last write, see
+// write_and_finish). Indexed operands of the 68020 tables commit early,
+// since the full format reads its displacements at pcHost and advances it.
+// Nothing of pcHost is held across a bank access, so a handler's fast path
+// keeps no host register across the call of its slow one.
 template <class P>
 struct StreamOf {
-  u8* p = m68k_regfile.pcHost;  // host address of the opcode
-  u32 off = 2;                  // offset of the next extension word
-  bool fault = false;           // Prefetch: an address error ended the instruction
+  u32 off = 2;         // offset of the next extension word from pcHost
+  bool fault = false;  // Prefetch: an address error ended the instruction
+
+  // Host address of the opcode.
+  M68K_INLINE static u8* opcode_at() { return m68k_regfile.pcHost; }
 
   // With Prefetch the first extension word is bytes 2-3 of the prefetch
   // register, which may differ from memory if the previous instruction's
@@ -107,7 +112,7 @@ struct StreamOf {
         return be_read16(m68k_regfile.prefetch + 2);
       }
     }
-    const u32 w = be_read16(p + off);
+    const u32 w = be_read16(opcode_at() + off);
     off += 2;
     return w;
   }
@@ -115,10 +120,10 @@ struct StreamOf {
     if constexpr (P::prefetch) {
       if (off == 2) {
         off = 6;
-        return (be_read16(m68k_regfile.prefetch + 2) << 16) | be_read16(p + 4);
+        return (be_read16(m68k_regfile.prefetch + 2) << 16) | be_read16(opcode_at() + 4);
       }
     }
-    const u32 v = be_read32(p + off);
+    const u32 v = be_read32(opcode_at() + off);
     off += 4;
     return v;
   }
@@ -131,13 +136,16 @@ struct StreamOf {
   }
   // Emulated address of the next extension word.
   M68K_INLINE u32 here() const {
-    return m68k_regfile.pc + u32(p + off - m68k_regfile.pcBase);
+    return m68k_regfile.pc + u32(opcode_at() + off - m68k_regfile.pcBase);
   }
   // Moves pcHost past the instruction; with Prefetch, reloads the prefetch
-  // register with the next two words.
-  M68K_INLINE void finish() const {
-    m68k_regfile.pcHost = p + off;
-    if constexpr (P::prefetch) std::memcpy(m68k_regfile.prefetch, p + off, 4);
+  // register with the next two words. The cursor then counts from the new
+  // pcHost, so a second call changes nothing.
+  M68K_INLINE void finish() {
+    u8* const next = opcode_at() + off;
+    m68k_regfile.pcHost = next;
+    off = 0;
+    if constexpr (P::prefetch) std::memcpy(m68k_regfile.prefetch, next, 4);
   }
 
   // With Prefetch, a word or long access at an odd address (judged on the
@@ -152,7 +160,7 @@ struct StreamOf {
       return false;
     } else {
       if (!(addr & 1)) [[likely]] return false;
-      m68k_address_error(addr, be_read16(p), here());
+      m68k_address_error(addr, be_read16(opcode_at()), here());
       fault = true;
       return true;
     }
@@ -175,10 +183,7 @@ M68K_INLINE u32 indexed_address(u32 base, StreamOf<P>& st) {
     static_assert(!P::prefetch, "the prefetch table has the 68000's brief format only");
     const u32 ext = st.word();
     st.finish();
-    const u32 addr = m68k_ea_indexed020(base, ext);
-    st.p = m68k_regfile.pcHost;
-    st.off = 0;
-    return addr;
+    return m68k_ea_indexed020(base, ext);
   }
 }
 
@@ -227,9 +232,10 @@ M68K_INLINE u32 read_source(u32 r, StreamOf<P>& st) {
   else {
     const Ea<M, S, X> ea(r, st);
     if (st.template odd<S>(ea.addr)) return 0;
-    const u32 v = ea.read();
+    // The step is stored first (a bank access doesn't look at the
+    // registers): the address then needs no keeping across the access.
     ea.update();
-    return v;
+    return ea.read();
   }
 }
 
@@ -238,7 +244,7 @@ M68K_INLINE u32 read_source(u32 r, StreamOf<P>& st) {
 // register is reloaded first, so a write into the next instruction's first
 // extension word is not seen by that instruction.
 template <u32 S, class P>
-M68K_INLINE void write_and_finish(const StreamOf<P>& st, u32 addr, u32 v) {
+M68K_INLINE void write_and_finish(StreamOf<P>& st, u32 addr, u32 v) {
   if constexpr (P::prefetch) {
     st.finish();
     mem_write<S>(addr, v);
@@ -308,56 +314,93 @@ constexpr u32 ea_cycles() {
 }
 
 // Flags ------------------------------------------------------------------
+// Each flag is stored once, from the host's own condition codes where the
+// host computes the same thing: carry, overflow, sign and zero of an add,
+// subtract or test of the operand's width.
 
+template <u32 S> using uint_of = std::conditional_t<S == B, u8, std::conditional_t<S == W, u16, u32>>;
+template <u32 S> using sint_of = std::conditional_t<S == B, i8, std::conditional_t<S == W, i16, i32>>;
+
+M68K_INLINE void put_flag(u32& word, bool value) { m68k_put_flag(word, value); }
+
+// dst + src (Sub: dst - src) at S bytes, with the host's carry (borrow),
+// overflow, sign and zero. On x86-64 one instruction gives the result and
+// all four flags; elsewhere the compiler's overflow builtins do.
+template <bool Sub, u32 S>
+M68K_INLINE uint_of<S> host_arith(u32 src, u32 dst, bool& c, bool& v, bool& n, bool& z) {
+  using U = uint_of<S>;
+  U r = U(dst);
+  const U s = U(src);
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+  if constexpr (Sub)
+    asm("sub%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+  else
+    asm("add%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+#else
+  using I = sint_of<S>;
+  I signed_r;
+  if constexpr (Sub) {
+    c = __builtin_sub_overflow(U(dst), s, &r);
+    v = __builtin_sub_overflow(I(dst), I(s), &signed_r);
+  } else {
+    c = __builtin_add_overflow(U(dst), s, &r);
+    v = __builtin_add_overflow(I(dst), I(s), &signed_r);
+  }
+  n = I(r) < 0;
+  z = r == 0;
+#endif
+  return r;
+}
+
+// N and Z of an S-byte value.
 template <u32 S>
 M68K_INLINE void set_nz(u32 result) {
-  m68k_ccflags.n = (result & msb_of<S>) ? 1 : 0;
-  m68k_ccflags.z = (result & mask_of<S>) == 0 ? 1 : 0;
+  const uint_of<S> v = uint_of<S>(result);
+  bool n, z;
+#if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
+  asm("test%z[v] %[v], %[v]" : "=@ccs"(n), "=@ccz"(z) : [v] "r"(v));
+#else
+  n = sint_of<S>(v) < 0;
+  z = v == 0;
+#endif
+  put_flag(m68k_ccflags.n, n);
+  put_flag(m68k_ccflags.z, z);
 }
 
 // Logical result: N and Z from the value, V and C cleared, X kept.
 template <u32 S>
 M68K_INLINE void set_logic_flags(u32 result) {
   set_nz<S>(result);
-  m68k_ccflags.v = 0;
-  m68k_ccflags.c = 0;
+  put_flag(m68k_ccflags.v, false);
+  put_flag(m68k_ccflags.c, false);
+}
+
+// dst + src (Sub: dst - src) storing N, Z, V and C, and X too when WithX;
+// returns the masked result.
+template <bool Sub, u32 S, bool WithX>
+M68K_INLINE u32 arith_with_flags(u32 src, u32 dst) {
+  bool c, v, n, z;
+  const u32 res = host_arith<Sub, S>(src, dst, c, v, n, z);
+  m68k_flags& f = m68k_ccflags;
+  put_flag(f.c, c);
+  put_flag(f.v, v);
+  put_flag(f.n, n);
+  put_flag(f.z, z);
+  if constexpr (WithX) put_flag(f.x, c);
+  return res;
 }
 
 // dst + src with all five flags; returns the masked result.
 template <u32 S>
-M68K_INLINE u32 add_with_flags(u32 src, u32 dst) {
-  const u32 res = (dst + src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = m68k_ccflags.x = ((sm & dm) | (~rm & (sm | dm))) ? 1 : 0;
-  m68k_ccflags.v = ((sm & dm & ~rm) | (~sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
-  set_nz<S>(res);
-  return res;
-}
-
-// dst - src: sets N, Z, V, C and returns the masked result (X untouched).
-template <u32 S>
-M68K_INLINE u32 sub_flags_nzvc(u32 src, u32 dst) {
-  const u32 res = (dst - src) & mask_of<S>;
-  const u32 sm = src & msb_of<S>, dm = dst & msb_of<S>, rm = res & msb_of<S>;
-  m68k_ccflags.c = ((sm & ~dm) | (rm & ~dm) | (sm & rm)) ? 1 : 0;
-  m68k_ccflags.v = ((~sm & dm & ~rm) | (sm & ~dm & rm)) & msb_of<S> ? 1 : 0;
-  set_nz<S>(res);
-  return res;
-}
+M68K_INLINE u32 add_with_flags(u32 src, u32 dst) { return arith_with_flags<false, S, true>(src, dst); }
 
 // dst - src with all five flags; returns the masked result.
 template <u32 S>
-M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) {
-  const u32 res = sub_flags_nzvc<S>(src, dst);
-  m68k_ccflags.x = m68k_ccflags.c;
-  return res;
-}
+M68K_INLINE u32 sub_with_flags(u32 src, u32 dst) { return arith_with_flags<true, S, true>(src, dst); }
 
 // dst - src setting N, Z, V, C (X kept), as CMP does.
 template <u32 S>
-M68K_INLINE void compare_flags(u32 src, u32 dst) {
-  sub_flags_nzvc<S>(src, dst);
-}
+M68K_INLINE void compare_flags(u32 src, u32 dst) { arith_with_flags<true, S, false>(src, dst); }
 
 // The current instruction's address, while pcHost is on its opcode.
 M68K_INLINE u32 opcode_address() { return m68k_get_pc(); }
