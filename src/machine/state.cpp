@@ -176,11 +176,12 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   return STATE_Result::Restored;
 }
 
-bool STATE_Write(const char* path) {
+bool STATE_Write(const char* path, std::string* error) {
   const std::vector<u8> bytes = STATE_Encode();
-  std::string error;
-  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), error)) return true;
-  std::fprintf(stderr, "Can't save the state to %s: %s\n", path, error.c_str());
+  std::string why;
+  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), why)) return true;
+  std::fprintf(stderr, "Can't save the state to %s: %s\n", path, why.c_str());
+  if (error) *error = why;
   return false;
 }
 
