@@ -90,7 +90,7 @@ bool read_cpu(StateReader& r) {
   if (!section) return false;
   // The first and last picture lines bound the line loop of the scheduler.
   const u32 lines = be_read32(section + 4), first = be_read32(section + 16);
-  if (first > 313 || lines > 313) return false;
+  if (first > 313 || lines > 313 || !m68k_state_acceptable(section)) return false;
   if (r.applying()) m68k_state_decode(section);
   return true;
 }
