@@ -7,7 +7,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   binutils-m68k-linux-gnu gcc-m68k-linux-gnu
-  libsdl2-dev libimgui-dev zlib1g-dev libpng-dev
+  libsdl2-dev libimgui-dev libstb-dev zlib1g-dev libpng-dev
   libfluidsynth-dev fluid-soundfont-gm
   mtools dosfstools
   xvfb xauth

@@ -176,7 +176,8 @@ void MFP_CheckInterrupts();
 // ---- Start-up, reset and stop ----------------------------------------------------------
 
 extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
-// 1 once "Auto Saved State" has been loaded at a run-loop entry.
+// 1 once the run loop's first entry of this start has dealt with "Auto Saved
+// State" (restored it when the option is on and the file is there).
 extern u32 APP_AutoStateLoaded;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();

@@ -152,14 +152,16 @@ void m68k_go(i32 mode) {
 }
 
 void m68k_run_loop() {
-  if (PREFS_AutoSaveOnQuit && !APP_AutoStateLoaded) {
-    // Tried once whenever there is something of that name, also when the
-    // restore refuses it (which says why): the run loop is entered again
-    // after every visit of the debugger or a menu.
+  if (!APP_AutoStateLoaded) {
+    // Decided once a start, at the first entry, also when the option is off,
+    // there is no such file or the restore refuses it (which says why): the
+    // run loop is entered again after every visit of the debugger or a menu,
+    // and neither switching the option on later nor a file that appears
+    // later may put the machine back in time.
+    APP_AutoStateLoaded = 1;
     const std::string path = APP_Folder.path + "/Auto Saved State";
-    if (FILES_Exists(path.c_str())) {
+    if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
       STATE_Read(path.c_str());
-      APP_AutoStateLoaded = 1;
       SCHED_ComputeNextEvent();
     }
   }

@@ -1,6 +1,7 @@
 #include "cpu/saved_state.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <type_traits>
 
 #include "common/endian.h"
@@ -130,6 +131,15 @@ void m68k_state_encode(u8* out) {
   Walker<true>{out}.section();
 }
 
+bool m68k_state_acceptable(const u8* in) {
+  // The running register record: t1, t0, s and m, then inStop behind the
+  // reserved byte.
+  const u8* regs = in + 60;
+  for (u32 at : {78u, 79u, 80u, 81u, 83u})
+    if (regs[at] > 1) return false;
+  return be_read32(regs + 84) <= 7 && be_read32(in + 460) <= 1 && be_read32(in + 468) <= 1;
+}
+
 void m68k_state_decode(const u8* in) {
   const u32 pc = Walker<false>{in}.section();
   m68k_regs& r = m68k_regfile;
@@ -150,6 +160,7 @@ i32 m68k_save_state(std::FILE* file) {
 i32 m68k_restore_state(std::FILE* file) {
   u8 buffer[m68k_state_section_size];
   if (std::fread(buffer, 1, sizeof buffer, file) != sizeof buffer) return -1;
+  if (!m68k_state_acceptable(buffer)) return -1;
   m68k_state_decode(buffer);
   return 0;
 }

@@ -13,6 +13,10 @@ constexpr u32 m68k_state_regfile_size = 196;
 // Writes the section into out (480 bytes). The SR image is composed first, so
 // the condition flags travel in it.
 void m68k_state_encode(u8* out);
+// Whether the section at in (480 bytes) holds only what the processor can:
+// mode bits and the stop flag 0 or 1, an interrupt mask of 0-7, the
+// SR-changed and big-screen words 0 or 1.
+bool m68k_state_acceptable(const u8* in);
 // Reads the section from in (480 bytes): the flags are split back out of the
 // SR image and the PC is set through the jump guard.
 void m68k_state_decode(const u8* in);

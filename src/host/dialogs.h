@@ -17,6 +17,7 @@ extern DLG_Answers DLG_FixedAnswers;
 
 struct NAV_Reply {
   u8 chosen;
+  u8 replacing;  // save dialog: the chosen file exists and will be replaced
   std::string path;
 };
 

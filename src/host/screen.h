@@ -27,6 +27,9 @@ void SCREEN_Present();
 void SCREEN_DrawStatusLine();
 void SCREEN_DrawSpeedCounters();
 void SCREEN_SetDriveLight(u32 light, u32 state);
+// Shows `text` in the status line's message area (the floppy code's
+// progress) and the window with it at once.
+void SCREEN_ShowProgress(const char* text);
 void SCREEN_CheckWindowVisible();
 // Host pixel value of a colour with 16-bit components; the windowless build
 // packs it as 0xAARRGGBB from the components' high bytes.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -15,6 +16,8 @@
 #include "common/files.h"
 #include "host/app.h"
 #include "host/dialogs.h"
+#include "host/events.h"
+#include "host/menu.h"
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/sound.h"
@@ -82,7 +85,8 @@ void DISKIMG_SetWriteProtect(u32 protect) {
 
 // ---- MSA ----
 
-MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header) {
+MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header,
+                      void (*trackSide)(u32 track, u32 side)) {
   image.clear();
   if (size < 10 || data[0] != 0x0e || data[1] != 0x0f) return MSA_Result::NotMSA;
   const u32 spt = be_read16(data + 2);
@@ -99,6 +103,7 @@ MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_H
   size_t pos = 10;
   for (u32 track = first; track <= last; ++track) {
     for (u32 side = 0; side < sides; ++side) {
+      if (trackSide) trackSide(track, side);
       if (size - pos < 2) return image.clear(), MSA_Result::Malformed;
       const size_t length = be_read16(data + pos);
       pos += 2;
@@ -136,15 +141,42 @@ MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_H
   return MSA_Result::Ok;
 }
 
+namespace {
+
+// The expansion's progress in the status line, track side by track side,
+// with the host's events served in between.
+void show_progress(u32 track, u32 side) {
+  const u32 n = 10 * track + side + 1;
+  char text[16];
+  if (n == 69)
+    std::snprintf(text, sizeof text, "Error!");
+  else
+    std::snprintf(text, sizeof text, "Exp:%03u", n);
+  SCREEN_ShowProgress(text);
+  EVENTS_DoEvent(0);
+}
+
+// The two drive items of the disks menu, off while an image is expanded.
+void enable_drive_items(u32 enabled) {
+  MENU_SetItemEnabled(132, 1, enabled);
+  MENU_SetItemEnabled(132, 2, enabled);
+}
+
+}  // namespace
+
 int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
   u8 head[10];
   if (!read_all_at(fd, head, sizeof head, 0) || head[0] != 0x0e || head[1] != 0x0f)
     return DISKIMG_NotMSA;
   const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
   std::string reason;
+  enable_drive_items(0);
   auto fail = [&](std::string text) {
     if (why) *why = std::move(text);
     SCREEN_DrawStatusLine();
+    SCREEN_ShowProgress("Exp:-69");
+    HOST_Sleep(40 * 1000000 / 60);
+    enable_drive_items(1);
     return DISKIMG_ExpandFailed;
   };
 
@@ -155,7 +187,7 @@ int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
   std::vector<u8> image;
   MSA_Header h{};
   if (!read_all_at(fd, file.data(), file.size(), 0) ||
-      MSA_Expand(file.data(), file.size(), image, &h) != MSA_Result::Ok)
+      MSA_Expand(file.data(), file.size(), image, &h, show_progress) != MSA_Result::Ok)
     return fail("is a damaged MSA image");
 
   // The expansion goes to a file of a unique name whose name is removed at
@@ -174,6 +206,7 @@ int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
   rec.bytesPerSector = 512;
   rec.tracks = i32(h.lastTrack + 1);
   SCREEN_DrawStatusLine();
+  enable_drive_items(1);
   return out;
 }
 

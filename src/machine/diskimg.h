@@ -70,5 +70,7 @@ enum class MSA_Result { Ok, NotMSA, Malformed };
 constexpr size_t MSA_MaxFileSize = 8u << 20;
 // Expands a whole MSA file into a plain image of (last track + 1) x sides x
 // sectors x 512 bytes; tracks before the first track stay zero. Every record
-// must expand to exactly one track side.
-MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header);
+// must expand to exactly one track side. trackSide, when given, is called
+// before each track side (sides from 0) is read.
+MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_Header* header,
+                      void (*trackSide)(u32 track, u32 side) = nullptr);

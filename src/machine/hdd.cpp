@@ -291,7 +291,7 @@ u32 HDD_CreateEmptyImage(const char* path) {
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
   if (std::FILE* existing = std::fopen(file.c_str(), "rb")) {
     std::fclose(existing);
-    if (!DLG_ConfirmFormat("Formating existing HDD file...")) return 0;
+    if (!DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
   }
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) return 0;

@@ -43,5 +43,7 @@ void HDD_NoDriverAlert();
 // Fills `sector` (512 bytes) with the boot sector of the new empty image.
 void HDD_BuildBootSector(u8* sector);
 // Creates "HDD (Empty).dmg" in the application's folder (or at `path` when
-// given): 1 done, 0 failed or cancelled.
+// given): 1 done, 0 failed, HDD_Cancelled when the user kept an existing
+// file.
+constexpr u32 HDD_Cancelled = 2;
 u32 HDD_CreateEmptyImage(const char* path = nullptr);

@@ -90,7 +90,7 @@ bool read_cpu(StateReader& r) {
   if (!section) return false;
   // The first and last picture lines bound the line loop of the scheduler.
   const u32 lines = be_read32(section + 4), first = be_read32(section + 16);
-  if (first > 313 || lines > 313) return false;
+  if (first > 313 || lines > 313 || !m68k_state_acceptable(section)) return false;
   if (r.applying()) m68k_state_decode(section);
   return true;
 }
@@ -176,11 +176,12 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   return STATE_Result::Restored;
 }
 
-bool STATE_Write(const char* path) {
+bool STATE_Write(const char* path, std::string* error) {
   const std::vector<u8> bytes = STATE_Encode();
-  std::string error;
-  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), error)) return true;
-  std::fprintf(stderr, "Can't save the state to %s: %s\n", path, error.c_str());
+  std::string why;
+  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), why)) return true;
+  std::fprintf(stderr, "Can't save the state to %s: %s\n", path, why.c_str());
+  if (error) *error = why;
   return false;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "common/types.h"
@@ -35,6 +36,7 @@ STATE_Result STATE_Decode(const u8* data, size_t size);
 
 // Writes the state to path: a new file in its place, complete or not at all
 // (through a symbolic link, in place of the link's target; an existing
-// file's permissions kept). False (with a message on standard error) when
-// any step failed; an older file at path is then left as it was.
-bool STATE_Write(const char* path);
+// file's permissions kept). False (with a message on standard error, and
+// the reason in `error` when given) when any step failed; an older file at
+// path is then left as it was.
+bool STATE_Write(const char* path, std::string* error = nullptr);

@@ -135,6 +135,16 @@ bool PLATFORM_WindowToContent(int wx, int wy, i32& cx, i32& cy) {
   return x >= 0 && y >= 0 && cx < w.width && cy < w.height;
 }
 
+bool PLATFORM_InMenuStrip(int wx, int wy) {
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  if (!w.window || !w.renderer || strip_height() == 0) return false;
+  SDL_GetWindowSize(w.window, &ww, &wh);
+  SDL_GetRendererOutputSize(w.renderer, &ow, &oh);
+  if (ww <= 0 || wh <= 0) return false;
+  const i64 oy = i64(wy) * oh / wh;
+  return wx >= 0 && wx < ww && oy >= 0 && oy < strip_height();
+}
+
 void PLATFORM_RenderFrame() {
   if (!w.renderer) return;
   SDL_SetRenderDrawColor(w.renderer, 0, 0, 0, 255);

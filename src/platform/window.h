@@ -55,6 +55,9 @@ PLATFORM_Rect PLATFORM_ContentRect();
 // false when it lies outside the content.
 bool PLATFORM_WindowToContent(int wx, int wy, i32& cx, i32& cy);
 
+// Whether a window position lies on the menu strip (never in full screen).
+bool PLATFORM_InMenuStrip(int wx, int wy);
+
 // Follows a window event: a resize lays the content out anew, an uncovered
 // window is drawn again.
 void PLATFORM_HandleWindowEvent(const SDL_WindowEvent& e);

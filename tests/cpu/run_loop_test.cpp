@@ -262,6 +262,30 @@ TEST_F(RunLoop, AutoSavedStateThatCannotBeReadIsTriedOnce) {
   fs::remove_all(dir);
 }
 
+// Decided at the first entry of a start: switching the option on afterwards
+// (the settings dialog) puts nothing back in time.
+TEST_F(RunLoop, AutoSavedStateIsDecidedAtTheFirstEntry) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("vantorell_autostate_first" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "Auto Saved State") << "read, it would be refused with an alert";
+  install(0x4afa, h_leave);
+  code(0x1000, {0x4afa, 0x4afa});
+  APP_Folder.path = dir.string();
+  PREFS_AutoSaveOnQuit = 0;
+  APP_AutoStateLoaded = 0;
+  start(0x1000);
+  testing::internal::CaptureStderr();
+  m68k_run_loop();
+  PREFS_AutoSaveOnQuit = 1;
+  m68k_run_loop();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(pc(), 0x1004u);
+  PREFS_AutoSaveOnQuit = 0;
+  APP_Folder.path = ".";
+  fs::remove_all(dir);
+}
+
 class JumpGuard : public CpuCore {
  protected:
   void SetUp() override {

@@ -258,13 +258,13 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   folder.write("HDD (Empty).dmg", std::vector<u8>(1000, 7));
   testing::internal::CaptureStderr();
   DLG_FixedAnswers.confirmFormat = 0;
-  EXPECT_EQ(HDD_CreateEmptyImage(path.c_str()), 0u);
+  EXPECT_EQ(HDD_CreateEmptyImage(path.c_str()), HDD_Cancelled);
   EXPECT_EQ(read_all(path), std::vector<u8>(1000, 7));
   DLG_FixedAnswers.confirmFormat = 1;
   EXPECT_EQ(HDD_CreateEmptyImage(path.c_str()), 1u);
   DLG_FixedAnswers.confirmFormat = 0;
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("Formating existing HDD file... answered Cancel"), std::string::npos);
+  EXPECT_NE(err.find("Formating existing HDD file...; answered Cancel"), std::string::npos);
   EXPECT_EQ(read_all(path).size(), HDD_EmptyImageBytes);
   // A folder that can't take the file: failure, not a crash.
   EXPECT_EQ(HDD_CreateEmptyImage((folder.path() + "/no/such/dir/x.dmg").c_str()), 0u);

@@ -427,6 +427,9 @@ class Midi : public ::testing::Test {
   void SetUp() override {
     machine_reset_globals();
     saved_ = QTMIDI_Driver;
+    // An open output (a closed one gets its empty operations back whenever
+    // the menus are brought up to date) that records what it is sent.
+    QTMIDI_Driver.open = 1;
     QTMIDI_Driver.writeByte = capture_midi;
     midi_bytes.clear();
     std::memset(MIDI_Acia, 0, sizeof MIDI_Acia);

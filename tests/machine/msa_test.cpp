@@ -8,6 +8,8 @@
 
 #include "common/endian.h"
 #include "host/options.h"
+#include "host/headless/headless.h"
+#include "host/shared/menus.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
@@ -292,6 +294,33 @@ TEST_F(MsaDrive, ASmallExpansionIsRefusedLikeASmallImage) {
   folder.write("tiny.msa", encode_msa(img, 9, 1, 0, 19));
   EXPECT_EQ(insert("tiny.msa", 'A'), 0u);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+}
+
+
+// The expansion shows its progress a track side at a time with the drive
+// items off meanwhile (on again after, whatever the outcome); a failure
+// leaves "Exp:-69" up for 40 ticks.
+TEST_F(MsaDrive, TheExpansionShowsItsProgressATrackSideAtATime) {
+  MENU_Build();
+  folder.write("game.msa", encode_msa(sample_image(80, 2, 9), 9, 2, 0, 79));
+  std::vector<u8> damaged = encode_msa(sample_image(80, 1, 9), 9, 1, 0, 79);
+  damaged.erase(damaged.end() - 3, damaged.end());
+  folder.write("damaged.msa", damaged);
+  const struct {
+    const char* name;
+    u32 inserted, shows;
+    u64 slept;
+  } cases[] = {{"game.msa", 1, 160, 0}, {"damaged.msa", 0, 80 + 1, 40 * 1000000 / 60}};
+  for (const auto& c : cases) {
+    const u32 shows = SCREEN_HeadlessShows, generation = MENU_Generation;
+    const u64 slept = FakeClock::slept;
+    EXPECT_EQ(insert(c.name, 'B'), c.inserted);
+    EXPECT_EQ(SCREEN_HeadlessShows - shows, c.shows) << c.name;
+    EXPECT_EQ(FakeClock::slept - slept, c.slept) << c.name;
+    EXPECT_EQ(MENU_Generation - generation, 4u) << c.name;  // two items off, then on
+    EXPECT_TRUE(MENU_ItemAt(MENU_DisksId, 1)->enabled && MENU_ItemAt(MENU_DisksId, 2)->enabled);
+    DISKIMG_Eject('B');
+  }
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // each resolution show, in the window's own pixels as the renderer reads
 // them back, exactly the converted frame; a resolution change resizes the
 // window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
-// window stops the emulation; a start-up without a display ends with the
+// window stops the emulation; a click on the menu bar opens a menu, in
+// which a click chooses an item; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -14,6 +15,10 @@
 
 #include "cpu/bus.h"
 #include "host/app.h"
+#include "host/events.h"
+#include "host/sdl/sdl_host.h"
+#include "host/shared/dialogs.h"
+#include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
 #include "machine/machine.h"
@@ -137,11 +142,50 @@ TEST_F(Window, ClosingTheWindowStopsTheEmulation) {
   SDL_Event quit{};
   quit.type = SDL_QUIT;
   SDL_PushEvent(&quit);
+  DLG_ScriptButton(true);  // the user confirms
   SCHED_StopAfterFrames = 100000;
   APP_Run();
   SCHED_StopAfterFrames = 0;
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_LT(SCHED_FrameCount, 100000u);
+}
+
+// SDL's events at the centre of a menu title or item, as a user's hand
+// would give them.
+void put_mouse(u32 type, u32 menu, u32 item) {
+  SDL_Rect r;
+  ASSERT_TRUE(SDL_MenuItemRect(menu, item, r)) << menu << "/" << item;
+  SDL_Event e{};
+  e.type = type;
+  const int x = r.x + r.w / 2, y = r.y + r.h / 2;
+  if (type == SDL_MOUSEMOTION) {
+    e.motion = {SDL_MOUSEMOTION, 0, SDL_GetWindowID(PLATFORM_Window()), 0, 0, x, y, 0, 0};
+  } else {
+    e.button = {type, 0, SDL_GetWindowID(PLATFORM_Window()), 0, SDL_BUTTON_LEFT,
+                u8(type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED), 1, 0, x, y};
+  }
+  SDL_PushEvent(&e);
+}
+
+void choose_pause(u32 turn) {
+  switch (turn) {
+    case 1: put_mouse(SDL_MOUSEMOTION, MENU_FileId, 7); break;
+    case 2: put_mouse(SDL_MOUSEBUTTONDOWN, MENU_FileId, 7); break;
+    case 3: put_mouse(SDL_MOUSEBUTTONUP, MENU_FileId, 7); break;
+    default: break;
+  }
+}
+
+TEST_F(Window, AClickOnTheBarOpensAMenuAndAClickOnAnItemChoosesIt) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();  // the bar is drawn
+  put_mouse(SDL_MOUSEBUTTONDOWN, MENU_FileId, 0);
+  SDL_ModalTurnHook = choose_pause;
+  SDL_HostPumpEvents();
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_EQ(EVENTS_Paused, 1u);
+  EXPECT_TRUE(MENU_ItemAt(MENU_FileId, 7)->checked);
+  EVENTS_Paused = 0;
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {

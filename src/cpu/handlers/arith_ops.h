@@ -128,19 +128,23 @@ M68K_INLINE u32 extended(u32 src, u32 dst) {
   using I = sint_of<S>;
   const U xin = U(m68k_flag(f.x));
   // Two steps, each with the host's carry and overflow: the carry is the
-  // one that happened (both can't), the overflow stays if only one did.
+  // one that happened (both can't), the overflow stays if only one did. The
+  // second step reads the first's result, so they are separate statements.
   U part, res;
   I signed_part, signed_res;
-  bool c, v;
+  bool c1, c2, v1, v2;
   if constexpr (Sub) {
-    c = __builtin_sub_overflow(U(dst), U(src), &part) | __builtin_sub_overflow(part, xin, &res);
-    v = __builtin_sub_overflow(I(dst), I(src), &signed_part) !=
-        __builtin_sub_overflow(signed_part, I(xin), &signed_res);
+    c1 = __builtin_sub_overflow(U(dst), U(src), &part);
+    c2 = __builtin_sub_overflow(part, xin, &res);
+    v1 = __builtin_sub_overflow(I(dst), I(src), &signed_part);
+    v2 = __builtin_sub_overflow(signed_part, I(xin), &signed_res);
   } else {
-    c = __builtin_add_overflow(U(dst), U(src), &part) | __builtin_add_overflow(part, xin, &res);
-    v = __builtin_add_overflow(I(dst), I(src), &signed_part) !=
-        __builtin_add_overflow(signed_part, I(xin), &signed_res);
+    c1 = __builtin_add_overflow(U(dst), U(src), &part);
+    c2 = __builtin_add_overflow(part, xin, &res);
+    v1 = __builtin_add_overflow(I(dst), I(src), &signed_part);
+    v2 = __builtin_add_overflow(signed_part, I(xin), &signed_res);
   }
+  const bool c = c1 || c2, v = v1 != v2;
   put_flag(f.c, c);
   put_flag(f.x, c);
   put_flag(f.v, v);

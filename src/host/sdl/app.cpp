@@ -1,9 +1,10 @@
 // Fatal start-up errors and the exit of the windowed host: the message goes
 // to standard error and, when a display is there, into a message box; then
-// the process ends. At the normal exit the window is closed.
+// the process ends. At the normal exit the menus and the window are closed.
 #include <cstdio>
 
 #include "host/app.h"
+#include "host/sdl/sdl_host.h"
 #include "platform/window.h"
 
 void APP_Fatal(i32 code) {
@@ -14,4 +15,7 @@ void APP_Fatal(i32 code) {
   HOST_Exit(1);
 }
 
-void APP_ExitHook() { PLATFORM_Shutdown(); }
+void APP_ExitHook() {
+  SDL_MenusStop();
+  PLATFORM_Shutdown();
+}

@@ -15,6 +15,7 @@
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/input.h"
+#include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
 #include "machine/fdc.h"
@@ -315,12 +316,11 @@ void EVENTS_GetKeys(u8 map[16]) { std::memcpy(map, EVENTS_KeyMap, 16); }
 void EVENTS_PauseLoop() {
   FDC_Regs[FDC_Status] &= ~0x80u;
   INPUT_ReleaseAll();
-  let_pointer_go();
-  if (!cursor_shown) SDL_ShowCursor(SDL_ENABLE);
-  cursor_shown = true;
+  SDL_HostReleasePointer();
   SCREEN_DrawStatusLine();
   SCREEN_Present();
   if (SOUND_Active) SOUND_Pause(1);
+  MENU_EnablePauseItems(false);
   while (EVENTS_Paused && APP_StopFlag != 1) {
     SDL_WaitEventTimeout(nullptr, 17);
     SDL_HostPumpEvents();
@@ -329,4 +329,11 @@ void EVENTS_PauseLoop() {
     }
   }
   if (SOUND_Active) SOUND_Pause(0);
+  MENU_EnablePauseItems(true);
+}
+
+void SDL_HostReleasePointer() {
+  let_pointer_go();
+  if (!cursor_shown) SDL_ShowCursor(SDL_ENABLE);
+  cursor_shown = true;
 }

@@ -1,7 +1,8 @@
 // What the windowed host offers beyond the interface headers: the
 // translation of SDL's events into the host's own input and requests, the
-// hook through which the menus take events first, and the documents named
-// on the command line.
+// hook through which the menus take events first, the documents named on
+// the command line, and the menu bar with the modal loop in which the menus
+// and every dialog run.
 #pragma once
 
 #include <SDL.h>
@@ -33,7 +34,39 @@ void SDL_HostOpenLater(const std::vector<std::string>& paths);
 
 // Whether the pointer is held by the window (relative mouse mode).
 bool SDL_HostPointerCaptured();
+// Lets go of the pointer and shows it (a dialog or the pause needs it); the
+// pointer's poll may take it again once the emulation runs.
+void SDL_HostReleasePointer();
 
 // The sound chip's samples are dropped while set: before the first start,
 // and while sound is off, paused or held stopped.
 extern u32 SOUND_Muted;
+
+// Dear ImGui on the window, the menu bar drawn over the picture, and the
+// filter that opens the menus at a click on the bar; once the window exists.
+void SDL_MenusStart();
+void SDL_MenusStop();
+
+// The modal loop: while `frame` draws a conversation into each Dear ImGui
+// frame and returns true, the emulation and sound wait, the window keeps
+// showing the last ST picture under it, and SDL's events go to Dear ImGui
+// (the quit request, the close box and key and button releases are kept for
+// the host until the loop ends).
+using SDL_ModalFrame = bool (*)(void* context);
+void SDL_RunModal(SDL_ModalFrame frame, void* context);
+template <typename F>
+void SDL_Modal(F&& frame) {
+  SDL_RunModal([](void* c) { return (*static_cast<std::remove_reference_t<F>*>(c))(); }, &frame);
+}
+// Whether a modal loop runs.
+bool SDL_InModal();
+// Called at the start of every turn of a modal loop with the turn's number
+// (tests put their events in).
+extern void (*SDL_ModalTurnHook)(u32 turn);
+
+// The menus' own modal loop, after a click on the bar: the choice made
+// (menu << 16 | item), or 0.
+i32 SDL_MenuSelect();
+// Where the bar last drew a menu's title (item 0) or an item, in window
+// coordinates; false when it has not drawn it.
+bool SDL_MenuItemRect(u32 menu, u32 item, SDL_Rect& rect);

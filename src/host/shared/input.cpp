@@ -4,7 +4,6 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "common/endian.h"
@@ -15,14 +14,14 @@
 #include "host/menu.h"
 #include "host/options.h"
 #include "host/screen.h"
-#include "host/shared/gzip_image.h"
+#include "host/shared/dialogs.h"
+#include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
-#include "machine/state.h"
 
 u32 EVENTS_ShiftDown, EVENTS_ControlDown, EVENTS_OptionDown, EVENTS_CommandDown;
 u32 EVENTS_CapsPrevious;
@@ -130,15 +129,16 @@ void button_down(const INPUT_Event& e) {
   }
 }
 
+// The state is written whole or not at all (an older one stays as it was);
+// a failure is shown when the user asked to quit, and said on standard
+// error either way.
 void quit(bool ask) {
   if (SOUND_Active) SOUND_Pause(1);
   if (!ask || DLG_ConfirmQuit()) {
     PREFS_Save();
-    if (PREFS_AutoSaveOnQuit) {
-      const std::string path = APP_Folder.path + "/Auto Saved State";
-      if (!STATE_Write(path.c_str()))
-        std::fprintf(stderr, "The machine's state could not be saved in %s\n", path.c_str());
-    }
+    MENU_ShowMenuBar();
+    APP_ShowCursor();
+    if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
     APP_StopFlag = 1;
   }
   if (SOUND_Active) SOUND_Pause(0);
@@ -402,14 +402,10 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
       continue;
     }
     const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
-    std::string image = path;
-    if (DISKIMG_SpecIsGz(path)) {
-      const std::string unpacked = DISKIMG_UnpackCompressed(path);
-      if (!unpacked.empty()) image = unpacked;
-    }
     DISKIMG_Eject(drive);
-    DISKIMG_Insert(image.c_str(), drive);
+    MENU_InsertImage(drive, path);
   }
+  MENU_UpdateChecks();
 }
 
 void APP_AutoSaveOnQuit() { quit(true); }

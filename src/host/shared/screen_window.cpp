@@ -5,6 +5,7 @@
 #include "host/app.h"
 #include "host/events.h"
 #include "host/menu.h"
+#include "host/shared/menus.h"
 #include "host/options.h"
 #include "host/shared/screen_host.h"
 #include "host/shared/screen_window.h"
@@ -86,6 +87,7 @@ void set_rects() {
 }  // namespace
 
 u32 SCREEN_Init() {
+  MENU_Build();
   SCREEN_UpdateGeometry();
   SCREEN_ClearCaches();
   return 0;

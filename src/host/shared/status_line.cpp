@@ -8,6 +8,7 @@
 #include "host/events.h"
 #include "host/options.h"
 #include "host/shared/screen_depth.h"
+#include "host/shared/screen_host.h"
 #include "host/shared/screen_window.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -223,4 +224,13 @@ void SCREEN_DrawSpeedCounters() {
   const u32 skip = PREFS_AutoFrameSkip ? SCHED_AutoSkip : PREFS_FrameSkip > 1 ? PREFS_FrameSkip : SCHED_AutoSkip;
   std::snprintf(text, sizeof text, "%01u", skip % 10);
   SCREEN_DrawText(262, base, text, pixel_of(EVENTS_VdiTracking ? tracking_green : Rgb{0, 0, 0}));
+}
+
+void SCREEN_ShowProgress(const char* text) {
+  if (drawable()) {
+    SCREEN_FillRect(SCREEN_MessageRect, pixel_of({50000, 50000, 50000}));
+    SCREEN_DrawText(SCREEN_MessageRect.left, status_top() + 10, text, pixel_of({0, 0, 0}));
+  }
+  SCREEN_HostShow(SCREEN_WindowPicture, SCREEN_WindowChanged);
+  SCREEN_WindowChanged = 0;
 }

@@ -325,7 +325,8 @@ M68K_INLINE void put_flag(u32& word, bool value) { m68k_put_flag(word, value); }
 
 // dst + src (Sub: dst - src) at S bytes, with the host's carry (borrow),
 // overflow, sign and zero. On x86-64 one instruction gives the result and
-// all four flags; elsewhere the compiler's overflow builtins do.
+// all four flags (its size from the operands' register names: clang has no
+// size-suffix modifier); elsewhere the compiler's overflow builtins do.
 template <bool Sub, u32 S>
 M68K_INLINE uint_of<S> host_arith(u32 src, u32 dst, bool& c, bool& v, bool& n, bool& z) {
   using U = uint_of<S>;
@@ -333,9 +334,9 @@ M68K_INLINE uint_of<S> host_arith(u32 src, u32 dst, bool& c, bool& v, bool& n, b
   const U s = U(src);
 #if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
   if constexpr (Sub)
-    asm("sub%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+    asm("sub %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
   else
-    asm("add%z[r] %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
+    asm("add %[s], %[r]" : [r] "+r"(r), "=@ccc"(c), "=@cco"(v), "=@ccs"(n), "=@ccz"(z) : [s] "r"(s));
 #else
   using I = sint_of<S>;
   I signed_r;
@@ -358,7 +359,7 @@ M68K_INLINE void set_nz(u32 result) {
   const uint_of<S> v = uint_of<S>(result);
   bool n, z;
 #if defined(__x86_64__) && defined(__GCC_ASM_FLAG_OUTPUTS__)
-  asm("test%z[v] %[v], %[v]" : "=@ccs"(n), "=@ccz"(z) : [v] "r"(v));
+  asm("test %[v], %[v]" : "=@ccs"(n), "=@ccz"(z) : [v] "r"(v));
 #else
   n = sint_of<S>(v) < 0;
   z = v == 0;

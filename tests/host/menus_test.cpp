@@ -1,0 +1,345 @@
+// The menus through MENU_Command with answers given in advance: every row
+// of the command table, with the globals, check marks, item texts, enabled
+// states and files each leaves; the shortcut table; the quit path whose
+// automatic state the next start restores (and says so when it can't be
+// written); the settings dialog's boxes reaching the option words and the
+// preferences record.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/endian.h"
+#include "cpu/bus.h"
+#include "host/debugger/debugger.h"
+#include "host/events.h"
+#include "host/midi.h"
+#include "host/options.h"
+#include "host/shared/dialogs.h"
+#include "host/shared/menus.h"
+#include "host/shared/prefs_file.h"
+#include "host/shared/screen_window.h"
+#include "host/sound.h"
+#include "machine/diskimg.h"
+#include "machine/hdd.h"
+#include "machine/ikbd.h"
+#include "machine/machine.h"
+#include "machine/memory.h"
+#include "machine/shifter.h"
+#include "machine/state.h"
+#include "support/floppy_images.h"
+#include "support/machine_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr u32 marker_at = 0x70000;  // a RAM word the test ROM leaves alone
+
+void mark() { MMU_WriteL(marker_at, 0x600dcafe); }
+bool marked() { return MMU_ReadL(marker_at) == 0x600dcafe; }
+bool logged(const std::string& line) { return std::find(DLG_Log.begin(), DLG_Log.end(), line) != DLG_Log.end(); }
+const MENU_Item& item(u32 menu, u32 n) { return *MENU_ItemAt(menu, n); }
+// The items of `menu` that are checked.
+std::vector<u32> checked(u32 menu) {
+  std::vector<u32> on;
+  for (u32 i = 1; MENU_ItemAt(menu, i); ++i)
+    if (MENU_ItemAt(menu, i)->checked) on.push_back(i);
+  return on;
+}
+
+class Menus : public ::testing::Test {
+ protected:
+  void SetUp() override { start(); }
+  void TearDown() override {
+    DLG_ScriptClear();
+    EVENTS_Paused = 0;
+    SCREEN_FullScreen = 0;
+    MENU_STMouseDriver = 1;
+    IKBD_JoyLayout = 1;
+    DEBUG_Requested = DEBUG_Active = 0;
+  }
+
+  void start() {
+    machine_reset_globals();
+    TearDown();
+    MENU_DiskNameA = "disk1.st";
+    MENU_DiskNameB = "disk2.st";
+    folder.write("tos.img", make_tos_image(1, 4));
+    machine_start(folder.path());
+    DLG_Log.clear();
+  }
+
+  TempFolder folder;
+};
+
+using Step = std::function<void(const TempFolder&)>;
+// A row that only toggles an option names it, its value after the command
+// and whether the item is checked then.
+struct Row {
+  u32 menu, item;
+  Step before;
+  Step check;
+  u32* option = nullptr;
+  u32 after = 0;
+  bool checked_after = false;
+};
+
+// One row (or more) for every row of the command table.
+const Row rows[] = {
+    {MENU_AppleId, 1, [](auto&) { DLG_ScriptButton(true); },
+     [](auto&) { EXPECT_EQ(DLG_Log, std::vector<std::string>{"about"}); }},
+    // A file that is no TOS image is asked again; the second loads.
+    {MENU_FileId, 1,
+     [](const TempFolder& f) {
+       f.write("bad.img", std::vector<u8>(10));
+       f.write("tos206.img", make_tos_image(2, 6, 0x40000));
+       mark();
+       DLG_ScriptButton(true);
+       DLG_ScriptFile(f.file("bad.img"));
+       DLG_ScriptFile(f.file("tos206.img"));
+     },
+     [](const TempFolder& f) {
+       EXPECT_TRUE(logged("open 1 " + f.file("bad.img")));
+       EXPECT_EQ(MMU_TosVersion, 26u);
+       EXPECT_FALSE(marked());
+       EXPECT_TRUE(item(MENU_DisksId, 8).enabled);  // a later TOS
+     }},
+    {MENU_FileId, 3, [](auto&) { mark(), DLG_ScriptButton(false); },
+     [](auto&) {
+       EXPECT_TRUE(logged("alert 1 Cancel"));
+       EXPECT_TRUE(marked());
+     }},
+    {MENU_FileId, 4, [](auto&) { mark(), DLG_ScriptButton(true); },
+     [](auto&) { EXPECT_FALSE(marked()); }},
+    {MENU_FileId, 5, nullptr, [](auto&) { EXPECT_EQ(DEBUG_Requested, 1u); }},
+    {MENU_FileId, 7, nullptr,
+     [](auto&) {
+       EXPECT_EQ(EVENTS_Paused, 1u);
+       EXPECT_TRUE(item(MENU_FileId, 7).checked);
+     }},
+    {MENU_FileId, 9, nullptr, nullptr},
+    {MENU_FileId, 10, nullptr, nullptr},
+    {MENU_FileId, 14, [](auto&) { DLG_ScriptButton(true); },
+     [](const TempFolder& f) {
+       EXPECT_EQ(APP_StopFlag, 1);
+       EXPECT_EQ(fs::file_size(f.file("Auto Saved State")), STATE_FileSize(MMU_RamSize));
+       APP_StopFlag = 0;
+     }},
+    {MENU_EditId, 4, nullptr, nullptr},
+    {MENU_EditId, 8, nullptr, nullptr},
+    {MENU_OptionsId, 3, nullptr,
+     [](auto&) {
+       EXPECT_EQ(SHIFTER_Mode, 2u);
+       EXPECT_EQ(item(MENU_OptionsId, 3).text, "Switch to Color");
+     }},
+    {MENU_OptionsId, 4, nullptr,
+     [](auto&) {
+       EXPECT_EQ(PREFS_DoubleSize, 1u);
+       EXPECT_EQ(SCREEN_DisplayMode, u32(SCREEN_ModeLowZoom));
+       EXPECT_TRUE(item(MENU_OptionsId, 4).checked);
+     }},
+    {MENU_OptionsId, 6, nullptr,
+     [](auto&) {
+       EXPECT_EQ(SCREEN_FullScreen, 1u);
+       EXPECT_EQ(MENU_BarHidden, 1u);
+       EXPECT_TRUE(item(MENU_OptionsId, 6).checked);
+       EXPECT_FALSE(item(MENU_OptionsId, 4).enabled);
+       EXPECT_FALSE(item(MENU_OptionsId, 10).checked);
+       EXPECT_EQ(SCREEN_WindowPicture.height, SCREEN_Height);  // no status line
+       // Leaving keeps the doubled low resolution.
+       MENU_Command(MENU_Choice(MENU_OptionsId, 6));
+       EXPECT_EQ(MENU_BarHidden, 0u);
+       EXPECT_EQ(PREFS_DoubleSize, 1u);
+       EXPECT_TRUE(item(MENU_OptionsId, 4).enabled);
+     }},
+    {MENU_OptionsId, 7, nullptr, nullptr, &PREFS_SpeedCounters, 0, false},
+    {MENU_OptionsId, 8, nullptr, nullptr, &PREFS_BufferedDrawing, 0, false},
+    {MENU_OptionsId, 11, nullptr, nullptr, &MENU_STMouseDriver, 0, false},
+    {MENU_OptionsId, 13, nullptr, [](auto&) { EXPECT_EQ(SOUND_Active, 1u); }, &PREFS_SoundOn, 1, true},
+    // Checked while paced at 50 Hz.
+    {MENU_OptionsId, 15, nullptr, nullptr, &PREFS_Unthrottled, 0, true},
+    {MENU_OptionsId, 17, [](auto&) { DLG_ScriptSettings({5, 7}); },
+     [](auto&) {
+       EXPECT_EQ(PREFS_BlitterEnabled, 1u);
+       EXPECT_EQ(MENU_STMouseDriver, 1u);  // only shown
+       EXPECT_TRUE(logged("settings"));
+     }},
+    // A name longer than the item shows is kept whole.
+    {MENU_DisksId, 1,
+     [](const TempFolder& f) {
+       f.write(std::string(200, 'n') + ".st", make_floppy(737280));
+       DLG_ScriptFile(f.file(std::string(200, 'n') + ".st"));
+     },
+     [](auto&) {
+       EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+       EXPECT_EQ(MENU_DiskNameA, std::string(200, 'n') + ".st");
+       EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: " + std::string(37, 'n') + "...");
+       MENU_Command(MENU_Choice(MENU_DisksId, 1));  // ejects
+       EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+       EXPECT_EQ(item(MENU_DisksId, 1).text, "Insert Disk in Drive A:");
+     }},
+    {MENU_DisksId, 2, [](auto&) { DLG_ScriptFile(""); },
+     [](auto&) {
+       EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+       EXPECT_EQ(MENU_DiskNameB, "disk2.st");
+     }},
+    {MENU_DisksId, 4, nullptr, [](auto&) { EXPECT_EQ(DISKIMG_WriteProtect[0], 0x40u); }, &PREFS_WriteProtect,
+     0x40, true},
+    {MENU_DisksId, 6, [](auto&) { DLG_ScriptButton(true); },
+     [](const TempFolder& f) {
+       EXPECT_EQ(fs::file_size(f.file("HDD (Empty).dmg")), HDD_EmptyImageBytes);
+       EXPECT_TRUE(logged("alert 11 OK"));
+     }},
+    // TOS 1.04 can't use the hard disk.
+    {MENU_DisksId, 7, [](auto&) { DLG_ScriptButton(true); },
+     [](auto&) {
+       EXPECT_TRUE(logged("alert 13 OK"));
+       EXPECT_EQ(PREFS_HardDiskOn, 1u);
+       EXPECT_FALSE(item(MENU_DisksId, 8).enabled);
+     }},
+    // An item without an action still brings the drives up to date.
+    {MENU_DisksId, 5, [](auto&) { PREFS_WriteProtect = 0x40; },
+     [](auto&) { EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u); }},
+    {MENU_FrameSkipId, 6, nullptr,
+     [](auto&) {
+       EXPECT_EQ(PREFS_AutoFrameSkip, 1u);
+       EXPECT_EQ(PREFS_FrameSkip, 1u);
+       EXPECT_EQ(checked(MENU_FrameSkipId), std::vector<u32>{6});
+       MENU_Command(MENU_Choice(MENU_FrameSkipId, 3));
+       EXPECT_EQ(PREFS_AutoFrameSkip, 0u);
+       EXPECT_EQ(PREFS_FrameSkip, 3u);
+       EXPECT_EQ(checked(MENU_FrameSkipId), std::vector<u32>{3});
+     }},
+    // The windowless host has nothing to open an address with.
+    {MENU_LinksId, 1, [](auto&) { DLG_ScriptButton(true); },
+     [](auto&) {
+       EXPECT_EQ(DLG_Log, (std::vector<std::string>{std::string("url ") + MENU_WebAddress, "alert 10 OK"}));
+     }},
+    {MENU_LinksId, 2, [](auto&) { DLG_ScriptButton(true); },
+     [](auto&) { EXPECT_TRUE(logged(std::string("url ") + MENU_MailAddress)); }},
+    {MENU_MidiId, 1, nullptr,
+     [](auto&) { EXPECT_EQ(checked(MENU_MidiId), std::vector<u32>{1}); }},
+    // No synthesizer in the windowless host: the output stays closed.
+    {MENU_MidiId, 2, nullptr,
+     [](auto&) {
+       EXPECT_EQ(QTMIDI_Driver.open, 0u);
+       EXPECT_FALSE(item(MENU_MidiId, 2).enabled);
+     }},
+    {MENU_MidiId, 8, nullptr, nullptr},
+    {MENU_JoysticksId, 2, nullptr,
+     [](auto&) {
+       EXPECT_EQ(IKBD_JoyLayout, 2u);
+       EXPECT_EQ(IKBD_JoyKeys[2], 0x5bu);  // stick 1 up: keypad 8
+       EXPECT_EQ(checked(MENU_JoysticksId), std::vector<u32>{2});
+     }},
+    // Saved over a longer file, which keeps nothing of its tail.
+    {MENU_StatesId, 1,
+     [](const TempFolder& f) {
+       f.write("Frozen State", std::vector<u8>(STATE_FileSize(MMU_RamSize) + 1000, 0x55));
+       DLG_ScriptFile(f.file("Frozen State"));
+     },
+     [](const TempFolder& f) {
+       EXPECT_TRUE(logged("save 2 " + f.file("Frozen State")));
+       EXPECT_EQ(fs::file_size(f.file("Frozen State")), STATE_FileSize(MMU_RamSize));
+     }},
+    {MENU_StatesId, 2,
+     [](const TempFolder& f) {
+       mark();
+       ASSERT_TRUE(STATE_Write(f.file("state").c_str()));
+       MMU_WriteL(marker_at, 0);
+       DLG_ScriptFile(f.file("state"));
+     },
+     [](auto&) { EXPECT_TRUE(marked()); }},
+};
+
+TEST_F(Menus, EveryRowOfTheCommandTable) {
+  for (size_t i = 0; i < MENU_CommandCount; ++i) {
+    const MENU_CommandRow& c = MENU_Commands[i];
+    EXPECT_TRUE(std::any_of(std::begin(rows), std::end(rows), [&](const Row& r) {
+      return r.menu == c.menu && (r.item == c.item || c.item == 0);
+    })) << "no test row for " << c.menu << "/" << c.item;
+  }
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << "menu " << r.menu << " item " << r.item);
+    start();
+    if (r.before) r.before(folder);
+    MENU_Command(MENU_Choice(r.menu, r.item));
+    if (r.check) r.check(folder);
+    if (r.option) {
+      EXPECT_EQ(*r.option, r.after);
+      EXPECT_EQ(item(r.menu, r.item).checked, r.checked_after);
+    }
+    // Items without an action leave no trace.
+    if (!r.check && !r.option) {
+      EXPECT_TRUE(DLG_Log.empty());
+    }
+    EXPECT_EQ(DLG_ScriptLeft(), 0u);
+    DLG_ScriptClear();
+  }
+}
+
+TEST_F(Menus, Shortcuts) {
+  const std::pair<u8, i32> keys[] = {
+      {'r', MENU_Choice(MENU_FileId, 3)},     {'Q', MENU_Choice(MENU_FileId, 14)},
+      {'1', MENU_Choice(MENU_DisksId, 1)},    {',', MENU_Choice(MENU_OptionsId, 17)},
+      {'s', MENU_Choice(MENU_StatesId, 1)},   {'z', 0},
+  };
+  for (const auto& [key, choice] : keys) EXPECT_EQ(MENU_Key(key), choice) << key;
+  MENU_SetItemEnabled(MENU_FileId, 3, 0);  // a disabled item has no shortcut
+  EXPECT_EQ(MENU_Key('r'), 0);
+  MENU_HandleShortcut('p');
+  EXPECT_EQ(EVENTS_Paused, 1u);
+}
+
+// Quit with the option on writes the state the next start restores; one
+// that can't be written is said in an alert, and the program quits anyway.
+TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
+  fs::create_directory(folder.file("Auto Saved State"));
+  DLG_ScriptButton(true);
+  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  EXPECT_TRUE(logged("alert 14 OK"));
+  EXPECT_EQ(APP_StopFlag, 1);
+  fs::remove(folder.file("Auto Saved State"));
+
+  start();
+  machine_run_quietly(3);
+  mark();
+  DLG_ScriptButton(true);
+  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  ASSERT_EQ(APP_StopFlag, 1);
+  start();
+  EXPECT_FALSE(marked());
+  machine_run_quietly(1);
+  EXPECT_EQ(APP_AutoStateLoaded, 1u);
+  EXPECT_TRUE(marked());
+}
+
+// Each box sets its option at once, and the preferences record takes it.
+TEST_F(Menus, TheSettingsBoxesReachTheOptionsAndThePreferences) {
+  const std::pair<u32, u32> stored_at[] = {{2, 0x64}, {3, 0x68}, {4, 0x08}, {5, 0x1c},
+                                           {6, 0x5c}, {8, 0x70}, {9, 0x128}, {11, 0x78}};
+  u8 record[PREFS_RecordSize] = {};
+  for (const auto& [n, offset] : stored_at) {
+    const auto* s = std::find_if(DLG_SettingsItems, DLG_SettingsItems + DLG_SettingsItemCount,
+                                 [&](const DLG_SettingsItem& i) { return i.item == n; });
+    const u32 before = *s->option;
+    DLG_ScriptSettings({n});
+    DLG_Settings();
+    EXPECT_EQ(*s->option, before ? 0u : 1u) << n;
+    PREFS_GlobalsToRecord(record);
+    EXPECT_EQ(be_read32(record + offset), *s->option) << n;
+  }
+  // The RAM size takes a restart, which the user is told.
+  EXPECT_TRUE(logged("alert 130 OK"));
+  // The big screen, changed and changed back, restarts nothing.
+  mark();
+  DLG_ScriptSettings({10, 10});
+  DLG_Settings();
+  EXPECT_TRUE(marked());
+}
+
+}  // namespace
