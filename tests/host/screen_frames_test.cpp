@@ -197,10 +197,9 @@ TEST_F(ChangingFrames, WholeFramesFollowMemoryAndPalette) {
         size_t wrong = 0;
         for (u32 y = 0; y < 400; ++y) {
           for (u32 x = 0; x < 640; ++x) {
-            const u32 want = big ? SCREEN_HostPalette[st_index(4, 320, y, x)] & mask
-                             : (st_index(1, 80, y, x) != 0) == black_ink ? 0
-                                                                         : white;
-            wrong += raw_pixel(x, y) != want;
+            const u32 mono = (st_index(1, 80, y, x) != 0) == black_ink ? 0 : white;
+            const u32 colour = SCREEN_HostPalette[st_index(4, 320, y, x)] & mask;
+            wrong += raw_pixel(x, y) != (big ? colour : mono);
           }
         }
         EXPECT_EQ(wrong, 0u);
