@@ -1,14 +1,18 @@
 // The screen's cost: one ST line through the line converter (per resolution
 // and path), one whole low or medium resolution frame with its presentation,
-// and one monochrome frame. Built twice: with the windowless host it measures
-// the conversion alone; with the windowed host (bench_window, run it under a
-// display or xvfb-run) the frame includes the texture upload and the
-// renderer's present.
+// and one monochrome and one big-screen frame. Built twice: with the
+// windowless host it measures the conversion alone, at both host depths;
+// with the windowed host (bench_window, run it under a display or xvfb-run)
+// the frame includes the texture upload and the renderer's present, at the
+// display's depth.
 #include <benchmark/benchmark.h>
 
 #include <vector>
 
 #include "host/options.h"
+#ifdef SCREEN_BENCH_WINDOWLESS
+#include "host/headless/headless.h"
+#endif
 #include "host/shared/screen_window.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -22,9 +26,15 @@ std::vector<u8> ram;
 enum Path { DirectClean, DirectAll, Shadow };
 const char* const path_names[] = {"direct, unchanged", "direct, every unit", "shadow"};
 
-// Display `mode` (0 low, 1 medium, 2 high, 4 low doubled) over a screen of
-// varied pixels.
-void set_up(u32 mode) {
+#ifdef SCREEN_BENCH_WINDOWLESS
+const std::vector<i64> depths = {32, 16};
+#else
+const std::vector<i64> depths = {0};  // the display's
+#endif
+
+// Display `mode` (0 low, 1 medium, 2 high, 3 big screen, 4 low doubled) at
+// host depth `depth` (0: the display's) over a screen of varied pixels.
+void set_up(u32 mode, u32 depth) {
   if (ram.empty()) {
     ram.assign(ram_size + 16, 0);
     u32 seed = 1;
@@ -36,14 +46,21 @@ void set_up(u32 mode) {
                                   0x123, 0x456, 0x765, 0x321, 0x531, 0x246, 0x642, 0x111};
   for (u32 i = 0; i < 16; ++i) SHIFTER_Palette[i] = palette[i];
   SCREEN_FrameBase = base;
-  SHIFTER_Mode = mode == 4 ? 0 : mode;
+  SHIFTER_Mode = mode >= 3 ? 0 : mode;
   SHIFTER_Resolution = u16(SHIFTER_Mode);
   PREFS_DoubleSize = mode == 4;
+  SCREEN_BigScreen = mode == 3;
   PREFS_FrameSkip = 1;
   SCHED_AutoSkip = 0;
   SCREEN_FirstLine = 64;
   SCREEN_DisplayLines = 200;
+#ifdef SCREEN_BENCH_WINDOWLESS
+  SCREEN_HeadlessDepth = depth;
+#else
+  (void)depth;
+#endif
   if (!SCREEN_HostDepth) SCREEN_Init();
+  SCREEN_UpdateGeometry();
   SCREEN_PrevWidth = 0;
   SCREEN_OpenWindow();
   SCREEN_UpdatePalette();
@@ -57,7 +74,7 @@ void set_path(Path path) {
 }
 
 void BM_ConvertLine(benchmark::State& state) {
-  set_up(u32(state.range(0)));
+  set_up(u32(state.range(0)), u32(state.range(2)));
   const Path path = Path(state.range(1));
   set_path(path);
   SCREEN_ConvertLine(100);  // the direct path's copy of the line is now current
@@ -68,11 +85,11 @@ void BM_ConvertLine(benchmark::State& state) {
   state.SetLabel(path_names[path]);
   state.SetItemsProcessed(state.iterations());
 }
-BENCHMARK(BM_ConvertLine)->ArgsProduct({{0, 1, 4}, {DirectClean, DirectAll, Shadow}});
+BENCHMARK(BM_ConvertLine)->ArgsProduct({{0, 1, 4}, {DirectClean, DirectAll, Shadow}, depths});
 
 // A whole frame: 312 line ends, the last of which presents it.
 void BM_LineFrame(benchmark::State& state) {
-  set_up(u32(state.range(0)));
+  set_up(u32(state.range(0)), u32(state.range(2)));
   const Path path = Path(state.range(1));
   for (auto _ : state) {
     set_path(path);
@@ -80,17 +97,22 @@ void BM_LineFrame(benchmark::State& state) {
   }
   state.SetLabel(path_names[path]);
 }
-BENCHMARK(BM_LineFrame)->ArgsProduct({{0, 1, 4}, {DirectClean, Shadow}})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LineFrame)
+    ->ArgsProduct({{0, 1, 4}, {DirectClean, Shadow}, depths})
+    ->Unit(benchmark::kMicrosecond);
 
-void BM_MonochromeFrame(benchmark::State& state) {
-  set_up(2);
-  const Path path = Path(state.range(0));
+// A whole monochrome (2) or big-screen (3) frame through SCREEN_Present.
+void BM_WholeFrame(benchmark::State& state) {
+  set_up(u32(state.range(0)), u32(state.range(2)));
+  const Path path = Path(state.range(1));
   for (auto _ : state) {
     set_path(path);
     SCREEN_Present();
   }
   state.SetLabel(path_names[path]);
 }
-BENCHMARK(BM_MonochromeFrame)->Arg(DirectClean)->Arg(Shadow)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_WholeFrame)
+    ->ArgsProduct({{2, 3}, {DirectClean, DirectAll, Shadow}, depths})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -2,7 +2,10 @@
 // memory: the line converters in low, medium and doubled low resolution with
 // borders open and closed on both paths, the whole-frame converters for both
 // monochrome polarities and the big screen; each at 32 bits against the
-// computed picture and at 16 bits against its 32-bit twin.
+// computed picture and at 16 bits against its 32-bit twin. And palettes that
+// change between lines and frames over changing memory, against a simple
+// converter of the test's own.
+#include <array>
 #include <string>
 
 #include "host/shared/screen_convert.h"
@@ -73,6 +76,134 @@ TEST_F(LineConverters, EveryCaseMatchesTheComputedPictureAtBothDepths) {
         }
       }
       EXPECT_EQ(wrong, 0u) << "depth " << depth << ", first wrong pixel at " << first;
+    }
+  }
+}
+
+// The host pixel at x of `row`, whatever the depth.
+u32 raw_pixel(u32 x, u32 row) {
+  const SCREEN_Surface& pic = SCREEN_WindowPicture;
+  return pic.depth == 16 ? pic.row<u16>(row)[x] : pic.row<u32>(row)[x];
+}
+
+class ChangingFrames : public ScreenTest {
+ protected:
+  u32 seed = 2024;
+  u32 next() { return seed = seed * 1664525 + 1013904223; }
+  // Changes one byte in 2^(32 - `rarity`) of the screen memory, the big
+  // screen's included.
+  void stir_memory(u32 rarity) {
+    for (u32 a = frame_base; a < frame_base + 128000; ++a)
+      if (next() >> rarity == 0) ram[a] = u8(next() >> 24);
+  }
+  // Nothing, the high half of one entry (no pixel at 16 bits), one colour,
+  // or all sixteen.
+  void stir_palette() {
+    const u32 r = next() >> 29;
+    if (r == 3) SCREEN_HostPalette[next() >> 28] ^= 0xffff0000;
+    for (u32 n = r < 4 ? 0 : r < 7 ? 1 : 16; n > 0; --n) SCREEN_HostPalette[next() >> 28] = next();
+  }
+  // The colour indices of ST line L's host row, converted simply: 0 on the
+  // borders, -1 where the row keeps what it had.
+  std::vector<int> reference_row(u32 res, bool zoom, u32 L, bool open) const {
+    const u32 width = res == 1 || zoom ? 768 : 384, strip = width / 12, scale = zoom ? 2 : 1;
+    std::vector<int> row(width, 0);
+    if (L < SCREEN_FirstLine || L >= SCREEN_FirstLine + SCREEN_DisplayLines) return row;
+    const u32 from = open ? 0 : strip;
+    const u32 pixels = zoom ? 320 : open ? width : width - 2 * strip;
+    for (u32 x = 0; x < pixels; ++x)
+      for (u32 z = 0; z < scale; ++z)
+        row[from + x * scale + z] = int(st_index(res == 1 ? 2 : 4, 160, L - SCREEN_FirstLine, x));
+    if (zoom && open) std::fill(row.begin() + 640, row.end(), -1);
+    return row;
+  }
+};
+
+TEST_F(ChangingFrames, EveryLineShowsThePaletteItWasConvertedWith) {
+  for (u32 layout = 0; layout < 3; ++layout) {
+    const u32 res = layout == 2 ? 1 : 0;
+    const bool zoom = layout == 1;
+    for (u32 depth : {32u, 16u}) {
+      for (u32 shadow : {0u, 1u}) {
+        SCOPED_TRACE("layout " + std::to_string(layout) + ", depth " + std::to_string(depth) +
+                     (shadow ? ", shadow" : ", direct"));
+        display(res, depth, zoom);
+        SCREEN_UseShadow = shadow;
+        std::vector<std::array<u32, 16>> palettes(313);
+        std::vector<bool> open(313);
+        for (u32 frame = 0; frame < 4; ++frame) {
+          // The last frame has the palettes and borders of the one before
+          // and a few changed bytes: the direct path draws only what
+          // changed.
+          const bool again = frame == 3;
+          stir_memory(again ? 24 : 29);
+          if (!again) {
+            SCREEN_FirstLine = 36 + (next() >> 27);
+            SCREEN_DisplayLines = 200 + (next() >> 27);
+          }
+          // Palette writes have every unit drawn, as the Shifter's do.
+          SCREEN_FrameDirty = 1;
+          SCREEN_ForceRedraw = !again;
+          SCREEN_FramesSinceDraw += 1;
+          for (u32 line = 1; line <= 312; ++line) {
+            if (again) {
+              std::copy(palettes[line].begin(), palettes[line].end(), SCREEN_HostPalette);
+            } else {
+              stir_palette();
+              std::copy(SCREEN_HostPalette, SCREEN_HostPalette + 16, palettes[line].begin());
+              open[line] = next() >> 28 == 0;
+            }
+            SHIFTER_LeftBorderOpen = SHIFTER_RightBorderOpen = open[line];
+            SCREEN_ConvertLine(line);
+          }
+          const u32 mask = depth == 16 ? 0xffff : 0xffffffff;
+          size_t wrong = 0;
+          for (u32 row = 0; row < SCREEN_Height; ++row) {
+            const u32 L = 35 + (res == 1 || zoom ? row / 2 : row);
+            const std::vector<int> want = reference_row(res, zoom, L, open[L]);
+            for (u32 x = 0; x < SCREEN_Width; ++x)
+              if (want[x] >= 0 && raw_pixel(x, row) != (palettes[L][want[x]] & mask)) ++wrong;
+          }
+          EXPECT_EQ(wrong, 0u) << "frame " << frame;
+        }
+      }
+    }
+  }
+}
+
+// The monochrome and big-screen pictures follow the palette (the
+// polarity) and the memory from frame to frame; frames with only a few
+// changed bytes draw only what changed on the direct path.
+TEST_F(ChangingFrames, WholeFramesFollowMemoryAndPalette) {
+  for (bool big : {false, true}) {
+    for (u32 depth : {32u, 16u}) {
+      display(big ? 0 : 2, depth, false, big);
+      for (u32 frame = 0; frame < 6; ++frame) {
+        SCOPED_TRACE(std::string(big ? "big screen" : "mono") + ", depth " +
+                     std::to_string(depth) + ", frame " + std::to_string(frame));
+        const bool few = frame % 2 == 1;
+        stir_memory(few ? 24 : 29);
+        if (!few) {
+          for (u32 i = 0; i < 16; ++i)
+            if (frame == 0 || next() >> 30 == 0) SHIFTER_Palette[i] = next() & 0x777;
+          SCREEN_UpdatePalette();
+        }
+        SCREEN_UseShadow = frame == 2;
+        SCREEN_FrameDirty = 1;
+        SCREEN_ForceRedraw = !few;
+        SCREEN_Present();
+        const u32 mask = depth == 16 ? 0xffff : 0xffffffff, white = depth == 16 ? 0x7fff : 0xffffff;
+        const bool black_ink = SHIFTER_Palette[0] & 1;
+        size_t wrong = 0;
+        for (u32 y = 0; y < 400; ++y) {
+          for (u32 x = 0; x < 640; ++x) {
+            const u32 mono = (st_index(1, 80, y, x) != 0) == black_ink ? 0 : white;
+            const u32 colour = SCREEN_HostPalette[st_index(4, 320, y, x)] & mask;
+            wrong += raw_pixel(x, y) != (big ? colour : mono);
+          }
+        }
+        EXPECT_EQ(wrong, 0u);
+      }
     }
   }
 }

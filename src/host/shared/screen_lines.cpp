@@ -19,13 +19,15 @@ struct LineLayout {
   u32 rowWidth;    // host pixels a row
   u32 strip;       // width of each border strip
   u32 zoomUnits;   // 0, or the fixed number of picture units when zoomed
-  u32 unitPixels;  // host pixels a 32-pixel unit covers (64 zoomed)
-  u32 unitBytes;   // screen memory bytes a unit
+  u32 planes;      // words a 16-pixel group
   bool doubled;    // the line fills two host rows
+  // Host pixels a 32-pixel unit covers, and its screen memory bytes.
+  constexpr u32 unitPixels() const { return zoomUnits ? 64 : 32; }
+  constexpr u32 unitBytes() const { return 4 * planes; }
 };
-constexpr LineLayout low_layout = {384, 32, 0, 32, 16, false};
-constexpr LineLayout zoom_layout = {768, 64, 10, 64, 16, true};
-constexpr LineLayout medium_layout = {768, 64, 0, 32, 8, true};
+constexpr LineLayout low_layout = {384, 32, 0, 4, false};
+constexpr LineLayout zoom_layout = {768, 64, 10, 4, true};
+constexpr LineLayout medium_layout = {768, 64, 0, 2, true};
 
 template <typename D>
 struct LineTarget {
@@ -39,46 +41,44 @@ struct LineTarget {
 };
 
 // Returns whether any unit was drawn.
-template <typename D, u32 planes>
-bool draw_units(const LineLayout& lay, const LineTarget<D>& t, u32 x, u32 units, const u8* src,
-                u32 offset, bool direct, bool every) {
-  using Pixel = typename D::Pixel;
-  Pixel pal[16];
-  for (u32 i = 0; i < 16; ++i) pal[i] = Pixel(SCREEN_HostPalette[i]);
-  // The copy holds each line's own 160 bytes. A line with open side borders
-  // reads on into the next line's first units: those are always drawn and
-  // leave the copy to the line they belong to, which would otherwise find
-  // them unchanged and skip them.
-  const u32 line_end = offset + 160;
+template <typename D, LineLayout lay>
+bool draw_units(const LineTarget<D>& t, u32 x, u32 units, const u8* src, u32 offset, bool direct,
+                bool every) {
+  constexpr u32 unit_bytes = lay.unitBytes(), group_pixels = lay.unitPixels() / 2;
+  auto& pixels = D::pixels();
+  pixels.follow(SCREEN_HostPalette);
+  // The copy holds each line's own 160 bytes (every layout draws at least
+  // those), which are skipped at once when they all match it. A line with
+  // open side borders reads on into the next line's first units: those are
+  // always drawn and leave the copy to the line they belong to, which would
+  // otherwise find them unchanged and skip them.
+  constexpr u32 own_units = 160 / unit_bytes;
+  u32 u = 0;
+  if (direct && !every && std::memcmp(SCREEN_PrevVideo + offset, src, 160) == 0) u = own_units;
   bool drawn = false;
-  for (u32 u = 0; u < units; ++u, src += lay.unitBytes, offset += lay.unitBytes, x += lay.unitPixels) {
-    if (direct && offset < line_end) {
-      u8* prev = SCREEN_PrevVideo + offset;
-      if (!every && std::memcmp(prev, src, lay.unitBytes) == 0) continue;
-      std::memcpy(prev, src, lay.unitBytes);
+  for (; u < units; ++u) {
+    const u8* s = src + u * unit_bytes;
+    if (direct && u < own_units &&
+        SCREEN_SkipUnit<unit_bytes>(SCREEN_PrevVideo + offset + u * unit_bytes, s, every))
+      continue;
+    for (u32 g = 0; g < 2; ++g) {
+      const u32 at = x + u * lay.unitPixels() + g * group_pixels;
+      SCREEN_DrawGroup<lay.planes, lay.zoomUnits != 0, lay.doubled>(
+          pixels, s + g * 2 * lay.planes, t.row0 + at, lay.doubled ? t.row1 + at : nullptr);
     }
-    const SCREEN_Unit<planes> unit(src);
-    Pixel* out = t.row0 + x;
-    if (lay.zoomUnits) {
-      for (u32 i = 0; i < 32; ++i) out[2 * i] = out[2 * i + 1] = pal[unit.index[i]];
-    } else {
-      for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index[i]];
-    }
-    if (t.row1) std::memcpy(t.row1 + x, out, lay.unitPixels * sizeof(Pixel));
     drawn = true;
   }
   return drawn;
 }
 
-// Draws line L (within the visible lines) of resolution `res`. Returns false
+// Draws line L (within the visible lines) in layout `lay`. Returns false
 // when the line is not drawn at all.
-template <typename D>
-bool draw_line(u32 L, u32 res) {
+template <typename D, LineLayout lay>
+bool draw_line(u32 L) {
   using Pixel = typename D::Pixel;
   // The visible range comes first: whatever the picture lines say, no row
   // outside it is written.
   if (L < SCREEN_FirstVisibleLine || L > SCREEN_LastVisibleLine) return true;
-  const LineLayout& lay = res == 1 ? medium_layout : SCREEN_Zoom ? zoom_layout : low_layout;
   const bool direct = !SCREEN_UseShadow;
   const u32 row = lay.doubled ? 2 * (L - SCREEN_FirstVisibleLine) : L - SCREEN_FirstVisibleLine;
   LineTarget<D> t;
@@ -103,10 +103,10 @@ bool draw_line(u32 L, u32 res) {
   }
   const u32 start = SHIFTER_LeftBorderOpen ? 0 : lay.strip;
   const u32 end = SHIFTER_RightBorderOpen ? lay.rowWidth : lay.rowWidth - lay.strip;
-  const u32 units = lay.zoomUnits ? lay.zoomUnits : (end - start) / lay.unitPixels;
+  const u32 units = lay.zoomUnits ? lay.zoomUnits : (end - start) / lay.unitPixels();
   const u32 offset = 160 * (L - first);
   const u64 source = u64(SCREEN_FrameBase) + offset;
-  if (source + units * lay.unitBytes > MMU_RamSize) return false;
+  if (source + units * lay.unitBytes() > MMU_RamSize) return false;
   if (start && borders) t.fill(0, start, bp);
   const u8* src = MMU_RamBase + source;
   bool every = SCREEN_RedrawAll || SCREEN_ForceRedraw;
@@ -115,11 +115,16 @@ bool draw_line(u32 L, u32 res) {
     every |= SCREEN_DirectLineShown[L] != shown;
     SCREEN_DirectLineShown[L] = shown;
   }
-  const bool drawn = res == 1 ? draw_units<D, 2>(lay, t, start, units, src, offset, direct, every)
-                              : draw_units<D, 4>(lay, t, start, units, src, offset, direct, every);
-  if (!SHIFTER_RightBorderOpen && borders) t.fill(start + units * lay.unitPixels, lay.strip, bp);
+  const bool drawn = draw_units<D, lay>(t, start, units, src, offset, direct, every);
+  if (!SHIFTER_RightBorderOpen && borders) t.fill(start + units * lay.unitPixels(), lay.strip, bp);
   SCREEN_WindowChanged |= direct && (drawn || borders);
   return true;
+}
+
+template <typename D>
+bool draw_line(u32 L, u32 res) {
+  if (res == 1) return draw_line<D, medium_layout>(L);
+  return SCREEN_Zoom ? draw_line<D, zoom_layout>(L) : draw_line<D, low_layout>(L);
 }
 
 template <typename D>

@@ -54,12 +54,12 @@ void draw_whole(bool direct) {
   constexpr u32 unit_bytes = mode == 2 ? 4 : 16;
   SCREEN_Surface& target = direct ? SCREEN_WindowPicture : SCREEN_Offscreen;
   if (target.depth != D::bits || target.width != 640 || target.height < 400) return;
-  Pixel pal[16];
-  for (u32 i = 0; i < 16; ++i) pal[i] = Pixel(SCREEN_HostPalette[i]);
+  auto& pixels = D::pixels();
   if (mode == 2) {
     const bool black_ink = SCREEN_MonoInkIsBlack(SHIFTER_Palette[0]);
-    pal[0] = black_ink ? D::white : 0;
-    pal[1] = black_ink ? 0 : D::white;
+    pixels.follow_mono(black_ink ? D::white : 0, black_ink ? 0 : D::white);
+  } else {
+    pixels.follow(SCREEN_HostPalette);
   }
   // The 16-bit converter skips monochrome units like the big screen's.
   const bool every = mode == 3 || D::bits == 16 ? SCREEN_RedrawAll || SCREEN_ForceRedraw
@@ -67,19 +67,21 @@ void draw_whole(bool direct) {
   const u8* src = MMU_RamBase + SCREEN_FrameBase;
   u32 offset = 0;
   for (u32 y = 0; y < 400; ++y) {
+    // A row whose bytes all match the copy is skipped at once.
+    if (direct && !every && std::memcmp(SCREEN_PrevVideo + offset, src, 20 * unit_bytes) == 0) {
+      src += 20 * unit_bytes;
+      offset += 20 * unit_bytes;
+      continue;
+    }
     Pixel* out = target.row<Pixel>(y);
     for (u32 u = 0; u < 20; ++u, src += unit_bytes, offset += unit_bytes, out += 32) {
-      if (direct) {
-        u8* prev = SCREEN_PrevVideo + offset;
-        if (!every && std::memcmp(prev, src, unit_bytes) == 0) continue;
-        std::memcpy(prev, src, unit_bytes);
-      }
+      if (direct && SCREEN_SkipUnit<unit_bytes>(SCREEN_PrevVideo + offset, src, every)) continue;
       if (mode == 2) {
-        const u32 bits = be_read32(src);
-        for (u32 i = 0; i < 32; ++i) out[i] = pal[(bits << i) >> 31];
+        for (u32 b = 0; b < 4; ++b)
+          std::memcpy(out + 8 * b, pixels.mono[src[b]], sizeof pixels.mono[0]);
       } else {
-        const SCREEN_Unit<4> unit(src);
-        for (u32 i = 0; i < 32; ++i) out[i] = pal[unit.index[i]];
+        SCREEN_DrawGroup<4, false, false>(pixels, src, out, nullptr);
+        SCREEN_DrawGroup<4, false, false>(pixels, src + 8, out + 16, nullptr);
       }
     }
   }
