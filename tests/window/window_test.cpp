@@ -188,6 +188,41 @@ TEST_F(Window, AClickOnTheBarOpensAMenuAndAClickOnAnItemChoosesIt) {
   EVENTS_Paused = 0;
 }
 
+void press(SDL_Scancode key) {
+  SDL_Event e{};
+  e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_PRESSED, 0, 0, 0, {key, 0, 0, 0}};
+  SDL_PushEvent(&e);
+  e.key.type = SDL_KEYUP;
+  e.key.state = SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+// Saving over a file asks first: the Return that chose it does not also
+// answer the question, and Escape there keeps the file and the dialog.
+u32 last_turn;
+void save_over(u32 turn) {
+  last_turn = turn;
+  if (turn == 1 || turn == 20) press(SDL_SCANCODE_RETURN);  // save: the file exists
+  if (turn == 10) press(SDL_SCANCODE_ESCAPE);                // keep it
+  if (turn == 30) press(SDL_SCANCODE_RETURN);                // replace it
+  if (turn > 40) press(SDL_SCANCODE_ESCAPE);                 // whatever is still open
+}
+
+TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
+  boot("screen_low");
+  const std::string path = folder.file("Frozen State");
+  folder.write("Frozen State", std::vector<u8>(4, 1));
+  NAV_Request save = NAV_RequestFor(NAV_PromptSaveState, true);
+  save.suggestedName = path.c_str();
+  SDL_ModalTurnHook = save_over;
+  std::string chosen;
+  EXPECT_EQ(DLG_HostChooseFile(save, chosen), 1);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_EQ(chosen, path);
+  EXPECT_GE(last_turn, 30u);
+  EXPECT_LE(last_turn, 40u);
+}
+
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {
   TempFolder folder;
   const std::string err = folder.file("err.txt");
