@@ -6,6 +6,7 @@
 // which a click chooses an item; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
+#include <imgui.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -188,6 +189,15 @@ TEST_F(Window, AClickOnTheBarOpensAMenuAndAClickOnAnItemChoosesIt) {
   EVENTS_Paused = 0;
 }
 
+void click_at(int x, int y) {
+  SDL_Event e{};
+  e.button = {SDL_MOUSEBUTTONDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y};
+  SDL_PushEvent(&e);
+  e.button.type = SDL_MOUSEBUTTONUP;
+  e.button.state = SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
 void press(SDL_Scancode key) {
   SDL_Event e{};
   e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_PRESSED, 0, 0, 0, {key, 0, 0, 0}};
@@ -221,6 +231,26 @@ TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
   EXPECT_EQ(chosen, path);
   EXPECT_GE(last_turn, 30u);
   EXPECT_LE(last_turn, 40u);
+}
+
+// Escape closes the menus, a submenu open in them too.
+void escape_menus(u32 turn) {
+  last_turn = turn;
+  if (turn == 1) put_mouse(SDL_MOUSEMOTION, MENU_FileId, 9);  // opens the saved-state submenu
+  if (turn == 5) press(SDL_SCANCODE_ESCAPE);
+  if (turn > 20) click_at(378, 280);  // a click outside closes them anyway
+}
+
+TEST_F(Window, EscapeClosesTheMenus) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();
+  put_mouse(SDL_MOUSEBUTTONDOWN, MENU_FileId, 0);
+  SDL_ModalTurnHook = escape_menus;
+  SDL_HostPumpEvents();
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_LT(last_turn, 10u);
+  EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel));
+  EXPECT_EQ(EVENTS_Paused, 0u);
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {
