@@ -9,8 +9,10 @@
 #include <imgui.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -251,6 +253,25 @@ TEST_F(Window, EscapeClosesTheMenus) {
   EXPECT_LT(last_turn, 10u);
   EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel));
   EXPECT_EQ(EVENTS_Paused, 0u);
+}
+
+// A termination request ends the dialog that is up (as cancelled), and the
+// next host poll takes the quit path.
+void terminate_at_once(u32 turn) {
+  last_turn = turn;
+  if (turn == 1) std::raise(SIGTERM);
+  if (turn > 20) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
+  boot("screen_low");
+  SDL_ModalTurnHook = terminate_at_once;
+  EXPECT_EQ(DLG_ConfirmReset(), 0u);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_LT(last_turn, 10u);
+  EVENTS_DoEvent(0);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {

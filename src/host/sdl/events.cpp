@@ -248,6 +248,7 @@ void SDL_HostPumpEvents() {
 }
 
 u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }
+bool SDL_HostQuitRequested() { return terminate_request != 0; }
 bool SDL_HostPointerCaptured() { return captured; }
 
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {

@@ -206,7 +206,9 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
     PLATFORM_GuiEndFrame();
     PLATFORM_RenderFrame();
     PLATFORM_PresentFrame();
-    if (!more) break;
+    // Nobody answers once the program is asked to end: the conversation is
+    // cancelled, and the host's next poll quits.
+    if (!more || SDL_HostQuitRequested()) break;
   }
   for (SDL_Event& c : carried)
     if (kept_for_host(c)) kept.push_back(c);
