@@ -318,8 +318,10 @@ void EVENTS_PauseLoop() {
   FDC_Regs[FDC_Status] &= ~0x80u;
   INPUT_ReleaseAll();
   SDL_HostReleasePointer();
-  SCREEN_DrawStatusLine();
+  // The veil over the picture, the status line with its caption over it.
   SCREEN_Present();
+  SCREEN_DrawStatusLine();
+  SCREEN_ShowWindow();
   if (SOUND_Active) SOUND_Pause(1);
   MENU_EnablePauseItems(false);
   while (EVENTS_Paused && APP_StopFlag != 1) {
