@@ -333,6 +333,10 @@ void EVENTS_PauseLoop() {
   }
   if (SOUND_Active) SOUND_Pause(0);
   MENU_EnablePauseItems(true);
+  // However the pause ended, the next frame is drawn whole (no veil) and the
+  // caption goes.
+  SCREEN_RedrawRequest = 1;
+  SCREEN_DrawStatusLine();
 }
 
 void SDL_HostReleasePointer() {
