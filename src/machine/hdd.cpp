@@ -289,23 +289,28 @@ void HDD_BuildBootSector(u8* s) {
 u32 HDD_CreateEmptyImage(const char* path) {
   APP_GetAppFolder();
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
-  if (std::FILE* existing = std::fopen(file.c_str(), "rb")) {
-    std::fclose(existing);
-    if (!DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
+  const bool existed = FILES_Exists(file.c_str());
+  if (existed && !DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
+  // Only the file the user agreed to: never through a symbolic link, and a
+  // file that appeared after the question is not taken either.
+  std::string why;
+  const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | (existed ? 0 : O_EXCL);
+  const int fd = FILES_OpenRegular(file.c_str(), flags, why);
+  if (fd < 0) {
+    std::fprintf(stderr, "Empty hard disk image: %s %s\n", file.c_str(), why.c_str());
+    return 0;
   }
-  std::FILE* f = std::fopen(file.c_str(), "wb");
-  if (!f) return 0;
   SCREEN_SetDriveLight(2, 1);
   static const u8 zeros[32768] = {};
-  bool ok = true;
+  bool ok = ftruncate(fd, 0) == 0;
   for (u32 i = 0; i < HDD_EmptyImageBytes / sizeof zeros && ok; ++i)
-    ok = std::fwrite(zeros, 1, sizeof zeros, f) == sizeof zeros;
+    ok = FILES_WriteAll(fd, zeros, sizeof zeros);
   u8 sector[512];
   HDD_BuildBootSector(sector);
   static const u8 fat_start[4] = {0xf8, 0xff, 0xff, 0xff};
-  ok = ok && std::fseek(f, 0, SEEK_SET) == 0 && std::fwrite(sector, 1, 512, f) == 512;
-  ok = ok && std::fseek(f, 0x200, SEEK_SET) == 0 && std::fwrite(fat_start, 1, 4, f) == 4;
-  ok = ok && std::fseek(f, 0x5200, SEEK_SET) == 0 && std::fwrite(fat_start, 1, 4, f) == 4;
-  ok = std::fclose(f) == 0 && ok;
+  ok = ok && pwrite(fd, sector, 512, 0) == 512;
+  ok = ok && pwrite(fd, fat_start, 4, 0x200) == 4;
+  ok = ok && pwrite(fd, fat_start, 4, 0x5200) == 4;
+  ok = close(fd) == 0 && ok;
   return ok ? 1 : 0;
 }

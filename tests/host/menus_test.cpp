@@ -308,14 +308,20 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   start();
   machine_run_quietly(3);
   mark();
+  folder.write("game.st", make_floppy(737280));
+  ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
   DLG_ScriptButton(true);
   MENU_Command(MENU_Choice(MENU_FileId, 14));
   ASSERT_EQ(APP_StopFlag, 1);
+  DISKIMG_Reset();
   start();
   EXPECT_FALSE(marked());
   machine_run_quietly(1);
   EXPECT_EQ(APP_AutoStateLoaded, 1u);
   EXPECT_TRUE(marked());
+  // The restored drive's item names its image.
+  MENU_UpdateDiskItems();
+  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
 }
 
 // Each box sets its option at once, and the preferences record takes it.

@@ -268,6 +268,19 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   EXPECT_EQ(read_all(path).size(), HDD_EmptyImageBytes);
   // A folder that can't take the file: failure, not a crash.
   EXPECT_EQ(HDD_CreateEmptyImage((folder.path() + "/no/such/dir/x.dmg").c_str()), 0u);
+  // A symbolic link in the image's place is never written through, whether
+  // it names a file of the user's or nothing yet.
+  folder.write("victim", std::vector<u8>(10, 3));
+  const std::string link = folder.file("link.dmg");
+  DLG_FixedAnswers.confirmFormat = 1;
+  for (const char* target : {"victim", "missing"}) {
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(folder.file(target), link);
+    EXPECT_EQ(HDD_CreateEmptyImage(link.c_str()), 0u) << target;
+  }
+  DLG_FixedAnswers.confirmFormat = 0;
+  EXPECT_EQ(read_all(folder.file("victim")), std::vector<u8>(10, 3));
+  EXPECT_FALSE(std::filesystem::exists(folder.file("missing")));
 }
 
 // ---- The port ----

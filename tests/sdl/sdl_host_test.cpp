@@ -2,8 +2,9 @@
 // its queue give exact bytes in the keyboard processor's queue (keys,
 // modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
 // key of the table reaches the ST, dropped files go to the drives, the close
-// box and a termination signal take the quit path, the sound output's
-// states, and the sound chip's tone out of SDL's disk audio driver.
+// box and a termination signal take the quit path, the pause loop shows its
+// caption over the veil, the sound output's states, and the sound chip's
+// tone out of SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "host/sdl/sdl_host.h"
 #include "host/shared/input.h"
 #include "host/shared/prefs_file.h"
+#include "host/shared/screen_window.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
@@ -275,6 +277,35 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
   APP_StopFlag = 0;
+}
+
+// Paused, the veil lies over the picture and the status line is drawn over
+// it whole, with the caption; Command-P (served by the pause loop) ends it.
+TEST_F(SdlHost, ThePausedStatusLineLiesOverTheVeil) {
+  machine_run_frames(2);
+  APP_StopFlag = 0;
+  static std::vector<u32> status_row, picture_row;
+  EVENTS_MenuKeyHook = [](u8) {
+    const SCREEN_Surface& pic = SCREEN_WindowPicture;
+    status_row.assign(pic.row<u32>(SCREEN_Height + 2), pic.row<u32>(SCREEN_Height + 2) + pic.width);
+    picture_row.assign(pic.row<u32>(100), pic.row<u32>(100) + pic.width);
+    EVENTS_Paused = 0;
+  };
+  EVENTS_Paused = 1;
+  for (const auto& [s, down] : {std::pair{SDL_SCANCODE_RALT, true}, {SDL_SCANCODE_P, true},
+                                {SDL_SCANCODE_P, false}, {SDL_SCANCODE_RALT, false}}) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym = {s, SDL_GetKeyFromScancode(s), KMOD_NONE, 0};
+    SDL_PushEvent(&e);
+  }
+  EVENTS_PauseLoop();
+  EVENTS_MenuKeyHook = nullptr;
+  ASSERT_EQ(status_row.size(), size_t(SCREEN_Width));
+  const u32 grey = SCREEN_Color2Index(50000, 50000, 50000);
+  EXPECT_EQ(std::count(status_row.begin() + 340, status_row.end(), grey), i64(SCREEN_Width) - 340);
+  EXPECT_GE(std::count(picture_row.begin(), picture_row.end(), 0u), i64(SCREEN_Width) / 2);  // veiled
 }
 
 TEST_F(SdlHost, SoundOutputStates) {

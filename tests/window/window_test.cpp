@@ -6,10 +6,13 @@
 // which a click chooses an item; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
+#include <imgui.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -186,6 +189,89 @@ TEST_F(Window, AClickOnTheBarOpensAMenuAndAClickOnAnItemChoosesIt) {
   EXPECT_EQ(EVENTS_Paused, 1u);
   EXPECT_TRUE(MENU_ItemAt(MENU_FileId, 7)->checked);
   EVENTS_Paused = 0;
+}
+
+void click_at(int x, int y) {
+  SDL_Event e{};
+  e.button = {SDL_MOUSEBUTTONDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, x, y};
+  SDL_PushEvent(&e);
+  e.button.type = SDL_MOUSEBUTTONUP;
+  e.button.state = SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+void press(SDL_Scancode key) {
+  SDL_Event e{};
+  e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_PRESSED, 0, 0, 0, {key, 0, 0, 0}};
+  SDL_PushEvent(&e);
+  e.key.type = SDL_KEYUP;
+  e.key.state = SDL_RELEASED;
+  SDL_PushEvent(&e);
+}
+
+// Saving over a file asks first: the Return that chose it does not also
+// answer the question, and Escape there keeps the file and the dialog.
+u32 last_turn;
+void save_over(u32 turn) {
+  last_turn = turn;
+  if (turn == 1 || turn == 20) press(SDL_SCANCODE_RETURN);  // save: the file exists
+  if (turn == 10) press(SDL_SCANCODE_ESCAPE);                // keep it
+  if (turn == 30) press(SDL_SCANCODE_RETURN);                // replace it
+  if (turn > 40) press(SDL_SCANCODE_ESCAPE);                 // whatever is still open
+}
+
+TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
+  boot("screen_low");
+  const std::string path = folder.file("Frozen State");
+  folder.write("Frozen State", std::vector<u8>(4, 1));
+  NAV_Request save = NAV_RequestFor(NAV_PromptSaveState, true);
+  save.suggestedName = path.c_str();
+  SDL_ModalTurnHook = save_over;
+  std::string chosen;
+  EXPECT_EQ(DLG_HostChooseFile(save, chosen), 1);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_EQ(chosen, path);
+  EXPECT_GE(last_turn, 30u);
+  EXPECT_LE(last_turn, 40u);
+}
+
+// Escape closes the menus, a submenu open in them too.
+void escape_menus(u32 turn) {
+  last_turn = turn;
+  if (turn == 1) put_mouse(SDL_MOUSEMOTION, MENU_FileId, 9);  // opens the saved-state submenu
+  if (turn == 5) press(SDL_SCANCODE_ESCAPE);
+  if (turn > 20) click_at(378, 280);  // a click outside closes them anyway
+}
+
+TEST_F(Window, EscapeClosesTheMenus) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();
+  put_mouse(SDL_MOUSEBUTTONDOWN, MENU_FileId, 0);
+  SDL_ModalTurnHook = escape_menus;
+  SDL_HostPumpEvents();
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_LT(last_turn, 10u);
+  EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel));
+  EXPECT_EQ(EVENTS_Paused, 0u);
+}
+
+// A termination request ends the dialog that is up (as cancelled), and the
+// next host poll takes the quit path.
+void terminate_at_once(u32 turn) {
+  last_turn = turn;
+  if (turn == 1) std::raise(SIGTERM);
+  if (turn > 20) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
+  boot("screen_low");
+  SDL_ModalTurnHook = terminate_at_once;
+  EXPECT_EQ(DLG_ConfirmReset(), 0u);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_LT(last_turn, 10u);
+  EVENTS_DoEvent(0);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {

@@ -200,6 +200,7 @@ class Chooser {
     if (fs::exists(fs::symlink_status(p, ec))) {
       replacing_ = open_replace_ = true;
       replace_path_ = p;
+      replace_asked_at_ = ImGui::GetFrameCount();
       return;
     }
     finish(p);
@@ -212,13 +213,15 @@ class Chooser {
     if (!ImGui::BeginPopupModal("Replace?", nullptr, dialog_flags)) return;
     ImGui::Text("\"%s\" already exists.", replace_path_.filename().string().c_str());
     ImGui::TextUnformatted("Replace it?");
+    // The key that asked the question does not answer it.
+    const bool keys = ImGui::GetFrameCount() > replace_asked_at_;
     bool close = false;
-    if (ImGui::Button("Replace") || return_pressed()) {
+    if (ImGui::Button("Replace") || (keys && return_pressed())) {
       finish(replace_path_);
       close = true;
     }
     ImGui::SameLine();
-    if (ImGui::Button("Cancel") || escape_pressed()) close = true;
+    if (ImGui::Button("Cancel") || (keys && escape_pressed())) close = true;
     if (close) {
       replacing_ = false;
       ImGui::CloseCurrentPopup();
@@ -237,6 +240,7 @@ class Chooser {
   std::vector<Entry> entries_;
   std::string name_, error_, path_;
   fs::path replace_path_;
+  int replace_asked_at_ = 0;  // the Dear ImGui frame that asked
   bool all_files_ = false, replacing_ = false, open_replace_ = false, done_ = false, chosen_ = false;
 };
 

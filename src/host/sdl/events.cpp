@@ -248,6 +248,7 @@ void SDL_HostPumpEvents() {
 }
 
 u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }
+bool SDL_HostQuitRequested() { return terminate_request != 0; }
 bool SDL_HostPointerCaptured() { return captured; }
 
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {
@@ -317,8 +318,10 @@ void EVENTS_PauseLoop() {
   FDC_Regs[FDC_Status] &= ~0x80u;
   INPUT_ReleaseAll();
   SDL_HostReleasePointer();
-  SCREEN_DrawStatusLine();
+  // The veil over the picture, the status line with its caption over it.
   SCREEN_Present();
+  SCREEN_DrawStatusLine();
+  SCREEN_ShowWindow();
   if (SOUND_Active) SOUND_Pause(1);
   MENU_EnablePauseItems(false);
   while (EVENTS_Paused && APP_StopFlag != 1) {
@@ -330,6 +333,10 @@ void EVENTS_PauseLoop() {
   }
   if (SOUND_Active) SOUND_Pause(0);
   MENU_EnablePauseItems(true);
+  // However the pause ended, the next frame is drawn whole (no veil) and the
+  // caption goes.
+  SCREEN_RedrawRequest = 1;
+  SCREEN_DrawStatusLine();
 }
 
 void SDL_HostReleasePointer() {

@@ -69,8 +69,9 @@ i32 draw_items(const MENU_Menu& m) {
   return choice;
 }
 
-// The bar; `open` tells whether a menu was open in this frame.
-i32 draw_bar(bool& open) {
+// The bar; `open` tells whether a menu was open in this frame. `close`
+// closes whatever is open.
+i32 draw_bar(bool& open, bool close = false) {
   open = false;
   if (MENU_BarHidden || MENU_Menus.size() < MENU_BarCount) return 0;
   i32 choice = 0;
@@ -83,6 +84,7 @@ i32 draw_bar(bool& open) {
       if (shown) {
         open = true;
         if (const i32 c = draw_items(m)) choice = c;
+        if (close) ImGui::CloseCurrentPopup();
         ImGui::EndMenu();
       }
       ImGui::PopID();
@@ -204,7 +206,9 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
     PLATFORM_GuiEndFrame();
     PLATFORM_RenderFrame();
     PLATFORM_PresentFrame();
-    if (!more) break;
+    // Nobody answers once the program is asked to end: the conversation is
+    // cancelled, and the host's next poll quits.
+    if (!more || SDL_HostQuitRequested()) break;
   }
   for (SDL_Event& c : carried)
     if (kept_for_host(c)) kept.push_back(c);
@@ -219,12 +223,15 @@ i32 SDL_MenuSelect() {
   u32 closed_turns = 0;
   selecting = true;
   SDL_Modal([&] {
+    // Escape closes every menu (Dear ImGui leaves it to us without keyboard
+    // navigation).
+    const bool escape = ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
     bool open;
-    choice = draw_bar(open);
-    // Over when an item was chosen, or once no menu is open (a click
-    // elsewhere, Escape, or a click on the bar that opened nothing).
+    choice = draw_bar(open, escape);
+    // Over when an item was chosen, at Escape, or once no menu is open (a
+    // click elsewhere, or a click on the bar that opened nothing).
     closed_turns = open ? 0 : closed_turns + 1;
-    return choice == 0 && closed_turns < 2;
+    return choice == 0 && !escape && closed_turns < 2;
   });
   selecting = false;
   return choice;

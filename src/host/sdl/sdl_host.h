@@ -32,6 +32,10 @@ extern bool (*SDL_HostEventFilter)(const SDL_Event& e);
 // (the first one comes after a saved state is restored).
 void SDL_HostOpenLater(const std::vector<std::string>& paths);
 
+// Whether a termination signal asked to quit: the next host poll takes the
+// quit path, and a modal loop ends at once (its conversation cancelled).
+bool SDL_HostQuitRequested();
+
 // Whether the pointer is held by the window (relative mouse mode).
 bool SDL_HostPointerCaptured();
 // Lets go of the pointer and shows it (a dialog or the pause needs it); the
@@ -51,7 +55,7 @@ void SDL_MenusStop();
 // frame and returns true, the emulation and sound wait, the window keeps
 // showing the last ST picture under it, and SDL's events go to Dear ImGui
 // (the quit request, the close box and key and button releases are kept for
-// the host until the loop ends).
+// the host until the loop ends). A termination signal ends it too.
 using SDL_ModalFrame = bool (*)(void* context);
 void SDL_RunModal(SDL_ModalFrame frame, void* context);
 template <typename F>

@@ -233,12 +233,7 @@ void save_state_as(u32) {
 void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
-  if (!reply.chosen || !STATE_Read(reply.path.c_str())) return;
-  const u8* names[2] = {DISKIMG_NameA, DISKIMG_NameB};
-  std::string* shown[2] = {&MENU_DiskNameA, &MENU_DiskNameB};
-  for (u32 d = 0; d < 2; ++d)
-    if (DISKIMG_InsertedMask & (1u << d)) *shown[d] = file_name(std::string(names[d] + 1, names[d] + 1 + names[d][0]));
-  MENU_UpdateDiskItems();
+  if (reply.chosen && STATE_Read(reply.path.c_str())) MENU_UpdateDiskItems();
 }
 
 }  // namespace
@@ -322,7 +317,7 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
     }
   }
   if (!DISKIMG_Insert(image.c_str(), drive)) return 0;
-  (drive == 'B' ? MENU_DiskNameB : MENU_DiskNameA) = file_name(path);
+  MENU_SetDiskName(drive, file_name(path));
   MENU_UpdateDiskItems();
   return 1;
 }

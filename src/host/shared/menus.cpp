@@ -2,6 +2,7 @@
 // shortcut table.
 #include "host/shared/menus.h"
 
+#include <filesystem>
 #include <span>
 
 #include "host/midi.h"
@@ -143,6 +144,18 @@ std::string eject_text(char drive, const std::string& name) {
   return std::string("Eject ") + drive + ": " + MENU_ShownName(name);
 }
 
+std::string* shown_name(u32 d) { return d ? &MENU_DiskNameB : &MENU_DiskNameA; }
+// The machine's name of the image in drive d (its full path).
+std::string image_in(u32 d) {
+  const u8* n = d ? DISKIMG_NameB : DISKIMG_NameA;
+  return std::string(n + 1, n + 1 + n[0]);
+}
+// What each drive's name was last set for: the image and the name then.
+struct Named {
+  std::string image, name;
+};
+Named named[2];
+
 }  // namespace
 
 MENU_Menu* MENU_Find(u32 menu) {
@@ -211,7 +224,18 @@ void MENU_Build() {
   MENU_UpdateChecks();
 }
 
+void MENU_SetDiskName(char drive, const std::string& name) {
+  const u32 d = drive == 'B' ? 1 : 0;
+  *shown_name(d) = name;
+  named[d] = {image_in(d), name};
+}
+
 void MENU_UpdateDiskItems() {
+  for (u32 d = 0; d < 2; ++d) {
+    const std::string image = image_in(d);
+    if ((DISKIMG_InsertedMask & (1u << d)) && (image != named[d].image || *shown_name(d) != named[d].name))
+      MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(image).filename().string());
+  }
   MENU_SetItemText(MENU_DisksId, 1,
                    (DISKIMG_InsertedMask & 1) ? eject_text('A', MENU_DiskNameA) : "Insert Disk in Drive A:");
   MENU_SetItemText(MENU_DisksId, 2,

@@ -78,8 +78,12 @@ constexpr size_t MENU_DiskNameShown = 40;
 // Builds every menu from its table and sets the first marks and states.
 void MENU_Build();
 // The drive items' texts: insert while the drive is empty, else eject with
-// the image's name.
+// the image's name. A drive that holds another image than its name was set
+// for (a saved state restored at start-up, from the menu or the debugger
+// puts in its own) takes that image's file name.
 void MENU_UpdateDiskItems();
+// The name drive 'A' or 'B' shows for the image just inserted.
+void MENU_SetDiskName(char drive, const std::string& name);
 void MENU_HideMenuBar();
 void MENU_ShowMenuBar();
 // `name` as an item shows it: at most MENU_DiskNameShown bytes, cut on a

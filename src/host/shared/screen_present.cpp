@@ -30,11 +30,6 @@ bool frame_in_ram(u32 bytes) {
   return MMU_RamBase && SCREEN_FrameBase > 0 && u64(SCREEN_FrameBase) + bytes <= MMU_RamSize;
 }
 
-void show() {
-  SCREEN_HostShow(SCREEN_WindowPicture, SCREEN_WindowChanged);
-  SCREEN_WindowChanged = 0;
-}
-
 template <typename D>
 void copy_shadow(u32 width, u32 rows) {
   using Pixel = typename D::Pixel;
@@ -131,6 +126,11 @@ void veil() {
 
 u32 SCREEN_DriveLightOn, SCREEN_DriveLightFrames;
 
+void SCREEN_ShowWindow() {
+  SCREEN_HostShow(SCREEN_WindowPicture, SCREEN_WindowChanged);
+  SCREEN_WindowChanged = 0;
+}
+
 void SCREEN_FlushToWindow() {
   drive_light_timeout();
   if (SCREEN_UseShadow && frame_in_ram(32000) &&
@@ -140,7 +140,7 @@ void SCREEN_FlushToWindow() {
     if (SCREEN_HostDepth == 32) copy_shadow<SCREEN_Depth32>(width, rows);
     if (SCREEN_HostDepth == 16) copy_shadow<SCREEN_Depth16>(width, rows);
   }
-  show();
+  SCREEN_ShowWindow();
 }
 
 void SCREEN_RedrawFrame32() { redraw_frame<SCREEN_Depth32>(); }
@@ -154,5 +154,5 @@ void SCREEN_Present() {
     if (SCREEN_HostDepth == 16) veil<SCREEN_Depth16>();
   }
   ++SCREEN_PresentCount;
-  show();
+  SCREEN_ShowWindow();
 }

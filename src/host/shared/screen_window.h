@@ -76,6 +76,8 @@ extern SCREEN_Surface SCREEN_Offscreen;
 // Set by whatever changes SCREEN_WindowPicture; the host clears it when it
 // has shown the change.
 extern u32 SCREEN_WindowChanged;
+// Has the host show the window picture as it is now.
+void SCREEN_ShowWindow();
 
 // Shadow pictures of the line converters, rows packed (384 or 768 pixels),
 // and the copy of the last drawn frame's screen memory (same offsets as the

@@ -8,7 +8,6 @@
 #include "host/events.h"
 #include "host/options.h"
 #include "host/shared/screen_depth.h"
-#include "host/shared/screen_host.h"
 #include "host/shared/screen_window.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -231,6 +230,5 @@ void SCREEN_ShowProgress(const char* text) {
     SCREEN_FillRect(SCREEN_MessageRect, pixel_of({50000, 50000, 50000}));
     SCREEN_DrawText(SCREEN_MessageRect.left, status_top() + 10, text, pixel_of({0, 0, 0}));
   }
-  SCREEN_HostShow(SCREEN_WindowPicture, SCREEN_WindowChanged);
-  SCREEN_WindowChanged = 0;
+  SCREEN_ShowWindow();
 }
