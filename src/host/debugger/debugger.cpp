@@ -21,7 +21,7 @@
 #include "machine/state.h"
 
 u32 DEBUG_Requested;
-u32 DEBUG_DumpAbort;
+volatile std::sig_atomic_t DEBUG_DumpAbort;
 u32 DEBUG_Active;
 u32 DEBUG_StepToActive;
 u32 DEBUG_StepToAddr;
@@ -274,7 +274,10 @@ bool run_command(const std::string& line) {
         address = args.hex();
         if (args.more()) lines = args.hex();
       }
-      DISASM_Lines(address, &disasm_next, i32(lines));
+      DEBUG_DumpAbort = 0;
+      for (i32 left = i32(lines); left > 0 && !DEBUG_DumpAbort; --left)
+        DISASM_Lines(address, &address, 1);
+      disasm_next = address;
       return false;
     }
     case 'm': dump_memory(args); return false;
