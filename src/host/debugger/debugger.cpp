@@ -57,7 +57,6 @@ bool DEBUG_PeekL(u32 address, u32& value) {
 
 void DEBUG_RequestEntry() {
   DEBUG_StepToActive = 0;
-  if (DEBUG_Active) return;
   DEBUG_Active = 1;
   DEBUG_Requested = 1;
   m68k_pend_set(m68k_pend_leave);

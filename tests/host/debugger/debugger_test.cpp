@@ -15,6 +15,7 @@
 
 #include "cpu/registers.h"
 #include "host/debugger/debugger.h"
+#include "host/events.h"
 #include "host/screen.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -171,6 +172,17 @@ TEST_F(Debugger, FaultyCommandsChangeNothing) {
 // lines; the next listing runs whole.
 TEST_F(Debugger, ATerminationSignalEndsALongListing) {
   expect_golden("signal", session("m 0 10000\nd fc0000 10000\nm 3000 1\nd fc0000 1\nq\n", 30, 2));
+}
+
+// The menu stops a debugger that `j` let run on (open, but no step pending).
+TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
+  EVENTS_ScriptHook = [](u32 poll) {
+    if (poll == 2) DEBUG_RequestEntry();
+  };
+  const std::string text = session("j\nq\n", 10);
+  EVENTS_ScriptHook = nullptr;
+  EXPECT_NE(text.find(">q"), std::string::npos);
+  EXPECT_LT(SCHED_FrameCount, 10u);
 }
 
 // Looking changes nothing: after every command that reads the machine, it
