@@ -176,8 +176,10 @@ TEST_F(Debugger, ATerminationSignalEndsALongListing) {
 
 // The menu stops a debugger that `j` let run on (open, but no step pending).
 TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
-  EVENTS_ScriptHook = [](u32 poll) {
-    if (poll == 2) DEBUG_RequestEntry();
+  static u32 polls;
+  polls = 0;
+  EVENTS_ScriptHook = [](u32) {
+    if (++polls == 2) DEBUG_RequestEntry();
   };
   const std::string text = session("j\nq\n", 10);
   EVENTS_ScriptHook = nullptr;
