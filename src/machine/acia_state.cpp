@@ -1,6 +1,7 @@
 // Saved-state sections of the keyboard ACIA with the keyboard processor
 // (16561 bytes) and of the MIDI ACIA (16395 bytes).
 #include "host/app.h"
+#include "host/midi.h"
 #include "machine/acia.h"
 #include "machine/ikbd.h"
 #include "machine/sections.h"
@@ -122,6 +123,8 @@ bool MIDI_RestoreState(StateReader& r) {
     for (u32 i = 0; i < saved_ring; ++i) MIDI_RxRing[i] = ring[i];
     MIDI_RxCount = count;
     MIDI_RxIndex = index;
+    // Notes the program was playing before the restore have no note-off to come.
+    QTMIDI_Driver.allNotesOff();
   }
   return true;
 }

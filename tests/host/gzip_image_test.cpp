@@ -9,6 +9,8 @@
 
 #include "host/app.h"
 #include "host/shared/gzip_image.h"
+#include "host/shared/menus.h"
+#include "machine/diskimg.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 
@@ -132,6 +134,25 @@ TEST(GzipImage, UnpacksWholeStreamsOfAtMost999999Bytes) {
   EXPECT_EQ(read_file(t.file("mine.st")), (Bytes{1, 2}));
   APP_Folder.path.clear();
   EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz"), "");
+}
+
+// Two images share the temporary file: each goes in write-protected, so
+// nothing the ST writes is lost, and drive A keeps its own image.
+TEST(GzipImage, UnpackedImagesGoInWriteProtected) {
+  TempFolder t;
+  floppy_machine_reset(t.path());
+  APP_Folder.path = t.path();
+  const Bytes a = make_floppy(368640), b = image(737280);
+  t.write("a.gz", gzip(a));
+  t.write("b.gz", gzip(b));
+  ASSERT_EQ(MENU_InsertImage('A', t.file("a.gz")), 1u);
+  ASSERT_EQ(MENU_InsertImage('B', t.file("b.gz")), 1u);
+  for (u32 d = 0; d < 2; ++d) EXPECT_EQ(DISKIMG_WriteProtect[d], 0x40u);
+  u8 sector[512];
+  ASSERT_EQ(pread(DISKIMG_Files[0], sector, 512, 512), 512);
+  EXPECT_TRUE(std::equal(sector, sector + 512, a.begin() + 512));
+  DISKIMG_Reset();
+  APP_Folder.path.clear();
 }
 
 }  // namespace

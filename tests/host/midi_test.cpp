@@ -14,6 +14,7 @@
 #include "host/options.h"
 #include "host/shared/gm_synth.h"
 #include "machine/memory.h"
+#include "machine/state.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -65,7 +66,11 @@ Calls per_channel(std::initializer_list<const char*> formats) {
   return saved;
 }
 
-const Calls reset_all = cat({per_channel({"reset %u", "instr %u 0x1", "ctl %u 7 23040"}), {"instr 9 0x4001"}});
+// A reset also lets go of pedals, bend and the other controllers.
+const Calls reset_all = cat({per_channel({"reset %u", "instr %u 0x1", "ctl %u 7 23040", "ctl %u 1 0", "ctl %u 2 0",
+                                          "ctl %u 4 0", "ctl %u 5 0", "ctl %u 8 0", "ctl %u 10 0", "ctl %u 64 0",
+                                          "ctl %u 66 0", "ctl %u 67 0", "ctl %u 33 0", "ctl %u 32 0"}),
+                             {"instr 9 0x4001"}});
 const Calls opened = cat({{"open"}, per_channel({"new %u", "ctl %u 7 23040"}), {"instr 9 0x4001"}});
 const Calls closed = cat({per_channel({"dispose %u"}), {"close"}});
 
@@ -213,6 +218,13 @@ TEST_F(MidiRom, StreamsThroughTheAciaPlayOnTheSynthesizer) {
   }
 }
 
+TEST_F(MidiRom, ARestoredStateStopsTheNotesPlayingBeforeIt) {
+  EXPECT_EQ(send({0x90, 0x3C, 0x40}), Calls{"note 0 60 64"});
+  const std::vector<u8> state = STATE_Encode();
+  EXPECT_EQ(calls_of([&] { EXPECT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored); }),
+            per_channel({"reset %u"}));
+}
+
 // ---- Open, close, the menu and the preferences ----
 
 TEST_F(MidiOut, OpensClosesAndKeepsItsStateInThePreferences) {
@@ -292,6 +304,9 @@ TEST(GmSynth, ANoteSoundsUntilReleasedAndThenDecays) {
   } notes[] = {
       {"organ", {0xC0, 0x13, 0x90, 0x45, 0x7F}, {0x80, 0x45, 0x00}},
       {"drum kit", {0xC9, 0x00, 0x99, 0x26, 0x7F, 0x2A, 0x7F}, {0x89, 0x26, 0x00, 0x2A, 0x00}},
+      // The sustain pedal left down by the program before a reset holds no note.
+      {"pedal before a reset", {0xB0, 0x40, 0x7F, 0x90, 0x45, 0x7F, 0xFF, 0xC0, 0x13, 0x90, 0x45, 0x7F},
+       {0x80, 0x45, 0x00}},
   };
   for (const auto& n : notes) {
     SCOPED_TRACE(n.name);

@@ -18,6 +18,7 @@
 
 #include "cpu/bus.h"
 #include "host/app.h"
+#include "host/debugger.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/options.h"
@@ -273,7 +274,9 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   // A termination signal quits without asking.
   APP_StopFlag = 0;
   DLG_FixedAnswers.confirmQuit = 0;
+  DEBUG_DumpAbort = 0;
   std::raise(SIGTERM);
+  EXPECT_EQ(DEBUG_DumpAbort, 1);  // and a debugger listing ends
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
   APP_StopFlag = 0;

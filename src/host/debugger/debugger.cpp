@@ -21,7 +21,7 @@
 #include "machine/state.h"
 
 u32 DEBUG_Requested;
-u32 DEBUG_DumpAbort;
+volatile std::sig_atomic_t DEBUG_DumpAbort;
 u32 DEBUG_Active;
 u32 DEBUG_StepToActive;
 u32 DEBUG_StepToAddr;
@@ -57,7 +57,6 @@ bool DEBUG_PeekL(u32 address, u32& value) {
 
 void DEBUG_RequestEntry() {
   DEBUG_StepToActive = 0;
-  if (DEBUG_Active) return;
   DEBUG_Active = 1;
   DEBUG_Requested = 1;
   m68k_pend_set(m68k_pend_leave);
@@ -274,7 +273,10 @@ bool run_command(const std::string& line) {
         address = args.hex();
         if (args.more()) lines = args.hex();
       }
-      DISASM_Lines(address, &disasm_next, i32(lines));
+      DEBUG_DumpAbort = 0;
+      for (i32 left = i32(lines); left > 0 && !DEBUG_DumpAbort; --left)
+        DISASM_Lines(address, &address, 1);
+      disasm_next = address;
       return false;
     }
     case 'm': dump_memory(args); return false;

@@ -39,7 +39,9 @@ std::FILE* DEBUG_Console();  // DEBUG_Out, or standard output
 constexpr const char* DEBUG_FrozenName = "frozen";
 
 // The menu's command: opens the debugger after the current instruction (and
-// cancels a step-to in progress). Does nothing more while it is open.
+// cancels a step-to in progress). The menu is only reached while the CPU
+// runs, so an open debugger stops again too: one that `j` or the end of its
+// input let run on, or whose step a restart of the machine dropped.
 void DEBUG_RequestEntry();
 
 // Sets the PC for `g`. Refuses (false, nothing changed) an address the jump

@@ -10,6 +10,7 @@
 
 #include "cpu/bus.h"
 #include "host/app.h"
+#include "host/debugger.h"
 #include "host/events.h"
 #include "host/screen.h"
 #include "host/sdl/keys.h"
@@ -186,7 +187,12 @@ void close_loose_drop() {
   drop(end);
 }
 
-void take_termination(int) { terminate_request = 1; }
+// A debugger listing in progress ends too; the quit follows once the
+// debugger lets the machine run.
+void take_termination(int) {
+  terminate_request = 1;
+  DEBUG_DumpAbort = 1;
+}
 
 // Serves one host event: the ST's input in the running dispatch or the
 // pause loop's, the close box through the quit path; else, when running, one

@@ -125,7 +125,10 @@ void gm_set_controller(u32 c, u32 n, i32 v) {
   if (!engine) return;
   const int ch = int(c);
   switch (n) {
-    case 1: case 2: case 4: case 5: case 7: case 8:  // 14-bit values as 8.8
+    case 8:  // balance: 0 is what a reset of the controllers sends, the centre
+      if (v == 0) v = 64 << 8;
+      [[fallthrough]];
+    case 1: case 2: case 4: case 5: case 7:  // 14-bit values as 8.8
       fluid_synth_cc(engine, ch, int(n), midi7(v >> 8));
       fluid_synth_cc(engine, ch, int(n) + 32, (v >> 1) & 0x7F);
       break;

@@ -316,7 +316,10 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
       return 0;
     }
   }
-  if (!DISKIMG_Insert(image.c_str(), drive)) return 0;
+  // An unpacked image is a temporary file the next one replaces: it goes in
+  // write-protected, so the ST reports the protection instead of losing
+  // what it writes.
+  if (!DISKIMG_Insert(image.c_str(), drive, image != path)) return 0;
   MENU_SetDiskName(drive, file_name(path));
   MENU_UpdateDiskItems();
   return 1;

@@ -106,9 +106,9 @@ extern u32 MENU_DiskDrive;
 void MENU_Command(i32 choice);
 // Ejects the image in MENU_DiskDrive, or asks for one and inserts it.
 void MENU_InsertDisk();
-// Inserts the image at `path` (a gzip-compressed one unpacked) into drive
-// 'A' or 'B', which must be empty; its name goes to the eject item. 1 when
-// it went in (else an alert said why).
+// Inserts the image at `path` (a gzip-compressed one unpacked, and then
+// write-protected) into drive 'A' or 'B', which must be empty; its name goes
+// to the eject item. 1 when it went in (else an alert said why).
 u32 MENU_InsertImage(char drive, const std::string& path);
 // Writes the machine's state to `path`, whole or not at all; a failure is
 // said on standard error and, with `tell`, in an alert.

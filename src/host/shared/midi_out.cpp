@@ -85,6 +85,14 @@ void default_controls(u32 c) {
   QTMIDI_RpnSelect[c] = no_rpn;
 }
 
+// What a reset leaves of the last program's playing: pedals up, pressure and
+// bend at rest, and the 14-bit controllers and pan at zero, so that no note
+// is held and the next program is heard in tune.
+void release_controllers(u32 c) {
+  for (const u32 n : {modulation, breath, foot, portamento_time, balance, pan}) synth().setController(c, n, 0);
+  for (const u32 n : {64u, 66u, 67u, after_touch, pitch_bend}) synth().setController(c, n, 0);
+}
+
 void clear_status() {
   QTMIDI_Message.bytes[0] = 0;
   QTMIDI_Message.count = 0;
@@ -308,6 +316,7 @@ void QTMIDI_ResetAll() {
     synth().resetChannel(c);
     synth().setInstrument(c, 1);
     default_controls(c);
+    release_controllers(c);
   }
   synth().setInstrument(drum_channel, first_drum_kit);
   clear_status();

@@ -4,6 +4,8 @@
 // VANTORELL_UPDATE_GOLDEN=1 writes the transcripts anew instead of comparing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,7 @@
 
 #include "cpu/registers.h"
 #include "host/debugger/debugger.h"
+#include "host/events.h"
 #include "host/screen.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -26,10 +29,14 @@ namespace {
 // transcript as it is read, as a terminal shows what is typed.
 class Console {
  public:
-  explicit Console(std::string commands) : input_(std::move(commands)) {
-    out_ = open_memstream(&text_, &size_);
+  // With `signal_after` lines, each command's output is interrupted as a
+  // termination signal would after that many lines.
+  explicit Console(std::string commands, size_t signal_after = SIZE_MAX)
+      : input_(std::move(commands)), signal_after_(signal_after) {
+    out_ = fopencookie(this, "w", {nullptr, write, nullptr, nullptr});
     in_ = fopencookie(this, "r", {read, nullptr, nullptr, nullptr});
     std::setvbuf(in_, nullptr, _IONBF, 0);
+    std::setvbuf(out_, nullptr, _IONBF, 0);
     DEBUG_In = in_;
     DEBUG_Out = out_;
   }
@@ -37,30 +44,34 @@ class Console {
     DEBUG_In = DEBUG_Out = nullptr;
     std::fclose(in_);
     std::fclose(out_);
-    std::free(text_);
   }
   Console(const Console&) = delete;
   Console& operator=(const Console&) = delete;
 
-  std::string transcript() {
-    std::fflush(out_);
-    return std::string(text_, size_);
-  }
+  std::string transcript() { return text_; }
 
  private:
   static ssize_t read(void* self, char* buffer, size_t size) {
     Console& c = *static_cast<Console*>(self);
     const size_t n = std::min(size, c.input_.size() - c.at_);
     std::memcpy(buffer, c.input_.data() + c.at_, n);
-    std::fwrite(buffer, 1, n, c.out_);
+    c.text_.append(buffer, n);
     c.at_ += n;
+    c.lines_ = 0;
     return ssize_t(n);
+  }
+  static ssize_t write(void* self, const char* buffer, size_t size) {
+    Console& c = *static_cast<Console*>(self);
+    c.text_.append(buffer, size);
+    c.lines_ += size_t(std::count(buffer, buffer + size, '\n'));
+    if (c.lines_ >= c.signal_after_) DEBUG_DumpAbort = 1;
+    return ssize_t(size);
   }
 
   std::string input_;
   size_t at_ = 0;
-  char* text_ = nullptr;
-  size_t size_ = 0;
+  size_t signal_after_, lines_ = 0;
+  std::string text_;
   std::FILE* in_;
   std::FILE* out_;
 };
@@ -78,8 +89,9 @@ class Debugger : public ::testing::Test {
   // Opens the debugger at the first instruction and runs the machine with
   // `commands` on the console, at most `frames` frames; returns the
   // transcript with the folder's name replaced by "FOLDER".
-  std::string session(const std::string& commands, u32 frames = 30) {
-    Console console(commands);
+  std::string session(const std::string& commands, u32 frames = 30,
+                      size_t signal_after = SIZE_MAX) {
+    Console console(commands, signal_after);
     DEBUG_RequestEntry();
     machine_run_frames(frames);
     std::string text = console.transcript();
@@ -154,6 +166,25 @@ TEST_F(Debugger, FaultyCommandsChangeNothing) {
   EXPECT_EQ(MMU_BusErrorCount, bus_errors);
   EXPECT_EQ(DEBUG_Active, 0u);
   EXPECT_EQ(SCHED_FrameCount, 30u);  // ran on to the frame limit: the tail `q` did not run
+}
+
+// A termination signal ends a listing of a mistyped length between two
+// lines; the next listing runs whole.
+TEST_F(Debugger, ATerminationSignalEndsALongListing) {
+  expect_golden("signal", session("m 0 10000\nd fc0000 10000\nm 3000 1\nd fc0000 1\nq\n", 30, 2));
+}
+
+// The menu stops a debugger that `j` let run on (open, but no step pending).
+TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
+  static u32 polls;
+  polls = 0;
+  EVENTS_ScriptHook = [](u32) {
+    if (++polls == 2) DEBUG_RequestEntry();
+  };
+  const std::string text = session("j\nq\n", 10);
+  EVENTS_ScriptHook = nullptr;
+  EXPECT_NE(text.find(">q"), std::string::npos);
+  EXPECT_LT(SCHED_FrameCount, 10u);
 }
 
 // Looking changes nothing: after every command that reads the machine, it
