@@ -28,9 +28,22 @@ namespace {
 // the cartridge window are dropped, as the I/O page drops its own.
 inline u32 read_word(u32 addr) { return MMU_ReadW(addr); }
 
+inline bool drops_writes(const MMU_Bank* bank) { return bank == &MMU_RomBank || bank == &CART_Bank; }
+
+// A word at an odd address that ends a bank is two bytes, each for its own
+// bank: the last RAM bank's record would write its second byte past RAM.
+[[gnu::cold]] void write_across(u32 addr, u32 value) {
+  for (u32 i = 0; i < 2; ++i) {
+    const u32 at = addr + i;
+    const MMU_Bank* bank = MMU_BankOf(at);
+    if (!drops_writes(bank)) bank->putB(at & MMU_AddressMask, (value >> (8 - 8 * i)) & 0xff);
+  }
+}
+
 inline void write_word(u32 addr, u32 value) {
+  if (MMU_CrossesBank(addr, 2)) [[unlikely]] return write_across(addr, value);
   const MMU_Bank* bank = MMU_BankOf(addr);
-  if (bank == &MMU_RomBank || bank == &CART_Bank) return;
+  if (drops_writes(bank)) return;
   bank->putW(addr & MMU_AddressMask, value);
 }
 

@@ -299,6 +299,19 @@ TEST_F(Blitter, AccessesOutsideRamNeverFault) {
   EXPECT_FALSE(m68k_faulted());
 }
 
+// Odd increments can leave a word on the last byte of RAM: its first byte
+// is written and the second, past RAM, is lost like any I/O-page write;
+// the bytes behind the RAM buffer keep their guard words.
+TEST_F(Blitter, AnOddWordAtTheEndOfRamStaysInside) {
+  const u32 end = MMU_RamSize;
+  const u32 guard = be_read32(MMU_RamBase + end);
+  put(end - 4, {0, 0});
+  blit({.dst = end - 4, .dst_x = 3, .xcount = 2, .hop = 0, .op = 15});
+  EXPECT_EQ(words(end - 4, 2), (std::vector<u32>{0xffff, 0x00ff}));
+  EXPECT_EQ(be_read32(MMU_RamBase + end), guard);
+  EXPECT_EQ(MMU_BusErrorCount, 0u);
+}
+
 // All 22 fields go to the file and come back bit for bit; what the machine
 // can hold is accepted, and the operation index, skew and increments are cut
 // as the registers cut them.
