@@ -33,6 +33,7 @@ u8 DISKIMG_NameB[256] = {7, 'n', 'o', 't', 'h', 'i', 'n', 'g'};
 u32 DISKIMG_LastSize;
 u64 DISKIMG_ImageSize[2];
 u32 DISKIMG_AlwaysProtected[2];
+u32 DISKIMG_Expanding;
 
 namespace {
 
@@ -144,7 +145,7 @@ MSA_Result MSA_Expand(const u8* data, size_t size, std::vector<u8>& image, MSA_H
 namespace {
 
 // The expansion's progress in the status line, track side by track side,
-// with the host's events served in between.
+// with the host's events polled in between (acted on once it is over).
 void show_progress(u32 track, u32 side) {
   const u32 n = 10 * track + side + 1;
   char text[16];
@@ -186,9 +187,11 @@ int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
   std::vector<u8> file(size_t(st.st_size));
   std::vector<u8> image;
   MSA_Header h{};
-  if (!read_all_at(fd, file.data(), file.size(), 0) ||
-      MSA_Expand(file.data(), file.size(), image, &h, show_progress) != MSA_Result::Ok)
-    return fail("is a damaged MSA image");
+  if (!read_all_at(fd, file.data(), file.size(), 0)) return fail("is a damaged MSA image");
+  DISKIMG_Expanding = 1;
+  const MSA_Result expanded = MSA_Expand(file.data(), file.size(), image, &h, show_progress);
+  DISKIMG_Expanding = 0;
+  if (expanded != MSA_Result::Ok) return fail("is a damaged MSA image");
 
   // The expansion goes to a file of a unique name whose name is removed at
   // once: it can't meet a file of the user's, and nothing is left behind

@@ -31,6 +31,9 @@ extern u64 DISKIMG_ImageSize[2];    // size of each drive's open image
 // 1 while the drive holds an image that no toggle may unprotect (an MSA
 // expansion, which is never written back, or a file opened read-only).
 extern u32 DISKIMG_AlwaysProtected[2];
+// Non-zero while an MSA image is being expanded: the host polls its events
+// once a track side but acts on none until the expansion is over.
+extern u32 DISKIMG_Expanding;
 
 // Puts every drive back to empty (closing open images) and the names to "nothing".
 void DISKIMG_Reset();

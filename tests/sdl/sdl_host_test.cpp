@@ -1,10 +1,11 @@
 // The windowed host with SDL's dummy video driver: SDL events pushed into
 // its queue give exact bytes in the keyboard processor's queue (keys,
 // modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
-// key of the table reaches the ST, dropped files go to the drives, the close
-// box and a termination signal take the quit path, the pause loop shows its
-// caption over the veil, the sound output's states, and the sound chip's
-// tone out of SDL's disk audio driver.
+// key of the table reaches the ST, a full queue keeps every release, dropped
+// files go to the drives (a drop made during an expansion waits for it), the
+// close box and a termination signal take the quit path, the pause loop
+// shows its caption over the veil, the sound output's states, and the sound
+// chip's tone out of SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -257,6 +258,68 @@ TEST_F(SdlHost, DropsOfOneToThreeFiles) {
     }
   }
   EXPECT_EQ(MMU_TosVersion, 12u);
+}
+
+// An MSA image polls the host once a track side while it expands; a second
+// drop made meanwhile waits for the expansion instead of changing the drive
+// under it, so the last drop is what drive A holds.
+TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
+  Bytes msa = {0x0e, 0x0f, 0, 9, 0, 0, 0, 0, 0, 79};
+  for (u32 t = 0; t < 80; ++t) {
+    msa.push_back(0x12), msa.push_back(0x00);
+    msa.insert(msa.end(), 4608, u8(t));
+  }
+  folder.write("first.msa", msa);
+  folder.write("second.st", Bytes(368640, 0x5a));
+  auto drop = [](const std::string& path) {
+    SDL_Event e{};
+    e.type = SDL_DROPBEGIN;
+    SDL_PushEvent(&e);
+    e.type = SDL_DROPFILE;
+    e.drop.file = SDL_strdup(path.c_str());
+    SDL_PushEvent(&e);
+    e.drop = {SDL_DROPCOMPLETE, 0, nullptr, 0};
+    SDL_PushEvent(&e);
+  };
+  DISKIMG_Reset();
+  drop(folder.file("first.msa"));
+  drop(folder.file("second.st"));
+  send(SDL_Event{});
+  EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("second.st"));
+  EXPECT_EQ(DISKIMG_Expanding, 0u);
+}
+
+// A full queue takes a release in place of the newest press, never of another
+// release: the ST hears the end of every key it heard pressed.
+TEST_F(SdlHost, AFullQueueKeepsEveryRelease) {
+  auto key_event = [](SDL_Scancode s, bool down) {
+    SDL_Event e{};
+    e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
+    e.key.keysym = {s, SDL_GetKeyFromScancode(s), KMOD_NONE, 0};
+    SDL_HostTakeEvent(e);
+  };
+  while (SDL_HostQueuedEvents() < 256) {
+    key_event(SDL_SCANCODE_A, true);
+    key_event(SDL_SCANCODE_A, false);
+  }
+  key_event(SDL_SCANCODE_S, true);   // no room: dropped
+  key_event(SDL_SCANCODE_D, true);   // no room: dropped
+  key_event(SDL_SCANCODE_D, false);  // takes the newest press's place (the last A)
+  Bytes heard;
+  for (int i = 0; i < 300; ++i) {
+    EVENTS_DoEvent(0);
+    const Bytes b = take();
+    heard.insert(heard.end(), b.begin(), b.end());
+  }
+  const auto count = [&](u8 code) { return std::count(heard.begin(), heard.end(), code); };
+  EXPECT_EQ(count(0x1e), 127);  // A pressed
+  EXPECT_EQ(count(0x9e), 127);  // and released as often
+  EXPECT_EQ(heard.back(), 0x9e);
+  EXPECT_EQ(count(0x1f) + count(0x20) + count(0xa0), 0);  // S and D never reached the ST
+  key_event(SDL_SCANCODE_S, false);
+  send(SDL_Event{});
+  take();
 }
 
 TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {

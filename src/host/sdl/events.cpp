@@ -19,6 +19,7 @@
 #include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
+#include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "platform/window.h"
 
@@ -53,16 +54,24 @@ int pointer_x = -1, pointer_y = -1;  // window coordinates of the last motion
 bool captured, cursor_shown = true;
 double motion_h, motion_v;  // relative motion not yet sent, in content pixels
 
+bool is_release(const HostEvent& e) {
+  return e.kind == HostEvent::Input && (e.input.kind == INPUT_Event::KeyUp || e.input.kind == INPUT_Event::ButtonUp);
+}
+
 void push(const HostEvent& e) {
   if (e.kind == HostEvent::Close) {
     for (u32 i = 0; i < queue_count; ++i)
       if (queue[(queue_head + i) % queue_size].kind == HostEvent::Close) return;
   }
-  // A full queue keeps its oldest events; only a release may push out the
-  // newest one, so that the ST never misses the end of a key or a click.
+  // A full queue keeps its oldest events; only a release may push one out,
+  // the newest that is not a release itself, so that the ST never misses the
+  // end of a key or a click.
   if (queue_count == queue_size) {
-    const INPUT_Event::Kind k = e.input.kind;
-    if (e.kind != HostEvent::Input || (k != INPUT_Event::KeyUp && k != INPUT_Event::ButtonUp)) return;
+    if (!is_release(e)) return;
+    u32 i = queue_count;
+    while (i > 0 && is_release(queue[(queue_head + i - 1) % queue_size])) --i;
+    if (i == 0) return;  // nothing but releases waiting: this one's press never got in
+    for (; i < queue_count; ++i) queue[(queue_head + i - 1) % queue_size] = queue[(queue_head + i) % queue_size];
     --queue_count;
   }
   queue[(queue_head + queue_count) % queue_size] = e;
@@ -276,7 +285,9 @@ void EVENTS_DoEvent(i32) {
   FDC_Regs[FDC_Status] &= ~0x80u;
   SDL_HostPumpEvents();
   quit_on_signal();
-  if (serve(false)) SCREEN_UpdateWindowOrigin();
+  // While a disk image is being expanded the events wait: a drop, a menu or
+  // a shortcut acted on now would change the drives or the machine under it.
+  if (!DISKIMG_Expanding && serve(false)) SCREEN_UpdateWindowOrigin();
   SCREEN_CheckWindowVisible();
 }
 
