@@ -7,6 +7,7 @@
 #include "common/endian.h"
 #include "cpu/bus.h"
 #include "cpu/exceptions.h"
+#include "cpu/handler_tables.h"
 #include "cpu/registers.h"
 #include "host/options.h"
 #include "host/screen.h"
@@ -149,6 +150,12 @@ void m68k_state_decode(const u8* in) {
   if (m68k_sr_changed) m68k_pend_set(m68k_pend_sr_check);
   m68k_exceptions_reset();
   m68k_jump_to_core(pc);
+  // The table with prefetch takes the next instruction's first extension
+  // word from the prefetch register, and a state written while another table
+  // ran holds stale words there (those handlers never reload them): take the
+  // two words at the PC, as after any other jump. The other tables keep the
+  // stored words, so that a state reads back as it was written.
+  if (m68k_select_handler_table(m68k_model, m68k_prefetch_mode) == 5) m68k_reload_prefetch();
 }
 
 i32 m68k_save_state(std::FILE* file) {

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "cpu/handler_tables.h"
+#include "cpu/saved_state.h"
 #include "cpu/handlers/handler_declarations.h"
 #include "support/cpu_fixture_lines04.h"
 
@@ -94,6 +95,22 @@ TEST_F(PrefetchTable, ExtensionWordsAndTheLastWrite) {
     EXPECT_EQ(d(2), table == 5 ? 0x1111u : 0x2222u) << table;
     EXPECT_EQ(d(3), 5u) << table;
   }
+}
+
+// A state written while table 4 ran holds a prefetch register no handler
+// kept up: restored with table 5 installed, the next instruction still
+// takes its first extension word from the words at the PC.
+TEST_F(PrefetchTable, AStateFromTable4RunsOnTable5) {
+  use_table(4);
+  code({0x4e71, 0x303c, 0x1234});  // NOP; MOVE.W #$1234,D0
+  step();
+  u8 state[m68k_state_section_size];
+  m68k_state_encode(state);
+  use_table(5);
+  m68k_state_decode(state);
+  step();
+  EXPECT_EQ(d(0) & 0xffff, 0x1234u);
+  EXPECT_EQ(prefetch(), rl(kCode + 6));
 }
 
 // One odd word or long operand of each addressing mode, as source and as
