@@ -1,5 +1,8 @@
 #include "machine/memory.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -7,6 +10,7 @@
 
 #include "common/console.h"
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
 #include "host/dialogs.h"
@@ -140,8 +144,13 @@ void CART_PutB(u32 a, u32 v) { CART_Buffer[a - 0xfa0000] = u8(v); }
 u8* CART_HostPtr(u32 a) { return CART_Buffer + (a - 0xfa0000); }
 u32 CART_Check(u32 a, u32 size) { return a - 0xfa0000 + size <= 0x1ffff ? 1 : 0; }
 
+// Only a regular file: a FIFO chosen as the TOS would otherwise block the
+// program in its open.
 bool read_file(const std::string& path, std::FILE*& f) {
-  f = std::fopen(path.c_str(), "rb");
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  f = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (fd >= 0 && !f) close(fd);
   return f != nullptr;
 }
 

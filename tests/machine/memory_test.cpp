@@ -321,6 +321,14 @@ TEST_F(MemoryMap, MissingFileIsRefused) {
   EXPECT_EQ(load_quietly(folder.file("none.img")), 0u);
 }
 
+// A TOS chosen in the file dialog that is no regular file is refused at
+// once: a FIFO is not waited on.
+TEST_F(MemoryMap, TosThatIsNoRegularFileIsRefusedAtOnce) {
+  ASSERT_EQ(mkfifo(folder.file("fifo.img").c_str(), 0600), 0);
+  EXPECT_EQ(load_quietly(folder.file("fifo.img")), 0u);
+  EXPECT_EQ(load_quietly(folder.path()), 0u);
+}
+
 // ---- Start-up of the memory map ----
 
 TEST(MemoryInit, RamSizeFallsBackAndPrintsItsLine) {
