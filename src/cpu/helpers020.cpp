@@ -13,13 +13,14 @@ void m68k_control_reset() {
 
 namespace {
 
-// Whether this model has control register `number`.
+// Whether this model has control register `number`: the 68010 SFC, DFC,
+// USP and VBR; the 68020 and 68030 also CACR, CAAR, MSP and ISP; the 68040
+// all but CAAR.
 bool movec_legal(u32 number) {
   const u32 low = number & 0x7ff;
-  if (m68k_model <= 1 && low > 1) return false;
-  if (m68k_model < 4 && low > 2) return false;
-  if (m68k_model == 4 && number == 0x802) return false;
-  return true;
+  if (m68k_model <= 1) return low <= 1;
+  if (m68k_model < 4) return low <= 2 || (number >= 0x803 && number <= 0x804);
+  return number != 0x802;
 }
 
 u32 movec_illegal(u32 opcode) {

@@ -132,7 +132,7 @@ TEST_F(LongArithmetic, MovecByModel) {
   EXPECT_EQ(m68k_movec_to_ctl(0x000, &v), 1u);
   EXPECT_EQ(r.sfc, 1u);
   start(0x1000);
-  EXPECT_EQ(m68k_movec_to_ctl(0x803, &v), 0u);  // MSP: 68040 only here
+  EXPECT_EQ(m68k_movec_to_ctl(0x003, &v), 0u);  // TC: 68040 only
   EXPECT_EQ(MMU_ReadL(r.vbr + 16), 0u);
   m68k_model = 4;
   r.vbr = 0;

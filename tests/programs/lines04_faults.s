@@ -3,7 +3,7 @@
         .org    0x1000
         .long   rmw, move_abs, chk_neg, movem_all, unlk_a0, move_to_sr
         .long   rts_op, rtr_op, rte_op, rmw_byte_indexed
-        .long   not_w, addq_w, tas_op, divu_op
+        .long   not_w, addq_w, tas_op, divu_op, adda_l, suba_l
 
         .org    0x1100
 rmw:    ori.l   #1,(a0)
@@ -37,4 +37,8 @@ tas_op: tas     (a0)
         illegal
 divu_op:
         divu.w  (a0),d1
+        illegal
+adda_l: adda.l  (a0),a7
+        illegal
+suba_l: suba.l  (a0),a7
         illegal

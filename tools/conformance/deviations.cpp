@@ -54,17 +54,6 @@ bool form_68000_lacks(const Context& c, Aspect) {
   return c.vector == 4 && is_form_68000_lacks(c.test.opcode());
 }
 
-// The chip reads the operand of MOVE from SR before writing it; the model
-// does not. With an odd operand address the chip therefore faults on that
-// read, before the address register is updated, where the model faults on
-// the write after updating it. (CLR checks its address before it changes
-// anything, which the address-error rules below cover.)
-bool no_dummy_read(const Context& c, Aspect) {
-  if (c.table != 5 || c.vector != 3) return false;
-  if (c.family != "MOVEfromSR") return false;
-  return c.test.address_error() && !first_fault_is_write(c.test);
-}
-
 // The exception's cost comes on top of the handler's count, where the chip
 // overlaps the two: the model's count is exactly the handler's plus the
 // vector's cost, and the chip's lies within the handler's count of that cost.
@@ -275,7 +264,10 @@ FaultRules one_operand_rules(const Context& c, u32 lead, u32 size) {
 // The rules of the families with one checked word or long memory operand
 // (MOVEM's register mask coming before its words), and of those whose check
 // is on the stack pointer or the branch target, which stack the address
-// behind the opcode.
+// behind the opcode. MOVE from SR is one of the former: the chip reads its
+// operand before writing it and faults on that read, with -(An) already
+// lowered; the model checks the address before it steps the register, so
+// the register and the flags are kept as for any other operand.
 std::optional<FaultRules> control_fault_rules(const Context& c) {
   if (family_in(c, {"Bcc", "DBcc", "RTE", "RTR", "UNLINK"})) {
     FaultRules rules;
@@ -283,8 +275,8 @@ std::optional<FaultRules> control_fault_rules(const Context& c) {
     return rules;
   }
   if (family_in(c, {"MOVEM.w", "MOVEM.l"})) return one_operand_rules(c, 1, c.family.back() == 'l' ? 4 : 2);
-  if (family_in(c, {"DIVU", "DIVS", "MULU", "MULS", "MOVEtoSR", "MOVEtoCCR", "ASL.w", "ASR.w", "LSL.w", "LSR.w",
-                    "ROL.w", "ROR.w", "ROXL.w", "ROXR.w"}))
+  if (family_in(c, {"DIVU", "DIVS", "MULU", "MULS", "MOVEtoSR", "MOVEtoCCR", "MOVEfromSR", "ASL.w", "ASR.w",
+                    "LSL.w", "LSR.w", "ROL.w", "ROR.w", "ROXL.w", "ROXR.w"}))
     return one_operand_rules(c, 0, 2);
   return std::nullopt;
 }
@@ -537,9 +529,6 @@ const Deviation table[] = {
      "JMP, JSR and RTS make no alignment check and no return checks the PC it pops: an odd "
      "target continues at the even address below it and RTS pops at an odd A7; the chip takes an "
      "address error"},
-    {"no-dummy-read", both, no_dummy_read, nullptr,
-     "no dummy bus cycles: MOVE from SR does not read before writing, so an odd address faults "
-     "on the write, after the address register changed"},
     {"vector-pc-24-bit", aspect_state, vector_pc_24bit, nullptr,
      "the handler address fetched from vectors 24 and up is cut to 24 bits"},
     {"sr-bits-12-14-kept", aspect_state, sr_bits_kept, nullptr,

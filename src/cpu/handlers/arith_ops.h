@@ -85,7 +85,8 @@ M68K_INLINE u32 cmpa(u32 opcode) {
   return cycles;
 }
 
-// ADDA and SUBA <ea>,An: no flags.
+// ADDA and SUBA <ea>,An: no flags. After a bus error on the source An is
+// kept (it may be the stack pointer the exception frame goes on).
 template <class Op, Mode M, u32 S, Index X = Ix000, class P = NoPrefetch>
 M68K_INLINE u32 adda(u32 opcode) {
   constexpr u32 cycles = S == W ? 8 + ea_cycles<M, W>()
@@ -94,7 +95,7 @@ M68K_INLINE u32 adda(u32 opcode) {
   const u32 s = sext<S>(read_source<M, S, X>(reg_y(opcode), st));
   if (st.failed()) return cycles;
   u32& a = m68k_regfile.a[reg_x(opcode)];
-  a = Op::address(a, s);
+  if (!m68k_faulted()) a = Op::address(a, s);
   st.finish();
   return cycles;
 }

@@ -161,18 +161,20 @@ constexpr u32 lea_cycles() {
 template <Mode M, Index X, class P = NoPrefetch>
 u32 lea(u32 opcode) {
   StreamOf<P> st;
-  m68k_regfile.a[(opcode >> 9) & 7] = control_address<M, X>(opcode & 7, st);
+  const u32 addr = control_address<M, X>(opcode & 7, st);
+  if (!address_read_faulted<M, X>()) m68k_regfile.a[(opcode >> 9) & 7] = addr;
   st.finish();
   return lea_cycles<M>();
 }
 
 // PEA: the address itself is never accessed; with Prefetch the push's
-// address A7 - 4 is checked.
+// address A7 - 4 is checked. A faulted memory-indirect read pushes nothing.
 template <Mode M, Index X, class P = NoPrefetch>
 u32 pea(u32 opcode) {
   constexpr u32 cycles = lea_cycles<M>() + 8;
   StreamOf<P> st;
   const u32 addr = control_address<M, X>(opcode & 7, st);
+  if (address_read_faulted<M, X>()) return cycles;
   u32& sp = m68k_regfile.a[7];
   if (st.template odd<L>(sp - 4)) return cycles;
   sp -= 4;

@@ -255,11 +255,12 @@ u32 jmp(u32 opcode) {
 
 // JSR: the target is formed before A7 is lowered (JSR (A7) goes to the old
 // A7); the return address is the end of the instruction. The push is made
-// at any A7, odd or not.
+// at any A7, odd or not; a faulted memory-indirect read pushes nothing.
 template <Mode M, Index X, class P = NoPrefetch>
 u32 jsr(u32 opcode) {
   StreamOf<P> st;
   const u32 target = control_address<M, X>(opcode & 7, st);
+  if (address_read_faulted<M, X>()) return jmp_cycles<M>() + 8;
   const u32 ret = st.here();
   u32& sp = m68k_regfile.a[7];
   sp -= 4;

@@ -10,7 +10,7 @@ namespace {
 
 enum Snippet : u32 {
   kRmw, kMoveAbs, kChkNeg, kMovemAll, kUnlkA0, kMoveToSr, kRts, kRtr, kRte, kRmwByteIndexed,
-  kNotW, kAddqW, kTas, kDivu
+  kNotW, kAddqW, kTas, kDivu, kAddaL, kSubaL
 };
 
 constexpr u32 kFaultArea = 0xf00000;
@@ -91,9 +91,10 @@ class Lines04Faults : public CpuLines04 {
   // After a bus error: one frame, pushed when the instruction ended on the
   // stack pointer the fault found (nothing pushed or popped after the
   // fault), nothing written after it, and execution at the handler.
-  void expect_one_clean_fault() {
+  // The 68000's frame has 14 bytes, the later models' bus-error frame 32.
+  void expect_one_clean_fault(u32 frame = 14) {
     EXPECT_EQ(busErrors, 1u);
-    EXPECT_EQ(a(7), faultSp - 14) << "the stack pointer moved after the fault";
+    EXPECT_EQ(a(7), faultSp - frame) << "the stack pointer moved after the fault";
     EXPECT_EQ(lateWrites, 0u);
     EXPECT_TRUE(at_vector(2));
   }
@@ -150,6 +151,31 @@ TEST_F(Lines04Faults, OneBusErrorForAFaultedOperand) {
     jump(snippet(s));
     step();
     expect_one_clean_fault();
+  }
+}
+
+// ADDA and SUBA to A7 from a bus-erroring source, and on the 68020 LEA, PEA
+// and JSR whose memory-indirect address read bus-errors, leave A7 alone:
+// the frame, with the access address, goes on the stack the fault found.
+TEST_F(Lines04Faults, AddressRegisterLoadsKeepTheStackPointerAfterAFault) {
+  for (const Snippet s : {kAddaL, kSubaL}) {
+    SetUp();
+    a(0) = kFaultArea;
+    jump(snippet(s));
+    step();
+    expect_one_clean_fault();
+    EXPECT_EQ(rl(a(7) + 2), kFaultArea) << "snippet " << s;
+  }
+  constexpr u32 kCode = 0x40000;
+  // lea ([0xf00000].l),a7; pea ([0xf00000].l); jsr ([0xf00000].l)
+  for (const u32 opcode : {0x4ff0u, 0x4870u, 0x4eb0u}) {
+    SetUp();
+    use_model(2);
+    ww(kCode, opcode);
+    ww(kCode + 2, 0x01f1);
+    wl(kCode + 4, kFaultArea);
+    step_at(kCode);
+    expect_one_clean_fault(32);
   }
 }
 

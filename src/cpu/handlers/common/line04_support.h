@@ -19,6 +19,15 @@ M68K_INLINE u32 control_address(u32 r, StreamOf<P>& st) {
   return Ea<M, L, X>(r, st).addr;
 }
 
+// Whether forming a control address read memory and that read faulted: only
+// the memory-indirect forms of the 68020's full extension word read. The
+// handlers that load or push an address then leave the registers alone.
+template <Mode M, Index X>
+M68K_INLINE bool address_read_faulted() {
+  if constexpr (X == Ix020 && (M == Ad8r || M == PC8r)) return m68k_faulted();
+  else return false;
+}
+
 // The end of an instruction whose last act is a run of memory writes
 // (MOVEM): with Prefetch the PC moves and the prefetch register is reloaded
 // before the first write, without it after the last.
