@@ -28,8 +28,9 @@ class StartUp : public ::testing::Test {
 };
 
 const char* const transcript_head =
-    "Vantorell\n"
-    "Version 0.1\n"
+    "---Vantorell Atari ST Emulator---\n"
+    "Written by the Vantorell developers.\n"
+    "Vesion 1.42 (601) 1/6/2004\n"
     "Booting the ST...\n"
     "Shifter initied...\n"
     "MFP initied...\n"

@@ -73,8 +73,9 @@ void HOST_Exit(int code) {
 }
 
 void APP_Banner() {
-  std::puts("Vantorell");
-  std::puts("Version 0.1");
+  std::puts("---Vantorell Atari ST Emulator---");
+  std::puts("Written by the Vantorell developers.");
+  std::puts("Vesion 1.42 (601) 1/6/2004");
   std::puts("Booting the ST...");
 }
 
