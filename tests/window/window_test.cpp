@@ -9,6 +9,7 @@
 #include <imgui.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -233,6 +234,24 @@ TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
   EXPECT_EQ(chosen, path);
   EXPECT_GE(last_turn, 30u);
   EXPECT_LE(last_turn, 40u);
+}
+
+// The chooser opens on every file of the folder, whatever its name ends
+// with; the disk images' filter is one of its choices.
+void escape_later(u32 turn) {
+  last_turn = turn;
+  if (turn >= 3) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, TheFileChooserListsEveryFileAtFirst) {
+  boot("screen_low");
+  folder.write("game.dim", std::vector<u8>(16, 0));
+  SDL_ModalTurnHook = escape_later;
+  std::string chosen;
+  EXPECT_EQ(DLG_HostChooseFile(NAV_RequestFor(NAV_PromptDisk, false), chosen), 0);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "game.dim"), SDL_ChooserListing.end());
+  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "tos.img"), SDL_ChooserListing.end());
 }
 
 // Escape closes the menus, a submenu open in them too.

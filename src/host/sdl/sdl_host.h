@@ -68,6 +68,10 @@ bool SDL_InModal();
 // (tests put their events in).
 extern void (*SDL_ModalTurnHook)(u32 turn);
 
+// What the open file chooser lists, in its order (a folder's name ends
+// with "/"); the last listing once it has closed.
+extern std::vector<std::string> SDL_ChooserListing;
+
 // The menus' own modal loop, after a click on the bar: the choice made
 // (menu << 16 | item), or 0.
 i32 SDL_MenuSelect();
