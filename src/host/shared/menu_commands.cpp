@@ -291,7 +291,9 @@ void MENU_Command(i32 choice) {
   }
   SCREEN_RedrawRequest = 1;
   SCREEN_DrawStatusLine();
-  if (SOUND_Active) SOUND_Pause(0);
+  // A command chosen while paused leaves the sound paused with the machine
+  // (the pause loop resumes it when the pause ends).
+  if (SOUND_Active && !EVENTS_Paused) SOUND_Pause(0);
 }
 
 void MENU_InsertDisk() {
