@@ -56,8 +56,22 @@ void APP_ICStop();
 [[noreturn]] void APP_Fatal(i32 code);
 void APP_ExitHook();
 
+// Stores `value` at `word` (the pause loop's request for a whole redraw).
+void APP_StoreLong(u32* word, u32 value);
+// Copy a string led by its length byte, that byte included, to `dest`;
+// return `dest`.
+u8* APP_BlockMoveA(u8* dest, const u8* text);
+u8* APP_BlockMoveB(u8* dest, const u8* text);
+// The saved state's spare word (STATE_SpareWord), big-endian, at the open
+// file's current position: 0, or the errno of a failed or short transfer.
+int APP_FSWriteLong(int fd);
+int APP_FSReadLong(int fd);
+
 // Message of a start-up failure code, or null for codes without one.
 const char* APP_FatalMessage(i32 code);
+// What the fatal alert of `code` says: its message, or for a code without
+// one the alert text set last (DLG_SetAlertText), which may be empty.
+std::string APP_FatalText(i32 code);
 
 // Ends the process with `code`. Tests replace the handler (it must not return).
 using HOST_ExitFn = void (*)(int code);

@@ -28,6 +28,8 @@ u32 DEBUG_StepToAddr;
 u32 DEBUG_PcHistory[DEBUG_HistorySize];
 u32 DEBUG_PcHistoryHead;
 u32 DEBUG_PcHistoryTail;
+u32 DEBUG_TraceList[DEBUG_TraceSize];
+i32 DEBUG_TraceCount = -1;
 std::FILE* DEBUG_In;
 std::FILE* DEBUG_Out;
 
@@ -148,6 +150,20 @@ void show_history(Arguments& args) {
     DISASM_Lines(
         DEBUG_PcHistory[(DEBUG_PcHistoryHead + DEBUG_HistorySize - shown + i) % DEBUG_HistorySize],
         nullptr, 1);
+}
+
+// The recorded addresses: a header with the last index and address, then
+// each with its index and its instruction; nothing while none is recorded.
+void list_trace() {
+  if (DEBUG_TraceCount < 0) return;
+  const u32 last = u32(DEBUG_TraceCount) < DEBUG_TraceSize ? u32(DEBUG_TraceCount) : DEBUG_TraceSize - 1;
+  std::FILE* out = DEBUG_Console();
+  std::fprintf(out, "current=%x->%" PRIx32 "\n", unsigned(last), DEBUG_TraceList[last]);
+  DEBUG_DumpAbort = 0;
+  for (u32 i = 0; i <= last && !DEBUG_DumpAbort; ++i) {
+    std::fprintf(out, "%u ", unsigned(i));
+    DISASM_Lines(DEBUG_TraceList[i], nullptr, 1);
+  }
 }
 
 void dump_mfp() {
@@ -302,6 +318,7 @@ bool run_command(const std::string& line) {
       DEBUG_Active = 0;
       return true;
     case 'H': show_history(args); return false;
+    case 'o': list_trace(); return false;
     case 'p': dump_mfp(); return false;
     case 'v': list_vectors(); return false;
     case 'w':

@@ -34,6 +34,12 @@ extern std::FILE* DEBUG_In;
 extern std::FILE* DEBUG_Out;
 std::FILE* DEBUG_Console();  // DEBUG_Out, or standard output
 
+// Addresses that `o` lists, entries 0 to DEBUG_TraceCount (-1: none). Nothing
+// in the emulator records any yet; a tool or test that wants a trace fills it.
+constexpr u32 DEBUG_TraceSize = 256;
+extern u32 DEBUG_TraceList[DEBUG_TraceSize];
+extern i32 DEBUG_TraceCount;
+
 // Name of the file, in the application's folder, that `F` writes and `U`
 // reads the machine's state from.
 constexpr const char* DEBUG_FrozenName = "frozen";

@@ -161,7 +161,7 @@ void window(const SDL_WindowEvent& w) {
       break;
     case SDL_WINDOWEVENT_CLOSE: push({HostEvent::Close, {}}); break;
     case SDL_WINDOWEVENT_LEAVE: pointer_x = pointer_y = -1; break;
-    default: PLATFORM_HandleWindowEvent(w); break;
+    default: SDL_ScreenWindowEvent(w); break;
   }
 }
 
@@ -352,7 +352,7 @@ void EVENTS_PauseLoop() {
   MENU_EnablePauseItems(true);
   // However the pause ended, the next frame is drawn whole (no veil) and the
   // caption goes.
-  SCREEN_RedrawRequest = 1;
+  APP_StoreLong(&SCREEN_RedrawRequest, 1);
   SCREEN_DrawStatusLine();
 }
 

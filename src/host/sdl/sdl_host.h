@@ -68,6 +68,12 @@ bool SDL_InModal();
 // (tests put their events in).
 extern void (*SDL_ModalTurnHook)(u32 turn);
 
+// A window event: an uncovered or resized window re-reads the display's
+// depth (SCREEN_UpdateGeometry) and is drawn again; maximising it while the
+// emulation runs toggles Double Size, as the Options menu's item does, and
+// restoring it toggles it back.
+void SDL_ScreenWindowEvent(const SDL_WindowEvent& e);
+
 // What the open file chooser lists, in its order (a folder's name ends
 // with "/"); the last listing once it has closed.
 extern std::vector<std::string> SDL_ChooserListing;

@@ -3,14 +3,18 @@
 // and the process exit.
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <thread>
 
 #include "host/app.h"
+#include "host/dialogs.h"
+#include "machine/state.h"
 
 APP_FolderRecord APP_Folder;
 std::string APP_FolderOverride;
@@ -93,4 +97,33 @@ const char* APP_FatalMessage(i32 code) {
     case 8: return "Offscreen memory error... Vantorell will exit...";
     default: return nullptr;
   }
+}
+
+std::string APP_FatalText(i32 code) {
+  const char* msg = APP_FatalMessage(code);
+  return msg ? std::string(msg) : DLG_LastAlertText();
+}
+
+void APP_StoreLong(u32* word, u32 value) { *word = value; }
+
+u8* APP_BlockMoveA(u8* dest, const u8* text) {
+  std::memmove(dest, text, size_t(text[0]) + 1);
+  return dest;
+}
+
+u8* APP_BlockMoveB(u8* dest, const u8* text) { return APP_BlockMoveA(dest, text); }
+
+int APP_FSWriteLong(int fd) {
+  const u8 bytes[4] = {u8(STATE_SpareWord >> 24), u8(STATE_SpareWord >> 16), u8(STATE_SpareWord >> 8),
+                       u8(STATE_SpareWord)};
+  const ssize_t n = write(fd, bytes, 4);
+  return n == 4 ? 0 : n < 0 ? errno : EIO;
+}
+
+int APP_FSReadLong(int fd) {
+  u8 b[4];
+  const ssize_t n = read(fd, b, 4);
+  if (n != 4) return n < 0 ? errno : EIO;
+  STATE_SpareWord = u32(b[0]) << 24 | u32(b[1]) << 16 | u32(b[2]) << 8 | b[3];
+  return 0;
 }

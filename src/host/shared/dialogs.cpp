@@ -3,6 +3,7 @@
 #include "host/shared/dialogs.h"
 
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <iterator>
 
@@ -23,6 +24,8 @@ u32 APP_CursorShown = 1;
 namespace {
 
 std::string alert_text;
+std::string last_alert_text;  // kept after the alert has shown it
+u32 scroll_tick;              // DLG_ScrollText's last line
 std::deque<DLG_ScriptedAnswer> script;
 
 // The first queued answer when it is of `kind`.
@@ -129,13 +132,39 @@ u32 DLG_ConfirmFormat(const char* text) {
   return numbered(8, false, true, &DLG_FixedAnswers.confirmFormat);
 }
 
-void DLG_SetAlertText(const char* text) { alert_text = text ? text : ""; }
+void DLG_SetAlertText(const char* text) { last_alert_text = alert_text = text ? text : ""; }
+
+const std::string& DLG_LastAlertText() { return last_alert_text; }
 
 void DLG_ShowAlert(i32 id) {
   APP_ShowCursor();
   DLG_AlertView v{u32(id), "", "", std::move(alert_text), true, false, nullptr};
   alert_text.clear();
   ask(std::move(v));
+}
+
+// ---- Message dialog and scrolling text ----
+
+u32 DLG_Message(const char* text) {
+  APP_Beep();
+  APP_ShowCursor();
+  ask({135, text ? text : "", "", {}, false, false, nullptr});
+  return 1;
+}
+
+void DLG_ScrollText(const char* line) {
+  while (HOST_TickCount() - scroll_tick <= 2) HOST_Sleep(1000);
+  scroll_tick = HOST_TickCount();
+  SCREEN_Surface& pic = SCREEN_WindowPicture;
+  const u32 bottom = SCREEN_Height < pic.height ? SCREEN_Height : pic.height, step = 11;
+  if (!pic.pixels || bottom <= step) return;
+  // The picture above the status line moves up 11 rows; the line goes in
+  // the cleared rows at its foot, 2 rows above its bottom.
+  for (u32 y = 0; y + step < bottom; ++y) std::memcpy(pic.row<u8>(y), pic.row<u8>(y + step), pic.pitch);
+  SCREEN_FillRect({i32(bottom - step), 0, i32(bottom), i32(pic.width)}, SCREEN_Color2Index(0xffff, 0xffff, 0xffff));
+  SCREEN_DrawText(4, i32(bottom) - 2, line ? line : "", SCREEN_Color2Index(0, 0, 0));
+  SCREEN_WindowChanged = 1;
+  SCREEN_ShowWindow();
 }
 
 // ---- About box and settings ----

@@ -42,6 +42,12 @@ u32 DLG_ConfirmAlert(u32 index, u32 stopFlag);
 u32 DLG_ConfirmReset();
 u32 DLG_ConfirmRestart();
 
+// The message dialog: a beep, then `text` with an OK button; returns 1.
+u32 DLG_Message(const char* text);
+// A line of text scrolled in at the foot of the picture, above the status
+// line, the picture moving up to make room; at most one line each 2 ticks.
+void DLG_ScrollText(const char* line);
+
 // ---- The about box and the settings dialog -----------------------------------
 
 void DLG_About();

@@ -194,6 +194,23 @@ TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
   EXPECT_EQ(saved_state(), STATE_Encode());
 }
 
+// `o` lists the recorded addresses with their instructions, nothing while
+// none is recorded.
+TEST_F(Debugger, TheTraceListing) {
+  DEBUG_TraceCount = -1;
+  EXPECT_NE(session("o\ng\n", 2).find(">o\n>g"), std::string::npos);
+  DEBUG_TraceList[0] = 0xfc0000;
+  DEBUG_TraceList[1] = 0xfc0030;
+  DEBUG_TraceCount = 1;
+  const std::string text = session("o\nq\n", 2);
+  DEBUG_TraceCount = -1;
+  const size_t at = text.find(">o\ncurrent=1->fc0030\n0 ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string listing = text.substr(at + 3, text.find(">q") - at - 3);
+  EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 3) << listing;
+  EXPECT_NE(listing.find("\n1 "), std::string::npos) << listing;
+}
+
 // In a fresh folder: `U` finds nothing, `F` writes the file, and `U` after a
 // few steps brings back the machine that `F` saved.
 TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
