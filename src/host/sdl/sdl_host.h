@@ -45,6 +45,9 @@ void SDL_HostReleasePointer();
 // The sound chip's samples are dropped while set: before the first start,
 // and while sound is off, paused or held stopped.
 extern u32 SOUND_Muted;
+// The audio device's callback (on the audio thread): `len` bytes of signed
+// 16-bit stereo from the sample ring, the MIDI synthesizer mixed in.
+void SOUND_RenderCallback(void* user, u8* stream, int len);
 
 // Dear ImGui on the window, the menu bar drawn over the picture, and the
 // filter that opens the menus at a click on the bar; once the window exists.

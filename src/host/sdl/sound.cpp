@@ -11,6 +11,7 @@
 
 #include "host/midi.h"
 #include "host/shared/gm_synth.h"
+#include "host/sdl/sdl_host.h"
 #include "host/shared/sound_output.h"
 #include "host/sound.h"
 #include "machine/ym2149.h"
@@ -20,18 +21,18 @@ u32 SOUND_Stopped;
 u32 SOUND_FramesEnded;
 u32 SOUND_Muted = 1;
 
-namespace {
-
-SDL_AudioDeviceID device;
-bool output_running;  // the sound chip's output started and not stopped or paused
-bool device_playing;
-
-void callback(void*, Uint8* stream, int len) {
+void SOUND_RenderCallback(void*, u8* stream, int len) {
   i16* out = reinterpret_cast<i16*>(stream);
   const u32 frames = u32(len) / 4;
   SOUND_RenderStereo(out, frames);
   GMSYNTH_MixInto(out, frames);
 }
+
+namespace {
+
+SDL_AudioDeviceID device;
+bool output_running;  // the sound chip's output started and not stopped or paused
+bool device_playing;
 
 void follow() {
   const bool play = device && (output_running || QTMIDI_Driver.open);
@@ -65,7 +66,7 @@ void SOUND_Open() {
   want.format = AUDIO_S16SYS;
   want.channels = 2;
   want.samples = 1024;
-  want.callback = callback;
+  want.callback = SOUND_RenderCallback;
   SDL_AudioSpec have;
   device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (!device) {
