@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/types.h"
 
@@ -50,6 +51,25 @@ inline u32 HOST_TickCount() { return u32(HOST_Microseconds() * 60 / 1000000); }
 // ---- Start-up and shut-down -------------------------------------------------
 
 void APP_InstallAppleEvents();
+
+// A request of the desktop: to quit (the window's close box and the
+// desktop's quit), to print or open documents, to open the application.
+struct APP_AppleEvent {
+  enum Kind : u8 { Quit, PrintDocs, OpenDocs, OpenApp } kind;
+  std::vector<std::string> paths;  // OpenDocs: the documents, in order
+  bool command;                    // OpenDocs: Command was held
+};
+using APP_AppleEventHandler = i32 (*)(const APP_AppleEvent& event);
+// The handlers by kind: quit, print documents, open documents, open the
+// application. Each returns 0.
+i32 APP_HandleQuit(const APP_AppleEvent& event);       // the quit path (APP_AutoSaveOnQuit)
+i32 APP_HandlePrintDocs(const APP_AppleEvent& event);  // nothing
+i32 APP_HandleOpenDocs(const APP_AppleEvent& event);   // APP_OpenDocuments
+i32 APP_HandleOpenApp(const APP_AppleEvent& event);    // nothing
+extern const APP_AppleEventHandler APP_AppleEventTable[4];
+// Hands a request to its handler; its result.
+i32 APP_ProcessAppleEvent(const APP_AppleEvent& event);
+
 void APP_Banner();
 void APP_ICStart();
 void APP_ICStop();

@@ -159,7 +159,8 @@ class Chooser {
       if (name.empty() || name[0] == '.') continue;
       std::error_code type_ec;
       const bool folder = it->is_directory(type_ec);
-      if (folder || all_files_ || has_extension(name, request_.extensions)) entries_.push_back({name, folder});
+      if (folder || (all_files_ ? NAV_FilterAll(name) != 0 : has_extension(name, request_.extensions)))
+        entries_.push_back({name, folder});
     }
     SDL_ChooserListing.clear();
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {

@@ -212,7 +212,7 @@ bool serve(bool paused) {
     queue_head = (queue_head + 1) % queue_size;
     --queue_count;
     if (e.kind == HostEvent::Close)
-      APP_AutoSaveOnQuit();
+      APP_ProcessAppleEvent({APP_AppleEvent::Quit, {}, false});
     else if (paused)
       INPUT_DispatchPaused(e.input);
     else
@@ -222,7 +222,7 @@ bool serve(bool paused) {
   if (paused || batches.empty()) return false;
   const Batch b = std::move(batches.front());
   batches.erase(batches.begin());
-  APP_OpenDocuments(b.paths, b.command);
+  APP_ProcessAppleEvent({APP_AppleEvent::OpenDocs, b.paths, b.command});
   return true;
 }
 

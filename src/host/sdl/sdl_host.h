@@ -48,6 +48,10 @@ extern u32 SOUND_Muted;
 // The audio device's callback (on the audio thread): `len` bytes of signed
 // 16-bit stereo from the sample ring, the MIDI synthesizer mixed in.
 void SOUND_RenderCallback(void* user, u8* stream, int len);
+// The callback SOUND_Open gives the device: SOUND_RenderCallback.
+extern void (*const SOUND_RenderProc)(void* user, u8* stream, int len);
+// The audio device; 0 until SOUND_Open has opened one.
+extern SDL_AudioDeviceID SOUND_OutputUnit;
 
 // Dear ImGui on the window, the menu bar drawn over the picture, and the
 // filter that opens the menus at a click on the bar; once the window exists.

@@ -14,6 +14,7 @@
 
 #include "host/app.h"
 #include "host/dialogs.h"
+#include "host/shared/input.h"
 #include "machine/state.h"
 
 APP_FolderRecord APP_Folder;
@@ -127,3 +128,24 @@ int APP_FSReadLong(int fd) {
   STATE_SpareWord = u32(b[0]) << 24 | u32(b[1]) << 16 | u32(b[2]) << 8 | b[3];
   return 0;
 }
+
+// ---- The desktop's requests ----
+
+i32 APP_HandleQuit(const APP_AppleEvent&) {
+  APP_AutoSaveOnQuit();
+  return 0;
+}
+
+i32 APP_HandlePrintDocs(const APP_AppleEvent&) { return 0; }
+
+i32 APP_HandleOpenDocs(const APP_AppleEvent& event) {
+  APP_OpenDocuments(event.paths, event.command);
+  return 0;
+}
+
+i32 APP_HandleOpenApp(const APP_AppleEvent&) { return 0; }
+
+const APP_AppleEventHandler APP_AppleEventTable[4] = {APP_HandleQuit, APP_HandlePrintDocs, APP_HandleOpenDocs,
+                                                      APP_HandleOpenApp};
+
+i32 APP_ProcessAppleEvent(const APP_AppleEvent& event) { return APP_AppleEventTable[event.kind](event); }

@@ -202,8 +202,10 @@ const size_t DLG_SettingsItemCount = std::size(DLG_SettingsItems);
 
 void DLG_SettingsClick(u32 item) {
   for (const DLG_SettingsItem& s : DLG_SettingsItems)
-    if (s.item == item && s.clickable) *s.option = (*s.option & 0xff) ? 0 : 1;
+    if (s.item == item && s.clickable) DLG_ToggleCheckbox(*s.option);
 }
+
+void DLG_ToggleCheckbox(u32& value) { value = (value & 0xff) ? 0 : 1; }
 
 void DLG_Settings() {
   APP_ShowCursor();
@@ -237,6 +239,8 @@ NAV_Request NAV_RequestFor(u32 prompt, bool save) {
     default: return {save, prompt, "Choose a file", "", nullptr, {}};
   }
 }
+
+u8 NAV_FilterAll(const std::string&) { return 1; }
 
 namespace {
 

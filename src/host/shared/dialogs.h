@@ -72,6 +72,8 @@ constexpr const char* DLG_SettingsTitle = "Settings";
 void DLG_Settings();
 // A click on item `item`: the box and its option toggle (0 or 1).
 void DLG_SettingsClick(u32 item);
+// A check box's value toggled: 1 when its low 8 bits are 0, else 0.
+void DLG_ToggleCheckbox(u32& value);
 
 // ---- File dialogs -------------------------------------------------------------
 
@@ -93,6 +95,8 @@ struct NAV_Request {
   std::vector<std::string> extensions;  // that kind's name endings, lower case, with the dot
 };
 NAV_Request NAV_RequestFor(u32 prompt, bool save);
+// The open dialog's filter while it lists every file: it takes every name.
+u8 NAV_FilterAll(const std::string& name);
 
 // The save dialog: a file to write the caller creates or replaces; returns
 // reply.chosen.
