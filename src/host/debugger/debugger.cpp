@@ -15,6 +15,7 @@
 #include "host/shared/screen_window.h"
 #include "machine/acia.h"
 #include "machine/ikbd.h"
+#include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
@@ -43,7 +44,34 @@ bool DEBUG_PeekB(u32 address, u8& value) {
   return true;
 }
 
+namespace {
+
+// A word of the I/O page that a CPU word read gives without side effects:
+// the Shifter's palette and screen base, and the MFP's registers but the
+// input port (which the read refreshes) and the timer data registers (which
+// count down as they are read).
+bool peek_io_word(u32 a, u16& value) {
+  if (a - 0xff8240 < 0x20) {
+    value = u16(SHIFTER_Palette[(a - 0xff8240) >> 1]);
+    return true;
+  }
+  if (a == 0xff8200 || a == 0xff8202) {
+    value = a == 0xff8200 ? SHIFTER_BaseHigh : SHIFTER_BaseMid;
+    return true;
+  }
+  if (a - 0xfffa00 < 48) {
+    const u32 i = (a - 0xfffa00) >> 1;
+    if (i == 0 || (i >= 15 && i <= 18)) return false;
+    value = i == 5 && MMU_TosVersion > 20 ? u16(MFP_Regs[i] | 0x20) : MFP_Regs[i];
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool DEBUG_PeekW(u32 address, u16& value) {
+  if ((address & 1) == 0 && peek_io_word(address & MMU_AddressMask, value)) return true;
   u8 high, low;
   if (!DEBUG_PeekB(address, high) || !DEBUG_PeekB(address + 1, low)) return false;
   value = u16(high << 8 | low);

@@ -20,6 +20,7 @@
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "machine/shifter.h"
 #include "machine/state.h"
 #include "support/machine_fixture.h"
 
@@ -152,14 +153,15 @@ TEST_F(Debugger, SteppingOverAWaitForAnInterruptEnds) {
 }
 
 // An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
-// I/O page in dumps and listings, change nothing; `F` and `U` say when the
+// I/O page in dumps and listings (the registers a read leaves alone shown), change nothing; `F` and `U` say when the
 // file can't be written or read; `g` with a good address closes the debugger.
 TEST_F(Debugger, FaultyCommandsChangeNothing) {
   std::filesystem::create_directory(folder.file("frozen"));
   MMU_WriteL(0x3000, 0x600dcafe);
+  SHIFTER_Palette[1] = 0x703;  // a colour to show in the palette's dump
   const u32 bus_errors = MMU_BusErrorCount;
   const std::string text = session(std::string(75, ' ') +
-                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\n"
+                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\nm ff8240 1\n"
                                    "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
   expect_golden("faults", text);
   EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);  // RAM not cleared by a restart
@@ -190,7 +192,7 @@ TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
 // Looking changes nothing: after every command that reads the machine, it
 // saves as it did before them.
 TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
-  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nH\np\nv\nq\n");
+  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nm ff8200 3\nm fffa00 2\nH\np\nv\nq\n");
   EXPECT_EQ(saved_state(), STATE_Encode());
 }
 
