@@ -7,6 +7,7 @@
 #include "host/shared/screen_host.h"
 #include "host/shared/screen_window.h"
 #include "host/sdl/sdl_host.h"
+#include "machine/diskimg.h"
 #include "platform/window.h"
 
 namespace {
@@ -30,7 +31,7 @@ u32 SCREEN_HostReadDepth() { return PLATFORM_DisplayDepth(); }
 u32 SCREEN_HostWindowVisible() { return PLATFORM_WindowVisible() ? 1 : 0; }
 
 void SDL_ScreenWindowEvent(const SDL_WindowEvent& e) {
-  const bool running = !EVENTS_Paused && !SDL_InModal() && !SCREEN_FullScreen;
+  const bool running = !EVENTS_Paused && !SDL_InModal() && !SCREEN_FullScreen && !DISKIMG_Expanding;
   switch (e.event) {
     case SDL_WINDOWEVENT_MAXIMIZED:
       // The zoom box: Double Size toggles as with its menu item.
