@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "common/types.h"
 
@@ -50,14 +51,47 @@ inline u32 HOST_TickCount() { return u32(HOST_Microseconds() * 60 / 1000000); }
 // ---- Start-up and shut-down -------------------------------------------------
 
 void APP_InstallAppleEvents();
+
+// A request of the desktop: to quit (the window's close box and the
+// desktop's quit), to print or open documents, to open the application.
+struct APP_AppleEvent {
+  enum Kind : u8 { Quit, PrintDocs, OpenDocs, OpenApp } kind;
+  std::vector<std::string> paths;  // OpenDocs: the documents, in order
+  bool command;                    // OpenDocs: Command was held
+};
+using APP_AppleEventHandler = i32 (*)(const APP_AppleEvent& event);
+// The handlers by kind: quit, print documents, open documents, open the
+// application. Each returns 0.
+i32 APP_HandleQuit(const APP_AppleEvent& event);       // the quit path (APP_AutoSaveOnQuit)
+i32 APP_HandlePrintDocs(const APP_AppleEvent& event);  // nothing
+i32 APP_HandleOpenDocs(const APP_AppleEvent& event);   // APP_OpenDocuments
+i32 APP_HandleOpenApp(const APP_AppleEvent& event);    // nothing
+extern const APP_AppleEventHandler APP_AppleEventTable[4];
+// Hands a request to its handler; its result.
+i32 APP_ProcessAppleEvent(const APP_AppleEvent& event);
+
 void APP_Banner();
 void APP_ICStart();
 void APP_ICStop();
 [[noreturn]] void APP_Fatal(i32 code);
 void APP_ExitHook();
 
+// Stores `value` at `word` (the pause loop's request for a whole redraw).
+void APP_StoreLong(u32* word, u32 value);
+// Copy a string led by its length byte, that byte included, to `dest`;
+// return `dest`.
+u8* APP_BlockMoveA(u8* dest, const u8* text);
+u8* APP_BlockMoveB(u8* dest, const u8* text);
+// The saved state's spare word (STATE_SpareWord), big-endian, at the open
+// file's current position: 0, or the errno of a failed or short transfer.
+int APP_FSWriteLong(int fd);
+int APP_FSReadLong(int fd);
+
 // Message of a start-up failure code, or null for codes without one.
 const char* APP_FatalMessage(i32 code);
+// What the fatal alert of `code` says: its message, or for a code without
+// one the alert text set last (DLG_SetAlertText), which may be empty.
+std::string APP_FatalText(i32 code);
 
 // Ends the process with `code`. Tests replace the handler (it must not return).
 using HOST_ExitFn = void (*)(int code);

@@ -34,3 +34,5 @@ void NAV_GetFile(NAV_Reply& reply, u32 kind);
 // and forgets it.
 void DLG_SetAlertText(const char* text);
 void DLG_ShowAlert(i32 id);
+// The text DLG_SetAlertText set last, shown or not.
+const std::string& DLG_LastAlertText();

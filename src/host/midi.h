@@ -78,6 +78,9 @@ extern u16 QTMIDI_RpnSelect[16];  // selected registered parameter, 16383 none
 extern u16 QTMIDI_BendRange[16];  // semitones, 8.8 fixed point
 
 i32 QTMIDI_OpenNoteChannels();
+// The closed driver's operations (and the spare slots'): they do nothing.
+void QTMIDI_NullSlot();
+void QTMIDI_NullWrite(u8 byte);
 void QTMIDI_Close();
 void QTMIDI_WriteByte(u8 byte);
 void QTMIDI_DoMessage(const QTMIDI_MessageRecord& message);

@@ -19,6 +19,9 @@ extern u32 SCREEN_PresentCount;  // pictures presented since start-up
 
 // Host screen start-up; returns the number of errors.
 u32 SCREEN_Init();
+// Called by the start-up of the screen; a place for a host's own set-up
+// (none needs one now).
+void SCREEN_InitHook();
 void SCREEN_OpenWindow();
 void SCREEN_InvalidateLines();
 void SCREEN_ConvertLine(u32 line);

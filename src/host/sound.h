@@ -39,6 +39,10 @@ void SOUND_Pause(u32 flag);
 void SOUND_Reset();
 void SOUND_EndFrame();
 void SOUND_PutSample(i32 sample);
+// What SOUND_Start hands the synthesizer for its samples: SOUND_PutSample.
+extern void (*const SOUND_SampleSink)(i32 sample);
+// The host's microsecond clock.
+u64 SOUND_Microseconds();
 void SOUND_Close();
 // An empty operation of the sound chip (machine/ym2149.cpp).
 void SOUND_StopHook();

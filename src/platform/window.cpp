@@ -71,7 +71,8 @@ u32 PLATFORM_OpenWindow(const char* title, int width, int height, u32 depth, boo
   w.depth = depth;
   w.fullScreen = fullScreen;
   SDL_SetWindowFullscreen(w.window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
-  if (!fullScreen) {
+  // A maximised window keeps filling the display: the picture scales to it.
+  if (!fullScreen && !(SDL_GetWindowFlags(w.window) & SDL_WINDOW_MAXIMIZED)) {
     SDL_SetWindowMinimumSize(w.window, width / 2, height / 2 + PLATFORM_MenuStripHeight);
     SDL_SetWindowSize(w.window, width, height + PLATFORM_MenuStripHeight);
     SDL_SetWindowPosition(w.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #include "common/endian.h"
 #include "host/options.h"
@@ -153,6 +154,35 @@ TEST_F(PrefsFileTest, MissingOrShortFileGivesTheDefaults) {
       EXPECT_EQ(written[0x40], part[0x40]);
     }
   }
+}
+
+// The file's steps: read (missing, short, whole), delete, write into an
+// existing folder or one made first, and the folder found from the
+// environment.
+TEST_F(PrefsFileTest, TheFileStepByStep) {
+  Bytes record(PREFS_RecordSize);
+  EXPECT_EQ(PREFS_ReadFile(folder.path(), record.data()), PREFS_NoFile);
+  const Bytes whole = full_record();
+  folder.write(PREFS_FileName, Bytes(whole.begin(), whole.begin() + 100));
+  EXPECT_EQ(PREFS_ReadFile(folder.path(), record.data()), PREFS_ShortFile);
+  EXPECT_EQ(record[99], whole[99]);
+  EXPECT_EQ(PREFS_ReadFromFolder(folder.path(), record.data()), 0u);
+  folder.write(PREFS_FileName, whole);
+  EXPECT_EQ(PREFS_ReadFromFolder(folder.path(), record.data()), 1u);
+  EXPECT_EQ(record, whole);
+  EXPECT_EQ(PREFS_DeleteFile(folder.path()), 1u);
+  EXPECT_EQ(PREFS_DeleteFile(folder.path()), 0u);
+  const std::string nested = folder.file("a/b");
+  EXPECT_EQ(PREFS_WriteFileHere(nested), 0u);
+  EXPECT_EQ(PREFS_WriteFile(nested), 1u);
+  EXPECT_EQ(PREFS_ReadFile(nested, record.data()), 0);
+  setenv("XDG_CONFIG_HOME", folder.path().c_str(), 1);
+  std::string found;
+  EXPECT_EQ(PREFS_HasFindFolder(), 1u);
+  EXPECT_EQ(PREFS_FindPrefsFolder(found), 1u);
+  EXPECT_EQ(found, folder.file("vantorell"));
+  EXPECT_TRUE(std::filesystem::is_directory(found));
+  unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(PrefsFileTest, UnwritableFolderFailsAndLeavesTheFile) {

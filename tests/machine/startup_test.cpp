@@ -6,6 +6,7 @@
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "host/app.h"
+#include "host/dialogs.h"
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/sound.h"
@@ -28,8 +29,9 @@ class StartUp : public ::testing::Test {
 };
 
 const char* const transcript_head =
-    "Vantorell\n"
-    "Version 0.1\n"
+    "---Vantorell Atari ST Emulator---\n"
+    "Written by the Vantorell developers.\n"
+    "Vesion 1.42 (601) 1/6/2004\n"
     "Booting the ST...\n"
     "Shifter initied...\n"
     "MFP initied...\n"
@@ -182,6 +184,15 @@ TEST_F(StartUp, FatalMessages) {
   EXPECT_THROW(APP_Fatal(2), ProcessExit);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Unable to allocate ST Ram memory"),
             std::string::npos);
+  // A code without a text of its own shows the text set last, even one an
+  // alert has already shown.
+  for (i32 code : {0, 7, 9}) {
+    testing::internal::CaptureStderr();
+    DLG_SetAlertText("The disk is full");
+    DLG_ShowAlert(130);
+    EXPECT_THROW(APP_Fatal(code), ProcessExit);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("alert: The disk is full"), std::string::npos) << code;
+  }
 }
 
 TEST_F(StartUp, RequestStop) {

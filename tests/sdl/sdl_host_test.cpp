@@ -22,6 +22,7 @@
 #include "host/debugger.h"
 #include "host/dialogs.h"
 #include "host/events.h"
+#include "host/shared/menus.h"
 #include "host/options.h"
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
@@ -384,6 +385,9 @@ TEST_F(SdlHost, SoundOutputStates) {
       {[] { SOUND_SetStopped(1); }, 1, 1},  {[] { SOUND_Pause(0); }, 1, 1},  // held stopped
       {[] { SOUND_SetStopped(0); }, 0, 0},  {[] { SOUND_Stop(); }, 1, 0},
       {[] { SOUND_Pause(0); }, 0, 0},  // a resume after sound off plays
+      // A menu command chosen while paused leaves the sound paused.
+      {[] { SOUND_Active = EVENTS_Paused = 1, SOUND_Pause(1), MENU_Command(0); }, 1, 0},
+      {[] { EVENTS_Paused = 0, MENU_Command(0); }, 0, 0},
   };
   for (const auto& s : steps) {
     s.op();

@@ -9,6 +9,7 @@
 #include <imgui.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "cpu/bus.h"
 #include "host/app.h"
 #include "host/events.h"
+#include "host/options.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/dialogs.h"
 #include "host/shared/menus.h"
@@ -137,6 +139,13 @@ TEST_F(Window, ASixteenBitDisplayGetsASixteenBitPicture) {
   ASSERT_EQ(SCREEN_WindowPicture.depth, 16u);
   machine_run_frames(3);
   expect_window_shows_the_picture();
+  // An uncovered window reads the display's depth again.
+  PLATFORM_ForcedDepth = 0;
+  SDL_Event e{};
+  e.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_WINDOWEVENT_EXPOSED, 0, 0, 0, 0, 0};
+  SDL_PushEvent(&e);
+  SDL_HostPumpEvents();
+  EXPECT_EQ(SCREEN_WindowPicture.depth, 32u);
 }
 
 TEST_F(Window, ClosingTheWindowStopsTheEmulation) {
@@ -233,6 +242,53 @@ TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
   EXPECT_EQ(chosen, path);
   EXPECT_GE(last_turn, 30u);
   EXPECT_LE(last_turn, 40u);
+}
+
+// The chooser opens on every file of the folder, whatever its name ends
+// with; the disk images' filter is one of its choices.
+void escape_later(u32 turn) {
+  last_turn = turn;
+  if (turn >= 3) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, TheFileChooserListsEveryFileAtFirst) {
+  boot("screen_low");
+  folder.write("game.dim", std::vector<u8>(16, 0));
+  SDL_ModalTurnHook = escape_later;
+  std::string chosen;
+  EXPECT_EQ(DLG_HostChooseFile(NAV_RequestFor(NAV_PromptDisk, false), chosen), 0);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "game.dim"), SDL_ChooserListing.end());
+  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "tos.img"), SDL_ChooserListing.end());
+}
+
+// The window's maximise button is the zoom box: Double Size goes on, and
+// restoring the window turns it off again. Xvfb has no window manager to
+// carry out the request, so when no event comes back the test hands the
+// host the one a window manager sends.
+void window_state(void (*request)(SDL_Window*), u8 event, u32 double_size) {
+  request(PLATFORM_Window());
+  for (int i = 0; i < 20 && PREFS_DoubleSize != double_size; ++i) {
+    SDL_Delay(10);
+    SDL_HostPumpEvents();
+  }
+  if (PREFS_DoubleSize == double_size) return;
+  SDL_Event e{};
+  e.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(PLATFORM_Window()), event, 0, 0, 0, 0, 0};
+  SDL_PushEvent(&e);
+  SDL_HostPumpEvents();
+}
+
+TEST_F(Window, MaximisingTheWindowTurnsDoubleSizeOn) {
+  boot("screen_low");
+  ASSERT_EQ(PREFS_DoubleSize, 0u);
+  window_state(SDL_MaximizeWindow, SDL_WINDOWEVENT_MAXIMIZED, 1);
+  EXPECT_EQ(PREFS_DoubleSize, 1u);
+  EXPECT_EQ(SCREEN_DisplayMode, SCREEN_ModeLowZoom);
+  window_state(SDL_RestoreWindow, SDL_WINDOWEVENT_RESTORED, 0);
+  EXPECT_EQ(PREFS_DoubleSize, 0u);
+  EXPECT_EQ(SCREEN_DisplayMode, SCREEN_ModeLow);
+  expect_window_size(384, 279);
 }
 
 // Escape closes the menus, a submenu open in them too.

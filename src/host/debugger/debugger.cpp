@@ -15,6 +15,7 @@
 #include "host/shared/screen_window.h"
 #include "machine/acia.h"
 #include "machine/ikbd.h"
+#include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
@@ -28,6 +29,8 @@ u32 DEBUG_StepToAddr;
 u32 DEBUG_PcHistory[DEBUG_HistorySize];
 u32 DEBUG_PcHistoryHead;
 u32 DEBUG_PcHistoryTail;
+u32 DEBUG_TraceList[DEBUG_TraceSize];
+i32 DEBUG_TraceCount = -1;
 std::FILE* DEBUG_In;
 std::FILE* DEBUG_Out;
 
@@ -41,7 +44,34 @@ bool DEBUG_PeekB(u32 address, u8& value) {
   return true;
 }
 
+namespace {
+
+// A word of the I/O page that a CPU word read gives without side effects:
+// the Shifter's palette and screen base, and the MFP's registers but the
+// input port (which the read refreshes) and the timer data registers (which
+// count down as they are read).
+bool peek_io_word(u32 a, u16& value) {
+  if (a - 0xff8240 < 0x20) {
+    value = u16(SHIFTER_Palette[(a - 0xff8240) >> 1]);
+    return true;
+  }
+  if (a == 0xff8200 || a == 0xff8202) {
+    value = a == 0xff8200 ? SHIFTER_BaseHigh : SHIFTER_BaseMid;
+    return true;
+  }
+  if (a - 0xfffa00 < 48) {
+    const u32 i = (a - 0xfffa00) >> 1;
+    if (i == 0 || (i >= 15 && i <= 18)) return false;
+    value = i == 5 && MMU_TosVersion > 20 ? u16(MFP_Regs[i] | 0x20) : MFP_Regs[i];
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 bool DEBUG_PeekW(u32 address, u16& value) {
+  if ((address & 1) == 0 && peek_io_word(address & MMU_AddressMask, value)) return true;
   u8 high, low;
   if (!DEBUG_PeekB(address, high) || !DEBUG_PeekB(address + 1, low)) return false;
   value = u16(high << 8 | low);
@@ -148,6 +178,20 @@ void show_history(Arguments& args) {
     DISASM_Lines(
         DEBUG_PcHistory[(DEBUG_PcHistoryHead + DEBUG_HistorySize - shown + i) % DEBUG_HistorySize],
         nullptr, 1);
+}
+
+// The recorded addresses: a header with the last index and address, then
+// each with its index and its instruction; nothing while none is recorded.
+void list_trace() {
+  if (DEBUG_TraceCount < 0) return;
+  const u32 last = u32(DEBUG_TraceCount) < DEBUG_TraceSize ? u32(DEBUG_TraceCount) : DEBUG_TraceSize - 1;
+  std::FILE* out = DEBUG_Console();
+  std::fprintf(out, "current=%x->%" PRIx32 "\n", unsigned(last), DEBUG_TraceList[last]);
+  DEBUG_DumpAbort = 0;
+  for (u32 i = 0; i <= last && !DEBUG_DumpAbort; ++i) {
+    std::fprintf(out, "%u ", unsigned(i));
+    DISASM_Lines(DEBUG_TraceList[i], nullptr, 1);
+  }
 }
 
 void dump_mfp() {
@@ -302,6 +346,7 @@ bool run_command(const std::string& line) {
       DEBUG_Active = 0;
       return true;
     case 'H': show_history(args); return false;
+    case 'o': list_trace(); return false;
     case 'p': dump_mfp(); return false;
     case 'v': list_vectors(); return false;
     case 'w':

@@ -11,7 +11,11 @@
 //
 // Whatever the debugger shows of memory it reads without touching the
 // machine (DEBUG_Peek*): RAM, ROM and the cartridge straight from their host
-// memory, never the I/O page or unmapped space, which show as "????".
+// memory, and of the I/O page the words a read leaves as they were (the
+// Shifter's palette and screen base, most MFP registers). Other I/O words
+// (read with effects: the video counter, the MFP's input port and timer
+// data, the sound chip, the ACIAs, the disk controller) and unmapped space
+// show as "????".
 #pragma once
 
 #include <cstdio>
@@ -34,6 +38,12 @@ extern std::FILE* DEBUG_In;
 extern std::FILE* DEBUG_Out;
 std::FILE* DEBUG_Console();  // DEBUG_Out, or standard output
 
+// Addresses that `o` lists, entries 0 to DEBUG_TraceCount (-1: none). Nothing
+// in the emulator records any yet; a tool or test that wants a trace fills it.
+constexpr u32 DEBUG_TraceSize = 256;
+extern u32 DEBUG_TraceList[DEBUG_TraceSize];
+extern i32 DEBUG_TraceCount;
+
 // Name of the file, in the application's folder, that `F` writes and `U`
 // reads the machine's state from.
 constexpr const char* DEBUG_FrozenName = "frozen";
@@ -50,7 +60,8 @@ void DEBUG_RequestEntry();
 bool DEBUG_SetPC(u32 address);
 
 // Reads of emulated memory without side effects: false where there is no
-// host memory behind the address (the I/O page, unmapped space).
+// host memory behind the address and (words only) no I/O register that
+// reads without effects.
 bool DEBUG_PeekB(u32 address, u8& value);
 bool DEBUG_PeekW(u32 address, u16& value);
 bool DEBUG_PeekL(u32 address, u32& value);

@@ -6,8 +6,8 @@
 #include "host/app.h"
 
 void APP_Fatal(i32 code) {
-  const char* msg = APP_FatalMessage(code);
-  std::fprintf(stderr, "alert: %s\n", msg ? msg : "");
+  const std::string msg = APP_FatalText(code);
+  std::fprintf(stderr, "alert: %s\n", msg.c_str());
   HOST_Exit(1);
 }
 

@@ -22,7 +22,7 @@ void SOUND_Open() { clear_ring_and_filter(); }
 void SOUND_Start() {
   SOUND_RingClear();
   SOUND_FilterInit(0.01, 44100);
-  PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
+  PSG_Init(2000000, 44100, 50, 160256, SOUND_SampleSink);
   SOUND_Stopped = 0;
 }
 

@@ -8,8 +8,8 @@
 #include "platform/window.h"
 
 void APP_Fatal(i32 code) {
-  const char* msg = APP_FatalMessage(code);
-  const char* text = msg ? msg : "";
+  const std::string msg = APP_FatalText(code);
+  const char* text = msg.c_str();
   std::fprintf(stderr, "Vantorell: %s\n", text);
   PLATFORM_ShowError("Vantorell", text);
   HOST_Exit(1);

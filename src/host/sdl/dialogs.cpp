@@ -94,7 +94,9 @@ class Chooser {
     folder_ = !last_folder.empty() && fs::is_directory(last_folder, ec) ? last_folder : fs::path(APP_Folder.path);
     if (folder_.empty()) folder_ = fs::current_path(ec);
     if (r.save && r.suggestedName) name_ = r.suggestedName;
-    all_files_ = r.filterName == nullptr;
+    // Every file is listed at first, whatever its name ends with; the kind
+    // of file the caller wants is a choice in the list below it.
+    all_files_ = true;
     list();
   }
 
@@ -129,11 +131,11 @@ class Chooser {
     if (ImGui::InputText("Name", buffer, sizeof buffer)) name_ = buffer;
     if (request_.filterName) {
       const std::string kind = std::string(request_.filterName) + " (" + join_extensions() + ")";
-      const char* kinds[] = {kind.c_str(), "All files"};
-      int which = all_files_ ? 1 : 0;
+      const char* kinds[] = {"All files", kind.c_str()};
+      int which = all_files_ ? 0 : 1;
       ImGui::SetNextItemWidth(std::min(em * 24, room.x - 100));
       if (ImGui::Combo("Show", &which, kinds, 2)) {
-        all_files_ = which == 1;
+        all_files_ = which == 0;
         list();
       }
     }
@@ -157,11 +159,14 @@ class Chooser {
       if (name.empty() || name[0] == '.') continue;
       std::error_code type_ec;
       const bool folder = it->is_directory(type_ec);
-      if (folder || all_files_ || has_extension(name, request_.extensions)) entries_.push_back({name, folder});
+      if (folder || (all_files_ ? NAV_FilterAll(name) != 0 : has_extension(name, request_.extensions)))
+        entries_.push_back({name, folder});
     }
+    SDL_ChooserListing.clear();
     std::sort(entries_.begin(), entries_.end(), [](const Entry& a, const Entry& b) {
       return a.folder != b.folder ? a.folder : case_less(a.name, b.name);
     });
+    for (const Entry& e : entries_) SDL_ChooserListing.push_back(e.folder ? e.name + "/" : e.name);
     error_ = ec ? "This folder can't be read (" + ec.message() + ")." : "";
   }
 
@@ -245,6 +250,8 @@ class Chooser {
 };
 
 }  // namespace
+
+std::vector<std::string> SDL_ChooserListing;
 
 int DLG_HostAlert(const DLG_AlertView& v) {
   if (!can_ask()) return DLG_NotShown;

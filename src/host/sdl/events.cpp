@@ -161,7 +161,7 @@ void window(const SDL_WindowEvent& w) {
       break;
     case SDL_WINDOWEVENT_CLOSE: push({HostEvent::Close, {}}); break;
     case SDL_WINDOWEVENT_LEAVE: pointer_x = pointer_y = -1; break;
-    default: PLATFORM_HandleWindowEvent(w); break;
+    default: SDL_ScreenWindowEvent(w); break;
   }
 }
 
@@ -212,7 +212,7 @@ bool serve(bool paused) {
     queue_head = (queue_head + 1) % queue_size;
     --queue_count;
     if (e.kind == HostEvent::Close)
-      APP_AutoSaveOnQuit();
+      APP_ProcessAppleEvent({APP_AppleEvent::Quit, {}, false});
     else if (paused)
       INPUT_DispatchPaused(e.input);
     else
@@ -222,7 +222,7 @@ bool serve(bool paused) {
   if (paused || batches.empty()) return false;
   const Batch b = std::move(batches.front());
   batches.erase(batches.begin());
-  APP_OpenDocuments(b.paths, b.command);
+  APP_ProcessAppleEvent({APP_AppleEvent::OpenDocs, b.paths, b.command});
   return true;
 }
 
@@ -352,7 +352,7 @@ void EVENTS_PauseLoop() {
   MENU_EnablePauseItems(true);
   // However the pause ended, the next frame is drawn whole (no veil) and the
   // caption goes.
-  SCREEN_RedrawRequest = 1;
+  APP_StoreLong(&SCREEN_RedrawRequest, 1);
   SCREEN_DrawStatusLine();
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/events.h"
 #include "host/shared/dialogs.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
@@ -195,7 +196,7 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
       if (down) pressed.push_back(what);
       if (kept_for_host(b)) kept.push_back(b);
       if (b.type != SDL_QUIT) PLATFORM_GuiEvent(b);
-      if (b.type == SDL_WINDOWEVENT) PLATFORM_HandleWindowEvent(b.window);
+      if (b.type == SDL_WINDOWEVENT) SDL_ScreenWindowEvent(b.window);
     }
     PLATFORM_GuiBeginFrame(true);
     if (bar_below) {
@@ -212,7 +213,7 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
   }
   for (SDL_Event& c : carried)
     if (kept_for_host(c)) kept.push_back(c);
-  if (SOUND_Active) SOUND_Pause(0);
+  if (SOUND_Active && !EVENTS_Paused) SOUND_Pause(0);
   --modal_depth;
   drawn_generation = ~0u;
   for (SDL_Event& k : kept) SDL_PushEvent(&k);

@@ -45,6 +45,13 @@ void SDL_HostReleasePointer();
 // The sound chip's samples are dropped while set: before the first start,
 // and while sound is off, paused or held stopped.
 extern u32 SOUND_Muted;
+// The audio device's callback (on the audio thread): `len` bytes of signed
+// 16-bit stereo from the sample ring, the MIDI synthesizer mixed in.
+void SOUND_RenderCallback(void* user, u8* stream, int len);
+// The callback SOUND_Open gives the device: SOUND_RenderCallback.
+extern void (*const SOUND_RenderProc)(void* user, u8* stream, int len);
+// The audio device; 0 until SOUND_Open has opened one.
+extern SDL_AudioDeviceID SOUND_OutputUnit;
 
 // Dear ImGui on the window, the menu bar drawn over the picture, and the
 // filter that opens the menus at a click on the bar; once the window exists.
@@ -67,6 +74,16 @@ bool SDL_InModal();
 // Called at the start of every turn of a modal loop with the turn's number
 // (tests put their events in).
 extern void (*SDL_ModalTurnHook)(u32 turn);
+
+// A window event: an uncovered or resized window re-reads the display's
+// depth (SCREEN_UpdateGeometry) and is drawn again; maximising it while the
+// emulation runs toggles Double Size, as the Options menu's item does, and
+// restoring it toggles it back.
+void SDL_ScreenWindowEvent(const SDL_WindowEvent& e);
+
+// What the open file chooser lists, in its order (a folder's name ends
+// with "/"); the last listing once it has closed.
+extern std::vector<std::string> SDL_ChooserListing;
 
 // The menus' own modal loop, after a click on the bar: the choice made
 // (menu << 16 | item), or 0.

@@ -11,6 +11,7 @@
 
 #include "host/midi.h"
 #include "host/shared/gm_synth.h"
+#include "host/sdl/sdl_host.h"
 #include "host/shared/sound_output.h"
 #include "host/sound.h"
 #include "machine/ym2149.h"
@@ -20,42 +21,44 @@ u32 SOUND_Stopped;
 u32 SOUND_FramesEnded;
 u32 SOUND_Muted = 1;
 
-namespace {
-
-SDL_AudioDeviceID device;
-bool output_running;  // the sound chip's output started and not stopped or paused
-bool device_playing;
-
-void callback(void*, Uint8* stream, int len) {
+void SOUND_RenderCallback(void*, u8* stream, int len) {
   i16* out = reinterpret_cast<i16*>(stream);
   const u32 frames = u32(len) / 4;
   SOUND_RenderStereo(out, frames);
   GMSYNTH_MixInto(out, frames);
 }
 
+SDL_AudioDeviceID SOUND_OutputUnit;
+void (*const SOUND_RenderProc)(void*, u8*, int) = SOUND_RenderCallback;
+
+namespace {
+
+bool output_running;  // the sound chip's output started and not stopped or paused
+bool device_playing;
+
 void follow() {
-  const bool play = device && (output_running || QTMIDI_Driver.open);
+  const bool play = SOUND_OutputUnit && (output_running || QTMIDI_Driver.open);
   if (play == device_playing) return;
-  SDL_PauseAudioDevice(device, play ? 0 : 1);
+  SDL_PauseAudioDevice(SOUND_OutputUnit, play ? 0 : 1);
   device_playing = play;
 }
 
 void run_output(bool run) {
-  output_running = run && device;
+  output_running = run && SOUND_OutputUnit;
   follow();
 }
 
 // The ring emptied with the audio thread locked out.
 void restart_ring() {
-  if (device) SDL_LockAudioDevice(device);
+  if (SOUND_OutputUnit) SDL_LockAudioDevice(SOUND_OutputUnit);
   SOUND_RingRestart();
-  if (device) SDL_UnlockAudioDevice(device);
+  if (SOUND_OutputUnit) SDL_UnlockAudioDevice(SOUND_OutputUnit);
 }
 
 }  // namespace
 
 void SOUND_Open() {
-  if (device) return;
+  if (SOUND_OutputUnit) return;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     std::fprintf(stderr, "No sound output: %s\n", SDL_GetError());
     return;
@@ -65,10 +68,10 @@ void SOUND_Open() {
   want.format = AUDIO_S16SYS;
   want.channels = 2;
   want.samples = 1024;
-  want.callback = callback;
+  want.callback = SOUND_RenderProc;
   SDL_AudioSpec have;
-  device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (!device) {
+  SOUND_OutputUnit = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (!SOUND_OutputUnit) {
     std::fprintf(stderr, "No sound output: %s\n", SDL_GetError());
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
@@ -77,8 +80,8 @@ void SOUND_Open() {
 void SOUND_Start() {
   restart_ring();
   SOUND_FilterInit(0.01, 44100);
-  PSG_Init(2000000, 44100, 50, 160256, SOUND_PutSample);
-  if (!device) return;  // silent: the samples keep being dropped
+  PSG_Init(2000000, 44100, 50, 160256, SOUND_SampleSink);
+  if (!SOUND_OutputUnit) return;  // silent: the samples keep being dropped
   run_output(true);
   SOUND_Muted = 0;
   SOUND_Stopped = 0;
@@ -121,9 +124,9 @@ void SOUND_PutSample(i32 sample) {
 }
 
 void SOUND_Close() {
-  if (!device) return;
-  SDL_CloseAudioDevice(device);
-  device = 0;
+  if (!SOUND_OutputUnit) return;
+  SDL_CloseAudioDevice(SOUND_OutputUnit);
+  SOUND_OutputUnit = 0;
   output_running = device_playing = false;
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }

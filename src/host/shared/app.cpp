@@ -3,14 +3,19 @@
 // and the process exit.
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <thread>
 
 #include "host/app.h"
+#include "host/dialogs.h"
+#include "host/shared/input.h"
+#include "machine/state.h"
 
 APP_FolderRecord APP_Folder;
 std::string APP_FolderOverride;
@@ -73,8 +78,9 @@ void HOST_Exit(int code) {
 }
 
 void APP_Banner() {
-  std::puts("Vantorell");
-  std::puts("Version 0.1");
+  std::puts("---Vantorell Atari ST Emulator---");
+  std::puts("Written by the Vantorell developers.");
+  std::puts("Vesion 1.42 (601) 1/6/2004");
   std::puts("Booting the ST...");
 }
 
@@ -93,3 +99,53 @@ const char* APP_FatalMessage(i32 code) {
     default: return nullptr;
   }
 }
+
+std::string APP_FatalText(i32 code) {
+  const char* msg = APP_FatalMessage(code);
+  return msg ? std::string(msg) : DLG_LastAlertText();
+}
+
+void APP_StoreLong(u32* word, u32 value) { *word = value; }
+
+u8* APP_BlockMoveA(u8* dest, const u8* text) {
+  std::memmove(dest, text, size_t(text[0]) + 1);
+  return dest;
+}
+
+u8* APP_BlockMoveB(u8* dest, const u8* text) { return APP_BlockMoveA(dest, text); }
+
+int APP_FSWriteLong(int fd) {
+  const u8 bytes[4] = {u8(STATE_SpareWord >> 24), u8(STATE_SpareWord >> 16), u8(STATE_SpareWord >> 8),
+                       u8(STATE_SpareWord)};
+  const ssize_t n = write(fd, bytes, 4);
+  return n == 4 ? 0 : n < 0 ? errno : EIO;
+}
+
+int APP_FSReadLong(int fd) {
+  u8 b[4];
+  const ssize_t n = read(fd, b, 4);
+  if (n != 4) return n < 0 ? errno : EIO;
+  STATE_SpareWord = u32(b[0]) << 24 | u32(b[1]) << 16 | u32(b[2]) << 8 | b[3];
+  return 0;
+}
+
+// ---- The desktop's requests ----
+
+i32 APP_HandleQuit(const APP_AppleEvent&) {
+  APP_AutoSaveOnQuit();
+  return 0;
+}
+
+i32 APP_HandlePrintDocs(const APP_AppleEvent&) { return 0; }
+
+i32 APP_HandleOpenDocs(const APP_AppleEvent& event) {
+  APP_OpenDocuments(event.paths, event.command);
+  return 0;
+}
+
+i32 APP_HandleOpenApp(const APP_AppleEvent&) { return 0; }
+
+const APP_AppleEventHandler APP_AppleEventTable[4] = {APP_HandleQuit, APP_HandlePrintDocs, APP_HandleOpenDocs,
+                                                      APP_HandleOpenApp};
+
+i32 APP_ProcessAppleEvent(const APP_AppleEvent& event) { return APP_AppleEventTable[event.kind](event); }

@@ -3,6 +3,7 @@
 #include "host/shared/dialogs.h"
 
 #include <cstdio>
+#include <cstring>
 #include <deque>
 #include <iterator>
 
@@ -23,6 +24,8 @@ u32 APP_CursorShown = 1;
 namespace {
 
 std::string alert_text;
+std::string last_alert_text;  // kept after the alert has shown it
+u32 scroll_tick;              // DLG_ScrollText's last line
 std::deque<DLG_ScriptedAnswer> script;
 
 // The first queued answer when it is of `kind`.
@@ -129,13 +132,39 @@ u32 DLG_ConfirmFormat(const char* text) {
   return numbered(8, false, true, &DLG_FixedAnswers.confirmFormat);
 }
 
-void DLG_SetAlertText(const char* text) { alert_text = text ? text : ""; }
+void DLG_SetAlertText(const char* text) { last_alert_text = alert_text = text ? text : ""; }
+
+const std::string& DLG_LastAlertText() { return last_alert_text; }
 
 void DLG_ShowAlert(i32 id) {
   APP_ShowCursor();
   DLG_AlertView v{u32(id), "", "", std::move(alert_text), true, false, nullptr};
   alert_text.clear();
   ask(std::move(v));
+}
+
+// ---- Message dialog and scrolling text ----
+
+u32 DLG_Message(const char* text) {
+  APP_Beep();
+  APP_ShowCursor();
+  ask({135, text ? text : "", "", {}, false, false, nullptr});
+  return 1;
+}
+
+void DLG_ScrollText(const char* line) {
+  while (HOST_TickCount() - scroll_tick <= 2) HOST_Sleep(1000);
+  scroll_tick = HOST_TickCount();
+  SCREEN_Surface& pic = SCREEN_WindowPicture;
+  const u32 bottom = SCREEN_Height < pic.height ? SCREEN_Height : pic.height, step = 11;
+  if (!pic.pixels || bottom <= step) return;
+  // The picture above the status line moves up 11 rows; the line goes in
+  // the cleared rows at its foot, 2 rows above its bottom.
+  for (u32 y = 0; y + step < bottom; ++y) std::memcpy(pic.row<u8>(y), pic.row<u8>(y + step), pic.pitch);
+  SCREEN_FillRect({i32(bottom - step), 0, i32(bottom), i32(pic.width)}, SCREEN_Color2Index(0xffff, 0xffff, 0xffff));
+  SCREEN_DrawText(4, i32(bottom) - 2, line ? line : "", SCREEN_Color2Index(0, 0, 0));
+  SCREEN_WindowChanged = 1;
+  SCREEN_ShowWindow();
 }
 
 // ---- About box and settings ----
@@ -173,8 +202,10 @@ const size_t DLG_SettingsItemCount = std::size(DLG_SettingsItems);
 
 void DLG_SettingsClick(u32 item) {
   for (const DLG_SettingsItem& s : DLG_SettingsItems)
-    if (s.item == item && s.clickable) *s.option = (*s.option & 0xff) ? 0 : 1;
+    if (s.item == item && s.clickable) DLG_ToggleCheckbox(*s.option);
 }
+
+void DLG_ToggleCheckbox(u32& value) { value = (value & 0xff) ? 0 : 1; }
 
 void DLG_Settings() {
   APP_ShowCursor();
@@ -208,6 +239,8 @@ NAV_Request NAV_RequestFor(u32 prompt, bool save) {
     default: return {save, prompt, "Choose a file", "", nullptr, {}};
   }
 }
+
+u8 NAV_FilterAll(const std::string&) { return 1; }
 
 namespace {
 

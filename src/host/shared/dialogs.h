@@ -42,6 +42,12 @@ u32 DLG_ConfirmAlert(u32 index, u32 stopFlag);
 u32 DLG_ConfirmReset();
 u32 DLG_ConfirmRestart();
 
+// The message dialog: a beep, then `text` with an OK button; returns 1.
+u32 DLG_Message(const char* text);
+// A line of text scrolled in at the foot of the picture, above the status
+// line, the picture moving up to make room; at most one line each 2 ticks.
+void DLG_ScrollText(const char* line);
+
 // ---- The about box and the settings dialog -----------------------------------
 
 void DLG_About();
@@ -66,6 +72,8 @@ constexpr const char* DLG_SettingsTitle = "Settings";
 void DLG_Settings();
 // A click on item `item`: the box and its option toggle (0 or 1).
 void DLG_SettingsClick(u32 item);
+// A check box's value toggled: 1 when its low 8 bits are 0, else 0.
+void DLG_ToggleCheckbox(u32& value);
 
 // ---- File dialogs -------------------------------------------------------------
 
@@ -87,6 +95,8 @@ struct NAV_Request {
   std::vector<std::string> extensions;  // that kind's name endings, lower case, with the dot
 };
 NAV_Request NAV_RequestFor(u32 prompt, bool save);
+// The open dialog's filter while it lists every file: it takes every name.
+u8 NAV_FilterAll(const std::string& name);
 
 // The save dialog: a file to write the caller creates or replaces; returns
 // reply.chosen.

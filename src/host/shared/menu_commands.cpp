@@ -69,8 +69,15 @@ void pause(u32) {
   }
 }
 
+}  // namespace
+
 // Items without anything to do.
-void nothing(u32) {}
+void MENU_FileItem9(u32) {}
+void MENU_FileItem10(u32) {}
+void MENU_EditItem4(u32) {}
+void MENU_EditItem8(u32) {}
+
+namespace {
 
 // The same path as the close box's: preferences, the automatic state.
 void quit(u32) { APP_AutoSaveOnQuit(); }
@@ -245,11 +252,11 @@ const MENU_CommandRow MENU_Commands[] = {
     {MENU_FileId, 4, cold_reset},
     {MENU_FileId, 5, debugger},
     {MENU_FileId, 7, pause},
-    {MENU_FileId, 9, nothing},
-    {MENU_FileId, 10, nothing},
+    {MENU_FileId, 9, MENU_FileItem9},
+    {MENU_FileId, 10, MENU_FileItem10},
     {MENU_FileId, 14, quit},
-    {MENU_EditId, 4, nothing},
-    {MENU_EditId, 8, nothing},
+    {MENU_EditId, 4, MENU_EditItem4},
+    {MENU_EditId, 8, MENU_EditItem8},
     {MENU_OptionsId, 3, monitor},
     {MENU_OptionsId, 4, double_size},
     {MENU_OptionsId, 6, full_screen},
@@ -291,7 +298,9 @@ void MENU_Command(i32 choice) {
   }
   SCREEN_RedrawRequest = 1;
   SCREEN_DrawStatusLine();
-  if (SOUND_Active) SOUND_Pause(0);
+  // A command chosen while paused leaves the sound paused with the machine
+  // (the pause loop resumes it when the pause ends).
+  if (SOUND_Active && !EVENTS_Paused) SOUND_Pause(0);
 }
 
 void MENU_InsertDisk() {

@@ -113,6 +113,11 @@ u32 MENU_InsertImage(char drive, const std::string& path);
 // Writes the machine's state to `path`, whole or not at all; a failure is
 // said on standard error and, with `tell`, in an alert.
 void MENU_SaveState(const std::string& path, bool tell = true);
+// The commands of items that do nothing (File 9 and 10, Edit 4 and 8).
+void MENU_FileItem9(u32 item);
+void MENU_FileItem10(u32 item);
+void MENU_EditItem4(u32 item);
+void MENU_EditItem8(u32 item);
 // The items the pause loop turns off while it runs (display mode, double
 // size, full screen, the two drives) and on again after it.
 void MENU_EnablePauseItems(bool enabled);

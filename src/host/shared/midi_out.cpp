@@ -18,9 +18,10 @@ u16 QTMIDI_BendRange[16];
 
 // ---- The empty operations: the closed driver's and the null synthesizer's ----
 
+void QTMIDI_NullSlot() {}
+void QTMIDI_NullWrite(u8) {}
+
 namespace {
-void null_slot() {}
-void null_write(u8) {}
 i32 null_start() { return 4; }
 i32 null_open() { return -1; }
 i32 null_new_channel(u32) { return -1; }
@@ -30,20 +31,25 @@ void null_controller(u32, u32, i32) {}
 void null_value(u32, u32) {}
 }  // namespace
 
-const QTMIDI_Synth QTMIDI_NullSynth = {null_start,   null_slot,       null_open,
-                                       null_slot,    null_new_channel, null_channel,
-                                       null_note,    null_controller, null_value,
-                                       null_channel, null_value};
+const QTMIDI_Synth QTMIDI_NullSynth = {null_start,      QTMIDI_NullSlot,  null_open,
+                                       QTMIDI_NullSlot, null_new_channel, null_channel,
+                                       null_note,       null_controller,  null_value,
+                                       null_channel,    null_value};
 const QTMIDI_Synth* QTMIDI_SynthInUse = &QTMIDI_NullSynth;
 
 // ---- The driver record ----
 
 namespace {
 
-constexpr QTMIDI_DriverRecord closed_driver = {0,         null_slot, null_write, null_slot,
-                                               null_slot, null_slot, null_slot};
-constexpr QTMIDI_DriverRecord open_driver = {
-    1, QTMIDI_Close, QTMIDI_WriteByte, QTMIDI_AllNotesOff, QTMIDI_ResetAll, null_slot, null_slot};
+constexpr QTMIDI_DriverRecord closed_driver = {0,         QTMIDI_NullSlot,  QTMIDI_NullWrite, QTMIDI_NullSlot,
+                                               QTMIDI_NullSlot, QTMIDI_NullSlot, QTMIDI_NullSlot};
+constexpr QTMIDI_DriverRecord open_driver = {1,
+                                             QTMIDI_Close,
+                                             QTMIDI_WriteByte,
+                                             QTMIDI_AllNotesOff,
+                                             QTMIDI_ResetAll,
+                                             QTMIDI_NullSlot,
+                                             QTMIDI_NullSlot};
 
 constexpr u32 channels = 16;
 constexpr u32 drum_channel = 9;  // MIDI channel 10

@@ -102,15 +102,6 @@ bool make_folder(const std::string& folder, std::string& error) {
   return true;
 }
 
-bool write_record(const std::string& folder) {
-  std::string error;
-  if (make_folder(folder, error) &&
-      FILES_WriteWhole(file_in(folder).c_str(), PREFS_Record, PREFS_RecordSize, error))
-    return true;
-  std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
-  return false;
-}
-
 }  // namespace
 
 std::string PREFS_FolderPath() {
@@ -140,16 +131,55 @@ void PREFS_GlobalsToRecord(u8* record) {
   record[spare_byte] = 0;
 }
 
+u32 PREFS_HasFindFolder() { return PREFS_FolderPath().empty() ? 0 : 1; }
+
+u32 PREFS_CreateNamedFolder(const std::string& folder) {
+  std::string error;
+  if (make_folder(folder, error)) return 1;
+  std::fprintf(stderr, "Preferences folder not made: %s\n", error.c_str());
+  return 0;
+}
+
+u32 PREFS_FindPrefsFolder(std::string& folder) {
+  folder = PREFS_FolderPath();
+  return !folder.empty() && PREFS_CreateNamedFolder(folder) ? 1 : 0;
+}
+
+i32 PREFS_ReadFile(const std::string& folder, u8* record) {
+  const std::string path = file_in(folder);
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? PREFS_NoFile : PREFS_ReadError;
+  const u32 got = read_record(path, record);
+  if (got == PREFS_RecordSize) return 0;
+  return got < u32(st.st_size) || !S_ISREG(st.st_mode) ? PREFS_ReadError : PREFS_ShortFile;
+}
+
+u32 PREFS_ReadFromFolder(const std::string& folder, u8* record) {
+  return !folder.empty() && PREFS_ReadFile(folder, record) == 0 ? 1 : 0;
+}
+
+u32 PREFS_WriteFileHere(const std::string& folder) {
+  std::string error;
+  if (FILES_WriteWhole(file_in(folder).c_str(), PREFS_Record, PREFS_RecordSize, error)) return 1;
+  std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
+  return 0;
+}
+
+u32 PREFS_WriteFile(const std::string& folder) {
+  return !folder.empty() && PREFS_CreateNamedFolder(folder) && PREFS_WriteFileHere(folder) ? 1 : 0;
+}
+
+u32 PREFS_DeleteFile(const std::string& folder) { return unlink(file_in(folder).c_str()) == 0 ? 1 : 0; }
+
 void PREFS_LoadFrom(const std::string& folder) {
-  const bool whole = !folder.empty() && read_record(file_in(folder), PREFS_Record) == PREFS_RecordSize;
-  if (!whole) {
+  if (!PREFS_ReadFromFolder(folder, PREFS_Record)) {
     PREFS_RecordDefaults(PREFS_Record);
-    if (!folder.empty()) write_record(folder);
+    PREFS_WriteFile(folder);
   }
   PREFS_RecordToGlobals(PREFS_Record);
 }
 
 bool PREFS_SaveTo(const std::string& folder) {
   PREFS_GlobalsToRecord(PREFS_Record);
-  return !folder.empty() && write_record(folder);
+  return PREFS_WriteFile(folder) != 0;
 }

@@ -32,6 +32,34 @@ void PREFS_RecordToGlobals(const u8* record);
 // The option words into the rows; a medium resolution is kept as low.
 void PREFS_GlobalsToRecord(u8* record);
 
+// ---- The file, step by step ----
+
+// Results of PREFS_ReadFile besides 0 (a whole record read).
+constexpr i32 PREFS_NoFile = -43;     // no file of that name
+constexpr i32 PREFS_ShortFile = -39;  // the file ends before a whole record (its bytes stay read)
+constexpr i32 PREFS_ReadError = -36;  // it can't be read
+
+// 1 when there is a folder to keep the file in (PREFS_FolderPath names one).
+u32 PREFS_HasFindFolder();
+// The preferences folder into `folder`, created when missing: 1, or 0 when
+// there is none or it can't be made.
+u32 PREFS_FindPrefsFolder(std::string& folder);
+// Creates `folder` and the missing folders above it: 1 when it exists after.
+u32 PREFS_CreateNamedFolder(const std::string& folder);
+// The file in `folder` into `record`: 0 or one of the results above.
+i32 PREFS_ReadFile(const std::string& folder, u8* record);
+// 1 when `record` holds the whole file of `folder` (none for an empty
+// folder name), 0 when the defaults are to be used.
+u32 PREFS_ReadFromFolder(const std::string& folder, u8* record);
+// PREFS_Record as the whole file in `folder`, which must exist (written
+// through a temporary file); 1 when done, else 0 with the reason on
+// standard error.
+u32 PREFS_WriteFileHere(const std::string& folder);
+// The same after making the folder; 0 for an empty folder name.
+u32 PREFS_WriteFile(const std::string& folder);
+// Removes the file from `folder`: 1 when it was there.
+u32 PREFS_DeleteFile(const std::string& folder);
+
 // Reads the file in `folder` into PREFS_Record and the option words. A
 // missing, short or unreadable file gives the defaults, which are written at
 // once (creating the folder). An empty folder means there is no file: the

@@ -86,7 +86,10 @@ void set_rects() {
 
 }  // namespace
 
+void SCREEN_InitHook() {}
+
 u32 SCREEN_Init() {
+  SCREEN_InitHook();
   MENU_Build();
   SCREEN_UpdateGeometry();
   SCREEN_ClearCaches();

@@ -3,7 +3,12 @@
 
 #include <atomic>
 
+#include "host/app.h"
 #include "host/sound.h"
+
+void (*const SOUND_SampleSink)(i32) = SOUND_PutSample;
+
+u64 SOUND_Microseconds() { return HOST_Microseconds(); }
 
 double SOUND_FilterState[2];
 double SOUND_FilterCoef = 0.99;

@@ -20,6 +20,7 @@
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "machine/shifter.h"
 #include "machine/state.h"
 #include "support/machine_fixture.h"
 
@@ -152,14 +153,15 @@ TEST_F(Debugger, SteppingOverAWaitForAnInterruptEnds) {
 }
 
 // An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
-// I/O page in dumps and listings, change nothing; `F` and `U` say when the
+// I/O page in dumps and listings (the registers a read leaves alone shown), change nothing; `F` and `U` say when the
 // file can't be written or read; `g` with a good address closes the debugger.
 TEST_F(Debugger, FaultyCommandsChangeNothing) {
   std::filesystem::create_directory(folder.file("frozen"));
   MMU_WriteL(0x3000, 0x600dcafe);
+  SHIFTER_Palette[1] = 0x703;  // a colour to show in the palette's dump
   const u32 bus_errors = MMU_BusErrorCount;
   const std::string text = session(std::string(75, ' ') +
-                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\n"
+                                   "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\nm ff8240 1\n"
                                    "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
   expect_golden("faults", text);
   EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);  // RAM not cleared by a restart
@@ -190,8 +192,25 @@ TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
 // Looking changes nothing: after every command that reads the machine, it
 // saves as it did before them.
 TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
-  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nH\np\nv\nq\n");
+  session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nm ff8200 3\nm fffa00 2\nH\np\nv\nq\n");
   EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
+// `o` lists the recorded addresses with their instructions, nothing while
+// none is recorded.
+TEST_F(Debugger, TheTraceListing) {
+  DEBUG_TraceCount = -1;
+  EXPECT_NE(session("o\ng\n", 2).find(">o\n>g"), std::string::npos);
+  DEBUG_TraceList[0] = 0xfc0000;
+  DEBUG_TraceList[1] = 0xfc0030;
+  DEBUG_TraceCount = 1;
+  const std::string text = session("o\nq\n", 2);
+  DEBUG_TraceCount = -1;
+  const size_t at = text.find(">o\ncurrent=1->fc0030\n0 ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string listing = text.substr(at + 3, text.find(">q") - at - 3);
+  EXPECT_EQ(std::count(listing.begin(), listing.end(), '\n'), 3) << listing;
+  EXPECT_NE(listing.find("\n1 "), std::string::npos) << listing;
 }
 
 // In a fresh folder: `U` finds nothing, `F` writes the file, and `U` after a
