@@ -253,6 +253,12 @@ TEST_F(Window, EscapeClosesTheMenus) {
   EXPECT_LT(last_turn, 10u);
   EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel));
   EXPECT_EQ(EVENTS_Paused, 0u);
+  // The window was shown again without them (a paused emulation shows no
+  // frame of its own that would cover them).
+  const ImDrawData* shown = ImGui::GetDrawData();
+  ASSERT_NE(shown, nullptr);
+  for (int i = 0; i < shown->CmdListsCount; ++i)
+    EXPECT_NE(std::string(shown->CmdLists[i]->_OwnerName).rfind("##Menu_", 0), 0u) << shown->CmdLists[i]->_OwnerName;
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

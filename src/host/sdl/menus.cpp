@@ -215,6 +215,12 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
   if (SOUND_Active) SOUND_Pause(0);
   --modal_depth;
   drawn_generation = ~0u;
+  // The window is shown again with nothing of the loop over it: a paused
+  // emulation presents no frame of its own that would.
+  if (modal_depth == 0) {
+    PLATFORM_RenderFrame();
+    PLATFORM_PresentFrame();
+  }
   for (SDL_Event& k : kept) SDL_PushEvent(&k);
 }
 
