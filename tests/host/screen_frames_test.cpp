@@ -209,37 +209,27 @@ TEST_F(ChangingFrames, WholeFramesFollowMemoryAndPalette) {
 }
 
 // A frame of the shadow path (a redraw request, a menu command, the end of
-// a pause) leaves nothing of its own on the direct path's next frame once
-// the memory and the border are back as the last direct frame drew them.
+// a pause) leaves nothing of its own on the next direct frame once memory
+// and border are back as the last direct frame drew them.
 TEST_F(ChangingFrames, AShadowFrameLeavesNoStaleUnitOnTheDirectPath) {
-  for (u32 kind = 0; kind < 3; ++kind) {  // low resolution lines, monochrome, big screen
-    for (u32 depth : {32u, 16u}) {
-      SCOPED_TRACE("kind " + std::to_string(kind) + ", depth " + std::to_string(depth));
-      display(kind == 1 ? 2 : 0, depth, false, kind == 2);
-      auto frame = [&](bool shadow, bool every) {
-        SCREEN_UseShadow = shadow;
-        SCREEN_FrameDirty = 1;
-        SCREEN_ForceRedraw = every;
-        if (kind == 0)
-          run_line_frame();
-        else
-          SCREEN_Present();
-      };
-      frame(false, true);
-      const std::vector<u8> drawn(ram.begin() + frame_base, ram.begin() + frame_base + 128000);
-      const u32 border = SCREEN_HostPalette[0];
-      stir_memory(26);
-      SCREEN_HostPalette[0] ^= 0xffffff;
-      frame(true, false);
-      std::copy(drawn.begin(), drawn.end(), ram.begin() + frame_base);
-      SCREEN_HostPalette[0] = border;
-      frame(false, false);
-      const std::vector<u32> shown = SCREEN_WindowPicture.storage;
-      frame(false, true);  // every unit drawn anew
-      size_t wrong = 0;
-      for (size_t i = 0; i < shown.size(); ++i) wrong += shown[i] != SCREEN_WindowPicture.storage[i];
-      EXPECT_EQ(wrong, 0u);
-    }
+  for (u32 kind = 0; kind < 6; ++kind) {  // low resolution lines, monochrome, big screen; 32, 16 bits
+    SCOPED_TRACE(kind);
+    display(kind / 2 == 1 ? 2 : 0, kind % 2 ? 16 : 32, false, kind / 2 == 2);
+    auto frame = [&](bool shadow, bool every) {
+      SCREEN_UseShadow = shadow, SCREEN_FrameDirty = 1, SCREEN_ForceRedraw = every;
+      kind < 2 ? run_line_frame() : SCREEN_Present();
+    };
+    frame(false, true);
+    const std::vector<u8> drawn(ram.begin() + frame_base, ram.begin() + frame_base + 128000);
+    stir_memory(26);
+    SCREEN_HostPalette[0] ^= 0xffffff;
+    frame(true, false);
+    std::copy(drawn.begin(), drawn.end(), ram.begin() + frame_base);
+    SCREEN_HostPalette[0] ^= 0xffffff;
+    frame(false, false);
+    const std::vector<u32> shown = SCREEN_WindowPicture.storage;
+    frame(false, true);  // every unit drawn anew
+    EXPECT_TRUE(shown == SCREEN_WindowPicture.storage);
   }
 }
 
