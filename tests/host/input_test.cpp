@@ -186,6 +186,13 @@ TEST_F(InputTest, PointerPacketsAndKeycodeMode) {
   expected.push_back(0xd0);
   EXPECT_EQ(take(), expected);
   EXPECT_EQ(EVENTS_VdiStuckCount, 20);
+  // Off the picture (the bar, another window in front, its border) the
+  // keys stop; the motion over the border is not sent.
+  for (const INPUT_Pointer& off : {INPUT_Pointer{90, -5, false, false, false, 0, 0, 0, false},
+                                   INPUT_Pointer{90, 100, false, true, false, 0, 0, 0, false},
+                                   INPUT_Pointer{90, 100, true, false, false, 0, 0, 0, false}})
+    for (int frame = 0; frame < 3; ++frame) INPUT_PollPointer(off);
+  EXPECT_EQ(take(), Bytes{});
 }
 
 TEST_F(InputTest, VdiSteering) {

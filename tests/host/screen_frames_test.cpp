@@ -208,6 +208,31 @@ TEST_F(ChangingFrames, WholeFramesFollowMemoryAndPalette) {
   }
 }
 
+// A frame of the shadow path (a redraw request, a menu command, the end of
+// a pause) leaves nothing of its own on the next direct frame once memory
+// and border are back as the last direct frame drew them.
+TEST_F(ChangingFrames, AShadowFrameLeavesNoStaleUnitOnTheDirectPath) {
+  for (u32 kind = 0; kind < 6; ++kind) {  // low resolution lines, monochrome, big screen; 32, 16 bits
+    SCOPED_TRACE(kind);
+    display(kind / 2 == 1 ? 2 : 0, kind % 2 ? 16 : 32, false, kind / 2 == 2);
+    auto frame = [&](bool shadow, bool every) {
+      SCREEN_UseShadow = shadow, SCREEN_FrameDirty = 1, SCREEN_ForceRedraw = every;
+      kind < 2 ? run_line_frame() : SCREEN_Present();
+    };
+    frame(false, true);
+    const std::vector<u8> drawn(ram.begin() + frame_base, ram.begin() + frame_base + 128000);
+    stir_memory(26);
+    SCREEN_HostPalette[0] ^= 0xffffff;
+    frame(true, false);
+    std::copy(drawn.begin(), drawn.end(), ram.begin() + frame_base);
+    SCREEN_HostPalette[0] ^= 0xffffff;
+    frame(false, false);
+    const std::vector<u32> shown = SCREEN_WindowPicture.storage;
+    frame(false, true);  // every unit drawn anew
+    EXPECT_TRUE(shown == SCREEN_WindowPicture.storage);
+  }
+}
+
 struct WholeCase {
   const char* name;
   bool big, shadow;

@@ -26,6 +26,7 @@
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
+#include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -309,6 +310,57 @@ TEST_F(Window, EscapeClosesTheMenus) {
   EXPECT_LT(last_turn, 10u);
   EXPECT_FALSE(ImGui::IsPopupOpen("", ImGuiPopupFlags_AnyPopupId | ImGuiPopupFlags_AnyPopupLevel));
   EXPECT_EQ(EVENTS_Paused, 0u);
+  // The window was shown again without them (a paused emulation shows no
+  // frame of its own that would cover them).
+  const ImDrawData* shown = ImGui::GetDrawData();
+  ASSERT_NE(shown, nullptr);
+  for (int i = 0; i < shown->CmdListsCount; ++i)
+    EXPECT_NE(std::string(shown->CmdLists[i]->_OwnerName).rfind("##Menu_", 0), 0u) << shown->CmdLists[i]->_OwnerName;
+}
+
+// With the pointer captured a click where it really is on the bar opens the
+// menus (the event tells SDL's own sum of the motion), with Right Alt
+// pressed in the same frame too; moved onto the bar, it is let go there.
+u32 menu_turns;
+
+TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();
+  SDL_Rect t;
+  ASSERT_TRUE(SDL_MenuItemRect(MENU_FileId, 0, t));
+  int x, y;
+  SDL_GetWindowPosition(PLATFORM_Window(), &x, &y);
+  x += t.x + t.w / 2, y += t.y + t.h / 2;
+  IKBD_State.mouseMode = 1;  // relative: the pointer over the picture is captured
+  SDL_ModalTurnHook = [](u32 turn) {
+    menu_turns = turn + 1;
+    if (turn == 2) press(SDL_SCANCODE_ESCAPE);
+  };
+  for (int step = 0; step < 3; ++step) {
+    SCOPED_TRACE(step);
+    SDL_Event e{};
+    e.motion = {SDL_MOUSEMOTION, 0, SDL_GetWindowID(PLATFORM_Window()), 0, 0, 200, 150, 0, 0};
+    SDL_WarpMouseInWindow(PLATFORM_Window(), 200, 150);
+    SDL_PushEvent(&e);
+    SDL_HostPumpEvents();
+    EVENTS_PollMouse();
+    ASSERT_TRUE(SDL_HostPointerCaptured());
+    SDL_WarpMouseGlobal(x, y);
+    menu_turns = 0;
+    e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_PRESSED, 0, 0, 0, {SDL_SCANCODE_RALT, 0, 0, 0}};
+    if (step == 1) SDL_PushEvent(&e);
+    if (step < 2) click_at(200, 150);
+    SDL_HostPumpEvents();
+    if (step == 1) press(SDL_SCANCODE_RALT);  // its release
+    EXPECT_EQ(menu_turns > 0, step < 2);
+    if (step == 2) EVENTS_PollMouse();
+    EXPECT_FALSE(SDL_HostPointerCaptured());
+  }
+  SDL_ModalTurnHook = nullptr;
+  int gx, gy;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  EXPECT_EQ(gx, x);
+  EXPECT_EQ(gy, y);
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

@@ -138,8 +138,34 @@ void motion(const SDL_MouseMotionEvent& m) {
   motion_v += m.yrel * sy;
 }
 
+// Where the host's pointer really is, in window coordinates. While it is
+// captured the events carry SDL's own sum of the relative motion instead,
+// which drifts from it (and is clamped at the window's edges).
+void real_pointer(int& x, int& y) {
+  int gx = 0, gy = 0, wx = 0, wy = 0;
+  SDL_GetGlobalMouseState(&gx, &gy);
+  if (SDL_Window* w = PLATFORM_Window()) SDL_GetWindowPosition(w, &wx, &wy);
+  x = gx - wx;
+  y = gy - wy;
+}
+
+// SDL puts the pointer back where its own sum says; it is let go where it
+// really is instead.
 void let_pointer_go() {
-  if (captured) SDL_SetRelativeMouseMode(SDL_FALSE);
+  if (captured) {
+    int x, y;
+    real_pointer(x, y);
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    if (SDL_Window* w = PLATFORM_Window()) {
+      int ww = 0, wh = 0;
+      SDL_GetWindowSize(w, &ww, &wh);
+      if (x >= 0 && y >= 0 && x < ww && y < wh) {
+        SDL_WarpMouseInWindow(w, x, y);
+        pointer_x = x;
+        pointer_y = y;
+      }
+    }
+  }
   captured = false;
   motion_h = motion_v = 0;
 }
@@ -266,6 +292,12 @@ u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }
 bool SDL_HostQuitRequested() { return terminate_request != 0; }
 bool SDL_HostPointerCaptured() { return captured; }
 
+void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y) {
+  x = b.x;
+  y = b.y;
+  if (captured) real_pointer(x, y);
+}
+
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   batches.push_back({paths, false});
@@ -293,6 +325,12 @@ void EVENTS_DoEvent(i32) {
 
 void EVENTS_PollMouse() {
   ++EVENTS_PollCount;
+  // A captured pointer moved onto the menu bar is let go there.
+  if (captured) {
+    int x, y;
+    real_pointer(x, y);
+    if (PLATFORM_InMenuStrip(x, y)) let_pointer_go();
+  }
   INPUT_Pointer p{};
   const bool inWindow = pointer_x >= 0 && PLATFORM_WindowToContent(pointer_x, pointer_y, p.h, p.v);
   p.inActive = inWindow && has_focus && p.v < i32(SCREEN_Height);

@@ -115,13 +115,22 @@ void overlay(SDL_Renderer* renderer) {
 }
 
 // Every event reaches Dear ImGui first; a left click on the bar opens the
-// menus (not while the ST holds the pointer, nor without a display to show
-// them on). Everything else, releases too, goes on to the host.
+// menus, whatever is held and whether or not the pointer is captured (not
+// without a display to show them on). Everything else, releases too, goes
+// on to the host.
 bool filter(const SDL_Event& e) {
-  PLATFORM_GuiEvent(e);
-  if (e.type != SDL_MOUSEBUTTONDOWN || e.button.button != SDL_BUTTON_LEFT ||
-      !PLATFORM_InMenuStrip(e.button.x, e.button.y) || SDL_HostPointerCaptured() || !PLATFORM_DisplayAvailable())
+  if (e.type != SDL_MOUSEBUTTONDOWN || e.button.button != SDL_BUTTON_LEFT) {
+    PLATFORM_GuiEvent(e);
     return false;
+  }
+  int x, y;
+  SDL_HostPointerAt(e.button, x, y);
+  // Dear ImGui takes the click where the pointer is.
+  SDL_Event at = e;
+  at.button.x = x;
+  at.button.y = y;
+  PLATFORM_GuiEvent(at);
+  if (!PLATFORM_InMenuStrip(x, y) || !PLATFORM_DisplayAvailable()) return false;
   if (SOUND_Active) SOUND_Pause(1);
   APP_ShowCursor();
   MENU_UpdateDiskItems();
@@ -216,6 +225,12 @@ void SDL_RunModal(SDL_ModalFrame frame, void* context) {
   if (SOUND_Active && !EVENTS_Paused) SOUND_Pause(0);
   --modal_depth;
   drawn_generation = ~0u;
+  // The window is shown again with nothing of the loop over it: a paused
+  // emulation presents no frame of its own that would.
+  if (modal_depth == 0) {
+    PLATFORM_RenderFrame();
+    PLATFORM_PresentFrame();
+  }
   for (SDL_Event& k : kept) SDL_PushEvent(&k);
 }
 

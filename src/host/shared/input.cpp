@@ -305,6 +305,9 @@ INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
   if (IKBD_State.mouseMode == 3) {
     EVENTS_VdiTracking = 0;
     EVENTS_VdiStuckCount = 20;
+    // Only motion over the picture is sent: off it the last motion would be
+    // sent again every frame.
+    if (!active || !p.inPicture) return r;
     const struct {
       bool on;
       u32 code;

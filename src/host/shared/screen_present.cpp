@@ -38,6 +38,7 @@ void copy_shadow(u32 width, u32 rows) {
   for (u32 y = 0; y < rows; ++y)
     std::memcpy(pic.row<Pixel>(y), D::shadow() + size_t(y) * width, width * sizeof(Pixel));
   SCREEN_WindowChanged = 1;
+  SCREEN_ForgetDirectFrame();
 }
 
 // The whole-frame converters. Mode 2 is one plane, 32 pixels a 4-byte unit;
@@ -57,8 +58,9 @@ void draw_whole(bool direct) {
     pixels.follow(SCREEN_HostPalette);
   }
   // The 16-bit converter skips monochrome units like the big screen's.
-  const bool every = mode == 3 || D::bits == 16 ? SCREEN_RedrawAll || SCREEN_ForceRedraw
-                                                : SCREEN_ForceRedraw || SHIFTER_ChangePending;
+  const bool every = (mode == 3 || D::bits == 16 ? SCREEN_RedrawAll || SCREEN_ForceRedraw
+                                                 : SCREEN_ForceRedraw || SHIFTER_ChangePending) ||
+                     SCREEN_DirectCopyStale;
   const u8* src = MMU_RamBase + SCREEN_FrameBase;
   u32 offset = 0;
   for (u32 y = 0; y < 400; ++y) {
@@ -80,9 +82,12 @@ void draw_whole(bool direct) {
       }
     }
   }
-  if (!direct) {
+  if (direct) {
+    SCREEN_DirectCopyStale = 0;
+  } else {
     for (u32 y = 0; y < 400; ++y)
       std::memcpy(SCREEN_WindowPicture.row<Pixel>(y), target.row<Pixel>(y), 640 * sizeof(Pixel));
+    SCREEN_ForgetDirectFrame();
   }
   SCREEN_WindowChanged = 1;
 }
@@ -120,6 +125,7 @@ void veil() {
     for (u32 x = y & 1; x < pic.width; x += 2) row[x] = 0;
   }
   SCREEN_WindowChanged = 1;
+  SCREEN_ForgetDirectFrame();
 }
 
 }  // namespace

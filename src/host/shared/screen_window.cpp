@@ -40,6 +40,7 @@ u32 SCREEN_DirectBorderCache[SCREEN_BorderCacheLines];
 u32 SCREEN_LineBorderCache[SCREEN_BorderCacheLines];
 u32 SCREEN_DirectLineShown[SCREEN_BorderCacheLines];
 u32 SCREEN_RedrawAll;
+u32 SCREEN_DirectCopyStale = 1;
 
 void SCREEN_Surface::allocate(u32 w, u32 h, u32 d) {
   const u32 bytes = d == 16 ? 2 : 4;
@@ -69,6 +70,7 @@ void reset_buffers() {
   std::memset(SCREEN_Shadow16, 0, 369000 * sizeof(u16));
   std::memset(SHIFTER_PaletteRows, 0, sizeof SHIFTER_PaletteRows);
   SCREEN_InvalidateLines();
+  SCREEN_DirectCopyStale = 1;
 }
 
 void set_rects() {
@@ -168,6 +170,14 @@ void SCREEN_InvalidateLines() {
     SCREEN_LineBorderCache[i] = SCREEN_BorderUnknown;
     SCREEN_DirectLineShown[i] = 0;
   }
+}
+
+void SCREEN_ForgetDirectFrame() {
+  for (u32 i = 0; i < SCREEN_BorderCacheLines; ++i) {
+    SCREEN_DirectBorderCache[i] = SCREEN_BorderUnknown;
+    SCREEN_DirectLineShown[i] = 0;
+  }
+  SCREEN_DirectCopyStale = 1;
 }
 
 void SCREEN_SetPictureLines(u32 first, u32 count) {

@@ -102,6 +102,15 @@ extern u32 SCREEN_LineBorderCache[SCREEN_BorderCacheLines];
 extern u32 SCREEN_DirectLineShown[SCREEN_BorderCacheLines];
 
 extern u32 SCREEN_RedrawAll;  // draw every unit of this frame
+// Set once the window picture shows something other than the direct path
+// last drew (a frame of the shadow path, new buffers): the copy of the last
+// frame no longer tells which units the window shows, so the next whole
+// frame on the direct path draws every unit.
+extern u32 SCREEN_DirectCopyStale;
+// The window picture took a frame of the shadow path: the direct path
+// forgets what it drew (SCREEN_DirectCopyStale, and each line's row and
+// border), so that no unit it skips keeps the shadow frame's pixels.
+void SCREEN_ForgetDirectFrame();
 extern u32 SCREEN_DriveLightOn, SCREEN_DriveLightFrames;
 
 // ---- Window and palette --------------------------------------------------------
