@@ -1,5 +1,6 @@
 #include "cpu/fpu.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -26,7 +27,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // The line-F exception for a form the unit does not support, with the PC
 // back on the opcode at `at`.
 void unsupported(u32 opcode, u32 at) {
-  m68k_jump_to(at);
+  m68k_jump_to_fpu(at);
   m68k_illegal_opcode(opcode);
 }
 
@@ -50,11 +51,9 @@ bool alterable(u32 opcode) {
   return where(opcode) == Where::Memory && (opcode & 0x3e) != 0x3a;
 }
 
-// The address of a memory or immediate operand of `size` bytes. Reads the
-// mode's extension words at pcHost and advances it; (An)+ and -(An) step An
-// by the size (2 for a byte through A7). An immediate lies in the
-// instruction stream: its address is that of the words skipped.
-u32 operand_address(u32 opcode, u32 size) {
+}  // namespace
+
+u32 m68k_fpu_operand_address(u32 opcode, u32 size) {
   m68k_regs& r = m68k_regfile;
   const u32 n = opcode & 7;
   const u32 step = size == 1 ? m68k_an_byte_step[n] : size;
@@ -108,6 +107,8 @@ u32 operand_address(u32 opcode, u32 size) {
   }
 }
 
+namespace {
+
 // Memory formats to and from a double.
 
 double load(u32 format, u32 addr) {
@@ -126,12 +127,12 @@ double load(u32 format, u32 addr) {
 
 void store(u32 format, u32 addr, double v) {
   switch (format) {
-    case FmtL: MMU_WriteL(addr, m68k_fpu_to_integer(v)); break;
+    case FmtL: MMU_WriteL(addr, m68k_fpu_to_integer(v, FmtL)); break;
     case FmtS: MMU_WriteL(addr, m68k_fpu_to_single(v)); break;
-    case FmtW: MMU_WriteW(addr, m68k_fpu_to_integer(v) & 0xffff); break;
-    case FmtB: MMU_WriteB(addr, m68k_fpu_to_integer(v) & 0xff); break;
+    case FmtW: MMU_WriteW(addr, m68k_fpu_to_integer(v, FmtW) & 0xffff); break;
+    case FmtB: MMU_WriteB(addr, m68k_fpu_to_integer(v, FmtB) & 0xff); break;
     case FmtD: {
-      const u64 bits = m68k_fpu_to_double(v);
+      const u64 bits = m68k_fpu_to_double_words(v);
       MMU_WriteL(addr, u32(bits >> 32));
       MMU_WriteL(addr + 4, u32(bits));
       break;
@@ -161,16 +162,16 @@ double from_register(u32 format, u32 v) {
 
 void to_register(u32 format, u32& d, double v) {
   switch (format) {
-    case FmtL: d = m68k_fpu_to_integer(v); break;
+    case FmtL: d = m68k_fpu_to_integer(v, FmtL); break;
     case FmtS: d = m68k_fpu_to_single(v); break;
-    case FmtW: d = (d & 0xffff0000u) | (m68k_fpu_to_integer(v) & 0xffff); break;
-    default: d = (d & 0xffffff00u) | (m68k_fpu_to_integer(v) & 0xff); break;
+    case FmtW: d = (d & 0xffff0000u) | (m68k_fpu_to_integer(v, FmtW) & 0xffff); break;
+    default: d = (d & 0xffffff00u) | (m68k_fpu_to_integer(v, FmtB) & 0xff); break;
   }
 }
 
-// Reads a source operand of format 0-6; false (nothing changed) when the
-// mode cannot hold it.
-bool read_operand(u32 opcode, u32 format, double& v) {
+}  // namespace
+
+bool m68k_fpu_read_operand(u32 opcode, u32 format, double& v) {
   switch (where(opcode)) {
     case Where::Dreg:
       if (!fits_register(format)) return false;
@@ -178,11 +179,26 @@ bool read_operand(u32 opcode, u32 format, double& v) {
       return true;
     case Where::Memory:
     case Where::Immediate:
-      v = load(format, operand_address(opcode, format_size[format]));
+      v = load(format, m68k_fpu_operand_address(opcode, format_size[format]));
       return true;
     default: return false;
   }
 }
+
+bool m68k_fpu_write_operand(u32 opcode, u32 format, double v) {
+  if (where(opcode) == Where::Dreg && fits_register(format)) {
+    to_register(format, m68k_regfile.d[opcode & 7], v);
+  } else if (alterable(opcode)) {
+    store(format, m68k_fpu_operand_address(opcode, format_size[format]), v);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void m68k_jump_to_fpu(u32 pc) { m68k_jump_to(pc); }
+
+namespace {
 
 // The condition byte a result gives.
 u32 condition_of(double v) {
@@ -199,6 +215,13 @@ void set_condition(double v) {
   fpsr = (fpsr & 0x00ffffffu) | condition_of(v);
 }
 
+// FCMP and FTST: the condition byte alone, the quotient and accrued
+// exception bytes kept.
+void set_comparison(u32 cc) {
+  u32& fpsr = m68k_regfile.fpsr;
+  fpsr = (fpsr & (m68k_fpsr_quotient | m68k_fpsr_accrued)) | cc;
+}
+
 // y compared with x as FCMP does: unordered, equal, less or greater.
 u32 compare(double y, double x) {
   if (std::isnan(x) || std::isnan(y)) return m68k_fpsr_nan;
@@ -206,13 +229,55 @@ u32 compare(double y, double x) {
   return y < x ? u32(m68k_fpsr_n) : 0u;
 }
 
-// Truncation toward zero to a 32-bit integer, clamped to its range; a NaN
-// stays a NaN.
-double truncate32(double v) {
-  if (std::isnan(v)) return v;
-  if (v >= 2147483647.0) return 2147483647.0;
-  if (v <= -2147483648.0) return -2147483648.0;
-  return double(i32(v));
+// v rounded to an integer in rounding mode `mode` (FPCR bits 5-4: to
+// nearest even, toward zero, toward minus infinity, toward plus infinity),
+// without the host's rounding mode. The range stays the floating-point one;
+// a zero keeps the sign of v, infinities and NaNs pass.
+double round_integer(double v, u32 mode) {
+  double n;
+  switch (mode & 3) {
+    case 0: {
+      n = std::floor(v);
+      const double fraction = v - n;  // exact
+      if (fraction > 0.5 || (fraction == 0.5 && std::fmod(n, 2.0) != 0)) n += 1;
+      break;
+    }
+    case 1: n = std::trunc(v); break;
+    case 2: n = std::floor(v); break;
+    default: n = std::ceil(v); break;
+  }
+  return std::copysign(n, v);
+}
+
+// FMOD (quotient truncated) and FREM (quotient to nearest even), both exact.
+// The quotient byte takes the quotient's sign and its seven low bits, found
+// from the remainder of |y| by 128 |x| so that quotients beyond 2^53 keep
+// them.
+double remainder_of(double y, double x, bool nearest) {
+  const double res = nearest ? std::remainder(y, x) : std::fmod(y, x);
+  u32 byte = 0;
+  if (!std::isnan(res)) {
+    const double ay = std::fabs(y), ax = std::fabs(x);
+    const double rest = std::fmod(ay, ax);
+    const double wide = ax * 128;
+    const double part = std::isinf(wide) ? ay : std::fmod(ay, wide);
+    // part - rest is a multiple of |x| below 128 |x|: its rounding cannot
+    // move the quotient by a whole unit.
+    u32 q = u32(std::round((part - rest) / ax));
+    if (nearest && std::remainder(ay, ax) != rest) ++q;
+    byte = (std::signbit(y) != std::signbit(x) ? 0x80 : 0) | (q & 0x7f);
+  }
+  u32& fpsr = m68k_regfile.fpsr;
+  fpsr = (fpsr & ~m68k_fpsr_quotient) | (byte << 16);
+  return res;
+}
+
+// FSCALE: y times two to the integer part of x, exact but for overflow and
+// underflow. An infinite x has no integer part.
+double scale(double y, double x) {
+  if (std::isnan(x) || std::isnan(y)) return x + y;
+  if (std::isinf(x)) return kNaN;
+  return std::ldexp(y, int(std::clamp(std::trunc(x), -65536.0, 65536.0)));
 }
 
 // The constant ROM of FMOVECR.
@@ -257,24 +322,16 @@ void operate(u32 op, double x, u32 dst, u32 ext) {
   double res;
   switch (op) {
     case 0x00: res = x; break;
-    case 0x01: {
-      switch ((r.fpcr >> 4) & 3) {
-        case 0: r.fp[dst] = truncate32(x + 0.5); break;
-        case 1: r.fp[dst] = truncate32(x); break;
-        case 2: r.fp[dst] = std::floor(x); break;
-        default: r.fp[dst] = std::ceil(x); break;
-      }
-      return;
-    }
+    case 0x01: res = round_integer(x, r.fpcr >> 4); break;
     case 0x02: res = std::sinh(x); break;
-    case 0x03: r.fp[dst] = truncate32(x); return;
+    case 0x03: res = round_integer(x, 1); break;
     case 0x04: res = std::sqrt(x); break;
-    case 0x06: res = std::log(x + 1); break;
-    case 0x08: res = std::exp(x) - 1; break;
+    case 0x06: res = std::log1p(x); break;
+    case 0x08: res = std::expm1(x); break;
     case 0x09: res = std::tanh(x); break;
     case 0x0a: res = std::atan(x); break;
     case 0x0c: res = std::asin(x); break;
-    case 0x0d: res = 0.5 * std::log((x + 1) / (1 - x)); break;
+    case 0x0d: res = std::atanh(x); break;
     case 0x0e: res = std::sin(x); break;
     case 0x0f: res = std::tan(x); break;
     case 0x10: res = std::exp(x); break;
@@ -282,32 +339,24 @@ void operate(u32 op, double x, u32 dst, u32 ext) {
     case 0x12: res = std::pow(10.0, x); break;
     case 0x14: res = std::log(x); break;
     case 0x15: res = std::log10(x); break;
-    case 0x16: res = std::log(x) / std::log(2.0); break;
+    case 0x16: res = std::log2(x); break;
     case 0x18: res = std::fabs(x); break;
     case 0x19: res = std::cosh(x); break;
     case 0x1a: res = -x; break;
     case 0x1c: res = std::acos(x); break;
     case 0x1d: res = std::cos(x); break;
-    case 0x1e: {
-      int e = 0;
-      std::frexp(x, &e);
-      res = e - 1;
-      break;
-    }
-    case 0x1f: {
-      int e = 0;
-      res = 2 * std::frexp(x, &e);
-      break;
-    }
+    // FGETEXP and FGETMAN: a zero gives itself, an infinity a NaN.
+    case 0x1e: res = x == 0 || std::isnan(x) ? x : std::isinf(x) ? kNaN : std::logb(x); break;
+    case 0x1f: res = x == 0 || std::isnan(x) ? x : std::isinf(x) ? kNaN : std::scalbn(x, -std::ilogb(x)); break;
     case 0x20: case 0x24: res = y / x; break;
-    case 0x21: res = y - truncate32(y / x) * x; break;
+    case 0x21: res = remainder_of(y, x, false); break;
     case 0x22: res = y + x; break;
     case 0x23: case 0x27: res = y * x; break;
-    case 0x25: res = y - truncate32(y / x + 0.5) * x; break;
-    case 0x26: res = y * std::exp(std::log(2.0) * x); break;
+    case 0x25: res = remainder_of(y, x, true); break;
+    case 0x26: res = scale(y, x); break;
     case 0x28: res = y - x; break;
-    case 0x38: r.fpsr = compare(y, x); return;
-    case 0x3a: r.fpsr = condition_of(x); return;
+    case 0x38: set_comparison(compare(y, x)); return;
+    case 0x3a: set_comparison(condition_of(x)); return;
     default: {
       // FSINCOS: the sine to the destination, the cosine to FP[ext & 7].
       const double s = std::sin(x), c = std::cos(x);
@@ -329,6 +378,7 @@ void general(u32 opcode, u32 ext, u32 at) {
   if ((ext & 0xfc00) == 0x5c00) {
     double c;
     if (!rom_constant(ext & 0x7f, c)) return unsupported(opcode, at);
+    r.fpsr &= ~m68k_fpsr_exceptions;
     r.fp[dst] = c;
     set_condition(c);
     return;
@@ -336,7 +386,9 @@ void general(u32 opcode, u32 ext, u32 at) {
   const u32 op = ext & 0x7f;
   if (!known_operation(op)) return unsupported(opcode, at);
   double x = r.fp[(ext >> 10) & 7];
-  if ((ext & 0x4000) && !read_operand(opcode, (ext >> 10) & 7, x)) return unsupported(opcode, at);
+  if ((ext & 0x4000) && !m68k_fpu_read_operand(opcode, (ext >> 10) & 7, x)) return unsupported(opcode, at);
+  // The exception status byte tells of the last operation or move out.
+  r.fpsr &= ~m68k_fpsr_exceptions;
   operate(op, x, dst, ext);
 }
 
@@ -345,12 +397,10 @@ void general(u32 opcode, u32 ext, u32 at) {
 void store_register(u32 opcode, u32 ext, u32 at) {
   m68k_regs& r = m68k_regfile;
   const u32 format = ((ext >> 10) & 7) == 7 ? u32(FmtP) : (ext >> 10) & 7;
-  const double v = r.fp[(ext >> 7) & 7];
-  if (where(opcode) == Where::Dreg && fits_register(format)) {
-    to_register(format, r.d[opcode & 7], v);
-  } else if (alterable(opcode)) {
-    store(format, operand_address(opcode, format_size[format]), v);
-  } else {
+  const u32 fpsr = r.fpsr;
+  r.fpsr &= ~m68k_fpsr_exceptions;
+  if (!m68k_fpu_write_operand(opcode, format, r.fp[(ext >> 7) & 7])) {
+    r.fpsr = fpsr;
     unsupported(opcode, at);
   }
 }
@@ -374,7 +424,7 @@ void move_control(u32 opcode, u32 ext, u32 at) {
     return;
   }
   if (to_control ? w == Where::Invalid : !alterable(opcode)) return unsupported(opcode, at);
-  u32 addr = operand_address(opcode, 4 * count);
+  u32 addr = m68k_fpu_operand_address(opcode, 4 * count);
   for (u32 i = 0; i < 3; ++i)
     if (select & (4 >> i)) {
       if (to_control) *regs[i] = MMU_ReadL(addr);
@@ -407,7 +457,7 @@ void move_multiple(u32 opcode, u32 ext, u32 at) {
     an = addr;
     return;
   }
-  u32 addr = operand_address(opcode, 12 * u32(std::popcount(list)));
+  u32 addr = m68k_fpu_operand_address(opcode, 12 * u32(std::popcount(list)));
   for (u32 b = list; b; b = m68k_movem_prev[b]) {
     double& fp = r.fp[m68k_movem_last_rev[b]];
     if (to_memory) store(FmtX, addr, fp);
@@ -468,7 +518,7 @@ void m68k_fscc(u32 opcode, u32 ext) {
   const u32 v = holds ? 0xff : 0;
   u32& dn = m68k_regfile.d[opcode & 7];
   if (where(opcode) == Where::Dreg) dn = (dn & 0xffffff00u) | v;
-  else MMU_WriteB(operand_address(opcode, 1), v);
+  else MMU_WriteB(m68k_fpu_operand_address(opcode, 1), v);
 }
 
 void m68k_fdbcc(u32 opcode, u32 ext) {
@@ -483,13 +533,13 @@ void m68k_fdbcc(u32 opcode, u32 ext) {
   u32& d = r.d[opcode & 7];
   const u32 count = (d - 1) & 0xffff;
   d = (d & 0xffff0000u) | count;
-  if (count != 0xffff) m68k_jump_to(origin + displacement);
+  if (count != 0xffff) m68k_jump_to_fpu(origin + displacement);
 }
 
 void m68k_fbcc(u32 opcode, u32 base, u32 displacement) {
   const i32 holds = m68k_fpu_cond_true(opcode & 0x3f);
   if (holds < 0) return unsupported(opcode, base - 2);
-  if (holds) m68k_jump_to(base + displacement);
+  if (holds) m68k_jump_to_fpu(base + displacement);
 }
 
 void m68k_ftrapcc(u32 opcode, u32 address) {
@@ -503,7 +553,7 @@ void m68k_fsave(u32 opcode) {
   static constexpr u32 idle_68881[7] = {0x1f180000, 0, 0, 0, 0, 0, 0x70000000};
   const u32* frame = m68k_model == 4 ? idle_68040 : idle_68881;
   const u32 longs = m68k_model == 4 ? 1 : 7;
-  const u32 addr = operand_address(opcode, 4 * longs);
+  const u32 addr = m68k_fpu_operand_address(opcode, 4 * longs);
   for (u32 i = 0; i < longs; ++i) MMU_WriteL(addr + 4 * i, frame[i]);
 }
 
@@ -513,7 +563,7 @@ void m68k_frestore(u32 opcode) {
     an += frame_size(MMU_ReadL(an));
   } else {
     // Read for its bus behaviour only: no state is loaded.
-    (void)MMU_ReadL(operand_address(opcode, 4));
+    (void)MMU_ReadL(m68k_fpu_operand_address(opcode, 4));
   }
 }
 
@@ -521,7 +571,7 @@ void m68k_frestore(u32 opcode) {
 
 u32 m68k_fpu_to_single(double v) { return std::bit_cast<u32>(float(v)); }
 double m68k_fpu_from_single(u32 bits) { return std::bit_cast<float>(bits); }
-u64 m68k_fpu_to_double(double v) { return std::bit_cast<u64>(v); }
+u64 m68k_fpu_to_double_words(double v) { return std::bit_cast<u64>(v); }
 double m68k_fpu_from_double(u64 bits) { return std::bit_cast<double>(bits); }
 
 void m68k_fpu_to_extended(double v, u32 out[3]) {
@@ -606,7 +656,12 @@ double m68k_fpu_from_packed(const u32 in[3]) {
   return negative ? -v : v;
 }
 
-u32 m68k_fpu_to_integer(double v) {
-  if (std::isnan(v)) return 0xffffffffu;
-  return u32(i32(truncate32(v)));
+u32 m68k_fpu_to_integer(double v, u32 format) {
+  const u32 bits = format == FmtL ? 32 : format == FmtW ? 16 : 8;
+  const double top = std::ldexp(1.0, i32(bits) - 1);
+  const double n = round_integer(v, m68k_regfile.fpcr >> 4);
+  if (!std::isnan(n) && n < top && n >= -top) return u32(i32(n));
+  m68k_regfile.fpsr |= m68k_fpsr_operr | m68k_fpsr_iop;
+  if (std::isnan(n)) return 0xffffffffu;
+  return n > 0 ? u32(i32(top - 1)) : u32(-i32(top - 1) - 1);
 }

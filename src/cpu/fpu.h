@@ -17,6 +17,14 @@ enum : u32 {
   m68k_fpsr_z = 0x04000000,
   m68k_fpsr_inf = 0x02000000,
   m68k_fpsr_nan = 0x01000000,
+  // The quotient byte of FMOD and FREM: sign and seven low bits.
+  m68k_fpsr_quotient = 0x00ff0000,
+  // The exception status byte (of the last operation) and its operand error,
+  // and the accrued byte with its invalid-operation bit.
+  m68k_fpsr_exceptions = 0x0000ff00,
+  m68k_fpsr_operr = 0x00002000,
+  m68k_fpsr_accrued = 0x000000ff,
+  m68k_fpsr_iop = 0x00000080,
 };
 
 // The general instruction (moves, FMOVEM, FMOVECR and the arithmetic) with
@@ -36,6 +44,20 @@ void m68k_ftrapcc(u32 opcode, u32 address);
 void m68k_fsave(u32 opcode);
 void m68k_frestore(u32 opcode);
 
+// The address of a memory or immediate operand of `size` bytes. Reads the
+// mode's extension words at pcHost and advances it; (An)+ and -(An) step An
+// by the size (2 for a byte through A7). An immediate lies in the
+// instruction stream: its address is that of the words skipped. The caller
+// has made sure the mode has an address.
+u32 m68k_fpu_operand_address(u32 opcode, u32 size);
+// Moves one operand of memory format 0-6 between v and the instruction's
+// effective address (a data register for L, S, W and B); false, with
+// nothing changed, when the mode cannot hold it.
+bool m68k_fpu_read_operand(u32 opcode, u32 format, double& v);
+bool m68k_fpu_write_operand(u32 opcode, u32 format, double v);
+// The unit's jumps, as m68k_jump_to.
+void m68k_jump_to_fpu(u32 pc);
+
 // Whether floating-point condition 0-31 holds on the FPSR (1 or 0); -1 for a
 // condition above 31.
 i32 m68k_fpu_cond_true(u32 condition);
@@ -45,12 +67,14 @@ i32 m68k_fpu_cond_true(u32 condition);
 // exactly; packed decimal carries 17 significant digits.
 u32 m68k_fpu_to_single(double v);
 double m68k_fpu_from_single(u32 bits);
-u64 m68k_fpu_to_double(double v);
+u64 m68k_fpu_to_double_words(double v);
 double m68k_fpu_from_double(u64 bits);
 void m68k_fpu_to_extended(double v, u32 out[3]);
 double m68k_fpu_from_extended(const u32 in[3]);
 void m68k_fpu_to_packed(double v, u32 out[3]);
 double m68k_fpu_from_packed(const u32 in[3]);
-// Integer results: truncated toward zero within the signed 32-bit range; a
-// NaN gives all ones (the top bits of the unit's NaN).
-u32 m68k_fpu_to_integer(double v);
+// An integer result of format L, W or B (0, 4, 6), rounded in FPCR's mode
+// and sign-extended to 32 bits. Beyond the format's range it is the largest
+// value of the source's sign, and a NaN gives all ones (the top bits of the
+// unit's NaN); both set the operand error and its accrued bit in the FPSR.
+u32 m68k_fpu_to_integer(double v, u32 format);

@@ -45,12 +45,13 @@ u32 condition_byte(double v) {
          (std::isinf(v) ? u32(m68k_fpsr_inf) : 0);
 }
 
-// Integer results: toward zero, saturated; a NaN gives all ones.
-u32 integer_of(double v) {
+// An integer result of `bits` bits: rounded to nearest (the host's default),
+// saturated; a NaN gives all ones.
+u32 integer_of(double v, u32 bits = 32) {
+  const double top = std::ldexp(1.0, int(bits) - 1);
+  const double n = std::nearbyint(v);
   if (std::isnan(v)) return 0xffffffff;
-  if (v >= 2147483647.0) return 0x7fffffff;
-  if (v <= -2147483648.0) return 0x80000000;
-  return u32(i32(std::trunc(v)));
+  return u32(i32(n >= top ? top - 1 : n < -top ? -top : n));
 }
 
 class Fpu : public CpuLines04 {
@@ -72,8 +73,8 @@ class Fpu : public CpuLines04 {
     };
     switch (f) {
       case L: put(integer_of(v), 4); break;
-      case W: put(integer_of(v), 2); break;
-      case B: put(integer_of(v), 1); break;
+      case W: put(integer_of(v, 16), 2); break;
+      case B: put(integer_of(v, 8), 1); break;
       case S: put(std::bit_cast<u32>(float(v)), 4); break;
       case D: put(std::bit_cast<u64>(v), 8); break;
       case X: {
@@ -97,54 +98,70 @@ class Fpu : public CpuLines04 {
   }
 };
 
+// In the order of the snippets (source FP1 = x, destination FP0 = y): IEEE
+// arithmetic and the host's mathematics library, or exact results below.
 struct Operation {
   const char* name;
   double (*expected)(double y, double x);
-  bool conditions;  // sets the condition byte
+};
+const Operation kOperations[] = {
+    {"fadd", [](double y, double x) { return y + x; }},
+    {"fsub", [](double y, double x) { return y - x; }},
+    {"fmul", [](double y, double x) { return y * x; }},
+    {"fdiv", [](double y, double x) { return y / x; }},
+    {"fsgldiv", [](double y, double x) { return y / x; }},
+    {"fsglmul", [](double y, double x) { return y * x; }},
+    {"fmod", nullptr},
+    {"frem", nullptr},
+    {"fscale", nullptr},
+    {"fsqrt", [](double, double x) { return std::sqrt(x); }},
+    {"fabs", [](double, double x) { return std::fabs(x); }},
+    {"fneg", [](double, double x) { return -x; }},
+    {"fsin", [](double, double x) { return std::sin(x); }},
+    {"fcos", [](double, double x) { return std::cos(x); }},
+    {"ftan", [](double, double x) { return std::tan(x); }},
+    {"fetox", [](double, double x) { return std::exp(x); }},
+    {"flogn", [](double, double x) { return std::log(x); }},
+    {"flog10", [](double, double x) { return std::log10(x); }},
+    {"flog2", [](double, double x) { return std::log2(x); }},
+    {"ftwotox", [](double, double x) { return std::exp2(x); }},
+    {"ftentox", [](double, double x) { return std::pow(10.0, x); }},
+    {"fsinh", [](double, double x) { return std::sinh(x); }},
+    {"fcosh", [](double, double x) { return std::cosh(x); }},
+    {"ftanh", [](double, double x) { return std::tanh(x); }},
+    {"fatan", [](double, double x) { return std::atan(x); }},
+    {"fasin", [](double, double x) { return std::asin(x); }},
+    {"facos", [](double, double x) { return std::acos(x); }},
+    {"fatanh", [](double, double x) { return std::atanh(x); }},
+    {"fetoxm1", [](double, double x) { return std::expm1(x); }},
+    {"flognp1", [](double, double x) { return std::log1p(x); }},
+    {"fgetexp", nullptr},
+    {"fgetman", nullptr},
+    {"fint", nullptr},
+    {"fintrz", nullptr},
+    {"fmove", [](double, double x) { return x; }},
 };
 
-// Truncation within the 32-bit range, as FINTRZ and the quotients have it.
-double trunc32(double v) { return std::isnan(v) ? v : double(i32(integer_of(v))); }
-
-// In the order of the snippets (source FP1 = x, destination FP0 = y).
-const Operation kOperations[] = {
-    {"fadd", [](double y, double x) { return y + x; }, true},
-    {"fsub", [](double y, double x) { return y - x; }, true},
-    {"fmul", [](double y, double x) { return y * x; }, true},
-    {"fdiv", [](double y, double x) { return y / x; }, true},
-    {"fsgldiv", [](double y, double x) { return y / x; }, true},
-    {"fsglmul", [](double y, double x) { return y * x; }, true},
-    // The quotient truncated (FMOD) or with 0.5 added and truncated (FREM).
-    {"fmod", [](double y, double x) { return y - trunc32(y / x) * x; }, true},
-    {"frem", [](double y, double x) { return y - trunc32(y / x + 0.5) * x; }, true},
-    {"fscale", [](double y, double x) { return y * std::exp(std::log(2.0) * x); }, true},
-    {"fsqrt", [](double, double x) { return std::sqrt(x); }, true},
-    {"fabs", [](double, double x) { return std::fabs(x); }, true},
-    {"fneg", [](double, double x) { return -x; }, true},
-    {"fsin", [](double, double x) { return std::sin(x); }, true},
-    {"fcos", [](double, double x) { return std::cos(x); }, true},
-    {"ftan", [](double, double x) { return std::tan(x); }, true},
-    {"fetox", [](double, double x) { return std::exp(x); }, true},
-    {"flogn", [](double, double x) { return std::log(x); }, true},
-    {"flog10", [](double, double x) { return std::log10(x); }, true},
-    {"flog2", [](double, double x) { return std::log(x) / std::log(2.0); }, true},
-    {"ftwotox", [](double, double x) { return std::pow(2.0, x); }, true},
-    {"ftentox", [](double, double x) { return std::pow(10.0, x); }, true},
-    {"fsinh", [](double, double x) { return std::sinh(x); }, true},
-    {"fcosh", [](double, double x) { return std::cosh(x); }, true},
-    {"ftanh", [](double, double x) { return std::tanh(x); }, true},
-    {"fatan", [](double, double x) { return std::atan(x); }, true},
-    {"fasin", [](double, double x) { return std::asin(x); }, true},
-    {"facos", [](double, double x) { return std::acos(x); }, true},
-    {"fatanh", [](double, double x) { return 0.5 * std::log((x + 1) / (1 - x)); }, true},
-    {"fetoxm1", [](double, double x) { return std::exp(x) - 1; }, true},
-    {"flognp1", [](double, double x) { return std::log(x + 1); }, true},
-    {"fgetexp", [](double, double x) { int e = 0; std::frexp(x, &e); return double(e - 1); }, true},
-    {"fgetman", [](double, double x) { int e = 0; return 2 * std::frexp(x, &e); }, true},
-    // FINT in the default rounding mode adds 0.5 and truncates.
-    {"fint", [](double, double x) { return trunc32(x + 0.5); }, false},
-    {"fintrz", [](double, double x) { return trunc32(x); }, false},
-    {"fmove", [](double, double x) { return x; }, true},
+const std::pair<double, double> kOperands[] = {{7.5, 2.0},  {-7.5, 2.0}, {1e308, 10.0}, {0.0, 0.0},
+                                               {3.0, -0.5}, {kInf, 2.0}, {-1.0, kNaN},  {5.0, 1e-310},
+                                               {0.25, 0.5}, {1e10, 3.0}, {-7.0, -1e20}};
+// Exact results on kOperands, worked out with rational arithmetic, and the
+// quotient byte of FMOD and FREM (sign, seven low bits of the quotient).
+struct Exact {
+  u32 op;
+  double want[std::size(kOperands)];
+  u32 quotient[std::size(kOperands)];
+};
+const Exact kExact[] = {
+    {6, {1.5, -1.5, 6, kNaN, 0.0, kNaN, kNaN, 0x0.00ddfeb762715p-1022, 0.25, 1, -7},
+     {0x03, 0x83, 0x19, 0, 0x86, 0, 0, 0x41, 0, 0x55, 0}},
+    {7, {-0.5, 0.5, -4, kNaN, 0.0, kNaN, kNaN, -0x0.004889ffabf16p-1022, 0.25, 1, -7},
+     {0x04, 0x84, 0x1a, 0, 0x86, 0, 0, 0x42, 0, 0x55, 0}},
+    {8, {30, -30, kInf, 0.0, 3, kInf, kNaN, 5, 0.25, 8e10, -0.0}, {}},
+    {30, {1, 1, 3, 0.0, -1, 1, kNaN, -1030, -1, 1, 66}, {}},
+    {31, {1, 1, 1.25, 0.0, -1, 1, kNaN, 0x1.2688b70e62bp0, 1, 1.5, -0x1.5af1d78b58c4p0}, {}},
+    {32, {2, 2, 10, 0.0, -0.0, 2, kNaN, 0.0, 0.0, 3, -1e20}, {}},
+    {33, {2, 2, 10, 0.0, -0.0, 2, kNaN, 0.0, 0.0, 3, -1e20}, {}},
 };
 
 }  // namespace
@@ -174,11 +191,11 @@ TEST_F(Fpu, EveryFormatRoundTripsThroughMemory) {
         }
         a(0) = kIn;
         fp(0) = 99;
+        regs().fpsr = 0;
         run(kLoad + f);
-        const u32 n = integer_of(v);
-        const double back = f == L ? double(i32(n))
-                             : f == W ? double(i16(n))
-                             : f == B ? double(i8(n))
+        const double back = f == L ? double(i32(integer_of(v)))
+                             : f == W ? double(i16(integer_of(v, 16)))
+                             : f == B ? double(i8(integer_of(v, 8)))
                              : f == S ? double(float(v))
                                       : v;
         EXPECT_TRUE(same(fp(0), back)) << what << " gave " << fp(0);
@@ -212,22 +229,26 @@ TEST_F(Fpu, PackedDecimalLayout) {
   EXPECT_EQ(fp(0), 2.5);
 }
 
+// Every operation sets the condition byte and clears the exception status
+// byte; only FMOD and FREM change the quotient byte.
 TEST_F(Fpu, ArithmeticAgreesWithTheHost) {
-  const std::pair<double, double> operands[] = {{7.5, 2.0},  {-7.5, 2.0}, {1e308, 10.0}, {0.0, 0.0},
-                                                {3.0, -0.5}, {kInf, 2.0}, {-1.0, kNaN},  {5.0, 1e-310},
-                                                {0.25, 0.5}, {1e10, 3.0}, {-7.0, -1e20}};
   for (const u32 model : {3u, 4u}) {
     use_model(model);
     for (u32 i = 0; i < std::size(kOperations); ++i) {
       const Operation& op = kOperations[i];
-      for (const auto& [y, x] : operands) {
+      const Exact* exact = nullptr;
+      for (const Exact& e : kExact) exact = e.op == i ? &e : exact;
+      ASSERT_EQ(op.expected == nullptr, exact != nullptr) << op.name;
+      for (u32 k = 0; k < std::size(kOperands); ++k) {
+        const auto [y, x] = kOperands[k];
         fp(0) = y;
         fp(1) = x;
-        regs().fpsr = 0x0000ff00;
+        regs().fpsr = 0x00aaaaaa;
         EXPECT_EQ(run(kOps + i), 8u);
-        const double want = op.expected(y, x);
-        EXPECT_TRUE(near(fp(0), want)) << op.name << " " << y << " " << x << " gave " << fp(0);
-        EXPECT_EQ(regs().fpsr, op.conditions ? 0x0000ff00 | condition_byte(want) : 0x0000ff00u) << op.name;
+        const double want = exact ? exact->want[k] : op.expected(y, x);
+        EXPECT_TRUE(exact ? same(fp(0), want) : near(fp(0), want)) << op.name << " " << y << " " << x << " gave " << fp(0);
+        const u32 quotient = i == 6 || i == 7 ? exact->quotient[k] << 16 : 0x00aa0000u;
+        EXPECT_EQ(regs().fpsr, quotient | 0xaau | condition_byte(want)) << op.name << " " << y << " " << x;
       }
     }
   }
@@ -235,7 +256,56 @@ TEST_F(Fpu, ArithmeticAgreesWithTheHost) {
   fp(1) = 2.0;
   run(kSincos);
   EXPECT_TRUE(near(fp(0), std::sin(2.0)) && near(fp(2), std::cos(2.0)));
-  EXPECT_EQ(regs().fpsr, 0x0000ff00u | m68k_fpsr_n);
+  EXPECT_EQ(regs().fpsr, 0x00aa00aau | m68k_fpsr_n);
+}
+
+// FINT and FMOVE.L/W/B in each rounding mode of FPCR (to nearest even,
+// toward zero, toward minus and plus infinity); FINTRZ always toward zero.
+// An integer format takes the value saturated to its range, a NaN all ones;
+// both set the operand error and the accrued invalid-operation bit.
+TEST_F(Fpu, RoundingModesAndIntegerOverflow) {
+  struct Row {
+    double v, rounded[4];
+  };
+  const Row rows[] = {
+      {2.5, {2, 2, 2, 3}}, {3.5, {4, 3, 3, 4}}, {-2.5, {-2, -2, -3, -2}}, {-1.6, {-2, -1, -2, -1}},
+      {-811.34, {-811, -811, -812, -811}}, {-0.4, {-0.0, -0.0, -1, -0.0}},
+      {127.5, {128, 127, 127, 128}}, {-128.5, {-128, -128, -129, -128}},
+      {32767.5, {32768, 32767, 32767, 32768}}, {-32768.5, {-32768, -32768, -32769, -32768}},
+      {200, {200, 200, 200, 200}}, {-40000, {-40000, -40000, -40000, -40000}},
+      {0x1p31 - 0.5, {0x1p31, 0x1p31 - 1, 0x1p31 - 1, 0x1p31}},
+      {-0x1p31 - 0.5, {-0x1p31, -0x1p31, -0x1p31 - 1, -0x1p31}},
+      {0x1p52 - 0.5, {0x1p52, 0x1p52 - 1, 0x1p52 - 1, 0x1p52}}, {1e10, {1e10, 1e10, 1e10, 1e10}},
+      {-kInf, {-kInf, -kInf, -kInf, -kInf}}, {kNaN, {kNaN, kNaN, kNaN, kNaN}},
+  };
+
+  for (const Row& row : rows) {
+    for (u32 mode = 0; mode < 4; ++mode) {
+      const double want = row.rounded[mode];
+      const std::string what = std::to_string(row.v) + " mode " + std::to_string(mode);
+      regs().fpcr = mode << 4;
+      regs().fpsr = 0;
+      fp(1) = row.v;
+      run(kOps + 32);
+      EXPECT_TRUE(same(fp(0), want)) << what << " gave " << fp(0);
+      EXPECT_EQ(regs().fpsr, condition_byte(want)) << what;
+      run(kOps + 33);
+      EXPECT_TRUE(same(fp(0), row.rounded[1])) << what;
+      const std::pair<Format, u32> formats[] = {{L, 32}, {W, 16}, {B, 8}};
+      for (const auto& [f, bits] : formats) {
+        const double top = std::ldexp(1.0, int(bits) - 1);
+        const bool fits = want >= -top && want < top;
+        const u32 value = std::isnan(want) ? ~0u : !fits ? u32(want > 0 ? top - 1 : -top) : u32(i64(want));
+        fp(0) = row.v;
+        a(1) = kOut;
+        wl(kOut, 0xa5a5a5a5);
+        regs().fpsr = 0;
+        run(kStore + u32(f));
+        EXPECT_EQ(rl(kOut) >> (32 - bits), value & (~0u >> (32 - bits))) << what << " " << bits;
+        EXPECT_EQ(regs().fpsr, fits ? 0u : m68k_fpsr_operr | m68k_fpsr_iop) << what << " " << bits;
+      }
+    }
+  }
 }
 
 // FCMP and then every condition through FScc, against the host's own
@@ -397,7 +467,8 @@ TEST_F(Fpu, ImmediatesAndDataRegisters) {
   d(1) = 0xaaaaaaaa;
   const u32 cycles = run(kDataRegister);
   EXPECT_EQ(fp(0), -500.0);
-  EXPECT_EQ(d(1), 0xaaaaaa0cu);  // the low byte of -500
+  EXPECT_EQ(d(1), 0xaaaaaa80u);  // -500 is below the byte's range
+  EXPECT_EQ(regs().fpsr & 0xffff, u32(m68k_fpsr_iop));  // OPERR cleared by FMOVE.S
   EXPECT_EQ(d(2), std::bit_cast<u32>(-500.0f));
   // Extended has no data-register form: line F with the PC on the opcode.
   EXPECT_TRUE(took(11, snippet(kDataRegister) + 12));
