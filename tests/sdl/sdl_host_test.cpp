@@ -121,12 +121,19 @@ TEST_F(SdlHost, KeysModifiersCapsLockAndCommand) {
   key(SDL_SCANCODE_A, true);
   key(SDL_SCANCODE_A, true);  // a repeat
   key(SDL_SCANCODE_A, false);
+  // Modifiers in order with the keys around them, all within one frame.
   key(SDL_SCANCODE_LSHIFT, true);
-  EVENTS_PollMouse();
   stroke(SDL_SCANCODE_S);
   key(SDL_SCANCODE_LSHIFT, false);
+  stroke(SDL_SCANCODE_D);
+  key(SDL_SCANCODE_LALT, true);
+  key(SDL_SCANCODE_RCTRL, true);
+  stroke(SDL_SCANCODE_F);
+  key(SDL_SCANCODE_LALT, false);
+  key(SDL_SCANCODE_RCTRL, false);
   EVENTS_PollMouse();
-  EXPECT_EQ(take(), (Bytes{0x1e, 0x9e, 0x2a, 0x1f, 0x9f, 0xaa}));
+  EXPECT_EQ(take(), (Bytes{0x1e, 0x9e, 0x2a, 0x1f, 0x9f, 0xaa, 0x20, 0xa0, 0x38, 0x1d, 0x21,
+                           0xa1, 0xb8, 0x9d}));
 
   // Caps Lock on (the key events carry its state): plain keys go nowhere.
   stroke(SDL_SCANCODE_CAPSLOCK, KMOD_CAPS);

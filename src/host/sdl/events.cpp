@@ -94,7 +94,7 @@ void key(const SDL_KeyboardEvent& k) {
   const EVENTS_Key h = EVENTS_KeyOf(s);
   if (!h.bound) return;
   INPUT_HostKey(h.code, down);
-  if (h.modifier) return;
+  if (h.modifier && !INPUT_IsModifierKey(h.code)) return;  // Caps Lock, Command
   const SDL_Keycode sym = k.keysym.sym;
   push_input({down ? INPUT_Event::KeyDown : INPUT_Event::KeyUp, h.code,
               u8(sym > 0 && sym < 128 ? sym : 0), false, command_held(), control_held()});

@@ -93,14 +93,42 @@ void release_sticks() {
   }
 }
 
-// One modifier's change: its ST key's make, or the break of the make sent.
-void modifier(u32& state, bool now, u32 stKey) {
-  if (u32(now) == state) return;
+// One modifier's change: its ST key's make (unless makes are dropped), or
+// the break of the make sent.
+void modifier(u32& state, bool now, u32 stKey, bool makes) {
+  if (u32(now) == state || (now && (!makes || EVENTS_CapsLock))) return;
   state = now;
   if (now)
     INPUT_KeyMake(stKey);
   else
     INPUT_KeyBreak(stKey);
+}
+
+// The host's Shift, Control and Option keys as their events came, in order
+// with the other keys: the ST's Shift, Control and Alternate follow them.
+u8 modifier_keys[16];
+
+bool modifier_key(u32 code) { return bit(modifier_keys, code); }
+
+// Brings the ST's modifiers to the host keys seen so far. Called at each
+// modifier event and before each make, so that a Shift held over a
+// pause or Caps Lock reaches the ST before the next key.
+void sync_modifiers(bool makes) {
+  modifier(EVENTS_ShiftDown, modifier_key(INPUT_KeyShift) || modifier_key(INPUT_KeyRightShift),
+           INPUT_StShift, makes);
+  modifier(EVENTS_ControlDown,
+           modifier_key(INPUT_KeyControl) || modifier_key(INPUT_KeyRightControl), INPUT_StControl,
+           makes);
+  modifier(EVENTS_OptionDown, modifier_key(INPUT_KeyOption), INPUT_StAlternate, makes);
+}
+
+// A modifier key's event: true when e was one (it is then handled).
+bool modifier_event(const INPUT_Event& e, bool makes) {
+  if (!INPUT_IsModifierKey(e.code) || (e.kind != INPUT_Event::KeyDown && e.kind != INPUT_Event::KeyUp))
+    return false;
+  set_bit(modifier_keys, e.code, e.kind == INPUT_Event::KeyDown);
+  sync_modifiers(makes);
+  return true;
 }
 
 void click(u32 button) {
@@ -160,6 +188,11 @@ void INPUT_HostKey(u32 code, bool down) {
 
 bool INPUT_HostKeyDown(u32 code) { return code < 128 && host_keys[code] != 0; }
 
+bool INPUT_IsModifierKey(u32 code) {
+  return code == INPUT_KeyShift || code == INPUT_KeyRightShift || code == INPUT_KeyControl ||
+         code == INPUT_KeyRightControl || code == INPUT_KeyOption;
+}
+
 void INPUT_ClearHostKeys() {
   std::memset(host_keys, 0, sizeof host_keys);
   std::memset(EVENTS_KeyMap, 0, sizeof EVENTS_KeyMap);
@@ -201,6 +234,7 @@ void INPUT_ReleaseAll() {
 
 void INPUT_Reset() {
   INPUT_ClearHostKeys();
+  std::memset(modifier_keys, 0, sizeof modifier_keys);
   std::memset(sent_keys, 0, sizeof sent_keys);
   std::memset(sent_buttons, 0, sizeof sent_buttons);
   sticks_sent[0] = sticks_sent[1] = Stick{};
@@ -223,11 +257,13 @@ bool INPUT_AnythingHeld() {
 // ---- Events ----
 
 void INPUT_Dispatch(const INPUT_Event& e) {
+  if (modifier_event(e, !EVENTS_Suspended && !EVENTS_Paused)) return;
   switch (e.kind) {
     case INPUT_Event::KeyDown:
       if (e.command) {
         if (EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
       } else if (!EVENTS_Suspended && !EVENTS_Paused) {
+        sync_modifiers(true);
         INPUT_KeyMake(e.code);
       }
       break;
@@ -237,6 +273,8 @@ void INPUT_Dispatch(const INPUT_Event& e) {
     case INPUT_Event::FocusLost:
       EVENTS_InBackground = 1;
       EVENTS_Suspended = PREFS_PauseInBackground ? 1 : 0;
+      // The keys held now come up elsewhere.
+      std::memset(modifier_keys, 0, sizeof modifier_keys);
       INPUT_ReleaseAll();
       SCREEN_UpdatePalette();
       break;
@@ -251,6 +289,7 @@ void INPUT_Dispatch(const INPUT_Event& e) {
 }
 
 void INPUT_DispatchPaused(const INPUT_Event& e) {
+  if (modifier_event(e, false)) return;
   switch (e.kind) {
     case INPUT_Event::KeyDown:
       if (e.command && EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
@@ -258,6 +297,7 @@ void INPUT_DispatchPaused(const INPUT_Event& e) {
     case INPUT_Event::KeyUp: INPUT_KeyBreak(e.code); break;
     case INPUT_Event::ButtonUp: INPUT_ButtonRelease(e.code); break;
     case INPUT_Event::FocusLost:
+      std::memset(modifier_keys, 0, sizeof modifier_keys);
       SCREEN_UpdatePalette();
       if (SOUND_Active) SOUND_Pause(1);
       break;
@@ -274,12 +314,8 @@ void INPUT_DispatchPaused(const INPUT_Event& e) {
 // ---- The per-frame poll ----
 
 void INPUT_PollModifiers(bool capsLock) {
-  auto key = INPUT_HostKeyDown;
-  modifier(EVENTS_ShiftDown, key(INPUT_KeyShift) || key(INPUT_KeyRightShift), INPUT_StShift);
-  modifier(EVENTS_ControlDown, key(INPUT_KeyControl) || key(INPUT_KeyRightControl), INPUT_StControl);
   EVENTS_CapsPrevious = EVENTS_CapsLock = capsLock ? 1 : 0;
-  modifier(EVENTS_OptionDown, key(INPUT_KeyOption), INPUT_StAlternate);
-  EVENTS_CommandDown = key(INPUT_KeyCommand) ? 1 : 0;
+  EVENTS_CommandDown = INPUT_HostKeyDown(INPUT_KeyCommand) ? 1 : 0;
 }
 
 bool INPUT_ReadVdiCursor(i32& x, i32& y) {

@@ -1,7 +1,7 @@
 // The host's input as the ST gets it, the same for every host with a
 // window: the host key map, the makes and presses the ST has been sent, the
-// dispatch of key, button and focus events, the per-frame poll of the
-// modifier keys, the pointer (captured, VDI-steered or keycode mode) and the
+// dispatch of key, button and focus events (the modifier keys among them),
+// the per-frame poll of Caps Lock, the pointer (captured, VDI-steered or keycode mode) and the
 // keyboard joysticks, and the two requests a desktop makes of the program:
 // documents to open and quit.
 //
@@ -57,6 +57,9 @@ extern u32 MENU_STMouseDriver;
 // code is down while any of them is (EVENTS_KeyMap).
 void INPUT_HostKey(u32 code, bool down);
 bool INPUT_HostKeyDown(u32 code);
+// Shift, Control and Option (left or right): their events go to the ST as
+// its Shift, Control and Alternate, in order with the keys around them.
+bool INPUT_IsModifierKey(u32 code);
 // Every host key up (the host lost the keyboard).
 void INPUT_ClearHostKeys();
 
@@ -71,8 +74,8 @@ void INPUT_KeyBreak(u32 code);
 // (1-3); its release when that host button comes up.
 void INPUT_ButtonPress(u32 host, u32 button);
 void INPUT_ButtonRelease(u32 host);
-// Breaks, releases and stick releases for everything the ST holds; the
-// modifiers count as up until the next poll sees them.
+// Breaks, releases and stick releases for everything the ST holds; a
+// modifier still held goes to the ST again before its next key or click.
 void INPUT_ReleaseAll();
 // Whether anything is held on the ST.
 bool INPUT_AnythingHeld();
@@ -101,9 +104,8 @@ void INPUT_DispatchPaused(const INPUT_Event& e);
 
 // ---- The per-frame poll ------------------------------------------------------------
 
-// The modifiers from the host key map and Caps Lock's lock state: changes of
-// Shift, Control and Option go to the ST as left Shift, Control and
-// Alternate; Command is only noted.
+// Caps Lock's lock state and Command from the host key map, both only
+// noted (the modifier keys the ST has come as events).
 void INPUT_PollModifiers(bool capsLock);
 
 // The host pointer as the poll sees it.
