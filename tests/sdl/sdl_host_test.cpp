@@ -2,10 +2,11 @@
 // its queue give exact bytes in the keyboard processor's queue (keys,
 // modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
 // key of the table reaches the ST, a full queue keeps every release, dropped
-// files go to the drives (a drop made during an expansion waits for it), the
-// close box and a termination signal take the quit path, the pause loop
-// shows its caption over the veil, the sound output's states, and the sound
-// chip's tone out of SDL's disk audio driver.
+// files go to the drives (a drop made during an expansion waits for it, a
+// swapped disk for the drive to stand empty), the close box and a
+// termination signal take the quit path, the pause loop shows its caption
+// over the veil, the sound output's states, and the sound chip's tone out of
+// SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,6 +27,7 @@
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/input.h"
+#include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
@@ -292,6 +294,11 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   drop(folder.file("first.msa"));
   drop(folder.file("second.st"));
   send(SDL_Event{});
+  // The second takes the first's place once the drive stood empty; the
+  // menu shows it there meanwhile.
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(MENU_ItemAt(MENU_DisksId, 1)->text, "Eject A: second.st");
+  for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
   EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("second.st"));
   EXPECT_EQ(DISKIMG_Expanding, 0u);
 }

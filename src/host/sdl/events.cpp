@@ -293,6 +293,7 @@ void EVENTS_DoEvent(i32) {
 
 void EVENTS_PollMouse() {
   ++EVENTS_PollCount;
+  INPUT_DiskSwapFrame();
   INPUT_Pointer p{};
   const bool inWindow = pointer_x >= 0 && PLATFORM_WindowToContent(pointer_x, pointer_y, p.h, p.v);
   p.inActive = inWindow && has_focus && p.v < i32(SCREEN_Height);

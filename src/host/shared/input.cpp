@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "common/endian.h"
 #include "cpu/exceptions.h"
@@ -157,19 +158,54 @@ void button_down(const INPUT_Event& e) {
   }
 }
 
+// A floppy waiting to go into a drive that stands empty for the ST to see
+// (frames left, 0 none).
+struct PendingDisk {
+  std::string path;
+  u32 frames;
+};
+PendingDisk pending[2];
+// A quit the user confirmed while a floppy waited: it follows the insertion
+// (1, 2 when asked), so the state it saves has the disk in its drive.
+u32 quit_waiting;
+
 // The state is written whole or not at all (an older one stays as it was);
 // a failure is shown when the user asked to quit, and said on standard
 // error either way.
+void finish_quit(bool ask) {
+  PREFS_Save();
+  MENU_ShowMenuBar();
+  APP_ShowCursor();
+  if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
+  APP_StopFlag = 1;
+}
+
 void quit(bool ask) {
+  if (quit_waiting) return;
   if (SOUND_Active) SOUND_Pause(1);
   if (!ask || DLG_ConfirmQuit()) {
-    PREFS_Save();
-    MENU_ShowMenuBar();
-    APP_ShowCursor();
-    if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
-    APP_StopFlag = 1;
+    if (INPUT_PendingDisks()) {
+      // The machine runs on (a pause ends) until the drive took its disk.
+      quit_waiting = ask ? 2 : 1;
+      if (EVENTS_Paused) {
+        EVENTS_Paused = 0;
+        MENU_CheckItem(MENU_FileId, 7, false);
+      }
+    } else {
+      finish_quit(ask);
+    }
   }
   if (SOUND_Active) SOUND_Pause(0);
+}
+
+// The waiting floppy of drive d goes in, unless the drive took another
+// meanwhile (a restored state).
+void insert_pending(u32 d) {
+  const PendingDisk p = std::move(pending[d]);
+  pending[d] = {};
+  const char drive = d ? 'B' : 'A';
+  if (!(DISKIMG_InsertedMask & (1u << d))) MENU_InsertImage(drive, p.path);
+  MENU_UpdateDiskItems();
 }
 
 }  // namespace
@@ -234,6 +270,8 @@ void INPUT_ReleaseAll() {
 
 void INPUT_Reset() {
   INPUT_ClearHostKeys();
+  pending[0] = pending[1] = {};
+  quit_waiting = 0;
   std::memset(modifier_keys, 0, sizeof modifier_keys);
   std::memset(sent_keys, 0, sizeof sent_keys);
   std::memset(sent_buttons, 0, sizeof sent_buttons);
@@ -425,6 +463,7 @@ void INPUT_PollJoysticks() {
 
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
   const size_t count = paths.size();
+  bool restarted = false;
   for (size_t i = 0; i < count && i < 2; ++i) {
     const std::string& path = paths[i];
     struct stat st {};
@@ -433,15 +472,53 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
       MMU_LoadTOS(path);
       MMU_ClearRAM();
       m68k_restart();
+      restarted = true;
       MENU_UpdateChecks();
       SCREEN_DrawStatusLine();
       continue;
     }
     const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
+    const u32 d = drive == 'B' ? 1 : 0;
+    // A disk that takes another's place waits while the drive stands empty,
+    // as it would between a hand's eject and insert: the ST sees the change
+    // only on the write-protect line, which it samples every few frames, and
+    // would else go on with what it read from the old disk and write that
+    // onto the new one. After a restart it has read nothing yet.
+    if (!restarted && ((DISKIMG_InsertedMask & (1u << d)) || pending[d].frames)) {
+      DISKIMG_Eject(drive);
+      if (!pending[d].frames) pending[d].frames = INPUT_SwapFrames;
+      pending[d].path = path;
+      MENU_SetDiskName(drive, std::filesystem::path(path).filename().string());
+      continue;
+    }
+    pending[d] = {};
     DISKIMG_Eject(drive);
     MENU_InsertImage(drive, path);
   }
+  if (restarted)
+    for (u32 d = 0; d < 2; ++d)
+      if (pending[d].frames) insert_pending(d);
+  MENU_UpdateDiskItems();
   MENU_UpdateChecks();
+}
+
+void INPUT_DiskSwapFrame() {
+  for (u32 d = 0; d < 2; ++d)
+    if (pending[d].frames && --pending[d].frames == 0) insert_pending(d);
+  if (quit_waiting && !INPUT_PendingDisks()) {
+    const bool ask = quit_waiting == 2;
+    quit_waiting = 0;
+    finish_quit(ask);
+  }
+}
+
+u32 INPUT_PendingDisks() { return (pending[0].frames ? 1 : 0) | (pending[1].frames ? 2 : 0); }
+
+bool INPUT_CancelPendingDisk(char drive) {
+  PendingDisk& p = pending[drive == 'B' ? 1 : 0];
+  if (!p.frames) return false;
+  p = {};
+  return true;
 }
 
 void APP_AutoSaveOnQuit() { quit(true); }

@@ -79,7 +79,8 @@ void INPUT_ButtonRelease(u32 host);
 void INPUT_ReleaseAll();
 // Whether anything is held on the ST.
 bool INPUT_AnythingHeld();
-// Forgets every key, press and modifier without telling the ST (start-up).
+// Forgets every key, press and modifier without telling the ST, and a
+// floppy waiting for its drive (start-up).
 void INPUT_Reset();
 
 // ---- Events ------------------------------------------------------------------------
@@ -144,12 +145,30 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y);
 // the command line): a 192 or 256 KB file is a TOS image, loaded and
 // restarted; any other is a floppy image for drive A, the second one for
 // drive B (B also for a lone one with Command held); from the third on
-// they are ignored. A gzip-compressed image is unpacked first.
+// they are ignored. A gzip-compressed image is unpacked first. A floppy
+// image for a drive that holds one ejects it at once and goes in
+// INPUT_SwapFrames frames later, so that the ST sees the drive empty (the
+// menus show the new image meanwhile); with a TOS image in the same drop,
+// every image goes in at once.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
+
+// How long a swapped drive stands empty: twice the longest EmuTOS takes to
+// see it (16 frames: it samples the write-protect line of one drive every
+// 8th frame, the two in turn).
+constexpr u32 INPUT_SwapFrames = 32;
+// Once an emulated frame (each host's pointer poll): the waiting floppies
+// go in when their time is up, and a quit that waited for them follows.
+void INPUT_DiskSwapFrame();
+// The drives with a floppy waiting (bit 0 A, bit 1 B).
+u32 INPUT_PendingDisks();
+// Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
+bool INPUT_CancelPendingDisk(char drive);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves the preferences and, with the auto-save option, the machine's state
-// as "Auto Saved State", and stops the emulation. APP_QuitNow does the same
+// as "Auto Saved State", and stops the emulation; while a floppy waits to go
+// in, the machine runs on (a pause ends) until it did, so the state saved
+// has it in its drive. APP_QuitNow does the same
 // without asking (a termination signal).
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();
