@@ -50,9 +50,9 @@ class InputTest : public MachineMemoryTest {
   }
 };
 
-// A script: d/u key down/up, D/U a modifier key down/up then a poll, c/C
-// Caps Lock on/off (a poll), p paused, R everything released (as pausing
-// and focus loss do).
+// A script: d/u key down/up (modifier keys too), c/C Caps Lock on/off (a
+// poll), p paused, P the pause's end, R everything released (as pausing and
+// focus loss do).
 struct Step {
   char op;
   u32 code;
@@ -76,6 +76,10 @@ TEST_F(InputTest, KeysModifiersAndCapsLock) {
        {0x1e, 0x9e}},
       {"released all", {{'d', 0x00}, {'D', 0x38}, {'R', 0}, {'u', 0x00}, {'U', 0x38}},
        {0x1e, 0x2a, 0x9e, 0xaa}},
+      {"shift held over a pause and caps lock comes back before the next key",
+       {{'D', 0x38}, {'p', 0}, {'R', 0}, {'P', 0}, {'c', 0}, {'d', 0x01}, {'u', 0x01}, {'C', 0},
+        {'d', 0x00}, {'u', 0x00}, {'U', 0x38}},
+       {0x2a, 0xaa, 0x2a, 0x1e, 0x9e, 0xaa}},
       {"unmapped key", {{'d', 0x72}, {'u', 0x72}}, {0xff, 0xff}},
       {"F5 is F5 alone", {{'d', 0x60}, {'u', 0x60}}, {0x3f, 0xbf}},
   };
@@ -88,16 +92,14 @@ TEST_F(InputTest, KeysModifiersAndCapsLock) {
         case 'd': key(s.code, true); break;
         case 'u': key(s.code, false); break;
         case 'D':
-        case 'U':
-          INPUT_HostKey(s.code, s.op == 'D');
-          INPUT_PollModifiers(caps);
-          break;
+        case 'U': key(s.code, s.op == 'D'); break;
         case 'c':
         case 'C':
           caps = s.op == 'c';
           INPUT_PollModifiers(caps);
           break;
         case 'p': EVENTS_Paused = 1; break;
+        case 'P': EVENTS_Paused = 0; break;
         case 'R': INPUT_ReleaseAll(); break;
       }
     }

@@ -1,9 +1,9 @@
 // The real operating system as the machine's acceptance test: the two EmuTOS
 // images boot from cold to their desktop, on the 68000 table with prefetch
 // too, run a program of ours from the AUTO folder of a floppy and of the
-// hard disk, find the Blitter when it is on, take keys and mouse motion, and
-// a state saved at the desktop goes on in a fresh machine as it would have
-// in the first.
+// hard disk, find the Blitter when it is on, take keys and mouse motion, a
+// state saved at the desktop goes on in a fresh machine as it would have in
+// the first, and a floppy swapped by a drop is seen as a new disk.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -16,6 +16,7 @@
 
 #include "host/events.h"
 #include "host/options.h"
+#include "host/shared/input.h"
 #include "cpu/decode.h"
 #include "cpu/handlers/handler_declarations.h"
 #include "cpu/registers.h"
@@ -269,6 +270,51 @@ TEST_F(EmuTos, KeysOfAHeadlessScriptReachAProgramWithShift) {
                               " --input " + shell_quote(script));
   ASSERT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "aBz1!", "1e302c0202"));
+}
+
+// A floppy dropped on the window while the desktop shows another's folder:
+// the drive stands empty long enough for the operating system to see the
+// change, so the folder it then creates goes onto the new disk beside that
+// disk's own file, not with the old disk's directory over it. A quit during
+// the wait follows the insertion.
+TEST_F(EmuTos, AFloppySwappedByADropKeepsItsFiles) {
+  REQUIRE_EMUTOS();
+  const std::string a = folder.file("disk1.st"), b = folder.file("b.st");
+  std::ofstream(folder.file("text")) << "hello\n";
+  for (auto [image, name] : {std::pair{a, "AAA"}, {b, "BBB"}}) {
+    ASSERT_EQ(fat_new_floppy(image, name), "");
+    ASSERT_EQ(fat_copy_in(image, folder.file("text"), std::string(name) + ".TXT"), "");
+  }
+  start("etos192uk.img", false);
+  PREFS_AutoSaveOnQuit = 1;
+  run(boot_frames);
+  // ST scan codes, made and broken a few frames apart; `held` stays down.
+  auto keys = [](std::initializer_list<u8> codes, u8 held = 0) {
+    if (held) IKBD_QueueByte(held);
+    for (u8 c : codes) {
+      IKBD_QueueByte(c);
+      run(3, true);
+      IKBD_QueueByte(c | 0x80);
+      run(3, true);
+    }
+    if (held) IKBD_QueueByte(held | 0x80);
+    run(50, true);
+  };
+  keys({0x1e}, 0x38);  // Alternate-A: drive A's window
+  APP_OpenDocuments({b}, false);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(INPUT_PendingDisks(), 1u);
+  APP_QuitNow();
+  const std::string state = folder.file("Auto Saved State");
+  run(INPUT_SwapFrames / 2, true);
+  EXPECT_FALSE(std::filesystem::exists(state));
+  run(INPUT_SwapFrames, true);
+  EXPECT_TRUE(std::filesystem::exists(state));
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  keys({0x31}, 0x1d);  // Control-N: File > New folder...
+  keys({0x31, 0x12, 0x11, 0x1c});  // N, E, W, Return
+  EXPECT_EQ(fat_list(b).out, "::/BBB.TXT\n::/NEW/\n");
+  EXPECT_EQ(fat_list(a).out, "::/AAA.TXT\n");
 }
 
 #endif

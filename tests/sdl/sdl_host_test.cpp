@@ -2,10 +2,11 @@
 // its queue give exact bytes in the keyboard processor's queue (keys,
 // modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
 // key of the table reaches the ST, a full queue keeps every release, dropped
-// files go to the drives (a drop made during an expansion waits for it), the
-// close box and a termination signal take the quit path, the pause loop
-// shows its caption over the veil, the sound output's states, and the sound
-// chip's tone out of SDL's disk audio driver.
+// files go to the drives (a drop made during an expansion waits for it, a
+// swapped disk for the drive to stand empty), the close box and a
+// termination signal take the quit path, the pause loop shows its caption
+// over the veil, the sound output's states, and the sound chip's tone out of
+// SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/input.h"
+#include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
@@ -122,12 +124,19 @@ TEST_F(SdlHost, KeysModifiersCapsLockAndCommand) {
   key(SDL_SCANCODE_A, true);
   key(SDL_SCANCODE_A, true);  // a repeat
   key(SDL_SCANCODE_A, false);
+  // Modifiers in order with the keys around them, all within one frame.
   key(SDL_SCANCODE_LSHIFT, true);
-  EVENTS_PollMouse();
   stroke(SDL_SCANCODE_S);
   key(SDL_SCANCODE_LSHIFT, false);
+  stroke(SDL_SCANCODE_D);
+  key(SDL_SCANCODE_LALT, true);
+  key(SDL_SCANCODE_RCTRL, true);
+  stroke(SDL_SCANCODE_F);
+  key(SDL_SCANCODE_LALT, false);
+  key(SDL_SCANCODE_RCTRL, false);
   EVENTS_PollMouse();
-  EXPECT_EQ(take(), (Bytes{0x1e, 0x9e, 0x2a, 0x1f, 0x9f, 0xaa}));
+  EXPECT_EQ(take(), (Bytes{0x1e, 0x9e, 0x2a, 0x1f, 0x9f, 0xaa, 0x20, 0xa0, 0x38, 0x1d, 0x21,
+                           0xa1, 0xb8, 0x9d}));
 
   // Caps Lock on (the key events carry its state): plain keys go nowhere.
   stroke(SDL_SCANCODE_CAPSLOCK, KMOD_CAPS);
@@ -286,6 +295,11 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   drop(folder.file("first.msa"));
   drop(folder.file("second.st"));
   send(SDL_Event{});
+  // The second takes the first's place once the drive stood empty; the
+  // menu shows it there meanwhile.
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(MENU_ItemAt(MENU_DisksId, 1)->text, "Eject A: second.st");
+  for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
   EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("second.st"));
   EXPECT_EQ(DISKIMG_Expanding, 0u);
 }

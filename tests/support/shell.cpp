@@ -39,6 +39,11 @@ std::string fat_make_dir(const std::string& image, const std::string& dir) {
   return failure(shell(std::string(MTOOLS_MMD) + " -i " + shell_quote(image) + " ::" + dir));
 }
 
+std::string fat_new_floppy(const std::string& image, const std::string& label) {
+  return failure(shell(std::string(MTOOLS_MFORMAT) + " -C -f 720 -v " + shell_quote(label) +
+                       " -i " + shell_quote(image) + " ::"));
+}
+
 std::string fat_copy_in(const std::string& image, const std::string& from, const std::string& to) {
   return failure(shell(std::string(MTOOLS_MCOPY) + " -o -i " + shell_quote(image) + " " +
                        shell_quote(from) + " " + shell_quote("::" + to)));
@@ -47,5 +52,9 @@ std::string fat_copy_in(const std::string& image, const std::string& from, const
 ShellResult fat_read(const std::string& image, const std::string& name) {
   return shell(std::string(MTOOLS_MTYPE) + " -i " + shell_quote(image) + " " +
                shell_quote("::" + name));
+}
+
+ShellResult fat_list(const std::string& image) {
+  return shell(std::string(MTOOLS_MDIR) + " -b -i " + shell_quote(image) + " ::");
 }
 #endif

@@ -23,8 +23,12 @@ std::string shell_quote(const std::string& path);
 // cluster, without a partition table.
 std::string fat_new_volume(const std::string& image, unsigned kib);
 std::string fat_make_dir(const std::string& image, const std::string& dir);
+// A new 720 KB floppy named `label` (its serial number mtools' own).
+std::string fat_new_floppy(const std::string& image, const std::string& label);
 // Copies the host file `from` onto the image as `to` (as "AUTO/X.PRG").
 std::string fat_copy_in(const std::string& image, const std::string& from, const std::string& to);
 // The bytes of the image's file `name` (empty and failed when missing).
 ShellResult fat_read(const std::string& image, const std::string& name);
+// The root directory's names, one a line ("::/NAME.EXT", "::/DIR/").
+ShellResult fat_list(const std::string& image);
 #endif

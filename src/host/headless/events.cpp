@@ -1,7 +1,9 @@
 // Host events of the windowless build: no event arrives; the pointer and the
 // key map are words that tests and the input script set, and a script hook
-// runs at every pointer poll.
+// runs at every pointer poll, where a swapped floppy's wait counts down too.
 #include "host/events.h"
+
+#include "host/shared/input.h"
 
 i32 EVENTS_MouseH, EVENTS_MouseV;
 u8 EVENTS_KeyMap[16];
@@ -20,5 +22,6 @@ void EVENTS_DoEvent(i32) {}
 void EVENTS_PollMouse() {
   if (EVENTS_ScriptHook) EVENTS_ScriptHook(EVENTS_PollCount);
   ++EVENTS_PollCount;
+  INPUT_DiskSwapFrame();
 }
 void EVENTS_PauseLoop() { EVENTS_Paused = 0; }

@@ -94,7 +94,7 @@ void key(const SDL_KeyboardEvent& k) {
   const EVENTS_Key h = EVENTS_KeyOf(s);
   if (!h.bound) return;
   INPUT_HostKey(h.code, down);
-  if (h.modifier) return;
+  if (h.modifier && !INPUT_IsModifierKey(h.code)) return;  // Caps Lock, Command
   const SDL_Keycode sym = k.keysym.sym;
   push_input({down ? INPUT_Event::KeyDown : INPUT_Event::KeyUp, h.code,
               u8(sym > 0 && sym < 128 ? sym : 0), false, command_held(), control_held()});
@@ -325,6 +325,7 @@ void EVENTS_DoEvent(i32) {
 
 void EVENTS_PollMouse() {
   ++EVENTS_PollCount;
+  INPUT_DiskSwapFrame();
   // A captured pointer moved onto the menu bar is let go there.
   if (captured) {
     int x, y;

@@ -3,8 +3,9 @@
 // virtual key code of the key in the same place, which the keyboard
 // processor turns into an ST scan code. Keys the original platform's
 // keyboards had no code for but the ST has map to the ST key itself
-// (host/shared/input.h, INPUT_StKey). Modifier keys only mark the key map:
-// the per-frame poll sends their changes.
+// (host/shared/input.h, INPUT_StKey). Modifier keys mark the key map;
+// Shift, Control and Option are also queued like keys, Caps Lock and
+// Command are read by the per-frame poll.
 //
 // Right Alt is Command (menu shortcuts, letting the captured pointer go,
 // Option-Command clicks, drive B for a dropped disk); so are the Super keys,

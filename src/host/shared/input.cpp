@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "common/endian.h"
 #include "cpu/exceptions.h"
@@ -93,14 +94,42 @@ void release_sticks() {
   }
 }
 
-// One modifier's change: its ST key's make, or the break of the make sent.
-void modifier(u32& state, bool now, u32 stKey) {
-  if (u32(now) == state) return;
+// One modifier's change: its ST key's make (unless makes are dropped), or
+// the break of the make sent.
+void modifier(u32& state, bool now, u32 stKey, bool makes) {
+  if (u32(now) == state || (now && (!makes || EVENTS_CapsLock))) return;
   state = now;
   if (now)
     INPUT_KeyMake(stKey);
   else
     INPUT_KeyBreak(stKey);
+}
+
+// The host's Shift, Control and Option keys as their events came, in order
+// with the other keys: the ST's Shift, Control and Alternate follow them.
+u8 modifier_keys[16];
+
+bool modifier_key(u32 code) { return bit(modifier_keys, code); }
+
+// Brings the ST's modifiers to the host keys seen so far. Called at each
+// modifier event and before each make, so that a Shift held over a
+// pause or Caps Lock reaches the ST before the next key.
+void sync_modifiers(bool makes) {
+  modifier(EVENTS_ShiftDown, modifier_key(INPUT_KeyShift) || modifier_key(INPUT_KeyRightShift),
+           INPUT_StShift, makes);
+  modifier(EVENTS_ControlDown,
+           modifier_key(INPUT_KeyControl) || modifier_key(INPUT_KeyRightControl), INPUT_StControl,
+           makes);
+  modifier(EVENTS_OptionDown, modifier_key(INPUT_KeyOption), INPUT_StAlternate, makes);
+}
+
+// A modifier key's event: true when e was one (it is then handled).
+bool modifier_event(const INPUT_Event& e, bool makes) {
+  if (!INPUT_IsModifierKey(e.code) || (e.kind != INPUT_Event::KeyDown && e.kind != INPUT_Event::KeyUp))
+    return false;
+  set_bit(modifier_keys, e.code, e.kind == INPUT_Event::KeyDown);
+  sync_modifiers(makes);
+  return true;
 }
 
 void click(u32 button) {
@@ -129,19 +158,54 @@ void button_down(const INPUT_Event& e) {
   }
 }
 
+// A floppy waiting to go into a drive that stands empty for the ST to see
+// (frames left, 0 none).
+struct PendingDisk {
+  std::string path;
+  u32 frames;
+};
+PendingDisk pending[2];
+// A quit the user confirmed while a floppy waited: it follows the insertion
+// (1, 2 when asked), so the state it saves has the disk in its drive.
+u32 quit_waiting;
+
 // The state is written whole or not at all (an older one stays as it was);
 // a failure is shown when the user asked to quit, and said on standard
 // error either way.
+void finish_quit(bool ask) {
+  PREFS_Save();
+  MENU_ShowMenuBar();
+  APP_ShowCursor();
+  if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
+  APP_StopFlag = 1;
+}
+
 void quit(bool ask) {
+  if (quit_waiting) return;
   if (SOUND_Active) SOUND_Pause(1);
   if (!ask || DLG_ConfirmQuit()) {
-    PREFS_Save();
-    MENU_ShowMenuBar();
-    APP_ShowCursor();
-    if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
-    APP_StopFlag = 1;
+    if (INPUT_PendingDisks()) {
+      // The machine runs on (a pause ends) until the drive took its disk.
+      quit_waiting = ask ? 2 : 1;
+      if (EVENTS_Paused) {
+        EVENTS_Paused = 0;
+        MENU_CheckItem(MENU_FileId, 7, false);
+      }
+    } else {
+      finish_quit(ask);
+    }
   }
   if (SOUND_Active) SOUND_Pause(0);
+}
+
+// The waiting floppy of drive d goes in, unless the drive took another
+// meanwhile (a restored state).
+void insert_pending(u32 d) {
+  const PendingDisk p = std::move(pending[d]);
+  pending[d] = {};
+  const char drive = d ? 'B' : 'A';
+  if (!(DISKIMG_InsertedMask & (1u << d))) MENU_InsertImage(drive, p.path);
+  MENU_UpdateDiskItems();
 }
 
 }  // namespace
@@ -159,6 +223,11 @@ void INPUT_HostKey(u32 code, bool down) {
 }
 
 bool INPUT_HostKeyDown(u32 code) { return code < 128 && host_keys[code] != 0; }
+
+bool INPUT_IsModifierKey(u32 code) {
+  return code == INPUT_KeyShift || code == INPUT_KeyRightShift || code == INPUT_KeyControl ||
+         code == INPUT_KeyRightControl || code == INPUT_KeyOption;
+}
 
 void INPUT_ClearHostKeys() {
   std::memset(host_keys, 0, sizeof host_keys);
@@ -201,6 +270,9 @@ void INPUT_ReleaseAll() {
 
 void INPUT_Reset() {
   INPUT_ClearHostKeys();
+  pending[0] = pending[1] = {};
+  quit_waiting = 0;
+  std::memset(modifier_keys, 0, sizeof modifier_keys);
   std::memset(sent_keys, 0, sizeof sent_keys);
   std::memset(sent_buttons, 0, sizeof sent_buttons);
   sticks_sent[0] = sticks_sent[1] = Stick{};
@@ -223,11 +295,13 @@ bool INPUT_AnythingHeld() {
 // ---- Events ----
 
 void INPUT_Dispatch(const INPUT_Event& e) {
+  if (modifier_event(e, !EVENTS_Suspended && !EVENTS_Paused)) return;
   switch (e.kind) {
     case INPUT_Event::KeyDown:
       if (e.command) {
         if (EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
       } else if (!EVENTS_Suspended && !EVENTS_Paused) {
+        sync_modifiers(true);
         INPUT_KeyMake(e.code);
       }
       break;
@@ -237,6 +311,8 @@ void INPUT_Dispatch(const INPUT_Event& e) {
     case INPUT_Event::FocusLost:
       EVENTS_InBackground = 1;
       EVENTS_Suspended = PREFS_PauseInBackground ? 1 : 0;
+      // The keys held now come up elsewhere.
+      std::memset(modifier_keys, 0, sizeof modifier_keys);
       INPUT_ReleaseAll();
       SCREEN_UpdatePalette();
       break;
@@ -251,6 +327,7 @@ void INPUT_Dispatch(const INPUT_Event& e) {
 }
 
 void INPUT_DispatchPaused(const INPUT_Event& e) {
+  if (modifier_event(e, false)) return;
   switch (e.kind) {
     case INPUT_Event::KeyDown:
       if (e.command && EVENTS_MenuKeyHook && e.character) EVENTS_MenuKeyHook(e.character);
@@ -258,6 +335,7 @@ void INPUT_DispatchPaused(const INPUT_Event& e) {
     case INPUT_Event::KeyUp: INPUT_KeyBreak(e.code); break;
     case INPUT_Event::ButtonUp: INPUT_ButtonRelease(e.code); break;
     case INPUT_Event::FocusLost:
+      std::memset(modifier_keys, 0, sizeof modifier_keys);
       SCREEN_UpdatePalette();
       if (SOUND_Active) SOUND_Pause(1);
       break;
@@ -274,12 +352,8 @@ void INPUT_DispatchPaused(const INPUT_Event& e) {
 // ---- The per-frame poll ----
 
 void INPUT_PollModifiers(bool capsLock) {
-  auto key = INPUT_HostKeyDown;
-  modifier(EVENTS_ShiftDown, key(INPUT_KeyShift) || key(INPUT_KeyRightShift), INPUT_StShift);
-  modifier(EVENTS_ControlDown, key(INPUT_KeyControl) || key(INPUT_KeyRightControl), INPUT_StControl);
   EVENTS_CapsPrevious = EVENTS_CapsLock = capsLock ? 1 : 0;
-  modifier(EVENTS_OptionDown, key(INPUT_KeyOption), INPUT_StAlternate);
-  EVENTS_CommandDown = key(INPUT_KeyCommand) ? 1 : 0;
+  EVENTS_CommandDown = INPUT_HostKeyDown(INPUT_KeyCommand) ? 1 : 0;
 }
 
 bool INPUT_ReadVdiCursor(i32& x, i32& y) {
@@ -392,6 +466,7 @@ void INPUT_PollJoysticks() {
 
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
   const size_t count = paths.size();
+  bool restarted = false;
   for (size_t i = 0; i < count && i < 2; ++i) {
     const std::string& path = paths[i];
     struct stat st {};
@@ -400,15 +475,53 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
       MMU_LoadTOS(path);
       MMU_ClearRAM();
       m68k_restart();
+      restarted = true;
       MENU_UpdateChecks();
       SCREEN_DrawStatusLine();
       continue;
     }
     const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
+    const u32 d = drive == 'B' ? 1 : 0;
+    // A disk that takes another's place waits while the drive stands empty,
+    // as it would between a hand's eject and insert: the ST sees the change
+    // only on the write-protect line, which it samples every few frames, and
+    // would else go on with what it read from the old disk and write that
+    // onto the new one. After a restart it has read nothing yet.
+    if (!restarted && ((DISKIMG_InsertedMask & (1u << d)) || pending[d].frames)) {
+      DISKIMG_Eject(drive);
+      if (!pending[d].frames) pending[d].frames = INPUT_SwapFrames;
+      pending[d].path = path;
+      MENU_SetDiskName(drive, std::filesystem::path(path).filename().string());
+      continue;
+    }
+    pending[d] = {};
     DISKIMG_Eject(drive);
     MENU_InsertImage(drive, path);
   }
+  if (restarted)
+    for (u32 d = 0; d < 2; ++d)
+      if (pending[d].frames) insert_pending(d);
+  MENU_UpdateDiskItems();
   MENU_UpdateChecks();
+}
+
+void INPUT_DiskSwapFrame() {
+  for (u32 d = 0; d < 2; ++d)
+    if (pending[d].frames && --pending[d].frames == 0) insert_pending(d);
+  if (quit_waiting && !INPUT_PendingDisks()) {
+    const bool ask = quit_waiting == 2;
+    quit_waiting = 0;
+    finish_quit(ask);
+  }
+}
+
+u32 INPUT_PendingDisks() { return (pending[0].frames ? 1 : 0) | (pending[1].frames ? 2 : 0); }
+
+bool INPUT_CancelPendingDisk(char drive) {
+  PendingDisk& p = pending[drive == 'B' ? 1 : 0];
+  if (!p.frames) return false;
+  p = {};
+  return true;
 }
 
 void APP_AutoSaveOnQuit() { quit(true); }

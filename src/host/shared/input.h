@@ -1,7 +1,7 @@
 // The host's input as the ST gets it, the same for every host with a
 // window: the host key map, the makes and presses the ST has been sent, the
-// dispatch of key, button and focus events, the per-frame poll of the
-// modifier keys, the pointer (captured, VDI-steered or keycode mode) and the
+// dispatch of key, button and focus events (the modifier keys among them),
+// the per-frame poll of Caps Lock, the pointer (captured, VDI-steered or keycode mode) and the
 // keyboard joysticks, and the two requests a desktop makes of the program:
 // documents to open and quit.
 //
@@ -57,6 +57,9 @@ extern u32 MENU_STMouseDriver;
 // code is down while any of them is (EVENTS_KeyMap).
 void INPUT_HostKey(u32 code, bool down);
 bool INPUT_HostKeyDown(u32 code);
+// Shift, Control and Option (left or right): their events go to the ST as
+// its Shift, Control and Alternate, in order with the keys around them.
+bool INPUT_IsModifierKey(u32 code);
 // Every host key up (the host lost the keyboard).
 void INPUT_ClearHostKeys();
 
@@ -71,12 +74,13 @@ void INPUT_KeyBreak(u32 code);
 // (1-3); its release when that host button comes up.
 void INPUT_ButtonPress(u32 host, u32 button);
 void INPUT_ButtonRelease(u32 host);
-// Breaks, releases and stick releases for everything the ST holds; the
-// modifiers count as up until the next poll sees them.
+// Breaks, releases and stick releases for everything the ST holds; a
+// modifier still held goes to the ST again before its next key or click.
 void INPUT_ReleaseAll();
 // Whether anything is held on the ST.
 bool INPUT_AnythingHeld();
-// Forgets every key, press and modifier without telling the ST (start-up).
+// Forgets every key, press and modifier without telling the ST, and a
+// floppy waiting for its drive (start-up).
 void INPUT_Reset();
 
 // ---- Events ------------------------------------------------------------------------
@@ -101,9 +105,8 @@ void INPUT_DispatchPaused(const INPUT_Event& e);
 
 // ---- The per-frame poll ------------------------------------------------------------
 
-// The modifiers from the host key map and Caps Lock's lock state: changes of
-// Shift, Control and Option go to the ST as left Shift, Control and
-// Alternate; Command is only noted.
+// Caps Lock's lock state and Command from the host key map, both only
+// noted (the modifier keys the ST has come as events).
 void INPUT_PollModifiers(bool capsLock);
 
 // The host pointer as the poll sees it.
@@ -142,12 +145,30 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y);
 // the command line): a 192 or 256 KB file is a TOS image, loaded and
 // restarted; any other is a floppy image for drive A, the second one for
 // drive B (B also for a lone one with Command held); from the third on
-// they are ignored. A gzip-compressed image is unpacked first.
+// they are ignored. A gzip-compressed image is unpacked first. A floppy
+// image for a drive that holds one ejects it at once and goes in
+// INPUT_SwapFrames frames later, so that the ST sees the drive empty (the
+// menus show the new image meanwhile); with a TOS image in the same drop,
+// every image goes in at once.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
+
+// How long a swapped drive stands empty: twice the longest EmuTOS takes to
+// see it (16 frames: it samples the write-protect line of one drive every
+// 8th frame, the two in turn).
+constexpr u32 INPUT_SwapFrames = 32;
+// Once an emulated frame (each host's pointer poll): the waiting floppies
+// go in when their time is up, and a quit that waited for them follows.
+void INPUT_DiskSwapFrame();
+// The drives with a floppy waiting (bit 0 A, bit 1 B).
+u32 INPUT_PendingDisks();
+// Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
+bool INPUT_CancelPendingDisk(char drive);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves the preferences and, with the auto-save option, the machine's state
-// as "Auto Saved State", and stops the emulation. APP_QuitNow does the same
+// as "Auto Saved State", and stops the emulation; while a floppy waits to go
+// in, the machine runs on (a pause ends) until it did, so the state saved
+// has it in its drive. APP_QuitNow does the same
 // without asking (a termination signal).
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();

@@ -310,6 +310,8 @@ void MENU_InsertDisk() {
     DISKIMG_Eject(letter);
     return;
   }
+  // A dropped disk waiting for the drive: ejected before it went in.
+  if (INPUT_CancelPendingDisk(letter)) return;
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptDisk);
   if (reply.chosen) MENU_InsertImage(letter, reply.path);

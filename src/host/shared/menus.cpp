@@ -7,6 +7,7 @@
 
 #include "host/midi.h"
 #include "host/options.h"
+#include "host/shared/input.h"
 #include "host/shared/screen_window.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
@@ -236,10 +237,10 @@ void MENU_UpdateDiskItems() {
     if ((DISKIMG_InsertedMask & (1u << d)) && (image != named[d].image || *shown_name(d) != named[d].name))
       MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(image).filename().string());
   }
-  MENU_SetItemText(MENU_DisksId, 1,
-                   (DISKIMG_InsertedMask & 1) ? eject_text('A', MENU_DiskNameA) : "Insert Disk in Drive A:");
-  MENU_SetItemText(MENU_DisksId, 2,
-                   (DISKIMG_InsertedMask & 2) ? eject_text('B', MENU_DiskNameB) : "Insert Disk in Drive B:");
+  // A dropped disk waiting for its drive shows as in it.
+  const u32 held = DISKIMG_InsertedMask | INPUT_PendingDisks();
+  MENU_SetItemText(MENU_DisksId, 1, (held & 1) ? eject_text('A', MENU_DiskNameA) : "Insert Disk in Drive A:");
+  MENU_SetItemText(MENU_DisksId, 2, (held & 2) ? eject_text('B', MENU_DiskNameB) : "Insert Disk in Drive B:");
 }
 
 void MENU_UpdateChecks() {
