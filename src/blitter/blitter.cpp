@@ -1,8 +1,6 @@
 #include "blitter/blitter.h"
 
 #include <array>
-#include <cstddef>
-#include <utility>
 
 #include "common/endian.h"
 #include "machine/memory.h"
@@ -78,9 +76,11 @@ constexpr bool uses_source(u32 hop, u32 op) {
 
 // One whole operation. Hop and Op select the source term and the logic
 // operation; Down the descending source buffer, in which a new word enters
-// the upper half (the source is read towards lower addresses). The per-word
-// code has no test of any of them.
-template <bool Down, u32 Hop, u32 Op>
+// the upper half (the source is read towards lower addresses); Smudge (HOP 1
+// and 3) the halftone word of each destination word by the low four bits of
+// its skewed source instead of by the line. The per-word code has no test of
+// any of them.
+template <bool Down, u32 Hop, u32 Op, bool Smudge>
 void run() {
   constexpr bool reads_source = Hop >= 2;
   constexpr bool halftone = (Hop & 1) != 0;
@@ -119,8 +119,9 @@ void run() {
   };
   // Combines the destination word with the source term under mask m.
   const auto process = [&](u32 pattern, u32 m) {
-    u32 s = pattern;
-    if constexpr (reads_source) s &= buffer >> skew;
+    const u32 skewed = buffer >> skew;
+    u32 s = Smudge ? BLITTER_HalftoneSnap[skewed & 15] : pattern;
+    if constexpr (reads_source) s &= skewed;
     const u32 d = read_word(dst);
     write_word(dst, ((d & ~m) | (logic<Op>(s, d) & m)) & 0xffff);
   };
@@ -159,38 +160,33 @@ void run() {
   BLITTER_DstAddr = dst;
 }
 
-}  // namespace
-
-// The members of the two tables, named by HOP and OP.
-template <u32 Hop, u32 Op>
-void BLITTER_OpPos() {
-  run<false, Hop, Op>();
+// A member: a descending one whose result does not depend on the source
+// buffer runs as its ascending twin; with a halftone, SMUDGE chooses the
+// variant once per operation.
+template <bool Down, u32 Hop, u32 Op>
+void member() {
+  constexpr bool down = Down && uses_source(Hop, Op);
+  if constexpr ((Hop & 1) != 0) {
+    if (BLITTER_LineCtl & BLITTER_Smudge) return run<down, Hop, Op, true>();
+  }
+  run<down, Hop, Op, false>();
 }
 
-template <u32 Hop, u32 Op>
-void BLITTER_OpNeg() {
-  run<true, Hop, Op>();
-}
-
-namespace {
-
-// A descending member whose result does not depend on the source buffer is
-// its ascending twin.
-template <u32 Hop, u32 Op>
-constexpr BLITTER_OpFn descending_member() {
-  if constexpr (uses_source(Hop, Op)) return BLITTER_OpNeg<Hop, Op>;
-  else return BLITTER_OpPos<Hop, Op>;
-}
-
-template <size_t... I>
-constexpr std::array<std::array<BLITTER_OpFn, 64>, 2> op_tables(std::index_sequence<I...>) {
-  return {{{descending_member<I / 16, I % 16>()...}, {BLITTER_OpPos<I / 16, I % 16>...}}};
-}
+constexpr bool down_Pos = false, down_Neg = true;
 
 }  // namespace
 
-const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables =
-    op_tables(std::make_index_sequence<64>());
+// The 128 members, named by direction, HOP and OP.
+#define BLITTER_DEFINE_MEMBER(Dir, h, x, op) \
+  void BLITTER_Op##Dir##h##x() { member<down_##Dir, h, op>(); }
+BLITTER_FOR_MEMBERS(BLITTER_DEFINE_MEMBER, Pos)
+BLITTER_FOR_MEMBERS(BLITTER_DEFINE_MEMBER, Neg)
+#undef BLITTER_DEFINE_MEMBER
+
+#define BLITTER_TABLE_ENTRY(Dir, h, x, op) BLITTER_Op##Dir##h##x,
+const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables = {
+    {{BLITTER_FOR_MEMBERS(BLITTER_TABLE_ENTRY, Neg)}, {BLITTER_FOR_MEMBERS(BLITTER_TABLE_ENTRY, Pos)}}};
+#undef BLITTER_TABLE_ENTRY
 
 // ---- Registers ----------------------------------------------------------------
 

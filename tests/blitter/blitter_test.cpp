@@ -240,10 +240,11 @@ TEST_F(Blitter, EndMasksByPositionInTheLine) {
   EXPECT_EQ(MMU_ReadW(0x10000), 0x1234u);
 }
 
-// The halftone line starts at the control byte's line number (or the skew's
-// with SMUDGE), steps once a line up or down with the destination Y
-// increment's sign, and does not change within a line. HOP 3 ANDs the
-// source in. HOP 1 reads no source but moves its address all the same.
+// The halftone line starts at the control byte's line number, steps once a
+// line up or down with the destination Y increment's sign, and does not
+// change within a line. HOP 3 ANDs the source in. HOP 1 reads no source but
+// moves its address all the same: with SMUDGE its empty source buffer picks
+// halftone word 0 for every word.
 TEST_F(Blitter, HalftoneLinesStepPerLine) {
   struct Case {
     u32 hop, ctl, skew;
@@ -254,7 +255,7 @@ TEST_F(Blitter, HalftoneLinesStepPerLine) {
   const Case cases[] = {
       {1, 0x8e, 0, 4, {0xeeee, 0xffff, 0x0000, 0x1111}, 2},
       {1, 0x81, 0, -4, {0x1111, 0x0000, 0xffff, 0xeeee}, 13},
-      {1, 0xae, 0x43, 4, {0x3333, 0x4444, 0x5555, 0x6666}, 7},
+      {1, 0xae, 0x43, 4, {0x0000, 0x0000, 0x0000, 0x0000}, 7},
       {3, 0x8e, 0, 4, {0x0e0e, 0x0f0f, 0x0000, 0x0101}, 2},
   };
   for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(i * 0x1111);
@@ -277,6 +278,41 @@ TEST_F(Blitter, HalftoneLinesStepPerLine) {
   blit({.hop = 2, .ctl = 0x85});
   EXPECT_EQ(BLITTER_HalftoneSnap[0], 0u);
   EXPECT_EQ(BLITTER_LineStep, 1);
+}
+
+// The tables hold the members by their names, in HOP * 16 + OP order.
+TEST_F(Blitter, TheTablesHoldTheNamedMembers) {
+  EXPECT_EQ(BLITTER_OpTables[1][0x00], &BLITTER_OpPos00);
+  EXPECT_EQ(BLITTER_OpTables[1][0x2b], &BLITTER_OpPos2B);
+  EXPECT_EQ(BLITTER_OpTables[0][0x1a], &BLITTER_OpNeg1A);
+  EXPECT_EQ(BLITTER_OpTables[0][0x3f], &BLITTER_OpNeg3F);
+}
+
+// With SMUDGE the low four bits of each word's skewed source choose its
+// halftone word (here word i is i * 0x1111), in both directions, whatever
+// the line number says; the results are worked out by hand.
+TEST_F(Blitter, SmudgeTakesTheHalftoneWordFromTheSkewedSource) {
+  struct Case {
+    i32 src_x;
+    u32 xcount, skew;
+    std::vector<u32> source, result;  // source words in reading order
+  };
+  const Case cases[] = {
+      // 0x1234 picks word 4, 0xabcd word 13, 0x00f7 word 7; ANDed with the source.
+      {2, 3, 0, {0x1234, 0xabcd, 0x00f7}, {0x0004, 0x89cd, 0x0077}},
+      // 0x1234 0x5689 >> 4 is 0x4568: word 8.
+      {2, 1, 0x84, {0x1234, 0x5689}, {0x0008}},
+      // Descending the later word is the upper half: 0x5689 0x1234 >> 4 is 0x9123.
+      {-2, 1, 0x84, {0x1234, 0x5689}, {0x1123}},
+  };
+  for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(i * 0x1111);
+  for (const Case& c : cases) {
+    const u32 n = u32(c.source.size());
+    const u32 src = c.src_x < 0 ? 0x20000 + 2 * (n - 1) : 0x20000;
+    for (u32 i = 0; i < n; ++i) put(src + u32(c.src_x) * i, {c.source[i]});
+    blit({.src = src, .src_x = c.src_x, .xcount = c.xcount, .hop = 3, .skew = c.skew, .ctl = 0xa5});
+    EXPECT_EQ(words(0x10000, c.xcount), c.result) << "src_x " << c.src_x << " skew " << c.skew;
+  }
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the
