@@ -6,6 +6,14 @@
 // write returns every line is done, the busy bit reads 0 again and no emulated
 // time has passed. Its memory accesses go through the bank table; while it
 // runs the I/O page serves nothing (BLITTER_Running).
+//
+// Operations ask the host every few hundred thousand words (EVENTS_BusyPoll)
+// whether it has something to act on, such as a quit; if so the operation
+// stops between two lines with its registers as the chip leaves them
+// mid-operation (lines still to do, the addresses of the next line, BUSY
+// set), the scheduler lets the host act before the next instruction and
+// then goes on with it (BLITTER_Resume). A saved state can hold such a
+// stopped operation.
 #pragma once
 
 #include <array>
@@ -56,6 +64,16 @@ extern u32 BLITTER_HalftoneLine;
 extern i32 BLITTER_LineStep;
 
 extern u32 BLITTER_Running;  // 1 while an operation runs
+// 1 while an operation waits between two of its lines for the host; the
+// source word it carries into its next line.
+extern u32 BLITTER_Stopped;
+extern u16 BLITTER_CarryWord;
+// 1 once an operation (stopped or ended) has found the host with something
+// to act on; the scheduler clears it when the host has acted.
+extern u32 BLITTER_BreakAsked;
+
+// Goes on with a stopped operation, which may stop again.
+void BLITTER_Resume();
 
 // The operation functions by HOP * 16 + OP: table 0 for a negative source X
 // increment, table 1 for a zero or positive one.

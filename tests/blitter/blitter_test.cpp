@@ -9,6 +9,8 @@
 #include "blitter/blitter.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
+#include "cpu/registers.h"
+#include "host/events.h"
 #include "host/options.h"
 #include "machine/memory.h"
 #include "machine/sections.h"
@@ -313,6 +315,62 @@ TEST_F(Blitter, SmudgeTakesTheHalftoneWordFromTheSkewedSource) {
     blit({.src = src, .src_x = c.src_x, .xcount = c.xcount, .hop = 3, .skew = c.skew, .ctl = 0xa5});
     EXPECT_EQ(words(0x10000, c.xcount), c.result) << "src_x " << c.src_x << " skew " << c.skew;
   }
+}
+
+// An operation of a million words that the host keeps breaking (every few
+// hundred thousand words) ends as one that runs through: descending, with a
+// skew and no extra read (the buffer carries a word from line to line) and
+// halftone lines stepping down. Stopped, its registers show the lines left
+// and the section holds it; a register write lets it end first.
+TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
+  u32 seed = 12345;
+  const auto fill = [&] {
+    seed = 12345;
+    for (u32 a = 0x10000; a < 0x50000; a += 2) {
+      seed = seed * 1103515245 + 12345;
+      MMU_WriteW(a, seed >> 16);
+    }
+  };
+  for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(0x1f3d * (i + 3));
+  // 64 words a line; the source moves 4 bytes a line, the destination stays.
+  const Regs r{.src = 0x28000, .src_x = -2, .src_y = 130, .dst_x = 2, .dst_y = -126, .xcount = 64,
+               .ycount = 16383, .mask1 = 0x0fff, .mask3 = 0xfff0, .hop = 3, .op = 6, .skew = 5, .ctl = 0x87};
+  const auto outcome = [] {
+    std::vector<u32> v = words(0x10000, 64);
+    for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) v.push_back(x);
+    return v;
+  };
+  fill();
+  blit(r);
+  const std::vector<u32> through = outcome();
+
+  u32 breaks = 0;
+  EVENTS_BusyHook = [] { return true; };
+  fill();
+  blit(r);
+  ASSERT_EQ(BLITTER_Stopped, 1u);
+  EXPECT_GT(BLITTER_YCount, 0u);
+  EXPECT_LT(BLITTER_YCount, 16383u);
+  const std::vector<u8> section = saved(BLITTER_Save);
+  EXPECT_EQ(be_read16(&section[0]), 1u);
+  ASSERT_EQ(restored(std::vector<u8>(116, 0), BLITTER_Restore), 1u);
+  EXPECT_EQ(BLITTER_Stopped, 0u);
+  ASSERT_EQ(restored(section, BLITTER_Restore), 1u);
+  while (BLITTER_Stopped && breaks < 2) {
+    BLITTER_Resume();
+    ++breaks;
+  }
+  EXPECT_EQ(BLITTER_Stopped, 1u);
+  MMU_WriteW(BLITTER_HALFTONE, BLITTER_Halftone[0]);
+  EVENTS_BusyHook = nullptr;
+  BLITTER_BreakAsked = 0;
+  m68k_regfile.pending = 0;
+  EXPECT_EQ(BLITTER_Stopped, 0u);
+  EXPECT_EQ(outcome(), through);
+  // A stopped operation has lines left.
+  std::vector<u8> bad = section;
+  bad[78] = bad[79] = 0;
+  EXPECT_EQ(restored(bad, BLITTER_Restore), 0u);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the

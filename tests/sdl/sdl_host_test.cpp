@@ -3,13 +3,19 @@
 // modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
 // key of the table reaches the ST, a full queue keeps every release, dropped
 // files go to the drives (a drop made during an expansion waits for it), the
-// close box and a termination signal take the quit path, the pause loop
-// shows its caption over the veil, the sound output's states, and the sound
-// chip's tone out of SDL's disk audio driver.
+// close box and a termination signal take the quit path (also while the
+// Blitter works through an operation of minutes, in the application itself),
+// the pause loop shows its caption over the veil, the sound output's states,
+// and the sound chip's tone out of SDL's disk audio driver.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
+#include <filesystem>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -17,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "blitter/blitter.h"
 #include "cpu/bus.h"
 #include "host/app.h"
 #include "host/debugger.h"
@@ -33,6 +40,7 @@
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "platform/window.h"
 #include "support/machine_fixture.h"
 
@@ -342,6 +350,76 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   EXPECT_EQ(DEBUG_DumpAbort, 1);  // and a debugger listing ends
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
+  APP_StopFlag = 0;
+}
+
+// The application, started in a folder of its own on a ROM that starts
+// Blitter operations of 65535 by 65535 words in a loop (each half a minute
+// of work), quits on a termination signal through the quit path: its
+// automatic state holds the operation stopped between two lines, and the
+// machine restored from it finishes that operation and runs on.
+TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
+  TempFolder app;
+  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
+  app.write("tos.img", load_test_rom("blitter_loop"));
+  PREFS_AutoSaveOnQuit = 1;
+  PREFS_BlitterEnabled = 1;
+  PREFS_Save();  // where the child finds its preferences (XDG_CONFIG_HOME)
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const std::string out = app.file("out.txt");
+    std::freopen(out.c_str(), "w", stdout);
+    execl(app.file("vantorell").c_str(), "vantorell", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  using Clock = std::chrono::steady_clock;
+  // Well inside the first operation once it has started up.
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const Clock::time_point signalled = Clock::now();
+  kill(child, SIGTERM);
+  int status = 0;
+  while (waitpid(child, &status, WNOHANG) == 0 && Clock::now() - signalled < std::chrono::seconds(20))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const double latency = std::chrono::duration<double>(Clock::now() - signalled).count();
+  if (waitpid(child, &status, WNOHANG) == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "still running 20 s after the termination signal";
+  }
+  RecordProperty("quit_latency_ms", int(latency * 1000));
+  std::printf("quit %.0f ms after the termination signal\n", latency * 1000);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+
+  // The same ROM here, then its state.
+  SDL_HostOpenLater({app.file("tos.img")});
+  send(SDL_Event{});
+  ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
+  EXPECT_EQ(BLITTER_Stopped, 1u);
+  EXPECT_GT(BLITTER_YCount, 0u);
+  EXPECT_LT(BLITTER_YCount, 65535u);
+  const u32 done = MMU_ReadL(0x904);
+  // The rest of the operation cut to one line, and the next ones to a few words.
+  BLITTER_YCount = 1;
+  MMU_WriteL(0x900, 0x00020002);
+  machine_run_quietly(3, true);
+  EXPECT_EQ(BLITTER_Stopped, 0u);
+  EXPECT_GT(MMU_ReadL(0x904), done + 100);
+
+  // Operations of one line each never stop, yet the close box they find
+  // waiting is served after the one that found it (the frozen test clock
+  // makes no host poll of its own): the quit path, with its state.
+  MMU_WriteL(0x900, 0x0001ffff);
+  DLG_FixedAnswers.confirmQuit = 1;
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_HostTakeEvent(close);
+  const u64 frames = SCHED_FramesEnded;
+  machine_run_quietly(1, true);
+  EXPECT_EQ(SCHED_FramesEnded, frames);
+  EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
   APP_StopFlag = 0;
 }
 
