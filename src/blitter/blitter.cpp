@@ -1,10 +1,10 @@
 #include "blitter/blitter.h"
 
 #include <array>
-#include <cstddef>
-#include <utility>
 
 #include "common/endian.h"
+#include "cpu/registers.h"
+#include "host/events.h"
 #include "machine/memory.h"
 
 u16 BLITTER_Halftone[16];
@@ -17,8 +17,30 @@ u16 BLITTER_HalftoneSnap[16];
 u32 BLITTER_HalftoneLine;
 i32 BLITTER_LineStep;
 u32 BLITTER_Running;
+u32 BLITTER_Stopped;
+u16 BLITTER_CarryWord;
+u32 BLITTER_BreakAsked;
 
 namespace {
+
+// ---- Breaks for the host ---------------------------------------------------
+
+// Words (of all operations together) between two questions to the host:
+// a few milliseconds of work.
+constexpr i32 words_between_polls = 1 << 18;
+i32 words_to_poll = words_between_polls;
+bool may_stop = true;
+
+// Whether the operation must stop for the host after this line (unless it
+// was the last): the host has something to act on, which the scheduler lets
+// it do before the next instruction.
+[[gnu::noinline]] bool host_break() {
+  words_to_poll = words_between_polls;
+  if (!may_stop || !EVENTS_BusyPoll()) return false;
+  BLITTER_BreakAsked = 1;
+  m68k_pend_set(m68k_pend_sr_check);
+  return true;
+}
 
 // ---- Memory ----------------------------------------------------------------
 
@@ -78,14 +100,20 @@ constexpr bool uses_source(u32 hop, u32 op) {
 
 // One whole operation. Hop and Op select the source term and the logic
 // operation; Down the descending source buffer, in which a new word enters
-// the upper half (the source is read towards lower addresses). The per-word
-// code has no test of any of them.
-template <bool Down, u32 Hop, u32 Op>
+// the upper half (the source is read towards lower addresses); Smudge (HOP 1
+// and 3) the halftone word of each destination word by the low four bits of
+// its skewed source instead of by the line. The per-word code has no test of
+// any of them.
+template <bool Down, u32 Hop, u32 Op, bool Smudge>
 void run() {
   constexpr bool reads_source = Hop >= 2;
   constexpr bool halftone = (Hop & 1) != 0;
 
-  if constexpr (halftone) {
+  // A stopped operation goes on where it stopped: its halftone snapshot and
+  // line stand, and the buffer holds the word carried into the next line.
+  const bool resuming = BLITTER_Stopped != 0;
+  BLITTER_Stopped = 0;
+  if (halftone && !resuming) {
     for (u32 i = 0; i < 16; ++i) BLITTER_HalftoneSnap[i] = BLITTER_Halftone[i];
     BLITTER_HalftoneLine =
         (BLITTER_LineCtl & BLITTER_Smudge) ? BLITTER_Skew & 15u : BLITTER_LineCtl & 15u;
@@ -102,7 +130,8 @@ void run() {
   const bool fxsr = BLITTER_Fxsr != 0, nfsr = BLITTER_Nfsr != 0;
   u32 line = BLITTER_HalftoneLine & 15u;
   const u32 line_step = u32(BLITTER_LineStep);
-  u32 buffer = 0;
+  u32 buffer = !resuming ? 0 : Down ? u32(BLITTER_CarryWord) << 16 : BLITTER_CarryWord;
+  const i32 line_words = i32(xcount) + 1;
 
   const auto shift_in = [&](u32 addr) {
     if constexpr (!reads_source) return;
@@ -119,13 +148,15 @@ void run() {
   };
   // Combines the destination word with the source term under mask m.
   const auto process = [&](u32 pattern, u32 m) {
-    u32 s = pattern;
-    if constexpr (reads_source) s &= buffer >> skew;
+    const u32 skewed = buffer >> skew;
+    u32 s = Smudge ? BLITTER_HalftoneSnap[skewed & 15] : pattern;
+    if constexpr (reads_source) s &= skewed;
     const u32 d = read_word(dst);
     write_word(dst, ((d & ~m) | (logic<Op>(s, d) & m)) & 0xffff);
   };
 
-  for (u32 lines = BLITTER_YCount; lines != 0; --lines) {
+  u32 lines = BLITTER_YCount;
+  while (lines != 0) {
     const u32 pattern = halftone ? BLITTER_HalftoneSnap[line] : 0xffff;
     if (fxsr) {
       shift_in(src);
@@ -151,46 +182,50 @@ void run() {
     src += src_y;
     dst += dst_y;
     if constexpr (halftone) line = (line + line_step) & 15;
+    --lines;
+    if ((words_to_poll -= line_words) < 0) [[unlikely]] {
+      if (host_break() && lines != 0) break;
+    }
   }
 
-  BLITTER_YCount = 0;
+  BLITTER_YCount = u16(lines);
+  if (lines != 0) {
+    // Stopped for the host, with the half of the buffer the next line keeps.
+    BLITTER_Stopped = 1;
+    BLITTER_CarryWord = u16(Down ? buffer >> 16 : buffer);
+  }
   if constexpr (halftone) BLITTER_HalftoneLine = line;
   BLITTER_SrcAddr = src;
   BLITTER_DstAddr = dst;
 }
 
-}  // namespace
-
-// The members of the two tables, named by HOP and OP.
-template <u32 Hop, u32 Op>
-void BLITTER_OpPos() {
-  run<false, Hop, Op>();
+// A member: a descending one whose result does not depend on the source
+// buffer runs as its ascending twin; with a halftone, SMUDGE chooses the
+// variant once per operation.
+template <bool Down, u32 Hop, u32 Op>
+void member() {
+  constexpr bool down = Down && uses_source(Hop, Op);
+  if constexpr ((Hop & 1) != 0) {
+    if (BLITTER_LineCtl & BLITTER_Smudge) return run<down, Hop, Op, true>();
+  }
+  run<down, Hop, Op, false>();
 }
 
-template <u32 Hop, u32 Op>
-void BLITTER_OpNeg() {
-  run<true, Hop, Op>();
-}
-
-namespace {
-
-// A descending member whose result does not depend on the source buffer is
-// its ascending twin.
-template <u32 Hop, u32 Op>
-constexpr BLITTER_OpFn descending_member() {
-  if constexpr (uses_source(Hop, Op)) return BLITTER_OpNeg<Hop, Op>;
-  else return BLITTER_OpPos<Hop, Op>;
-}
-
-template <size_t... I>
-constexpr std::array<std::array<BLITTER_OpFn, 64>, 2> op_tables(std::index_sequence<I...>) {
-  return {{{descending_member<I / 16, I % 16>()...}, {BLITTER_OpPos<I / 16, I % 16>...}}};
-}
+constexpr bool down_Pos = false, down_Neg = true;
 
 }  // namespace
 
-const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables =
-    op_tables(std::make_index_sequence<64>());
+// The 128 members, named by direction, HOP and OP.
+#define BLITTER_DEFINE_MEMBER(Dir, h, x, op) \
+  void BLITTER_Op##Dir##h##x() { member<down_##Dir, h, op>(); }
+BLITTER_FOR_MEMBERS(BLITTER_DEFINE_MEMBER, Pos)
+BLITTER_FOR_MEMBERS(BLITTER_DEFINE_MEMBER, Neg)
+#undef BLITTER_DEFINE_MEMBER
+
+#define BLITTER_TABLE_ENTRY(Dir, h, x, op) BLITTER_Op##Dir##h##x,
+const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables = {
+    {{BLITTER_FOR_MEMBERS(BLITTER_TABLE_ENTRY, Neg)}, {BLITTER_FOR_MEMBERS(BLITTER_TABLE_ENTRY, Pos)}}};
+#undef BLITTER_TABLE_ENTRY
 
 // ---- Registers ----------------------------------------------------------------
 
@@ -199,6 +234,22 @@ namespace {
 inline bool in_halftone(u32 addr) { return addr - BLITTER_HALFTONE <= 0x1e; }
 inline u16& halftone_word(u32 addr) { return BLITTER_Halftone[(addr - BLITTER_HALFTONE) >> 1]; }
 
+void run_member() {
+  BLITTER_Running = 1;
+  BLITTER_OpTables[BLITTER_SrcXInc < 0 ? 0 : 1][(BLITTER_Hop & 3u) * 16 + (BLITTER_Op & 15u)]();
+  BLITTER_Running = 0;
+}
+
+// A register write while an operation is stopped can only be the rest of
+// the instruction that started it: the operation ends first, as it would
+// have before that write.
+inline void settle() {
+  if (!BLITTER_Stopped) [[likely]] return;
+  may_stop = false;
+  BLITTER_Resume();
+  may_stop = true;
+}
+
 // The start, on a byte write of v to the control register.
 void start(u32 v) {
   if (BLITTER_YCount == 0 || !(v & BLITTER_Busy)) return;
@@ -206,14 +257,17 @@ void start(u32 v) {
   BLITTER_DstAddr &= ~1u;
   BLITTER_LineCtl = u8(v);
   if (BLITTER_Running) return;
-  BLITTER_Running = 1;
-  BLITTER_OpTables[BLITTER_SrcXInc < 0 ? 0 : 1][(BLITTER_Hop & 3u) * 16 + (BLITTER_Op & 15u)]();
-  BLITTER_Running = 0;
+  run_member();
 }
 
 }  // namespace
 
+void BLITTER_Resume() {
+  if (BLITTER_Stopped && !BLITTER_Running) run_member();
+}
+
 void BLITTER_PutB(u32 addr, u32 value) {
+  settle();
   switch (addr) {
     case BLITTER_HOP: BLITTER_Hop = u8(value & 3); break;
     case BLITTER_OP: BLITTER_Op = u8(value & 15); break;
@@ -228,6 +282,7 @@ void BLITTER_PutB(u32 addr, u32 value) {
 }
 
 void BLITTER_PutW(u32 addr, u32 value) {
+  settle();
   if (in_halftone(addr)) {
     halftone_word(addr) = u16(value);
     return;
@@ -260,6 +315,7 @@ void BLITTER_PutW(u32 addr, u32 value) {
 }
 
 void BLITTER_PutL(u32 addr, u32 value) {
+  settle();
   if (addr == BLITTER_SRC_ADDR) {
     BLITTER_SrcAddr = value & MMU_AddressMask;
   } else if (addr == BLITTER_DST_ADDR) {

@@ -6,6 +6,14 @@
 // write returns every line is done, the busy bit reads 0 again and no emulated
 // time has passed. Its memory accesses go through the bank table; while it
 // runs the I/O page serves nothing (BLITTER_Running).
+//
+// Operations ask the host every few hundred thousand words (EVENTS_BusyPoll)
+// whether it has something to act on, such as a quit; if so the operation
+// stops between two lines with its registers as the chip leaves them
+// mid-operation (lines still to do, the addresses of the next line, BUSY
+// set), the scheduler lets the host act before the next instruction and
+// then goes on with it (BLITTER_Resume). A saved state can hold such a
+// stopped operation.
 #pragma once
 
 #include <array>
@@ -56,11 +64,36 @@ extern u32 BLITTER_HalftoneLine;
 extern i32 BLITTER_LineStep;
 
 extern u32 BLITTER_Running;  // 1 while an operation runs
+// 1 while an operation waits between two of its lines for the host; the
+// source word it carries into its next line.
+extern u32 BLITTER_Stopped;
+extern u16 BLITTER_CarryWord;
+// 1 once an operation (stopped or ended) has found the host with something
+// to act on; the scheduler clears it when the host has acted.
+extern u32 BLITTER_BreakAsked;
+
+// Goes on with a stopped operation, which may stop again.
+void BLITTER_Resume();
 
 // The operation functions by HOP * 16 + OP: table 0 for a negative source X
 // increment, table 1 for a zero or positive one.
 using BLITTER_OpFn = void (*)();
 extern const std::array<std::array<BLITTER_OpFn, 64>, 2> BLITTER_OpTables;
+
+// The members of the tables: BLITTER_OpPos<h><x> for a zero or positive
+// source X increment, BLITTER_OpNeg<h><x> for a negative one, h the HOP and
+// x the OP as one upper-case hex digit. M(Dir, h, x, op) for each of a row.
+#define BLITTER_FOR_OPS(M, Dir, h)                                                             \
+  M(Dir, h, 0, 0) M(Dir, h, 1, 1) M(Dir, h, 2, 2) M(Dir, h, 3, 3) M(Dir, h, 4, 4)            \
+  M(Dir, h, 5, 5) M(Dir, h, 6, 6) M(Dir, h, 7, 7) M(Dir, h, 8, 8) M(Dir, h, 9, 9)            \
+  M(Dir, h, A, 10) M(Dir, h, B, 11) M(Dir, h, C, 12) M(Dir, h, D, 13) M(Dir, h, E, 14)       \
+  M(Dir, h, F, 15)
+#define BLITTER_FOR_MEMBERS(M, Dir) \
+  BLITTER_FOR_OPS(M, Dir, 0) BLITTER_FOR_OPS(M, Dir, 1) BLITTER_FOR_OPS(M, Dir, 2) BLITTER_FOR_OPS(M, Dir, 3)
+#define BLITTER_DECLARE_MEMBER(Dir, h, x, op) void BLITTER_Op##Dir##h##x();
+BLITTER_FOR_MEMBERS(BLITTER_DECLARE_MEMBER, Pos)
+BLITTER_FOR_MEMBERS(BLITTER_DECLARE_MEMBER, Neg)
+#undef BLITTER_DECLARE_MEMBER
 
 // Register reads and writes; the I/O page masks byte and word results.
 u32 BLITTER_GetB(u32 addr);

@@ -1,5 +1,10 @@
 // The Blitter's saved-state section: 116 bytes, every field big-endian in the
 // order of `fields` below, which both the writer and the reader walk.
+//
+// The first word is 0, or for an operation stopped between two lines (a
+// quit during a long operation) 0x10000 plus the source word it carries into
+// its next line; the registers hold its progress, and it goes on before the
+// restored machine's first instruction.
 #include <type_traits>
 
 #include "blitter/blitter.h"
@@ -34,8 +39,11 @@ void fields(Fields& s, F f) {
   f(s.step), f(s.src_x), f(s.src_y), f(s.dst_x), f(s.dst_y);
 }
 
+constexpr u32 stopped_mark = 0x10000;
+
 Fields current() {
-  Fields s{BLITTER_Running, {}, {}, BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3,
+  const u32 running = BLITTER_Stopped ? stopped_mark | BLITTER_CarryWord : 0;
+  Fields s{running, {}, {}, BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3,
            BLITTER_Nfsr, BLITTER_Fxsr, BLITTER_XCount, BLITTER_YCount, BLITTER_Hop,
            BLITTER_Op, BLITTER_LineCtl, BLITTER_Skew, BLITTER_DstAddr, BLITTER_SrcAddr,
            BLITTER_HalftoneLine, BLITTER_LineStep, BLITTER_SrcXInc, BLITTER_SrcYInc,
@@ -66,10 +74,11 @@ bool BLITTER_Restore(StateReader& r) {
     else if constexpr (sizeof v == 2) v = T(r.u16v());
     else v = T(r.u32v());
   });
-  // A state is saved between instructions, never during an operation; a
-  // running flag would leave the I/O page unserved for good. The halftone
-  // line indexes the sixteen halftone words.
-  if (!r.ok() || s.running != 0 || s.line > 15) return false;
+  // A state is saved between instructions: an operation in it is one
+  // stopped between two lines, which has lines left. The halftone line
+  // indexes the sixteen halftone words.
+  const bool stopped = (s.running >> 16) == stopped_mark >> 16;
+  if (!r.ok() || (s.running != 0 && !(stopped && s.ycount != 0)) || s.line > 15) return false;
   if (!r.applying()) return true;
   // Whatever else the file holds is taken as the registers' writes would
   // cut it: the operation-table index, the skew byte and its two flags, and
@@ -97,5 +106,7 @@ bool BLITTER_Restore(StateReader& r) {
   BLITTER_SrcAddr = s.src;
   BLITTER_HalftoneLine = s.line;
   BLITTER_LineStep = s.step;
+  BLITTER_Stopped = stopped ? 1 : 0;
+  BLITTER_CarryWord = u16(s.running);
   return true;
 }

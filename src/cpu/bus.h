@@ -156,8 +156,13 @@ extern u32 m68k_last_mask;
 
 // Recomputes SCHED_NextEvent from the armed events (after an SR write).
 void SCHED_ComputeNextEvent();
-// Fires every event the last instruction crossed; runs the frame end.
+// Fires every event the last instruction crossed; runs the frame end. A
+// Blitter operation stopped for the host then ends (SCHED_FinishBlitter).
 void SCHED_RunEvents();
+// Lets the host act when a Blitter operation asked for it, and goes on with
+// an operation stopped for it, until it ends or the machine stops (a quit,
+// whose saved state holds the operation still to finish).
+void SCHED_FinishBlitter();
 // One 16-cycle step of time while the CPU is stopped, with the due events.
 // Ends with SCHED_CycleBefore at the new position: the step's events are done.
 void SCHED_StopStep();

@@ -47,8 +47,9 @@ enum : u32 {
   m68k_pend_fault_resume = 0x4,
   m68k_pend_unused8 = 0x8,
   m68k_pend_leave = 0x10,
-  // The SR was written: the run loop lets the scheduler look at pending
-  // interrupts against the new mask before the next instruction.
+  // The SR was written (or the Blitter stopped for the host): the run loop
+  // lets the scheduler look at pending interrupts against the new mask (and
+  // the host act) before the next instruction.
   m68k_pend_sr_check = 0x20,
   m68k_pend_trace = 0x40,
   m68k_pend_trace_now = 0x80,

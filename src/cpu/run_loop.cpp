@@ -168,6 +168,9 @@ void m68k_run_loop() {
   SCHED_PaceMark = HOST_Microseconds();
   SCREEN_CheckWindowVisible();
   SCREEN_RedrawRequest = 1;
+  // A Blitter operation stopped for the host (or left so by a restored
+  // state) ends before the first instruction.
+  SCHED_FinishBlitter();
   if (APP_StopFlag) return;
 
   m68k_regs& r = m68k_regfile;

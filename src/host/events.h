@@ -23,6 +23,14 @@ void EVENTS_GetKeys(u8 map[16]);
 // poll of the pointer (once a frame) with the number of polls before it.
 extern void (*EVENTS_ScriptHook)(u32 poll);
 
+// Long work inside one instruction (a Blitter operation) asks this every few
+// milliseconds: the host keeps its window alive and answers whether it has
+// something to act on (a quit, an event for the ST, a drop), for which the
+// machine breaks off before the next instruction and calls EVENTS_DoEvent.
+// The windowless build answers through EVENTS_BusyHook when a test sets it.
+bool EVENTS_BusyPoll();
+extern bool (*EVENTS_BusyHook)();
+
 void EVENTS_DoEvent(i32 wait);
 void EVENTS_PollMouse();
 void EVENTS_PauseLoop();

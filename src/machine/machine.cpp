@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "blitter/blitter.h"
 #include "common/console.h"
 #include "common/files.h"
 #include "cpu/decode.h"
@@ -121,6 +122,9 @@ void APP_ShutDown() {
 }
 
 void APP_HardwareReset() {
+  // A reset ends an operation the Blitter stopped for the host (the machine
+  // is reset while the Blitter works); its registers stay.
+  BLITTER_Stopped = 0;
   SCREEN_ForceRedraw = 1;
   if (SCREEN_BigScreen) {
     SCREEN_BigScreen = 0;

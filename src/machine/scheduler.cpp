@@ -1,5 +1,6 @@
 #include "machine/scheduler.h"
 
+#include "blitter/blitter.h"
 #include "common/console.h"
 #include "cpu/registers.h"
 #include "host/app.h"
@@ -224,10 +225,21 @@ void SCHED_RunEvents() {
       m68k_pend_set(m68k_pend_interrupt);
     m68k_last_mask = m68k_regfile.imask;
   }
-  if (!due(SCHED_NextEvent)) return;
-  fire_due_events(false);
-  if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();
-  SCHED_ComputeNextEvent();
+  if (due(SCHED_NextEvent)) {
+    fire_due_events(false);
+    if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();
+    SCHED_ComputeNextEvent();
+  }
+  // Also after a state that a host poll above restored.
+  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
+}
+
+void SCHED_FinishBlitter() {
+  while ((BLITTER_Stopped | BLITTER_BreakAsked) && APP_StopFlag == 0) {
+    BLITTER_BreakAsked = 0;
+    EVENTS_DoEvent(0);
+    if (APP_StopFlag == 0) BLITTER_Resume();
+  }
 }
 
 namespace {
@@ -272,6 +284,7 @@ void stop_step_computed() {
   // are fired by the next SCHED_RunEvents; without this mark that call would
   // look at the step again and fire its events a second time.
   SCHED_CycleBefore = SCHED_FrameCycle;
+  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
 }
 
 }  // namespace

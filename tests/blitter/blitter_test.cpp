@@ -9,6 +9,8 @@
 #include "blitter/blitter.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
+#include "cpu/registers.h"
+#include "host/events.h"
 #include "host/options.h"
 #include "machine/memory.h"
 #include "machine/sections.h"
@@ -128,8 +130,11 @@ TEST_F(Blitter, RegisterAccessRules) {
 }
 
 // With source 0x3333 and destination 0x5555 the result of logic operation n
-// is n * 0x1111, in both source directions.
+// is n * 0x1111, in both source directions. The tables hold the members by
+// their names.
 TEST_F(Blitter, EveryLogicOperationGivesItsTruthTable) {
+  EXPECT_EQ(BLITTER_OpTables[1][0x2b], &BLITTER_OpPos2B);
+  EXPECT_EQ(BLITTER_OpTables[0][0x3f], &BLITTER_OpNeg3F);
   for (i32 step : {2, -2}) {
     for (u32 op = 0; op < 16; ++op) {
       put(0x20000, {0x3333});
@@ -240,10 +245,11 @@ TEST_F(Blitter, EndMasksByPositionInTheLine) {
   EXPECT_EQ(MMU_ReadW(0x10000), 0x1234u);
 }
 
-// The halftone line starts at the control byte's line number (or the skew's
-// with SMUDGE), steps once a line up or down with the destination Y
-// increment's sign, and does not change within a line. HOP 3 ANDs the
-// source in. HOP 1 reads no source but moves its address all the same.
+// The halftone line starts at the control byte's line number, steps once a
+// line up or down with the destination Y increment's sign, and does not
+// change within a line. HOP 3 ANDs the source in. HOP 1 reads no source but
+// moves its address all the same: with SMUDGE its empty source buffer picks
+// halftone word 0 for every word.
 TEST_F(Blitter, HalftoneLinesStepPerLine) {
   struct Case {
     u32 hop, ctl, skew;
@@ -254,7 +260,7 @@ TEST_F(Blitter, HalftoneLinesStepPerLine) {
   const Case cases[] = {
       {1, 0x8e, 0, 4, {0xeeee, 0xffff, 0x0000, 0x1111}, 2},
       {1, 0x81, 0, -4, {0x1111, 0x0000, 0xffff, 0xeeee}, 13},
-      {1, 0xae, 0x43, 4, {0x3333, 0x4444, 0x5555, 0x6666}, 7},
+      {1, 0xae, 0x43, 4, {0x0000, 0x0000, 0x0000, 0x0000}, 7},
       {3, 0x8e, 0, 4, {0x0e0e, 0x0f0f, 0x0000, 0x0101}, 2},
   };
   for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(i * 0x1111);
@@ -277,6 +283,69 @@ TEST_F(Blitter, HalftoneLinesStepPerLine) {
   blit({.hop = 2, .ctl = 0x85});
   EXPECT_EQ(BLITTER_HalftoneSnap[0], 0u);
   EXPECT_EQ(BLITTER_LineStep, 1);
+}
+
+// With SMUDGE the low four bits of each word's skewed source choose its
+// halftone word (here word i is i * 0x1111), in both directions, whatever
+// the line number says; the results are worked out by hand.
+TEST_F(Blitter, SmudgeTakesTheHalftoneWordFromTheSkewedSource) {
+  struct Case {
+    i32 src_x;
+    u32 xcount, skew;
+    std::vector<u32> source, result;  // source words in reading order
+  };
+  const Case cases[] = {
+      // 0x1234 picks word 4, 0xabcd word 13, 0x00f7 word 7; ANDed with the source.
+      {2, 3, 0, {0x1234, 0xabcd, 0x00f7}, {0x0004, 0x89cd, 0x0077}},
+      // 0x1234 0x5689 >> 4 is 0x4568: word 8.
+      {2, 1, 0x84, {0x1234, 0x5689}, {0x0008}},
+      // Descending the later word is the upper half: 0x5689 0x1234 >> 4 is 0x9123.
+      {-2, 1, 0x84, {0x1234, 0x5689}, {0x1123}},
+  };
+  for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(i * 0x1111);
+  for (const Case& c : cases) {
+    const u32 n = u32(c.source.size());
+    const u32 src = c.src_x < 0 ? 0x20000 + 2 * (n - 1) : 0x20000;
+    for (u32 i = 0; i < n; ++i) put(src + u32(c.src_x) * i, {c.source[i]});
+    blit({.src = src, .src_x = c.src_x, .xcount = c.xcount, .hop = 3, .skew = c.skew, .ctl = 0xa5});
+    EXPECT_EQ(words(0x10000, c.xcount), c.result) << "src_x " << c.src_x << " skew " << c.skew;
+  }
+}
+
+// An operation of a million words that the host keeps breaking (every few
+// hundred thousand words) ends as one that runs through: descending, with a
+// skew and no extra read (the buffer carries a word from line to line) and
+// halftone lines stepping down. Stopped, its registers show the lines left
+// and the section holds it; a register write lets it end first.
+TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
+  // 64 words a line; the source moves 4 bytes a line, the destination stays.
+  const Regs r{.src = 0x28000, .src_x = -2, .src_y = 130, .dst_x = 2, .dst_y = -126, .xcount = 64,
+               .ycount = 16383, .mask1 = 0x0fff, .mask3 = 0xfff0, .hop = 3, .op = 6, .skew = 5, .ctl = 0x87};
+  const auto run = [&] {
+    for (u32 a = 0x10000, x = 1; a < 0x50000; a += 2) MMU_WriteW(a, (x = x * 1103515245 + 12345) >> 16);
+    for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(0x1f3d * (i + 3));
+    blit(r);
+    std::vector<u32> v = words(0x10000, 64);
+    for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) v.push_back(x);
+    return v;
+  };
+  const std::vector<u32> through = run();
+  EVENTS_BusyHook = [] { return true; };
+  const u32 left = run()[66];
+  EXPECT_TRUE(BLITTER_Stopped && left > 0 && left < 16383);
+  const std::vector<u8> section = saved(BLITTER_Save);
+  EXPECT_EQ(be_read16(&section[0]), 1u);
+  ASSERT_EQ(restored(std::vector<u8>(116, 0), BLITTER_Restore), 1u);
+  ASSERT_EQ(restored(section, BLITTER_Restore), 1u);
+  BLITTER_Resume();
+  EXPECT_LT(BLITTER_YCount, left);
+  MMU_WriteW(BLITTER_HALFTONE, BLITTER_Halftone[0]);
+  EVENTS_BusyHook = nullptr;
+  BLITTER_BreakAsked = m68k_regfile.pending = 0;
+  EXPECT_EQ(BLITTER_Stopped, 0u);
+  std::vector<u32> resumed = words(0x10000, 64);
+  for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) resumed.push_back(x);
+  EXPECT_EQ(resumed, through);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the

@@ -4,20 +4,23 @@
 // key of the table reaches the ST, a full queue keeps every release, dropped
 // files go to the drives (a drop made during an expansion waits for it, a
 // swapped disk for the drive to stand empty), the close box and a
-// termination signal take the quit path, the pause loop shows its caption
-// over the veil, the sound output's states, and the sound chip's tone out of
-// SDL's disk audio driver.
+// termination signal take the quit path (also while the Blitter works through
+// an operation of minutes, in the application itself), the pause loop shows
+// its caption over the veil, the sound output's states, and the sound chip's
+// tone out of SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "blitter/blitter.h"
 #include "cpu/bus.h"
 #include "host/app.h"
 #include "host/debugger.h"
@@ -36,6 +39,7 @@
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "platform/window.h"
 #include "support/machine_fixture.h"
 
@@ -357,6 +361,54 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   EXPECT_EQ(DEBUG_DumpAbort, 1);  // and a debugger listing ends
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
+  APP_StopFlag = 0;
+}
+
+// The application, started in a folder of its own on a ROM that starts
+// Blitter operations of 65535 by 65535 words in a loop (each half a minute
+// of work), quits on a termination signal through the quit path: its
+// automatic state holds the operation stopped between two lines, and the
+// machine restored from it finishes that operation and runs on.
+TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
+  TempFolder app;
+  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
+  app.write("tos.img", load_test_rom("blitter_loop"));
+  PREFS_AutoSaveOnQuit = 1;
+  PREFS_BlitterEnabled = 1;
+  PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
+  // Two seconds in (well inside the first operation) the signal; 20 more to quit.
+  const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 2; " +
+                          "kill -TERM $p; timeout 20 tail --pid=$p -f /dev/null || kill -KILL $p; wait $p; }";
+  EXPECT_EQ(std::system(run.c_str()), 0);
+
+  // The same ROM here, then its state.
+  SDL_HostOpenLater({app.file("tos.img")});
+  send(SDL_Event{});
+  ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
+  EXPECT_EQ(BLITTER_Stopped, 1u);
+  EXPECT_GT(BLITTER_YCount, 0u);
+  EXPECT_LT(BLITTER_YCount, 65535u);
+  const u32 done = MMU_ReadL(0x904);
+  // The rest of the operation cut to one line, and the next ones to a few words.
+  BLITTER_YCount = 1;
+  MMU_WriteL(0x900, 0x00020002);
+  machine_run_quietly(3, true);
+  EXPECT_EQ(BLITTER_Stopped, 0u);
+  EXPECT_GT(MMU_ReadL(0x904), done + 100);
+
+  // Operations of one line each never stop, yet the close box they find
+  // waiting is served after the one that found it (the frozen test clock
+  // makes no host poll of its own): the quit path, with its state.
+  MMU_WriteL(0x900, 0x0001ffff);
+  DLG_FixedAnswers.confirmQuit = 1;
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_HostTakeEvent(close);
+  const u64 frames = SCHED_FramesEnded;
+  machine_run_quietly(1, true);
+  EXPECT_EQ(SCHED_FramesEnded, frames);
+  EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
   APP_StopFlag = 0;
 }
 

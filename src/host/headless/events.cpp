@@ -17,6 +17,9 @@ void EVENTS_GetKeys(u8 map[16]) {
   for (int i = 0; i < 16; ++i) map[i] = EVENTS_KeyMap[i];
 }
 
+bool (*EVENTS_BusyHook)();
+bool EVENTS_BusyPoll() { return EVENTS_BusyHook && EVENTS_BusyHook(); }
+
 void EVENTS_DoEvent(i32) {}
 
 void EVENTS_PollMouse() {

@@ -47,6 +47,7 @@ std::vector<std::string> dropping;
 bool drop_open, drop_command;
 
 volatile std::sig_atomic_t terminate_request;
+u64 last_pump;  // host microseconds at the last drain of SDL's queue
 
 bool keys_down[SDL_NUM_SCANCODES];
 bool caps_lock, has_focus = true;
@@ -277,6 +278,7 @@ void SDL_HostTakeEvent(const SDL_Event& e) {
 }
 
 void SDL_HostPumpEvents() {
+  last_pump = HOST_Microseconds();
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (SDL_HostEventFilter && SDL_HostEventFilter(e)) {
@@ -286,6 +288,13 @@ void SDL_HostPumpEvents() {
     SDL_HostTakeEvent(e);
   }
   close_loose_drop();
+}
+
+// During long work the window's events are taken in every 50 ms (the
+// window stays alive); the work breaks off when one waits to be served.
+bool EVENTS_BusyPoll() {
+  if (HOST_Microseconds() - last_pump >= 50000) SDL_HostPumpEvents();
+  return terminate_request || queue_count || !batches.empty();
 }
 
 u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }

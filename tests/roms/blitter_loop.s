@@ -1,0 +1,31 @@
+| Starts Blitter operations of 65535 words by 65535 lines in a loop, each
+| copying one RAM word onto the next; the long at 0x904 counts the
+| operations that ended. The X and Y counts come from the words at 0x902
+| and 0x900, 65535 unless a test lowers them.
+        .include "rom_header.inc"
+
+        .equ    BLITTER, 0xffff8a00
+        .equ    LINES, 0x900
+        .equ    WORDS, 0x902
+        .equ    DONE, 0x904
+
+main:
+        move.w  #0x2700,sr
+        lea     0x8000,sp
+        move.w  #65535,LINES.w
+        move.w  #65535,WORDS.w
+        clr.l   DONE.w
+        lea     BLITTER,a0
+        clr.l   0x20(a0)                | source X and Y increments 0
+        clr.l   0x2e(a0)                | destination X and Y increments 0
+        moveq   #-1,d0
+        move.l  d0,0x28(a0)             | end masks
+        move.w  d0,0x2c(a0)
+        move.w  #0x0203,0x3a(a0)        | HOP 2, OP 3: copy the source
+loop:   move.l  #0x10002,0x24(a0)
+        move.l  #0x10000,0x32(a0)
+        move.w  WORDS.w,0x36(a0)
+        move.w  LINES.w,0x38(a0)
+        move.w  #0x8000,0x3c(a0)        | start
+        addq.l  #1,DONE.w
+        bra.s   loop
