@@ -394,7 +394,13 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
     struct stat st {};
     const bool measured = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     if (measured && (st.st_size == 196608 || st.st_size == 262144)) {
-      MMU_LoadTOS(path);
+      // A file the loader refuses leaves the running ST as it was.
+      std::string why;
+      if (!MMU_LoadTOS(path, &why)) {
+        DLG_SetAlertText((path + " " + why).c_str());
+        DLG_Alert(15, 1);
+        continue;
+      }
       MMU_ClearRAM();
       m68k_restart();
       MENU_UpdateChecks();
