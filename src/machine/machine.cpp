@@ -113,6 +113,7 @@ void APP_Run() {
 
 void APP_ShutDown() {
   CONSOLE_Report();
+  PRINTER_Close();
   QTMIDI_Shutdown();
   SOUND_Close();
   PREFS_Save();
