@@ -29,6 +29,7 @@
 
 i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
+u32 APP_AutoStateRefused;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {
   switch (version) {

@@ -319,6 +319,14 @@ void MMU_Init() {
   std::free(reserve);
 
   MMU_TosVersion = 0;
+  // The automatic state comes back on the TOS it was saved with, while that
+  // image is there and loads; else the folder's tos.img, as every start.
+  const std::string state = APP_Folder.path + "/" + APP_AutoStateName;
+  if (!PREFS_StateTos.empty() && PREFS_AutoSaveOnQuit && FILES_Exists(state.c_str())) {
+    std::string why;
+    if (!MMU_LoadTOS(PREFS_StateTos, &why))
+      std::printf("The saved state's TOS %s %s: starting with tos.img\n", PREFS_StateTos.c_str(), why.c_str());
+  }
   while (MMU_TosVersion == 0) {
     const std::string path = APP_FindFile("tos.img");
     if (!path.empty() && MMU_LoadTOS(path) && MMU_TosVersion != 0) break;

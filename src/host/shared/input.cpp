@@ -4,9 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
 #include "host/dialogs.h"
@@ -129,16 +132,56 @@ void button_down(const INPUT_Event& e) {
   }
 }
 
-// The state is written whole or not at all (an older one stays as it was);
-// a failure is shown when the user asked to quit, and said on standard
-// error either way.
+// The TOS the next start takes with the automatic state: the one in place,
+// unless it is the folder's own "tos.img", which every start takes anyway.
+std::string state_tos() {
+  std::error_code ec;
+  const std::string own = APP_FindFile("tos.img");
+  if (MMU_TosPath.empty() || (!own.empty() && std::filesystem::equivalent(own, MMU_TosPath, ec)))
+    return {};
+  const std::string path = std::filesystem::absolute(MMU_TosPath, ec).string();
+  return ec ? std::string() : path;
+}
+
+// Writes the automatic state, whole or not at all, and the preferences
+// then remember its TOS. One that the start refused is set aside first,
+// under a name that says so, and the user is told; when it can't be, it
+// stays and no new one is written over it.
+void save_auto_state(bool tell) {
+  const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
+  std::string aside;
+  std::error_code ec;
+  if (APP_AutoStateRefused && std::filesystem::is_regular_file(path, ec)) {
+    std::string error;
+    aside = FILES_SetAside(path, "refused", error);
+    if (aside.empty()) {
+      const std::string text = path + " could not be restored at the start and is kept; no new state is saved: " + error;
+      std::fprintf(stderr, "%s\n", text.c_str());
+      if (tell) {
+        DLG_SetAlertText(text.c_str());
+        DLG_Alert(14, 1);
+      }
+      return;
+    }
+    APP_AutoStateRefused = 0;
+    std::fprintf(stderr, "The automatic state refused at the start is kept as %s\n", aside.c_str());
+  }
+  if (MENU_SaveState(path, tell)) PREFS_StateTos = state_tos();
+  if (!aside.empty() && tell) {
+    DLG_SetAlertText(aside.c_str());
+    DLG_Alert(17, 0);
+  }
+}
+
+// A failure of the state is shown when the user asked to quit, and said on
+// standard error either way.
 void quit(bool ask) {
   if (SOUND_Active) SOUND_Pause(1);
   if (!ask || DLG_ConfirmQuit()) {
-    PREFS_Save();
     MENU_ShowMenuBar();
     APP_ShowCursor();
-    if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
+    if (PREFS_AutoSaveOnQuit) save_auto_state(ask);
+    PREFS_Save();
     APP_StopFlag = 1;
   }
   if (SOUND_Active) SOUND_Pause(0);

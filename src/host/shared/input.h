@@ -142,12 +142,15 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y);
 // the command line): a 192 or 256 KB file is a TOS image, loaded and
 // restarted; any other is a floppy image for drive A, the second one for
 // drive B (B also for a lone one with Command held); from the third on
-// they are ignored. A gzip-compressed image is unpacked first.
+// they are ignored. A gzip-compressed image is unpacked first. A file the
+// TOS loader refuses changes nothing: an alert says why.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
 
 // The quit request of the close box and the desktop: asks to confirm, then
-// saves the preferences and, with the auto-save option, the machine's state
-// as "Auto Saved State", and stops the emulation. APP_QuitNow does the same
-// without asking (a termination signal).
+// saves, with the auto-save option, the machine's state as "Auto Saved
+// State" (one the start refused is set aside first, as "Auto Saved State
+// (refused)", and the user told) and the preferences, which remember the
+// state's TOS when it is not the folder's tos.img, and stops the emulation.
+// APP_QuitNow does the same without asking (a termination signal).
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();

@@ -312,9 +312,12 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
   return 1;
 }
 
-void MENU_SaveState(const std::string& path, bool tell) {
+bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  if (STATE_Write(path.c_str(), &why) || !tell) return;
-  DLG_SetAlertText((path + ": " + why).c_str());
-  DLG_Alert(14, 1);
+  if (STATE_Write(path.c_str(), &why)) return true;
+  if (tell) {
+    DLG_SetAlertText((path + ": " + why).c_str());
+    DLG_Alert(14, 1);
+  }
+  return false;
 }

@@ -111,8 +111,8 @@ void MENU_InsertDisk();
 // to the eject item. 1 when it went in (else an alert said why).
 u32 MENU_InsertImage(char drive, const std::string& path);
 // Writes the machine's state to `path`, whole or not at all; a failure is
-// said on standard error and, with `tell`, in an alert.
-void MENU_SaveState(const std::string& path, bool tell = true);
+// said on standard error and, with `tell`, in an alert. True when written.
+bool MENU_SaveState(const std::string& path, bool tell = true);
 // The items the pause loop turns off while it runs (display mode, double
 // size, full screen, the two drives) and on again after it.
 void MENU_EnablePauseItems(bool enabled);
