@@ -108,7 +108,8 @@ IKBD_ClockRecord IKBD_ClockNow() {
   const IKBD_ClockRecord& r = IKBD_ClockRef;
   const i64 base = days_from_civil(r.year, u32(r.month), u32(r.day)) * 86400 + r.hour * 3600 +
                    r.minute * 60 + r.second;
-  const i64 t = base + i64((HOST_Microseconds() - IKBD_ClockMark) / 1000000);
+  const u64 now = HOST_Microseconds();
+  const i64 t = base + i64((now > IKBD_ClockMark ? now - IKBD_ClockMark : 0) / 1000000);
   i64 days = t / 86400, secs = t % 86400;
   if (secs < 0) {
     secs += 86400;
