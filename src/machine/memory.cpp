@@ -325,7 +325,8 @@ void MMU_Init() {
   if (!PREFS_StateTos.empty() && PREFS_AutoSaveOnQuit && FILES_Exists(state.c_str())) {
     std::string why;
     if (!MMU_LoadTOS(PREFS_StateTos, &why))
-      std::printf("The saved state's TOS %s %s: starting with tos.img\n", PREFS_StateTos.c_str(), why.c_str());
+      std::printf("The saved state's TOS %s %s: starting with tos.img\n", PREFS_StateTos.c_str(),
+                  why.c_str());
   }
   while (MMU_TosVersion == 0) {
     const std::string path = APP_FindFile("tos.img");

@@ -441,7 +441,8 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_EQ(decode(state), STATE_Result::Restored);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-  EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."), std::string::npos)
+  EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."),
+            std::string::npos)
       << alert;
 }
 

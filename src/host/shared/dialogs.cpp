@@ -103,8 +103,8 @@ const DLG_AlertText alert_texts[] = {
     {"The state of the machine could not be saved.", ""},
     {"The file can't be used as the TOS image.", "The ST goes on as it was."},
     {"The cartridge image can't be read.", "The ST starts without a cartridge."},
-    {"The automatic state that could not be restored was kept.",
-     "A new one was saved in its place; the old one can be loaded again with the TOS it needs."},
+    {"The automatic state that could not be restored is kept under another name.",
+     "It can be loaded again with File > Saved State once the TOS it needs is in place."},
 };
 
 }  // namespace

@@ -155,7 +155,8 @@ void save_auto_state(bool tell) {
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
-      const std::string text = path + " could not be restored at the start and is kept; no new state is saved: " + error;
+      const std::string text =
+          path + " could not be restored at the start and is kept; no new state is saved: " + error;
       std::fprintf(stderr, "%s\n", text.c_str());
       if (tell) {
         DLG_SetAlertText(text.c_str());
