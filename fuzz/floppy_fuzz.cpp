@@ -22,6 +22,7 @@
 #include "machine/memory.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
+#include "support/clock_without_sleep.h"
 #include "support/flat_memory.h"
 
 namespace {
@@ -33,6 +34,7 @@ bool set_up() {
   if (!mkdtemp(tmpl)) std::abort();
   folder = tmpl;
   APP_FolderOverride = folder;
+  install_clock_without_sleep();
   FLAT_Install();
   MMU_RamSize = 0x400000;
   PREFS_FdcDelay = 0;

@@ -18,6 +18,7 @@
 #include "host/sound.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "support/clock_without_sleep.h"
 
 inline void fuzz_start_machine() {
   char dir[] = "/tmp/vantorell-fuzz-XXXXXX";
@@ -43,6 +44,7 @@ inline void fuzz_start_machine() {
   PREFS_SoundOn = 0;
   SOUND_Active = 0;
   APP_InitMachine();
+  install_clock_without_sleep();
   std::remove(path.c_str());
   rmdir(dir);
   std::fflush(stdout);

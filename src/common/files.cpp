@@ -151,3 +151,25 @@ int FILES_AnonymousFile(const std::string& folder, const char* prefix, const cha
   unlink(name.c_str());
   return fd;
 }
+
+std::string FILES_SetAside(const std::string& path, const char* why, std::string& error) {
+  for (u32 n = 1; n < 100; ++n) {
+    std::string aside = path + " (" + why;
+    if (n > 1) aside += ' ' + std::to_string(n);
+    aside += ')';
+    // A new name for the same file, then the old name goes: a file already
+    // there under the new name is never replaced.
+    if (link(path.c_str(), aside.c_str()) == 0) {
+      unlink(path.c_str());
+      return aside;
+    }
+    if (errno == EEXIST) continue;
+    // A file system without links: a rename that may not replace anything.
+    if (FILES_Exists(aside.c_str())) continue;
+    if (rename(path.c_str(), aside.c_str()) == 0) return aside;
+    error = "can't rename " + path + " (" + std::strerror(errno) + ")";
+    return std::string();
+  }
+  error = "can't rename " + path + ": every name for it is taken";
+  return std::string();
+}

@@ -184,6 +184,12 @@ extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
 // 1 once the run loop's first entry of this start has dealt with "Auto Saved
 // State" (restored it when the option is on and the file is there).
 extern u32 APP_AutoStateLoaded;
+// The automatic state's file in the application's folder.
+constexpr const char* APP_AutoStateName = "Auto Saved State";
+// 1 when that entry found "Auto Saved State" and the restore refused it
+// (another TOS, RAM size or cartridge, or no state at all): the quit sets
+// the file aside before it writes a new one.
+extern u32 APP_AutoStateRefused;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();
 // Restores the machine from the state file at path; false, with the machine

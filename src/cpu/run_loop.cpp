@@ -159,9 +159,9 @@ void m68k_run_loop() {
     // and neither switching the option on later nor a file that appears
     // later may put the machine back in time.
     APP_AutoStateLoaded = 1;
-    const std::string path = APP_Folder.path + "/Auto Saved State";
+    const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
     if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
-      STATE_Read(path.c_str());
+      APP_AutoStateRefused = STATE_Read(path.c_str()) ? 0 : 1;
       SCHED_ComputeNextEvent();
     }
   }

@@ -25,6 +25,16 @@ void APP_GetAppFolder();
 // Full path of `name` in APP_Folder when such a file exists, else empty.
 std::string APP_FindFile(const char* name);
 
+// ---- Compressed floppy images ----------------------------------------------
+
+// A floppy image the host unpacks before it goes in (a gzip-compressed ".gz"
+// file): the descriptor of its unpacked copy, an anonymous file that closing
+// removes; HOST_NotPacked for any other file; HOST_UnpackFailed, with `why`
+// saying what went wrong as words that follow the file's name.
+constexpr int HOST_NotPacked = -1;
+constexpr int HOST_UnpackFailed = -2;
+int HOST_UnpackImage(const char* path, std::string& why);
+
 // ---- Clocks ----------------------------------------------------------------
 
 struct HOST_DateTime {

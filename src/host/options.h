@@ -2,6 +2,8 @@
 // from the preferences by the host and written back by it.
 #pragma once
 
+#include <string>
+
 #include "common/types.h"
 
 // 0/1 unless noted. MMU_BusErrorsEnabled is an option too, declared with the
@@ -18,6 +20,11 @@ extern u32 PREFS_DoubleSize;
 extern u32 PREFS_PauseInBackground;
 // Kept in the preferences and written back; nothing else reads it.
 extern u32 PREFS_Word0C;
+// The TOS image the automatic state was saved with, when it is not the
+// folder's "tos.img" (empty then). The quit sets it with the state, the
+// preferences keep it, and the next start takes that image while it loads,
+// so the state comes back on its own TOS.
+extern std::string PREFS_StateTos;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();

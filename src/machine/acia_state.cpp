@@ -40,7 +40,11 @@ void IKBD_SaveState(StateWriter& w) {
   for (u32 v : IKBD_Buttons) w.u32v(v);
   for (u32 v : IKBD_PrevButtons) w.u32v(v);
   for (u32 v : IKBD_MotionWords) w.u32v(v);
-  for (const i16* v : clock_fields) w.u16v(u16(*v));
+  // The clock as it reads at the save, which the restore runs on from: a
+  // state brings the time back, not the moment the ST set it.
+  const IKBD_ClockRecord now = IKBD_ClockNow();
+  for (const i16 v : {now.year, now.month, now.day, now.hour, now.minute, now.second, now.dayOfWeek})
+    w.u16v(u16(v));
   w.u32v(IKBD_ClockSet);
   w.u32v(IKBD_JoyState[0]);
   w.u32v(IKBD_JoyState[1]);

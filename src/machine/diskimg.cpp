@@ -273,11 +273,19 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   if (DISKIMG_InsertedMask & (1u << d)) return 0;
 
   std::string why;
-  int fd = readOnly ? -1 : FILES_OpenRegular(path, O_RDWR, why);
   bool protect = readOnly;
-  if (fd < 0) {
-    fd = FILES_OpenRegular(path, O_RDONLY, why);
+  // A compressed image goes in as its unpacked copy, which is never written
+  // back: it goes in write-protected, so the ST reports the protection
+  // instead of losing what it writes.
+  int fd = HOST_UnpackImage(path, why);
+  if (fd >= 0) {
     protect = true;
+  } else if (fd == HOST_NotPacked) {
+    fd = readOnly ? -1 : FILES_OpenRegular(path, O_RDWR, why);
+    if (fd < 0) {
+      fd = FILES_OpenRegular(path, O_RDONLY, why);
+      protect = true;
+    }
   }
   if (fd >= 0) {
     why.clear();

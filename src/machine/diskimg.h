@@ -39,7 +39,9 @@ extern u32 DISKIMG_Expanding;
 void DISKIMG_Reset();
 // 1 inserted, 0 refused (an alert names the file and says why). drive is
 // 'A' or 'B' (either case). With readOnly the file is only read and the
-// image stays write-protected whatever the option says.
+// image stays write-protected whatever the option says. A compressed image
+// goes in as the copy the host unpacks (HOST_UnpackImage), write-protected;
+// its own path is the name kept.
 u32 DISKIMG_Insert(const char* path, char drive, bool readOnly = false);
 // 1 if an image was ejected.
 u32 DISKIMG_Eject(char drive);

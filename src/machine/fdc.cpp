@@ -73,6 +73,11 @@ u32 write_sectors(u32 d, i64 offset, i64 length, u32 address) {
   return 0;
 }
 
+// A head moved by the seek or a step: below track 0 or not below the drive's
+// track count it stands at track 0 (never past what an i32 holds, however
+// many steps a program gives).
+i32 head_at(i64 head, const DISKIMG_Drive& g) { return (head < 0 || head >= g.tracks) ? 0 : i32(head); }
+
 void type_one(DISKIMG_Drive& g, u32 command, u32& status) {
   // The track register wraps like any stored word; the head arithmetic is
   // done wide, since a restored state may hold any register value.
@@ -86,13 +91,13 @@ void type_one(DISKIMG_Drive& g, u32 command, u32& status) {
       const u32 data = FDC_Regs[FDC_Data];
       const i64 head = i64(g.headTrack) + i64(i32(data)) - i64(i32(track));
       track = data;
-      g.headTrack = (head < 0 || head >= g.tracks) ? 0 : i32(head);
+      g.headTrack = head_at(head, g);
       break;
     }
-    case 0x20: g.headTrack += FDC_StepDir; break;
+    case 0x20: g.headTrack = head_at(i64(g.headTrack) + FDC_StepDir, g); break;
     case 0x30:
       track += u32(FDC_StepDir);
-      g.headTrack += FDC_StepDir;
+      g.headTrack = head_at(i64(g.headTrack) + FDC_StepDir, g);
       break;
     case 0x50: track += 1; [[fallthrough]];
     case 0x40:

@@ -2,10 +2,12 @@
 // in the file: their paths are, and the restore inserts them again.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "host/app.h"
+#include "host/dialogs.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
@@ -41,8 +43,18 @@ void DISKIMG_SaveState(StateWriter& w) {
   w.u32v(PSG_PortA);
   w.bytes(DMA_Address, 3);
   w.u32v(DISKIMG_InsertedMask);
-  w.bytes(DISKIMG_NameA, 256);
-  w.bytes(DISKIMG_NameB, 256);
+  for (const u8* name : {DISKIMG_NameA, DISKIMG_NameB}) {
+    // A path the field can't hold whole (255 bytes or more) is marked as
+    // cut by a NUL before its first bytes: no reader takes it for the path
+    // of an image (an older one sees an empty name).
+    if (name[0] < 255) {
+      w.bytes(name, 256);
+    } else {
+      w.u8v(255);
+      w.u8v(0);
+      w.bytes(name + 1, 254);
+    }
+  }
 }
 
 bool DISKIMG_RestoreState(StateReader& r) {
@@ -69,13 +81,25 @@ bool DISKIMG_RestoreState(StateReader& r) {
   for (u32 d = 0; d < 2; ++d) {
     // A drive that already holds an image keeps it.
     if (!(mask & (1u << d)) || (DISKIMG_InsertedMask & (1u << d))) continue;
+    const char letter = d ? 'B' : 'A';
+    if (names[d][0] == 255) {
+      // Cut to the field's length, the path may name another file: the
+      // drive stays empty.
+      const u8* kept = names[d] + (names[d][1] == 0 ? 2 : 1);
+      DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter +
+                        ", the saved state holds only the start of its path: " +
+                        std::string(kept, std::find(kept, names[d] + 256, 0)) + "...")
+                           .c_str());
+      DLG_Alert(7, 1);
+      continue;
+    }
     const std::string path = stored_path(names[d]);
     if (path.empty()) continue;
     // A state file may name any file of the host: only the folder's own
     // disks go in as the user protects them, any other is only read. An
     // image that is gone (or no regular file) leaves the drive empty, and
     // the insertion's alert says why.
-    if (DISKIMG_Insert(path.c_str(), d ? 'B' : 'A', !own_disk(path)))
+    if (DISKIMG_Insert(path.c_str(), letter, !own_disk(path)))
       std::puts(d ? "Restored drive B" : "Restored drive A");
   }
   return true;

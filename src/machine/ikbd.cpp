@@ -101,25 +101,42 @@ void set_clock(const u32* p) {
   IKBD_ClockMark = HOST_Microseconds();
 }
 
+}  // namespace
+
+IKBD_ClockRecord IKBD_ClockNow() {
+  if (!IKBD_ClockSet) return IKBD_ClockRef;
+  const IKBD_ClockRecord& r = IKBD_ClockRef;
+  const i64 base = days_from_civil(r.year, u32(r.month), u32(r.day)) * 86400 + r.hour * 3600 +
+                   r.minute * 60 + r.second;
+  const u64 now = HOST_Microseconds();
+  const i64 t = base + i64((now > IKBD_ClockMark ? now - IKBD_ClockMark : 0) / 1000000);
+  i64 days = t / 86400, secs = t % 86400;
+  if (secs < 0) {
+    secs += 86400;
+    days -= 1;
+  }
+  i64 year;
+  u32 month, day;
+  civil_from_days(days, year, month, day);
+  return {i16(year), i16(month), i16(day), i16(secs / 3600), i16(secs / 60 % 60), i16(secs % 60),
+          r.dayOfWeek};
+}
+
+namespace {
+
 // Command 0x1c: the time the ST set plus the host time since, or the host's
 // local time while the ST has set none.
 void report_clock() {
   i64 year;
   u32 month, day, hour, minute, second;
   if (IKBD_ClockSet) {
-    const IKBD_ClockRecord& r = IKBD_ClockRef;
-    const i64 base = days_from_civil(r.year, u32(r.month), u32(r.day)) * 86400 +
-                     r.hour * 3600 + r.minute * 60 + r.second;
-    const i64 t = base + i64((HOST_Microseconds() - IKBD_ClockMark) / 1000000);
-    i64 days = t / 86400, secs = t % 86400;
-    if (secs < 0) {
-      secs += 86400;
-      days -= 1;
-    }
-    civil_from_days(days, year, month, day);
-    hour = u32(secs / 3600);
-    minute = u32(secs / 60 % 60);
-    second = u32(secs % 60);
+    const IKBD_ClockRecord now = IKBD_ClockNow();
+    year = now.year;
+    month = u32(now.month);
+    day = u32(now.day);
+    hour = u32(now.hour);
+    minute = u32(now.minute);
+    second = u32(now.second);
   } else {
     const HOST_DateTime h = HOST_LocalTime();
     year = h.year;

@@ -46,6 +46,9 @@ extern IKBD_ClockRecord IKBD_ClockRef;
 extern u32 IKBD_ClockSet;
 // Host microseconds when the clock was set.
 extern u64 IKBD_ClockMark;
+// The clock as it reads now: the time the ST set plus the host time since
+// (the reference as it stands while the ST has set none).
+IKBD_ClockRecord IKBD_ClockNow();
 
 extern u32 IKBD_JoyState[2];
 // Host virtual key codes: fire0, fire1, up1, up0, down1, down0, left1, left0,

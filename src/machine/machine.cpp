@@ -30,6 +30,7 @@
 
 i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
+u32 APP_AutoStateRefused;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {
   switch (version) {
@@ -114,6 +115,7 @@ void APP_Run() {
 
 void APP_ShutDown() {
   CONSOLE_Report();
+  PRINTER_Close();
   QTMIDI_Shutdown();
   SOUND_Close();
   PREFS_Save();

@@ -9,7 +9,7 @@
 void APP_StartUp();  // application folder, preferences read and written back
 void APP_InitMachine();
 void APP_Run();       // the emulation, until the stop word is set
-void APP_ShutDown();  // MIDI, sound, preferences, exit hook
+void APP_ShutDown();  // printer file, MIDI, sound, preferences, exit hook
 
 void APP_RequestStop();
 void APP_SetDefaultDirToApp();

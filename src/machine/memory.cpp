@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,7 @@ u8* MMU_RomBuffer;
 u32 MMU_RomSize;
 u32 MMU_RomBase;
 u32 MMU_TosVersion;
+std::string MMU_TosPath;
 u32 MMU_IsEmuTOS;
 u8* CART_Buffer;
 u32 CART_PortConfig;
@@ -145,12 +147,14 @@ u8* CART_HostPtr(u32 a) { return CART_Buffer + (a - 0xfa0000); }
 u32 CART_Check(u32 a, u32 size) { return a - 0xfa0000 + size <= 0x1ffff ? 1 : 0; }
 
 // Only a regular file: a FIFO chosen as the TOS would otherwise block the
-// program in its open.
-bool read_file(const std::string& path, std::FILE*& f) {
-  std::string why;
+// program in its open. `why` says what is wrong with the name when it fails.
+bool read_file(const std::string& path, std::FILE*& f, std::string& why) {
   const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
   f = fd < 0 ? nullptr : fdopen(fd, "rb");
-  if (fd >= 0 && !f) close(fd);
+  if (fd >= 0 && !f) {
+    why = std::string("can't be opened (") + std::strerror(errno) + ")";
+    close(fd);
+  }
   return f != nullptr;
 }
 
@@ -187,16 +191,22 @@ void MMU_DetectTOSVersion() {
   }
 }
 
-u32 MMU_LoadTOS(const std::string& path) {
+u32 MMU_LoadTOS(const std::string& path, std::string* why) {
+  // Everything is read and checked before anything changes: a file that is
+  // refused leaves the loaded TOS, its banks and the machine as they were.
+  std::string reason;
+  auto refuse = [&](std::string text) {
+    if (why) *why = std::move(text);
+    return 0u;
+  };
   // Read-only: a write-protected image is as good as any other.
   std::FILE* f;
-  if (!read_file(path, f)) return 0;
+  if (!read_file(path, f, reason)) return refuse(reason);
   u8 header[MMU_TosHeaderSize];
   if (std::fread(header, 1, sizeof header, f) != sizeof header) {
-    std::fclose(f);  // shorter than its header: not a TOS image
-    return 0;
+    std::fclose(f);
+    return refuse("is too short for a TOS image");
   }
-  MMU_IsEmuTOS = header[44] == 'E' ? 1 : 0;
   const u32 v = u32(header[2]) * 10 + header[3];
   u32 size, base;
   if (v == 10 || v == 12 || v == 14) {
@@ -207,23 +217,28 @@ u32 MMU_LoadTOS(const std::string& path) {
     base = 0xe00000;
   } else {
     std::fclose(f);
-    return 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "is no TOS image (version bytes %02X %02X)", header[2], header[3]);
+    return refuse(text);
+  }
+  u8* buffer = alloc_guarded(size);
+  if (!buffer) APP_Fatal(6);
+  // Whatever a short image doesn't cover reads as all ones.
+  std::memset(buffer, 0xff, size);
+  std::rewind(f);
+  const size_t got = std::fread(buffer, 1, size, f);
+  (void)got;
+  const bool failed = std::ferror(f) != 0;
+  if (std::fclose(f) != 0 || failed) {
+    delete[] buffer;
+    return refuse(std::string("can't be read (") + std::strerror(errno) + ")");
   }
   delete[] MMU_RomBuffer;
-  MMU_RomBuffer = alloc_guarded(size);
-  if (!MMU_RomBuffer) APP_Fatal(6);
+  MMU_RomBuffer = buffer;
   MMU_RomSize = size;
   MMU_RomBase = base;
-  // Whatever a short image doesn't cover reads as all ones.
-  std::memset(MMU_RomBuffer, 0xff, size);
-  std::rewind(f);
-  const size_t got = std::fread(MMU_RomBuffer, 1, size, f);
-  (void)got;
-  if (std::fclose(f) != 0) {
-    delete[] MMU_RomBuffer;
-    MMU_RomBuffer = nullptr;
-    return 0;
-  }
+  MMU_IsEmuTOS = header[44] == 'E' ? 1 : 0;
+  MMU_TosPath = path;
   MENU_UpdateChecks();
   // Neither layout's banks may keep pointing at the ROM record: with the
   // other layout their offsets would fall outside the new buffer.
@@ -250,11 +265,17 @@ bool is_driver_image(const u8* window, size_t length) {
 u32 CART_Load(const char* name) {
   APP_Folder = {};
   APP_GetAppFolder();
-  const std::string path = APP_FindFile(name);
+  const std::string path = APP_Folder.path + "/" + name;
   std::memset(CART_Buffer, 0xff, CART_Size);
-  if (path.empty()) return 0;
+  if (!FILES_Exists(path.c_str())) return 0;
   std::FILE* f;
-  if (!read_file(path, f)) return 0;
+  std::string why;
+  if (!read_file(path, f, why)) {
+    // There is a file of that name, so the user meant a cartridge.
+    DLG_SetAlertText((path + " " + why).c_str());
+    DLG_Alert(16, 1);
+    return 0;
+  }
   const size_t got = std::fread(CART_Buffer, 1, CART_Size, f);
   if (is_driver_image(CART_Buffer, got)) {
     for (u32 i = 0; i < 40; ++i) MMU_WriteB(0xfa0000 + i, MMU_ReadB(0xfa001c + i));
@@ -298,6 +319,15 @@ void MMU_Init() {
   std::free(reserve);
 
   MMU_TosVersion = 0;
+  // The automatic state comes back on the TOS it was saved with, while that
+  // image is there and loads; else the folder's tos.img, as every start.
+  const std::string state = APP_Folder.path + "/" + APP_AutoStateName;
+  if (!PREFS_StateTos.empty() && PREFS_AutoSaveOnQuit && FILES_Exists(state.c_str())) {
+    std::string why;
+    if (!MMU_LoadTOS(PREFS_StateTos, &why))
+      std::printf("The saved state's TOS %s %s: starting with tos.img\n", PREFS_StateTos.c_str(),
+                  why.c_str());
+  }
   while (MMU_TosVersion == 0) {
     const std::string path = APP_FindFile("tos.img");
     if (!path.empty() && MMU_LoadTOS(path) && MMU_TosVersion != 0) break;

@@ -39,8 +39,12 @@ extern u32 MMU_HostRamLimit;
 
 void MMU_Init();
 void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count);
-// Loads the TOS image at `path`; 1 on success, 0 when refused.
-u32 MMU_LoadTOS(const std::string& path);
+// Loads the TOS image at `path`; 1 on success, 0 when refused, with `why`
+// (when given) saying why as words that follow the file's name. A refused
+// file changes nothing: the TOS in place stays.
+u32 MMU_LoadTOS(const std::string& path, std::string* why = nullptr);
+// The path of the TOS image in place, as it was given to MMU_LoadTOS.
+extern std::string MMU_TosPath;
 void MMU_DetectTOSVersion();
 u32 CART_Load(const char* name);
 

@@ -1,6 +1,7 @@
 #include "machine/psg.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -45,19 +46,23 @@ constexpr u8 register_mask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
                                   0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
 
 bool printer_failure_told;
+bool printer_pending;  // bytes in the stream's buffer, not yet in the file
 
 // Opens "Printer Output" afresh, so no tail of an older, longer output
 // survives behind the new one. The file is ours: a symbolic link in its
-// place is not followed (it would truncate whatever it points at), nor is
-// anything but a regular file opened; the bytes are then lost, and that is
-// said once.
+// place is not followed (it would truncate whatever it points at), a file
+// with other names (hard links) is not emptied under them, nor is anything
+// but a regular file opened; the bytes are then lost, and that is said once.
 std::FILE* open_printer_file() {
   APP_GetAppFolder();
   const std::string path = APP_Folder.path + "/Printer Output";
   std::string why;
   const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, why);
   std::FILE* f = nullptr;
-  if (fd >= 0 && ftruncate(fd, 0) != 0)
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0 && st.st_nlink > 1)
+    why = "has other names (hard links)";
+  else if (fd >= 0 && ftruncate(fd, 0) != 0)
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   else if (fd >= 0 && !(f = fdopen(fd, "w+b")))
     why = "can't be written";
@@ -70,11 +75,13 @@ std::FILE* open_printer_file() {
   return f;
 }
 
+// The stream gathers the bytes: they reach the file when its buffer is
+// full, at the frame end and when the file is closed.
 void print_byte(u8 v) {
   if (!PRINTER_File) PRINTER_File = open_printer_file();
   if (!PRINTER_File) return;  // the byte is lost
   std::fputc(v, PRINTER_File);
-  std::fflush(PRINTER_File);
+  printer_pending = true;
 }
 
 void data_write(u32 v) {
@@ -95,10 +102,17 @@ void data_write(u32 v) {
 
 }  // namespace
 
+void PRINTER_Flush() {
+  if (!printer_pending) return;
+  printer_pending = false;
+  if (PRINTER_File) std::fflush(PRINTER_File);
+}
+
 void PRINTER_Close() {
   if (PRINTER_File) std::fclose(PRINTER_File);
   PRINTER_File = nullptr;
   printer_failure_told = false;
+  printer_pending = false;
 }
 
 u32 PSG_CopyOf(u32 r) {

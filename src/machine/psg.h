@@ -22,7 +22,10 @@ extern u32 PSG_PortA;  // R14: bits 2:1 drive select (active low), bit 0 side (l
 
 // The open printer file, or null before the first printed byte.
 extern std::FILE* PRINTER_File;
-// Closes the printer file; the next printed byte starts a new one.
+// Writes the printed bytes gathered so far to the file (at every frame end).
+void PRINTER_Flush();
+// Closes the printer file, its bytes written; the next printed byte starts
+// a new one.
 void PRINTER_Close();
 
 u32 PSG_GetB(u32 addr);

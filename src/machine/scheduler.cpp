@@ -13,6 +13,7 @@
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
+#include "machine/psg.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
 
@@ -148,6 +149,7 @@ void frame_end_host_work() {
     if (PREFS_SpeedCounters) SCREEN_DrawSpeedCounters();
     SCHED_FramesThisSecond = 0;
   }
+  PRINTER_Flush();
   if (EVENTS_Paused == 1) EVENTS_PauseLoop();
 }
 

@@ -1,18 +1,24 @@
 // gzip disk images: the name tests, the path conversion, and unpacking into
-// "tempgzip.st", which is replaced whole when an image unpacks and left alone
-// when it does not.
+// an anonymous file, which leaves a user's "tempgzip.st" alone, also on a
+// full disk.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 
 #include "host/app.h"
 #include "host/shared/gzip_image.h"
 #include "host/shared/menus.h"
 #include "machine/diskimg.h"
+#include "machine/sections.h"
+#include "support/file_size_limit.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -112,32 +118,58 @@ TEST(GzipImage, UnpacksWholeStreamsOfAtMost999999Bytes) {
       {"zip", "disk.zip", gzip(small), nullptr},
       {"no suffix", "disk.st", gzip(small), nullptr},
   };
+  auto unpacked = [](int fd) {
+    Bytes b(1100000);
+    const ssize_t n = fd < 0 ? 0 : read(fd, b.data(), b.size());
+    b.resize(size_t(std::max<ssize_t>(n, 0)));
+    if (fd >= 0) close(fd);
+    return b;
+  };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     TempFolder t;
     APP_Folder.path = t.path();
-    const Bytes old = image(1500000);  // an earlier image, larger than any
-    t.write(DISKIMG_GzTempName, old);
+    const Bytes mine = image(1500000);  // the user's own file of that name
+    t.write("tempgzip.st", mine);
     t.write(c.file, c.content);
-    const std::string out = DISKIMG_UnpackCompressed(t.file(c.file));
-    EXPECT_EQ(out, c.unpacked ? t.file(DISKIMG_GzTempName) : "");
-    EXPECT_TRUE(read_file(t.file(DISKIMG_GzTempName)) == (c.unpacked ? *c.unpacked : old));
+    std::string why;
+    const int fd = DISKIMG_UnpackCompressed(t.file(c.file), why);
+    EXPECT_EQ(fd >= 0, c.unpacked != nullptr) << why;
+    EXPECT_EQ(why.empty(), c.unpacked != nullptr) << why;
+    if (c.unpacked) {
+      EXPECT_TRUE(unpacked(fd) == *c.unpacked);
+    }
+    EXPECT_TRUE(read_file(t.file("tempgzip.st")) == mine);
     EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 2);
   }
-  // A link in the temporary file's place is replaced, never followed.
+  // On a full disk (a small file system where we may mount one, else a file
+  // size limit) the unpacking fails and says why; the user's file stays.
   TempFolder t;
-  APP_Folder.path = t.path();
-  t.write("mine.st", {1, 2});
-  fs::create_symlink(t.file("mine.st"), t.file(DISKIMG_GzTempName));
-  t.write("disk.gz", gzip(small));
-  EXPECT_EQ(DISKIMG_UnpackCompressed(t.file("disk.gz")), t.file(DISKIMG_GzTempName));
-  EXPECT_EQ(read_file(t.file("mine.st")), (Bytes{1, 2}));
+  const std::string disk = t.file("disk");
+  fs::create_directory(disk);
+  const bool mounted = mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") == 0;
+  {
+    std::optional<FileSizeLimit> limit;
+    if (!mounted) limit.emplace(500000);
+    APP_Folder.path = disk;
+    const Bytes mine = image(20000);
+    t.write("disk/tempgzip.st", mine);
+    t.write("disk/big.gz", gzip(largest));
+    std::string why;
+    EXPECT_EQ(DISKIMG_UnpackCompressed(t.file("disk/big.gz"), why), -1);
+    EXPECT_NE(why.find(mounted ? "No space left on device" : "File too large"), std::string::npos) << why;
+    EXPECT_TRUE(read_file(t.file("disk/tempgzip.st")) == mine);
+    EXPECT_EQ(std::distance(fs::directory_iterator(disk), fs::directory_iterator()), 2);
+  }
+  if (mounted) umount(disk.c_str());
   APP_Folder.path.clear();
-  EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz"), "");
+  std::string why;
+  EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz", why), -1);
 }
 
-// Two images share the temporary file: each goes in write-protected, so
-// nothing the ST writes is lost, and drive A keeps its own image.
+// Each unpacked image is a copy of its own that goes in write-protected, so
+// nothing the ST writes is lost; a saved state names the .gz image, and its
+// restore unpacks it again.
 TEST(GzipImage, UnpackedImagesGoInWriteProtected) {
   TempFolder t;
   floppy_machine_reset(t.path());
@@ -149,8 +181,19 @@ TEST(GzipImage, UnpackedImagesGoInWriteProtected) {
   ASSERT_EQ(MENU_InsertImage('B', t.file("b.gz")), 1u);
   for (u32 d = 0; d < 2; ++d) EXPECT_EQ(DISKIMG_WriteProtect[d], 0x40u);
   u8 sector[512];
-  ASSERT_EQ(pread(DISKIMG_Files[0], sector, 512, 512), 512);
-  EXPECT_TRUE(std::equal(sector, sector + 512, a.begin() + 512));
+  for (int pass = 0; pass < 2; ++pass) {
+    ASSERT_EQ(pread(DISKIMG_Files[0], sector, 512, 512), 512);
+    EXPECT_TRUE(std::equal(sector, sector + 512, a.begin() + 512));
+    ASSERT_EQ(pread(DISKIMG_Files[1], sector, 512, 512), 512);
+    EXPECT_TRUE(std::equal(sector, sector + 512, b.begin() + 512));
+    const std::vector<u8> section = saved(DISKIMG_SaveState);
+    DISKIMG_Reset();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(restored(section, DISKIMG_RestoreState), 1u);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(DISKIMG_InsertedMask, 3u);
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(t.path()), fs::directory_iterator()), 2);
   DISKIMG_Reset();
   APP_Folder.path.clear();
 }

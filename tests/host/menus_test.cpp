@@ -63,9 +63,11 @@ class Menus : public ::testing::Test {
     DEBUG_Requested = DEBUG_Active = 0;
   }
 
-  void start() {
+  // `stateTos`: the automatic state's TOS the preferences give the start.
+  void start(const std::string& stateTos = "") {
     machine_reset_globals();
     TearDown();
+    PREFS_StateTos = stateTos;
     MENU_DiskNameA = "disk1.st";
     MENU_DiskNameB = "disk2.st";
     folder.write("tos.img", make_tos_image(1, 4));
@@ -104,6 +106,7 @@ const Row rows[] = {
      },
      [](const TempFolder& f) {
        EXPECT_TRUE(logged("open 1 " + f.file("bad.img")));
+       EXPECT_TRUE(logged("alert 15 OK"));  // which said why
        EXPECT_EQ(MMU_TosVersion, 26u);
        EXPECT_FALSE(marked());
        EXPECT_TRUE(item(MENU_DisksId, 8).enabled);  // a later TOS
@@ -322,6 +325,40 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   // The restored drive's item names its image.
   MENU_UpdateDiskItems();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
+}
+
+// A TOS loaded from the menu comes back with the automatic state at the next
+// start, while its image is there; a state the start refused (its TOS gone)
+// is set aside at the quit, not written over, and the user told.
+TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
+  folder.write("tos206.img", make_tos_image(2, 6, 0x40000));
+  DLG_ScriptButton(true);
+  DLG_ScriptFile(folder.file("tos206.img"));
+  MENU_Command(MENU_Choice(MENU_FileId, 1));
+  machine_run_quietly(3);
+  mark();
+  DLG_ScriptButton(true);
+  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  const std::string remembered = PREFS_StateTos;
+  EXPECT_EQ(remembered, folder.file("tos206.img"));
+  const std::vector<u8> state = read_file(folder.file("Auto Saved State"));
+
+  start(remembered);
+  machine_run_quietly(1);
+  EXPECT_EQ(MMU_TosVersion, 26u);
+  EXPECT_TRUE(marked());
+
+  fs::remove(folder.file("tos206.img"));
+  start(remembered);
+  machine_run_quietly(1);
+  EXPECT_EQ(MMU_TosVersion, 14u);
+  EXPECT_FALSE(marked());
+  DLG_ScriptButton(true);
+  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  EXPECT_TRUE(logged("alert 17 OK"));
+  EXPECT_EQ(read_file(folder.file("Auto Saved State (refused)")), state);
+  EXPECT_EQ(read_file(folder.file("Auto Saved State")).size(), STATE_FileSize(MMU_RamSize));
+  EXPECT_EQ(PREFS_StateTos, "");  // the folder's tos.img
 }
 
 // Each box sets its option at once, and the preferences record takes it.

@@ -100,6 +100,14 @@ TEST_F(PrefsFileTest, RoundTripIsByteExact) {
   SHIFTER_Mode = 1;
   ASSERT_TRUE(PREFS_SaveTo(folder.path()));
   EXPECT_EQ(word_at(read_file(file()), 0x18), 0u);
+
+  // The automatic state's TOS goes in the reserved stretch, and out again.
+  for (const std::string& tos : {std::string("/roms/TOS 2.06.img"), std::string(), std::string(2041, 'x')}) {
+    PREFS_StateTos = tos;
+    ASSERT_TRUE(PREFS_SaveTo(folder.path()));
+    PREFS_LoadFrom(folder.path());
+    EXPECT_EQ(PREFS_StateTos, tos.size() > 2040 ? "" : tos);
+  }
 }
 
 TEST_F(PrefsFileTest, ValuesOutOfRangeTakeTheirDefault) {

@@ -20,6 +20,7 @@
 #include "cpu/decode.h"
 #include "cpu/handlers/handler_declarations.h"
 #include "cpu/registers.h"
+#include "host/shared/input.h"
 #include "host/shared/screen_convert.h"
 #include "machine/ikbd.h"
 #include "machine/diskimg.h"
@@ -200,6 +201,21 @@ TEST_F(EmuTos, AutoProgramOnAFloppyThenMouseAndASavedStateAtTheDesktop) {
   run(boot_frames);
   const SCREEN_Image desk = screen();
   EXPECT_EQ(check_desktop(desk).problem, "");
+
+  // A file of a TOS image's size that is none, dropped on the window, is
+  // refused with a message and leaves the running ST as it was.
+  std::vector<u8> junk(262144);
+  for (size_t i = 0; i < junk.size(); ++i) junk[i] = u8(i * 2654435761u >> 13);
+  junk[2] = junk[3] = 0xff;
+  folder.write("junk.img", junk);
+  const std::vector<u8> ram_desk(MMU_RamBase, MMU_RamBase + MMU_RamSize);
+  const u32 pc = m68k_get_pc();
+  testing::internal::CaptureStderr();
+  APP_OpenDocuments({folder.file("junk.img")}, false);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("junk.img is no TOS image"), std::string::npos);
+  EXPECT_TRUE(std::equal(ram_desk.begin(), ram_desk.end(), MMU_RamBase));
+  EXPECT_EQ(m68k_get_pc(), pc);
+  EXPECT_EQ(MMU_IsEmuTOS, 1u);
 
   // The program ran at boot and wrote its file on the (writable) floppy.
   EXPECT_EQ(fat_read(disk, "RESULT.TXT").out, autotest_result(input, "", "", true));

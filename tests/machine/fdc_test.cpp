@@ -397,6 +397,13 @@ TEST_F(Floppy, SeekStepAndRestore) {
   EXPECT_EQ(FDC_Regs[FDC_Status] & 0x7f, 0x24u);
   command(0x60);  // no step out below track 0
   EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0);
+  // Plain steps stay on the disk as the seek does, however many there are.
+  command(0x20);
+  EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0);
+  DISKIMG_Drives[0].headTrack = 79;
+  command(0x50);
+  command(0x30);
+  EXPECT_EQ(DISKIMG_Drives[0].headTrack, 0);
 }
 
 // ---- Status, protection and completion ----

@@ -411,6 +411,14 @@ TEST_F(Ikbd, SavedClockMustBeADateWhenSet) {
   std::vector<u8> b = good;
   be_write32(b.data() + 16549, 2);
   EXPECT_EQ(restored(b, IKBD_RestoreState), 0u);
+  // The clock runs on across a save and a restore (49 s, then 2 s more).
+  FakeClock::now += 49'000'000;
+  const std::vector<u8> later = saved(IKBD_SaveState);
+  FakeClock::now += 3'000'000;
+  ASSERT_EQ(restored(later, IKBD_RestoreState), 1u);
+  FakeClock::now += 2'000'000;
+  send({0x1c});
+  EXPECT_EQ(drain(), (Bytes{0xfc, 0x00, 0x01, 0x01, 0x00, 0x00, 0x49}));
   // Never set, the record is zeros and restores as such.
   IKBD_PowerOn();
   EXPECT_EQ(restored(saved(IKBD_SaveState), IKBD_RestoreState), 1u);

@@ -414,4 +414,11 @@ TEST(MemoryInit, CartridgeImages) {
   EXPECT_EQ(CART_PortConfig, 1u);
   EXPECT_EQ(MMU_ReadB(0xfa0000), 1u);
   EXPECT_EQ(MMU_ReadB(0xfa0027), 40u);
+
+  // One that is no regular file is skipped, and the message says why.
+  std::remove(folder.file("cart.img").c_str());
+  ASSERT_EQ(mkfifo(folder.file("cart.img").c_str(), 0600), 0);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CART_Load("cart.img"), 0u);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("cart.img is a FIFO"), std::string::npos);
 }

@@ -38,6 +38,7 @@ class SoundChip : public ::testing::Test {
     return PSG_GetB(0xff8800);
   }
   std::vector<u8> printed() const {
+    PRINTER_Flush();
     std::ifstream in(folder.file("Printer Output"), std::ios::binary);
     return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
@@ -127,6 +128,24 @@ TEST_F(SoundChip, APrinterFileThatIsNoPlainFileIsLeftAlone) {
   std::ifstream in(folder.file("target"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
             "keep");
+}
+
+// Printed bytes are gathered, not written one system call each; a file
+// that has other names is not emptied under them.
+TEST_F(SoundChip, PrintedBytesAreGatheredAndAHardLinkIsLeftAlone) {
+  set(15, 'A');
+  PSG_PutB(0xff8802, 'B');
+  EXPECT_EQ(std::filesystem::file_size(folder.file("Printer Output")), 0u);
+  EXPECT_EQ(printed(), (std::vector<u8>{'A', 'B'}));
+  PRINTER_Close();
+  folder.write("mine", {'k'});
+  std::filesystem::remove(folder.file("Printer Output"));
+  std::filesystem::create_hard_link(folder.file("mine"), folder.file("Printer Output"));
+  testing::internal::CaptureStderr();
+  set(15, 'C');
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            folder.file("Printer Output") + " has other names (hard links): printed bytes are lost\n");
+  EXPECT_EQ(printed(), (std::vector<u8>{'k'}));
 }
 
 TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesWithOneMessage) {

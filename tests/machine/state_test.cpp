@@ -427,9 +427,23 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   }
   DISKIMG_Reset();
   EXPECT_EQ(decode(with_names(folder.file("temp1.st"), "", 1)), STATE_Result::Restored);
-  testing::internal::GetCapturedStdout();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find(folder.file("temp1.st") + " does not exist"), std::string::npos) << alert;
+  // A path longer than the field is kept as cut, and never opened as the
+  // other file its first 255 bytes name.
+  const std::string other = folder.path() + "/" + std::string(254 - folder.path().size(), 'x');
+  folder.write(other.substr(folder.path().size() + 1), std::vector<u8>(737280, 0));
+  folder.write(other.substr(folder.path().size() + 1) + ".st", std::vector<u8>(737280, 0));
+  DISKIMG_Reset();
+  ASSERT_EQ(DISKIMG_Insert((other + ".st").c_str(), 'A'), 1u);
+  const std::vector<u8> state = STATE_Encode();
+  DISKIMG_Reset();
+  EXPECT_EQ(decode(state), STATE_Result::Restored);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."),
+            std::string::npos)
+      << alert;
 }
 
 // N + M frames in one run leave the same RAM and screen as N frames, a saved

@@ -101,6 +101,7 @@ void machine_reset_globals() {
   FakeClock::install();
   HOST_ExitHandler = throwing_exit;
   PREFS_SetDefaults();
+  PREFS_StateTos.clear();
   PREFS_Unthrottled = 1;
   PREFS_SoundOn = 0;
   SOUND_Active = 0;
@@ -131,6 +132,7 @@ void machine_reset_globals() {
   RTC_ModeReg = 0;
   APP_StopFlag = 0;
   APP_AutoStateLoaded = 0;
+  APP_AutoStateRefused = 0;
   SCHED_StopAfterFrames = 0;
   SCHED_FrameCount = 0;
   SCHED_AutoSkip = 0;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/files.h"
 #include "cpu/bus.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
@@ -264,8 +265,25 @@ void show_help() {
 
 std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
 
+// Set when `U` could not restore the file: `F` sets it aside before it
+// writes a new one, so a state of another TOS is not lost without a word.
+bool frozen_refused;
+
 void freeze() {
   const std::string path = frozen_path();
+  std::error_code ec;
+  if (frozen_refused && std::filesystem::is_regular_file(path, ec)) {
+    std::string error;
+    const std::string aside = FILES_SetAside(path, "refused", error);
+    if (aside.empty()) {
+      std::fprintf(DEBUG_Console(), "The machine that could not be restored from %s is kept: %s\n",
+                   path.c_str(), error.c_str());
+      return;
+    }
+    std::fprintf(DEBUG_Console(), "The machine that could not be restored is kept as %s\n",
+                 aside.c_str());
+  }
+  frozen_refused = false;
   if (STATE_Write(path.c_str()))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   else
@@ -287,9 +305,11 @@ void unfreeze() {
     return;
   }
   if (!STATE_Read(path.c_str())) {
+    frozen_refused = std::filesystem::is_regular_file(path, ec);
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;
   }
+  frozen_refused = false;
   std::fprintf(DEBUG_Console(), "Machine restored from %s\n", path.c_str());
   restart_stop();
 }

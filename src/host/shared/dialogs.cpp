@@ -104,6 +104,10 @@ const DLG_AlertText alert_texts[] = {
      "The application's folder must be writable and have 20 MB free."},
     {"The hard disk needs TOS 1.62 or later, or EmuTOS.", ""},
     {"The state of the machine could not be saved.", ""},
+    {"The file can't be used as the TOS image.", "The ST goes on as it was."},
+    {"The cartridge image can't be read.", "The ST starts without a cartridge."},
+    {"The automatic state that could not be restored is kept under another name.",
+     "It can be loaded again with File > Saved State once the TOS it needs is in place."},
 };
 
 }  // namespace
@@ -283,11 +287,14 @@ void NAV_ChooseTos() {
     NAV_Reply reply;
     NAV_GetFile(reply, NAV_PromptTos);
     if (!reply.chosen) break;
-    if (MMU_LoadTOS(reply.path)) {
+    std::string why;
+    if (MMU_LoadTOS(reply.path, &why)) {
       MMU_ClearRAM();
       m68k_restart();
       break;
     }
+    DLG_SetAlertText((reply.path + " " + why).c_str());
+    DLG_Alert(15, 1);
   }
   MMU_DetectTOSVersion();
   SCREEN_DrawStatusLine();

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -28,20 +30,30 @@ bool has_suffix(std::string_view name, std::string_view suffix) {
 std::string file_name(const std::string& path) { return fs::path(path).filename().string(); }
 
 // The whole decompressed stream, read in pieces of 256 bytes, when it is a
-// complete gzip stream shorter than the buffer; false otherwise.
-bool read_gzip(gzFile gz, std::vector<u8>& buffer, size_t& size) {
-  if (gzdirect(gz) != 0) return false;  // not compressed
+// complete gzip stream shorter than the buffer; otherwise why not.
+bool read_gzip(gzFile gz, std::vector<u8>& buffer, size_t& size, std::string& why) {
+  if (gzdirect(gz) != 0) {
+    why = "is no gzip-compressed image";
+    return false;
+  }
   size = 0;
   while (size < buffer.size()) {
     const unsigned want = unsigned(std::min<size_t>(256, buffer.size() - size));
     const int n = gzread(gz, buffer.data() + size, want);
-    if (n < 0) return false;
-    if (n == 0) break;
+    if (n <= 0) break;  // the end, or an error gzerror reports
     size += size_t(n);
   }
   int err = Z_OK;
   gzerror(gz, &err);
-  return err == Z_OK && size < buffer.size();
+  if (err != Z_OK) {
+    why = "is a damaged or cut gzip image";
+    return false;
+  }
+  if (size >= buffer.size()) {
+    why = "unpacks to more than 999,999 bytes";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -68,26 +80,48 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out) {
   return 0;
 }
 
-std::string DISKIMG_UnpackCompressed(const std::string& spec) {
-  if (!DISKIMG_SpecIsGz(spec)) return {};  // zip archives are recognised, not unpacked
+int DISKIMG_UnpackCompressed(const std::string& spec, std::string& why) {
+  if (!DISKIMG_SpecIsGz(spec)) {
+    why = "is no .gz image";
+    return -1;
+  }
   std::string path;
-  std::string why;
-  const int fd = DISKIMG_SpecToPosixPath(spec, path) == 0 ? FILES_OpenRegular(path.c_str(), O_RDONLY, why) : -1;
-  if (fd < 0) return {};
+  const i32 err = DISKIMG_SpecToPosixPath(spec, path);
+  if (err != 0) {
+    why = std::string("can't be found (") + std::strerror(err) + ")";
+    return -1;
+  }
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  if (fd < 0) return -1;
   gzFile gz = gzdopen(fd, "rb");
   if (!gz) {
     close(fd);
-    return {};
+    why = "can't be read";
+    return -1;
   }
   std::vector<u8> buffer(DISKIMG_GzBufferSize);
   size_t size = 0;
-  const bool unpacked = read_gzip(gz, buffer, size);
+  const bool unpacked = read_gzip(gz, buffer, size, why);
   gzclose(gz);
-  if (!unpacked) return {};
-  // The old file goes first, so that a link in its place is replaced, never
-  // followed; the new one is written whole or not at all.
-  const std::string temp = (fs::path(APP_Folder.path) / DISKIMG_GzTempName).string();
-  unlink(temp.c_str());
-  std::string error;
-  return FILES_WriteWhole(temp.c_str(), buffer.data(), size, error) ? temp : std::string();
+  if (!unpacked) return -1;
+  // A file of a unique name whose name goes at once, as an MSA expansion's:
+  // no file of the user's is replaced, and nothing is left behind.
+  std::string reason;
+  const int out = FILES_AnonymousFile(APP_Folder.path, DISKIMG_GzTempPrefix, ".st", reason);
+  if (out < 0) {
+    why = "can't be unpacked: " + reason;
+    return -1;
+  }
+  if (!FILES_WriteAll(out, buffer.data(), size) || lseek(out, 0, SEEK_SET) != 0) {
+    why = std::string("can't be unpacked (") + std::strerror(errno) + ")";
+    close(out);
+    return -1;
+  }
+  return out;
+}
+
+int HOST_UnpackImage(const char* path, std::string& why) {
+  if (!DISKIMG_SpecIsGz(path)) return HOST_NotPacked;
+  const int fd = DISKIMG_UnpackCompressed(path, why);
+  return fd >= 0 ? fd : HOST_UnpackFailed;
 }

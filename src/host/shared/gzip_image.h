@@ -1,9 +1,8 @@
 // Floppy images compressed with gzip: the name tests that recognise ".gz" and
-// ".zip" images, the unpacking of a ".gz" image into "tempgzip.st" in the
-// application's folder (which the floppy code can then open like any other
-// image), and the path conversion the unpacking starts from. Zip archives are
-// recognised but not unpacked. The disk-insertion path does not use this
-// unit yet.
+// ".zip" images, the unpacking of a ".gz" image into an anonymous file of the
+// application's folder (which the floppy code then opens like any other
+// image: HOST_UnpackImage, host/app.h), and the path conversion the
+// unpacking starts from. Zip archives are recognised but not unpacked.
 #pragma once
 
 #include <string>
@@ -13,7 +12,9 @@
 
 // The unpacking buffer: an image unpacks to at most one byte less.
 constexpr u32 DISKIMG_GzBufferSize = 1000000;
-constexpr const char* DISKIMG_GzTempName = "tempgzip.st";
+// The unpacked copy is a file "tempgzip-XXXXXX.st" whose name is removed at
+// once: it never meets a file of the user's.
+constexpr const char* DISKIMG_GzTempPrefix = "tempgzip";
 
 // Whether a file name ends in ".gz" or ".zip", in any case; the suffix alone
 // is no name.
@@ -29,11 +30,12 @@ bool DISKIMG_SpecIsZip(const std::string& path);
 // loop, no permission).
 i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out);
 
-// Unpacks the gzip image `spec` into "tempgzip.st" in the application's
-// folder, which it replaces whole, and returns that file's path. Returns an
-// empty string, and leaves the folder as it was, when the name is not ".gz",
+// Unpacks the gzip image `spec` into an anonymous file of the application's
+// folder and returns its descriptor, open for reading and writing at its
+// start; closing it removes the file. Returns -1, with `why` saying what went
+// wrong as words that follow the file's name, when the name is not ".gz",
 // the file is no gzip stream (zlib would read a plain file as it is), the
-// stream is damaged or cut short, or the image is larger than 999,999
-// bytes; also, with the old "tempgzip.st" gone, when the new one cannot be
-// written.
-std::string DISKIMG_UnpackCompressed(const std::string& spec);
+// stream is damaged or cut short, the image is larger than 999,999 bytes, or
+// the copy can't be written (a full disk); nothing is left in the folder
+// then.
+int DISKIMG_UnpackCompressed(const std::string& spec, std::string& why);

@@ -4,10 +4,12 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "common/endian.h"
+#include "common/files.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
 #include "host/dialogs.h"
@@ -169,14 +171,56 @@ PendingDisk pending[2];
 // (1, 2 when asked), so the state it saves has the disk in its drive.
 u32 quit_waiting;
 
-// The state is written whole or not at all (an older one stays as it was);
-// a failure is shown when the user asked to quit, and said on standard
-// error either way.
+// The TOS the next start takes with the automatic state: the one in place,
+// unless it is the folder's own "tos.img", which every start takes anyway.
+std::string state_tos() {
+  std::error_code ec;
+  const std::string own = APP_FindFile("tos.img");
+  if (MMU_TosPath.empty() || (!own.empty() && std::filesystem::equivalent(own, MMU_TosPath, ec)))
+    return {};
+  const std::string path = std::filesystem::absolute(MMU_TosPath, ec).string();
+  return ec ? std::string() : path;
+}
+
+// Writes the automatic state, whole or not at all, and the preferences
+// then remember its TOS. One that the start refused is set aside first,
+// under a name that says so, and the user is told; when it can't be, it
+// stays and no new one is written over it.
+void save_auto_state(bool tell) {
+  const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
+  std::string aside;
+  std::error_code ec;
+  if (APP_AutoStateRefused && std::filesystem::is_regular_file(path, ec)) {
+    std::string error;
+    aside = FILES_SetAside(path, "refused", error);
+    if (aside.empty()) {
+      const std::string text =
+          path + " could not be restored at the start and is kept; no new state is saved: " + error;
+      std::fprintf(stderr, "%s\n", text.c_str());
+      if (tell) {
+        DLG_SetAlertText(text.c_str());
+        DLG_Alert(14, 1);
+      }
+      return;
+    }
+    APP_AutoStateRefused = 0;
+    std::fprintf(stderr, "The automatic state refused at the start is kept as %s\n", aside.c_str());
+  }
+  if (MENU_SaveState(path, tell)) PREFS_StateTos = state_tos();
+  if (!aside.empty() && tell) {
+    DLG_SetAlertText(aside.c_str());
+    DLG_Alert(17, 0);
+  }
+}
+
+// Ends the quit: the automatic state (a failure shown when the user asked
+// to quit, and said on standard error either way), then the preferences,
+// which remember that state's TOS.
 void finish_quit(bool ask) {
-  PREFS_Save();
   MENU_ShowMenuBar();
   APP_ShowCursor();
-  if (PREFS_AutoSaveOnQuit) MENU_SaveState(APP_Folder.path + "/Auto Saved State", ask);
+  if (PREFS_AutoSaveOnQuit) save_auto_state(ask);
+  PREFS_Save();
   APP_StopFlag = 1;
 }
 
@@ -472,7 +516,13 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
     struct stat st {};
     const bool measured = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     if (measured && (st.st_size == 196608 || st.st_size == 262144)) {
-      MMU_LoadTOS(path);
+      // A file the loader refuses leaves the running ST as it was.
+      std::string why;
+      if (!MMU_LoadTOS(path, &why)) {
+        DLG_SetAlertText((path + " " + why).c_str());
+        DLG_Alert(15, 1);
+        continue;
+      }
       MMU_ClearRAM();
       m68k_restart();
       restarted = true;

@@ -149,7 +149,8 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y);
 // image for a drive that holds one ejects it at once and goes in
 // INPUT_SwapFrames frames later, so that the ST sees the drive empty (the
 // menus show the new image meanwhile); with a TOS image in the same drop,
-// every image goes in at once.
+// every image goes in at once. A file the TOS loader refuses changes
+// nothing: an alert says why.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
 
 // How long a swapped drive stands empty: twice the longest EmuTOS takes to
@@ -165,10 +166,12 @@ u32 INPUT_PendingDisks();
 bool INPUT_CancelPendingDisk(char drive);
 
 // The quit request of the close box and the desktop: asks to confirm, then
-// saves the preferences and, with the auto-save option, the machine's state
-// as "Auto Saved State", and stops the emulation; while a floppy waits to go
-// in, the machine runs on (a pause ends) until it did, so the state saved
-// has it in its drive. APP_QuitNow does the same
+// saves, with the auto-save option, the machine's state as "Auto Saved
+// State" (one the start refused is set aside first, as "Auto Saved State
+// (refused)", and the user told) and the preferences, which remember the
+// state's TOS when it is not the folder's tos.img, and stops the emulation;
+// while a floppy waits to go in, the machine runs on (a pause ends) until it
+// did, so the state saved has it in its drive. APP_QuitNow does the same
 // without asking (a termination signal).
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();

@@ -10,7 +10,6 @@
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/shared/dialogs.h"
-#include "host/shared/gzip_image.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
@@ -318,27 +317,18 @@ void MENU_InsertDisk() {
 }
 
 u32 MENU_InsertImage(char drive, const std::string& path) {
-  std::string image = path;
-  if (DISKIMG_SpecIsGz(path)) {
-    image = DISKIMG_UnpackCompressed(path);
-    if (image.empty()) {
-      DLG_SetAlertText(("Cant unpack " + path).c_str());
-      DLG_Alert(7, 1);
-      return 0;
-    }
-  }
-  // An unpacked image is a temporary file the next one replaces: it goes in
-  // write-protected, so the ST reports the protection instead of losing
-  // what it writes.
-  if (!DISKIMG_Insert(image.c_str(), drive, image != path)) return 0;
+  if (!DISKIMG_Insert(path.c_str(), drive)) return 0;
   MENU_SetDiskName(drive, file_name(path));
   MENU_UpdateDiskItems();
   return 1;
 }
 
-void MENU_SaveState(const std::string& path, bool tell) {
+bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  if (STATE_Write(path.c_str(), &why) || !tell) return;
-  DLG_SetAlertText((path + ": " + why).c_str());
-  DLG_Alert(14, 1);
+  if (STATE_Write(path.c_str(), &why)) return true;
+  if (tell) {
+    DLG_SetAlertText((path + ": " + why).c_str());
+    DLG_Alert(14, 1);
+  }
+  return false;
 }

@@ -111,8 +111,8 @@ void MENU_InsertDisk();
 // to the eject item. 1 when it went in (else an alert said why).
 u32 MENU_InsertImage(char drive, const std::string& path);
 // Writes the machine's state to `path`, whole or not at all; a failure is
-// said on standard error and, with `tell`, in an alert.
-void MENU_SaveState(const std::string& path, bool tell = true);
+// said on standard error and, with `tell`, in an alert. True when written.
+bool MENU_SaveState(const std::string& path, bool tell = true);
 // The commands of items that do nothing (File 9 and 10, Edit 4 and 8).
 void MENU_FileItem9(u32 item);
 void MENU_FileItem10(u32 item);

@@ -12,6 +12,7 @@ u32 PREFS_ClockFactor = 8, PREFS_AutoSaveOnQuit = 1, PREFS_WriteProtect, PREFS_S
 u32 PREFS_SimpleVideoCounter;
 u32 PREFS_DoubleSize;
 u32 PREFS_PauseInBackground = 1, PREFS_Word0C = 1;
+std::string PREFS_StateTos;
 
 void PREFS_SetDefaults() {
   PREFS_Ram14MB = 0;

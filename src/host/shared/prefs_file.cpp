@@ -63,6 +63,31 @@ const Row rows[] = {
 constexpr Row midi_row = {0x7c, &PREFS_MidiOutOpen, 0, 0, 1, 1};
 constexpr u32 spare_byte = 0x28;  // written as 0
 
+// The automatic state's TOS (PREFS_StateTos) in the reserved stretch at the
+// record's end: a tag, the path's length and its bytes. Without the tag the
+// stretch holds no path, and it is left as the file had it while there is
+// none to keep.
+constexpr u32 tos_tag_at = 0x12c, tos_length_at = 0x130, tos_path_at = 0x134;
+constexpr u32 tos_tag = 0x544f5350;  // "TOSP"
+constexpr u32 tos_path_max = PREFS_RecordSize - tos_path_at;
+
+std::string read_state_tos(const u8* record) {
+  const u32 length = be_read32(record + tos_length_at);
+  if (be_read32(record + tos_tag_at) != tos_tag || length == 0 || length > tos_path_max) return {};
+  const char* p = reinterpret_cast<const char*>(record + tos_path_at);
+  std::string path(p, length);
+  return path.find('\0') == std::string::npos ? path : std::string();
+}
+
+// A path too long for the stretch is not kept.
+void write_state_tos(u8* record, const std::string& path) {
+  const bool has = !path.empty() && path.size() <= tos_path_max;
+  if (!has && be_read32(record + tos_tag_at) != tos_tag) return;
+  be_write32(record + tos_tag_at, has ? tos_tag : 0);
+  be_write32(record + tos_length_at, has ? u32(path.size()) : 0);
+  if (has) std::memcpy(record + tos_path_at, path.data(), path.size());
+}
+
 bool in_range(const Row& r, u32 v) { return v >= r.lo && v <= r.hi && (v - r.lo) % r.step == 0; }
 
 void load_row(const Row& r, const u8* record) {
@@ -120,6 +145,7 @@ void PREFS_RecordDefaults(u8* record) {
 void PREFS_RecordToGlobals(const u8* record) {
   for (const Row& r : rows) load_row(r, record);
   load_row(midi_row, record);
+  PREFS_StateTos = read_state_tos(record);
   SHIFTER_Resolution = u16(SHIFTER_Mode);
   SOUND_Active = PREFS_SoundOn;
 }
@@ -128,6 +154,7 @@ void PREFS_GlobalsToRecord(u8* record) {
   for (const Row& r : rows) be_write32(record + r.offset, *r.global);
   if (SHIFTER_Mode == 1) be_write32(record + 0x18, 0);
   be_write32(record + midi_row.offset, PREFS_MidiOutOpen);
+  write_state_tos(record, PREFS_StateTos);
   record[spare_byte] = 0;
 }
 

@@ -4,7 +4,9 @@
 // into the option words at start-up, every value checked (one out of its
 // range takes its default), and written back from them whole through a
 // temporary file, so a failed write leaves the previous file as it was.
-// Bytes the record does not use are kept as the file had them.
+// Bytes the record does not use are kept as the file had them. The TOS of
+// the automatic state (PREFS_StateTos) lies, tagged, in the reserved
+// stretch from 0x12c on, which older readers keep as it is.
 //
 // A host with a window keeps the file (its PREFS_Load and PREFS_Save call
 // PREFS_LoadFrom and PREFS_SaveTo with PREFS_FolderPath()); the windowless

@@ -223,4 +223,14 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
   EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
 }
 
+// A file `U` could not restore is set aside by the next `F`, not written over.
+TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
+  folder.write("frozen", {1, 2, 3});
+  const std::string text = session("U\nF\nq\n");
+  EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
+  std::ifstream kept(folder.file("frozen (refused)"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string("\1\2\3"));
+  EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
 }  // namespace
