@@ -306,6 +306,22 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
   EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("second.st"));
   EXPECT_EQ(DISKIMG_Expanding, 0u);
+  // A quit waits for a swapped floppy only while frames come: when they
+  // don't (long Blitter work asks the host in between) it goes ahead within
+  // a second, the drive left empty as the ST last saw it.
+  drop(folder.file("second.st"));
+  send(SDL_Event{});
+  APP_QuitNow();
+  EXPECT_EQ(APP_StopFlag, 0);
+  EXPECT_TRUE(EVENTS_BusyPoll());
+  static u64 now;
+  now = HOST_Microseconds() + INPUT_QuitWaitLimit;
+  HOST_Clock.microseconds = [] { return now; };
+  EVENTS_DoEvent(0);
+  HOST_UseSystemClock();
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(DISKIMG_InsertedMask | INPUT_PendingDisks(), 0u);
+  APP_StopFlag = 0;
 }
 
 // A full queue takes a release in place of the newest press, never of another

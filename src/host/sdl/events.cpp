@@ -294,7 +294,7 @@ void SDL_HostPumpEvents() {
 // window stays alive); the work breaks off when one waits to be served.
 bool EVENTS_BusyPoll() {
   if (HOST_Microseconds() - last_pump >= 50000) SDL_HostPumpEvents();
-  return terminate_request || queue_count || !batches.empty();
+  return terminate_request || queue_count || !batches.empty() || INPUT_QuitWaiting();
 }
 
 u32 SDL_HostQueuedEvents() { return queue_count + u32(batches.size()); }
@@ -326,6 +326,7 @@ void EVENTS_DoEvent(i32) {
   FDC_Regs[FDC_Status] &= ~0x80u;
   SDL_HostPumpEvents();
   quit_on_signal();
+  INPUT_QuitIfOverdue();
   // While a disk image is being expanded the events wait: a drop, a menu or
   // a shortcut acted on now would change the drives or the machine under it.
   if (!DISKIMG_Expanding && serve(false)) SCREEN_UpdateWindowOrigin();

@@ -170,6 +170,7 @@ PendingDisk pending[2];
 // A quit the user confirmed while a floppy waited: it follows the insertion
 // (1, 2 when asked), so the state it saves has the disk in its drive.
 u32 quit_waiting;
+u64 quit_waiting_since;  // host microseconds
 
 // The TOS the next start takes with the automatic state: the one in place,
 // unless it is the folder's own "tos.img", which every start takes anyway.
@@ -231,6 +232,7 @@ void quit(bool ask) {
     if (INPUT_PendingDisks()) {
       // The machine runs on (a pause ends) until the drive took its disk.
       quit_waiting = ask ? 2 : 1;
+      quit_waiting_since = HOST_Microseconds();
       if (EVENTS_Paused) {
         EVENTS_Paused = 0;
         MENU_CheckItem(MENU_FileId, 7, false);
@@ -563,6 +565,23 @@ void INPUT_DiskSwapFrame() {
     quit_waiting = 0;
     finish_quit(ask);
   }
+}
+
+bool INPUT_QuitWaiting() { return quit_waiting != 0; }
+
+void INPUT_QuitIfOverdue() {
+  if (!quit_waiting || HOST_Microseconds() - quit_waiting_since < INPUT_QuitWaitLimit) return;
+  // The frames do not come (a guest holding the machine inside long Blitter
+  // operations): the quit goes ahead with the drive empty, as the ST last
+  // saw it. Putting the floppy in now, unseen, would have the ST write its
+  // old disk's directory onto it after a restore.
+  for (u32 d = 0; d < 2; ++d)
+    if (pending[d].frames)
+      std::fprintf(stderr, "%s did not go in: the quit came first\n", pending[d].path.c_str());
+  pending[0] = pending[1] = {};
+  const bool ask = quit_waiting == 2;
+  quit_waiting = 0;
+  finish_quit(ask);
 }
 
 u32 INPUT_PendingDisks() { return (pending[0].frames ? 1 : 0) | (pending[1].frames ? 2 : 0); }

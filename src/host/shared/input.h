@@ -160,6 +160,12 @@ constexpr u32 INPUT_SwapFrames = 32;
 // Once an emulated frame (each host's pointer poll): the waiting floppies
 // go in when their time is up, and a quit that waited for them follows.
 void INPUT_DiskSwapFrame();
+// A quit waits for the floppies at most this long (host microseconds): past
+// it, INPUT_QuitIfOverdue quits with them left out. The host calls it while
+// INPUT_QuitWaiting, also from inside long work that holds the frames back.
+constexpr u64 INPUT_QuitWaitLimit = 1000000;
+bool INPUT_QuitWaiting();
+void INPUT_QuitIfOverdue();
 // The drives with a floppy waiting (bit 0 A, bit 1 B).
 u32 INPUT_PendingDisks();
 // Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
