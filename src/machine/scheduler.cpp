@@ -227,6 +227,10 @@ void SCHED_RunEvents() {
       m68k_pend_set(m68k_pend_interrupt);
     m68k_last_mask = m68k_regfile.imask;
   }
+  // A Blitter operation stopped for the host ends before any event fires, as
+  // it would have inside its instruction (no line, DMA or frame sees it half
+  // done).
+  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
   if (due(SCHED_NextEvent)) {
     fire_due_events(false);
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();

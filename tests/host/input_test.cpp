@@ -52,7 +52,7 @@ class InputTest : public MachineMemoryTest {
 
 // A script: d/u key down/up (modifier keys too), c/C Caps Lock on/off (a
 // poll), p paused, P the pause's end, R everything released (as pausing and
-// focus loss do).
+// focus loss do), b a click.
 struct Step {
   char op;
   u32 code;
@@ -80,6 +80,8 @@ TEST_F(InputTest, KeysModifiersAndCapsLock) {
        {{'D', 0x38}, {'p', 0}, {'R', 0}, {'P', 0}, {'c', 0}, {'d', 0x01}, {'u', 0x01}, {'C', 0},
         {'d', 0x00}, {'u', 0x00}, {'U', 0x38}},
        {0x2a, 0xaa, 0x2a, 0x1e, 0x9e, 0xaa}},
+      {"and before the next click", {{'D', 0x38}, {'R', 0}, {'b', 1}, {'U', 0x38}},
+       {0x2a, 0xaa, 0x2a, 0xaa}},
       {"unmapped key", {{'d', 0x72}, {'u', 0x72}}, {0xff, 0xff}},
       {"F5 is F5 alone", {{'d', 0x60}, {'u', 0x60}}, {0x3f, 0xbf}},
   };
@@ -101,6 +103,7 @@ TEST_F(InputTest, KeysModifiersAndCapsLock) {
         case 'p': EVENTS_Paused = 1; break;
         case 'P': EVENTS_Paused = 0; break;
         case 'R': INPUT_ReleaseAll(); break;
+        case 'b': button(s.code, true), button(s.code, false); break;
       }
     }
     EXPECT_EQ(take(), c.expected);

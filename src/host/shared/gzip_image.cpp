@@ -80,13 +80,13 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out) {
   return 0;
 }
 
-int DISKIMG_UnpackCompressed(const std::string& spec, std::string& why) {
-  if (!DISKIMG_SpecIsGz(spec)) {
+int DISKIMG_UnpackCompressed(const std::string& image, std::string& why) {
+  if (!DISKIMG_SpecIsGz(image)) {
     why = "is no .gz image";
     return -1;
   }
   std::string path;
-  const i32 err = DISKIMG_SpecToPosixPath(spec, path);
+  const i32 err = DISKIMG_SpecToPosixPath(image, path);
   if (err != 0) {
     why = std::string("can't be found (") + std::strerror(err) + ")";
     return -1;

@@ -30,7 +30,7 @@ bool DISKIMG_SpecIsZip(const std::string& path);
 // loop, no permission).
 i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out);
 
-// Unpacks the gzip image `spec` into an anonymous file of the application's
+// Unpacks the gzip image `image` into an anonymous file of the application's
 // folder and returns its descriptor, open for reading and writing at its
 // start; closing it removes the file. Returns -1, with `why` saying what went
 // wrong as words that follow the file's name, when the name is not ".gz",
@@ -38,4 +38,4 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out);
 // stream is damaged or cut short, the image is larger than 999,999 bytes, or
 // the copy can't be written (a full disk); nothing is left in the folder
 // then.
-int DISKIMG_UnpackCompressed(const std::string& spec, std::string& why);
+int DISKIMG_UnpackCompressed(const std::string& image, std::string& why);

@@ -98,8 +98,8 @@ void release_sticks() {
 
 // One modifier's change: its ST key's make (unless makes are dropped), or
 // the break of the make sent.
-void modifier(u32& state, bool now, u32 stKey, bool makes) {
-  if (u32(now) == state || (now && (!makes || EVENTS_CapsLock))) return;
+void modifier(u32& state, bool now, u32 stKey, bool makes, bool breaks = true) {
+  if (u32(now) == state || (now && (!makes || EVENTS_CapsLock)) || (!now && !breaks)) return;
   state = now;
   if (now)
     INPUT_KeyMake(stKey);
@@ -116,13 +116,13 @@ bool modifier_key(u32 code) { return bit(modifier_keys, code); }
 // Brings the ST's modifiers to the host keys seen so far. Called at each
 // modifier event and before each make, so that a Shift held over a
 // pause or Caps Lock reaches the ST before the next key.
-void sync_modifiers(bool makes) {
+void sync_modifiers(bool makes, bool breaks = true) {
   modifier(EVENTS_ShiftDown, modifier_key(INPUT_KeyShift) || modifier_key(INPUT_KeyRightShift),
-           INPUT_StShift, makes);
+           INPUT_StShift, makes, breaks);
   modifier(EVENTS_ControlDown,
            modifier_key(INPUT_KeyControl) || modifier_key(INPUT_KeyRightControl), INPUT_StControl,
-           makes);
-  modifier(EVENTS_OptionDown, modifier_key(INPUT_KeyOption), INPUT_StAlternate, makes);
+           makes, breaks);
+  modifier(EVENTS_OptionDown, modifier_key(INPUT_KeyOption), INPUT_StAlternate, makes, breaks);
 }
 
 // A modifier key's event: true when e was one (it is then handled).
@@ -141,6 +141,7 @@ void click(u32 button) {
 
 void button_down(const INPUT_Event& e) {
   if (!e.inContent || EVENTS_Paused) return;
+  sync_modifiers(true, false);  // a Shift held over a pause shifts the click too
   if (e.code == 3) {
     INPUT_ButtonPress(3, 2);
     return;
