@@ -26,7 +26,6 @@
 #include "host/debugger.h"
 #include "host/dialogs.h"
 #include "host/events.h"
-#include "host/shared/menus.h"
 #include "host/options.h"
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
@@ -380,11 +379,9 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   APP_StopFlag = 0;
 }
 
-// The application, started in a folder of its own on a ROM that starts
-// Blitter operations of 65535 by 65535 words in a loop (each half a minute
-// of work), quits on a termination signal through the quit path: its
-// automatic state holds the operation stopped between two lines, and the
-// machine restored from it finishes that operation and runs on.
+// The application, on a ROM that loops Blitter operations of 65535 by 65535
+// words, quits on a termination signal with its automatic state: the
+// operation stopped between two lines, which a restore finishes and runs on.
 TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
@@ -417,10 +414,7 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   // makes no host poll of its own): the quit path, with its state.
   MMU_WriteL(0x900, 0x0001ffff);
   DLG_FixedAnswers.confirmQuit = 1;
-  SDL_Event close{};
-  close.type = SDL_WINDOWEVENT;
-  close.window.event = SDL_WINDOWEVENT_CLOSE;
-  SDL_HostTakeEvent(close);
+  SDL_HostTakeEvent(SDL_Event{.window = {SDL_WINDOWEVENT, 0, 0, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}});
   const u64 frames = SCHED_FramesEnded;
   machine_run_quietly(1, true);
   EXPECT_EQ(SCHED_FramesEnded, frames);

@@ -278,7 +278,6 @@ TEST_F(Fpu, RoundingModesAndIntegerOverflow) {
       {0x1p52 - 0.5, {0x1p52, 0x1p52 - 1, 0x1p52 - 1, 0x1p52}}, {1e10, {1e10, 1e10, 1e10, 1e10}},
       {-kInf, {-kInf, -kInf, -kInf, -kInf}}, {kNaN, {kNaN, kNaN, kNaN, kNaN}},
   };
-
   for (const Row& row : rows) {
     for (u32 mode = 0; mode < 4; ++mode) {
       const double want = row.rounded[mode];
@@ -291,11 +290,10 @@ TEST_F(Fpu, RoundingModesAndIntegerOverflow) {
       EXPECT_EQ(regs().fpsr, condition_byte(want)) << what;
       run(kOps + 33);
       EXPECT_TRUE(same(fp(0), row.rounded[1])) << what;
-      const std::pair<Format, u32> formats[] = {{L, 32}, {W, 16}, {B, 8}};
-      for (const auto& [f, bits] : formats) {
+      for (const auto& [f, bits] : {std::pair{L, 32u}, {W, 16u}, {B, 8u}}) {
         const double top = std::ldexp(1.0, int(bits) - 1);
         const bool fits = want >= -top && want < top;
-        const u32 value = std::isnan(want) ? ~0u : !fits ? u32(want > 0 ? top - 1 : -top) : u32(i64(want));
+        const u32 value = integer_of(want, bits);
         fp(0) = row.v;
         a(1) = kOut;
         wl(kOut, 0xa5a5a5a5);
