@@ -321,13 +321,16 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   // 64 words a line; the source moves 4 bytes a line, the destination stays.
   const Regs r{.src = 0x28000, .src_x = -2, .src_y = 130, .dst_x = 2, .dst_y = -126, .xcount = 64,
                .ycount = 16383, .mask1 = 0x0fff, .mask3 = 0xfff0, .hop = 3, .op = 6, .skew = 5, .ctl = 0x87};
+  const auto result = [] {  // the line written and the registers
+    std::vector<u32> v = words(0x10000, 64);
+    for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) v.push_back(x);
+    return v;
+  };
   const auto run = [&] {
     for (u32 a = 0x10000, x = 1; a < 0x50000; a += 2) MMU_WriteW(a, (x = x * 1103515245 + 12345) >> 16);
     for (u32 i = 0; i < 16; ++i) BLITTER_Halftone[i] = u16(0x1f3d * (i + 3));
     blit(r);
-    std::vector<u32> v = words(0x10000, 64);
-    for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) v.push_back(x);
-    return v;
+    return result();
   };
   const std::vector<u32> through = run();
   EVENTS_BusyHook = [] { return true; };
@@ -343,9 +346,7 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EVENTS_BusyHook = nullptr;
   BLITTER_BreakAsked = m68k_regfile.pending = 0;
   EXPECT_EQ(BLITTER_Stopped, 0u);
-  std::vector<u32> resumed = words(0x10000, 64);
-  for (u32 x : {BLITTER_SrcAddr, BLITTER_DstAddr, u32(BLITTER_YCount), BLITTER_HalftoneLine}) resumed.push_back(x);
-  EXPECT_EQ(resumed, through);
+  EXPECT_EQ(result(), through);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the

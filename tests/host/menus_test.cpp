@@ -337,8 +337,8 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   MENU_Command(MENU_Choice(MENU_FileId, 1));
   machine_run_quietly(3);
   mark();
-  DLG_ScriptButton(true);
-  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  const auto quit = [] { DLG_ScriptButton(true); MENU_Command(MENU_Choice(MENU_FileId, 14)); };
+  quit();
   const std::string remembered = PREFS_StateTos;
   EXPECT_EQ(remembered, folder.file("tos206.img"));
   const std::vector<u8> state = read_file(folder.file("Auto Saved State"));
@@ -353,8 +353,7 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   machine_run_quietly(1);
   EXPECT_EQ(MMU_TosVersion, 14u);
   EXPECT_FALSE(marked());
-  DLG_ScriptButton(true);
-  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  quit();
   EXPECT_TRUE(logged("alert 17 OK"));
   EXPECT_EQ(read_file(folder.file("Auto Saved State (refused)")), state);
   EXPECT_EQ(read_file(folder.file("Auto Saved State")).size(), STATE_FileSize(MMU_RamSize));

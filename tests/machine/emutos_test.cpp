@@ -16,7 +16,6 @@
 
 #include "host/events.h"
 #include "host/options.h"
-#include "host/shared/input.h"
 #include "cpu/decode.h"
 #include "cpu/handlers/handler_declarations.h"
 #include "cpu/registers.h"

@@ -431,9 +431,9 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_NE(alert.find(folder.file("temp1.st") + " does not exist"), std::string::npos) << alert;
   // A path longer than the field is kept as cut, and never opened as the
   // other file its first 255 bytes name.
-  const std::string other = folder.path() + "/" + std::string(254 - folder.path().size(), 'x');
-  folder.write(other.substr(folder.path().size() + 1), std::vector<u8>(737280, 0));
-  folder.write(other.substr(folder.path().size() + 1) + ".st", std::vector<u8>(737280, 0));
+  const std::string name(254 - folder.path().size(), 'x'), other = folder.path() + "/" + name;
+  folder.write(name, std::vector<u8>(737280, 0));
+  folder.write(name + ".st", std::vector<u8>(737280, 0));
   DISKIMG_Reset();
   ASSERT_EQ(DISKIMG_Insert((other + ".st").c_str(), 'A'), 1u);
   const std::vector<u8> state = STATE_Encode();
@@ -441,8 +441,7 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_EQ(decode(state), STATE_Result::Restored);
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-  EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."),
-            std::string::npos)
+  EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."), std::string::npos)
       << alert;
 }
 

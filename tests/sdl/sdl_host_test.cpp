@@ -26,7 +26,6 @@
 #include "host/debugger.h"
 #include "host/dialogs.h"
 #include "host/events.h"
-#include "host/shared/menus.h"
 #include "host/options.h"
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
@@ -380,17 +379,14 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   APP_StopFlag = 0;
 }
 
-// The application, started in a folder of its own on a ROM that starts
-// Blitter operations of 65535 by 65535 words in a loop (each half a minute
-// of work), quits on a termination signal through the quit path: its
-// automatic state holds the operation stopped between two lines, and the
-// machine restored from it finishes that operation and runs on.
+// The application, on a ROM that loops Blitter operations of 65535 by 65535
+// words, quits on a termination signal with its automatic state: the
+// operation stopped between two lines, which a restore finishes and runs on.
 TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
   app.write("tos.img", load_test_rom("blitter_loop"));
-  PREFS_AutoSaveOnQuit = 1;
-  PREFS_BlitterEnabled = 1;
+  PREFS_AutoSaveOnQuit = PREFS_BlitterEnabled = 1;
   PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
   // Two seconds in (well inside the first operation) the signal; 20 more to quit.
   const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 2; " +
@@ -402,8 +398,7 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   send(SDL_Event{});
   ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
   EXPECT_EQ(BLITTER_Stopped, 1u);
-  EXPECT_GT(BLITTER_YCount, 0u);
-  EXPECT_LT(BLITTER_YCount, 65535u);
+  EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 65535) << BLITTER_YCount;
   const u32 done = MMU_ReadL(0x904);
   // The rest of the operation cut to one line, and the next ones to a few words.
   BLITTER_YCount = 1;
@@ -417,10 +412,7 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   // makes no host poll of its own): the quit path, with its state.
   MMU_WriteL(0x900, 0x0001ffff);
   DLG_FixedAnswers.confirmQuit = 1;
-  SDL_Event close{};
-  close.type = SDL_WINDOWEVENT;
-  close.window.event = SDL_WINDOWEVENT_CLOSE;
-  SDL_HostTakeEvent(close);
+  SDL_HostTakeEvent(SDL_Event{.window = {SDL_WINDOWEVENT, 0, 0, SDL_WINDOWEVENT_CLOSE, 0, 0, 0, 0, 0}});
   const u64 frames = SCHED_FramesEnded;
   machine_run_quietly(1, true);
   EXPECT_EQ(SCHED_FramesEnded, frames);

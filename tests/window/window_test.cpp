@@ -36,6 +36,14 @@
 
 namespace {
 
+// A window event handed to the host, as a window manager sends it.
+void window_event(u8 event) {
+  SDL_Event e{};
+  e.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(PLATFORM_Window()), event, 0, 0, 0, 0, 0};
+  SDL_PushEvent(&e);
+  SDL_HostPumpEvents();
+}
+
 class Window : public ::testing::Test {
  protected:
   // The preferences live in the test's own folder; the monitor the test
@@ -142,10 +150,7 @@ TEST_F(Window, ASixteenBitDisplayGetsASixteenBitPicture) {
   expect_window_shows_the_picture();
   // An uncovered window reads the display's depth again.
   PLATFORM_ForcedDepth = 0;
-  SDL_Event e{};
-  e.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_WINDOWEVENT_EXPOSED, 0, 0, 0, 0, 0};
-  SDL_PushEvent(&e);
-  SDL_HostPumpEvents();
+  window_event(SDL_WINDOWEVENT_EXPOSED);
   EXPECT_EQ(SCREEN_WindowPicture.depth, 32u);
 }
 
@@ -247,20 +252,15 @@ TEST_F(Window, ReturnInTheSaveDialogAsksBeforeReplacingAFile) {
 
 // The chooser opens on every file of the folder, whatever its name ends
 // with; the disk images' filter is one of its choices.
-void escape_later(u32 turn) {
-  last_turn = turn;
-  if (turn >= 3) press(SDL_SCANCODE_ESCAPE);
-}
-
 TEST_F(Window, TheFileChooserListsEveryFileAtFirst) {
   boot("screen_low");
   folder.write("game.dim", std::vector<u8>(16, 0));
-  SDL_ModalTurnHook = escape_later;
+  SDL_ModalTurnHook = [](u32 turn) { if (turn >= 3) press(SDL_SCANCODE_ESCAPE); };
   std::string chosen;
   EXPECT_EQ(DLG_HostChooseFile(NAV_RequestFor(NAV_PromptDisk, false), chosen), 0);
   SDL_ModalTurnHook = nullptr;
-  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "game.dim"), SDL_ChooserListing.end());
-  EXPECT_NE(std::find(SDL_ChooserListing.begin(), SDL_ChooserListing.end(), "tos.img"), SDL_ChooserListing.end());
+  for (const char* name : {"game.dim", "tos.img"})
+    EXPECT_NE(std::ranges::find(SDL_ChooserListing, name), SDL_ChooserListing.end()) << name;
 }
 
 // The window's maximise button is the zoom box: Double Size goes on, and
@@ -273,11 +273,7 @@ void window_state(void (*request)(SDL_Window*), u8 event, u32 double_size) {
     SDL_Delay(10);
     SDL_HostPumpEvents();
   }
-  if (PREFS_DoubleSize == double_size) return;
-  SDL_Event e{};
-  e.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(PLATFORM_Window()), event, 0, 0, 0, 0, 0};
-  SDL_PushEvent(&e);
-  SDL_HostPumpEvents();
+  if (PREFS_DoubleSize != double_size) window_event(event);
 }
 
 TEST_F(Window, MaximisingTheWindowTurnsDoubleSizeOn) {
@@ -322,7 +318,6 @@ TEST_F(Window, EscapeClosesTheMenus) {
 // menus (the event tells SDL's own sum of the motion), with Right Alt
 // pressed in the same frame too; moved onto the bar, it is let go there.
 u32 menu_turns;
-
 TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
   boot("screen_low");
   PLATFORM_RenderFrame();
@@ -359,8 +354,7 @@ TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
   SDL_ModalTurnHook = nullptr;
   int gx, gy;
   SDL_GetGlobalMouseState(&gx, &gy);
-  EXPECT_EQ(gx, x);
-  EXPECT_EQ(gy, y);
+  EXPECT_EQ(std::pair(gx, gy), std::pair(x, y));
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

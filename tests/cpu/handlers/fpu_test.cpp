@@ -269,16 +269,13 @@ TEST_F(Fpu, RoundingModesAndIntegerOverflow) {
   };
   const Row rows[] = {
       {2.5, {2, 2, 2, 3}}, {3.5, {4, 3, 3, 4}}, {-2.5, {-2, -2, -3, -2}}, {-1.6, {-2, -1, -2, -1}},
-      {-811.34, {-811, -811, -812, -811}}, {-0.4, {-0.0, -0.0, -1, -0.0}},
-      {127.5, {128, 127, 127, 128}}, {-128.5, {-128, -128, -129, -128}},
+      {-811.34, {-811, -811, -812, -811}}, {-0.4, {-0.0, -0.0, -1, -0.0}}, {200, {200, 200, 200, 200}},
+      {127.5, {128, 127, 127, 128}}, {-128.5, {-128, -128, -129, -128}}, {1e10, {1e10, 1e10, 1e10, 1e10}},
       {32767.5, {32768, 32767, 32767, 32768}}, {-32768.5, {-32768, -32768, -32769, -32768}},
-      {200, {200, 200, 200, 200}}, {-40000, {-40000, -40000, -40000, -40000}},
-      {0x1p31 - 0.5, {0x1p31, 0x1p31 - 1, 0x1p31 - 1, 0x1p31}},
-      {-0x1p31 - 0.5, {-0x1p31, -0x1p31, -0x1p31 - 1, -0x1p31}},
-      {0x1p52 - 0.5, {0x1p52, 0x1p52 - 1, 0x1p52 - 1, 0x1p52}}, {1e10, {1e10, 1e10, 1e10, 1e10}},
-      {-kInf, {-kInf, -kInf, -kInf, -kInf}}, {kNaN, {kNaN, kNaN, kNaN, kNaN}},
+      {-40000, {-40000, -40000, -40000, -40000}}, {0x1p31 - 0.5, {0x1p31, 0x1p31 - 1, 0x1p31 - 1, 0x1p31}},
+      {-0x1p31 - 0.5, {-0x1p31, -0x1p31, -0x1p31 - 1, -0x1p31}}, {-kInf, {-kInf, -kInf, -kInf, -kInf}},
+      {0x1p52 - 0.5, {0x1p52, 0x1p52 - 1, 0x1p52 - 1, 0x1p52}}, {kNaN, {kNaN, kNaN, kNaN, kNaN}},
   };
-
   for (const Row& row : rows) {
     for (u32 mode = 0; mode < 4; ++mode) {
       const double want = row.rounded[mode];
@@ -291,11 +288,9 @@ TEST_F(Fpu, RoundingModesAndIntegerOverflow) {
       EXPECT_EQ(regs().fpsr, condition_byte(want)) << what;
       run(kOps + 33);
       EXPECT_TRUE(same(fp(0), row.rounded[1])) << what;
-      const std::pair<Format, u32> formats[] = {{L, 32}, {W, 16}, {B, 8}};
-      for (const auto& [f, bits] : formats) {
-        const double top = std::ldexp(1.0, int(bits) - 1);
-        const bool fits = want >= -top && want < top;
-        const u32 value = std::isnan(want) ? ~0u : !fits ? u32(want > 0 ? top - 1 : -top) : u32(i64(want));
+      for (const auto& [f, bits] : {std::pair{L, 32u}, {W, 16u}, {B, 8u}}) {
+        const u32 value = integer_of(want, bits);
+        const bool fits = double(i32(value)) == want;  // neither saturated nor a NaN
         fp(0) = row.v;
         a(1) = kOut;
         wl(kOut, 0xa5a5a5a5);

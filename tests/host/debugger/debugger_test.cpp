@@ -201,8 +201,7 @@ TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
 TEST_F(Debugger, TheTraceListing) {
   DEBUG_TraceCount = -1;
   EXPECT_NE(session("o\ng\n", 2).find(">o\n>g"), std::string::npos);
-  DEBUG_TraceList[0] = 0xfc0000;
-  DEBUG_TraceList[1] = 0xfc0030;
+  DEBUG_TraceList[0] = 0xfc0000, DEBUG_TraceList[1] = 0xfc0030;
   DEBUG_TraceCount = 1;
   const std::string text = session("o\nq\n", 2);
   DEBUG_TraceCount = -1;
