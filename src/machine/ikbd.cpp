@@ -129,23 +129,18 @@ namespace {
 void report_clock() {
   i64 year;
   u32 month, day, hour, minute, second;
-  if (IKBD_ClockSet) {
-    const IKBD_ClockRecord now = IKBD_ClockNow();
-    year = now.year;
-    month = u32(now.month);
-    day = u32(now.day);
-    hour = u32(now.hour);
-    minute = u32(now.minute);
-    second = u32(now.second);
-  } else {
-    const HOST_DateTime h = HOST_LocalTime();
-    year = h.year;
-    month = u32(h.month);
-    day = u32(h.day);
-    hour = u32(h.hour);
-    minute = u32(h.minute);
-    second = u32(h.second);
-  }
+  const auto take = [&](const auto& t) {
+    year = t.year;
+    month = u32(t.month);
+    day = u32(t.day);
+    hour = u32(t.hour);
+    minute = u32(t.minute);
+    second = u32(t.second);
+  };
+  if (IKBD_ClockSet)
+    take(IKBD_ClockNow());
+  else
+    take(HOST_LocalTime());
   IKBD_QueueByte(0xfc);
   IKBD_QueueByte(bcd(u32(((year % 100) + 100) % 100)));
   IKBD_QueueByte(bcd(month));
