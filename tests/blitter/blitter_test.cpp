@@ -13,6 +13,7 @@
 #include "host/events.h"
 #include "host/options.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
@@ -347,6 +348,19 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   BLITTER_BreakAsked = m68k_regfile.pending = 0;
   EXPECT_EQ(BLITTER_Stopped, 0u);
   EXPECT_EQ(result(), through);
+  // Stopped again, it ends before any event that came due meanwhile fires:
+  // the frame's host poll sees it done.
+  EVENTS_BusyHook = [] { return true; };
+  run();
+  static u32 stopped_at_poll;
+  stopped_at_poll = 2;
+  EVENTS_ScriptHook = [](u32) { stopped_at_poll = BLITTER_Stopped; };
+  SCHED_CycleBefore = SCHED_PollMark - 1;
+  SCHED_FrameCycle = SCHED_NextEvent = SCHED_PollMark;
+  SCHED_RunEvents();
+  EVENTS_ScriptHook = nullptr;
+  EVENTS_BusyHook = nullptr;
+  EXPECT_EQ(stopped_at_poll, 0u);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the
