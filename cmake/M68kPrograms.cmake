@@ -5,7 +5,8 @@
 # produces ${M68K_PROGRAM_DIR}/NAME.bin, linked to run at ORIGIN (default 0),
 # and a target m68k_program_NAME. Tests load the binaries from that folder.
 # CPU gives the assembler's processor options (default -m68000), for
-# example CPU -m68020 -m68881.
+# example CPU -m68020 -m68881. The source may `.include` the .inc files
+# that lie beside it.
 
 find_program(M68K_AS m68k-linux-gnu-as REQUIRED)
 find_program(M68K_LD m68k-linux-gnu-ld REQUIRED)
@@ -25,15 +26,17 @@ function(m68k_program NAME SOURCE)
     set(ARG_CPU -m68000)
   endif()
   get_filename_component(src ${SOURCE} ABSOLUTE)
+  get_filename_component(src_dir ${src} DIRECTORY)
+  file(GLOB includes CONFIGURE_DEPENDS ${src_dir}/*.inc)
   set(obj ${M68K_PROGRAM_DIR}/${NAME}.o)
   set(elf ${M68K_PROGRAM_DIR}/${NAME}.elf)
   set(bin ${M68K_PROGRAM_DIR}/${NAME}.bin)
   add_custom_command(
     OUTPUT ${bin}
-    COMMAND ${M68K_AS} ${ARG_CPU} --register-prefix-optional -o ${obj} ${src}
+    COMMAND ${M68K_AS} ${ARG_CPU} --register-prefix-optional -I ${src_dir} -o ${obj} ${src}
     COMMAND ${M68K_LD} -N --no-warn-rwx-segments -Ttext=${ARG_ORIGIN} -e 0 -o ${elf} ${obj}
     COMMAND ${M68K_OBJCOPY} -O binary ${elf} ${bin}
-    DEPENDS ${src}
+    DEPENDS ${src} ${includes}
     COMMENT "Assembling program ${NAME} (${ARG_CPU})"
     VERBATIM)
   add_custom_target(m68k_program_${NAME} DEPENDS ${bin})

@@ -61,8 +61,7 @@ u32 read_sectors(u32 d, i64 offset, i64 length, u32 address, bool single) {
 u32 write_sectors(u32 d, i64 offset, i64 length, u32 address) {
   const int fd = DISKIMG_Files[d];
   // The image never grows and never takes bytes that did not come from RAM.
-  if (fd < 0 || DISKIMG_WriteProtect[d] == 0x40 || !transfer_fits(address, length) ||
-      !inside_image(d, offset, length))
+  if (fd < 0 || !transfer_fits(address, length) || !inside_image(d, offset, length))
     return FDC_RecordNotFound;
   if (offset == 0 && DLG_ConfirmBootWrite() == 0) return FDC_RecordNotFound;
   for (i64 i = 0; i < length; ++i) FDC_SectorBuffer[i] = u8(MMU_ReadB(address + u32(i)));
@@ -193,9 +192,15 @@ void FDC_Execute() {
     case 0xa0:
     case 0xb0:
       SCREEN_SetDriveLight(u32(d), 1);
+      DMA_Regs[DMA_Status] = 1;
+      // The chip looks at the drive's write-protect line before it searches
+      // for a sector: on a protected disk the command ends there with that
+      // bit alone, nothing written and the DMA address and count as they
+      // were. Anything else would tell the operating system the disk is
+      // damaged rather than locked.
+      if (present && DISKIMG_WriteProtect[d] == FDC_WriteProtect) return complete(FDC_WriteProtect);
       if (!present || noSide) status |= FDC_RecordNotFound;
       else status |= write_sectors(u32(d), offset, length, address);
-      DMA_Regs[DMA_Status] = 1;
       break;
     default:  // read address, read track, write track
       status = FDC_RecordNotFound;

@@ -23,7 +23,7 @@ extern u8 FDC_SectorBuffer[FDC_SectorBufferSize];
 
 // Status bits.
 constexpr u32 FDC_Busy = 0x01, FDC_Track0 = 0x04, FDC_RecordNotFound = 0x10,
-              FDC_SpinUp = 0x20, FDC_MotorOn = 0x80;
+              FDC_SpinUp = 0x20, FDC_WriteProtect = 0x40, FDC_MotorOn = 0x80;
 
 void FDC_Reset();
 u32 FDC_ReadReg();

@@ -3,8 +3,10 @@
 // too, run a program of ours from the AUTO folder of a floppy and of the
 // hard disk, find the Blitter when it is on, take keys and mouse motion, a
 // state saved at the desktop goes on in a fresh machine as it would have in
-// the first, and a floppy swapped by a drop is seen as a new disk.
+// the first, a floppy swapped by a drop is seen as a new disk, and a file
+// created on a write-protected floppy is refused as write-protected.
 #include <gtest/gtest.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -29,6 +31,7 @@
 #include "machine/shifter.h"
 #include "machine/state.h"
 #include "support/desktop_check.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
 #include "support/testdata.h"
@@ -330,6 +333,72 @@ TEST_F(EmuTos, AFloppySwappedByADropKeepsItsFiles) {
   keys({0x31, 0x12, 0x11, 0x1c});  // N, E, W, Return
   EXPECT_EQ(fat_list(b).out, "::/BBB.TXT\n::/NEW/\n");
   EXPECT_EQ(fat_list(a).out, "::/AAA.TXT\n");
+}
+
+// The record tests/programs/protected_create.s leaves in RAM: Fcreate's
+// result, the error its critical-error handler last saw, how often it was
+// called and Fclose's result. Empty until the program has finished.
+std::vector<i32> protected_create_record() {
+  static const u8 mark[] = {'V', 'A', 'N', 'T', 'P', 'R', 'O', 'T'};
+  for (u32 a = 0; a + 24 <= MMU_RamSize; a += 2) {
+    if (!std::equal(mark, mark + 8, MMU_RamBase + a)) continue;
+    std::vector<i32> r;
+    for (u32 i = 8; i < 24; i += 4) r.push_back(i32(MMU_ReadL(a + i)));
+    return r;
+  }
+  return {};
+}
+
+// A program in the AUTO folder of a write-protected floppy creates a file.
+// GEMDOS hears that the disk is protected (-13, which the desktop turns into
+// "physically write-protected"), not that a sector is missing (-8, "may be
+// damaged", whose Retry a user answers with another disk in the drive), and
+// the disk stays as it was. Once protected by the menu's toggle, once as a
+// gzip image, which always goes in protected.
+TEST_F(EmuTos, CreatingAFileOnAProtectedFloppyIsRefusedAsWriteProtected) {
+  REQUIRE_EMUTOS();
+  for (const bool gz : {false, true}) {
+    SCOPED_TRACE(gz ? "gzip image" : "protection on");
+    TearDown();
+    SetUp();
+    const std::string disk = folder.file("disk1.st"), packed = folder.file("locked.st.gz");
+    std::filesystem::remove(disk);
+    ASSERT_EQ(fat_new_floppy(disk, "LOCKED"), "");
+    ASSERT_EQ(fat_make_dir(disk, "AUTO"), "");
+    ASSERT_EQ(fat_copy_in(disk, M68K_PROGRAM_DIR "/protected_create.bin", "AUTO/CREATE.PRG"), "");
+    const std::vector<u8> before = read_file(disk);
+    if (gz) {
+      gzFile out = gzopen(packed.c_str(), "wb");
+      ASSERT_NE(out, nullptr);
+      ASSERT_EQ(gzwrite(out, before.data(), unsigned(before.size())), int(before.size()));
+      ASSERT_EQ(gzclose(out), Z_OK);
+      std::filesystem::rename(disk, folder.file("plain.st"));
+    }
+    start("etos192uk.img", false);
+    if (gz) {
+      testing::internal::CaptureStdout();
+      ASSERT_EQ(DISKIMG_Insert(packed.c_str(), 'A'), 1u);
+      testing::internal::GetCapturedStdout();
+    } else {
+      DISKIMG_SetWriteProtect(0x40);
+    }
+    ASSERT_EQ(DISKIMG_WriteProtect[0], 0x40u);
+    std::vector<i32> record;
+    for (u32 frames = 0; record.empty() && frames < 1000; frames += 50) {
+      run(50, frames > 0);
+      record = protected_create_record();
+    }
+    ASSERT_FALSE(record.empty()) << "the program did not finish";
+    EXPECT_EQ(record[0], -13) << "Fcreate";
+    EXPECT_EQ(record[1], -13) << "the error the handler was given";
+    EXPECT_EQ(record[2], 1) << "calls of the handler";
+    EXPECT_EQ(record[3], 0) << "Fclose";
+    // The drive's image, the unpacked copy of a gzip image included.
+    std::vector<u8> now(before.size() + 1);
+    EXPECT_EQ(pread(DISKIMG_Files[0], now.data(), now.size(), 0), ssize_t(before.size()));
+    now.pop_back();
+    EXPECT_TRUE(now == before);
+  }
 }
 
 #endif

@@ -255,7 +255,8 @@ TEST_F(MsaDrive, InsertedExpandedAndWriteProtected) {
   FDC_Regs[FDC_Command] = 0xa0;
   FDC_Execute();
   DMA_Regs[DMA_Mode] = 0x80;
-  EXPECT_EQ(FDC_ReadReg(), 0x40u | 0x10u | 0x01u);
+  EXPECT_EQ(FDC_ReadReg(), 0x40u | 0x01u);  // protected, nothing else wrong
+  EXPECT_EQ(DMA_GetAddress(), 0x10000u);
   EXPECT_EQ(expansion(1), img);
   EXPECT_EQ(read_file(folder.file("game.msa")), encode_msa(img, 9, 2, 0, 79));
 }

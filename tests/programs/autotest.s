@@ -20,15 +20,9 @@
         .equ    scanbuf, keybuf + 16
         .equ    bss_size, INSIZE + 256 + 16 + 32
 
+        .include "gemdos_program.inc"
         .text
-        .word   0x601a
-        .long   text_end - text_start   | text
-        .long   0                       | data
-        .long   bss_size                | bss
-        .long   0                       | symbols
-        .long   0                       | reserved
-        .long   0                       | flags
-        .word   0                       | a relocation table follows
+        gemdos_program_header bss_size
 
 text_start:
         lea     outbuf(pc),a5           | a5: the result text
