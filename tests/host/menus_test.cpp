@@ -327,6 +327,21 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
 }
 
+// The quit's alert says what the quit does with the machine as auto-save is
+// set: saved to come back at the next start, or lost, and then not written.
+TEST_F(Menus, TheQuitAlertSaysWhatTheQuitDoesWithTheMachine) {
+  PREFS_AutoSaveOnQuit = 1;
+  EXPECT_NE(std::string(DLG_AlertTexts(3).explanation).find("saved and comes back at the next start"),
+            std::string::npos);
+  PREFS_AutoSaveOnQuit = 0;
+  const std::string off = DLG_AlertTexts(3).explanation;
+  EXPECT_NE(off.find("off, whatever the ST is doing now is lost"), std::string::npos) << off;
+  DLG_ScriptButton(true);
+  MENU_Command(MENU_Choice(MENU_FileId, 14));
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_FALSE(fs::exists(folder.file("Auto Saved State")));
+}
+
 // A TOS loaded from the menu comes back with the automatic state at the next
 // start, while its image is there; a state the start refused (its TOS gone)
 // is set aside at the quit, not written over, and the user told.
