@@ -396,38 +396,28 @@ TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZe
       << buf;
 }
 
-// Every alert, in the window of the smallest picture, in Double Size and in
-// full screen: the widest line of its texts, as Dear ImGui measures it, lies
-// within the alert, the alert within the window, and nothing needs
-// scrolling. Each is looked at once its size has settled, then closed with
-// Escape.
+// Every alert at 1x, in Double Size and in full screen: once its size has
+// settled, its widest line as Dear ImGui measures it lies within it, it lies
+// within the window and nothing needs scrolling; then Escape closes it.
 void look_at_alert(u32 turn) {
   last_turn = turn;
-  if (turn == 4) {
-    const ImGuiWindow* w = ImGui::FindWindowByName("Vantorell");
-    ASSERT_TRUE(w && w->Active);
-    const ImVec2 room = ImGui::GetMainViewport()->Size;
-    EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth()) << "a line is cut at the alert's right edge";
-    EXPECT_EQ(w->ScrollMax.y, 0.f);
-    EXPECT_GE(w->Pos.x, 0.f);
-    EXPECT_GE(w->Pos.y, 0.f);
-    EXPECT_LE(w->Pos.x + w->Size.x, room.x);
-    EXPECT_LE(w->Pos.y + w->Size.y, room.y);
-  }
-  if (turn >= 4) {
-    press(SDL_SCANCODE_ESCAPE);
-  } else {
-    SDL_Event e{};  // the turn need not wait for an event
-    e.type = SDL_USEREVENT;
-    SDL_PushEvent(&e);
-  }
+  SDL_Event e{};  // an event each turn: the loop need not wait for one
+  e.type = SDL_USEREVENT;
+  if (turn < 4) return void(SDL_PushEvent(&e));
+  press(SDL_SCANCODE_ESCAPE);
+  if (turn > 4) return;
+  const ImGuiWindow* w = ImGui::FindWindowByName("Vantorell");
+  ASSERT_TRUE(w && w->Active);
+  EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth()) << "a line is cut at the alert's right edge";
+  EXPECT_EQ(w->ScrollMax.y, 0.f);
+  EXPECT_TRUE(ImRect(ImVec2(0, 0), ImGui::GetMainViewport()->Size).Contains(w->Rect()));
 }
 
 TEST_F(Window, EveryAlertFitsTheWindow) {
   boot("screen_low");
-  // Every numbered alert (the quit's with auto-save on and off), the
-  // message alert and the message dialog; the alerts with a file's name and
-  // a reason beside their texts, as those about files have.
+  // Every numbered alert (the quit's with auto-save on and off) and the
+  // message alert, with a file's name and a reason as those about files
+  // have; the message dialog.
   std::vector<std::pair<u32, u32>> alerts;  // number, auto-save
   for (u32 n = 1; n < 100; ++n)
     if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1});
@@ -442,18 +432,13 @@ TEST_F(Window, EveryAlertFitsTheWindow) {
       PREFS_AutoSaveOnQuit = auto_save;
       SDL_ModalTurnHook = look_at_alert;
       last_turn = 0;
-      if (number == 135) {
-        DLG_Message("You need to restart Vantorell to activate this option");
-      } else {
-        DLG_SetAlertText(detail.c_str());
-        if (number == 130)
-          DLG_ShowAlert(130);
-        else
-          DLG_ConfirmAlert(number, 1);
-      }
+      if (number != 135) DLG_SetAlertText(detail.c_str());
+      if (number == 130) DLG_ShowAlert(130);
+      else if (number == 135) DLG_Message("You need to restart Vantorell to activate this option");
+      else DLG_ConfirmAlert(number, 1);
       SDL_ModalTurnHook = nullptr;
       SDL_HostPumpEvents();  // Escape's release
-      EXPECT_GE(last_turn, 4u);
+      EXPECT_GE(last_turn, 4u);  // it was looked at
     }
   }
   PREFS_DoubleSize = SCREEN_FullScreen = 0;
