@@ -7,6 +7,7 @@
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -393,6 +394,55 @@ TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZe
   EXPECT_NE(std::string(buf).find("Not enough memory to create a window... Vantorell will exit..."),
             std::string::npos)
       << buf;
+}
+
+// Every alert at 1x, in Double Size and in full screen: once its size has
+// settled, its widest line as Dear ImGui measures it lies within it, it lies
+// within the window and nothing needs scrolling; then Escape closes it.
+void look_at_alert(u32 turn) {
+  last_turn = turn;
+  SDL_Event e{};  // an event each turn: the loop need not wait for one
+  e.type = SDL_USEREVENT;
+  if (turn < 4) return void(SDL_PushEvent(&e));
+  press(SDL_SCANCODE_ESCAPE);
+  if (turn > 4) return;
+  const ImGuiWindow* w = ImGui::FindWindowByName("Vantorell");
+  ASSERT_TRUE(w && w->Active);
+  EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth()) << "a line is cut at the alert's right edge";
+  EXPECT_EQ(w->ScrollMax.y, 0.f);
+  EXPECT_TRUE(ImRect(ImVec2(0, 0), ImGui::GetMainViewport()->Size).Contains(w->Rect()));
+}
+
+TEST_F(Window, EveryAlertFitsTheWindow) {
+  boot("screen_low");
+  // Every numbered alert (the quit's with auto-save on and off) and the
+  // message alert, with a file's name and a reason as those about files
+  // have; the message dialog.
+  std::vector<std::pair<u32, u32>> alerts;  // number, auto-save
+  for (u32 n = 1; n < 100; ++n)
+    if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1});
+  alerts.insert(alerts.end(), {{3, 0}, {130, 1}, {135, 1}});
+  const std::string detail = folder.file("Auto Saved State (refused)") + " can't be read (No such file or directory)";
+  for (const char* size : {"1x", "Double Size", "full screen"}) {
+    PREFS_DoubleSize = size[0] == 'D';
+    SCREEN_FullScreen = size[0] == 'f';
+    SCREEN_OpenWindow();
+    for (const auto& [number, auto_save] : alerts) {
+      SCOPED_TRACE(testing::Message() << "alert " << number << ", auto-save " << auto_save << ", " << size);
+      PREFS_AutoSaveOnQuit = auto_save;
+      SDL_ModalTurnHook = look_at_alert;
+      last_turn = 0;
+      if (number != 135) DLG_SetAlertText(detail.c_str());
+      if (number == 130) DLG_ShowAlert(130);
+      else if (number == 135) DLG_Message("You need to restart Vantorell to activate this option");
+      else DLG_ConfirmAlert(number, 1);
+      SDL_ModalTurnHook = nullptr;
+      SDL_HostPumpEvents();  // Escape's release
+      EXPECT_GE(last_turn, 4u);  // it was looked at
+    }
+  }
+  PREFS_DoubleSize = SCREEN_FullScreen = 0;
+  SCREEN_OpenWindow();
 }
 
 }  // namespace

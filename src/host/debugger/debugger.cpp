@@ -18,6 +18,7 @@
 #include "machine/ikbd.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
+#include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
@@ -37,42 +38,68 @@ std::FILE* DEBUG_Out;
 
 std::FILE* DEBUG_Console() { return DEBUG_Out ? DEBUG_Out : stdout; }
 
-bool DEBUG_PeekB(u32 address, u8& value) {
-  const u32 a = address & MMU_AddressMask;
-  const u8* p = MMU_BankOf(a)->hostPtr(a);
-  if (!p) return false;
-  value = *p;
+namespace {
+
+bool in(u32 a, u32 lo, u32 hi) { return a - lo <= hi - lo; }
+
+// The I/O bytes whose reads leave the machine as it was, each read through
+// its chip's own handler:
+// - the Shifter's palette (either byte reads as the entry's low byte), its
+//   screen base, sync mode and resolution, and 0xff820b and 0xff820d, which
+//   read as constants; not the video counter, which a read brings up to the
+//   beam, nor 0xff8262, whose read prints, nor the bytes whose read is a bus
+//   error (0xff8261 among them: the resolution is a byte, its word faults);
+// - every byte of the sound chip, whose reads only look at the copy of its
+//   registers (the selected one's at 0xff8800);
+// - the MFP's registers but the input port, which the read refreshes, and
+//   the timer data registers, which count down as they are read.
+bool peek_io_byte(u32 a, u8& value) {
+  u32 v;
+  if (in(a, 0xff8240, 0xff825f) || a == 0xff8201 || a == 0xff8203 || in(a, 0xff820a, 0xff820b) ||
+      a == 0xff820d || a == 0xff8260) {
+    v = SHIFTER_GetB(a);
+  } else if (in(a, 0xff8800, 0xff88ff)) {
+    v = PSG_GetB(a);
+  } else if (in(a, 0xfffa03, 0xfffa2f) && (a & 1) && !in(a, 0xfffa1f, 0xfffa25)) {
+    v = MFP_GetB(a);
+  } else {
+    return false;
+  }
+  value = u8(v);
   return true;
 }
 
-namespace {
-
-// A word of the I/O page that a CPU word read gives without side effects:
-// the Shifter's palette and screen base, and the MFP's registers but the
-// input port (which the read refreshes) and the timer data registers (which
-// count down as they are read).
+// The I/O words whose reads leave the machine as it was: the chips' word
+// reads of the bytes above (the Shifter's palette and screen base words
+// are words of their own; an MFP register is the odd byte of its word).
 bool peek_io_word(u32 a, u16& value) {
-  if (a - 0xff8240 < 0x20) {
-    value = u16(SHIFTER_Palette[(a - 0xff8240) >> 1]);
-    return true;
-  }
-  if (a == 0xff8200 || a == 0xff8202) {
-    value = a == 0xff8200 ? SHIFTER_BaseHigh : SHIFTER_BaseMid;
-    return true;
-  }
-  if (a - 0xfffa00 < 48) {
-    const u32 i = (a - 0xfffa00) >> 1;
-    if (i == 0 || (i >= 15 && i <= 18)) return false;
-    value = i == 5 && MMU_TosVersion > 20 ? u16(MFP_Regs[i] | 0x20) : MFP_Regs[i];
-    return true;
-  }
-  return false;
+  u8 high, low;
+  if (in(a, 0xff8240, 0xff825f) || a == 0xff8200 || a == 0xff8202 ||
+      (in(a, 0xff8200, 0xff82ff) && peek_io_byte(a, high) && peek_io_byte(a + 1, low)))
+    value = u16(SHIFTER_GetW(a));
+  else if (in(a, 0xff8800, 0xff88ff))
+    value = u16(PSG_GetW(a));
+  else if (in(a, 0xfffa00, 0xfffaff) && peek_io_byte(a + 1, low))
+    value = u16(MFP_GetW(a));
+  else
+    return false;
+  return true;
 }
 
 }  // namespace
 
+bool DEBUG_PeekB(u32 address, u8& value) {
+  const u32 a = address & MMU_AddressMask;
+  if (const u8* p = MMU_BankOf(a)->hostPtr(a)) {
+    value = *p;
+    return true;
+  }
+  return peek_io_byte(a, value);
+}
+
 bool DEBUG_PeekW(u32 address, u16& value) {
-  if ((address & 1) == 0 && peek_io_word(address & MMU_AddressMask, value)) return true;
+  const u32 a = address & MMU_AddressMask;
+  if ((a & 1) == 0 && !MMU_BankOf(a)->hostPtr(a)) return peek_io_word(a, value);
   u8 high, low;
   if (!DEBUG_PeekB(address, high) || !DEBUG_PeekB(address + 1, low)) return false;
   value = u16(high << 8 | low);
@@ -80,6 +107,12 @@ bool DEBUG_PeekW(u32 address, u16& value) {
 }
 
 bool DEBUG_PeekL(u32 address, u32& value) {
+  // The sound chip's long reads are its own (they read 0).
+  const u32 a = address & MMU_AddressMask;
+  if ((a & 1) == 0 && in(a, 0xff8800, 0xff88ff)) {
+    value = PSG_GetL(a);
+    return true;
+  }
   u16 high, low;
   if (!DEBUG_PeekW(address, high) || !DEBUG_PeekW(address + 2, low)) return false;
   value = u32(high) << 16 | low;
@@ -159,10 +192,19 @@ void dump_memory(Arguments& args) {
     std::fprintf(out, "%08" PRIx32 " ", address);
     for (u32 k = 0; k < 16; ++k, address += 2) {
       u16 w;
-      if (DEBUG_PeekW(address, w))
+      if (DEBUG_PeekW(address, w)) {
         std::fprintf(out, "%04x ", w);
-      else
-        std::fputs("???? ", out);
+        continue;
+      }
+      // A word that can't be read whole may have a byte that can.
+      for (u32 b = 0; b < 2; ++b) {
+        u8 v;
+        if (DEBUG_PeekB(address + b, v))
+          std::fprintf(out, "%02x", v);
+        else
+          std::fputs("??", out);
+      }
+      std::fputs(" ", out);
     }
     std::fputs("\n", out);
   }

@@ -11,11 +11,14 @@
 //
 // Whatever the debugger shows of memory it reads without touching the
 // machine (DEBUG_Peek*): RAM, ROM and the cartridge straight from their host
-// memory, and of the I/O page the words a read leaves as they were (the
-// Shifter's palette and screen base, most MFP registers). Other I/O words
-// (read with effects: the video counter, the MFP's input port and timer
-// data, the sound chip, the ACIAs, the disk controller) and unmapped space
-// show as "????".
+// memory, and of the I/O page the registers whose reads leave the machine as
+// it was: the Shifter's palette, screen base, sync mode and resolution, the
+// sound chip, and the MFP's registers but its input port and timer data.
+// The other bytes of the I/O page (the video counter and the MFP's input
+// port and timer data, which a read changes; bytes whose read is a bus
+// error; the ACIAs, the disk controller, the Blitter, the clock and the
+// hard-disk port, which it does not look at) and unmapped space show as
+// "??" in a dump ("????" for a whole word).
 #pragma once
 
 #include <cstdio>
@@ -38,8 +41,8 @@ extern std::FILE* DEBUG_In;
 extern std::FILE* DEBUG_Out;
 std::FILE* DEBUG_Console();  // DEBUG_Out, or standard output
 
-// Addresses that `o` lists, entries 0 to DEBUG_TraceCount (-1: none). Nothing
-// in the emulator records any yet; a tool or test that wants a trace fills it.
+// Addresses that `o` lists, entries 0 to DEBUG_TraceCount (-1: none). The
+// emulator records nothing into it: it lists what a tool or test put there.
 constexpr u32 DEBUG_TraceSize = 256;
 extern u32 DEBUG_TraceList[DEBUG_TraceSize];
 extern i32 DEBUG_TraceCount;
@@ -59,9 +62,10 @@ void DEBUG_RequestEntry();
 // the ROM and cartridge windows.
 bool DEBUG_SetPC(u32 address);
 
-// Reads of emulated memory without side effects: false where there is no
-// host memory behind the address and (words only) no I/O register that
-// reads without effects.
+// Reads of emulated memory without side effects, each giving what a CPU
+// read of its size gives: false where there is no host memory behind the
+// address and no I/O register whose read of that size leaves the machine
+// as it was.
 bool DEBUG_PeekB(u32 address, u8& value);
 bool DEBUG_PeekW(u32 address, u16& value);
 bool DEBUG_PeekL(u32 address, u32& value);

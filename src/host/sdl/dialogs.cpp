@@ -31,6 +31,9 @@ bool key_pressed(ImGuiKey key) { return ImGui::IsKeyPressed(ImGui::GetKeyIndex(k
 bool return_pressed() { return key_pressed(ImGuiKey_Enter) || key_pressed(ImGuiKey_KeyPadEnter); }
 bool escape_pressed() { return key_pressed(ImGuiKey_Escape); }
 
+// What a popup leaves free of the window on each axis.
+constexpr float popup_margin = 8;
+
 // A modal popup titled `title`, opened at the first turn and centred; `body`
 // draws its content and returns false when the conversation is over.
 template <typename Body>
@@ -44,7 +47,8 @@ void run_popup(const char* title, Body&& body) {
     // Compact, and never larger than the window (the smallest is 384 x 298).
     const ImGuiViewport* vp = ImGui::GetMainViewport();
     ImGui::SetNextWindowPos(vp->GetCenter(), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-    ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0), ImVec2(vp->Size.x - 8, vp->Size.y - 8));
+    ImGui::SetNextWindowSizeConstraints(ImVec2(0, 0),
+                                        ImVec2(vp->Size.x - popup_margin, vp->Size.y - popup_margin));
     ImGui::PushStyleVar(ImGuiStyleVar_FramePadding, ImVec2(4, 1));
     ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(8, 3));
     if (ImGui::BeginPopupModal(title, nullptr, dialog_flags)) {
@@ -57,9 +61,18 @@ void run_popup(const char* title, Body&& body) {
   });
 }
 
+// Text in a popup, its lines broken at 32 em or where the popup ends when
+// the window is narrower: the popup is at most the window's width less its
+// margin (run_popup), and its text lies within its padding, beside the
+// scroll bar when it has one. The room is taken from the window, not from
+// the popup, which has no size yet in the frame that first lays it out.
 void wrapped(const char* text) {
   if (!text || !*text) return;
-  ImGui::PushTextWrapPos(ImGui::GetFontSize() * 32);
+  const ImGuiStyle& style = ImGui::GetStyle();
+  float room = ImGui::GetMainViewport()->Size.x - popup_margin - 2 * style.WindowPadding.x;
+  if (ImGui::GetScrollMaxY() > 0) room -= style.ScrollbarSize;
+  const float em = ImGui::GetFontSize();
+  ImGui::PushTextWrapPos(ImGui::GetCursorPosX() + std::max(em * 4, std::min(em * 32, room)));
   ImGui::TextUnformatted(text);
   ImGui::PopTextWrapPos();
 }
@@ -216,7 +229,8 @@ class Chooser {
     if (open_replace_) ImGui::OpenPopup("Replace?");
     open_replace_ = false;
     if (!ImGui::BeginPopupModal("Replace?", nullptr, dialog_flags)) return;
-    ImGui::Text("\"%s\" already exists.", replace_path_.filename().string().c_str());
+    const std::string question = '"' + replace_path_.filename().string() + "\" already exists.";
+    wrapped(question.c_str());
     ImGui::TextUnformatted("Replace it?");
     // The key that asked the question does not answer it.
     const bool keys = ImGui::GetFrameCount() > replace_asked_at_;

@@ -110,9 +110,15 @@ const DLG_AlertText alert_texts[] = {
      "It can be loaded again with File > Saved State once the TOS it needs is in place."},
 };
 
+// The quit's explanation while the machine is not saved on quit.
+constexpr const char* quit_unsaved = "With \"Auto-save the machine on quit\" off, whatever the ST is doing now is lost.";
+
 }  // namespace
 
-DLG_AlertText DLG_AlertTexts(u32 n) { return n < std::size(alert_texts) ? alert_texts[n] : alert_texts[0]; }
+DLG_AlertText DLG_AlertTexts(u32 n) {
+  if (n == 3 && !PREFS_AutoSaveOnQuit) return {alert_texts[3].message, quit_unsaved};
+  return n < std::size(alert_texts) ? alert_texts[n] : alert_texts[0];
+}
 
 u32 DLG_Alert(u32 index, u32 stopFlag) {
   numbered(index, stopFlag != 0, false);

@@ -30,7 +30,8 @@ struct DLG_AlertView {
   const u32* fixedAnswer;   // the windowless host's answer (null: OK, or Cancel when asked)
 };
 
-// The message and explanation of alert n (1-14), empty for other numbers.
+// The message and explanation of alert n (1-17), empty for other numbers;
+// the quit's (3) says what the quit does with the machine as auto-save is set.
 struct DLG_AlertText {
   const char* message;
   const char* explanation;

@@ -19,6 +19,7 @@
 #include "host/screen.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
@@ -159,9 +160,11 @@ TEST_F(Debugger, FaultyCommandsChangeNothing) {
   std::filesystem::create_directory(folder.file("frozen"));
   MMU_WriteL(0x3000, 0x600dcafe);
   SHIFTER_Palette[1] = 0x703;  // a colour to show in the palette's dump
+  PSG_RegCopy.selected = 7, PSG_RegCopy.r7 = 0x3f;  // the sound chip's selected register
   const u32 bus_errors = MMU_BusErrorCount;
   const std::string text = session(std::string(75, ' ') +
                                    "m 0 q\ng 500000\ng ff8800\nF\nU\nm fffa00 1\nm ff8240 1\n"
+                                   "m ff8200 1\nm ff8260 1\nm ff8800 1\n"
                                    "m fefff8 1\nd fffa00 1\nd fc011a 1\ng fc0100\n");
   expect_golden("faults", text);
   EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);  // RAM not cleared by a restart
@@ -194,6 +197,33 @@ TEST_F(Debugger, TheMenuStopsADebuggerThatRunsOn) {
 TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
   session("F\nr\nd\nd fffa00 4\nm\nm fffc00 2\nm ff8200 3\nm fffa00 2\nH\np\nv\nq\n");
   EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
+// What the debugger shows of the I/O page, byte, word or long, is what a
+// read of that size gives, and those reads change nothing: the sound chip
+// and the Shifter's sync mode and resolution among them.
+TEST_F(Debugger, WhatItShowsOfTheIOPageIsWhatAReadGives) {
+  PSG_RegCopy.selected = 7, PSG_RegCopy.r7 = 0x3f;
+  SHIFTER_Sync = 2;
+  const std::vector<u8> before = STATE_Encode();
+  const u32 bus_errors = MMU_BusErrorCount;
+  u32 shown = 0;
+  u8 b;
+  u16 w;
+  u32 l;
+  for (u32 a = 0xff8000; a <= 0xffffff; ++a) {
+    SCOPED_TRACE(testing::Message() << std::hex << a);
+    if (DEBUG_PeekB(a, b)) { ++shown; EXPECT_EQ(b, MMU_IOGet(a, 2) & 0xff); }
+    if (a & 1) continue;
+    if (DEBUG_PeekW(a, w)) { ++shown; EXPECT_EQ(w, MMU_IOGet(a, 1) & 0xffff); }
+    if (DEBUG_PeekL(a, l)) { ++shown; EXPECT_EQ(l, MMU_IOGet(a, 0)); }
+  }
+  EXPECT_EQ(STATE_Encode(), before);
+  EXPECT_EQ(MMU_BusErrorCount, bus_errors);
+  EXPECT_GT(shown, 256u + 128 + 128);  // more than the sound chip's page
+  EXPECT_TRUE(DEBUG_PeekW(0xff8800, w) && w == 0x3f00);
+  EXPECT_TRUE(DEBUG_PeekW(0xff820a, w) && w == 0x200);
+  EXPECT_TRUE(DEBUG_PeekB(0xff8260, b) && b == 0 && !DEBUG_PeekW(0xff8260, w));  // the word's second byte faults
 }
 
 // `o` lists the recorded addresses with their instructions, nothing while
