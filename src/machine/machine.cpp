@@ -141,6 +141,7 @@ void APP_HardwareReset() {
   SOUND_Reset();
   SCHED_FrameCount = 0;
   QTMIDI_Driver.reset();
+  PRINTER_Retry();
 }
 
 void APP_RequestStop() {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -16,7 +17,7 @@
 
 PSG_RegisterCopy PSG_RegCopy;
 u32 PSG_PortA;
-std::FILE* PRINTER_File;
+i32 PRINTER_Fd = -1;
 
 namespace {
 
@@ -45,43 +46,62 @@ u32* copy_slot(u32 r) {
 constexpr u8 register_mask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
                                   0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
 
-bool printer_failure_told;
-bool printer_pending;  // bytes in the stream's buffer, not yet in the file
+// The printed bytes wait here until the buffer is full, the frame ends or
+// the file is closed: one system call per buffer, not one per byte.
+u8 printer_buffer[8192];
+u32 printer_buffered;
+// The file was refused, or a write to it failed, and that was said: printed
+// bytes are dropped, without another try, until PRINTER_Retry.
+bool printer_failed;
+// The file was begun (emptied) in this run: opened again after a failure,
+// it goes on at its end.
+bool printer_begun;
 
-// Opens "Printer Output" afresh, so no tail of an older, longer output
-// survives behind the new one. The file is ours: a symbolic link in its
-// place is not followed (it would truncate whatever it points at), a file
-// with other names (hard links) is not emptied under them, nor is anything
-// but a regular file opened; the bytes are then lost, and that is said once.
-std::FILE* open_printer_file() {
+std::string printer_path() {
   APP_GetAppFolder();
-  const std::string path = APP_Folder.path + "/Printer Output";
+  return APP_Folder.path + "/Printer Output";
+}
+
+// Says once why printed bytes are lost (`why` follows the file's path) and
+// drops them from here on.
+void printer_give_up(const std::string& why) {
+  std::fprintf(stderr, "%s%s: printed bytes are lost\n", printer_path().c_str(), why.c_str());
+  printer_failed = true;
+  printer_buffered = 0;
+}
+
+// A write or the close failed: the file keeps what reached it.
+void printer_write_failed(int error) { printer_give_up(std::string(": ") + std::strerror(error)); }
+
+// Opens "Printer Output", the first time in a run afresh, so no tail of an
+// older, longer output survives behind the new one. The file is ours: a
+// symbolic link in its place is not followed (it would truncate whatever it
+// points at), a file with other names (hard links) is not emptied under
+// them, nor is anything but a regular file opened; the bytes are then lost,
+// and that is said once.
+bool open_printer_file() {
+  const std::string path = printer_path();
   std::string why;
-  const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW, why);
-  std::FILE* f = nullptr;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND, why);
   struct stat st;
   if (fd >= 0 && fstat(fd, &st) == 0 && st.st_nlink > 1)
     why = "has other names (hard links)";
-  else if (fd >= 0 && ftruncate(fd, 0) != 0)
+  else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0)
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
-  else if (fd >= 0 && !(f = fdopen(fd, "w+b")))
-    why = "can't be written";
-  if (!f) {
-    if (fd >= 0) close(fd);
-    if (!printer_failure_told)
-      std::fprintf(stderr, "%s %s: printed bytes are lost\n", path.c_str(), why.c_str());
-    printer_failure_told = true;
+  else if (fd >= 0) {
+    PRINTER_Fd = fd;
+    printer_begun = true;
+    return true;
   }
-  return f;
+  if (fd >= 0) close(fd);
+  printer_give_up(" " + why);
+  return false;
 }
 
-// The stream gathers the bytes: they reach the file when its buffer is
-// full, at the frame end and when the file is closed.
 void print_byte(u8 v) {
-  if (!PRINTER_File) PRINTER_File = open_printer_file();
-  if (!PRINTER_File) return;  // the byte is lost
-  std::fputc(v, PRINTER_File);
-  printer_pending = true;
+  if (PRINTER_Fd < 0 && (printer_failed || !open_printer_file())) return;  // the byte is lost
+  printer_buffer[printer_buffered++] = v;
+  if (printer_buffered == sizeof printer_buffer) PRINTER_Flush();
 }
 
 void data_write(u32 v) {
@@ -103,17 +123,25 @@ void data_write(u32 v) {
 }  // namespace
 
 void PRINTER_Flush() {
-  if (!printer_pending) return;
-  printer_pending = false;
-  if (PRINTER_File) std::fflush(PRINTER_File);
+  if (!printer_buffered) return;
+  const u32 n = printer_buffered;
+  printer_buffered = 0;
+  if (FILES_WriteAll(PRINTER_Fd, printer_buffer, n)) return;
+  const int error = errno;
+  close(PRINTER_Fd);
+  PRINTER_Fd = -1;
+  printer_write_failed(error);
 }
 
 void PRINTER_Close() {
-  if (PRINTER_File) std::fclose(PRINTER_File);
-  PRINTER_File = nullptr;
-  printer_failure_told = false;
-  printer_pending = false;
+  PRINTER_Flush();
+  const int fd = PRINTER_Fd;
+  PRINTER_Fd = -1;
+  if (fd >= 0 && close(fd) != 0) printer_write_failed(errno);
+  printer_failed = printer_begun = false;
 }
+
+void PRINTER_Retry() { printer_failed = false; }
 
 u32 PSG_CopyOf(u32 r) {
   if (r < 14) return *copy_slot(r);

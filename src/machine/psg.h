@@ -4,8 +4,6 @@
 // bytes go to the file "Printer Output").
 #pragma once
 
-#include <cstdio>
-
 #include "common/types.h"
 #include "machine/ym2149.h"
 
@@ -20,13 +18,21 @@ struct PSG_RegisterCopy {
 extern PSG_RegisterCopy PSG_RegCopy;
 extern u32 PSG_PortA;  // R14: bits 2:1 drive select (active low), bit 0 side (low = side 1)
 
-// The open printer file, or null before the first printed byte.
-extern std::FILE* PRINTER_File;
+// The open printer file's descriptor, or -1 before the first printed byte
+// (and after a failure).
+extern i32 PRINTER_Fd;
 // Writes the printed bytes gathered so far to the file (at every frame end).
+// A failed write is said once on standard error, with its reason; the file
+// is then left as it is and printed bytes are dropped until PRINTER_Retry.
 void PRINTER_Flush();
-// Closes the printer file, its bytes written; the next printed byte starts
-// a new one.
+// Closes the printer file, its bytes written (a failure said as above); the
+// next printed byte starts a new one.
 void PRINTER_Close();
+// A printer file that was refused or failed is tried again at the next
+// printed byte, and goes on at its end when this run began it: at every
+// reset of the machine and after every menu command (a change of the
+// options). Nothing changes for a file that works.
+void PRINTER_Retry();
 
 u32 PSG_GetB(u32 addr);
 u32 PSG_GetW(u32 addr);

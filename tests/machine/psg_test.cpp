@@ -1,6 +1,12 @@
 // The sound chip's register interface, its printer port and the sample ring.
 #include <gtest/gtest.h>
 
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,12 +14,15 @@
 
 #include "host/app.h"
 #include "host/options.h"
+#include "host/shared/menus.h"
 #include "host/sound.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/sections.h"
+#include "support/file_size_limit.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
 
@@ -124,7 +133,7 @@ TEST_F(SoundChip, APrinterFileThatIsNoPlainFileIsLeftAlone) {
   PSG_PutB(0xff8802, 'B');
   const std::string said = testing::internal::GetCapturedStderr();
   EXPECT_EQ(said, folder.file("Printer Output") + " is a symbolic link: printed bytes are lost\n");
-  EXPECT_EQ(PRINTER_File, nullptr);
+  EXPECT_EQ(PRINTER_Fd, -1);
   std::ifstream in(folder.file("target"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
             "keep");
@@ -156,7 +165,7 @@ TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesWithOneMessage) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             folder.file("missing/Printer Output") +
                 " can't be created (its folder does not exist): printed bytes are lost\n");
-  EXPECT_EQ(PRINTER_File, nullptr);
+  EXPECT_EQ(PRINTER_Fd, -1);
   EXPECT_EQ(PSG_RegCopy.r15, u32('B'));
 }
 
@@ -178,6 +187,95 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
   EXPECT_EQ(restored(bad, PSG_RestoreState), 0u);
   EXPECT_EQ(restored(std::vector<u8>(raw.begin(), raw.end() - 1), PSG_RestoreState), 0u);
   EXPECT_EQ(PSG_RegCopy.selected, 11u);
+}
+
+// ---- A guest that prints: the printer test ROM ----
+
+class PrintingGuest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  void SetUp() override {
+    machine_reset_globals();
+    folder.write("tos.img", load_test_rom("printer_loop"));
+    machine_start(folder.path());
+  }
+  void TearDown() override { PRINTER_Close(); }
+  std::string file() const { return folder.file("Printer Output"); }
+  static u32 printed() { return MMU_ReadL(0x800); }
+  // What the machine says on standard error while `run` runs.
+  template <typename Run>
+  static std::string said(Run run) {
+    testing::internal::CaptureStderr();
+    run();
+    return testing::internal::GetCapturedStderr();
+  }
+};
+
+// On a full disk the failed write is said once with its reason, and the
+// file keeps what reached it: not a byte more once there is room again,
+// until a reset, which goes on at its end.
+TEST_F(PrintingGuest, AFullDiskIsSaidOnceAndTheFileLeftAsItIs) {
+  std::string told;
+  {
+    FileSizeLimit full_disk(20000);
+    told = said([] { machine_run_frames(20); });
+  }
+  EXPECT_GT(printed(), 40000u);
+  EXPECT_EQ(told, file() + ": " + std::strerror(EFBIG) + ": printed bytes are lost\n");
+  const std::vector<u8> kept = read_file(file());
+  ASSERT_EQ(kept.size(), 20000u);
+  for (u32 i = 0; i < kept.size(); ++i) ASSERT_EQ(kept[i], u8(i)) << i;
+
+  const u32 before = printed();
+  EXPECT_EQ(said([] { machine_continue_frames(5); }), "");
+  EXPECT_GT(printed(), before);
+  EXPECT_EQ(read_file(file()), kept);
+
+  machine_run_frames(2);  // the reset starts the guest again
+  PRINTER_Flush();
+  const std::vector<u8> now = read_file(file());
+  ASSERT_EQ(now.size(), kept.size() + printed());
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), now.begin()));
+  for (u32 i = 0; i < printed(); ++i) ASSERT_EQ(now[kept.size() + i], u8(i)) << i;
+}
+
+// The opens of "Printer Output" since the last call, as the watch `fd` on
+// its folder reports them (closes watched too: two alike events in a row
+// would be merged).
+u32 printer_file_opens(int fd) {
+  alignas(inotify_event) char buffer[4096];
+  u32 n = 0;
+  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+    for (const char* p = buffer; p < buffer + got; p += sizeof(inotify_event)) {
+      const auto* e = reinterpret_cast<const inotify_event*>(p);
+      n += (e->mask & IN_OPEN) && e->len && std::strcmp(e->name, "Printer Output") == 0;
+      p += e->len;
+    }
+  return n;
+}
+
+// A printer file that is refused (here a FIFO) is opened once, not once a
+// byte, and tried again only after a reset or a menu command.
+TEST_F(PrintingGuest, ARefusedFileIsTriedOncePerResetOrMenuCommand) {
+  ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
+  const int watch = inotify_init1(IN_NONBLOCK);
+  inotify_add_watch(watch, folder.path().c_str(), IN_OPEN | IN_CLOSE);
+  const std::string refused = file() + " is a FIFO: printed bytes are lost\n";
+  EXPECT_EQ(said([] { machine_run_frames(3); }), refused);
+  EXPECT_GT(printed(), 5000u);
+  EXPECT_EQ(printer_file_opens(watch), 1u);
+  EXPECT_EQ(said([] { machine_continue_frames(2); }), "");
+  EXPECT_EQ(printer_file_opens(watch), 0u);
+  EXPECT_EQ(said([] { machine_run_frames(2); }), refused);
+  EXPECT_EQ(printer_file_opens(watch), 1u);
+  EXPECT_EQ(said([] {
+              MENU_Command(i32(MENU_OptionsId << 16 | 7));  // the speed counters
+              machine_continue_frames(2);
+            }),
+            refused);
+  EXPECT_EQ(printer_file_opens(watch), 1u);
+  EXPECT_EQ(PRINTER_Fd, -1);
+  close(watch);
 }
 
 // ---- A long write sequence, sample for sample ----

@@ -7,8 +7,13 @@
 // termination signal take the quit path (also while the Blitter works through
 // an operation of minutes, in the application itself), the pause loop shows
 // its caption over the veil, the sound output's states, and the sound chip's
-// tone out of SDL's disk audio driver.
+// tone out of SDL's disk audio driver. The application quits by its quit path
+// on every termination signal, the terminal's hang-up too.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -504,6 +509,97 @@ TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
   }
   EXPECT_LT(longest, 32u) << "a gap of " << longest << " samples from sample " << first / 2;
   EXPECT_NEAR(rising / 2.0, 2000000.0 / (16 * 284), 2.0);  // crossings in 2 s
+}
+
+// ---- The application and its signals ----
+
+// Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn")
+// signal `sig`.
+bool signal_state(pid_t pid, const char* field, int sig) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field, 0) == 0)
+      return (std::stoull(line.substr(line.find('\t') + 1), nullptr, 16) >> (sig - 1)) & 1;
+  return false;
+}
+
+// Starts the application in `folder` with the termination signals at their
+// defaults (SIGHUP ignored when `nohup`) and its output into a pipe, whose
+// reader leaves once the application catches SIGTERM, its handlers installed.
+pid_t start_application(const TempFolder& folder, bool nohup) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;  // the application holds only its output end
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_addchdir_np(&files, folder.path().c_str());
+  posix_spawn_file_actions_adddup2(&files, ends[1], 1);
+  posix_spawn_file_actions_adddup2(&files, ends[1], 2);
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t set;
+  sigemptyset(&set);
+  posix_spawnattr_setsigmask(&attr, &set);
+  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
+    if (sig != SIGHUP || !nohup) sigaddset(&set, sig);
+  posix_spawnattr_setsigdefault(&attr, &set);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+  const auto before = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL);  // inherited
+  pid_t pid = -1;
+  char* argv[] = {const_cast<char*>("vantorell"), nullptr};
+  const std::string path = folder.file("vantorell");
+  const bool started = posix_spawn(&pid, path.c_str(), &files, &attr, argv, environ) == 0;
+  std::signal(SIGHUP, before);
+  posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&files);
+  close(ends[1]);
+  for (int i = 0; started && i < 3000 && !signal_state(pid, "SigCgt", SIGTERM); ++i) usleep(10000);
+  close(ends[0]);
+  return started ? pid : -1;
+}
+
+// The exit status of `pid`, or -1 when it ended otherwise or took more than
+// 30 seconds (it is then killed).
+int exit_status(pid_t pid) {
+  int status = 0;
+  for (int i = 0; i < 3000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
+  if (waitpid(pid, &status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Every termination signal, the hang-up of the terminal that started it
+// too, takes the application's quit path: the automatic state and the
+// preferences written, status 0, though its output goes into a pipe that
+// nobody reads any more (a `| tee` that the hang-up ended). Started to
+// ignore hang-ups (nohup), it keeps ignoring them.
+TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
+  PREFS_AutoSaveOnQuit = 1;
+  PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  TempFolder app;
+  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
+  app.write("tos.img", load_test_rom("psg_tone"));
+  const std::string state = app.file("Auto Saved State");
+  const struct {
+    int sig;
+    bool nohup;
+  } runs[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::string(sigabbrev_np(run.sig)) + (run.nohup ? " under nohup" : ""));
+    std::remove(state.c_str());
+    const pid_t pid = start_application(app, run.nohup);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(signal_state(pid, "SigIgn", SIGHUP), run.nohup);
+    EXPECT_EQ(signal_state(pid, "SigCgt", SIGHUP), !run.nohup);
+    std::remove(prefs.c_str());  // read and written by the start
+    kill(pid, run.sig);
+    EXPECT_EQ(exit_status(pid), 0);
+    EXPECT_FALSE(read_file(state).empty());
+    EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
+  }
 }
 
 }  // namespace

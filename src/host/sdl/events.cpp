@@ -230,6 +230,11 @@ void take_termination(int) {
   DEBUG_DumpAbort = 1;
 }
 
+// Output into a pipe nobody reads any more (a `| tee` that the hang-up
+// ended) is lost, and the program goes on to its quit. Caught rather than
+// ignored, so the programs we start (the web browser) get the default.
+void broken_pipe(int) {}
+
 // Serves one host event: the ST's input in the running dispatch or the
 // pause loop's, the close box through the quit path; else, when running, one
 // batch of documents.
@@ -318,6 +323,10 @@ void APP_InstallAppleEvents() {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   std::signal(SIGTERM, take_termination);
   std::signal(SIGINT, take_termination);
+  // So does the hang-up of the terminal that started us (it was closed, the
+  // user logged out), unless we were started to ignore it (nohup).
+  if (std::signal(SIGHUP, take_termination) == SIG_IGN) std::signal(SIGHUP, SIG_IGN);
+  std::signal(SIGPIPE, broken_pipe);
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   INPUT_Reset();
 }

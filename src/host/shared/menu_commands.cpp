@@ -18,6 +18,7 @@
 #include "machine/hdd.h"
 #include "machine/ikbd.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
 
@@ -294,6 +295,7 @@ void MENU_Command(i32 choice) {
     for (const MENU_CommandRow& row : MENU_Commands)
       if (row.menu == menu && row.item == 0) row.run(item);
     MENU_UpdateChecks();
+    PRINTER_Retry();  // the user may have mended what the printer file lacked
   }
   SCREEN_RedrawRequest = 1;
   SCREEN_DrawStatusLine();
