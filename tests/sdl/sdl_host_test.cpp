@@ -7,7 +7,7 @@
 // termination signal take the quit path (also while the Blitter works through
 // an operation of minutes, in the application itself), the pause loop shows
 // its caption over the veil, the sound output's states, and the sound chip's
-// tone out of SDL's disk audio driver.
+// tone and the beep out of SDL's disk audio driver.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,10 +29,12 @@
 #include "host/options.h"
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
+#include "host/shared/dialogs.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
+#include "host/shared/sound_output.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
@@ -469,6 +471,43 @@ TEST_F(SdlHost, SoundOutputStates) {
     EXPECT_EQ(SOUND_Stopped, s.stopped) << &s - steps;
   }
   SOUND_Stop();
+}
+
+// A message dialog's beep with the sound chip's output paused (as a dialog
+// pauses it) and samples waiting in the ring, captured by SDL's disk audio
+// driver: 20 ticks of 880 Hz and nothing of the ring; once the device is
+// gone, a line of text.
+TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
+  const std::string raw = folder.file("beep.raw");
+  SOUND_Close();
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+  SOUND_Open();
+  SOUND_Start();
+  SOUND_Pause(1);
+  for (int i = 0; i < 5000; ++i) SOUND_RingPut(20000);
+  DLG_Message("beep");
+  for (int i = 0; i < 300 && SOUND_BeepLeft.load(); ++i) SDL_Delay(10);
+  SOUND_Close();
+  testing::internal::CaptureStderr();
+  APP_Beep(30);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(beep)\n");
+
+  const Bytes bytes = read_file(raw);
+  std::vector<i16> s(bytes.size() / 2);
+  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  size_t first = 0, last = s.size();
+  while (first < last && s[first] == 0) ++first;
+  while (last > first && s[last - 1] == 0) --last;
+  const double frames = (last - first) / 2.0;
+  EXPECT_NEAR(frames, 20 * 735, 1470) << "the beep's length";
+  size_t rising = 0;
+  for (size_t i = first; i + 1 < last; i += 2) {
+    ASSERT_EQ(s[i], s[i + 1]) << i;
+    ASSERT_LE(std::abs(s[i]), SOUND_BeepLevel + 1) << i;
+    if (i > first && s[i - 2] < 0 && s[i] >= 0) ++rising;
+  }
+  EXPECT_NEAR(rising / frames * 44100, 880.0, 20.0);
 }
 
 // The tone test ROM through the whole sound path at the real pace, captured
