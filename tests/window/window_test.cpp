@@ -3,7 +3,8 @@
 // them back, exactly the converted frame; a resolution change resizes the
 // window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
 // window stops the emulation; a click on the menu bar opens a menu, in
-// which a click chooses an item; a start-up without a display ends with the
+// which a click chooses an item; a moved window is redrawn, or paused put on
+// a multiple of 8 pixels; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "cpu/bus.h"
 #include "host/app.h"
@@ -23,6 +26,7 @@
 #include "host/options.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/dialogs.h"
+#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
@@ -374,6 +378,71 @@ TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
+}
+
+// Where the window's content really lies on the X screen: the pointer put
+// into it and read back.
+std::pair<int, int> window_origin() {
+  SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
+  int x, y;
+  SDL_GetGlobalMouseState(&x, &y);
+  return {x - 20, y - 20};
+}
+
+// Moves of the window as the window manager reports a drag of it: running,
+// the next frame is drawn whole; paused (the pause loop serving the report),
+// the window goes left to the nearest multiple of 8 once the drag has ended,
+// and nothing is redrawn. Xvfb has no window manager: the test moves the
+// window and hands the host the report.
+std::pair<int, int> moved_at;
+u32 moved_redraw;
+i32 moved_centre;
+void note_move() {
+  moved_at = window_origin();
+  moved_redraw = SCREEN_RedrawRequest;
+  moved_centre = EVENTS_CaptureCentreH;
+}
+
+TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
+  boot("screen_low");
+  APP_StopFlag = 0;  // the frames run ended with a stop
+  SDL_Window* w = PLATFORM_Window();
+  const u32 id = SDL_GetWindowID(w);
+  auto* const shortcut = EVENTS_MenuKeyHook;
+  EVENTS_MenuKeyHook = [](u8) { note_move(), EVENTS_Paused = 0; };  // Command-P ends the pause
+  const struct {
+    bool paused;
+    int x, y, snapped;
+  } moves[] = {{true, 101, 77, 96}, {true, 160, 90, 160}, {true, -5, 60, -8}, {false, 203, 50, 203}};
+  for (const auto& m : moves) {
+    SCOPED_TRACE(m.x);
+    SDL_SetWindowPosition(w, m.x, m.y);
+    SCREEN_RedrawRequest = 0;
+    EVENTS_CaptureCentreH = 0;
+    SDL_Event e{};
+    e.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_MOVED, 0, 0, 0, m.x, m.y};
+    SDL_PushEvent(&e);
+    if (m.paused) {
+      for (const auto& [key, sym, type] : {std::tuple{SDL_SCANCODE_RALT, SDLK_RALT, SDL_KEYDOWN},
+                                           {SDL_SCANCODE_P, SDLK_p, SDL_KEYDOWN}, {SDL_SCANCODE_P, SDLK_p, SDL_KEYUP},
+                                           {SDL_SCANCODE_RALT, SDLK_RALT, SDL_KEYUP}}) {
+        e.key = {u32(type), 0, id, u8(type == SDL_KEYDOWN), 0, 0, 0, {key, sym, 0, 0}};
+        SDL_PushEvent(&e);
+      }
+      EVENTS_Paused = 1;
+      EVENTS_PauseLoop();
+    } else {
+      SDL_HostPumpEvents();
+      note_move();
+    }
+    EXPECT_EQ(moved_at, std::pair(m.snapped, m.y));
+    int x, y;
+    SDL_GetWindowPosition(w, &x, &y);
+    EXPECT_EQ(std::pair(x, y), std::pair(m.snapped, m.y));
+    EXPECT_EQ(moved_redraw, m.paused ? 0u : 1u);
+    EXPECT_EQ(moved_centre, 192);  // the capture centre recomputed
+  }
+  EVENTS_MenuKeyHook = shortcut;
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {
