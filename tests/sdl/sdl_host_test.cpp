@@ -475,8 +475,8 @@ TEST_F(SdlHost, SoundOutputStates) {
 
 // A message dialog's beep with the sound chip's output paused (as a dialog
 // pauses it) and samples waiting in the ring, captured by SDL's disk audio
-// driver: 20 ticks of 880 Hz and nothing of the ring; once the device is
-// gone, a line of text.
+// driver: 20 ticks of 880 Hz, faded in and out, and nothing of the ring;
+// once the device is gone, a line of text.
 TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
   const std::string raw = folder.file("beep.raw");
   SOUND_Close();
@@ -496,18 +496,18 @@ TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
   const Bytes bytes = read_file(raw);
   std::vector<i16> s(bytes.size() / 2);
   std::memcpy(s.data(), bytes.data(), s.size() * 2);
-  size_t first = 0, last = s.size();
+  size_t first = 0, last = s.size(), rising = 0;
   while (first < last && s[first] == 0) ++first;
   while (last > first && s[last - 1] == 0) --last;
-  const double frames = (last - first) / 2.0;
-  EXPECT_NEAR(frames, 20 * 735, 1470) << "the beep's length";
-  size_t rising = 0;
   for (size_t i = first; i + 1 < last; i += 2) {
     ASSERT_EQ(s[i], s[i + 1]) << i;
     ASSERT_LE(std::abs(s[i]), SOUND_BeepLevel + 1) << i;
-    if (i > first && s[i - 2] < 0 && s[i] >= 0) ++rising;
+    rising += i > first && s[i - 2] < 0 && s[i] >= 0;
   }
+  const double frames = (last - first) / 2.0;
+  EXPECT_NEAR(frames, 20 * 735, 1470) << "the beep's length";
   EXPECT_NEAR(rising / frames * 44100, 880.0, 20.0);
+  EXPECT_LE(std::max(std::abs(s[first]), std::abs(s[last - 2])), 2 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 1);
 }
 
 // The tone test ROM through the whole sound path at the real pace, captured

@@ -17,7 +17,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "cpu/bus.h"
@@ -26,7 +25,6 @@
 #include "host/options.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/dialogs.h"
-#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
@@ -380,69 +378,32 @@ TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
   EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
 }
 
-// Where the window's content really lies on the X screen: the pointer put
-// into it and read back.
-std::pair<int, int> window_origin() {
-  SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
-  int x, y;
-  SDL_GetGlobalMouseState(&x, &y);
-  return {x - 20, y - 20};
-}
-
-// Moves of the window as the window manager reports a drag of it: running,
-// the next frame is drawn whole; paused (the pause loop serving the report),
-// the window goes left to the nearest multiple of 8 once the drag has ended,
-// and nothing is redrawn. Xvfb has no window manager: the test moves the
+// A move as the window manager reports a drag of the window: running, the
+// next frame is drawn whole; paused, the window goes left to the nearest
+// multiple of 8 (as X really places it: the pointer put into it and read
+// back), with no redraw. Xvfb has no window manager: the test moves the
 // window and hands the host the report.
-std::pair<int, int> moved_at;
-u32 moved_redraw;
-i32 moved_centre;
-void note_move() {
-  moved_at = window_origin();
-  moved_redraw = SCREEN_RedrawRequest;
-  moved_centre = EVENTS_CaptureCentreH;
-}
-
 TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
   boot("screen_low");
-  APP_StopFlag = 0;  // the frames run ended with a stop
-  SDL_Window* w = PLATFORM_Window();
-  const u32 id = SDL_GetWindowID(w);
-  auto* const shortcut = EVENTS_MenuKeyHook;
-  EVENTS_MenuKeyHook = [](u8) { note_move(), EVENTS_Paused = 0; };  // Command-P ends the pause
   const struct {
-    bool paused;
+    u32 paused;
     int x, y, snapped;
-  } moves[] = {{true, 101, 77, 96}, {true, 160, 90, 160}, {true, -5, 60, -8}, {false, 203, 50, 203}};
+  } moves[] = {{1, 101, 77, 96}, {1, 160, 90, 160}, {1, -5, 60, -8}, {0, 203, 50, 203}};
   for (const auto& m : moves) {
     SCOPED_TRACE(m.x);
-    SDL_SetWindowPosition(w, m.x, m.y);
+    SDL_SetWindowPosition(PLATFORM_Window(), m.x, m.y);
     SCREEN_RedrawRequest = 0;
     EVENTS_CaptureCentreH = 0;
-    SDL_Event e{};
-    e.window = {SDL_WINDOWEVENT, 0, id, SDL_WINDOWEVENT_MOVED, 0, 0, 0, m.x, m.y};
-    SDL_PushEvent(&e);
-    if (m.paused) {
-      for (const auto& [key, sym, type] : {std::tuple{SDL_SCANCODE_RALT, SDLK_RALT, SDL_KEYDOWN},
-                                           {SDL_SCANCODE_P, SDLK_p, SDL_KEYDOWN}, {SDL_SCANCODE_P, SDLK_p, SDL_KEYUP},
-                                           {SDL_SCANCODE_RALT, SDLK_RALT, SDL_KEYUP}}) {
-        e.key = {u32(type), 0, id, u8(type == SDL_KEYDOWN), 0, 0, 0, {key, sym, 0, 0}};
-        SDL_PushEvent(&e);
-      }
-      EVENTS_Paused = 1;
-      EVENTS_PauseLoop();
-    } else {
-      SDL_HostPumpEvents();
-      note_move();
-    }
-    EXPECT_EQ(moved_at, std::pair(m.snapped, m.y));
+    EVENTS_Paused = m.paused;
+    window_event(SDL_WINDOWEVENT_MOVED);
+    EVENTS_Paused = 0;
+    SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
     int x, y;
-    SDL_GetWindowPosition(w, &x, &y);
-    EXPECT_EQ(std::pair(x, y), std::pair(m.snapped, m.y));
-    EXPECT_EQ(moved_redraw, m.paused ? 0u : 1u);
-    EXPECT_EQ(moved_centre, 192);  // the capture centre recomputed
+    SDL_GetGlobalMouseState(&x, &y);
+    EXPECT_EQ(std::pair(x - 20, y - 20), std::pair(m.snapped, m.y));
+    EXPECT_EQ(SCREEN_RedrawRequest, 1 - m.paused);
+    EXPECT_EQ(EVENTS_CaptureCentreH, 192);  // recomputed
   }
-  EVENTS_MenuKeyHook = shortcut;
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {
