@@ -121,6 +121,22 @@ class SdlHost : public ::testing::Test {
     e.window.event = what;
     send(e);
   }
+  // SDL's disk audio driver as the device: what it plays goes to the file
+  // `name` of the test's folder.
+  std::string open_disk_audio(const char* name) {
+    const std::string raw = folder.file(name);
+    SOUND_Close();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    SOUND_Open();
+    return raw;
+  }
+  static std::vector<i16> read_samples(const std::string& path) {
+    const Bytes bytes = read_file(path);
+    std::vector<i16> s(bytes.size() / 2);
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
+  }
 
   TempFolder folder;
 };
@@ -478,11 +494,7 @@ TEST_F(SdlHost, SoundOutputStates) {
 // driver: 20 ticks of 880 Hz, faded in and out, and nothing of the ring;
 // once the device is gone, a line of text.
 TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
-  const std::string raw = folder.file("beep.raw");
-  SOUND_Close();
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-  SOUND_Open();
+  const std::string raw = open_disk_audio("beep.raw");
   SOUND_Start();
   SOUND_Pause(1);
   for (int i = 0; i < 5000; ++i) SOUND_RingPut(20000);
@@ -493,9 +505,7 @@ TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
   APP_Beep(30);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "(beep)\n");
 
-  const Bytes bytes = read_file(raw);
-  std::vector<i16> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  const std::vector<i16> s = read_samples(raw);
   size_t first = 0, last = s.size(), rising = 0;
   while (first < last && s[first] == 0) ++first;
   while (last > first && s[last - 1] == 0) --last;
@@ -514,11 +524,7 @@ TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
 // by SDL's disk audio driver: both channels equal, about 440 Hz, and no gap
 // over 100 frames once it has started.
 TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
-  const std::string raw = folder.file("audio.raw");
-  SOUND_Close();
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-  SOUND_Open();
+  const std::string raw = open_disk_audio("audio.raw");
   PREFS_SoundOn = SOUND_Active = 1;
   SOUND_Start();
   PREFS_Unthrottled = 0;
@@ -526,9 +532,7 @@ TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
   machine_run_frames(160);
   SOUND_Close();
 
-  const Bytes bytes = read_file(raw);
-  std::vector<i16> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  const std::vector<i16> s = read_samples(raw);
   size_t first = 0;
   while (first < s.size() && s[first] == 0) ++first;
   constexpr size_t frames = 100 * 882;
