@@ -57,18 +57,15 @@ TEST(SoundOutput, StereoFromTheRingWithItsLead) {
   SOUND_RingRestart();
 }
 
-// A beep over a loud sound clips rather than wraps round; one asked for
-// while another sounds starts afresh.
+// A beep over a loud sound clips, never wraps round; one asked for while
+// another sounds starts afresh, fading in.
 TEST(SoundOutput, TheBeepMixedOverALoudSound) {
   std::vector<i16> out(2 * 1024, 30000);
-  for (u32 again : {0, 1}) {
-    SOUND_BeepAsk(20);
-    SOUND_MixBeep(out.data(), 1024 - 24 * again);
-  }
+  for (u32 again : {0, 1}) SOUND_BeepAsk(20), SOUND_MixBeep(out.data(), 1024 - 24 * again);
   EXPECT_EQ(SOUND_BeepLeft.load(), 20 * 735 - 1000u);
   EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32767);
   EXPECT_GE(*std::min_element(out.begin(), out.end()), 30000 - 2 * SOUND_BeepLevel);
-  EXPECT_LE(std::abs(out[2 * 4] - 30000), 2 * 5 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 2);  // both fading in
+  EXPECT_LE(std::abs(out[2 * 4] - 30000), 2 * 5 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 2);
   SOUND_BeepAsk(0);
 }
 

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -378,30 +379,25 @@ TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
   EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
 }
 
-// A move as the window manager reports a drag of the window: running, the
-// next frame is drawn whole; paused, the window goes left to the nearest
-// multiple of 8 (as X really places it: the pointer put into it and read
-// back), with no redraw. Xvfb has no window manager: the test moves the
-// window and hands the host the report.
+// A move as the window manager reports a drag (Xvfb has none: the test
+// moves the window itself): running, the next frame is drawn whole; paused,
+// the window goes left to a multiple of 8 (where X really puts it: the
+// pointer put into it and read back), with no redraw.
 TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
   boot("screen_low");
-  const struct {
-    u32 paused;
-    int x, y, snapped;
-  } moves[] = {{1, 101, 77, 96}, {1, 160, 90, 160}, {1, -5, 60, -8}, {0, 203, 50, 203}};
-  for (const auto& m : moves) {
-    SCOPED_TRACE(m.x);
-    SDL_SetWindowPosition(PLATFORM_Window(), m.x, m.y);
-    SCREEN_RedrawRequest = 0;
-    EVENTS_CaptureCentreH = 0;
-    EVENTS_Paused = m.paused;
+  for (const auto [paused, x, y, snapped] : {std::array{1, 101, 77, 96}, {1, 160, 90, 160}, {1, -5, 60, -8},
+                                             {0, 203, 50, 203}}) {
+    SCOPED_TRACE(x);
+    SDL_SetWindowPosition(PLATFORM_Window(), x, y);
+    SCREEN_RedrawRequest = EVENTS_CaptureCentreH = 0;
+    EVENTS_Paused = u32(paused);
     window_event(SDL_WINDOWEVENT_MOVED);
     EVENTS_Paused = 0;
     SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
-    int x, y;
-    SDL_GetGlobalMouseState(&x, &y);
-    EXPECT_EQ(std::pair(x - 20, y - 20), std::pair(m.snapped, m.y));
-    EXPECT_EQ(SCREEN_RedrawRequest, 1 - m.paused);
+    int gx, gy;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    EXPECT_EQ(std::pair(gx - 20, gy - 20), std::pair(snapped, y));
+    EXPECT_EQ(SCREEN_RedrawRequest, u32(1 - paused));
     EXPECT_EQ(EVENTS_CaptureCentreH, 192);  // recomputed
   }
 }
