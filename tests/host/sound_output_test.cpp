@@ -1,8 +1,9 @@
 // The sound output every host shares: the DC filter's steps and the audio
 // side's copy from the ring, with its lead built after a start and after an
-// underrun.
+// underrun; the beep mixed over what the device plays.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "host/shared/sound_output.h"
@@ -54,6 +55,18 @@ TEST(SoundOutput, StereoFromTheRingWithItsLead) {
   EXPECT_EQ(stereo, std::vector<i16>(2 * 1024, 0));
   EXPECT_GT(left, 0u);
   SOUND_RingRestart();
+}
+
+// A beep over a loud sound clips, never wraps round; one asked for while
+// another sounds starts afresh, fading in.
+TEST(SoundOutput, TheBeepMixedOverALoudSound) {
+  std::vector<i16> out(2 * 1024, 30000);
+  for (u32 again : {0, 1}) SOUND_BeepAsk(20), SOUND_MixBeep(out.data(), 1024 - 24 * again);
+  EXPECT_EQ(SOUND_BeepLeft.load(), 20 * 735 - 1000u);
+  EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32767);
+  EXPECT_GE(*std::min_element(out.begin(), out.end()), 30000 - 2 * SOUND_BeepLevel);
+  EXPECT_LE(std::abs(out[2 * 4] - 30000), 2 * 5 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 2);
+  SOUND_BeepAsk(0);
 }
 
 }  // namespace

@@ -7,8 +7,8 @@
 // termination signal take the quit path (also while the Blitter works through
 // an operation of minutes, in the application itself), the pause loop shows
 // its caption over the veil, the sound output's states, and the sound chip's
-// tone out of SDL's disk audio driver. The application quits by its quit path
-// on every termination signal, the terminal's hang-up too.
+// tone and the beep out of SDL's disk audio driver. The application quits by
+// its quit path on every termination signal, the terminal's hang-up too.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
@@ -34,10 +34,12 @@
 #include "host/options.h"
 #include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
+#include "host/shared/dialogs.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
+#include "host/shared/sound_output.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
@@ -123,6 +125,22 @@ class SdlHost : public ::testing::Test {
     e.type = SDL_WINDOWEVENT;
     e.window.event = what;
     send(e);
+  }
+  // SDL's disk audio driver as the device: what it plays goes to the file
+  // `name` of the test's folder.
+  std::string open_disk_audio(const char* name) {
+    const std::string raw = folder.file(name);
+    SOUND_Close();
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    SOUND_Open();
+    return raw;
+  }
+  static std::vector<i16> read_samples(const std::string& path) {
+    const Bytes bytes = read_file(path);
+    std::vector<i16> s(bytes.size() / 2);
+    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+    return s;
   }
 
   TempFolder folder;
@@ -476,15 +494,40 @@ TEST_F(SdlHost, SoundOutputStates) {
   SOUND_Stop();
 }
 
+// A message dialog's beep, the sound chip's output paused (as a dialog
+// pauses it) with samples in the ring, out of SDL's disk audio driver: 20
+// ticks of 880 Hz on both channels, faded in and out, nothing of the ring;
+// without the device, a line of text.
+TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
+  const std::string raw = open_disk_audio("beep.raw");
+  SOUND_Start();
+  SOUND_Pause(1);
+  for (int i = 0; i < 5000; ++i) SOUND_RingPut(20000);
+  DLG_Message("beep");
+  for (int i = 0; i < 300 && SOUND_BeepLeft.load(); ++i) SDL_Delay(10);
+  SOUND_Close();
+  testing::internal::CaptureStderr();
+  APP_Beep(30);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(beep)\n");
+  const std::vector<i16> s = read_samples(raw);
+  size_t first = 0, last = s.size(), rising = 0;
+  while (first < last && s[first] == 0) ++first;
+  while (last > first && s[last - 1] == 0) --last;
+  for (size_t i = first; i + 1 < last; i += 2) {
+    ASSERT_TRUE(s[i] == s[i + 1] && std::abs(s[i]) <= SOUND_BeepLevel + 1) << i << ": " << s[i];
+    rising += i > first && s[i - 2] < 0 && s[i] >= 0;
+  }
+  const double frames = (last - first) / 2.0;
+  ASSERT_NEAR(frames, 20 * 735, 1470) << "the beep's length";
+  EXPECT_NEAR(rising / frames * 44100, 880.0, 20.0);
+  EXPECT_LE(std::max(std::abs(s[first]), std::abs(s[last - 2])), 2 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 1);
+}
+
 // The tone test ROM through the whole sound path at the real pace, captured
 // by SDL's disk audio driver: both channels equal, about 440 Hz, and no gap
 // over 100 frames once it has started.
 TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
-  const std::string raw = folder.file("audio.raw");
-  SOUND_Close();
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
-  SOUND_Open();
+  const std::string raw = open_disk_audio("audio.raw");
   PREFS_SoundOn = SOUND_Active = 1;
   SOUND_Start();
   PREFS_Unthrottled = 0;
@@ -492,9 +535,7 @@ TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
   machine_run_frames(160);
   SOUND_Close();
 
-  const Bytes bytes = read_file(raw);
-  std::vector<i16> s(bytes.size() / 2);
-  std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  const std::vector<i16> s = read_samples(raw);
   size_t first = 0;
   while (first < s.size() && s[first] == 0) ++first;
   constexpr size_t frames = 100 * 882;

@@ -3,7 +3,8 @@
 // them back, exactly the converted frame; a resolution change resizes the
 // window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
 // window stops the emulation; a click on the menu bar opens a menu, in
-// which a click chooses an item; a start-up without a display ends with the
+// which a click chooses an item; a moved window is redrawn, or paused put on
+// a multiple of 8 pixels; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -11,12 +12,14 @@
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "cpu/bus.h"
 #include "host/app.h"
@@ -375,6 +378,29 @@ TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
+}
+
+// A move as the window manager reports a drag (Xvfb has none: the test
+// moves the window itself): running, the next frame is drawn whole; paused,
+// the window goes left to a multiple of 8 (where X really puts it: the
+// pointer put into it and read back), with no redraw.
+TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
+  boot("screen_low");
+  for (const auto [paused, x, y, snapped] : {std::array{1, 101, 77, 96}, {1, 160, 90, 160}, {1, -5, 60, -8},
+                                             {0, 203, 50, 203}}) {
+    SCOPED_TRACE(x);
+    SDL_SetWindowPosition(PLATFORM_Window(), x, y);
+    SCREEN_RedrawRequest = EVENTS_CaptureCentreH = 0;
+    EVENTS_Paused = u32(paused);
+    window_event(SDL_WINDOWEVENT_MOVED);
+    EVENTS_Paused = 0;
+    SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
+    int gx, gy;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    EXPECT_EQ(std::pair(gx - 20, gy - 20), std::pair(snapped, y));
+    EXPECT_EQ(SCREEN_RedrawRequest, u32(1 - paused));
+    EXPECT_EQ(EVENTS_CaptureCentreH, 192);  // recomputed
+  }
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {

@@ -402,6 +402,7 @@ void EVENTS_PauseLoop() {
   while (EVENTS_Paused && APP_StopFlag != 1) {
     SDL_WaitEventTimeout(nullptr, 17);
     SDL_HostPumpEvents();
+    SDL_ScreenSnapAfterDrag();
     quit_on_signal();
     while (EVENTS_Paused && APP_StopFlag != 1 && serve(true)) {
     }

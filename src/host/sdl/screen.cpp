@@ -1,6 +1,8 @@
 // The window of the windowed host: the platform's window, whose texture
 // takes the window picture whenever it changed and which is drawn again at
 // every presentation, with the menu bar over it from the first opening on.
+// The window's moves are the drag of the window's title bar: the window
+// manager carries them out, we follow.
 #include "host/events.h"
 #include "host/options.h"
 #include "host/shared/menus.h"
@@ -12,7 +14,63 @@
 
 namespace {
 bool zoomed;  // the window's maximise turned Double Size on
+
+// Paused, a moved window is put with its left edge on a multiple of 8 once
+// the drag has ended.
+bool snap_wanted;
+// Our own last move, when SDL saw the window land elsewhere: the window
+// manager's report of where it put the window is due, and one within the
+// same 8 pixels is taken as it stands rather than asked again (which a
+// window manager that places windows its own way would answer for ever).
+bool answer_due;
+int asked_x;
+
+// SDL's position of the window's content, its decorations left out.
+void window_position(int& x, int& y) {
+  x = y = 0;
+  if (SDL_Window* w = PLATFORM_Window()) SDL_GetWindowPosition(w, &x, &y);
+}
+
+void window_moved() {
+  if (SCREEN_FullScreen) return;
+  const bool answer = answer_due;
+  answer_due = false;
+  if (!EVENTS_Paused) {
+    snap_wanted = false;
+    SCREEN_UpdateWindowOrigin();
+    SCREEN_RedrawRequest = 1;
+    return;
+  }
+  int x, y;
+  window_position(x, y);
+  if (answer && (x & ~7) == asked_x) {
+    SCREEN_UpdateWindowOrigin();
+    return;
+  }
+  snap_wanted = true;
+  SDL_ScreenSnapAfterDrag();
+}
 }  // namespace
+
+void SDL_ScreenSnapAfterDrag() {
+  SDL_Window* w = PLATFORM_Window();
+  if (!snap_wanted || !w || SCREEN_FullScreen) return;
+  // A button still held is the drag going on (the window manager holds the
+  // pointer meanwhile and moves the window live).
+  if (SDL_GetGlobalMouseState(nullptr, nullptr) != 0) return;
+  snap_wanted = false;
+  int x, y;
+  window_position(x, y);
+  // Rounded down, also left of the screen's edge.
+  const int snapped = x & ~7;
+  if (snapped != x) {
+    SDL_SetWindowPosition(w, snapped, y);
+    asked_x = snapped;
+    window_position(x, y);
+    answer_due = x != snapped;
+  }
+  SCREEN_UpdateWindowOrigin();
+}
 
 u32 SCREEN_HostOpenWindow(u32 width, u32 height, u32 depth, u32 fullScreen) {
   const u32 failed =
@@ -47,6 +105,7 @@ void SDL_ScreenWindowEvent(const SDL_WindowEvent& e) {
       break;
     case SDL_WINDOWEVENT_EXPOSED:
     case SDL_WINDOWEVENT_SIZE_CHANGED: SCREEN_UpdateGeometry(); break;
+    case SDL_WINDOWEVENT_MOVED: window_moved(); break;
     default: break;
   }
   PLATFORM_HandleWindowEvent(e);

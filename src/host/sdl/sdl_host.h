@@ -83,8 +83,14 @@ extern void (*SDL_ModalTurnHook)(u32 turn);
 // A window event: an uncovered or resized window re-reads the display's
 // depth (SCREEN_UpdateGeometry) and is drawn again; maximising it while the
 // emulation runs toggles Double Size, as the Options menu's item does, and
-// restoring it toggles it back.
+// restoring it toggles it back. A move (the user's drag of the window) asks
+// for the next frame to be drawn whole; while paused, once the drag has
+// ended, the window is moved left to the nearest multiple of 8 instead.
+// Nothing of this in full screen.
 void SDL_ScreenWindowEvent(const SDL_WindowEvent& e);
+// The paused window's move to a multiple of 8, once a drag that moved it has
+// ended (no button held); the pause loop calls it at every turn.
+void SDL_ScreenSnapAfterDrag();
 
 // What the open file chooser lists, in its order (a folder's name ends
 // with "/"); the last listing once it has closed.

@@ -2,12 +2,15 @@
 // signed 16-bit stereo, whose callback plays the sample ring's mono stream
 // on both channels and mixes the General MIDI synthesizer in. The sound
 // chip's output is started, stopped and paused as the menus and the pause
-// loop ask; the device itself plays while either that output runs or MIDI
-// output is open, so MIDI is heard with the sound chip off or held by the
-// unthrottled option.
+// loop ask; the device itself plays while either that output runs, MIDI
+// output is open or a beep sounds, so MIDI and the beep are heard with the
+// sound chip off, paused (a dialog is up) or held by the unthrottled option.
+// The ring is played only while the sound chip's output runs.
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 
 #include "host/midi.h"
 #include "host/shared/gm_synth.h"
@@ -20,31 +23,25 @@ u32 SOUND_Active;
 u32 SOUND_Stopped;
 u32 SOUND_FramesEnded;
 u32 SOUND_Muted = 1;
-
-void SOUND_RenderCallback(void*, u8* stream, int len) {
-  i16* out = reinterpret_cast<i16*>(stream);
-  const u32 frames = u32(len) / 4;
-  SOUND_RenderStereo(out, frames);
-  GMSYNTH_MixInto(out, frames);
-}
-
 SDL_AudioDeviceID SOUND_OutputUnit;
-void (*const SOUND_RenderProc)(void*, u8*, int) = SOUND_RenderCallback;
 
 namespace {
 
-bool output_running;  // the sound chip's output started and not stopped or paused
+// The sound chip's output started and not stopped or paused; the audio
+// thread reads it to play the ring or not.
+std::atomic<bool> output_running;
 bool device_playing;
 
 void follow() {
-  const bool play = SOUND_OutputUnit && (output_running || QTMIDI_Driver.open);
+  const bool play = SOUND_OutputUnit && (output_running.load(std::memory_order_relaxed) || QTMIDI_Driver.open ||
+                                         SOUND_BeepLeft.load(std::memory_order_acquire));
   if (play == device_playing) return;
   SDL_PauseAudioDevice(SOUND_OutputUnit, play ? 0 : 1);
   device_playing = play;
 }
 
 void run_output(bool run) {
-  output_running = run && SOUND_OutputUnit;
+  output_running.store(run && SOUND_OutputUnit, std::memory_order_relaxed);
   follow();
 }
 
@@ -57,6 +54,26 @@ void restart_ring() {
 
 }  // namespace
 
+void SOUND_RenderCallback(void*, u8* stream, int len) {
+  i16* out = reinterpret_cast<i16*>(stream);
+  const u32 frames = u32(len) / 4;
+  if (output_running.load(std::memory_order_relaxed))
+    SOUND_RenderStereo(out, frames);
+  else
+    std::memset(stream, 0, size_t(frames) * 4);
+  GMSYNTH_MixInto(out, frames);
+  SOUND_MixBeep(out, frames);
+}
+
+void (*const SOUND_RenderProc)(void*, u8*, int) = SOUND_RenderCallback;
+
+bool SOUND_Beep(u32 ticks) {
+  if (!SOUND_OutputUnit) return false;
+  SOUND_BeepAsk(ticks);
+  follow();
+  return true;
+}
+
 void SOUND_Open() {
   if (SOUND_OutputUnit) return;
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
@@ -64,7 +81,7 @@ void SOUND_Open() {
     return;
   }
   SDL_AudioSpec want{};
-  want.freq = 44100;
+  want.freq = SOUND_OutputRate;  // the rate the beep is made at too
   want.format = AUDIO_S16SYS;
   want.channels = 2;
   want.samples = 1024;
@@ -128,5 +145,6 @@ void SOUND_Close() {
   SDL_CloseAudioDevice(SOUND_OutputUnit);
   SOUND_OutputUnit = 0;
   output_running = device_playing = false;
+  SOUND_BeepAsk(0);
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }

@@ -14,6 +14,7 @@
 #include "host/screen.h"
 #include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
+#include "host/shared/sound_output.h"
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
@@ -156,7 +157,7 @@ void DLG_ShowAlert(i32 id) {
 // ---- Message dialog and scrolling text ----
 
 u32 DLG_Message(const char* text) {
-  APP_Beep();
+  APP_Beep(20);
   APP_ShowCursor();
   ask({135, text ? text : "", "", {}, false, false, nullptr});
   return 1;
@@ -311,11 +312,13 @@ void NAV_ChooseTos() {
 i32 APP_LaunchURL(const char* address) {
   DLG_Log.push_back(std::string("url ") + address);
   const i32 r = APP_HostOpenURL(address);
-  if (r == -674) APP_Beep();
+  if (r == -674) APP_Beep(30);
   return r;
 }
 
-void APP_Beep() { std::fputs("(beep)\n", stderr); }
+void APP_Beep(u32 ticks) {
+  if (!SOUND_Beep(ticks)) std::fputs("(beep)\n", stderr);
+}
 
 // The pointer's poll hides the pointer and holds it while the ST has it
 // (shared/input.cpp); showing it lets go of it whatever the flag says.

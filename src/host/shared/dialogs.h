@@ -111,7 +111,9 @@ void NAV_ChooseTos();
 // Opens a web or mail address: 0, or non-zero when it can't be opened (-674
 // when this host can open none, after a beep).
 i32 APP_LaunchURL(const char* address);
-void APP_Beep();
+// A short tone of `ticks` 1/60 s on the host's audio output, mixed over the
+// ST's sound; a "(beep)" line on standard error where there is no device.
+void APP_Beep(u32 ticks);
 
 extern u32 APP_CursorShown;
 u32 APP_ShowCursor();

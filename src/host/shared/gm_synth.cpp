@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <mutex>
 
+#include "host/shared/sound_output.h"
+
 std::string GMSYNTH_SoundFont;
 
 std::string GMSYNTH_DefaultSoundFont() {
@@ -187,7 +189,7 @@ void GMSYNTH_MixInto(i16* stereo, u32 frames) {
   while (frames > 0) {
     const u32 n = std::min(frames, chunk_frames);
     fluid_synth_write_s16(engine, int(n), chunk, 0, 2, chunk, 1, 2);
-    for (u32 i = 0; i < 2 * n; ++i) stereo[i] = i16(std::clamp(stereo[i] + chunk[i], -32768, 32767));
+    for (u32 i = 0; i < 2 * n; ++i) stereo[i] = SOUND_Saturate(stereo[i] + chunk[i]);
     stereo += 2 * n;
     frames -= n;
   }

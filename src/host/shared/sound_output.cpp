@@ -1,7 +1,10 @@
 // The DC filter and the audio thread's copy from the sample ring.
 #include "host/shared/sound_output.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <numbers>
 
 #include "host/app.h"
 #include "host/sound.h"
@@ -18,7 +21,14 @@ namespace {
 // underrun; cleared by the emulation thread only with the audio thread
 // locked out.
 std::atomic<bool> primed;
+
+// The audio thread's own view of the beep: the count it left in
+// SOUND_BeepLeft (any other value there is a new beep), the beep's length and
+// how far it has sounded.
+u32 beep_expected, beep_length, beep_done;
 }  // namespace
+
+std::atomic<u32> SOUND_BeepLeft;
 
 void SOUND_FilterInit(double tau, i32 rate) {
   SOUND_FilterReset();
@@ -60,4 +70,21 @@ void SOUND_RenderStereo(i16* stereo, u32 frames) {
 void SOUND_RingRestart() {
   SOUND_RingClear();
   primed.store(false, std::memory_order_relaxed);
+}
+
+void SOUND_BeepAsk(u32 ticks) { SOUND_BeepLeft.store(ticks * (SOUND_OutputRate / 60), std::memory_order_release); }
+
+void SOUND_MixBeep(i16* stereo, u32 frames) {
+  u32 left = SOUND_BeepLeft.load(std::memory_order_acquire);
+  if (left != beep_expected) beep_length = left, beep_done = 0;
+  const u32 n = frames < left ? frames : left;
+  constexpr double step = 2 * std::numbers::pi * SOUND_BeepHz / SOUND_OutputRate;
+  for (u32 i = 0; i < n; ++i, ++beep_done) {
+    const u32 fromEdge = std::min({beep_done + 1, beep_length - beep_done, SOUND_BeepFade});
+    const i32 s = i32(std::lround(SOUND_BeepLevel * std::sin(step * beep_done) * fromEdge / SOUND_BeepFade));
+    stereo[2 * i] = SOUND_Saturate(stereo[2 * i] + s);
+    stereo[2 * i + 1] = SOUND_Saturate(stereo[2 * i + 1] + s);
+  }
+  // A beep asked for meanwhile stays for the next call, which starts it.
+  beep_expected = SOUND_BeepLeft.compare_exchange_strong(left, left - n, std::memory_order_acq_rel) ? left - n : ~0u;
 }

@@ -9,6 +9,8 @@
 // buffer sizes never meet an empty ring in the middle of a sound.
 #pragma once
 
+#include <atomic>
+
 #include "common/types.h"
 
 // The filter: y = coef x previous y + (x - previous x), in double precision.
@@ -28,3 +30,26 @@ void SOUND_RenderStereo(i16* stereo, u32 frames);
 // The ring emptied and the lead to be built again: only while the audio
 // thread is stopped or locked out.
 void SOUND_RingRestart();
+
+// ---- The beep -------------------------------------------------------------
+
+// The host's beep: an 880 Hz sine at a moderate level, faded in and out over
+// 10 ms so that it starts and ends without a click, added to both channels
+// of whatever else the device plays. The emulation thread asks for one by
+// storing its length in SOUND_BeepLeft; the audio thread counts that down as
+// it mixes the tone in. A beep asked for while one sounds takes its place.
+constexpr u32 SOUND_OutputRate = 44100;
+constexpr u32 SOUND_BeepHz = 880;
+constexpr u32 SOUND_BeepFade = SOUND_OutputRate / 100;
+constexpr i32 SOUND_BeepLevel = 6000;
+// Samples of the beep still to sound (0: none).
+extern std::atomic<u32> SOUND_BeepLeft;
+// Emulation thread: a beep of `ticks` 1/60 s (0 silences one that sounds).
+void SOUND_BeepAsk(u32 ticks);
+// Audio thread: adds the beep to `frames` stereo frames, saturating.
+void SOUND_MixBeep(i16* stereo, u32 frames);
+// The sum of a sample and what is mixed into it, kept within 16 bits.
+inline i16 SOUND_Saturate(i32 sum) { return i16(sum > 32767 ? 32767 : sum < -32768 ? -32768 : sum); }
+// Each host's: sounds a beep of `ticks` 1/60 s on its audio device; false
+// when it has none to sound it on.
+bool SOUND_Beep(u32 ticks);
