@@ -136,6 +136,20 @@ bool PLATFORM_WindowToContent(int wx, int wy, i32& cx, i32& cy) {
   return x >= 0 && y >= 0 && cx < w.width && cy < w.height;
 }
 
+bool PLATFORM_ContentToWindow(i32 cx, i32 cy, int& wx, int& wy) {
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  if (!w.window || !w.renderer) return false;
+  SDL_GetWindowSize(w.window, &ww, &wh);
+  SDL_GetRendererOutputSize(w.renderer, &ow, &oh);
+  const PLATFORM_Rect r = PLATFORM_ContentRect();
+  if (ow <= 0 || oh <= 0 || r.w <= 0 || r.h <= 0) return false;
+  const i64 ox = r.x + (2 * i64(cx) + 1) * r.w / (2 * w.width);
+  const i64 oy = r.y + (2 * i64(cy) + 1) * r.h / (2 * w.height);
+  wx = int(ox * ww / ow);
+  wy = int(oy * wh / oh);
+  return true;
+}
+
 bool PLATFORM_InMenuStrip(int wx, int wy) {
   int ww = 0, wh = 0, ow = 0, oh = 0;
   if (!w.window || !w.renderer || strip_height() == 0) return false;

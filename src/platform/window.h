@@ -55,6 +55,10 @@ PLATFORM_Rect PLATFORM_ContentRect();
 // false when it lies outside the content.
 bool PLATFORM_WindowToContent(int wx, int wy, i32& cx, i32& cy);
 
+// The window position over the middle of a content pixel (the content
+// need not hold it); false without a window.
+bool PLATFORM_ContentToWindow(i32 cx, i32 cy, int& wx, int& wy);
+
 // Whether a window position lies on the menu strip (never in full screen).
 bool PLATFORM_InMenuStrip(int wx, int wy);
 

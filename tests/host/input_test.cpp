@@ -5,6 +5,7 @@
 // (tests/sdl/) cover the same through SDL events, with focus loss and drops.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "host/events.h"
@@ -13,6 +14,7 @@
 #include "host/shared/input.h"
 #include "machine/ikbd.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -257,6 +259,36 @@ TEST_F(InputTest, VdiSteering) {
   SCREEN_LineABase = 0x158;
   i32 x, y;
   EXPECT_TRUE(INPUT_ReadVdiCursor(x, y));
+}
+
+// The ST's pointer as the host follows it in each display mode: the motion
+// sent, kept on the ST's screen, moves where it may be, and the host pointer
+// stands over it (over its lowest row while that is not known); a reset of
+// the machine forgets it, the VDI's reading pins it.
+TEST_F(InputTest, TheStPointerFollowsTheMotionSent) {
+  IKBD_State.mouseMode = 1;
+  MENU_STMouseDriver = 0;  // held, also where the VDI is read
+  SCHED_FrameCount = 100;
+  const struct {
+    u32 mode;
+    i32 dx, dy, h, v;
+    bool top;
+  } steps[] = {{0, 0, 0, 192, 229, false},     {0, -50, -150, 167, 79, false}, {0, 400, -49, 352, 30, true},
+               {1, 700, -300, 704, 59, true},  {2, -20, 500, 310, 400, false}, {4, 5, -5, 389, 447, false}};
+  for (const auto& s : steps) {
+    INPUT_PollPointer({0, 0, false, true, true, s.dx, s.dy, s.mode, false});
+    i32 h, v;
+    INPUT_StPointerInContent(s.mode, h, v);
+    EXPECT_EQ(std::tuple(h, v, INPUT_StPointerAtTop(s.mode)), std::tuple(s.h, s.v, s.top)) << s.mode;
+  }
+  SCHED_FrameCount = 3;  // the machine was reset
+  EXPECT_FALSE(INPUT_StPointerAtTop(1));
+  SCREEN_LineABase = 0x2000;
+  MMU_RamBase[0x2000 - 0x157] = 50, MMU_RamBase[0x2000 - 0x155] = 2;
+  EVENTS_VdiTracking = 1;
+  INPUT_PollPointer({0, 0, false, true, true, 3, -2, 0, false});
+  EXPECT_TRUE(INPUT_StPointerAtTop(0));
+  SCHED_FrameCount = 0;
 }
 
 TEST_F(InputTest, KeyboardJoysticksInTheThreeLayouts) {

@@ -3,8 +3,9 @@
 // them back, exactly the converted frame; a resolution change resizes the
 // window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
 // window stops the emulation; a click on the menu bar opens a menu, in
-// which a click chooses an item; a moved window is redrawn, or paused put on
-// a multiple of 8 pixels; a start-up without a display ends with the
+// which a click chooses an item; with the pointer held over EmuTOS, its own
+// menus are reached before the bar; a moved window is redrawn, or paused put
+// on a multiple of 8 pixels; a start-up without a display ends with the
 // message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
@@ -17,6 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
 #include <set>
 #include <string>
 #include <utility>
@@ -37,6 +41,7 @@
 #include "machine/shifter.h"
 #include "platform/window.h"
 #include "support/machine_fixture.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -318,10 +323,25 @@ TEST_F(Window, EscapeClosesTheMenus) {
     EXPECT_NE(std::string(shown->CmdLists[i]->_OwnerName).rfind("##Menu_", 0), 0u) << shown->CmdLists[i]->_OwnerName;
 }
 
+// A motion event as SDL gives it, taken in: at window position (x, y), and
+// by (dx, dy), which is what counts while the pointer is held.
+void motion_event(int x, int y, int dx = 0, int dy = 0) {
+  SDL_Event e{};
+  e.motion = {SDL_MOUSEMOTION, 0, SDL_GetWindowID(PLATFORM_Window()), 0, 0, x, y, dx, dy};
+  SDL_PushEvent(&e);
+  SDL_HostPumpEvents();
+}
+
 // With the pointer captured a click where it really is on the bar opens the
 // menus (the event tells SDL's own sum of the motion), with Right Alt
-// pressed in the same frame too; moved onto the bar, it is let go there.
+// pressed in the same frame too; moved onto the bar, it is let go there
+// once the motion sent has taken the ST's pointer to its top row.
 u32 menu_turns;
+void count_menu_turns(u32 turn) {
+  menu_turns = turn + 1;
+  if (turn == 2) press(SDL_SCANCODE_ESCAPE);
+}
+
 TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
   boot("screen_low");
   PLATFORM_RenderFrame();
@@ -331,10 +351,7 @@ TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
   SDL_GetWindowPosition(PLATFORM_Window(), &x, &y);
   x += t.x + t.w / 2, y += t.y + t.h / 2;
   IKBD_State.mouseMode = 1;  // relative: the pointer over the picture is captured
-  SDL_ModalTurnHook = [](u32 turn) {
-    menu_turns = turn + 1;
-    if (turn == 2) press(SDL_SCANCODE_ESCAPE);
-  };
+  SDL_ModalTurnHook = count_menu_turns;
   for (int step = 0; step < 3; ++step) {
     SCOPED_TRACE(step);
     SDL_Event e{};
@@ -352,13 +369,80 @@ TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
     SDL_HostPumpEvents();
     if (step == 1) press(SDL_SCANCODE_RALT);  // its release
     EXPECT_EQ(menu_turns > 0, step < 2);
-    if (step == 2) EVENTS_PollMouse();
+    if (step == 2) {
+      EVENTS_PollMouse();
+      EXPECT_TRUE(SDL_HostPointerCaptured());  // no motion: the ST's pointer may be lower
+      motion_event(200, 150, 0, -199);
+      EVENTS_PollMouse();
+      EVENTS_PollMouse();
+    }
     EXPECT_FALSE(SDL_HostPointerCaptured());
   }
   SDL_ModalTurnHook = nullptr;
   int gx, gy;
   SDL_GetGlobalMouseState(&gx, &gy);
   EXPECT_EQ(std::pair(gx, gy), std::pair(x, y));
+}
+
+void warp_to(int x, int y) {  // window coordinates
+  int wx, wy;
+  SDL_GetWindowPosition(PLATFORM_Window(), &wx, &wy);
+  SDL_WarpMouseGlobal(wx + x, wy + y);
+}
+
+// EmuTOS at 1x with the pointer held: the ST's pointer stops at its screen's
+// edges, the host's goes on, yet moving up always reaches the ST's menus
+// before the pointer is let go at the bar; it is held again over the ST's
+// pointer, and a click after a jump onto the bar without motion opens the
+// host's menus, held or free.
+TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
+  REQUIRE_EMUTOS();
+  std::ifstream rom(TESTDATA_DIR "/emutos/etos192uk.img", std::ios::binary);
+  folder.write("tos.img", std::vector<u8>(std::istreambuf_iterator<char>(rom), {}));
+  machine_start(folder.path());
+  machine_run_quietly(400);  // its desktop, the pointer in the middle
+  auto move = [](int y, int dx, int dy) {  // the host's pointer to (200, y), SDL's motion, a frame
+    warp_to(200, y);
+    motion_event(200, y, dx, dy);
+    machine_run_quietly(1, true);
+  };
+  auto under_view = [] {  // where EmuTOS's View menu drops: rows 20-59, x 128-191
+    const u8* screen = MMU_RamBase + (MMU_ReadL(0x44e) & 0xfffffe);
+    std::vector<u8> b;
+    for (u32 row = 20; row < 60; ++row) b.insert(b.end(), screen + row * 160 + 64, screen + row * 160 + 96);
+    return b;
+  };
+  auto menus_open_at_a_click = [] {  // the event where the pointer last moved
+    menu_turns = 0;
+    SDL_ModalTurnHook = count_menu_turns;
+    click_at(200, 150);
+    SDL_HostPumpEvents();
+    SDL_ModalTurnHook = nullptr;
+    return menu_turns > 0;
+  };
+  move(150, 0, 0);
+  ASSERT_TRUE(SDL_HostPointerCaptured());
+  move(150, 400, 400);  // the ST's pointer into its bottom right corner, far below the host's
+  move(150, -183, 0);   // under View
+  const std::vector<u8> before = under_view();
+  for (int y = 150, steps = 0; steps < 60 && SDL_HostPointerCaptured(); ++steps) move(y = std::max(y - 8, 5), 0, -8);
+  EXPECT_FALSE(SDL_HostPointerCaptured());
+  machine_run_quietly(10, true);
+  const std::vector<u8> after = under_view();
+  EXPECT_GT(std::inner_product(before.begin(), before.end(), after.begin(), 0, std::plus<>(),
+                               std::not_equal_to<>()), 400);  // the menu dropped
+  EXPECT_TRUE(menus_open_at_a_click());
+  move(PLATFORM_MenuStripHeight + 5, 0, 0);  // held again coming down, over the ST's pointer
+  int gy, wy;
+  SDL_GetGlobalMouseState(nullptr, &gy);
+  SDL_GetWindowPosition(PLATFORM_Window(), nullptr, &wy);
+  const int row = gy - wy - PLATFORM_MenuStripHeight - SCREEN_PictureRect.top;  // the ST's
+  EXPECT_TRUE(row >= 0 && row < 10) << row;
+  move(290, 0, 400);  // the ST's pointer at its bottom, the host's jumps onto the bar
+  warp_to(200, 5);
+  machine_run_quietly(1, true);
+  EXPECT_TRUE(SDL_HostPointerCaptured());
+  EXPECT_TRUE(menus_open_at_a_click());
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

@@ -139,6 +139,22 @@ void motion(const SDL_MouseMotionEvent& m) {
   motion_v += m.yrel * sy;
 }
 
+// A pointer held from now on starts where the ST's pointer is (no lower
+// than it may be), so that the two reach the top together, the ST's first,
+// however far apart they were before.
+void hold_pointer() {
+  captured = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+  SDL_Window* w = PLATFORM_Window();
+  // SDL's relative mode by warps would take the warp for motion.
+  if (!captured || !w || SDL_GetHintBoolean(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, SDL_FALSE)) return;
+  i32 h, v;
+  int x, y, wx, wy;
+  INPUT_StPointerInContent(SCREEN_DisplayMode, h, v);
+  if (!PLATFORM_ContentToWindow(h, v, x, y)) return;
+  SDL_GetWindowPosition(w, &wx, &wy);
+  SDL_WarpMouseGlobal(wx + x, wy + y);
+}
+
 // Where the host's pointer really is, in window coordinates. While it is
 // captured the events carry SDL's own sum of the relative motion instead,
 // which drifts from it (and is clamped at the window's edges).
@@ -309,7 +325,9 @@ bool SDL_HostPointerCaptured() { return captured; }
 void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y) {
   x = b.x;
   y = b.y;
-  if (captured) real_pointer(x, y);
+  int rx, ry;
+  real_pointer(rx, ry);
+  if (captured || (!PLATFORM_InMenuStrip(x, y) && PLATFORM_InMenuStrip(rx, ry))) x = rx, y = ry;
 }
 
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {
@@ -345,11 +363,12 @@ void EVENTS_DoEvent(i32) {
 void EVENTS_PollMouse() {
   ++EVENTS_PollCount;
   INPUT_DiskSwapFrame();
-  // A captured pointer moved onto the menu bar is let go there.
+  // A captured pointer moved onto the menu bar is let go there once the
+  // ST's pointer is on its top row too: the ST's own menus lie on the way.
   if (captured) {
     int x, y;
     real_pointer(x, y);
-    if (PLATFORM_InMenuStrip(x, y)) let_pointer_go();
+    if (PLATFORM_InMenuStrip(x, y) && INPUT_StPointerAtTop(SCREEN_DisplayMode)) let_pointer_go();
   }
   INPUT_Pointer p{};
   const bool inWindow = pointer_x >= 0 && PLATFORM_WindowToContent(pointer_x, pointer_y, p.h, p.v);
@@ -370,7 +389,7 @@ void EVENTS_PollMouse() {
   // Relative mode can be refused (no pointer to hold): the pointer then
   // stays free and its motion is measured from its positions.
   if (r.capture && !captured)
-    captured = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
+    hold_pointer();
   else if (!r.capture && captured)
     let_pointer_go();
   if (r.showCursor != cursor_shown) {

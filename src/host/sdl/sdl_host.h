@@ -36,12 +36,15 @@ void SDL_HostOpenLater(const std::vector<std::string>& paths);
 // quit path, and a modal loop ends at once (its conversation cancelled).
 bool SDL_HostQuitRequested();
 
-// Whether the pointer is held by the window (relative mouse mode). A held
-// pointer that moves onto the menu bar is let go there at the next poll.
+// Whether the pointer is held by the window (relative mouse mode). It is
+// taken where the ST's pointer is (INPUT_StPointerInContent); held, it is
+// let go at the next poll once it is on the menu bar and the ST's pointer
+// on its top row (INPUT_StPointerAtTop).
 bool SDL_HostPointerCaptured();
 // Where the pointer is at a button event, in window coordinates: while it
 // is held, where it really is (the event then tells SDL's own sum of its
-// motion).
+// motion); free, where it really is when that is on the menu bar and the
+// event's own position is not (it jumped there without a motion event).
 void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y);
 // Lets go of the pointer and shows it (a dialog or the pause needs it); the
 // pointer's poll may take it again once the emulation runs.

@@ -20,11 +20,13 @@
 #include "host/shared/dialogs.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
+#include "host/shared/screen_window.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 
 u32 EVENTS_ShiftDown, EVENTS_ControlDown, EVENTS_OptionDown, EVENTS_CommandDown;
 u32 EVENTS_CapsPrevious;
@@ -329,6 +331,7 @@ void INPUT_Reset() {
   EVENTS_RightButtonHeld = 0;
   EVENTS_DeltaH = EVENTS_DeltaV = EVENTS_PrevDeltaH = EVENTS_PrevDeltaV = 0;
   EVENTS_VdiLastX = EVENTS_VdiLastY = EVENTS_VdiStuckCount = 0;
+  INPUT_ForgetStPointer();
 }
 
 bool INPUT_AnythingHeld() {
@@ -403,6 +406,71 @@ void INPUT_PollModifiers(bool capsLock) {
   EVENTS_CommandDown = INPUT_HostKeyDown(INPUT_KeyCommand) ? 1 : 0;
 }
 
+namespace {
+
+// The ST's screen in each display mode and where its picture lies in the
+// window's content: the picture's top-left content pixel, and the content
+// pixels an ST pixel takes across and down (from content pixels back to the
+// ST's, the division truncates toward zero).
+struct StScreen {
+  i32 width, height, left, top, across, down;
+  i32 h(i32 x) const { return left + x * across; }
+  i32 v(i32 y) const { return top + y * down; }
+  i32 x(i32 h) const { return (h - left) / across; }
+  i32 y(i32 v) const { return (v - top) / down; }
+};
+constexpr StScreen st_screens[5] = {{320, 200, 33, 30, 1, 1}, {640, 200, 65, 59, 1, 2},
+                                    {640, 400, 1, 1, 1, 1},   {640, 400, 1, 1, 1, 1},
+                                    {320, 200, 65, 59, 2, 2}};
+const StScreen& st_screen(u32 mode) { return st_screens[mode < 5 ? mode : SCREEN_ModeHigh]; }
+
+// The ST's pointer: the positions it may be at on each axis, in the display
+// mode they were taken in (none yet: ~0), at the machine's frame count
+// when last looked at (a reset counts the frames from 0 again).
+struct Span {
+  i32 lo, hi;
+};
+Span pointer_x, pointer_y;
+u32 pointer_mode = ~0u, pointer_frame;
+
+i32 clamp(i32 v, i32 last) { return v < 0 ? 0 : v > last ? last : v; }
+
+// The spans in `mode`, the whole screen when what was known no longer holds.
+const StScreen& pointer_spans(u32 mode) {
+  const StScreen& s = st_screen(mode);
+  if (mode != pointer_mode || SCHED_FrameCount < pointer_frame) {
+    pointer_x = {0, s.width - 1};
+    pointer_y = {0, s.height - 1};
+    pointer_mode = mode;
+  }
+  pointer_frame = SCHED_FrameCount;
+  return s;
+}
+
+// Motion sent to the ST: the pointer was where the VDI read says (when it
+// could be read), and went on as far as the screen lets it.
+void pointer_moved(u32 mode, i32 dx, i32 dy, const i32* read) {
+  const StScreen& s = pointer_spans(mode);
+  if (read) pointer_x = {read[0], read[0]}, pointer_y = {read[1], read[1]};
+  pointer_x = {clamp(pointer_x.lo + dx, s.width - 1), clamp(pointer_x.hi + dx, s.width - 1)};
+  pointer_y = {clamp(pointer_y.lo + dy, s.height - 1), clamp(pointer_y.hi + dy, s.height - 1)};
+}
+
+}  // namespace
+
+bool INPUT_StPointerAtTop(u32 displayMode) {
+  pointer_spans(displayMode);
+  return pointer_y.hi == 0;
+}
+
+void INPUT_StPointerInContent(u32 displayMode, i32& h, i32& v) {
+  const StScreen& s = pointer_spans(displayMode);
+  h = s.h((pointer_x.lo + pointer_x.hi) / 2);
+  v = s.v(pointer_y.hi);
+}
+
+void INPUT_ForgetStPointer() { pointer_mode = ~0u; }
+
 bool INPUT_ReadVdiCursor(i32& x, i32& y) {
   const u32 base = SCREEN_LineABase;
   if (base < 0x158 || base >= MMU_RamSize || !MMU_RamBase) return false;
@@ -413,6 +481,7 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y) {
 
 INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
   INPUT_PointerResult r{false, true};
+  pointer_spans(p.displayMode);  // a reset since the last frame is seen now
   const bool active = p.inActive || p.captured;
   if (active) {
     EVENTS_PrevDeltaH = EVENTS_DeltaH;
@@ -464,23 +533,19 @@ INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
     EVENTS_VdiLastY = y;
   }
   if (!active || EVENTS_CommandDown) return r;
-  if (MENU_STMouseDriver && vdi && EVENTS_VdiTracking && !p.fullScreen) {
+  const bool follows = vdi && EVENTS_VdiTracking;
+  const i32 read[2] = {x, y};
+  const bool steer = MENU_STMouseDriver && follows && !p.fullScreen;
+  if (steer && p.displayMode < 5) {
     // Pull the ST's cursor to the host pointer, whose position on the
     // picture each display mode gives its own way.
-    const i32 h = p.h, v = p.v;
-    switch (p.displayMode) {
-      case 0: EVENTS_DeltaH = h - x - 33, EVENTS_DeltaV = v - y - 30; break;
-      case 1: EVENTS_DeltaH = h - x - 65, EVENTS_DeltaV = (v - 59) / 2 - y; break;
-      case 2:
-      case 3: EVENTS_DeltaH = h - x - 1, EVENTS_DeltaV = v - y - 1; break;
-      case 4: EVENTS_DeltaH = (h - 65) / 2 - x, EVENTS_DeltaV = (v - 59) / 2 - y; break;
-      default: break;
-    }
-    IKBD_SendRelativeMouse(EVENTS_DeltaH, EVENTS_DeltaV);
-    return r;
+    const StScreen& s = st_screen(p.displayMode);
+    EVENTS_DeltaH = s.x(p.h) - x;
+    EVENTS_DeltaV = s.y(p.v) - y;
   }
   IKBD_SendRelativeMouse(EVENTS_DeltaH, EVENTS_DeltaV);
-  r.capture = true;
+  pointer_moved(p.displayMode, EVENTS_DeltaH, EVENTS_DeltaV, follows ? read : nullptr);
+  r.capture = !steer;
   return r;
 }
 

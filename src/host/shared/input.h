@@ -139,6 +139,26 @@ INPUT_PointerResult INPUT_Poll(bool capsLock, const INPUT_Pointer& p);
 // does not lie far enough inside RAM to hold it.
 bool INPUT_ReadVdiCursor(i32& x, i32& y);
 
+// ---- Where the ST's pointer is -----------------------------------------------------
+
+// The host follows the ST's pointer as far as it can tell, per axis the
+// positions on the ST's screen it may be at: read from the VDI while its
+// cursor is seen to follow, else moved by the relative motion the poll
+// sends, kept on the screen as the ST's own driver keeps it. Nothing is
+// known (the whole screen) at first, after a reset of the machine or a
+// restored state, and in another display mode.
+//
+// Whether it is surely on its screen's top row: only then does a held
+// pointer moved onto the menu bar leave the window.
+bool INPUT_StPointerAtTop(u32 displayMode);
+// Where the host pointer stands over it, in content coordinates: over its
+// column, or the middle of those it may be in, and its row, or the lowest it
+// may be on (so that moving up, the ST's pointer reaches its top row before
+// the host's reaches the window's top).
+void INPUT_StPointerInContent(u32 displayMode, i32& h, i32& v);
+// The ST may have put its pointer anywhere (a state was restored).
+void INPUT_ForgetStPointer();
+
 // ---- Documents and quit -----------------------------------------------------------------
 
 // The documents a desktop asks to open (dropped on the window or named on

@@ -237,10 +237,13 @@ void save_state_as(u32) {
 }
 
 // A restored state inserts its own images again: the eject items follow.
+// Its ST has its pointer where it was when saved.
 void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
-  if (reply.chosen && STATE_Read(reply.path.c_str())) MENU_UpdateDiskItems();
+  if (!reply.chosen || !STATE_Read(reply.path.c_str())) return;
+  MENU_UpdateDiskItems();
+  INPUT_ForgetStPointer();
 }
 
 }  // namespace
