@@ -380,6 +380,28 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EVENTS_ScriptHook = nullptr;
   EVENTS_BusyHook = nullptr;
   EXPECT_EQ(stopped_at_poll, 0u);
+
+  // A start that waits runs when the stopped operation ends, and may stop
+  // for the host itself.
+  const auto run_twice = [&] {
+    run();
+    MMU_WriteW(BLITTER_YCOUNT, 9000);
+    MMU_WriteB(BLITTER_LINE_CTL, 0x83);
+    u32 second_stopped = 0;
+    while (BLITTER_Stopped) {
+      second_stopped += BLITTER_WaitingCount == 0;
+      BLITTER_Resume();
+    }
+    BLITTER_BreakAsked = m68k_regfile.pending = 0;
+    return std::pair(result(), second_stopped);
+  };
+  const auto [twice, unbroken_stops] = run_twice();
+  EVENTS_BusyHook = [] { return true; };
+  const auto [broken, stops] = run_twice();
+  EVENTS_BusyHook = nullptr;
+  EXPECT_EQ(unbroken_stops, 0u);
+  EXPECT_GT(stops, 0u);
+  EXPECT_EQ(broken, twice);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the
