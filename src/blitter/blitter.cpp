@@ -23,22 +23,20 @@ u16 BLITTER_CarryWord;
 u32 BLITTER_BreakAsked;
 BLITTER_Write BLITTER_Waiting[BLITTER_MaxWaiting];
 u32 BLITTER_WaitingCount;
+i32 BLITTER_PollWords = 1 << 18;
+i32 BLITTER_WordsToPoll = 1 << 18;
 
 namespace {
 
 // ---- Breaks for the host ---------------------------------------------------
 
-// Words (of all operations together) between two questions to the host:
-// a few milliseconds of work.
-constexpr i32 words_between_polls = 1 << 18;
-i32 words_to_poll = words_between_polls;
 bool may_stop = true;
 
 // Whether the operation must stop for the host after this line (unless it
 // was the last): the host has something to act on, which the scheduler lets
 // it do before the next instruction.
 [[gnu::noinline]] bool host_break() {
-  words_to_poll = words_between_polls;
+  BLITTER_WordsToPoll = BLITTER_PollWords;
   if (!may_stop || !EVENTS_BusyPoll()) return false;
   BLITTER_BreakAsked = 1;
   m68k_pend_set(m68k_pend_sr_check);
@@ -186,7 +184,7 @@ void run() {
     dst += dst_y;
     if constexpr (halftone) line = (line + line_step) & 15;
     --lines;
-    if ((words_to_poll -= line_words) < 0) [[unlikely]] {
+    if ((BLITTER_WordsToPoll -= line_words) < 0) [[unlikely]] {
       if (host_break() && lines != 0) break;
     }
   }

@@ -89,6 +89,10 @@ constexpr u32 BLITTER_MaxWaiting = 16;
 extern BLITTER_Write BLITTER_Waiting[BLITTER_MaxWaiting];
 extern u32 BLITTER_WaitingCount;
 
+// Words (of all operations together) between two questions to the host (a
+// few milliseconds of work), and the words left until the next one.
+extern i32 BLITTER_PollWords, BLITTER_WordsToPoll;
+
 // Goes on with a stopped operation, which may stop again, then with the
 // writes that waited for it.
 void BLITTER_Resume();
