@@ -241,14 +241,17 @@ void run_member() {
   BLITTER_Running = 0;
 }
 
-// The start, on a byte write of v to the control register.
+// A start, on a byte write of v to the control register. The operation runs
+// once the write that holds the byte has put all of its bytes in place
+// (write()), so that nothing of that write comes after the operation or
+// while it is stopped for the host.
+bool start_due;
 void start(u32 v) {
   if (BLITTER_YCount == 0 || !(v & BLITTER_Busy)) return;
   BLITTER_SrcAddr &= ~1u;
   BLITTER_DstAddr &= ~1u;
   BLITTER_LineCtl = u8(v);
-  if (BLITTER_Running) return;
-  run_member();
+  start_due = !BLITTER_Running;
 }
 
 void put_b(u32 addr, u32 value) {
@@ -314,41 +317,45 @@ void put_l(u32 addr, u32 value) {
   }
 }
 
-void apply(const BLITTER_Write& w) {
+// One write as the I/O page hands it over, then the operation it started.
+void write(const BLITTER_Write& w) {
   const u32 addr = BLITTER_HALFTONE + w.offset;
   switch (w.size) {
     case 0: put_l(addr, w.value); break;
     case 1: put_w(addr, w.value); break;
     default: put_b(addr, w.value); break;
   }
+  if (!start_due) return;
+  start_due = false;
+  run_member();
 }
 
-// A write through the I/O page while an operation is stopped for the host
-// comes from the instruction that started it (or from the host meanwhile):
-// it waits for the operation's end. When no more can wait, the operation
-// and the writes before this one are done at once, with no stop.
-bool waits(u32 addr, u32 size, u32 value) {
-  if (!BLITTER_Stopped) [[likely]] return false;
+// A write through the I/O page. While an operation is stopped for the host
+// it comes from the instruction that started it (or from the host
+// meanwhile): it waits for the operation's end. When no more can wait, the
+// operation and the writes before this one are done at once, with no stop.
+void put(u32 addr, u32 size, u32 value) {
+  const BLITTER_Write w = {u8(addr - BLITTER_HALFTONE), u8(size), value};
+  if (!BLITTER_Stopped) [[likely]] return write(w);
   if (BLITTER_WaitingCount < BLITTER_MaxWaiting) {
-    BLITTER_Waiting[BLITTER_WaitingCount++] = {u8(addr - BLITTER_HALFTONE), u8(size), value};
-    return true;
+    BLITTER_Waiting[BLITTER_WaitingCount++] = w;
+    return;
   }
   may_stop = false;
   BLITTER_Resume();
   may_stop = true;
-  return false;
+  write(w);
 }
 
 }  // namespace
 
-// A start is the last thing a write does that changes a register (the word
-// after the control register names none), so a write whose start stops
-// leaves nothing of itself undone.
+// An operation starts only at the end of a write, so a write whose start
+// stops leaves nothing of itself undone.
 void BLITTER_Resume() {
   if (!BLITTER_Stopped || BLITTER_Running) return;
   run_member();
   u32 done = 0;
-  while (!BLITTER_Stopped && done < BLITTER_WaitingCount) apply(BLITTER_Waiting[done++]);
+  while (!BLITTER_Stopped && done < BLITTER_WaitingCount) write(BLITTER_Waiting[done++]);
   std::copy(BLITTER_Waiting + done, BLITTER_Waiting + BLITTER_WaitingCount, BLITTER_Waiting);
   BLITTER_WaitingCount -= done;
 }
@@ -358,15 +365,9 @@ void BLITTER_Abandon() {
   BLITTER_WaitingCount = 0;
 }
 
-void BLITTER_PutB(u32 addr, u32 value) {
-  if (!waits(addr, 2, value)) put_b(addr, value);
-}
-void BLITTER_PutW(u32 addr, u32 value) {
-  if (!waits(addr, 1, value)) put_w(addr, value);
-}
-void BLITTER_PutL(u32 addr, u32 value) {
-  if (!waits(addr, 0, value)) put_l(addr, value);
-}
+void BLITTER_PutB(u32 addr, u32 value) { put(addr, 2, value); }
+void BLITTER_PutW(u32 addr, u32 value) { put(addr, 1, value); }
+void BLITTER_PutL(u32 addr, u32 value) { put(addr, 0, value); }
 
 // Addresses that name no readable field answer with their own low bits.
 u32 BLITTER_GetB(u32 addr) {

@@ -81,12 +81,11 @@ void BLITTER_Save(StateWriter& w) {
 
 namespace {
 
-// A write the I/O page can hand the registers: a byte anywhere in them, a
-// word or a long at an even offset (the long at the control register
-// included). Unused slots are 0.
+// A write the I/O page can hand the registers: a byte, word or long that
+// starts inside them. Unused slots are 0.
 bool acceptable(const BLITTER_Write& e, bool used) {
   if (!used) return e.size == 0 && e.offset == 0 && e.value == 0;
-  return e.offset <= 0x3d && e.size <= 2 && (e.size == 2 || e.offset % 2 == 0);
+  return e.offset <= 0x3d && e.size <= 2;
 }
 
 }  // namespace
