@@ -1,5 +1,6 @@
 #include "blitter/blitter.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/endian.h"
@@ -20,22 +21,22 @@ u32 BLITTER_Running;
 u32 BLITTER_Stopped;
 u16 BLITTER_CarryWord;
 u32 BLITTER_BreakAsked;
+BLITTER_Write BLITTER_Waiting[BLITTER_MaxWaiting];
+u32 BLITTER_WaitingCount;
+i32 BLITTER_PollWords = 1 << 18;
+i32 BLITTER_WordsToPoll = 1 << 18;
 
 namespace {
 
 // ---- Breaks for the host ---------------------------------------------------
 
-// Words (of all operations together) between two questions to the host:
-// a few milliseconds of work.
-constexpr i32 words_between_polls = 1 << 18;
-i32 words_to_poll = words_between_polls;
 bool may_stop = true;
 
 // Whether the operation must stop for the host after this line (unless it
 // was the last): the host has something to act on, which the scheduler lets
 // it do before the next instruction.
 [[gnu::noinline]] bool host_break() {
-  words_to_poll = words_between_polls;
+  BLITTER_WordsToPoll = BLITTER_PollWords;
   if (!may_stop || !EVENTS_BusyPoll()) return false;
   BLITTER_BreakAsked = 1;
   m68k_pend_set(m68k_pend_sr_check);
@@ -183,7 +184,7 @@ void run() {
     dst += dst_y;
     if constexpr (halftone) line = (line + line_step) & 15;
     --lines;
-    if ((words_to_poll -= line_words) < 0) [[unlikely]] {
+    if ((BLITTER_WordsToPoll -= line_words) < 0) [[unlikely]] {
       if (host_break() && lines != 0) break;
     }
   }
@@ -240,34 +241,20 @@ void run_member() {
   BLITTER_Running = 0;
 }
 
-// A register write while an operation is stopped can only be the rest of
-// the instruction that started it: the operation ends first, as it would
-// have before that write.
-inline void settle() {
-  if (!BLITTER_Stopped) [[likely]] return;
-  may_stop = false;
-  BLITTER_Resume();
-  may_stop = true;
-}
-
-// The start, on a byte write of v to the control register.
+// A start, on a byte write of v to the control register. The operation runs
+// once the write that holds the byte has put all of its bytes in place
+// (write()), so that nothing of that write comes after the operation or
+// while it is stopped for the host.
+bool start_due;
 void start(u32 v) {
   if (BLITTER_YCount == 0 || !(v & BLITTER_Busy)) return;
   BLITTER_SrcAddr &= ~1u;
   BLITTER_DstAddr &= ~1u;
   BLITTER_LineCtl = u8(v);
-  if (BLITTER_Running) return;
-  run_member();
+  start_due = !BLITTER_Running;
 }
 
-}  // namespace
-
-void BLITTER_Resume() {
-  if (BLITTER_Stopped && !BLITTER_Running) run_member();
-}
-
-void BLITTER_PutB(u32 addr, u32 value) {
-  settle();
+void put_b(u32 addr, u32 value) {
   switch (addr) {
     case BLITTER_HOP: BLITTER_Hop = u8(value & 3); break;
     case BLITTER_OP: BLITTER_Op = u8(value & 15); break;
@@ -281,8 +268,7 @@ void BLITTER_PutB(u32 addr, u32 value) {
   }
 }
 
-void BLITTER_PutW(u32 addr, u32 value) {
-  settle();
+void put_w(u32 addr, u32 value) {
   if (in_halftone(addr)) {
     halftone_word(addr) = u16(value);
     return;
@@ -303,19 +289,18 @@ void BLITTER_PutW(u32 addr, u32 value) {
       return;
     case BLITTER_LINE_CTL:
       // The skew byte first: a start then runs with the skew of this write.
-      BLITTER_PutB(BLITTER_SKEW, value & 0xff);
-      BLITTER_PutB(BLITTER_LINE_CTL, (value >> 8) & 0xff);
+      put_b(BLITTER_SKEW, value & 0xff);
+      put_b(BLITTER_LINE_CTL, (value >> 8) & 0xff);
       return;
     default:
       // The address registers among them: they take longs only.
-      BLITTER_PutB(addr + 1, value & 0xff);
-      BLITTER_PutB(addr, (value >> 8) & 0xff);
+      put_b(addr + 1, value & 0xff);
+      put_b(addr, (value >> 8) & 0xff);
       return;
   }
 }
 
-void BLITTER_PutL(u32 addr, u32 value) {
-  settle();
+void put_l(u32 addr, u32 value) {
   if (addr == BLITTER_SRC_ADDR) {
     BLITTER_SrcAddr = value & MMU_AddressMask;
   } else if (addr == BLITTER_DST_ADDR) {
@@ -324,13 +309,65 @@ void BLITTER_PutL(u32 addr, u32 value) {
     // The word that holds the address, then the next one: after halftone
     // word 15 that is the source X increment.
     const u32 word = addr & ~1u;
-    BLITTER_PutW(word, value >> 16);
-    BLITTER_PutW(word + 2, value & 0xffff);
+    put_w(word, value >> 16);
+    put_w(word + 2, value & 0xffff);
   } else {
-    BLITTER_PutW(addr, value >> 16);
-    BLITTER_PutW(addr + 2, value & 0xffff);
+    put_w(addr, value >> 16);
+    put_w(addr + 2, value & 0xffff);
   }
 }
+
+// One write as the I/O page hands it over, then the operation it started.
+void write(const BLITTER_Write& w) {
+  const u32 addr = BLITTER_HALFTONE + w.offset;
+  switch (w.size) {
+    case 0: put_l(addr, w.value); break;
+    case 1: put_w(addr, w.value); break;
+    default: put_b(addr, w.value); break;
+  }
+  if (!start_due) return;
+  start_due = false;
+  run_member();
+}
+
+// A write through the I/O page. While an operation is stopped for the host
+// it comes from the instruction that started it (or from the host
+// meanwhile): it waits for the operation's end. When no more can wait, the
+// operation and the writes before this one are done at once, with no stop.
+void put(u32 addr, u32 size, u32 value) {
+  const BLITTER_Write w = {u8(addr - BLITTER_HALFTONE), u8(size), value};
+  if (!BLITTER_Stopped) [[likely]] return write(w);
+  if (BLITTER_WaitingCount < BLITTER_MaxWaiting) {
+    BLITTER_Waiting[BLITTER_WaitingCount++] = w;
+    return;
+  }
+  may_stop = false;
+  BLITTER_Resume();
+  may_stop = true;
+  write(w);
+}
+
+}  // namespace
+
+// An operation starts only at the end of a write, so a write whose start
+// stops leaves nothing of itself undone.
+void BLITTER_Resume() {
+  if (!BLITTER_Stopped || BLITTER_Running) return;
+  run_member();
+  u32 done = 0;
+  while (!BLITTER_Stopped && done < BLITTER_WaitingCount) write(BLITTER_Waiting[done++]);
+  std::copy(BLITTER_Waiting + done, BLITTER_Waiting + BLITTER_WaitingCount, BLITTER_Waiting);
+  BLITTER_WaitingCount -= done;
+}
+
+void BLITTER_Abandon() {
+  BLITTER_Stopped = 0;
+  BLITTER_WaitingCount = 0;
+}
+
+void BLITTER_PutB(u32 addr, u32 value) { put(addr, 2, value); }
+void BLITTER_PutW(u32 addr, u32 value) { put(addr, 1, value); }
+void BLITTER_PutL(u32 addr, u32 value) { put(addr, 0, value); }
 
 // Addresses that name no readable field answer with their own low bits.
 u32 BLITTER_GetB(u32 addr) {

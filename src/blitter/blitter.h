@@ -14,6 +14,12 @@
 // set), the scheduler lets the host act before the next instruction and
 // then goes on with it (BLITTER_Resume). A saved state can hold such a
 // stopped operation.
+//
+// The instruction that started the operation may write more registers after
+// it stopped (a long or MOVEM write across the control register): those
+// writes wait, in order, and take effect when the operation has ended, as
+// they would have after an operation that ran through. A start among them
+// may stop again for the host with the rest still waiting.
 #pragma once
 
 #include <array>
@@ -72,8 +78,27 @@ extern u16 BLITTER_CarryWord;
 // to act on; the scheduler clears it when the host has acted.
 extern u32 BLITTER_BreakAsked;
 
-// Goes on with a stopped operation, which may stop again.
+// Register writes waiting for the stopped operation to end: the offset from
+// 0xff8a00, the access size as the I/O page gives it (0 long, 1 word, 2 byte)
+// and the value. More than fit end the operation first, with no stop.
+struct BLITTER_Write {
+  u8 offset, size;
+  u32 value;
+};
+constexpr u32 BLITTER_MaxWaiting = 16;
+extern BLITTER_Write BLITTER_Waiting[BLITTER_MaxWaiting];
+extern u32 BLITTER_WaitingCount;
+
+// Words (of all operations together) between two questions to the host (a
+// few milliseconds of work), and the words left until the next one.
+extern i32 BLITTER_PollWords, BLITTER_WordsToPoll;
+
+// Goes on with a stopped operation, which may stop again, then with the
+// writes that waited for it.
 void BLITTER_Resume();
+// Drops a stopped operation and the writes waiting for it (a reset); the
+// registers stay as the operation left them.
+void BLITTER_Abandon();
 
 // The operation functions by HOP * 16 + OP: table 0 for a negative source X
 // increment, table 1 for a zero or positive one.

@@ -4,7 +4,11 @@
 // The first word is 0, or for an operation stopped between two lines (a
 // quit during a long operation) 0x10000 plus the source word it carries into
 // its next line; the registers hold its progress, and it goes on before the
-// restored machine's first instruction.
+// restored machine's first instruction. With register writes waiting for it
+// the word also has 0x20000 set, and the section goes on with them: their
+// count, then sixteen slots of a word (access size << 8 | offset) and the
+// value, the unused ones 0.
+#include <algorithm>
 #include <type_traits>
 
 #include "blitter/blitter.h"
@@ -39,10 +43,12 @@ void fields(Fields& s, F f) {
   f(s.step), f(s.src_x), f(s.src_y), f(s.dst_x), f(s.dst_y);
 }
 
-constexpr u32 stopped_mark = 0x10000;
+constexpr u32 stopped_mark = 0x10000, waiting_mark = 0x20000;
+static_assert(4 + 8 * BLITTER_MaxWaiting == BLITTER_WaitingStateBytes);
 
 Fields current() {
-  const u32 running = BLITTER_Stopped ? stopped_mark | BLITTER_CarryWord : 0;
+  u32 running = BLITTER_Stopped ? stopped_mark | BLITTER_CarryWord : 0;
+  if (BLITTER_Stopped && BLITTER_WaitingCount) running |= waiting_mark;
   Fields s{running, {}, {}, BLITTER_EndMask1, BLITTER_EndMask2, BLITTER_EndMask3,
            BLITTER_Nfsr, BLITTER_Fxsr, BLITTER_XCount, BLITTER_YCount, BLITTER_Hop,
            BLITTER_Op, BLITTER_LineCtl, BLITTER_Skew, BLITTER_DstAddr, BLITTER_SrcAddr,
@@ -64,7 +70,25 @@ void BLITTER_Save(StateWriter& w) {
     else if constexpr (sizeof v == 2) w.u16v(v);
     else w.u32v(u32(v));
   });
+  if (!(s.running & waiting_mark)) return;
+  w.u32v(BLITTER_WaitingCount);
+  for (u32 i = 0; i < BLITTER_MaxWaiting; ++i) {
+    const BLITTER_Write e = i < BLITTER_WaitingCount ? BLITTER_Waiting[i] : BLITTER_Write{};
+    w.u32v(u32(e.size) << 8 | e.offset);
+    w.u32v(e.value);
+  }
 }
+
+namespace {
+
+// A write the I/O page can hand the registers: a byte, word or long that
+// starts inside them. Unused slots are 0.
+bool acceptable(const BLITTER_Write& e, bool used) {
+  if (!used) return e.size == 0 && e.offset == 0 && e.value == 0;
+  return e.offset <= 0x3d && e.size <= 2;
+}
+
+}  // namespace
 
 bool BLITTER_Restore(StateReader& r) {
   Fields s;
@@ -77,8 +101,22 @@ bool BLITTER_Restore(StateReader& r) {
   // A state is saved between instructions: an operation in it is one
   // stopped between two lines, which has lines left. The halftone line
   // indexes the sixteen halftone words.
-  const bool stopped = (s.running >> 16) == stopped_mark >> 16;
-  if (!r.ok() || (s.running != 0 && !(stopped && s.ycount != 0)) || s.line > 15) return false;
+  const u32 marks = s.running >> 16;
+  const bool stopped = marks != 0;
+  if (!r.ok() || (s.running != 0 && !((marks == 1 || marks == 3) && s.ycount != 0)) || s.line > 15)
+    return false;
+  BLITTER_Write waiting[BLITTER_MaxWaiting] = {};
+  u32 count = 0;
+  if (marks == 3) {
+    count = r.u32v();
+    bool fine = count >= 1 && count <= BLITTER_MaxWaiting;
+    for (u32 i = 0; i < BLITTER_MaxWaiting; ++i) {
+      const u32 where = r.u32v();
+      waiting[i] = {u8(where), u8(where >> 8), r.u32v()};
+      fine = fine && where <= 0xffff && acceptable(waiting[i], i < count);
+    }
+    if (!r.ok() || !fine) return false;
+  }
   if (!r.applying()) return true;
   // Whatever else the file holds is taken as the registers' writes would
   // cut it: the operation-table index, the skew byte and its two flags, and
@@ -108,5 +146,7 @@ bool BLITTER_Restore(StateReader& r) {
   BLITTER_LineStep = s.step;
   BLITTER_Stopped = stopped ? 1 : 0;
   BLITTER_CarryWord = u16(s.running);
+  BLITTER_WaitingCount = count;
+  std::copy(waiting, waiting + BLITTER_MaxWaiting, BLITTER_Waiting);
   return true;
 }

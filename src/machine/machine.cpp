@@ -125,8 +125,9 @@ void APP_ShutDown() {
 
 void APP_HardwareReset() {
   // A reset ends an operation the Blitter stopped for the host (the machine
-  // is reset while the Blitter works); its registers stay.
-  BLITTER_Stopped = 0;
+  // is reset while the Blitter works), and the register writes waiting for
+  // it; its registers stay.
+  BLITTER_Abandon();
   SCREEN_ForceRedraw = 1;
   if (SCREEN_BigScreen) {
     SCREEN_BigScreen = 0;

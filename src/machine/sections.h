@@ -10,7 +10,10 @@ void SHIFTER_SaveState(StateWriter& w);  // 108 bytes
 bool SHIFTER_RestoreState(StateReader& r);
 void IKBD_SaveState(StateWriter& w);  // 16561 bytes
 bool IKBD_RestoreState(StateReader& r);
-void BLITTER_Save(StateWriter& w);  // 116 bytes
+// 116 bytes; for an operation stopped with register writes waiting for it,
+// 132 more hold the writes.
+void BLITTER_Save(StateWriter& w);
+constexpr u32 BLITTER_WaitingStateBytes = 132;
 bool BLITTER_Restore(StateReader& r);
 void DISKIMG_SaveState(StateWriter& w);  // 563 bytes
 bool DISKIMG_RestoreState(StateReader& r);

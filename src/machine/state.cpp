@@ -164,7 +164,10 @@ std::vector<u8> STATE_Encode() {
 STATE_Result STATE_Decode(const u8* data, size_t size) {
   StateReader header(data, size, false);
   if (!read_header(header)) return STATE_Result::BadHeader;
-  if (size != STATE_FileSize(MMU_RamSize)) {
+  // A Blitter operation stopped with register writes waiting for it makes
+  // the file longer by their record.
+  const u64 plain = STATE_FileSize(MMU_RamSize);
+  if (size != plain && size != plain + BLITTER_WaitingStateBytes) {
     refuse("Cant restore Saved State, Invalid file");
     return STATE_Result::WrongLength;
   }
@@ -193,7 +196,7 @@ bool STATE_Read(const char* path) {
     return false;
   }
   // Never more than this machine's state: a longer file is refused unread.
-  const u64 expected = STATE_FileSize(MMU_RamSize);
+  const u64 expected = STATE_FileSize(MMU_RamSize) + BLITTER_WaitingStateBytes;
   std::vector<u8> bytes(expected + 1);
   size_t got = 0;
   while (got < bytes.size()) {

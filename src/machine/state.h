@@ -15,7 +15,9 @@ constexpr u32 STATE_HeaderSize = 16;
 // A word saved and restored as its own 4-byte section; nothing reads it.
 extern u32 STATE_SpareWord;
 
-// Size of the file of a machine with `ramSize` bytes of RAM.
+// Size of the file of a machine with `ramSize` bytes of RAM (a Blitter
+// operation stopped with register writes waiting adds their record,
+// BLITTER_WaitingStateBytes).
 u64 STATE_FileSize(u32 ramSize);
 
 // The whole file as bytes.

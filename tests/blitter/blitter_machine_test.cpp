@@ -12,10 +12,14 @@
 #include "blitter/blitter.h"
 #include "cpu/handler_tables.h"
 #include "host/app.h"
+#include "host/events.h"
 #include "host/options.h"
 #include "host/shared/screen_convert.h"
 #include "machine/memory.h"
+#include "machine/sections.h"
+#include "machine/state.h"
 #include "support/machine_fixture.h"
+#include "support/state_section.h"
 #include "support/testdata.h"
 
 namespace {
@@ -26,7 +30,10 @@ class BlitterMachine : public ::testing::Test {
     if (!m68k_handler_table_complete[4]) GTEST_SKIP() << "needs the 68000 instruction handlers";
     machine_reset_globals();
   }
-  void TearDown() override { APP_FolderOverride.clear(); }
+  void TearDown() override {
+    APP_FolderOverride.clear();
+    EVENTS_BusyHook = nullptr;
+  }
 
   // Starts the machine on `tos` with the Blitter option as given.
   void boot(const std::vector<u8>& tos, u32 blitter) {
@@ -54,6 +61,57 @@ TEST_F(BlitterMachine, TestRomDrawsTheSamePictureWithTheCpuAndTheBlitter) {
   for (u32 line = 0; line < 200; ++line)
     ASSERT_EQ(std::memcmp(cpu + 160 * line, blitter + 160 * line, 160), 0) << "line " << line;
   EXPECT_EQ(picture(0x60000).rgba, picture(0x70000).rgba);
+}
+
+// Three operations of a million words, started by a long write across the
+// control register and by MOVEM.W and MOVEM.L writes that go on below it
+// (tests/roms/blitter_starts.s). The host breaks in at every chance: each
+// operation stops several times, and a quit in the middle of each leaves it
+// stopped, the MOVEMs' later writes waiting. The run, and the states saved
+// at the quits and restored, end with the memory and registers of a run
+// that was never broken.
+TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
+  struct Outcome {
+    std::vector<u8> ram, section;
+    bool operator==(const Outcome&) const = default;
+  };
+  const auto finish = [] {
+    for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) run(1, true);
+    EXPECT_EQ(MMU_ReadW(0x900), 0x600du);
+    return Outcome{{MMU_RamBase + 0x40000, MMU_RamBase + 0x40300}, saved(BLITTER_Save)};
+  };
+  boot(load_test_rom("blitter_starts"), 1);
+  run(1);
+  const Outcome through = finish();
+
+  // Every poll stops the operation; every fourth, from the second, quits.
+  static u32 polls;
+  polls = 0;
+  EVENTS_BusyHook = [] {
+    if (++polls % 4 == 2) APP_StopFlag = 1;
+    return true;
+  };
+  machine_reset_globals();
+  boot(load_test_rom("blitter_starts"), 1);
+  run(1);
+  std::vector<std::vector<u8>> states;
+  std::vector<u32> waiting;
+  for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) {
+    run(1, true);
+    if (!BLITTER_Stopped) continue;
+    EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 16384) << BLITTER_YCount;
+    waiting.push_back(BLITTER_WaitingCount);
+    states.push_back(STATE_Encode());
+  }
+  EXPECT_EQ(waiting, (std::vector<u32>{0, 1, 3}));
+  EXPECT_GE(polls, 12u);
+  EXPECT_TRUE(finish() == through);
+  EVENTS_BusyHook = nullptr;
+  for (const std::vector<u8>& state : states) {
+    EXPECT_EQ(state.size(), STATE_FileSize(MMU_RamSize) + (&state == &states[0] ? 0 : BLITTER_WaitingStateBytes));
+    ASSERT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored);
+    EXPECT_TRUE(finish() == through) << &state - &states[0];
+  }
 }
 
 TEST_F(BlitterMachine, EmuTosBootsToTheSameDesktopWithTheBlitter) {

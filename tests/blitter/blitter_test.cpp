@@ -317,7 +317,7 @@ TEST_F(Blitter, SmudgeTakesTheHalftoneWordFromTheSkewedSource) {
 // hundred thousand words) ends as one that runs through: descending, with a
 // skew and no extra read (the buffer carries a word from line to line) and
 // halftone lines stepping down. Stopped, its registers show the lines left
-// and the section holds it; a register write lets it end first.
+// and the section holds it and the register writes that wait for its end.
 TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   // 64 words a line; the source moves 4 bytes a line, the destination stays.
   const Regs r{.src = 0x28000, .src_x = -2, .src_y = 130, .dst_x = 2, .dst_y = -126, .xcount = 64,
@@ -343,10 +343,29 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   ASSERT_EQ(restored(section, BLITTER_Restore), 1u);
   BLITTER_Resume();
   EXPECT_LT(BLITTER_YCount, left);
-  MMU_WriteW(BLITTER_HALFTONE, BLITTER_Halftone[0]);
+  // A register write waits for the operation's end, in the section too.
+  MMU_WriteW(BLITTER_HALFTONE, 0x1234);
+  EXPECT_EQ(BLITTER_WaitingCount, 1u);
+  EXPECT_NE(BLITTER_Halftone[0], 0x1234);
+  const std::vector<u8> waiting = saved(BLITTER_Save);
+  ASSERT_EQ(waiting.size(), 116u + BLITTER_WaitingStateBytes);
+  EXPECT_EQ(be_read16(&waiting[0]), 3u);
+  ASSERT_EQ(restored(std::vector<u8>(116, 0), BLITTER_Restore), 1u);
+  ASSERT_EQ(restored(waiting, BLITTER_Restore), 1u);
+  // Records the I/O page can't have written are refused: no count, too many,
+  // past the registers, no such size, a used slot past the count, writes
+  // with no stopped operation.
+  for (const auto& [at, value] : std::vector<std::pair<u32, u8>>{
+           {119, 0}, {119, 17}, {123, 0x3e}, {122, 3}, {131, 1}, {1, 2}}) {
+    std::vector<u8> bad = waiting;
+    bad[at] = value;
+    EXPECT_EQ(restored(bad, BLITTER_Restore), 0u) << at;
+  }
   EVENTS_BusyHook = nullptr;
+  BLITTER_Resume();
   BLITTER_BreakAsked = m68k_regfile.pending = 0;
-  EXPECT_EQ(BLITTER_Stopped, 0u);
+  EXPECT_EQ(BLITTER_Stopped + BLITTER_WaitingCount, 0u);
+  EXPECT_EQ(BLITTER_Halftone[0], 0x1234);
   EXPECT_EQ(result(), through);
   // Stopped again, it ends before any event that came due meanwhile fires:
   // the frame's host poll sees it done.
@@ -361,6 +380,28 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EVENTS_ScriptHook = nullptr;
   EVENTS_BusyHook = nullptr;
   EXPECT_EQ(stopped_at_poll, 0u);
+
+  // A start that waits runs when the stopped operation ends, and may stop
+  // for the host itself.
+  const auto run_twice = [&] {
+    run();
+    MMU_WriteW(BLITTER_YCOUNT, 9000);
+    MMU_WriteB(BLITTER_LINE_CTL, 0x83);
+    u32 second_stopped = 0;
+    while (BLITTER_Stopped) {
+      second_stopped += BLITTER_WaitingCount == 0;
+      BLITTER_Resume();
+    }
+    BLITTER_BreakAsked = m68k_regfile.pending = 0;
+    return std::pair(result(), second_stopped);
+  };
+  const auto [twice, unbroken_stops] = run_twice();
+  EVENTS_BusyHook = [] { return true; };
+  const auto [broken, stops] = run_twice();
+  EVENTS_BusyHook = nullptr;
+  EXPECT_EQ(unbroken_stops, 0u);
+  EXPECT_GT(stops, 0u);
+  EXPECT_EQ(broken, twice);
 }
 
 // The Blitter raises no bus error anywhere: writes into the ROM and the

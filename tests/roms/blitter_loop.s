@@ -1,8 +1,13 @@
 | Starts Blitter operations of 65535 words by 65535 lines in a loop, each
 | copying one RAM word onto the next; the long at 0x904 counts the
 | operations that ended. The X and Y counts come from the words at 0x902
-| and 0x900, 65535 unless a test lowers them.
+| and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of
+| the ROM, which tests patch, picks the start: 0 a byte write of the
+| control register, 1 a long write across it, 2 a MOVEM.W that writes the
+| control word and then HOP/OP.
         .include "rom_header.inc"
+start_kind:
+        .word   0
 
         .equ    BLITTER, 0xffff8a00
         .equ    LINES, 0x900
@@ -26,6 +31,17 @@ loop:   move.l  #0x10002,0x24(a0)
         move.l  #0x10000,0x32(a0)
         move.w  WORDS.w,0x36(a0)
         move.w  LINES.w,0x38(a0)
-        move.w  #0x8000,0x3c(a0)        | start
-        addq.l  #1,DONE.w
+        move.w  start_kind(pc),d0
+        beq.s   byte
+        subq.w  #1,d0
+        beq.s   long
+        lea     0x3e(a0),a1
+        move.w  #0x0203,d0
+        move.w  #0x8000,d1
+        movem.w d0-d1,-(a1)
+        bra.s   ended
+byte:   move.b  #0x80,0x3c(a0)
+        bra.s   ended
+long:   move.l  #0x80000000,0x3c(a0)
+ended:  addq.l  #1,DONE.w
         bra.s   loop

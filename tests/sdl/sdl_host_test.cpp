@@ -405,30 +405,40 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
 // The application, on a ROM that loops Blitter operations of 65535 by 65535
 // words, quits on a termination signal with its automatic state: the
 // operation stopped between two lines, which a restore finishes and runs on.
+// So for each way the ROM starts them: a byte write, a long write across the
+// control register, a MOVEM whose write of HOP/OP after the start waits.
 TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
-  app.write("tos.img", load_test_rom("blitter_loop"));
   PREFS_AutoSaveOnQuit = PREFS_BlitterEnabled = 1;
   PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
-  // Two seconds in (well inside the first operation) the signal; 20 more to quit.
-  const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 2; " +
-                          "kill -TERM $p; timeout 20 tail --pid=$p -f /dev/null || kill -KILL $p; wait $p; }";
-  EXPECT_EQ(std::system(run.c_str()), 0);
+  for (u8 kind = 0; kind < 3; ++kind) {
+    SCOPED_TRACE(kind);
+    std::vector<u8> rom = load_test_rom("blitter_loop");
+    rom[0x35] = kind;
+    app.write("tos.img", rom);
+    std::filesystem::remove(app.file("Auto Saved State"));
+    // A second in (well inside the first operation) the signal; 20 more to quit.
+    const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 1; " +
+                            "kill -TERM $p; timeout 20 tail --pid=$p -f /dev/null || kill -KILL $p; wait $p; }";
+    EXPECT_EQ(std::system(run.c_str()), 0);
 
-  // The same ROM here, then its state.
-  SDL_HostOpenLater({app.file("tos.img")});
-  send(SDL_Event{});
-  ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
-  EXPECT_EQ(BLITTER_Stopped, 1u);
-  EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 65535) << BLITTER_YCount;
-  const u32 done = MMU_ReadL(0x904);
-  // The rest of the operation cut to one line, and the next ones to a few words.
-  BLITTER_YCount = 1;
-  MMU_WriteL(0x900, 0x00020002);
-  machine_run_quietly(3, true);
-  EXPECT_EQ(BLITTER_Stopped, 0u);
-  EXPECT_GT(MMU_ReadL(0x904), done + 100);
+    // The same ROM here, then its state.
+    SDL_HostOpenLater({app.file("tos.img")});
+    send(SDL_Event{});
+    ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
+    EXPECT_EQ(BLITTER_Stopped, 1u);
+    EXPECT_EQ(BLITTER_WaitingCount, kind == 2 ? 1u : 0u);
+    EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 65535) << BLITTER_YCount;
+    const u32 done = MMU_ReadL(0x904);
+    // The rest of the operation cut to one line, and the next ones to a few words.
+    BLITTER_YCount = 1;
+    MMU_WriteL(0x900, 0x00020002);
+    machine_run_quietly(3, true);
+    EXPECT_EQ(BLITTER_Stopped, 0u);
+    EXPECT_GT(MMU_ReadL(0x904), done + 100);
+    EXPECT_EQ(BLITTER_Hop << 8 | BLITTER_Op, 0x0203u);
+  }
 
   // Operations of one line each never stop, yet the close box they find
   // waiting is served after the one that found it (the frozen test clock
