@@ -1,15 +1,16 @@
 // Fuzz target of the Blitter's saved-state section, of the operations it
 // leaves ready to run and of their breaks for the host.
 //
-// The input is the 116-byte section (missing bytes read as 0), then records
-// of 6 bytes each:
+// The input is the 116-byte section (missing bytes read as 0), 132 bytes
+// longer when its first word marks writes waiting for a stopped operation,
+// then records of 6 bytes each:
 //
 //   [kind] [offset] [value: 4 bytes, big-endian]
 //
 // A record with kind & 0x10 speaks for the host: from then on the operations
 // ask it every 1 + (value & 0x3ff) words, and its n-th answer is bit n % 16
 // of value >> 16 (1: stop between two lines). Any other record is a register
-// write through the I/O page: kind & 3 picks a byte, word or long write (3:
+// write through the I/O page: kind & 3 picks a long, word or byte write (3:
 // a byte write of the control register, which may start an operation),
 // kind & 4 the second window at 0xff7f30; offset % 0x3e is the register.
 // Each write stands for an instruction, after which a stopped operation is
@@ -34,8 +35,6 @@
 #include "machine/sections.h"
 
 namespace {
-
-constexpr size_t SectionSize = 116;
 
 bool restore(const std::vector<u8>& bytes) {
   StateReader check(bytes.data(), bytes.size(), false);
@@ -94,7 +93,7 @@ std::vector<u8> run(const std::vector<u8>& section, const uint8_t* data, size_t 
   EVENTS_BusyHook = nullptr;
   answers = 0;
   const u32 faults = MMU_BusErrorCount;
-  for (size_t i = SectionSize; i + 6 <= size; i += 6) {
+  for (size_t i = section.size(); i + 6 <= size; i += 6) {
     const u32 kind = data[i];
     u32 value = (u32(data[i + 2]) << 24) | (u32(data[i + 3]) << 16) | (u32(data[i + 4]) << 8) | data[i + 5];
     if (kind & 0x10) {
@@ -128,8 +127,9 @@ std::vector<u8> run(const std::vector<u8>& section, const uint8_t* data, size_t 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool started = (fuzz_start_machine(), true);
   (void)started;
-  std::vector<u8> section(SectionSize, 0);
-  std::memcpy(section.data(), data, size < SectionSize ? size : SectionSize);
+  const size_t section_size = 116 + (size > 1 && (data[1] & 2) ? BLITTER_WaitingStateBytes : 0);
+  std::vector<u8> section(section_size, 0);
+  std::memcpy(section.data(), data, size < section_size ? size : section_size);
   if (!restore(section)) return 0;
   PREFS_BlitterEnabled = 1;
   m68k_regfile.s = 1;

@@ -288,7 +288,6 @@ void put_w(u32 addr, u32 value) {
       BLITTER_Op = u8(value & 15);
       return;
     case BLITTER_LINE_CTL:
-      // The skew byte first: a start then runs with the skew of this write.
       put_b(BLITTER_SKEW, value & 0xff);
       put_b(BLITTER_LINE_CTL, (value >> 8) & 0xff);
       return;
@@ -356,6 +355,7 @@ void BLITTER_Resume() {
   run_member();
   u32 done = 0;
   while (!BLITTER_Stopped && done < BLITTER_WaitingCount) write(BLITTER_Waiting[done++]);
+  if (done == 0) return;
   std::copy(BLITTER_Waiting + done, BLITTER_Waiting + BLITTER_WaitingCount, BLITTER_Waiting);
   BLITTER_WaitingCount -= done;
 }

@@ -2,9 +2,9 @@
 // reaches it, the start of an operation, and the 128 operation functions that
 // copy and combine rectangles of words in the ST's memory.
 //
-// An operation runs whole inside the register write that starts it: when the
-// write returns every line is done, the busy bit reads 0 again and no emulated
-// time has passed. Its memory accesses go through the bank table; while it
+// An operation runs at the end of the register write that starts it (once
+// all of that write's bytes are in place): when the write returns every line
+// is done, the busy bit reads 0 again and no emulated time has passed. Its memory accesses go through the bank table; while it
 // runs the I/O page serves nothing (BLITTER_Running).
 //
 // Operations ask the host every few hundred thousand words (EVENTS_BusyPoll)

@@ -82,10 +82,10 @@ void BLITTER_Save(StateWriter& w) {
 namespace {
 
 // A write the I/O page can hand the registers: a byte, word or long that
-// starts inside them. Unused slots are 0.
+// starts inside them, its value as wide as the access. Unused slots are 0.
 bool acceptable(const BLITTER_Write& e, bool used) {
   if (!used) return e.size == 0 && e.offset == 0 && e.value == 0;
-  return e.offset <= 0x3d && e.size <= 2;
+  return e.offset <= 0x3d && e.size <= 2 && (e.size == 0 || e.value >> (e.size == 1 ? 16 : 8) == 0);
 }
 
 }  // namespace

@@ -353,10 +353,10 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   ASSERT_EQ(restored(std::vector<u8>(116, 0), BLITTER_Restore), 1u);
   ASSERT_EQ(restored(waiting, BLITTER_Restore), 1u);
   // Records the I/O page can't have written are refused: no count, too many,
-  // past the registers, no such size, a used slot past the count, writes
-  // with no stopped operation.
+  // past the registers, no such size, a word wider than 16 bits, a used slot
+  // past the count, writes with no stopped operation.
   for (const auto& [at, value] : std::vector<std::pair<u32, u8>>{
-           {119, 0}, {119, 17}, {123, 0x3e}, {122, 3}, {131, 1}, {1, 2}}) {
+           {119, 0}, {119, 17}, {123, 0x3e}, {122, 3}, {125, 1}, {131, 1}, {1, 2}}) {
     std::vector<u8> bad = waiting;
     bad[at] = value;
     EXPECT_EQ(restored(bad, BLITTER_Restore), 0u) << at;

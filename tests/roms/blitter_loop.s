@@ -4,7 +4,7 @@
 | and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of
 | the ROM, which tests patch, picks the start: 0 a byte write of the
 | control register, 1 a long write across it, 2 a MOVEM.W that writes the
-| control word and then HOP/OP.
+| control word and then HOP/OP (0x0207, where the others keep 0x0203).
         .include "rom_header.inc"
 start_kind:
         .word   0
@@ -36,7 +36,7 @@ loop:   move.l  #0x10002,0x24(a0)
         subq.w  #1,d0
         beq.s   long
         lea     0x3e(a0),a1
-        move.w  #0x0203,d0
+        move.w  #0x0207,d0              | HOP 2, OP 7
         move.w  #0x8000,d1
         movem.w d0-d1,-(a1)
         bra.s   ended

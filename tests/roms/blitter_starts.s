@@ -3,8 +3,10 @@
 | a long write across the control register, a MOVEM.W that writes the control
 | word and then HOP/OP, and a MOVEM.L that writes the control long and then
 | three more longs below it (Y count and HOP/OP, X count, destination Y
-| increment). Each XORs a window of the source that moves 4 bytes a line
-| into one destination line, so every line shows in the result.
+| increment). The first two XOR a window of the source that moves 4 bytes
+| a line into one destination line, so every line shows in the result; the
+| third ORs the halftone words in, with the HOP and OP that the MOVEM.W
+| wrote after its start.
 |
 | 0x900 holds 0x600d once all three have ended.
         .include "rom_header.inc"
@@ -26,6 +28,12 @@ fill:   add.l   d2,d1
         dbra    d0,fill
 
         lea     BLITTER,a0
+        moveq   #7,d0                   | the halftone: 16 words
+        move.l  #0x5a0ff0c3,d1
+ht:     move.l  d1,(a0)+
+        rol.l   #3,d1
+        dbra    d0,ht
+        lea     BLITTER,a0
         move.l  #0x0002ff86,0x20(a0)    | source X +2, Y -122: 4 bytes on a line
         move.l  #0x0fffffff,0x28(a0)    | end masks 0x0fff, 0xffff,
         move.w  #0xfff0,0x2c(a0)        | 0xfff0
@@ -38,21 +46,22 @@ fill:   add.l   d2,d1
         move.w  #0x0206,0x3a(a0)        | HOP 2, OP 6: XOR the source
         move.l  #0x80050000,0x3c(a0)
 
-        | MOVEM.W: control 0x80 with skew 3, then HOP 1 / OP 6.
+        | MOVEM.W: control 0x80 with skew 3, then HOP 1 / OP 7.
         move.l  #0x28000,0x24(a0)
         move.l  #0x40100,0x32(a0)
         move.l  #0x00404000,0x36(a0)
-        move.w  #0x0106,d0
+        move.w  #0x0107,d0
         move.w  #0x8003,d1
         lea     0x3e(a0),a1
         movem.w d0-d1,-(a1)
 
         | MOVEM.L: control 0x80 with FXSR, NFSR and skew 2, then Y count 5 with
-        | HOP 3 / OP 7, X count 16, destination Y increment -2.
+        | HOP 3 / OP 7, X count 16, destination Y increment -2. It runs with
+        | the HOP 1 / OP 7 that waited for the MOVEM.W's operation: it ORs
+        | the halftone words into its destination line.
         move.l  #0x30000,0x24(a0)
         move.l  #0x40200,0x32(a0)
         move.l  #0x00404000,0x36(a0)
-        move.w  #0x0206,0x3a(a0)
         move.l  #0xfffe0004,d0
         move.l  #0x12340010,d1
         move.l  #0x00050307,d2

@@ -418,8 +418,8 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
     rom[0x35] = kind;
     app.write("tos.img", rom);
     std::filesystem::remove(app.file("Auto Saved State"));
-    // A second in (well inside the first operation) the signal; 20 more to quit.
-    const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 1; " +
+    // Two seconds in (well inside the first operation) the signal; 20 more to quit.
+    const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 2; " +
                             "kill -TERM $p; timeout 20 tail --pid=$p -f /dev/null || kill -KILL $p; wait $p; }";
     EXPECT_EQ(std::system(run.c_str()), 0);
 
@@ -431,13 +431,15 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
     EXPECT_EQ(BLITTER_WaitingCount, kind == 2 ? 1u : 0u);
     EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 65535) << BLITTER_YCount;
     const u32 done = MMU_ReadL(0x904);
-    // The rest of the operation cut to one line, and the next ones to a few words.
+    // The rest of the operation cut to one line, after which the MOVEM's
+    // HOP/OP applies; the next operations cut to a few words.
     BLITTER_YCount = 1;
+    BLITTER_Resume();
+    EXPECT_EQ(BLITTER_Stopped, 0u);
+    EXPECT_EQ(BLITTER_Hop << 8 | BLITTER_Op, kind == 2 ? 0x0207u : 0x0203u);
     MMU_WriteL(0x900, 0x00020002);
     machine_run_quietly(3, true);
-    EXPECT_EQ(BLITTER_Stopped, 0u);
     EXPECT_GT(MMU_ReadL(0x904), done + 100);
-    EXPECT_EQ(BLITTER_Hop << 8 | BLITTER_Op, 0x0203u);
   }
 
   // Operations of one line each never stop, yet the close box they find

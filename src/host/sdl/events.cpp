@@ -4,6 +4,7 @@
 // The pointer is captured through SDL's relative mouse mode; the pause loop
 // waits on SDL's queue.
 #include <SDL.h>
+#include <signal.h>
 
 #include <csignal>
 #include <cstring>
@@ -343,7 +344,9 @@ void APP_InstallAppleEvents() {
   std::signal(SIGINT, take_termination);
   // So does the hang-up of the terminal that started us (it was closed, the
   // user logged out), unless we were started to ignore it (nohup).
-  if (std::signal(SIGHUP, take_termination) == SIG_IGN) std::signal(SIGHUP, SIG_IGN);
+  struct sigaction hangup {};
+  if (sigaction(SIGHUP, nullptr, &hangup) != 0 || hangup.sa_handler != SIG_IGN)
+    std::signal(SIGHUP, take_termination);
   std::signal(SIGPIPE, broken_pipe);
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
   INPUT_Reset();
