@@ -414,6 +414,7 @@ TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
   };
   auto menus_open_at_a_click = [] {  // the event where the pointer last moved
     menu_turns = 0;
+    SDL_HostPumpEvents();  // what the window system sent before the click (a warp's motion)
     SDL_ModalTurnHook = count_menu_turns;
     click_at(200, 150);
     SDL_HostPumpEvents();
@@ -473,6 +474,7 @@ TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
   for (const auto [paused, x, y, snapped] : {std::array{1, 101, 77, 96}, {1, 160, 90, 160}, {1, -5, 60, -8},
                                              {0, 203, 50, 203}}) {
     SCOPED_TRACE(x);
+    click_at(200, 150);  // a button down: a new drag
     SDL_SetWindowPosition(PLATFORM_Window(), x, y);
     SCREEN_RedrawRequest = EVENTS_CaptureCentreH = 0;
     EVENTS_Paused = u32(paused);
@@ -485,6 +487,51 @@ TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
     EXPECT_EQ(SCREEN_RedrawRequest, u32(1 - paused));
     EXPECT_EQ(EVENTS_CaptureCentreH, 192);  // recomputed
   }
+}
+
+// Paused, the window is snapped once a drag: the window manager's reports
+// after our move (one that places windows its own way answers late, and
+// off the 8 pixels) are where the window stays, until a button goes down
+// and the next drag snaps again.
+TEST_F(Window, APausedWindowSnapsOnceADrag) {
+  boot("screen_low");
+  auto moved_to = [](int x) {  // where X has the window after a report that it went to x
+    SDL_SetWindowPosition(PLATFORM_Window(), x, 60);
+    window_event(SDL_WINDOWEVENT_MOVED);
+    SDL_ScreenSnapAfterDrag();
+    SDL_WarpMouseInWindow(PLATFORM_Window(), 20, 20);
+    SDL_GetGlobalMouseState(&x, nullptr);
+    return x - 20;
+  };
+  EVENTS_Paused = 1;
+  EXPECT_EQ(moved_to(101), 96);
+  for (int late : {99, 93, 109}) EXPECT_EQ(moved_to(late), late);
+  click_at(200, 150);
+  SDL_HostPumpEvents();
+  EXPECT_EQ(moved_to(77), 72);
+  EVENTS_Paused = 0;
+  while (SDL_HostQueuedEvents()) EVENTS_DoEvent(0);
+}
+
+// With the pointer free, a click in the picture followed in the same frame
+// by a move onto the bar is the ST's, not the menus'.
+TEST_F(Window, AClickBeforeAMoveOntoTheBarIsTheSts) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();
+  ASSERT_FALSE(SDL_HostPointerCaptured());
+  warp_to(200, 5);
+  SDL_HostPumpEvents();  // the warp's own motion
+  const u32 queued = SDL_HostQueuedEvents();
+  SDL_Event e{};
+  e.button = {SDL_MOUSEBUTTONDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), 0, SDL_BUTTON_LEFT, SDL_PRESSED, 1, 0, 200, 150};
+  SDL_PushEvent(&e);
+  menu_turns = 0;
+  SDL_ModalTurnHook = count_menu_turns;
+  motion_event(200, 5);
+  SDL_ModalTurnHook = nullptr;
+  EXPECT_EQ(menu_turns, 0u);
+  EXPECT_EQ(SDL_HostQueuedEvents(), queued + 1);  // the press
+  while (SDL_HostQueuedEvents()) EVENTS_DoEvent(0);
 }
 
 TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZero) {

@@ -104,6 +104,7 @@ void key(const SDL_KeyboardEvent& k) {
 
 void button(const SDL_MouseButtonEvent& b) {
   if (b.which == SDL_TOUCH_MOUSEID) return;
+  if (b.state == SDL_PRESSED) SDL_ScreenButtonPressed();
   pointer_x = b.x;
   pointer_y = b.y;
   i32 h, v;
@@ -146,7 +147,12 @@ void motion(const SDL_MouseMotionEvent& m) {
 void hold_pointer() {
   captured = SDL_SetRelativeMouseMode(SDL_TRUE) == 0;
   SDL_Window* w = PLATFORM_Window();
-  // SDL's relative mode by warps would take the warp for motion.
+  // SDL's relative mode by warps would take the warp for motion. That mode
+  // is known only when asked for by its hint: SDL 2.26 also falls back to it
+  // on its own when the native mode fails (X11 without XInput 2), and
+  // reports that nowhere (SDL_SetRelativeMouseMode succeeds, and
+  // SDL_GetRelativeMouseMode tells only that relative mode is on); there
+  // the first motion after the capture carries the warp's jump.
   if (!captured || !w || SDL_GetHintBoolean(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, SDL_FALSE)) return;
   i32 h, v;
   int x, y, wx, wy;
@@ -165,6 +171,14 @@ void real_pointer(int& x, int& y) {
   if (SDL_Window* w = PLATFORM_Window()) SDL_GetWindowPosition(w, &wx, &wy);
   x = gx - wx;
   y = gy - wy;
+}
+
+// Whether a motion event waits in SDL's queue, one that came after the
+// event just taken. What the window system has sent by now is fetched
+// first: the pointer's position read before was answered after it.
+bool motion_waiting() {
+  SDL_PumpEvents();
+  return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEMOTION, SDL_MOUSEMOTION) > 0;
 }
 
 // SDL puts the pointer back where its own sum says; it is let go where it
@@ -328,7 +342,11 @@ void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y) {
   y = b.y;
   int rx, ry;
   real_pointer(rx, ry);
-  if (captured || (!PLATFORM_InMenuStrip(x, y) && PLATFORM_InMenuStrip(rx, ry))) x = rx, y = ry;
+  // Free, the pointer on the bar with the click's event below it jumped
+  // there, unless it moved there after the click (the events are read once
+  // a frame): then the click was where its event says.
+  if (captured || (!PLATFORM_InMenuStrip(x, y) && PLATFORM_InMenuStrip(rx, ry) && !motion_waiting()))
+    x = rx, y = ry;
 }
 
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {

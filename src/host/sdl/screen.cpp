@@ -16,14 +16,13 @@ namespace {
 bool zoomed;  // the window's maximise turned Double Size on
 
 // Paused, a moved window is put with its left edge on a multiple of 8 once
-// the drag has ended.
+// the drag has ended, once a drag: after our own move every report of the
+// window manager's (at once or late, wherever it put the window) is taken
+// as it stands until a button goes down again, which starts the next drag.
+// Asked again, a window manager that places windows its own way would be
+// answered for ever, or walk the window off 8 pixels at a time.
 bool snap_wanted;
-// Our own last move, when SDL saw the window land elsewhere: the window
-// manager's report of where it put the window is due, and one within the
-// same 8 pixels is taken as it stands rather than asked again (which a
-// window manager that places windows its own way would answer for ever).
-bool answer_due;
-int asked_x;
+bool snapped;  // our own move was asked, no button has gone down since
 
 // SDL's position of the window's content, its decorations left out.
 void window_position(int& x, int& y) {
@@ -33,17 +32,13 @@ void window_position(int& x, int& y) {
 
 void window_moved() {
   if (SCREEN_FullScreen) return;
-  const bool answer = answer_due;
-  answer_due = false;
   if (!EVENTS_Paused) {
-    snap_wanted = false;
+    snap_wanted = snapped = false;
     SCREEN_UpdateWindowOrigin();
     SCREEN_RedrawRequest = 1;
     return;
   }
-  int x, y;
-  window_position(x, y);
-  if (answer && (x & ~7) == asked_x) {
+  if (snapped && SDL_GetGlobalMouseState(nullptr, nullptr) == 0) {
     SCREEN_UpdateWindowOrigin();
     return;
   }
@@ -52,22 +47,26 @@ void window_moved() {
 }
 }  // namespace
 
+void SDL_ScreenButtonPressed() { snapped = false; }
+
 void SDL_ScreenSnapAfterDrag() {
   SDL_Window* w = PLATFORM_Window();
-  if (!snap_wanted || !w || SCREEN_FullScreen) return;
-  // A button still held is the drag going on (the window manager holds the
-  // pointer meanwhile and moves the window live).
-  if (SDL_GetGlobalMouseState(nullptr, nullptr) != 0) return;
+  if (!w || SCREEN_FullScreen) return;
+  // A button held is a drag going on or starting (the window manager holds
+  // the pointer meanwhile and moves the window live).
+  if (SDL_GetGlobalMouseState(nullptr, nullptr) != 0) {
+    snapped = false;
+    return;
+  }
+  if (!snap_wanted) return;
   snap_wanted = false;
   int x, y;
   window_position(x, y);
   // Rounded down, also left of the screen's edge.
-  const int snapped = x & ~7;
-  if (snapped != x) {
-    SDL_SetWindowPosition(w, snapped, y);
-    asked_x = snapped;
-    window_position(x, y);
-    answer_due = x != snapped;
+  const int to = x & ~7;
+  if (to != x) {
+    SDL_SetWindowPosition(w, to, y);
+    snapped = true;
   }
   SCREEN_UpdateWindowOrigin();
 }

@@ -44,7 +44,8 @@ bool SDL_HostPointerCaptured();
 // Where the pointer is at a button event, in window coordinates: while it
 // is held, where it really is (the event then tells SDL's own sum of its
 // motion); free, where it really is when that is on the menu bar and the
-// event's own position is not (it jumped there without a motion event).
+// event's own position is not and no motion event came after the click's
+// (it jumped there without one).
 void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y);
 // Lets go of the pointer and shows it (a dialog or the pause needs it); the
 // pointer's poll may take it again once the emulation runs.
@@ -92,8 +93,11 @@ extern void (*SDL_ModalTurnHook)(u32 turn);
 // Nothing of this in full screen.
 void SDL_ScreenWindowEvent(const SDL_WindowEvent& e);
 // The paused window's move to a multiple of 8, once a drag that moved it has
-// ended (no button held); the pause loop calls it at every turn.
+// ended (no button held), once a drag; the pause loop calls it at every
+// turn.
 void SDL_ScreenSnapAfterDrag();
+// A button went down in the window: the window's next move is a drag again.
+void SDL_ScreenButtonPressed();
 
 // What the open file chooser lists, in its order (a folder's name ends
 // with "/"); the last listing once it has closed.

@@ -17,6 +17,8 @@
 #include "host/debugger/debugger.h"
 #include "host/events.h"
 #include "host/screen.h"
+#include "host/shared/input.h"
+#include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/psg.h"
@@ -260,6 +262,16 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   std::ifstream kept(folder.file("frozen (refused)"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string("\1\2\3"));
   EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
+// The ST of a restored machine has its pointer where it was when saved:
+// where the host had followed it to is forgotten.
+TEST_F(Debugger, ThawForgetsWhereTheStPointerWas) {
+  IKBD_State.mouseMode = 1;
+  INPUT_PollPointer({0, 0, false, false, true, 0, -400, 0, false});  // up to the top
+  ASSERT_TRUE(INPUT_StPointerAtTop(0));
+  session("F\nU\nq\n");
+  EXPECT_FALSE(INPUT_StPointerAtTop(0));
 }
 
 }  // namespace
