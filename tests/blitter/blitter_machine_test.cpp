@@ -63,26 +63,21 @@ TEST_F(BlitterMachine, TestRomDrawsTheSamePictureWithTheCpuAndTheBlitter) {
   EXPECT_EQ(picture(0x60000).rgba, picture(0x70000).rgba);
 }
 
-// Three operations of a million words, started by a long write across the
+// Three operations of a million words started by a long write across the
 // control register and by MOVEM.W and MOVEM.L writes that go on below it
-// (tests/roms/blitter_starts.s). The host breaks in at every chance: each
-// operation stops several times, and a quit in the middle of each leaves it
-// stopped, the MOVEMs' later writes waiting. The run, and the states saved
-// at the quits and restored, end with the memory and registers of a run
-// that was never broken.
+// (tests/roms/blitter_starts.s), the host breaking in at every chance: each
+// stops several times, a quit in each leaves it stopped with the MOVEMs'
+// later writes waiting, and the run and the states saved at the quits end
+// as a run never broken.
 TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
-  struct Outcome {
-    std::vector<u8> ram, section;
-    bool operator==(const Outcome&) const = default;
-  };
-  const auto finish = [] {
+  const auto finish = [] {  // the result areas and the Blitter's registers at the end
     for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) run(1, true);
     EXPECT_EQ(MMU_ReadW(0x900), 0x600du);
-    return Outcome{{MMU_RamBase + 0x40000, MMU_RamBase + 0x40300}, saved(BLITTER_Save)};
+    return std::pair(std::vector<u8>(MMU_RamBase + 0x40000, MMU_RamBase + 0x40300), saved(BLITTER_Save));
   };
   boot(load_test_rom("blitter_starts"), 1);
   run(1);
-  const Outcome through = finish();
+  const auto through = finish();
 
   // Every poll stops the operation; every fourth, from the second, quits.
   static u32 polls;
@@ -105,12 +100,12 @@ TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
   }
   EXPECT_EQ(waiting, (std::vector<u32>{0, 1, 3}));
   EXPECT_GE(polls, 12u);
-  EXPECT_TRUE(finish() == through);
+  EXPECT_EQ(finish(), through);
   EVENTS_BusyHook = nullptr;
-  for (const std::vector<u8>& state : states) {
-    EXPECT_EQ(state.size(), STATE_FileSize(MMU_RamSize) + (&state == &states[0] ? 0 : BLITTER_WaitingStateBytes));
-    ASSERT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored);
-    EXPECT_TRUE(finish() == through) << &state - &states[0];
+  for (u32 i = 0; i < states.size(); ++i) {
+    EXPECT_EQ(states[i].size(), STATE_FileSize(MMU_RamSize) + (waiting[i] ? BLITTER_WaitingStateBytes : 0)) << i;
+    ASSERT_EQ(STATE_Decode(states[i].data(), states[i].size()), STATE_Result::Restored);
+    EXPECT_EQ(finish(), through) << i;
   }
 }
 
