@@ -63,12 +63,10 @@ TEST_F(BlitterMachine, TestRomDrawsTheSamePictureWithTheCpuAndTheBlitter) {
   EXPECT_EQ(picture(0x60000).rgba, picture(0x70000).rgba);
 }
 
-// Three operations of a million words started by a long write across the
-// control register and by MOVEM.W and MOVEM.L writes that go on below it
-// (tests/roms/blitter_starts.s), the host breaking in at every chance: each
-// stops several times, a quit in each leaves it stopped with the MOVEMs'
-// later writes waiting, and the run and the states saved at the quits end
-// as a run never broken.
+// Three operations of a million words, started by a long write across the control register and by
+// MOVEM.W and MOVEM.L writes going on below it (tests/roms/blitter_starts.s), stop whenever the host
+// breaks in, and quits leave them stopped, the MOVEMs' later writes waiting: the run, and the states
+// saved at the quits, end as a run never broken.
 TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
   const auto finish = [] {  // the result areas and the Blitter's registers at the end
     for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) run(1, true);
@@ -89,22 +87,22 @@ TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
   machine_reset_globals();
   boot(load_test_rom("blitter_starts"), 1);
   run(1);
-  std::vector<std::vector<u8>> states;
+  std::vector<std::vector<u8>> saves;
   std::vector<u32> waiting;
   for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) {
     run(1, true);
     if (!BLITTER_Stopped) continue;
     EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 16384) << BLITTER_YCount;
     waiting.push_back(BLITTER_WaitingCount);
-    states.push_back(STATE_Encode());
+    saves.push_back(STATE_Encode());
   }
   EXPECT_EQ(waiting, (std::vector<u32>{0, 1, 3}));
   EXPECT_GE(polls, 12u);
   EXPECT_EQ(finish(), through);
   EVENTS_BusyHook = nullptr;
-  for (u32 i = 0; i < states.size(); ++i) {
-    EXPECT_EQ(states[i].size(), STATE_FileSize(MMU_RamSize) + (waiting[i] ? BLITTER_WaitingStateBytes : 0)) << i;
-    ASSERT_EQ(STATE_Decode(states[i].data(), states[i].size()), STATE_Result::Restored);
+  for (u32 i = 0; i < saves.size(); ++i) {
+    EXPECT_EQ(saves[i].size() - STATE_FileSize(MMU_RamSize), waiting[i] ? BLITTER_WaitingStateBytes : 0) << i;
+    ASSERT_EQ(STATE_Decode(saves[i].data(), saves[i].size()), STATE_Result::Restored);
     EXPECT_EQ(finish(), through) << i;
   }
 }

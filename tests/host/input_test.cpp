@@ -261,15 +261,13 @@ TEST_F(InputTest, VdiSteering) {
   EXPECT_TRUE(INPUT_ReadVdiCursor(x, y));
 }
 
-// The ST's pointer as the host follows it in each display mode: the motion
-// sent, kept on the ST's screen, moves where it may be, and the host pointer
-// stands over it (over its lowest row while that is not known); a reset of
-// the machine forgets it, the VDI's reading pins it.
+// The ST's pointer as the host follows it in each display mode: the motion sent, kept on the ST's screen,
+// moves where it may be, and the host pointer stands over it (over its lowest row while that is not
+// known); a reset of the machine forgets it, the VDI's reading pins it.
 TEST_F(InputTest, TheStPointerFollowsTheMotionSent) {
   IKBD_State.mouseMode = 1;
   MENU_STMouseDriver = 0;  // held, also where the VDI is read
   SCHED_FrameCount = 100;
-  // Mode, motion sent, where the host pointer stands over it, whether it is at the ST's top row.
   for (const auto& [mode, dx, dy, h, v, top] :
        {std::tuple{0u, 0, 0, 192, 229, false}, {0u, -50, -150, 167, 79, false}, {0u, 400, -49, 352, 30, true},
         {1u, 700, -300, 704, 59, true}, {2u, -20, 500, 310, 400, false}, {4u, 5, -5, 389, 447, false}}) {

@@ -334,9 +334,8 @@ TEST_F(EmuTos, AFloppySwappedByADropKeepsItsFiles) {
   EXPECT_EQ(fat_list(a).out, "::/AAA.TXT\n");
 }
 
-// The record tests/programs/protected_create.s leaves in RAM once it has
-// finished: Fcreate's result, the error its critical-error handler last saw,
-// the handler's calls and Fclose's result.
+// The record tests/programs/protected_create.s leaves in RAM once finished: Fcreate's result, the error
+// its critical-error handler last saw, the handler's calls and Fclose's result.
 std::vector<i32> protected_create_record() {
   for (u32 a = 0; a + 24 <= MMU_RamSize; a += 2)
     if (std::memcmp(MMU_RamBase + a, "VANTPROT", 8) == 0)
@@ -344,11 +343,9 @@ std::vector<i32> protected_create_record() {
   return {};
 }
 
-// A program in the AUTO folder of a write-protected floppy (by the menu's
-// toggle, or a gzip image, which always goes in protected) creates a file:
-// GEMDOS hears write-protect (-13), not a missing sector (-8, "may be
-// damaged", whose Retry a user answers with another disk), and the disk
-// stays as it was.
+// A program in the AUTO folder of a write-protected floppy (by the menu's toggle, or a gzip image, always
+// protected) creates a file: GEMDOS hears write-protect (-13), not a missing sector (-8, "may be damaged",
+// whose Retry a user answers with another disk), and the disk stays as it was.
 TEST_F(EmuTos, CreatingAFileOnAProtectedFloppyIsRefusedAsWriteProtected) {
   REQUIRE_EMUTOS();
   for (const bool gz : {false, true}) {
@@ -372,7 +369,7 @@ TEST_F(EmuTos, CreatingAFileOnAProtectedFloppyIsRefusedAsWriteProtected) {
       record = protected_create_record();
     }
     EXPECT_EQ(record, (std::vector<i32>{-13, -13, 1, 0}))
-        << "Fcreate, the error the handler was given, its calls, Fclose (nothing: the program did not finish)";
+        << "Fcreate, the handler's error, its calls, Fclose (none: the program did not finish)";
     // The drive's image, the unpacked copy of a gzip image included.
     EXPECT_TRUE(read_file("/proc/self/fd/" + std::to_string(DISKIMG_Files[0])) == before);
   }

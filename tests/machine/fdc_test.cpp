@@ -435,17 +435,15 @@ TEST_F(Floppy, CompletionNearTheFrameEndWrapsIntoTheNextFrame) {
   EXPECT_EQ(FDC_IrqTime, (159000 + 2000) % 160256);
 }
 
-// A write to a protected disk ends at the drive's write-protect line, as the
-// chip's does, whatever else would refuse it: that bit alone, latched in the
-// status register (a status read adds it for a protected drive anyway),
-// nothing written or asked, the DMA address and count kept, the interrupt.
+// A write to a protected disk ends at the drive's write-protect line as the chip's does, whatever else
+// would refuse it: that bit alone, latched in the status register (a status read adds it for a protected
+// drive anyway), nothing written or asked, the DMA address and count kept, the interrupt.
 TEST_F(Floppy, WriteProtectionShowsInTheStatus) {
   const std::vector<u8> img = make_floppy(737280, 2, 9);
   insert("a.st", img);
   DISKIMG_WriteProtect[0] = 0x40;
   fill_ram(0x10000, 0x1000, 0x77);
-  // A sector of the image, the boot sector, more than the buffer holds, no
-  // such sector on the track, past the image's end, no sectors at all.
+  // A sector; the boot sector, more than the buffer holds, no such sector, past the image's end, none.
   const struct {
     u32 cmd, track, sector, count;
   } writes[] = {{0xa0, 1, 1, 1},  {0xa0, 0, 1, 1},  {0xb0, 0, 2, 255},

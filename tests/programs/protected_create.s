@@ -1,10 +1,8 @@
-| CREATE.PRG, for the AUTO folder of a write-protected test disk: creates
-| \NEW.TXT (and closes it if that works) with its own critical-error handler,
-| which hands every disk error straight back to GEMDOS, and stays resident
-| with its record behind its text: "VANTPROT", then longs: Fcreate's result,
-| the error the handler last got (0 if none), its calls, Fclose's result (0
-| with nothing to close). The mark comes last, made at run time so that it
-| is nowhere in the text.
+| CREATE.PRG, for the AUTO folder of a write-protected test disk: creates \NEW.TXT (and closes it if that
+| works) with its own critical-error handler, which hands every disk error straight back to GEMDOS, and
+| stays resident with its record behind its text: "VANTPROT", then longs: Fcreate's result, the error the
+| handler last got (0 if none), its calls, Fclose's result (0 with nothing to close). The mark comes last,
+| made at run time so that it is nowhere in the text.
         .include "gemdos_program.inc"
         .text
         gemdos_program_header 24

@@ -1,9 +1,8 @@
 | Starts Blitter operations of 65535 words by 65535 lines in a loop, each
 | copying one RAM word onto the next; the long at 0x904 counts the
 | operations that ended. The X and Y counts come from the words at 0x902
-| and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of the
-| ROM (tests patch it) picks the start: 0 a byte write of the control
-| register, 1 a long write across it, 2 a MOVEM.W of it and then HOP/OP.
+| and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of the ROM (tests patch it) picks
+| the start: 0 a byte write of the control register, 1 a long write across it, 2 a MOVEM.W, then HOP/OP.
         .include "rom_header.inc"
 start_kind:
         .word   0

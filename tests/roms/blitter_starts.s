@@ -1,10 +1,8 @@
-| Three Blitter operations of 64 words by 16384 lines (1M words each),
-| started the ways an instruction writes more registers after the start: a
-| long write across the control register, a MOVEM.W of the control word and
-| then HOP/OP, a MOVEM.L of the control long and then three longs below it
-| (Y count and HOP/OP, X count, destination Y increment). Each XORs a window
-| of the source that moves 4 bytes a line into one destination line, so
-| every line shows. 0x900 holds 0x600d once all three have ended.
+| Three Blitter operations of 64 words by 16384 lines (1M words each), started the ways an instruction
+| writes more registers after the start: a long write across the control register, a MOVEM.W of the
+| control word and then HOP/OP, a MOVEM.L of the control long and then three longs below it (Y count and
+| HOP/OP, X count, destination Y increment). Each XORs a window of the source that moves 4 bytes a line
+| into one destination line, so every line shows. 0x900 holds 0x600d once all three have ended.
         .include "rom_header.inc"
         .equ    BLITTER, 0xffff8a00
 

@@ -124,8 +124,7 @@ class SdlHost : public ::testing::Test {
     e.window.event = what;
     send(e);
   }
-  // SDL's disk audio driver as the device, playing into the test's folder;
-  // closed, what it played.
+  // SDL's disk audio driver as the device, playing into the test's folder; closed, what it played.
   void open_disk_audio() {
     SOUND_Close();
     setenv("SDL_AUDIODRIVER", "disk", 1);
@@ -399,8 +398,7 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   APP_StopFlag = 0;
 }
 
-// Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn")
-// signal `sig`.
+// Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn") signal `sig`.
 bool signal_state(pid_t pid, const char* field, int sig) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(in, line);)
@@ -409,9 +407,8 @@ bool signal_state(pid_t pid, const char* field, int sig) {
   return false;
 }
 
-// Starts the application in `app`, termination signals at their defaults
-// (SIGHUP ignored when `nohup`), output into a pipe whose reader leaves once
-// the application catches SIGTERM.
+// Starts the application in `app`, termination signals at their defaults (SIGHUP ignored when `nohup`),
+// output into a pipe whose reader leaves once the application catches SIGTERM.
 pid_t start_application(const TempFolder& app, bool nohup = false) {
   const std::string path = app.file("vantorell");
   int ends[2];
@@ -434,8 +431,7 @@ pid_t start_application(const TempFolder& app, bool nohup = false) {
   return pid;
 }
 
-// Sends `sig` to `pid`; its exit status, or -1 when it ended otherwise or
-// took more than 30 seconds (it is then killed).
+// Sends `sig` to `pid`: its exit status, or -1 when it ended otherwise or took over 30 s (then killed).
 int quit_by(pid_t pid, int sig) {
   if (pid <= 0 || kill(pid, sig) != 0) return -1;
   int status = -1;  // not an exit status
@@ -445,9 +441,9 @@ int quit_by(pid_t pid, int sig) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// Every termination signal, the terminal's hang-up too, takes the quit path
-// (state and preferences written, status 0), though the output pipe's reader
-// has left (a `| tee` the hang-up ended). Under nohup hang-ups stay ignored.
+// Every termination signal, the terminal's hang-up too, takes the quit path (state and preferences
+// written, status 0) though the output pipe's reader has left (a `| tee` the hang-up ended). Under nohup
+// hang-ups stay ignored.
 TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
   PREFS_AutoSaveOnQuit = 1;
   PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
@@ -455,7 +451,8 @@ TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
   app.write("tos.img", load_test_rom("psg_tone"));
-  for (const auto& [sig, nohup] : {std::pair{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}}) {
+  for (const auto& [sig, nohup] :
+       {std::pair{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}}) {
     SCOPED_TRACE(std::string(sigabbrev_np(sig)) + (nohup ? " under nohup" : ""));
     std::filesystem::remove(app.file("Auto Saved State"));
     const pid_t pid = start_application(app, nohup);
@@ -472,8 +469,7 @@ TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
 // The application, on a ROM that loops Blitter operations of 65535 by 65535
 // words, quits on a termination signal with its automatic state: the
 // operation stopped between two lines, which a restore finishes and runs on.
-// So for each way the ROM starts them: a byte write, a long write across the
-// control register, a MOVEM whose write of HOP/OP after the start waits.
+// So for each start: a byte write, a long write across the control register, a MOVEM (HOP/OP waits).
 TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
@@ -568,9 +564,8 @@ TEST_F(SdlHost, SoundOutputStates) {
   SOUND_Stop();
 }
 
-// A message dialog's beep over the sound chip's paused output: 20 ticks of
-// 880 Hz on both channels, faded in and out, nothing of the ring; without
-// the device, a line of text.
+// A message dialog's beep over the sound chip's paused output: 20 ticks of 880 Hz on both channels, faded
+// in and out, nothing of the ring; without the device, a line of text.
 TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
   open_disk_audio();
   SOUND_Start();

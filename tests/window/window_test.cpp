@@ -319,8 +319,7 @@ TEST_F(Window, EscapeClosesTheMenus) {
     EXPECT_NE(std::string(shown->CmdLists[i]->_OwnerName).rfind("##Menu_", 0), 0u) << shown->CmdLists[i]->_OwnerName;
 }
 
-// A motion event as SDL gives it, taken in: at window position (x, y), and
-// by (dx, dy), which is what counts while the pointer is held.
+// A motion event taken in: at window position (x, y), by (dx, dy), which counts while the pointer is held.
 void motion_event(int x, int y, int dx = 0, int dy = 0) {
   SDL_Event e{};
   e.motion = {SDL_MOUSEMOTION, 0, SDL_GetWindowID(PLATFORM_Window()), 0, 0, x, y, dx, dy};
@@ -380,25 +379,19 @@ TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
   EXPECT_EQ(std::pair(gx, gy), std::pair(x, y));
 }
 
-void warp_to(int x, int y) {  // window coordinates
-  int wx, wy;
-  SDL_GetWindowPosition(PLATFORM_Window(), &wx, &wy);
-  SDL_WarpMouseGlobal(wx + x, wy + y);
-}
-
-// EmuTOS at 1x with the pointer held: the ST's pointer stops at its screen's
-// edges, the host's goes on, yet moving up always reaches the ST's menus
-// before the pointer is let go at the bar; it is held again over the ST's
-// pointer, and a click after a jump onto the bar without motion opens the
-// host's menus, held or free.
+// EmuTOS at 1x with the pointer held: the ST's pointer stops at its screen's edges, the host's goes on, yet
+// moving up always reaches the ST's menus before the pointer is let go at the bar; it is held again over
+// the ST's pointer, and a click after a jump onto the bar without motion opens the host's menus.
 TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
   REQUIRE_EMUTOS();
   std::filesystem::copy_file(TESTDATA_DIR "/emutos/etos192uk.img", folder.file("tos.img"));
   machine_start(folder.path());
   machine_run_quietly(400);  // its desktop, the pointer in the middle
-  auto move = [](int y, int dx, int dy) {  // the host's pointer to (200, y), SDL's motion, a frame
-    warp_to(200, y);
-    motion_event(200, y, dx, dy);
+  auto move = [](int y, int dx, int dy, bool motion = true) {  // the host's pointer to (200, y), a frame
+    int wx, wy;
+    SDL_GetWindowPosition(PLATFORM_Window(), &wx, &wy);
+    SDL_WarpMouseGlobal(wx + 200, wy + y);
+    if (motion) motion_event(200, y, dx, dy);
     machine_run_quietly(1, true);
   };
   auto screen = [] { return MMU_RamBase + (MMU_ReadL(0x44e) & 0xfffffe); };
@@ -430,8 +423,7 @@ TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
   const int row = gy - wy - PLATFORM_MenuStripHeight - SCREEN_PictureRect.top;  // the ST's
   EXPECT_TRUE(row >= 0 && row < 10) << row;
   move(290, 0, 400);  // the ST's pointer at its bottom, the host's jumps onto the bar
-  warp_to(200, 5);
-  machine_run_quietly(1, true);
+  move(5, 0, 0, false);
   EXPECT_TRUE(SDL_HostPointerCaptured());
   EXPECT_TRUE(menus_open_at_a_click());
 }
@@ -455,9 +447,8 @@ TEST_F(Window, ATerminationRequestEndsADialogAndQuits) {
   EXPECT_TRUE(std::filesystem::exists(folder.file("Auto Saved State")));
 }
 
-// A move as the window manager reports a drag (Xvfb has none: the test
-// moves the window itself): running, the next frame is drawn whole; paused,
-// the window goes left to a multiple of 8 (where X really puts it: the
+// A move as the window manager reports a drag (Xvfb has none: the test moves the window): running, the
+// next frame is drawn whole; paused, the window goes left to a multiple of 8 (where X really puts it: the
 // pointer put into it and read back), with no redraw.
 TEST_F(Window, AMoveRedrawsTheWindowAndPausedSnapsItToEightPixels) {
   boot("screen_low");
@@ -497,9 +488,8 @@ TEST(FatalStartUp, WithoutADisplayTheMessageGoesToStandardErrorAndTheExitIsNonZe
       << buf;
 }
 
-// Every alert at 1x, in Double Size and in full screen: once its size has
-// settled, its widest line as Dear ImGui measures it lies within it, it lies
-// within the window and nothing needs scrolling; then Escape closes it.
+// Every alert at 1x, in Double Size and in full screen: once its size has settled, its widest line as
+// Dear ImGui measures it lies within it, it lies within the window and nothing scrolls; Escape closes it.
 void look_at_alert(u32 turn) {
   last_turn = turn;
   SDL_Event e{.type = SDL_USEREVENT};  // an event each turn: the loop need not wait for one
@@ -515,9 +505,8 @@ void look_at_alert(u32 turn) {
 
 TEST_F(Window, EveryAlertFitsTheWindow) {
   boot("screen_low");
-  // Every numbered alert (the quit's with auto-save on and off) and the
-  // message alert, with a file's name and a reason as those about files
-  // have; the message dialog.
+  // Every numbered alert (the quit's with auto-save on and off) and the message alert, with a file's name
+  // and a reason as those about files have; the message dialog.
   std::vector<std::pair<u32, u32>> alerts;  // number, auto-save
   for (u32 n = 1; n < 100; ++n)
     if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1});
