@@ -410,7 +410,6 @@ bool signal_state(pid_t pid, const char* field, int sig) {
 // Starts the application in `app`, termination signals at their defaults (SIGHUP ignored when `nohup`),
 // output into a pipe whose reader leaves once the application catches SIGTERM.
 pid_t start_application(const TempFolder& app, bool nohup = false) {
-  const std::string path = app.file("vantorell");
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) return -1;  // the application holds only its output end
   const auto handler = std::signal(SIGTERM, SIG_DFL);  // the fork catches it once the application does
@@ -421,7 +420,7 @@ pid_t start_application(const TempFolder& app, bool nohup = false) {
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
     dup2(ends[1], 1), dup2(ends[1], 2);
-    if (chdir(app.path().c_str()) == 0) execl(path.c_str(), "vantorell", nullptr);
+    if (chdir(app.path().c_str()) == 0) execl("./vantorell", "vantorell", nullptr);
     _exit(127);
   }
   std::signal(SIGTERM, handler);
