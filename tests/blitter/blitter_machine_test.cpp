@@ -63,26 +63,19 @@ TEST_F(BlitterMachine, TestRomDrawsTheSamePictureWithTheCpuAndTheBlitter) {
   EXPECT_EQ(picture(0x60000).rgba, picture(0x70000).rgba);
 }
 
-// Three operations of a million words, started by a long write across the
-// control register and by MOVEM.W and MOVEM.L writes that go on below it
-// (tests/roms/blitter_starts.s). The host breaks in at every chance: each
-// operation stops several times, and a quit in the middle of each leaves it
-// stopped, the MOVEMs' later writes waiting. The run, and the states saved
-// at the quits and restored, end with the memory and registers of a run
-// that was never broken.
+// Three operations of a million words, started by a long write across the control register and by
+// MOVEM.W and MOVEM.L writes going on below it (tests/roms/blitter_starts.s), stop whenever the host
+// breaks in, and quits leave them stopped, the MOVEMs' later writes waiting: the run, and the states
+// saved at the quits, end as a run never broken.
 TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
-  struct Outcome {
-    std::vector<u8> ram, section;
-    bool operator==(const Outcome&) const = default;
-  };
-  const auto finish = [] {
+  const auto finish = [] {  // the result areas and the Blitter's registers at the end
     for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) run(1, true);
     EXPECT_EQ(MMU_ReadW(0x900), 0x600du);
-    return Outcome{{MMU_RamBase + 0x40000, MMU_RamBase + 0x40300}, saved(BLITTER_Save)};
+    return std::pair(std::vector<u8>(MMU_RamBase + 0x40000, MMU_RamBase + 0x40300), saved(BLITTER_Save));
   };
   boot(load_test_rom("blitter_starts"), 1);
   run(1);
-  const Outcome through = finish();
+  const auto through = finish();
 
   // Every poll stops the operation; every fourth, from the second, quits.
   static u32 polls;
@@ -94,23 +87,23 @@ TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
   machine_reset_globals();
   boot(load_test_rom("blitter_starts"), 1);
   run(1);
-  std::vector<std::vector<u8>> states;
+  std::vector<std::vector<u8>> saves;
   std::vector<u32> waiting;
   for (u32 i = 0; i < 100 && MMU_ReadW(0x900) != 0x600d; ++i) {
     run(1, true);
     if (!BLITTER_Stopped) continue;
     EXPECT_TRUE(BLITTER_YCount > 0 && BLITTER_YCount < 16384) << BLITTER_YCount;
     waiting.push_back(BLITTER_WaitingCount);
-    states.push_back(STATE_Encode());
+    saves.push_back(STATE_Encode());
   }
   EXPECT_EQ(waiting, (std::vector<u32>{0, 1, 3}));
   EXPECT_GE(polls, 12u);
-  EXPECT_TRUE(finish() == through);
+  EXPECT_EQ(finish(), through);
   EVENTS_BusyHook = nullptr;
-  for (const std::vector<u8>& state : states) {
-    EXPECT_EQ(state.size(), STATE_FileSize(MMU_RamSize) + (&state == &states[0] ? 0 : BLITTER_WaitingStateBytes));
-    ASSERT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored);
-    EXPECT_TRUE(finish() == through) << &state - &states[0];
+  for (u32 i = 0; i < saves.size(); ++i) {
+    EXPECT_EQ(saves[i].size() - STATE_FileSize(MMU_RamSize), waiting[i] ? BLITTER_WaitingStateBytes : 0) << i;
+    ASSERT_EQ(STATE_Decode(saves[i].data(), saves[i].size()), STATE_Result::Restored);
+    EXPECT_EQ(finish(), through) << i;
   }
 }
 

@@ -352,11 +352,10 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EXPECT_EQ(be_read16(&waiting[0]), 3u);
   ASSERT_EQ(restored(std::vector<u8>(116, 0), BLITTER_Restore), 1u);
   ASSERT_EQ(restored(waiting, BLITTER_Restore), 1u);
-  // Records the I/O page can't have written are refused: no count, too many,
-  // past the registers, no such size, a word wider than 16 bits, a used slot
-  // past the count, writes with no stopped operation.
-  for (const auto& [at, value] : std::vector<std::pair<u32, u8>>{
-           {119, 0}, {119, 17}, {123, 0x3e}, {122, 3}, {125, 1}, {131, 1}, {1, 2}}) {
+  // Records the I/O page can't have written are refused: no count, too many, past the registers, no
+  // such size, a word wider than 16 bits, a used slot past the count, writes with no stopped operation.
+  for (const auto& [at, value] :
+       {std::pair<u32, u8>{119, 0}, {119, 17}, {123, 0x3e}, {122, 3}, {125, 1}, {131, 1}, {1, 2}}) {
     std::vector<u8> bad = waiting;
     bad[at] = value;
     EXPECT_EQ(restored(bad, BLITTER_Restore), 0u) << at;
@@ -381,17 +380,13 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EVENTS_BusyHook = nullptr;
   EXPECT_EQ(stopped_at_poll, 0u);
 
-  // A start that waits runs when the stopped operation ends, and may stop
-  // for the host itself.
+  // A start that waits runs when the stopped operation ends, and may stop for the host itself.
   const auto run_twice = [&] {
     run();
     MMU_WriteW(BLITTER_YCOUNT, 9000);
     MMU_WriteB(BLITTER_LINE_CTL, 0x83);
     u32 second_stopped = 0;
-    while (BLITTER_Stopped) {
-      second_stopped += BLITTER_WaitingCount == 0;
-      BLITTER_Resume();
-    }
+    for (; BLITTER_Stopped; BLITTER_Resume()) second_stopped += BLITTER_WaitingCount == 0;
     BLITTER_BreakAsked = m68k_regfile.pending = 0;
     return std::pair(result(), second_stopped);
   };

@@ -261,25 +261,20 @@ TEST_F(InputTest, VdiSteering) {
   EXPECT_TRUE(INPUT_ReadVdiCursor(x, y));
 }
 
-// The ST's pointer as the host follows it in each display mode: the motion
-// sent, kept on the ST's screen, moves where it may be, and the host pointer
-// stands over it (over its lowest row while that is not known); a reset of
-// the machine forgets it, the VDI's reading pins it.
+// The ST's pointer as the host follows it in each display mode: the motion sent, kept on the ST's screen,
+// moves where it may be, and the host pointer stands over it (over its lowest row while that is not
+// known); a reset of the machine forgets it, the VDI's reading pins it.
 TEST_F(InputTest, TheStPointerFollowsTheMotionSent) {
   IKBD_State.mouseMode = 1;
   MENU_STMouseDriver = 0;  // held, also where the VDI is read
   SCHED_FrameCount = 100;
-  const struct {
-    u32 mode;
-    i32 dx, dy, h, v;
-    bool top;
-  } steps[] = {{0, 0, 0, 192, 229, false},     {0, -50, -150, 167, 79, false}, {0, 400, -49, 352, 30, true},
-               {1, 700, -300, 704, 59, true},  {2, -20, 500, 310, 400, false}, {4, 5, -5, 389, 447, false}};
-  for (const auto& s : steps) {
-    INPUT_PollPointer({0, 0, false, true, true, s.dx, s.dy, s.mode, false});
-    i32 h, v;
-    INPUT_StPointerInContent(s.mode, h, v);
-    EXPECT_EQ(std::tuple(h, v, INPUT_StPointerAtTop(s.mode)), std::tuple(s.h, s.v, s.top)) << s.mode;
+  for (const auto& [mode, dx, dy, h, v, top] :
+       {std::tuple{0u, 0, 0, 192, 229, false}, {0u, -50, -150, 167, 79, false}, {0u, 400, -49, 352, 30, true},
+        {1u, 700, -300, 704, 59, true}, {2u, -20, 500, 310, 400, false}, {4u, 5, -5, 389, 447, false}}) {
+    INPUT_PollPointer({0, 0, false, true, true, dx, dy, mode, false});
+    i32 x, y;
+    INPUT_StPointerInContent(mode, x, y);
+    EXPECT_EQ(std::tuple(x, y, INPUT_StPointerAtTop(mode)), std::tuple(h, v, top)) << mode;
   }
   SCHED_FrameCount = 3;  // the machine was reset
   EXPECT_FALSE(INPUT_StPointerAtTop(1));

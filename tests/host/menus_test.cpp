@@ -298,9 +298,8 @@ TEST_F(Menus, Shortcuts) {
   EXPECT_EQ(EVENTS_Paused, 1u);
 }
 
-// Quit with the option on writes the state the next start restores, as its
-// alert says (with the option off, that the machine is lost); one that
-// can't be written is said in an alert, and the program quits anyway.
+// Quit with the option on writes the state the next start restores, as its alert says (with the option
+// off, that the machine is lost); one that can't be written is said in an alert, and the program quits.
 TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   EXPECT_NE(std::string(DLG_AlertTexts(3).explanation).find("saved and comes back at the next start"), std::string::npos);
   PREFS_AutoSaveOnQuit = 0;

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <thread>
 
 #include "host/app.h"
@@ -22,7 +23,6 @@
 #include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "support/file_size_limit.h"
-#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
 
@@ -191,89 +191,69 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
 
 // ---- A guest that prints: the printer test ROM ----
 
-class PrintingGuest : public ::testing::Test {
+class PrintingGuest : public SoundChip {
  protected:
-  TempFolder folder;
   void SetUp() override {
-    machine_reset_globals();
+    SoundChip::SetUp();
     folder.write("tos.img", load_test_rom("printer_loop"));
     machine_start(folder.path());
   }
-  void TearDown() override { PRINTER_Close(); }
   std::string file() const { return folder.file("Printer Output"); }
-  static u32 printed() { return MMU_ReadL(0x800); }
-  // What the machine says on standard error while `run` runs.
-  template <typename Run>
-  static std::string said(Run run) {
-    testing::internal::CaptureStderr();
-    run();
-    return testing::internal::GetCapturedStderr();
-  }
+  static u32 count() { return MMU_ReadL(0x800); }  // the bytes printed since the reset
 };
 
-// On a full disk the failed write is said once with its reason, and the
-// file keeps what reached it: not a byte more once there is room again,
-// until a reset, which goes on at its end.
+// On a full disk the failed write is said once with its reason, and the file keeps what reached it: not
+// a byte more once there is room again, until a reset, which goes on at its end.
 TEST_F(PrintingGuest, AFullDiskIsSaidOnceAndTheFileLeftAsItIs) {
-  std::string told;
-  {
-    FileSizeLimit full_disk(20000);
-    told = said([] { machine_run_frames(20); });
-  }
-  EXPECT_GT(printed(), 40000u);
+  auto full_disk = std::make_unique<FileSizeLimit>(20000);
+  const std::string told = stderr_of([] { machine_run_frames(20); });
+  full_disk.reset();
+  EXPECT_GT(count(), 40000u);
   EXPECT_EQ(told, file() + ": " + std::strerror(EFBIG) + ": printed bytes are lost\n");
-  const std::vector<u8> kept = read_file(file());
+  const std::vector<u8> kept = printed();
   ASSERT_EQ(kept.size(), 20000u);
   for (u32 i = 0; i < kept.size(); ++i) ASSERT_EQ(kept[i], u8(i)) << i;
 
-  const u32 before = printed();
-  EXPECT_EQ(said([] { machine_continue_frames(5); }), "");
-  EXPECT_GT(printed(), before);
-  EXPECT_EQ(read_file(file()), kept);
+  const u32 before = count();
+  EXPECT_EQ(stderr_of([] { machine_continue_frames(5); }), "");
+  EXPECT_GT(count(), before);
+  EXPECT_EQ(printed(), kept);
 
   machine_run_frames(2);  // the reset starts the guest again
-  PRINTER_Flush();
-  const std::vector<u8> now = read_file(file());
-  ASSERT_EQ(now.size(), kept.size() + printed());
-  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), now.begin()));
-  for (u32 i = 0; i < printed(); ++i) ASSERT_EQ(now[kept.size() + i], u8(i)) << i;
+  std::vector<u8> want = kept;
+  for (u32 i = 0; i < count(); ++i) want.push_back(u8(i));
+  EXPECT_EQ(printed(), want);
 }
 
-// The opens of "Printer Output" since the last call, as the watch `fd` on
-// its folder reports them (closes watched too: two alike events in a row
-// would be merged).
-u32 printer_file_opens(int fd) {
-  alignas(inotify_event) char buffer[4096];
+// The opens since the last call of the file the watch `fd` is on (closes are watched too: two alike
+// events in a row would be merged).
+u32 opens(int fd) {
+  inotify_event e[64];  // a file's own events carry no name
   u32 n = 0;
-  for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
-    for (const char* p = buffer; p < buffer + got; p += sizeof(inotify_event)) {
-      const auto* e = reinterpret_cast<const inotify_event*>(p);
-      n += (e->mask & IN_OPEN) && e->len && std::strcmp(e->name, "Printer Output") == 0;
-      p += e->len;
-    }
+  for (ssize_t got; (got = read(fd, e, sizeof e)) > 0;)
+    for (size_t i = 0; i < size_t(got) / sizeof *e; ++i) n += (e[i].mask & IN_OPEN) != 0;
   return n;
 }
 
-// A printer file that is refused (here a FIFO) is opened once, not once a
-// byte, and tried again only after a reset or a menu command.
+// A refused printer file (a FIFO) is opened once, not once a byte, and again after a reset or menu command.
 TEST_F(PrintingGuest, ARefusedFileIsTriedOncePerResetOrMenuCommand) {
   ASSERT_EQ(mkfifo(file().c_str(), 0600), 0);
   const int watch = inotify_init1(IN_NONBLOCK);
-  inotify_add_watch(watch, folder.path().c_str(), IN_OPEN | IN_CLOSE);
+  inotify_add_watch(watch, file().c_str(), IN_OPEN | IN_CLOSE);
   const std::string refused = file() + " is a FIFO: printed bytes are lost\n";
-  EXPECT_EQ(said([] { machine_run_frames(3); }), refused);
-  EXPECT_GT(printed(), 5000u);
-  EXPECT_EQ(printer_file_opens(watch), 1u);
-  EXPECT_EQ(said([] { machine_continue_frames(2); }), "");
-  EXPECT_EQ(printer_file_opens(watch), 0u);
-  EXPECT_EQ(said([] { machine_run_frames(2); }), refused);
-  EXPECT_EQ(printer_file_opens(watch), 1u);
-  EXPECT_EQ(said([] {
-              MENU_Command(i32(MENU_OptionsId << 16 | 7));  // the speed counters
-              machine_continue_frames(2);
-            }),
-            refused);
-  EXPECT_EQ(printer_file_opens(watch), 1u);
+  const struct {
+    void (*run)();
+    u32 refusals;  // the message and the opens
+  } steps[] = {{[] { machine_run_frames(3); }, 1},
+               {[] { machine_continue_frames(2); }, 0},
+               {[] { machine_run_frames(2); }, 1},  // a reset, then a menu command (the counters)
+               {[] { MENU_Command(i32(MENU_OptionsId << 16 | 7)), machine_continue_frames(2); }, 1}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(&step - steps);
+    EXPECT_EQ(stderr_of(step.run), step.refusals ? refused : "");
+    EXPECT_EQ(opens(watch), step.refusals);
+    EXPECT_GT(count(), 5000u);
+  }
   EXPECT_EQ(PRINTER_Fd, -1);
   close(watch);
 }

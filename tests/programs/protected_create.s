@@ -1,72 +1,45 @@
-| CREATE.PRG, a program for the AUTO folder of a write-protected test disk.
-| It creates \NEW.TXT on the current drive (and closes it when that works)
-| with its own critical-error handler installed, which hands every disk
-| error straight back to GEMDOS instead of asking the user, and keeps what
-| happened in RAM for the test to find:
-|   "VANTPROT", then longs: Fcreate's result, the error the handler was last
-|   called with (0 if never), how often it was called, Fclose's result (0
-|   when there was no file to close)
-| The eight bytes of the mark are stored last, computed at run time so that
-| they appear nowhere in the program's text. The program stays resident
-| (Ptermres), so the record outlives it.
-
-        .equ    record, text_end
-        .equ    bss_size, 24
-        .equ    r_create, 8
-        .equ    r_error, 12
-        .equ    r_calls, 16
-        .equ    r_close, 20
-
+| CREATE.PRG, for the AUTO folder of a write-protected test disk: creates \NEW.TXT (and closes it if that
+| works) with its own critical-error handler, which hands every disk error straight back to GEMDOS, and
+| stays resident with its record behind its text: "VANTPROT", then longs: Fcreate's result, the error the
+| handler last got (0 if none), its calls, Fclose's result (0 with nothing to close). The mark comes last,
+| made at run time so that it is nowhere in the text.
         .include "gemdos_program.inc"
         .text
-        gemdos_program_header bss_size
+        gemdos_program_header 24
 
 text_start:
-        lea     record(pc),a5
-        pea     critic(pc)              | Setexc(0x101, critic)
-        move.w  #0x101,-(sp)
-        move.w  #5,-(sp)
+        lea     text_end(pc),a5         | a5: the record
+        pea     critic(pc)
+        move.l  #0x00050101,-(sp)       | Setexc(0x101, critic)
         trap    #13
-        addq.l  #8,sp
-        move.l  d0,a4                   | a4: the handler it replaced
-
-        clr.w   -(sp)                   | Fcreate(name, no attributes)
+        move.l  d0,4(sp)                | the old handler, for the Setexc below
+        clr.w   -(sp)
         pea     new_name(pc)
-        move.w  #0x3c,-(sp)
+        move.w  #0x3c,-(sp)             | Fcreate("\NEW.TXT", 0)
         trap    #1
         addq.l  #8,sp
-        move.l  d0,r_create(a5)
+        move.l  d0,8(a5)
         bmi.s   1f
-        move.w  d0,-(sp)                | Fclose(handle)
-        move.w  #0x3e,-(sp)
+        move.w  d0,-(sp)
+        move.w  #0x3e,-(sp)             | Fclose(handle)
         trap    #1
         addq.l  #4,sp
-        move.l  d0,r_close(a5)
-
-1:      move.l  a4,-(sp)                | Setexc(0x101, the old handler)
-        move.w  #0x101,-(sp)
-        move.w  #5,-(sp)
-        trap    #13
-        addq.l  #8,sp
-        move.l  #0x56414e54-1,d0        | "VANT"
-        addq.l  #1,d0
-        move.l  d0,(a5)
-        move.l  #0x50524f54-1,d0        | "PROT"
-        addq.l  #1,d0
-        move.l  d0,4(a5)
-
-        clr.w   -(sp)                   | Ptermres(basepage to BSS end, 0)
-        move.l  #256 + text_end - text_start + bss_size,-(sp)
-        move.w  #0x31,-(sp)
+        move.l  d0,20(a5)
+1:      trap    #13                     | Setexc(0x101, the old handler)
+        move.l  #~0x56414e54,(a5)       | "VANT"
+        not.l   (a5)
+        move.l  #~0x50524f54,4(a5)      | "PROT"
+        not.l   4(a5)
+        clr.w   -(sp)
+        move.l  #256 + text_end - text_start + 24,-(sp)
+        move.w  #0x31,-(sp)             | Ptermres(basepage to BSS end, 0)
         trap    #1
 
-| The critical-error handler, called as critic(WORD error, WORD drive): the
-| error goes back to GEMDOS as the call's result.
-critic: lea     record(pc),a0
+critic: lea     text_end(pc),a0         | critic(WORD error, WORD drive): the error back
         move.w  4(sp),d0
         ext.l   d0
-        move.l  d0,r_error(a0)
-        addq.l  #1,r_calls(a0)
+        move.l  d0,12(a0)
+        addq.l  #1,16(a0)
         rts
 
 new_name:       .asciz  "\\NEW.TXT"

@@ -1,10 +1,9 @@
 | Starts Blitter operations of 65535 words by 65535 lines in a loop, each
 | copying one RAM word onto the next; the long at 0x904 counts the
 | operations that ended. The X and Y counts come from the words at 0x902
-| and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of
-| the ROM, which tests patch, picks the start: 0 a byte write of the
-| control register, 1 a long write across it, 2 a MOVEM.W that writes the
-| control word and then HOP/OP (0x0207, where the others keep 0x0203).
+| and 0x900, 65535 unless a test lowers them. The word at offset 0x34 of the ROM (tests patch it) picks
+| the start: 0 a byte write of the control register, 1 a long write across it, 2 a MOVEM.W, then HOP/OP
+| 0x0207 (the others keep 0x0203).
         .include "rom_header.inc"
 start_kind:
         .word   0
@@ -32,8 +31,8 @@ loop:   move.l  #0x10002,0x24(a0)
         move.w  WORDS.w,0x36(a0)
         move.w  LINES.w,0x38(a0)
         move.w  start_kind(pc),d0
-        beq.s   byte
         subq.w  #1,d0
+        bmi.s   byte
         beq.s   long
         lea     0x3e(a0),a1
         move.w  #0x0207,d0              | HOP 2, OP 7

@@ -1,32 +1,20 @@
-| Three long Blitter operations (64 words by 16384 lines, 1M words each),
-| started the ways an instruction can write more registers after the start:
-| a long write across the control register, a MOVEM.W that writes the control
-| word and then HOP/OP, and a MOVEM.L that writes the control long and then
-| three more longs below it (Y count and HOP/OP, X count, destination Y
-| increment). The first two XOR a window of the source that moves 4 bytes
-| a line into one destination line, so every line shows in the result; the
-| third ORs the halftone words in, with the HOP and OP that the MOVEM.W
-| wrote after its start.
-|
-| 0x900 holds 0x600d once all three have ended.
+| Three Blitter operations of 64 words by 16384 lines (1M words each), started the ways an instruction
+| writes more registers after the start: a long write across the control register, a MOVEM.W of the
+| control word and then HOP/OP, a MOVEM.L of the control long and then three longs below it (Y count and
+| HOP/OP, X count, destination Y increment). The first two XOR a window of the source that moves 4 bytes
+| a line into one destination line, so every line shows; the third ORs the halftone words in, with the
+| HOP and OP that the MOVEM.W wrote after its start. 0x900 holds 0x600d once all three have ended.
         .include "rom_header.inc"
-
         .equ    BLITTER, 0xffff8a00
-        .equ    DONE, 0x900
 
-main:
-        move.w  #0x2700,sr
-        lea     0x8000,sp
-        | Source and destinations: a rotating sum from 0x20000 to 0x40400.
-        lea     0x20000,a0
-        move.l  #0x2545f491,d1
+main:   lea     0x20000,a0              | sources and destinations: a rotating
+        move.l  #0x2545f491,d1          | sum from 0x20000 to 0x40400
         move.l  #0x9e3779b9,d2
         move.w  #0x80ff,d0
 fill:   add.l   d2,d1
         rol.l   #7,d1
         move.l  d1,(a0)+
         dbra    d0,fill
-
         lea     BLITTER,a0
         moveq   #7,d0                   | the halftone: 16 words
         move.l  #0x5a0ff0c3,d1
@@ -39,35 +27,29 @@ ht:     move.l  d1,(a0)+
         move.w  #0xfff0,0x2c(a0)        | 0xfff0
         move.l  #0x0002ff82,0x2e(a0)    | destination X +2, Y -126: one line
 
-        | A long write: control 0x80, skew 5, then the word after it.
-        move.l  #0x20000,0x24(a0)
-        move.l  #0x40000,0x32(a0)
+        move.l  #0x20000,0x24(a0)       | a long write: control 0x80, skew 5,
+        move.l  #0x40000,0x32(a0)       | then the word after it
         move.l  #0x00404000,0x36(a0)    | 64 words, 16384 lines
         move.w  #0x0206,0x3a(a0)        | HOP 2, OP 6: XOR the source
         move.l  #0x80050000,0x3c(a0)
 
-        | MOVEM.W: control 0x80 with skew 3, then HOP 1 / OP 7.
-        move.l  #0x28000,0x24(a0)
-        move.l  #0x40100,0x32(a0)
+        move.l  #0x28000,0x24(a0)       | MOVEM.W: control 0x80 with skew 3,
+        move.l  #0x40100,0x32(a0)       | then HOP 1 / OP 7
         move.l  #0x00404000,0x36(a0)
-        move.w  #0x0107,d0
-        move.w  #0x8003,d1
         lea     0x3e(a0),a1
+        movem.w movem_w(pc),d0-d1
         movem.w d0-d1,-(a1)
 
-        | MOVEM.L: control 0x80 with FXSR, NFSR and skew 2, then Y count 5 with
-        | HOP 3 / OP 7, X count 16, destination Y increment -2. It runs with
-        | the HOP 1 / OP 7 that waited for the MOVEM.W's operation: it ORs
-        | the halftone words into its destination line.
-        move.l  #0x30000,0x24(a0)
-        move.l  #0x40200,0x32(a0)
-        move.l  #0x00404000,0x36(a0)
-        move.l  #0xfffe0004,d0
-        move.l  #0x12340010,d1
-        move.l  #0x00050307,d2
-        move.l  #0x80c20000,d3
+        move.l  #0x30000,0x24(a0)       | MOVEM.L: control 0x80 with FXSR, NFSR
+        move.l  #0x40200,0x32(a0)       | and skew 2, then Y count 5 with HOP 3
+        move.l  #0x00404000,0x36(a0)    | / OP 7, X count 16, destination Y
+                                        | increment -2; it runs with the MOVEM.W's
+                                        | HOP 1 / OP 7: it ORs the halftone in
         lea     0x40(a0),a1
+        movem.l movem_l(pc),d0-d3
         movem.l d0-d3,-(a1)
 
-        move.w  #0x600d,DONE.w
+        move.w  #0x600d,0x900.w
 idle:   bra.s   idle
+movem_w:        .word   0x0107, 0x8003
+movem_l:        .long   0xfffe0004, 0x12340010, 0x00050307, 0x80c20000

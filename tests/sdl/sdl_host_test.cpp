@@ -7,11 +7,9 @@
 // termination signal take the quit path (also while the Blitter works through
 // an operation of minutes, in the application itself), the pause loop shows
 // its caption over the veil, the sound output's states, and the sound chip's
-// tone and the beep out of SDL's disk audio driver. The application quits by
-// its quit path on every termination signal, the terminal's hang-up too.
+// tone and the beep out of SDL's disk audio driver.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -126,20 +124,18 @@ class SdlHost : public ::testing::Test {
     e.window.event = what;
     send(e);
   }
-  // SDL's disk audio driver as the device: what it plays goes to the file
-  // `name` of the test's folder.
-  std::string open_disk_audio(const char* name) {
-    const std::string raw = folder.file(name);
+  // SDL's disk audio driver as the device, playing into the test's folder; closed, what it played.
+  void open_disk_audio() {
     SOUND_Close();
     setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", raw.c_str(), 1);
+    setenv("SDL_DISKAUDIOFILE", folder.file("audio.raw").c_str(), 1);
     SOUND_Open();
-    return raw;
   }
-  static std::vector<i16> read_samples(const std::string& path) {
-    const Bytes bytes = read_file(path);
-    std::vector<i16> s(bytes.size() / 2);
-    std::memcpy(s.data(), bytes.data(), s.size() * 2);
+  std::vector<i16> disk_audio_played() {
+    SOUND_Close();
+    const Bytes b = read_file(folder.file("audio.raw"));
+    std::vector<i16> s(b.size() / 2);
+    std::memcpy(s.data(), b.data(), s.size() * 2);
     return s;
   }
 
@@ -402,11 +398,77 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   APP_StopFlag = 0;
 }
 
+// Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn") signal `sig`.
+bool signal_state(pid_t pid, const char* field, int sig) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);)
+    if (line.rfind(field, 0) == 0)
+      return (std::stoull(line.substr(line.find('\t') + 1), nullptr, 16) >> (sig - 1)) & 1;
+  return false;
+}
+
+// Starts the application in `app`, termination signals at their defaults (SIGHUP ignored when `nohup`),
+// output into a pipe whose reader leaves once the application catches SIGTERM.
+pid_t start_application(const TempFolder& app, bool nohup = false) {
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) return -1;  // the application holds only its output end
+  const auto handler = std::signal(SIGTERM, SIG_DFL);  // the fork catches it once the application does
+  const pid_t pid = fork();
+  if (pid == 0) {  // async-signal-safe calls only
+    for (int sig : {SIGINT, SIGHUP, SIGPIPE}) signal(sig, sig == SIGHUP && nohup ? SIG_IGN : SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    dup2(ends[1], 1), dup2(ends[1], 2);
+    if (chdir(app.path().c_str()) == 0) execl("./vantorell", "vantorell", nullptr);
+    _exit(127);
+  }
+  std::signal(SIGTERM, handler);
+  close(ends[1]);
+  for (int i = 0; pid > 0 && i < 3000 && !signal_state(pid, "SigCgt", SIGTERM); ++i) usleep(10000);
+  close(ends[0]);
+  return pid;
+}
+
+// Sends `sig` to `pid`: its exit status, or -1 when it ended otherwise or took over 30 s (then killed).
+int quit_by(pid_t pid, int sig) {
+  if (pid <= 0 || kill(pid, sig) != 0) return -1;
+  int status = -1;  // not an exit status
+  for (int i = 0; waitpid(pid, &status, WNOHANG) == 0; ++i)
+    if (i < 3000) usleep(10000);
+    else kill(pid, SIGKILL);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Every termination signal, the terminal's hang-up too, takes the quit path (state and preferences
+// written, status 0) though the output pipe's reader has left (a `| tee` the hang-up ended). Under nohup
+// hang-ups stay ignored.
+TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
+  PREFS_AutoSaveOnQuit = 1;
+  PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  TempFolder app;
+  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
+  app.write("tos.img", load_test_rom("psg_tone"));
+  for (const auto& [sig, nohup] :
+       {std::pair{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}}) {
+    SCOPED_TRACE(std::string(sigabbrev_np(sig)) + (nohup ? " under nohup" : ""));
+    std::filesystem::remove(app.file("Auto Saved State"));
+    const pid_t pid = start_application(app, nohup);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(signal_state(pid, "SigIgn", SIGHUP), nohup);
+    EXPECT_EQ(signal_state(pid, "SigCgt", SIGHUP), !nohup);
+    std::remove(prefs.c_str());  // read and written by the start
+    EXPECT_EQ(quit_by(pid, sig), 0);
+    EXPECT_FALSE(read_file(app.file("Auto Saved State")).empty());
+    EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
+  }
+}
+
 // The application, on a ROM that loops Blitter operations of 65535 by 65535
 // words, quits on a termination signal with its automatic state: the
 // operation stopped between two lines, which a restore finishes and runs on.
-// So for each way the ROM starts them: a byte write, a long write across the
-// control register, a MOVEM whose write of HOP/OP after the start waits.
+// So for each start: a byte write, a long write across the control register, a MOVEM (HOP/OP waits).
 TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
   TempFolder app;
   std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
@@ -418,13 +480,10 @@ TEST_F(SdlHost, ATerminationEndsALongBlitterOperationWithItsState) {
     rom[0x35] = kind;
     app.write("tos.img", rom);
     std::filesystem::remove(app.file("Auto Saved State"));
-    // Two seconds in (well inside the first operation) the signal; 20 more to quit.
-    const std::string run = "cd '" + app.path() + "' && { ./vantorell >out.txt 2>&1 & p=$!; sleep 2; " +
-                            "kill -TERM $p; timeout 20 tail --pid=$p -f /dev/null || kill -KILL $p; wait $p; }";
-    EXPECT_EQ(std::system(run.c_str()), 0);
-
-    // The same ROM here, then its state.
-    SDL_HostOpenLater({app.file("tos.img")});
+    const pid_t pid = start_application(app);
+    sleep(1);  // well inside the first operation
+    EXPECT_EQ(quit_by(pid, SIGTERM), 0);
+    SDL_HostOpenLater({app.file("tos.img")});  // the same ROM here, then its state
     send(SDL_Event{});
     ASSERT_TRUE(STATE_Read(app.file("Auto Saved State").c_str()));
     EXPECT_EQ(BLITTER_Stopped, 1u);
@@ -506,22 +565,17 @@ TEST_F(SdlHost, SoundOutputStates) {
   SOUND_Stop();
 }
 
-// A message dialog's beep, the sound chip's output paused (as a dialog
-// pauses it) with samples in the ring, out of SDL's disk audio driver: 20
-// ticks of 880 Hz on both channels, faded in and out, nothing of the ring;
-// without the device, a line of text.
+// A message dialog's beep over the sound chip's paused output: 20 ticks of 880 Hz on both channels, faded
+// in and out, nothing of the ring; without the device, a line of text.
 TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
-  const std::string raw = open_disk_audio("beep.raw");
+  open_disk_audio();
   SOUND_Start();
   SOUND_Pause(1);
   for (int i = 0; i < 5000; ++i) SOUND_RingPut(20000);
   DLG_Message("beep");
   for (int i = 0; i < 300 && SOUND_BeepLeft.load(); ++i) SDL_Delay(10);
-  SOUND_Close();
-  testing::internal::CaptureStderr();
-  APP_Beep(30);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "(beep)\n");
-  const std::vector<i16> s = read_samples(raw);
+  const std::vector<i16> s = disk_audio_played();
+  EXPECT_EQ(stderr_of([] { APP_Beep(30); }), "(beep)\n");
   size_t first = 0, last = s.size(), rising = 0;
   while (first < last && s[first] == 0) ++first;
   while (last > first && s[last - 1] == 0) --last;
@@ -539,15 +593,14 @@ TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
 // by SDL's disk audio driver: both channels equal, about 440 Hz, and no gap
 // over 100 frames once it has started.
 TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
-  const std::string raw = open_disk_audio("audio.raw");
+  open_disk_audio();
   PREFS_SoundOn = SOUND_Active = 1;
   SOUND_Start();
   PREFS_Unthrottled = 0;
   HOST_UseSystemClock();
   machine_run_frames(160);
-  SOUND_Close();
 
-  const std::vector<i16> s = read_samples(raw);
+  const std::vector<i16> s = disk_audio_played();
   size_t first = 0;
   while (first < s.size() && s[first] == 0) ++first;
   constexpr size_t frames = 100 * 882;
@@ -562,97 +615,6 @@ TEST_F(SdlHost, ToneThroughTheDiskAudioDriver) {
   }
   EXPECT_LT(longest, 32u) << "a gap of " << longest << " samples from sample " << first / 2;
   EXPECT_NEAR(rising / 2.0, 2000000.0 / (16 * 284), 2.0);  // crossings in 2 s
-}
-
-// ---- The application and its signals ----
-
-// Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn")
-// signal `sig`.
-bool signal_state(pid_t pid, const char* field, int sig) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-  for (std::string line; std::getline(in, line);)
-    if (line.rfind(field, 0) == 0)
-      return (std::stoull(line.substr(line.find('\t') + 1), nullptr, 16) >> (sig - 1)) & 1;
-  return false;
-}
-
-// Starts the application in `folder` with the termination signals at their
-// defaults (SIGHUP ignored when `nohup`) and its output into a pipe, whose
-// reader leaves once the application catches SIGTERM, its handlers installed.
-pid_t start_application(const TempFolder& folder, bool nohup) {
-  int ends[2];
-  if (pipe2(ends, O_CLOEXEC) != 0) return -1;  // the application holds only its output end
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addchdir_np(&files, folder.path().c_str());
-  posix_spawn_file_actions_adddup2(&files, ends[1], 1);
-  posix_spawn_file_actions_adddup2(&files, ends[1], 2);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t set;
-  sigemptyset(&set);
-  posix_spawnattr_setsigmask(&attr, &set);
-  for (int sig : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
-    if (sig != SIGHUP || !nohup) sigaddset(&set, sig);
-  posix_spawnattr_setsigdefault(&attr, &set);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  const auto before = std::signal(SIGHUP, nohup ? SIG_IGN : SIG_DFL);  // inherited
-  pid_t pid = -1;
-  char* argv[] = {const_cast<char*>("vantorell"), nullptr};
-  const std::string path = folder.file("vantorell");
-  const bool started = posix_spawn(&pid, path.c_str(), &files, &attr, argv, environ) == 0;
-  std::signal(SIGHUP, before);
-  posix_spawnattr_destroy(&attr);
-  posix_spawn_file_actions_destroy(&files);
-  close(ends[1]);
-  for (int i = 0; started && i < 3000 && !signal_state(pid, "SigCgt", SIGTERM); ++i) usleep(10000);
-  close(ends[0]);
-  return started ? pid : -1;
-}
-
-// The exit status of `pid`, or -1 when it ended otherwise or took more than
-// 30 seconds (it is then killed).
-int exit_status(pid_t pid) {
-  int status = 0;
-  for (int i = 0; i < 3000 && waitpid(pid, &status, WNOHANG) == 0; ++i) usleep(10000);
-  if (waitpid(pid, &status, WNOHANG) == 0) {
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Every termination signal, the hang-up of the terminal that started it
-// too, takes the application's quit path: the automatic state and the
-// preferences written, status 0, though its output goes into a pipe that
-// nobody reads any more (a `| tee` that the hang-up ended). Started to
-// ignore hang-ups (nohup), it keeps ignoring them.
-TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
-  PREFS_AutoSaveOnQuit = 1;
-  PREFS_Save();  // where the application finds its preferences (XDG_CONFIG_HOME)
-  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
-  TempFolder app;
-  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
-  app.write("tos.img", load_test_rom("psg_tone"));
-  const std::string state = app.file("Auto Saved State");
-  const struct {
-    int sig;
-    bool nohup;
-  } runs[] = {{SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGTERM, true}};
-  for (const auto& run : runs) {
-    SCOPED_TRACE(std::string(sigabbrev_np(run.sig)) + (run.nohup ? " under nohup" : ""));
-    std::remove(state.c_str());
-    const pid_t pid = start_application(app, run.nohup);
-    ASSERT_GT(pid, 0);
-    EXPECT_EQ(signal_state(pid, "SigIgn", SIGHUP), run.nohup);
-    EXPECT_EQ(signal_state(pid, "SigCgt", SIGHUP), !run.nohup);
-    std::remove(prefs.c_str());  // read and written by the start
-    kill(pid, run.sig);
-    EXPECT_EQ(exit_status(pid), 0);
-    EXPECT_FALSE(read_file(state).empty());
-    EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
-  }
 }
 
 }  // namespace

@@ -89,6 +89,14 @@ bool machine_end_instruction();
 
 // Every byte waiting in the keyboard processor's queue, which is emptied.
 std::vector<u8> ikbd_take();
+
+// What `run` writes on standard error.
+template <typename Run>
+std::string stderr_of(Run run) {
+  testing::internal::CaptureStderr();
+  run();
+  return testing::internal::GetCapturedStderr();
+}
 constexpr u32 vector_target(u32 v) { return 0x10000 + 4 * v; }
 
 // The base of the tests that work on the memory map: default globals and the

@@ -201,9 +201,8 @@ TEST_F(Debugger, LookingLeavesTheMachineAsItWas) {
   EXPECT_EQ(saved_state(), STATE_Encode());
 }
 
-// What the debugger shows of the I/O page, byte, word or long, is what a
-// read of that size gives, and those reads change nothing: the sound chip
-// and the Shifter's sync mode and resolution among them.
+// What the debugger shows of the I/O page, byte, word or long, is what a read of that size gives, and
+// those reads change nothing: the sound chip and the Shifter's sync mode and resolution among them.
 TEST_F(Debugger, WhatItShowsOfTheIOPageIsWhatAReadGives) {
   PSG_RegCopy.selected = 7, PSG_RegCopy.r7 = 0x3f;
   SHIFTER_Sync = 2;
