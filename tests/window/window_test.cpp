@@ -501,7 +501,9 @@ TEST_F(Window, AClickBeforeAMoveOntoTheBarIsTheSts) {
   boot("screen_low");
   PLATFORM_RenderFrame();
   ASSERT_FALSE(SDL_HostPointerCaptured());
-  warp_to(200, 5);
+  int wx, wy;
+  SDL_GetWindowPosition(PLATFORM_Window(), &wx, &wy);
+  SDL_WarpMouseGlobal(wx + 200, wy + 5);
   SDL_HostPumpEvents();  // the warp's own motion
   const u32 queued = SDL_HostQueuedEvents();
   SDL_Event e{};
