@@ -2,20 +2,18 @@
 // an anonymous file, which leaves a user's "tempgzip.st" alone, also on a
 // full disk.
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <cerrno>
 #include <filesystem>
-#include <optional>
 
 #include "host/app.h"
 #include "host/shared/gzip_image.h"
 #include "host/shared/menus.h"
 #include "machine/diskimg.h"
 #include "machine/sections.h"
-#include "support/file_size_limit.h"
+#include "support/full_disk.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/state_section.h"
@@ -144,21 +142,18 @@ TEST(GzipImage, UnpacksWholeStreamsOfAtMost999999Bytes) {
   TempFolder t;
   const std::string disk = t.file("disk");
   fs::create_directory(disk);
-  const bool mounted = mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=256k") == 0;
   {
-    std::optional<FileSizeLimit> limit;
-    if (!mounted) limit.emplace(500000);
+    FullDisk full(disk, 256 * 1024);
     APP_Folder.path = disk;
     const Bytes mine = image(20000);
     t.write("disk/tempgzip.st", mine);
     t.write("disk/big.gz", gzip(largest));
     std::string why;
     EXPECT_EQ(DISKIMG_UnpackCompressed(t.file("disk/big.gz"), why), -1);
-    EXPECT_NE(why.find(mounted ? "No space left on device" : "File too large"), std::string::npos) << why;
+    EXPECT_NE(why.find(full.reason()), std::string::npos) << why;
     EXPECT_TRUE(read_file(t.file("disk/tempgzip.st")) == mine);
     EXPECT_EQ(std::distance(fs::directory_iterator(disk), fs::directory_iterator()), 2);
   }
-  if (mounted) umount(disk.c_str());
   APP_Folder.path.clear();
   std::string why;
   EXPECT_EQ(DISKIMG_UnpackCompressed("/nonexistent/disk.gz", why), -1);
