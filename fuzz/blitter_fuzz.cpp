@@ -50,13 +50,6 @@ std::vector<u8> save() {
   return bytes;
 }
 
-// At most 4,096 words an operation, for the section as restored.
-void cut_counts() {
-  if (BLITTER_XCount > 4096) BLITTER_XCount = 4096;
-  const u32 words = BLITTER_XCount ? BLITTER_XCount : 1;
-  if (BLITTER_YCount * words > 4096) BLITTER_YCount = u16(4096 / words);
-}
-
 // A written count word below 64 (so 64 x 64 words at most), whichever write
 // carries it: offset is where the write's bytes start.
 u32 cut_written_counts(u32 offset, u32 bytes, u32 value) {
@@ -66,6 +59,18 @@ u32 cut_written_counts(u32 offset, u32 bytes, u32 value) {
     value &= ~(0xffc0u << shift);
   }
   return value;
+}
+
+// At most 4,096 words an operation, for the section as restored, the writes
+// that wait in it included.
+void cut_counts() {
+  if (BLITTER_XCount > 4096) BLITTER_XCount = 4096;
+  const u32 words = BLITTER_XCount ? BLITTER_XCount : 1;
+  if (BLITTER_YCount * words > 4096) BLITTER_YCount = u16(4096 / words);
+  for (u32 i = 0; i < BLITTER_WaitingCount; ++i) {
+    BLITTER_Write& w = BLITTER_Waiting[i];
+    w.value = cut_written_counts(w.offset, 4 >> w.size, w.value);
+  }
 }
 
 u32 answers, answer_bits;

@@ -340,9 +340,7 @@ void put(u32 addr, u32 size, u32 value) {
     BLITTER_Waiting[BLITTER_WaitingCount++] = w;
     return;
   }
-  may_stop = false;
-  BLITTER_Resume();
-  may_stop = true;
+  BLITTER_Settle();
   write(w);
 }
 
@@ -358,6 +356,12 @@ void BLITTER_Resume() {
   if (done == 0) return;
   std::copy(BLITTER_Waiting + done, BLITTER_Waiting + BLITTER_WaitingCount, BLITTER_Waiting);
   BLITTER_WaitingCount -= done;
+}
+
+void BLITTER_Settle() {
+  may_stop = false;
+  BLITTER_Resume();
+  may_stop = true;
 }
 
 void BLITTER_Abandon() {

@@ -96,6 +96,11 @@ extern i32 BLITTER_PollWords, BLITTER_WordsToPoll;
 // Goes on with a stopped operation, which may stop again, then with the
 // writes that waited for it.
 void BLITTER_Resume();
+// Runs a stopped operation and the writes waiting for it to their end, with
+// no stop: for what must come after them within the same instruction (a
+// bus error later in it pushes its frame after the operation, as the chip
+// has ended it by then).
+void BLITTER_Settle();
 // Drops a stopped operation and the writes waiting for it (a reset); the
 // registers stay as the operation left them.
 void BLITTER_Abandon();

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "blitter/blitter.h"
 #include "common/console.h"
 #include "common/endian.h"
 #include "common/files.h"
@@ -45,7 +46,10 @@ void MMU_BusError() {
   // The processor latches the fault and silences the banks until the
   // instruction ends, so the rest of the instruction raises nothing more; a
   // fault while an exception frame is being pushed is its double fault. The
-  // core is the one place that decides, there is no guard here.
+  // core is the one place that decides, there is no guard here. An
+  // operation the instruction started and the host stopped has ended on the
+  // chip before the fault: it ends before the frame goes onto the stack.
+  BLITTER_Settle();
   ++MMU_BusErrorCount;
   m68k_raise_exception(2, 0);
 }

@@ -3,7 +3,8 @@
 | control word and then HOP/OP, a MOVEM.L of the control long and then three longs below it (Y count and
 | HOP/OP, X count, destination Y increment). The first two XOR a window of the source that moves 4 bytes
 | a line into one destination line, so every line shows; the third ORs the halftone words in, with the
-| HOP and OP that the MOVEM.W wrote after its start. 0x900 holds 0x600d once all three have ended.
+| HOP and OP that the MOVEM.W wrote after its start. A fourth, started by a MOVEM.W that runs on into a
+| bus error, ends before the fault's frame is pushed. 0x900 holds 0x600d once all four have ended.
         .include "rom_header.inc"
         .equ    BLITTER, 0xffff8a00
 
@@ -49,7 +50,23 @@ ht:     move.l  d1,(a0)+
         movem.l movem_l(pc),d0-d3
         movem.l d0-d3,-(a1)
 
-        move.w  #0x600d,0x900.w
+        lea     0x40300,sp              | MOVEM.W from HOP/OP on: HOP 0 / OP 15,
+        move.l  #berr,0x8.w             | the start, then 0x3e, a bus error whose
+        move.l  #0x402c0,0x32(a0)       | frame goes onto the line that the
+        move.l  #0x0002ffc2,0x2e(a0)    | operation fills with ones (32 words by
+        move.l  #0x00204000,0x36(a0)    | 16384 lines): as the chip ended the
+        lea     0x3a(a0),a1             | operation first, the frame is whole
+        movem.w movem_f(pc),d0-d2
+        movem.w d0-d2,(a1)
+
+done:   move.w  #0x600d,0x900.w
 idle:   bra.s   idle
+berr:   lea     0x40280,a1              | the frame as the handler finds it
+        move.l  (sp)+,(a1)+
+        move.l  (sp)+,(a1)+
+        move.l  (sp)+,(a1)+
+        move.w  (sp)+,(a1)+
+        bra.s   done
+movem_f:        .word   0x000f, 0x8000, 0
 movem_w:        .word   0x0107, 0x8003
 movem_l:        .long   0xfffe0004, 0x12340010, 0x00050307, 0x80c20000
