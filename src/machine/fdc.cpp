@@ -181,6 +181,18 @@ void FDC_Execute() {
   const i64 first = FDC_Regs[FDC_Sector];
   const bool noSide = i64(side) > i64(g.sides) - 1 || first < 1 || first > g.sectorsPerTrack;
 
+  // The chip looks at the drive's write-protect line before a write of
+  // sectors or of a track does anything else: on a protected disk the
+  // command ends there with that bit alone, nothing written and the DMA
+  // address and count as they were. Anything else would tell the operating
+  // system the disk is damaged rather than locked.
+  const bool writes = (command & 0xe0) == 0xa0 || (command & 0xf0) == 0xf0;
+  if (writes && present && DISKIMG_WriteProtect[d] == FDC_WriteProtect) {
+    SCREEN_SetDriveLight(u32(d), 1);
+    DMA_Regs[DMA_Status] = 1;
+    return complete(FDC_WriteProtect);
+  }
+
   switch (command & 0xf0) {
     case 0x80:
     case 0x90:
@@ -193,12 +205,6 @@ void FDC_Execute() {
     case 0xb0:
       SCREEN_SetDriveLight(u32(d), 1);
       DMA_Regs[DMA_Status] = 1;
-      // The chip looks at the drive's write-protect line before it searches
-      // for a sector: on a protected disk the command ends there with that
-      // bit alone, nothing written and the DMA address and count as they
-      // were. Anything else would tell the operating system the disk is
-      // damaged rather than locked.
-      if (present && DISKIMG_WriteProtect[d] == FDC_WriteProtect) return complete(FDC_WriteProtect);
       if (!present || noSide) status |= FDC_RecordNotFound;
       else status |= write_sectors(u32(d), offset, length, address);
       break;

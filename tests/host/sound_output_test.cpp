@@ -57,16 +57,29 @@ TEST(SoundOutput, StereoFromTheRingWithItsLead) {
   SOUND_RingRestart();
 }
 
-// A beep over a loud sound clips, never wraps round; one asked for while
-// another sounds starts afresh, fading in.
+// A beep over a loud sound clips, never wraps round. One asked for while another sounds goes on from
+// it, and each fades in and out: no step between two samples is larger than the tone's own (a click).
 TEST(SoundOutput, TheBeepMixedOverALoudSound) {
-  std::vector<i16> out(2 * 1024, 30000);
-  for (u32 again : {0, 1}) SOUND_BeepAsk(20), SOUND_MixBeep(out.data(), 1024 - 24 * again);
-  EXPECT_EQ(SOUND_BeepLeft.load(), 20 * 735 - 1000u);
+  std::vector<i16> out(2 * 2048, 30000);
+  SOUND_BeepAsk(2);  // 1470 samples, full strength from the 441st
+  SOUND_MixBeep(out.data(), 2048);
   EXPECT_EQ(*std::max_element(out.begin(), out.end()), 32767);
-  EXPECT_GE(*std::min_element(out.begin(), out.end()), 30000 - 2 * SOUND_BeepLevel);
-  EXPECT_LE(std::abs(out[2 * 4] - 30000), 2 * 5 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 2);
-  SOUND_BeepAsk(0);
+  const i32 low = *std::min_element(out.begin(), out.end());
+  EXPECT_TRUE(low >= 30000 - SOUND_BeepLevel && low < 30000 - SOUND_BeepLevel * 9 / 10) << low;
+
+  std::fill(out.begin(), out.end(), 0);
+  SOUND_BeepAsk(1);  // 735 samples
+  for (u32 at = 0; at < 2048; at += 256) {
+    if (at == 512 || at == 768) SOUND_BeepAsk(1);  // at full strength, then on its way out
+    SOUND_MixBeep(out.data() + 2 * at, 256);
+  }
+  EXPECT_EQ(SOUND_BeepLeft.load(), 0u);
+  constexpr double tone_step = SOUND_BeepLevel * 2 * 3.1416 * SOUND_BeepHz / SOUND_OutputRate;
+  for (u32 i = 0; i + 1 < 2048; ++i)
+    ASSERT_LE(std::abs(out[2 * i + 2] - out[2 * i]), tone_step + SOUND_BeepLevel / SOUND_BeepFade + 1) << i;
+  const auto loud = [](i16 v) { return v != 0; };  // the last beep sounds to its end, and not after
+  EXPECT_TRUE(std::any_of(out.begin() + 2 * (768 + 720), out.begin() + 2 * (768 + 735), loud));
+  EXPECT_TRUE(std::none_of(out.begin() + 2 * (768 + 735), out.end(), loud));
 }
 
 }  // namespace

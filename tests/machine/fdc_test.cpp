@@ -444,11 +444,12 @@ TEST_F(Floppy, WriteProtectionShowsInTheStatus) {
   insert("a.st", img);
   DISKIMG_WriteProtect[0] = 0x40;
   fill_ram(0x10000, 0x1000, 0x77);
-  // A sector; the boot sector, more than the buffer holds, no such sector, past the image's end, none.
+  // A sector; the boot sector, more than the buffer holds, no such sector, past the image's end, none; a
+  // track (a format).
   const struct {
     u32 cmd, track, sector, count;
-  } writes[] = {{0xa0, 1, 1, 1},  {0xa0, 0, 1, 1},  {0xb0, 0, 2, 255},
-                {0xa0, 1, 10, 1}, {0xa0, 80, 1, 1}, {0xb0, 3, 1, 0}};
+  } writes[] = {{0xa0, 1, 1, 1},  {0xa0, 0, 1, 1},  {0xb0, 0, 2, 255}, {0xa0, 1, 10, 1},
+                {0xa0, 80, 1, 1}, {0xb0, 3, 1, 0}, {0xf0, 2, 1, 12}};
   for (const auto& w : writes) {
     SCOPED_TRACE(testing::Message() << w.track << "/" << w.sector);
     EXPECT_EQ(stderr_of([&] { transfer(w.cmd, w.track, w.sector, w.count, 0x10000); }), "");

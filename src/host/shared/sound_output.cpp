@@ -23,9 +23,9 @@ namespace {
 std::atomic<bool> primed;
 
 // The audio thread's own view of the beep: the count it left in
-// SOUND_BeepLeft (any other value there is a new beep), the beep's length and
-// how far it has sounded.
-u32 beep_expected, beep_length, beep_done;
+// SOUND_BeepLeft (any other value there is a new beep), the tone's phase and
+// its loudness in steps of the fade.
+u32 beep_expected, beep_phase, beep_gain;
 }  // namespace
 
 std::atomic<u32> SOUND_BeepLeft;
@@ -76,12 +76,15 @@ void SOUND_BeepAsk(u32 ticks) { SOUND_BeepLeft.store(ticks * (SOUND_OutputRate /
 
 void SOUND_MixBeep(i16* stereo, u32 frames) {
   u32 left = SOUND_BeepLeft.load(std::memory_order_acquire);
-  if (left != beep_expected) beep_length = left, beep_done = 0;
+  // A beep asked for while one sounds goes on from it, tone and loudness.
+  if (left != beep_expected && beep_gain == 0) beep_phase = 0;
   const u32 n = frames < left ? frames : left;
   constexpr double step = 2 * std::numbers::pi * SOUND_BeepHz / SOUND_OutputRate;
-  for (u32 i = 0; i < n; ++i, ++beep_done) {
-    const u32 fromEdge = std::min({beep_done + 1, beep_length - beep_done, SOUND_BeepFade});
-    const i32 s = i32(std::lround(SOUND_BeepLevel * std::sin(step * beep_done) * fromEdge / SOUND_BeepFade));
+  for (u32 i = 0; i < n; ++i, ++beep_phase) {
+    // Up a step a sample to full strength, and down so as to be silent with
+    // the beep's last sample.
+    beep_gain = std::min({beep_gain + 1, left - i - 1, SOUND_BeepFade});
+    const i32 s = i32(std::lround(SOUND_BeepLevel * std::sin(step * beep_phase) * beep_gain / SOUND_BeepFade));
     stereo[2 * i] = SOUND_Saturate(stereo[2 * i] + s);
     stereo[2 * i + 1] = SOUND_Saturate(stereo[2 * i + 1] + s);
   }

@@ -37,7 +37,8 @@ void SOUND_RingRestart();
 // 10 ms so that it starts and ends without a click, added to both channels
 // of whatever else the device plays. The emulation thread asks for one by
 // storing its length in SOUND_BeepLeft; the audio thread counts that down as
-// it mixes the tone in. A beep asked for while one sounds takes its place.
+// it mixes the tone in. A beep asked for while one sounds takes its place,
+// going on from its tone.
 constexpr u32 SOUND_OutputRate = 44100;
 constexpr u32 SOUND_BeepHz = 880;
 constexpr u32 SOUND_BeepFade = SOUND_OutputRate / 100;
