@@ -14,6 +14,7 @@ u32 IKBD_DataToSkip;
 u32 IKBD_Buttons[3];
 u32 IKBD_PrevButtons[3];
 u32 IKBD_MotionWords[4];
+u32 IKBD_MouseSetCount;
 IKBD_ClockRecord IKBD_ClockRef;
 u32 IKBD_ClockSet;
 u64 IKBD_ClockMark;
@@ -166,6 +167,7 @@ void reset_processor() {
   ACIA_RaiseKeyboardIRQ();
   IKBD_StateWords& s = IKBD_State;
   s.mouseMode = 1;
+  ++IKBD_MouseSetCount;
   s.buttonsAsKeys = 0;
   s.buttonAction = 0;
   s.joystickMode = 2;
@@ -213,7 +215,9 @@ void run_with_params(u32 command, const u32* p) {
         s.buttonsAsKeys = 0;
       }
       break;
+    case 0x09: case 0x0e: ++IKBD_MouseSetCount; break;
     case 0x0a:
+      ++IKBD_MouseSetCount;
       s.mouseMode = 3;
       s.keycodeDeltaX = p[0];
       s.keycodeDeltaY = p[1];
@@ -236,6 +240,7 @@ void run_immediate(u32 command) {
   IKBD_StateWords& s = IKBD_State;
   switch (command) {
     case 0x08:
+      ++IKBD_MouseSetCount;
       s.mouseMode = 1;
       EVENTS_VdiTracking = 0;
       break;

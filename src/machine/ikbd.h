@@ -36,6 +36,12 @@ extern u32 IKBD_Buttons[3];      // left, right, spare; 1 = down
 extern u32 IKBD_PrevButtons[3];  // as they were at the last absolute report
 // Report origin X, Y and position X, Y of the button packet.
 extern u32 IKBD_MotionWords[4];
+// Counts the commands by which the ST sets its mouse afresh (relative,
+// absolute or keycode mode, a loaded position, a reset): the ST's own
+// pointer is put somewhere new then (the VDI centres it), so whoever
+// follows it from the motion sent starts over when this changes. Never
+// reset and not saved: only a change means anything.
+extern u32 IKBD_MouseSetCount;
 
 // The time the ST set with command 0x1b (year in full, month 1-12, ...),
 // the day of the week, and whether it was set.

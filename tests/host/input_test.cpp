@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "host/events.h"
@@ -263,7 +264,7 @@ TEST_F(InputTest, VdiSteering) {
 
 // The ST's pointer as the host follows it in each display mode: the motion sent, kept on the ST's screen,
 // moves where it may be, and the host pointer stands over it (over its lowest row while that is not
-// known); a reset of the machine forgets it, the VDI's reading pins it.
+// known); a reset of the machine or of the ST's mouse forgets it, the VDI's reading pins it.
 TEST_F(InputTest, TheStPointerFollowsTheMotionSent) {
   IKBD_State.mouseMode = 1;
   MENU_STMouseDriver = 0;  // held, also where the VDI is read
@@ -284,6 +285,18 @@ TEST_F(InputTest, TheStPointerFollowsTheMotionSent) {
   INPUT_PollPointer({0, 0, false, true, true, 3, -2, 0, false});
   EXPECT_TRUE(INPUT_StPointerAtTop(0));
   SCHED_FrameCount = 0;
+  SCREEN_LineABase = 0;
+  // The ST setting its mouse up (a mode, a position, a reset) forgets it; other commands do not.
+  for (const auto& [command, forgets] :
+       {std::pair{Bytes{0x08}, true}, {Bytes{0x09, 1, 0x3f, 0, 199}, true}, {Bytes{0x0a, 2, 2}, true},
+        {Bytes{0x0e, 0, 0, 10, 0, 20}, true}, {Bytes{0x80, 1}, true}, {Bytes{0x80, 0}, false},
+        {Bytes{0x0b, 1, 1}, false}, {Bytes{0x12}, false}, {Bytes{0x10}, false}}) {
+    IKBD_State.mouseMode = 1;
+    INPUT_PollPointer({0, 0, false, true, true, 0, -200, 0, false});
+    ASSERT_TRUE(INPUT_StPointerAtTop(0));
+    for (u8 b : command) IKBD_ReceiveCommandByte(b);
+    EXPECT_EQ(INPUT_StPointerAtTop(0), !forgets) << int(command[0]);
+  }
 }
 
 TEST_F(InputTest, KeyboardJoysticksInTheThreeLayouts) {

@@ -380,13 +380,12 @@ TEST_F(Window, TheBarIsReachedWithThePointerCaptured) {
 }
 
 // EmuTOS at 1x with the pointer held: the ST's pointer stops at its screen's edges, the host's goes on, yet
-// moving up always reaches the ST's menus before the pointer is let go at the bar; it is held again over
-// the ST's pointer, and a click after a jump onto the bar without motion opens the host's menus.
+// moving up always reaches the ST's menus before the pointer is let go at the bar, also after motion during
+// the boot (GEM centres its pointer after it); it is held again over the ST's pointer, and a click after a
+// jump onto the bar without motion opens the host's menus.
 TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
   REQUIRE_EMUTOS();
   std::filesystem::copy_file(TESTDATA_DIR "/emutos/etos192uk.img", folder.file("tos.img"));
-  machine_start(folder.path());
-  machine_run_quietly(400);  // its desktop, the pointer in the middle
   auto move = [](int y, int dx, int dy, bool motion = true) {  // the host's pointer to (200, y), a frame
     int wx, wy;
     SDL_GetWindowPosition(PLATFORM_Window(), &wx, &wy);
@@ -404,18 +403,34 @@ TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
     SDL_ModalTurnHook = nullptr;
     return menu_turns > 0;
   };
+  auto up_to_the_bar = [&](int y) {  // from under View: the ST's menu dropped before the pointer was let go
+    const std::vector<u8> before(screen(), screen() + 32000);
+    for (int steps = 0; steps < 60 && SDL_HostPointerCaptured(); ++steps) move(y = std::max(y - 8, 5), 0, -8);
+    EXPECT_FALSE(SDL_HostPointerCaptured());
+    machine_run_quietly(10, true);
+    size_t changed = 0;  // where EmuTOS's View menu drops: rows 20-59, x 128-191
+    for (u32 row = 20; row < 60; ++row)
+      for (u32 i = row * 160 + 64; i < row * 160 + 96; ++i) changed += screen()[i] != before[i];
+    EXPECT_GT(changed, 400u);
+  };
+  // Moved down and up during the boot: the motion sent says row 49, but GEM then centres its pointer (row
+  // 99). From over the ST's row 10 the host's pointer reaches the bar after 50 rows up.
+  machine_start(folder.path());
+  machine_run_quietly(1);
+  for (int frame = 1; frame < 100; ++frame) move(150, 0, frame < 50 ? 8 : -3);  // held once the ST takes it
+  machine_run_quietly(300, true);  // its desktop
+  move(150, -400, 0);
+  move(150, 136, 0);  // under View
+  up_to_the_bar(PLATFORM_MenuStripHeight + 40);
+
+  machine_reset_globals();  // a fresh start, with no motion in the boot
+  machine_start(folder.path());
+  machine_run_quietly(400);
   move(150, 0, 0);
   ASSERT_TRUE(SDL_HostPointerCaptured());
   move(150, 400, 400);  // the ST's pointer into its bottom right corner, far below the host's
   move(150, -183, 0);   // under View
-  const std::vector<u8> before(screen(), screen() + 32000);
-  for (int y = 150, steps = 0; steps < 60 && SDL_HostPointerCaptured(); ++steps) move(y = std::max(y - 8, 5), 0, -8);
-  EXPECT_FALSE(SDL_HostPointerCaptured());
-  machine_run_quietly(10, true);
-  size_t changed = 0;  // where EmuTOS's View menu drops: rows 20-59, x 128-191
-  for (u32 row = 20; row < 60; ++row)
-    for (u32 i = row * 160 + 64; i < row * 160 + 96; ++i) changed += screen()[i] != before[i];
-  EXPECT_GT(changed, 400u);  // the menu dropped
+  up_to_the_bar(150);
   EXPECT_TRUE(menus_open_at_a_click());
   move(PLATFORM_MenuStripHeight + 5, 0, 0);  // held again coming down, over the ST's pointer
   int gy, wy;

@@ -426,24 +426,28 @@ const StScreen& st_screen(u32 mode) { return st_screens[mode < 5 ? mode : SCREEN
 
 // The ST's pointer: the positions it may be at on each axis, in the display
 // mode they were taken in (none yet: ~0), at the machine's frame count
-// when last looked at (a reset counts the frames from 0 again).
+// when last looked at (a reset counts the frames from 0 again) and the
+// keyboard processor's count of mouse set-ups then (the ST puts its pointer
+// anew at each: EmuTOS's VDI centres it when GEM starts, after any motion
+// sent during the boot).
 struct Span {
   i32 lo, hi;
 };
 Span pointer_x, pointer_y;
-u32 pointer_mode = ~0u, pointer_frame;
+u32 pointer_mode = ~0u, pointer_frame, pointer_setups;
 
 i32 clamp(i32 v, i32 last) { return v < 0 ? 0 : v > last ? last : v; }
 
 // The spans in `mode`, the whole screen when what was known no longer holds.
 const StScreen& pointer_spans(u32 mode) {
   const StScreen& s = st_screen(mode);
-  if (mode != pointer_mode || SCHED_FrameCount < pointer_frame) {
+  if (mode != pointer_mode || SCHED_FrameCount < pointer_frame || IKBD_MouseSetCount != pointer_setups) {
     pointer_x = {0, s.width - 1};
     pointer_y = {0, s.height - 1};
     pointer_mode = mode;
   }
   pointer_frame = SCHED_FrameCount;
+  pointer_setups = IKBD_MouseSetCount;
   return s;
 }
 
@@ -481,7 +485,7 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y) {
 
 INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
   INPUT_PointerResult r{false, true};
-  pointer_spans(p.displayMode);  // a reset since the last frame is seen now
+  pointer_spans(p.displayMode);  // a reset or a mouse set-up since the last frame is seen now
   const bool active = p.inActive || p.captured;
   if (active) {
     EVENTS_PrevDeltaH = EVENTS_DeltaH;

@@ -146,7 +146,8 @@ bool INPUT_ReadVdiCursor(i32& x, i32& y);
 // cursor is seen to follow, else moved by the relative motion the poll
 // sends, kept on the screen as the ST's own driver keeps it. Nothing is
 // known (the whole screen) at first, after a reset of the machine or a
-// restored state, and in another display mode.
+// restored state, in another display mode, and once the ST sets its mouse
+// up again (IKBD_MouseSetCount changed: GEM's start centres its pointer).
 //
 // Whether it is surely on its screen's top row: only then does a held
 // pointer moved onto the menu bar leave the window.
