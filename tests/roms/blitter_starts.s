@@ -3,8 +3,9 @@
 | control word and then HOP/OP, a MOVEM.L of the control long and then three longs below it (Y count and
 | HOP/OP, X count, destination Y increment). The first two XOR a window of the source that moves 4 bytes
 | a line into one destination line, so every line shows; the third ORs the halftone words in, with the
-| HOP and OP that the MOVEM.W wrote after its start. A fourth, started by a MOVEM.W that runs on into a
-| bus error, ends before the fault's frame is pushed. 0x900 holds 0x600d once all four have ended.
+| HOP and OP that the MOVEM.W wrote after its start. A fourth and a fifth, started by a MOVEM.W and a
+| MOVEP.W that run on into a bus error, end before the fault's frame is pushed. 0x900 holds 0x600d once
+| all five have ended.
         .include "rom_header.inc"
         .equ    BLITTER, 0xffff8a00
 
@@ -55,18 +56,27 @@ ht:     move.l  d1,(a0)+
         move.l  #0x402c0,0x32(a0)       | frame goes onto the line that the
         move.l  #0x0002ffc2,0x2e(a0)    | operation fills with ones (32 words by
         move.l  #0x00204000,0x36(a0)    | 16384 lines): as the chip ended the
-        lea     0x3a(a0),a1             | operation first, the frame is whole
+        lea     0x40280,a3              | operation first, the frame is whole
+        lea     movep(pc),a4            | (the handler copies it to A3, goes on
+        lea     0x3a(a0),a1             | at A4)
         movem.w movem_f(pc),d0-d2
         movem.w d0-d2,(a1)
 
+movep:  lea     0x40300,sp              | the same with MOVEP.W: the start byte,
+        move.l  #0x402c0,0x32(a0)       | then 0x3e
+        move.w  #0x4000,0x38(a0)
+        lea     0x40290,a3
+        lea     done(pc),a4
+        move.w  #0x8000,d0
+        movep.w d0,0x3c(a0)
+
 done:   move.w  #0x600d,0x900.w
 idle:   bra.s   idle
-berr:   lea     0x40280,a1              | the frame as the handler finds it
-        move.l  (sp)+,(a1)+
-        move.l  (sp)+,(a1)+
-        move.l  (sp)+,(a1)+
-        move.w  (sp)+,(a1)+
-        bra.s   done
+berr:   move.l  (sp)+,(a3)+
+        move.l  (sp)+,(a3)+
+        move.l  (sp)+,(a3)+
+        move.w  (sp)+,(a3)+
+        jmp     (a4)
 movem_f:        .word   0x000f, 0x8000, 0
 movem_w:        .word   0x0107, 0x8003
 movem_l:        .long   0xfffe0004, 0x12340010, 0x00050307, 0x80c20000
