@@ -99,9 +99,6 @@ void run_on() {
   with_host_breaks(true);
   APP_StopFlag = 0;
   SCHED_StopAfterFrames = 3;
-  // As every entry of the application's run does: the next event from the
-  // restored times.
-  SCHED_ComputeNextEvent();
   m68k_running = 1;
   for (int i = 0; i < 8 && !APP_StopFlag; ++i) m68k_run_loop();
   m68k_running = 0;

@@ -33,13 +33,13 @@ namespace {
 bool may_stop = true;
 
 // Whether the operation must stop for the host after this line (unless it
-// was the last): the host has something to act on, which the scheduler lets
-// it do before the next instruction.
+// was the last): the host has something to act on, which the run loop lets
+// it do as soon as the instruction ends, before anything else.
 [[gnu::noinline]] bool host_break() {
   BLITTER_WordsToPoll = BLITTER_PollWords;
   if (!may_stop || !EVENTS_BusyPoll()) return false;
   BLITTER_BreakAsked = 1;
-  m68k_pend_set(m68k_pend_sr_check);
+  m68k_pend_set(m68k_pend_blitter);
   return true;
 }
 

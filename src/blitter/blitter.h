@@ -11,9 +11,12 @@
 // whether it has something to act on, such as a quit; if so the operation
 // stops between two lines with its registers as the chip leaves them
 // mid-operation (lines still to do, the addresses of the next line, BUSY
-// set), the scheduler lets the host act before the next instruction and
-// then goes on with it (BLITTER_Resume). A saved state can hold such a
-// stopped operation.
+// set). Once the instruction that started it ends, before anything else
+// that follows it (a trace or interrupt frame, the events it crossed), the
+// run loop lets the host act and goes on with it (BLITTER_Resume), so the
+// ST sees nothing of the stop. A quit leaves it stopped with the rest of
+// that instruction's pass still to come: a saved state holds both, and the
+// restored machine takes them up before its first instruction.
 //
 // The instruction that started the operation may write more registers after
 // it stopped (a long or MOVEM write across the control register): those

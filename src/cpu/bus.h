@@ -156,13 +156,14 @@ extern u32 m68k_last_mask;
 
 // Recomputes SCHED_NextEvent from the armed events (after an SR write).
 void SCHED_ComputeNextEvent();
-// Fires every event the last instruction crossed; runs the frame end. A
-// Blitter operation stopped for the host then ends (SCHED_FinishBlitter).
+// Fires every event the last instruction crossed; runs the frame end.
 void SCHED_RunEvents();
 // Lets the host act when a Blitter operation asked for it, and goes on with
 // an operation stopped for it, until it ends or the machine stops (a quit,
-// whose saved state holds the operation still to finish).
-void SCHED_FinishBlitter();
+// whose saved state holds the operation still to finish). The run loop
+// calls it first after the instruction that started the operation. Returns
+// whether no operation is left stopped.
+bool SCHED_FinishBlitter();
 // One 16-cycle step of time while the CPU is stopped, with the due events.
 // Ends with SCHED_CycleBefore at the new position: the step's events are done.
 void SCHED_StopStep();

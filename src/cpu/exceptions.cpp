@@ -240,7 +240,12 @@ void m68k_double_fault() {
 }
 
 void m68k_accept_interrupt(u32 level) {
+  // The copy holds what a saved state holds of the live record: the SR
+  // composed and the current PC, not the last jump's (which a restore
+  // moves).
+  m68k_sr_compose();
   m68k_regs_at_interrupt = m68k_regfile;
+  m68k_regs_at_interrupt.pc = m68k_get_pc();
   m68k_last_int_level = level;
   m68k_raise_exception(level == 6 ? MFP_VectorLatch : 24 + level, 0);
   MFP_VectorLatch = 0;

@@ -47,14 +47,20 @@ enum : u32 {
   m68k_pend_fault_resume = 0x4,
   m68k_pend_unused8 = 0x8,
   m68k_pend_leave = 0x10,
-  // The SR was written (or the Blitter stopped for the host): the run loop
-  // lets the scheduler look at pending interrupts against the new mask (and
-  // the host act) before the next instruction.
+  // The SR was written: the run loop lets the scheduler look at pending
+  // interrupts against the new mask before the next instruction.
   m68k_pend_sr_check = 0x20,
   m68k_pend_trace = 0x40,
   m68k_pend_trace_now = 0x80,
   m68k_pend_interrupt = 0x100,
   m68k_pend_double_fault = 0x200,
+  // A Blitter operation the instruction started asked the host to act (and
+  // may have stopped for it): before anything else that follows the
+  // instruction, the host acts and the operation ends. A quit meanwhile
+  // leaves the bit set with the rest of the instruction's pass still to
+  // come, which the run loop takes at its next entry, in a restored machine
+  // too.
+  m68k_pend_blitter = 0x400,
   m68k_pend_leave_alt = 0x2000,
 };
 

@@ -93,6 +93,13 @@ void offer_interrupt() {
 // return.
 bool service_pending(bool with_scheduler) {
   m68k_regs& r = m68k_regfile;
+  if (r.pending & m68k_pend_blitter) {
+    // On the chip the operation ended inside the instruction: nothing of
+    // what follows it may come first. A quit that leaves it stopped leaves
+    // at once, the rest of this pass still to come (the bit stays).
+    if (!SCHED_FinishBlitter()) return true;
+    r.pending &= ~m68k_pend_blitter;
+  }
   if (r.pending & m68k_pend_fault_resume) m68k_fault_resume();
   resolve_double_fault();
   if (r.pending & m68k_pend_sr_check) {
@@ -107,7 +114,7 @@ bool service_pending(bool with_scheduler) {
   if (with_scheduler) {
     // STOP wrote the SR, so the check above has fired the events of its own
     // cycles; the idling counts on from its end.
-    while ((r.pending & m68k_pend_stop) && !APP_StopFlag) {
+    while ((r.pending & (m68k_pend_stop | m68k_pend_blitter)) == m68k_pend_stop && !APP_StopFlag) {
       // An interrupt request waiting to be offered is offered after the
       // very next step; otherwise the steps without events pass at once.
       if (r.pending & m68k_pend_interrupt)
@@ -120,6 +127,9 @@ bool service_pending(bool with_scheduler) {
       }
     }
   }
+  // A state the host restored while the CPU idled, with an operation stopped
+  // in it: its own instruction's pass comes first.
+  if (r.pending & m68k_pend_blitter) [[unlikely]] return false;
   if (r.pending & m68k_pend_trace) arm_trace();
   if (r.pending & m68k_pend_interrupt) {
     offer_interrupt();
@@ -129,6 +139,31 @@ bool service_pending(bool with_scheduler) {
     r.pending &= ~(m68k_pend_leave_alt | m68k_pend_leave | m68k_pend_unused1);
     return true;
   }
+  return false;
+}
+
+// The rest of an instruction's pass: its pending work, then the events it
+// crossed. Returns true when the run loop must return.
+bool end_pass() {
+  m68k_regs& r = m68k_regfile;
+  do {
+    if (r.pending) {
+      if (service_pending(true)) {
+        // Leaving (the debugger steps this way): the events this instruction
+        // crossed still happen, or a step would stop time.
+        if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag) SCHED_RunEvents();
+        return true;
+      }
+      if (r.pending & m68k_pend_blitter) [[unlikely]] continue;
+    }
+    // Also when a quit came meanwhile: the state it saves is one between
+    // two passes.
+    if (SCHED_FrameCycle >= SCHED_NextEvent) SCHED_RunEvents();
+    if (APP_StopFlag) return true;
+    // A state the host restored meanwhile (a menu command at one of its
+    // polls) may hold an operation stopped inside its own instruction: that
+    // instruction's pass comes before the next one.
+  } while (r.pending & m68k_pend_blitter);
   return false;
 }
 
@@ -161,19 +196,20 @@ void m68k_run_loop() {
     APP_AutoStateLoaded = 1;
     const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
     if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
+      // The restore takes the event times as they were saved.
       APP_AutoStateRefused = STATE_Read(path.c_str()) ? 0 : 1;
-      SCHED_ComputeNextEvent();
     }
   }
   SCHED_PaceMark = HOST_Microseconds();
   SCREEN_CheckWindowVisible();
   SCREEN_RedrawRequest = 1;
-  // A Blitter operation stopped for the host (or left so by a restored
-  // state) ends before the first instruction.
-  SCHED_FinishBlitter();
+  m68k_regs& r = m68k_regfile;
+  // A quit inside a Blitter operation left the pass of the instruction that
+  // started it to come (so does a state saved then): the operation ends,
+  // then whatever else follows that instruction, before the next one.
+  if ((r.pending & m68k_pend_blitter) && end_pass()) return;
   if (APP_StopFlag) return;
 
-  m68k_regs& r = m68k_regfile;
   // Entered while stopped: idle first, the stopped CPU runs nothing.
   if ((r.pending & m68k_pend_stop) && (service_pending(true) || APP_StopFlag)) return;
   // Instructions are counted in a register and added to the global count
@@ -188,19 +224,7 @@ void m68k_run_loop() {
     } while (SCHED_FrameCycle < m68k_check_at);
     m68k_instruction_count += executed;
     executed = 0;
-    if (r.pending) {
-      if (service_pending(true)) {
-        // Leaving (the debugger steps this way): the events this instruction
-        // crossed still happen, or a step would stop time.
-        if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag) SCHED_RunEvents();
-        return;
-      }
-      if (APP_StopFlag) return;
-    }
-    if (SCHED_FrameCycle >= SCHED_NextEvent) {
-      SCHED_RunEvents();
-      if (APP_StopFlag) return;
-    }
+    if (end_pass()) return;
   }
 }
 

@@ -141,6 +141,9 @@ bool m68k_state_acceptable(const u8* in) {
   return be_read32(regs + 84) <= 7 && be_read32(in + 460) <= 1 && be_read32(in + 468) <= 1;
 }
 
+u32 m68k_state_pending(const u8* in) { return be_read32(in + 60 + 188); }
+i32 m68k_state_cycle_before(const u8* in) { return i32(be_read32(in + 56)); }
+
 void m68k_state_decode(const u8* in) {
   const u32 pc = Walker<false>{in}.section();
   m68k_regs& r = m68k_regfile;

@@ -17,6 +17,10 @@ void m68k_state_encode(u8* out);
 // mode bits and the stop flag 0 or 1, an interrupt mask of 0-7, the
 // SR-changed and big-screen words 0 or 1.
 bool m68k_state_acceptable(const u8* in);
+// The pending word and the frame position before the last instruction that
+// the section at in holds.
+u32 m68k_state_pending(const u8* in);
+i32 m68k_state_cycle_before(const u8* in);
 // Reads the section from in (480 bytes): the flags are split back out of the
 // SR image and the PC is set through the jump guard.
 void m68k_state_decode(const u8* in);

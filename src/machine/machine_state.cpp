@@ -42,8 +42,11 @@ void SCHED_SaveCycle(StateWriter& w) { w.i32v(SCHED_FrameCycle); }
 
 bool SCHED_RestoreCycle(StateReader& r) {
   const i32 cycle = r.i32v();
-  // A position outside the frame would never meet its events again.
-  if (!r.ok() || cycle < -1 || cycle > SCHED_CyclesPerFrame) return false;
+  // A position outside the frame would never meet its events again. One
+  // past its end is an instruction's that started a Blitter operation and
+  // was left by a quit before its events (the processor's section says
+  // whether that is so).
+  if (!r.ok() || cycle < -1 || cycle > SCHED_CyclesPerFrame + SCHED_MaxInstructionCycles) return false;
   if (r.applying()) {
     SCHED_FrameCycle = cycle;
     EVENTS_InBackground = 0;

@@ -49,9 +49,16 @@ namespace {
 
 inline bool due(i32 t) { return SCHED_CycleBefore < t && t <= SCHED_FrameCycle; }
 
-inline void take_earlier(i32& next, i32 t) {
-  if (t < next && t > SCHED_FrameCycle) next = t;
+// t when it is earlier than next and still to come after `now`.
+inline void take_earlier(i32& next, i32 t, i32 now) {
+  if (t < next && t > now) next = t;
 }
+
+// Whether a state the host restored at its poll just now (a menu command)
+// holds a Blitter operation stopped inside an instruction: that machine is
+// in the middle of the instruction's pass, which the run loop takes up, so
+// the pass that polled the host ends here.
+inline bool taken_over() { return (m68k_regfile.pending & m68k_pend_blitter) != 0; }
 
 // The disk controller's delayed completion.
 void disk_completion(bool stopped) {
@@ -113,12 +120,17 @@ void fire_due_events(bool stopped) {
   if (due(t[SCHED_Keyboard])) ACIA_RaiseKeyboardIRQ();
   if (SCHED_CycleBefore <= SCHED_PollMark - 1 && SCHED_FrameCycle >= SCHED_PollMark) {
     if (SCHED_PollTick - SCHED_LastEventTick > 1) {
+      // The drive's motor is seen off once a host tick has passed. (Only
+      // here: the host acting inside a Blitter operation changes nothing
+      // the ST sees.)
+      FDC_Regs[FDC_Status] &= ~0x80u;
       EVENTS_DoEvent(0);
       SCHED_LastEventTick = SCHED_PollTick;
     }
     SCHED_PollTick = HOST_TickCount();
     SCHED_FramesThisSecond += 1;
     EVENTS_PollMouse();
+    if (taken_over()) [[unlikely]] return;
   }
   if (SCHED_CycleBefore <= SCHED_CyclesPerFrame - 1 && SCHED_FrameCycle >= SCHED_CyclesPerFrame) {
     if (!stopped) SCREEN_FrameBase = SHIFTER_LoadBase;
@@ -171,6 +183,7 @@ void frame_end() {
   SCHED_CycleBefore = -1;
   SOUND_EndFrame();
   frame_end_host_work();
+  if (taken_over()) [[unlikely]] return;
   if (SCHED_FrameCount != SHIFTER_SyncSwitchLog[2]) {
     if (SHIFTER_BottomBorderOpen || SHIFTER_TopBorderOpen) SCREEN_InvalidateLines();
     SHIFTER_TopBorderOpen = 0;
@@ -195,28 +208,42 @@ void frame_end() {
 
 }  // namespace
 
-void SCHED_ComputeNextEvent() {
-  m68k_sr_compose();
+namespace {
+
+// The earliest of the event times as they stand, the frame's marks among
+// them. While the pass of the last instruction is still to come (a quit
+// inside a Blitter operation it started), the events it crossed have not
+// fired: they are looked for from the instruction's start.
+void next_event() {
+  const i32 now = (m68k_regfile.pending & m68k_pend_blitter) ? SCHED_CycleBefore : SCHED_FrameCycle;
   const i32* t = SCHED_EventTimes;
   i32 next = SCHED_CyclesPerFrame + 1;
-  take_earlier(next, t[SCHED_LineEnd]);
-  if (m68k_regfile.imask <= 1) {
-    SCHED_EventTimes[SCHED_Hbl] = SCHED_LineCounter * SCHED_CyclesPerLine - 416;
-    take_earlier(next, t[SCHED_Hbl]);
-  } else {
-    SCHED_EventTimes[SCHED_Hbl] = SCHED_Never;
-  }
-  if (next > SCHED_CyclesPerFrame && SCHED_FrameCycle <= SCHED_CyclesPerFrame - 1)
-    next = SCHED_CyclesPerFrame;
-  take_earlier(next, t[SCHED_TimerA]);
-  take_earlier(next, t[SCHED_TimerB]);
-  take_earlier(next, t[SCHED_TimerC]);
-  take_earlier(next, t[SCHED_TimerD]);
-  take_earlier(next, t[SCHED_Keyboard]);
-  if (next > SCHED_PollMark && SCHED_FrameCycle <= SCHED_PollMark - 1) next = SCHED_PollMark;
-  take_earlier(next, FDC_IrqTime);
+  take_earlier(next, t[SCHED_LineEnd], now);
+  take_earlier(next, t[SCHED_Hbl], now);
+  if (next > SCHED_CyclesPerFrame && now <= SCHED_CyclesPerFrame - 1) next = SCHED_CyclesPerFrame;
+  take_earlier(next, t[SCHED_TimerA], now);
+  take_earlier(next, t[SCHED_TimerB], now);
+  take_earlier(next, t[SCHED_TimerC], now);
+  take_earlier(next, t[SCHED_TimerD], now);
+  take_earlier(next, t[SCHED_Keyboard], now);
+  if (next > SCHED_PollMark && now <= SCHED_PollMark - 1) next = SCHED_PollMark;
+  take_earlier(next, FDC_IrqTime, now);
   SCHED_NextEvent = next;
   m68k_check_at = m68k_regfile.pending ? m68k_check_now : next;
+}
+
+}  // namespace
+
+void SCHED_ComputeNextEvent() {
+  m68k_sr_compose();
+  SCHED_EventTimes[SCHED_Hbl] =
+      m68k_regfile.imask <= 1 ? SCHED_LineCounter * SCHED_CyclesPerLine - 416 : SCHED_Never;
+  next_event();
+}
+
+void SCHED_EventsRestored() {
+  m68k_sr_compose();
+  next_event();
 }
 
 void SCHED_RunEvents() {
@@ -227,25 +254,22 @@ void SCHED_RunEvents() {
       m68k_pend_set(m68k_pend_interrupt);
     m68k_last_mask = m68k_regfile.imask;
   }
-  // A Blitter operation stopped for the host ends before any event fires, as
-  // it would have inside its instruction (no line, DMA or frame sees it half
-  // done).
-  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
   if (due(SCHED_NextEvent)) {
     fire_due_events(false);
+    if (taken_over()) [[unlikely]] return;
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();
+    if (taken_over()) [[unlikely]] return;
     SCHED_ComputeNextEvent();
   }
-  // Also after a state that a host poll above restored.
-  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
 }
 
-void SCHED_FinishBlitter() {
+bool SCHED_FinishBlitter() {
   while ((BLITTER_Stopped | BLITTER_BreakAsked) && APP_StopFlag == 0) {
     BLITTER_BreakAsked = 0;
     EVENTS_DoEvent(0);
     if (APP_StopFlag == 0) BLITTER_Resume();
   }
+  return BLITTER_Stopped == 0;
 }
 
 namespace {
@@ -258,6 +282,7 @@ void stop_step_computed() {
   SCHED_FrameCycle += SCHED_StopStepCycles;
   if (due(SCHED_NextEvent)) {
     fire_due_events(true);
+    if (taken_over()) [[unlikely]] return;
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame - 1 &&
         SCHED_FrameCycle < SCHED_CyclesPerFrame + i32(PREFS_ClockFactor))
       SCREEN_FrameBase = SHIFTER_LoadBase;
@@ -269,6 +294,7 @@ void stop_step_computed() {
       // A frame that ends while the processor is stopped still has its sound.
       SOUND_EndFrame();
       frame_end_host_work();
+      if (taken_over()) [[unlikely]] return;
       SCREEN_FramesSinceDraw += 1;
       SCREEN_FrameBase = SHIFTER_LoadBase;
       if (SHIFTER_Mode == 2 || SCREEN_BigScreen) {
@@ -290,7 +316,6 @@ void stop_step_computed() {
   // are fired by the next SCHED_RunEvents; without this mark that call would
   // look at the step again and fire its events a second time.
   SCHED_CycleBefore = SCHED_FrameCycle;
-  if (BLITTER_Stopped | BLITTER_BreakAsked) [[unlikely]] SCHED_FinishBlitter();
 }
 
 }  // namespace

@@ -11,6 +11,9 @@ constexpr i32 SCHED_Never = 696969;
 constexpr i32 SCHED_KeyboardIdle = 606969;
 constexpr i32 SCHED_PollMark = 156000;
 constexpr i32 SCHED_StopStepCycles = 16;  // one step of a stopped CPU
+// More cycles than one instruction adds to the frame position, its
+// exception processing included.
+constexpr i32 SCHED_MaxInstructionCycles = 1024;
 
 // Timer periods in cycles, Timer A, B, C, D; -1 while stopped.
 extern i32 SCHED_TimerPeriods[4];
@@ -35,6 +38,10 @@ extern u32 SCHED_StopAfterFrames;
 extern u64 SCHED_FramesEnded;
 
 void SCHED_ResetFrame();
+// After a restore: the next event from the event times as the state holds
+// them. The HBL's time stays as its machine last computed it (an interrupt
+// accepted since raised the mask, and that HBL still comes).
+void SCHED_EventsRestored();
 void SCHED_PaceFrame();
 
 // Re-arm time of a periodic event: (now + period) modulo the frame.

@@ -8,11 +8,14 @@
 #include <cstring>
 #include <string>
 
+#include "blitter/blitter.h"
 #include "common/files.h"
+#include "cpu/registers.h"
 #include "cpu/saved_state.h"
 #include "host/dialogs.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "machine/state_io.h"
 
@@ -85,13 +88,31 @@ void write_cpu(StateWriter& w) {
   m68k_state_encode(section);
   w.bytes(section, sizeof section);
 }
+// The frame position of the file being read, for the processor's section.
+i32 file_cycle;
+bool read_cycle(StateReader& r) {
+  StateReader peek = r;
+  file_cycle = peek.i32v();
+  return SCHED_RestoreCycle(r);
+}
+
 bool read_cpu(StateReader& r) {
   const u8* section = r.view(m68k_state_section_size);
   if (!section) return false;
   // The first and last picture lines bound the line loop of the scheduler.
   const u32 lines = be_read32(section + 4), first = be_read32(section + 16);
   if (first > 313 || lines > 313 || !m68k_state_acceptable(section)) return false;
-  if (r.applying()) m68k_state_decode(section);
+  // A position past the frame's end needs the pass of the instruction that
+  // reached it still to come, with that instruction's start inside the
+  // frame: its events, the frame's end among them, then fire.
+  if (file_cycle > SCHED_CyclesPerFrame && (!(m68k_state_pending(section) & m68k_pend_blitter) ||
+                                            m68k_state_cycle_before(section) > SCHED_CyclesPerFrame))
+    return false;
+  if (!r.applying()) return true;
+  m68k_state_decode(section);
+  // A state saved with an operation stopped (before the pending word had a
+  // bit for it, too): the instruction that started it has its pass to come.
+  if (BLITTER_Stopped) m68k_pend_set(m68k_pend_blitter);
   return true;
 }
 
@@ -128,7 +149,7 @@ constexpr Section sections[] = {
     {SHIFTER_SaveState, SHIFTER_RestoreState},
     {IKBD_SaveState, IKBD_RestoreState},
     {BLITTER_Save, BLITTER_Restore},
-    {SCHED_SaveCycle, SCHED_RestoreCycle},
+    {SCHED_SaveCycle, read_cycle},
     {MFP_SaveState, MFP_RestoreState},
     {DISKIMG_SaveState, DISKIMG_RestoreState},
     {write_spare, read_spare},
@@ -176,6 +197,7 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
     return STATE_Result::BadField;
   }
   walk(data, size, true);
+  SCHED_EventsRestored();
   return STATE_Result::Restored;
 }
 

@@ -3,19 +3,26 @@
 // without it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "blitter/blitter.h"
+#include "cpu/exceptions.h"
 #include "cpu/handler_tables.h"
+#include "cpu/registers.h"
 #include "host/app.h"
 #include "host/events.h"
 #include "host/options.h"
+#include "host/screen.h"
 #include "host/shared/screen_convert.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "machine/state.h"
 #include "support/machine_fixture.h"
@@ -33,6 +40,7 @@ class BlitterMachine : public ::testing::Test {
   void TearDown() override {
     APP_FolderOverride.clear();
     EVENTS_BusyHook = nullptr;
+    EVENTS_ScriptHook = nullptr;
   }
 
   // Starts the machine on `tos` with the Blitter option as given.
@@ -107,6 +115,93 @@ TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
     ASSERT_EQ(STATE_Decode(saves[i].data(), saves[i].size()), STATE_Result::Restored);
     EXPECT_EQ(finish(), through) << i;
   }
+}
+
+// Stops for the host change nothing the ST computes, nor do quits with the machine saved and
+// restored: tests/roms/blitter_passes.s starts operations traced and under the HBL, the VBL and
+// Timer A, with the stack inside the line they fill and a log of every frame's vector and PC.
+// Never stopped, stopped at every poll, and quitting at every fifth poll, the whole machine is
+// the same at every frame end.
+TEST_F(BlitterMachine, StopsForTheHostChangeNothingTheStComputes) {
+  static bool stops, quits;
+  static u32 polls;
+  static std::vector<u8> owed;  // saved with an operation stopped and more of its pass to come
+  EVENTS_BusyHook = [] {
+    if (quits && ++polls % 5 == 0) APP_StopFlag = 1;
+    return stops;
+  };
+  const auto start = [&](bool stop, bool quit) {
+    stops = stop, quits = quit, polls = 0;
+    machine_reset_globals();
+    SCREEN_FramesSinceDraw = 0;  // the frame skip's count, which the picture's conversion follows
+    boot(load_test_rom("blitter_passes"), 1);
+    BLITTER_PollWords = BLITTER_WordsToPoll = 2048;
+  };
+  // The state at each of four frame ends; the quits with more of the pass to come after the
+  // operation (a trace, an interrupt, an event due).
+  const auto frames = [&](bool stop, bool quit, std::vector<std::vector<u8>>& states, u32& busy_quits) {
+    start(stop, quit);
+    busy_quits = 0;
+    bool started = false;
+    for (u64 first = SCHED_FramesEnded, ended = first; ended - first < 4; ended = SCHED_FramesEnded) {
+      run(1, std::exchange(started, true));
+      if (SCHED_FramesEnded != ended) {
+        states.push_back(STATE_Encode());
+        continue;
+      }
+      ASSERT_TRUE(quit);
+      const u32 more = m68k_pend_trace_now | m68k_pend_interrupt | m68k_pend_sr_check;
+      const bool busy = BLITTER_Stopped && ((m68k_regfile.pending & more) || SCHED_FrameCycle >= SCHED_NextEvent);
+      busy_quits += busy;
+      const std::vector<u8> state = STATE_Encode();
+      if (busy && owed.empty()) owed = state;
+      m68k_restart();  // a new start reads the state back
+      ASSERT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored);
+    }
+    EXPECT_EQ(MMU_ReadW(0x900), 0x600du);
+  };
+  const auto expect_same = [](const std::vector<u8>& a, const std::vector<u8>& b, const std::string& what) {
+    const auto at = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+    EXPECT_TRUE(at.first == a.end() && at.second == b.end()) << what << ": differs from byte " << at.first - a.begin();
+  };
+  std::vector<std::vector<u8>> through;
+  u32 busy_quits;
+  frames(false, false, through, busy_quits);
+  std::set<u32> vectors;  // what the log holds
+  for (u32 at = 0x10000; at < 0x20000 && MMU_ReadW(at); at += 6) vectors.insert(MMU_ReadW(at));
+  EXPECT_EQ(vectors, (std::set<u32>{9, 26, 28, 0x4d}));
+  for (bool quit : {false, true}) {
+    std::vector<std::vector<u8>> broken;
+    frames(true, quit, broken, busy_quits);
+    ASSERT_EQ(broken.size(), through.size());
+    for (size_t f = 0; f < through.size(); ++f)
+      expect_same(through[f], broken[f], "quit " + std::to_string(quit) + ", frame " + std::to_string(f));
+  }
+  EXPECT_GT(polls, 1000u);
+  EXPECT_GT(busy_quits, 20u);
+
+  // Such a state loaded at the host's poll (Load State in a menu) while another machine runs goes
+  // on as one loaded at a start: that machine's pass ends at the poll.
+  ASSERT_FALSE(owed.empty());
+  std::vector<u8> loaded[2];
+  for (bool at_poll : {false, true}) {
+    start(false, false);
+    run(1);
+    const auto load = [](u32) {
+      EVENTS_ScriptHook = nullptr;
+      ASSERT_EQ(STATE_Decode(owed.data(), owed.size()), STATE_Result::Restored);
+      SCREEN_FramesSinceDraw = 0;
+    };
+    if (at_poll)
+      EVENTS_ScriptHook = load;
+    else
+      load(0);
+    run(2, true);
+    EXPECT_EQ(EVENTS_ScriptHook, nullptr);
+    loaded[at_poll] = STATE_Encode();
+  }
+  expect_same(loaded[0], loaded[1], "loaded at the poll");
+  owed.clear();
 }
 
 TEST_F(BlitterMachine, EmuTosBootsToTheSameDesktopWithTheBlitter) {

@@ -366,19 +366,6 @@ TEST_F(Blitter, AnOperationStoppedForTheHostEndsAsOneThatRanThrough) {
   EXPECT_EQ(BLITTER_Stopped + BLITTER_WaitingCount, 0u);
   EXPECT_EQ(BLITTER_Halftone[0], 0x1234);
   EXPECT_EQ(result(), through);
-  // Stopped again, it ends before any event that came due meanwhile fires:
-  // the frame's host poll sees it done.
-  EVENTS_BusyHook = [] { return true; };
-  run();
-  static u32 stopped_at_poll;
-  stopped_at_poll = 2;
-  EVENTS_ScriptHook = [](u32) { stopped_at_poll = BLITTER_Stopped; };
-  SCHED_CycleBefore = SCHED_PollMark - 1;
-  SCHED_FrameCycle = SCHED_NextEvent = SCHED_PollMark;
-  SCHED_RunEvents();
-  EVENTS_ScriptHook = nullptr;
-  EVENTS_BusyHook = nullptr;
-  EXPECT_EQ(stopped_at_poll, 0u);
 
   // A start that waits runs when the stopped operation ends, and may stop for the host itself.
   const auto run_twice = [&] {

@@ -371,7 +371,6 @@ void APP_InstallAppleEvents() {
 }
 
 void EVENTS_DoEvent(i32) {
-  FDC_Regs[FDC_Status] &= ~0x80u;
   SDL_HostPumpEvents();
   quit_on_signal();
   INPUT_QuitIfOverdue();
