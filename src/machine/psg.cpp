@@ -56,6 +56,12 @@ bool printer_failed;
 // The file was begun (emptied) in this run: opened again after a failure,
 // it goes on at its end.
 bool printer_begun;
+// The open file, to see whether "Printer Output" still names it.
+dev_t printer_dev;
+ino_t printer_ino;
+// Whether the name was looked at since the frame began (or the last retry):
+// it is looked at before the first write of a frame, not for every byte.
+bool printer_looked;
 
 std::string printer_path() {
   APP_GetAppFolder();
@@ -90,6 +96,8 @@ bool open_printer_file() {
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   else if (fd >= 0) {
     PRINTER_Fd = fd;
+    printer_dev = st.st_dev;
+    printer_ino = st.st_ino;
     printer_begun = true;
     return true;
   }
@@ -98,10 +106,43 @@ bool open_printer_file() {
   return false;
 }
 
+// Whether "Printer Output" still names the open file: it was not removed,
+// nor renamed with another file (or nothing) put in its place.
+bool printer_file_named() {
+  struct stat own, named;
+  return fstat(PRINTER_Fd, &own) == 0 && own.st_nlink > 0 &&
+         lstat(printer_path().c_str(), &named) == 0 && named.st_dev == printer_dev &&
+         named.st_ino == printer_ino;
+}
+
+// Writes the gathered bytes. Before the first write of a frame, a printer
+// file that lost its name is left to whoever has it, and the bytes not
+// written yet go to a new "Printer Output" (said once); opened as after a
+// failure, so a file someone else put there is not emptied.
+void write_printer_buffer() {
+  if (!printer_looked) {
+    printer_looked = true;
+    if (!printer_file_named()) {
+      close(PRINTER_Fd);
+      PRINTER_Fd = -1;
+      if (!open_printer_file()) return;
+      std::fprintf(stderr, "%s was removed or renamed: printing into a new file\n",
+                   printer_path().c_str());
+    }
+  }
+  const u32 n = printer_buffered;
+  printer_buffered = 0;
+  if (FILES_WriteAll(PRINTER_Fd, printer_buffer, n)) return;
+  const int error = errno;
+  close(PRINTER_Fd);
+  PRINTER_Fd = -1;
+  printer_write_failed(error);
+}
+
 void print_byte(u8 v) {
   if (PRINTER_Fd < 0 && (printer_failed || !open_printer_file())) return;  // the byte is lost
   printer_buffer[printer_buffered++] = v;
-  if (printer_buffered == sizeof printer_buffer) PRINTER_Flush();
+  if (printer_buffered == sizeof printer_buffer) write_printer_buffer();
 }
 
 void data_write(u32 v) {
@@ -123,14 +164,8 @@ void data_write(u32 v) {
 }  // namespace
 
 void PRINTER_Flush() {
-  if (!printer_buffered) return;
-  const u32 n = printer_buffered;
-  printer_buffered = 0;
-  if (FILES_WriteAll(PRINTER_Fd, printer_buffer, n)) return;
-  const int error = errno;
-  close(PRINTER_Fd);
-  PRINTER_Fd = -1;
-  printer_write_failed(error);
+  if (printer_buffered) write_printer_buffer();
+  printer_looked = false;  // the next frame looks again
 }
 
 void PRINTER_Close() {
@@ -141,7 +176,10 @@ void PRINTER_Close() {
   printer_failed = printer_begun = false;
 }
 
-void PRINTER_Retry() { printer_failed = false; }
+void PRINTER_Retry() {
+  printer_failed = false;
+  printer_looked = false;
+}
 
 u32 PSG_CopyOf(u32 r) {
   if (r < 14) return *copy_slot(r);

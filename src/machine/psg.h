@@ -24,6 +24,8 @@ extern i32 PRINTER_Fd;
 // Writes the printed bytes gathered so far to the file (at every frame end).
 // A failed write is said once on standard error, with its reason; the file
 // is then left as it is and printed bytes are dropped until PRINTER_Retry.
+// The first write of a frame looks whether "Printer Output" still names the
+// file: one removed or renamed is left, and the bytes go on into a new one.
 void PRINTER_Flush();
 // Closes the printer file, its bytes written (a failure said as above); the
 // next printed byte starts a new one.
@@ -31,7 +33,8 @@ void PRINTER_Close();
 // A printer file that was refused or failed is tried again at the next
 // printed byte, and goes on at its end when this run began it: at every
 // reset of the machine and after every menu command (a change of the
-// options). Nothing changes for a file that works.
+// options). The next write looks at the file's name again, as at a frame's
+// start; nothing else changes for a file that works.
 void PRINTER_Retry();
 
 u32 PSG_GetB(u32 addr);

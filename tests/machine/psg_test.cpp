@@ -26,6 +26,10 @@
 
 namespace {
 
+std::vector<u8> rest_of(std::ifstream& in) {
+  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 class SoundChip : public ::testing::Test {
  protected:
   TempFolder folder;
@@ -47,7 +51,11 @@ class SoundChip : public ::testing::Test {
   std::vector<u8> printed() const {
     PRINTER_Flush();
     std::ifstream in(folder.file("Printer Output"), std::ios::binary);
-    return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return rest_of(in);
+  }
+  // What is said when the file lost its name and a new one is begun.
+  std::string begun_again() const {
+    return folder.file("Printer Output") + " was removed or renamed: printing into a new file\n";
   }
 };
 
@@ -167,6 +175,19 @@ TEST_F(SoundChip, AnUnwritableFolderLosesTheBytesWithOneMessage) {
   EXPECT_EQ(PSG_RegCopy.r15, u32('B'));
 }
 
+// A reset or menu command looks at the file's name again before the next write, even within a frame
+// that has looked already.
+TEST_F(SoundChip, ARetryLooksAtTheFileAgain) {
+  set(15, 0);
+  for (u32 i = 1; i < 8192; ++i) PSG_PutB(0xff8802, 0);  // a full buffer: written and looked at
+  std::filesystem::remove(folder.file("Printer Output"));
+  PRINTER_Retry();
+  testing::internal::CaptureStderr();
+  PSG_PutB(0xff8802, 'Z');
+  EXPECT_EQ(printed(), (std::vector<u8>{'Z'}));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), begun_again());
+}
+
 TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
   PSG_RegCopy.spare[0] = 0x12;
   PSG_RegCopy.spare[1] = 0x34;
@@ -254,6 +275,30 @@ TEST_F(PrintingGuest, ARefusedFileIsTriedOncePerResetOrMenuCommand) {
   }
   EXPECT_EQ(PRINTER_Fd, -1);
   close(watch);
+}
+
+// "Printer Output" removed or renamed while the guest prints: a new file of that name takes every byte
+// printed after, in order, and that is said once; the old file keeps what it had, nothing twice.
+TEST_F(PrintingGuest, ARemovedOrRenamedFileIsBegunAgain) {
+  const struct {
+    const char* how;
+    void (*take)(const std::string& file, const std::string& aside);
+  } ways[] = {{"rm", [](const std::string& f, const std::string&) { std::filesystem::remove(f); }},
+              {"mv", [](const std::string& f, const std::string& a) { std::filesystem::rename(f, a); }}};
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    PRINTER_Close();  // each way from a fresh run
+    machine_run_frames(4);
+    std::ifstream old(file(), std::ios::binary);  // still readable once its name is gone
+    const u32 before = count();
+    way.take(file(), folder.file("aside"));
+    EXPECT_EQ(stderr_of([] { machine_continue_frames(4); }), begun_again());
+    const std::vector<u8> now = printed(), kept = rest_of(old);
+    EXPECT_GE(now.size(), count() - before);
+    ASSERT_EQ(kept.size() + now.size(), count());
+    for (u32 i = 0; i < count(); ++i)
+      ASSERT_EQ(i < kept.size() ? kept[i] : now[i - kept.size()], u8(i)) << i;
+  }
 }
 
 // ---- A long write sequence, sample for sample ----
