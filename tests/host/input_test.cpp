@@ -157,7 +157,7 @@ TEST_F(InputTest, ClicksWithModifiers) {
 
 TEST_F(InputTest, PointerPacketsAndKeycodeMode) {
   IKBD_State.mouseMode = 1;
-  EVENTS_LastMouseH = EVENTS_LastMouseV = 100;
+  INPUT_PollPointer({100, 100, true, true, false, 0, 0, 0, false});
   INPUT_Pointer p{110, 95, true, true, false, 0, 0, 0, false};
   INPUT_PointerResult r = INPUT_PollPointer(p);
   EXPECT_EQ(take(), (Bytes{0xf8, 0x0a, 0xfb}));
@@ -185,8 +185,7 @@ TEST_F(InputTest, PointerPacketsAndKeycodeMode) {
 
   // Keycode mode: left then down, each six makes and a break.
   IKBD_State.mouseMode = 3;
-  EVENTS_LastMouseH = 103;
-  EVENTS_LastMouseV = 98;
+  INPUT_PollPointer({103, 98, true, true, false, 0, 0, 0, false});
   INPUT_PollPointer({100, 100, true, true, false, 0, 0, 0, false});
   Bytes expected(6, 0x4b);
   expected.push_back(0xcb);
@@ -201,6 +200,38 @@ TEST_F(InputTest, PointerPacketsAndKeycodeMode) {
                                    INPUT_Pointer{90, 100, true, false, false, 0, 0, 0, false}})
     for (int frame = 0; frame < 3; ++frame) INPUT_PollPointer(off);
   EXPECT_EQ(take(), Bytes{});
+}
+
+// The pointer coming in (from beside the window, the bar, the status line,
+// into a window that was behind, or free again after a capture) sends no
+// motion: what follows is measured from where it came in.
+TEST_F(InputTest, APointerComingInMovesTheStOnlyByItsMotionInside) {
+  const struct {
+    const char* from;
+    INPUT_Pointer before;
+    u32 mode;
+    Bytes moved;  // the ST's bytes for 10 pixels right
+  } cases[] = {
+      {"left of the window", {-1, 100, false, false, false, 0, 0, 0, false}, 1, {0xf8, 10, 0}},
+      {"the bar", {200, -1, false, false, false, 0, 0, 0, false}, 1, {0xf8, 10, 0}},
+      {"the status line", {300, 405, false, false, false, 0, 0, 0, false}, 1, {0xf8, 10, 0}},
+      {"a window in front", {40, 40, false, true, false, 0, 0, 0, false}, 1, {0xf8, 10, 0}},
+      {"a capture", {0, 0, false, true, true, 0, 0, 0, false}, 1, {0xf8, 10, 0}},
+      {"below, keycode mode", {150, 420, false, false, false, 0, 0, 0, false}, 3,
+       {0x4d, 0x4d, 0x4d, 0x4d, 0x4d, 0x4d, 0xcd}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.from);
+    clear();
+    IKBD_State.mouseMode = c.mode;
+    INPUT_PollPointer({300, 180, true, true, false, 0, 0, 0, false});  // last seen far away
+    for (int frame = 0; frame < 2; ++frame) INPUT_PollPointer(c.before);
+    take();
+    INPUT_PollPointer({100, 100, true, true, false, 0, 0, 0, false});
+    EXPECT_EQ(take(), Bytes{});
+    INPUT_PollPointer({110, 100, true, true, false, 0, 0, 0, false});
+    EXPECT_EQ(take(), c.moved);
+  }
 }
 
 TEST_F(InputTest, VdiSteering) {

@@ -51,6 +51,13 @@ struct Stick {
 Stick sticks_sent[2];
 u32 sticks_mode;
 
+// Whether the last poll measured the free host pointer in the active area:
+// only then is EVENTS_LastMouseH/V where it is now measured from. A pointer
+// that comes in (from outside the window, the menu bar or the status line,
+// into a window that was behind, or let go by a capture whose events gave
+// no real position) starts there, without motion.
+bool pointer_measured;
+
 bool bit(const u8* map, u32 code) { return (map[code >> 3] >> (code & 7)) & 1; }
 void set_bit(u8* map, u32 code, bool on) {
   if (on)
@@ -331,6 +338,7 @@ void INPUT_Reset() {
   EVENTS_RightButtonHeld = 0;
   EVENTS_DeltaH = EVENTS_DeltaV = EVENTS_PrevDeltaH = EVENTS_PrevDeltaV = 0;
   EVENTS_VdiLastX = EVENTS_VdiLastY = EVENTS_VdiStuckCount = 0;
+  pointer_measured = false;
   INPUT_ForgetStPointer();
 }
 
@@ -490,12 +498,13 @@ INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
   if (active) {
     EVENTS_PrevDeltaH = EVENTS_DeltaH;
     EVENTS_PrevDeltaV = EVENTS_DeltaV;
-    EVENTS_DeltaH = p.captured ? p.relH : p.h - EVENTS_LastMouseH;
-    EVENTS_DeltaV = p.captured ? p.relV : p.v - EVENTS_LastMouseV;
+    EVENTS_DeltaH = p.captured ? p.relH : pointer_measured ? p.h - EVENTS_LastMouseH : 0;
+    EVENTS_DeltaV = p.captured ? p.relV : pointer_measured ? p.v - EVENTS_LastMouseV : 0;
     EVENTS_LastMouseH = p.h;
     EVENTS_LastMouseV = p.v;
     r.showCursor = EVENTS_CommandDown != 0;
   }
+  pointer_measured = active && !p.captured;
   if (IKBD_State.mouseMode == 3) {
     EVENTS_VdiTracking = 0;
     EVENTS_VdiStuckCount = 20;

@@ -124,7 +124,9 @@ struct INPUT_PointerResult {
   bool showCursor;  // the host's cursor visible over the window
 };
 // Relative packets, VDI steering or keycode-mode cursor keys from the
-// pointer's motion, as the keyboard processor's mouse mode asks.
+// pointer's motion, as the keyboard processor's mouse mode asks. A free
+// pointer's motion is measured from the last poll only while it stays in the
+// active area: the poll it comes in at has none.
 INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p);
 // The keyboard joysticks while Caps Lock is on: mouse buttons and cursor
 // keys with joysticks off, packets in event reporting. When Caps Lock goes
