@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -266,6 +267,56 @@ TEST_F(Window, TheFileChooserListsEveryFileAtFirst) {
   SDL_ModalTurnHook = nullptr;
   for (const char* name : {"game.dim", "tos.img"})
     EXPECT_NE(std::ranges::find(SDL_ChooserListing, name), SDL_ChooserListing.end()) << name;
+}
+
+// The chooser on a folder whose path is 150 characters long, at every size: typed with its path and
+// Return, its path line and Up lie within the dialog, and the Name field keeps the keyboard, so ".."
+// and Return go back up without a click.
+std::string typed_folder;
+void type_text(const std::string& text) {  // as SDL sends it, at most 31 bytes an event
+  for (size_t at = 0; at < text.size(); at += 31) {
+    SDL_Event e{.type = SDL_TEXTINPUT};
+    e.text.windowID = SDL_GetWindowID(PLATFORM_Window());
+    SDL_strlcpy(e.text.text, text.substr(at, 31).c_str(), sizeof e.text.text);
+    SDL_PushEvent(&e);
+  }
+}
+void go_in_and_up(u32 turn) {
+  last_turn = turn;
+  if (turn == 2) press(SDL_SCANCODE_TAB);  // into the Name field
+  if (turn == 4) type_text(typed_folder);
+  if (turn == 5) press(SDL_SCANCODE_RETURN);
+  if (turn == 9) {  // in the folder, its size settled
+    EXPECT_EQ(SDL_ChooserListing, std::vector<std::string>{"inside"});
+    const ImGuiWindow* w = ImGui::FindWindowByName(NAV_RequestFor(NAV_PromptDisk, false).title);
+    ASSERT_TRUE(w && w->Active);
+    EXPECT_LE(w->ContentSize.x, w->ContentRegionRect.GetWidth()) << "the path line runs off the dialog";
+    EXPECT_TRUE(ImRect(ImVec2(0, 0), ImGui::GetMainViewport()->Size).Contains(w->Rect()));
+    type_text("..");
+  }
+  if (turn == 10) press(SDL_SCANCODE_RETURN);
+  if (turn >= 13) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, TheChoosersPathLineFitsAndItsNameFieldKeepsTheKeyboard) {
+  boot("screen_low");
+  const std::string parent = folder.file("a folder with a long name");
+  typed_folder = parent + "/" + std::string(149 - parent.size(), 'x');
+  ASSERT_EQ(typed_folder.size(), 150u);
+  std::filesystem::create_directories(typed_folder);
+  std::ofstream(typed_folder + "/inside").put(0);
+  for (const char* size : {"full screen", "Double Size", "1x"}) {
+    SCOPED_TRACE(size);
+    PREFS_DoubleSize = size[0] == 'D';
+    SCREEN_FullScreen = size[0] == 'f';
+    SCREEN_OpenWindow();
+    SDL_ModalTurnHook = go_in_and_up;
+    std::string chosen;
+    EXPECT_EQ(DLG_HostChooseFile(NAV_RequestFor(NAV_PromptDisk, false), chosen), 0);
+    SDL_ModalTurnHook = nullptr;
+    EXPECT_GE(last_turn, 13u);
+    EXPECT_EQ(SDL_ChooserListing, std::vector<std::string>{typed_folder.substr(parent.size() + 1) + "/"});
+  }
 }
 
 // The window's maximise button is the zoom box: Double Size goes on, and

@@ -77,6 +77,19 @@ void wrapped(const char* text) {
   ImGui::PopTextWrapPos();
 }
 
+// `text` as it fits in `width`: whole, or its end after "..." (the font has
+// no ellipsis of its own), cut between characters.
+std::string without_start(const std::string& text, float width) {
+  if (ImGui::CalcTextSize(text.c_str()).x <= width) return text;
+  const float dots = ImGui::CalcTextSize("...").x;
+  size_t start = 0;
+  while (start < text.size() && dots + ImGui::CalcTextSize(text.c_str() + start).x > width) {
+    ++start;
+    while (start < text.size() && (u8(text[start]) & 0xc0) == 0x80) ++start;  // within a character
+  }
+  return "..." + text.substr(start);
+}
+
 // ---- The file chooser ----
 
 struct Entry {
@@ -115,14 +128,16 @@ class Chooser {
 
   // One turn; false when the user chose or cancelled.
   bool draw() {
-    ImGui::TextUnformatted(folder_.string().c_str());
+    // The list takes what the window leaves of its room; the folder's path
+    // and Up above it are no wider, the path giving up its start.
+    const ImVec2 room = ImGui::GetMainViewport()->Size;
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float em = ImGui::GetFontSize(), width = std::min(em * 36, room.x - 40);
+    const float up = ImGui::CalcTextSize("Up").x + 2 * style.FramePadding.x + style.ItemSpacing.x;
+    ImGui::TextUnformatted(without_start(folder_.string(), width - up).c_str());
     ImGui::SameLine();
     if (ImGui::SmallButton("Up")) go(folder_.parent_path());
-    // The list takes what the window leaves of its room.
-    const ImVec2 room = ImGui::GetMainViewport()->Size;
-    const float em = ImGui::GetFontSize();
-    ImGui::BeginChild("files", ImVec2(std::min(em * 36, room.x - 40), std::max(em * 4, std::min(em * 20, room.y - 130))),
-                      true);
+    ImGui::BeginChild("files", ImVec2(width, std::max(em * 4, std::min(em * 20, room.y - 130))), true);
     for (size_t i = 0; i < entries_.size(); ++i) {
       const Entry& e = entries_[i];
       const std::string label = e.folder ? e.name + "/" : e.name;
@@ -141,6 +156,9 @@ class Chooser {
     char buffer[1024];
     SDL_strlcpy(buffer, name_.c_str(), sizeof buffer);
     ImGui::SetNextItemWidth(std::min(em * 24, room.x - 100));
+    // A folder opened by its typed name leaves the field ready for the next.
+    if (focus_name_) ImGui::SetKeyboardFocusHere();
+    focus_name_ = false;
     if (ImGui::InputText("Name", buffer, sizeof buffer)) name_ = buffer;
     if (request_.filterName) {
       const std::string kind = std::string(request_.filterName) + " (" + join_extensions() + ")";
@@ -183,9 +201,11 @@ class Chooser {
     error_ = ec ? "This folder can't be read (" + ec.message() + ")." : "";
   }
 
+  // A typed ".." or "sub/" names the folder as Up and the list do.
   void go(const fs::path& folder) {
     if (folder.empty()) return;
-    folder_ = folder;
+    folder_ = folder.lexically_normal();
+    if (!folder_.has_filename() && folder_.has_relative_path()) folder_ = folder_.parent_path();
     list();
   }
 
@@ -202,6 +222,7 @@ class Chooser {
     if (fs::is_directory(p, ec)) {
       name_.clear();
       go(p);
+      focus_name_ = true;
       return;
     }
     if (!request_.save) {
@@ -261,6 +282,7 @@ class Chooser {
   fs::path replace_path_;
   int replace_asked_at_ = 0;  // the Dear ImGui frame that asked
   bool all_files_ = false, replacing_ = false, open_replace_ = false, done_ = false, chosen_ = false;
+  bool focus_name_ = false;
 };
 
 }  // namespace
