@@ -45,6 +45,7 @@
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "platform/window.h"
+#include "support/disk_audio.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -124,20 +125,8 @@ class SdlHost : public ::testing::Test {
     e.window.event = what;
     send(e);
   }
-  // SDL's disk audio driver as the device, playing into the test's folder; closed, what it played.
-  void open_disk_audio() {
-    SOUND_Close();
-    setenv("SDL_AUDIODRIVER", "disk", 1);
-    setenv("SDL_DISKAUDIOFILE", folder.file("audio.raw").c_str(), 1);
-    SOUND_Open();
-  }
-  std::vector<i16> disk_audio_played() {
-    SOUND_Close();
-    const Bytes b = read_file(folder.file("audio.raw"));
-    std::vector<i16> s(b.size() / 2);
-    std::memcpy(s.data(), b.data(), s.size() * 2);
-    return s;
-  }
+  void open_disk_audio() { ::open_disk_audio(folder.file("audio.raw")); }
+  std::vector<i16> disk_audio_played() { return ::disk_audio_played(folder.file("audio.raw")); }
 
   TempFolder folder;
 };
@@ -576,16 +565,11 @@ TEST_F(SdlHost, TheBeepSoundsThroughTheDiskAudioDriver) {
   for (int i = 0; i < 300 && SOUND_BeepLeft.load(); ++i) SDL_Delay(10);
   const std::vector<i16> s = disk_audio_played();
   EXPECT_EQ(stderr_of([] { APP_Beep(30); }), "(beep)\n");
-  size_t first = 0, last = s.size(), rising = 0;
-  while (first < last && s[first] == 0) ++first;
-  while (last > first && s[last - 1] == 0) --last;
-  for (size_t i = first; i + 1 < last; i += 2) {
+  const auto [first, last, frames, hz] = heard_tone(s);
+  for (size_t i = first; i + 1 < last; i += 2)
     ASSERT_TRUE(s[i] == s[i + 1] && std::abs(s[i]) <= SOUND_BeepLevel + 1) << i << ": " << s[i];
-    rising += i > first && s[i - 2] < 0 && s[i] >= 0;
-  }
-  const double frames = (last - first) / 2.0;
   ASSERT_NEAR(frames, 20 * 735, 1470) << "the beep's length";
-  EXPECT_NEAR(rising / frames * 44100, 880.0, 20.0);
+  EXPECT_NEAR(hz, 880.0, 20.0);
   EXPECT_LE(std::max(std::abs(s[first]), std::abs(s[last - 2])), 2 * SOUND_BeepLevel / i32(SOUND_BeepFade) + 1);
 }
 

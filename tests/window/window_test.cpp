@@ -6,7 +6,8 @@
 // which a click chooses an item; with the pointer held over EmuTOS, its own
 // menus are reached before the bar; a moved window is redrawn, or paused put
 // on a multiple of 8 pixels; a start-up without a display ends with the
-// message on standard error. Run under xvfb-run (see tests/CMakeLists.txt).
+// message on standard error; every alert fits the window; an address that
+// cannot be opened beeps and says so. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -31,12 +32,14 @@
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
+#include "host/shared/sound_output.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "platform/window.h"
+#include "support/disk_audio.h"
 #include "support/machine_fixture.h"
 #include "support/testdata.h"
 
@@ -645,6 +648,51 @@ TEST_F(Window, EveryAlertFitsTheWindow) {
       EXPECT_GE(last_turn, 4u);  // it was looked at
     }
   }
+}
+
+// Vantorell > Vantorell on the Web > Vantorell Web Page..., then its alert once the address was tried.
+void choose_web_page(u32 turn) {
+  if (!DLG_Log.empty()) return look_at_alert(turn);
+  if (turn > 50) return press(SDL_SCANCODE_ESCAPE);  // not reached: the test fails rather than hangs
+  if (turn == 1) put_mouse(SDL_MOUSEMOTION, MENU_AppleId, 3);  // opens the submenu
+  if (turn == 5) put_mouse(SDL_MOUSEMOTION, MENU_LinksId, 1);
+  if (turn == 6) put_mouse(SDL_MOUSEBUTTONDOWN, MENU_LinksId, 1);
+  if (turn == 7) put_mouse(SDL_MOUSEBUTTONUP, MENU_LinksId, 1);
+}
+
+// No program on the PATH to hand an address to (a file that cannot be run and a folder of its name do not
+// count): the web page item beeps for half a second and shows alert 10. One that can be run is used.
+TEST_F(Window, AnAddressWithNoLauncherToOpenItBeepsAndAlerts) {
+  boot("screen_low");
+  PLATFORM_RenderFrame();  // the bar is drawn
+  SDL_Rect t;
+  ASSERT_TRUE(SDL_MenuItemRect(MENU_AppleId, 0, t));
+  SDL_WarpMouseInWindow(PLATFORM_Window(), t.x + t.w / 2, t.y + t.h / 2);  // no motion of X's from elsewhere
+  SDL_HostPumpEvents();
+  const char* old_path = std::getenv("PATH");
+  const std::string path = old_path ? old_path : "";
+  std::filesystem::create_directories(folder.file("a/xdg-open"));
+  folder.write("xdg-open", {'#', '!', '/', 'b', 'i', 'n', '/', 's', 'h', '\n'});
+  setenv("PATH", (folder.file("a") + ":" + folder.path()).c_str(), 1);
+  open_disk_audio(folder.file("audio.raw"));
+  DLG_Log.clear();
+  last_turn = 0;
+  put_mouse(SDL_MOUSEBUTTONDOWN, MENU_AppleId, 0);
+  SDL_ModalTurnHook = choose_web_page;
+  SDL_HostPumpEvents();
+  SDL_ModalTurnHook = nullptr;
+  SDL_HostPumpEvents();  // Escape's release
+  EXPECT_EQ(DLG_Log, (std::vector<std::string>{std::string("url ") + MENU_WebAddress, "alert 10 OK"}));
+  EXPECT_GE(last_turn, 4u);  // the alert was shown
+  for (int i = 0; i < 300 && SOUND_BeepLeft.load(); ++i) SDL_Delay(10);
+  const HeardTone beep = heard_tone(disk_audio_played(folder.file("audio.raw")));
+  EXPECT_NEAR(beep.frames, 30 * 735, 1470) << "the beep's length";
+  EXPECT_NEAR(beep.hz, 880.0, 20.0);
+
+  std::filesystem::permissions(folder.file("xdg-open"), std::filesystem::perms::owner_exec,
+                               std::filesystem::perm_options::add);
+  EXPECT_EQ(APP_LaunchURL(MENU_WebAddress), 0);
+  setenv("PATH", path.c_str(), 1);
 }
 
 }  // namespace

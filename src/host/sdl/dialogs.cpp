@@ -4,11 +4,15 @@
 // cancels. Without a display (SDL's dummy driver) there is nobody to ask.
 // Addresses go to the desktop through SDL_OpenURL.
 #include <imgui.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/app.h"
@@ -353,6 +357,35 @@ int DLG_HostAbout() {
   return 1;
 }
 
-i32 APP_HostOpenURL(const char* address) { return SDL_OpenURL(address) == 0 ? 0 : -1; }
+namespace {
+
+// Whether `name` is a program the PATH finds as exec finds one: an
+// executable regular file in one of its folders (an empty entry is the
+// current folder; no PATH at all, the system's default).
+[[maybe_unused]] bool on_path(const char* name) {
+  const char* path = std::getenv("PATH");
+  std::string_view rest = path ? path : "/bin:/usr/bin";
+  for (;;) {
+    const size_t colon = rest.find(':');
+    const std::string_view folder = rest.substr(0, colon);
+    const std::string file = (folder.empty() ? std::string(".") : std::string(folder)) + "/" + name;
+    struct stat st;
+    if (stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(file.c_str(), X_OK) == 0) return true;
+    if (colon == std::string_view::npos) return false;
+    rest.remove_prefix(colon + 1);
+  }
+}
+
+}  // namespace
+
+// SDL hands the address to xdg-open on Linux and the other Unix desktops,
+// and reports success whether or not it could start it: without it, no
+// address can be opened.
+i32 APP_HostOpenURL(const char* address) {
+#if defined(__unix__) && !defined(__ANDROID__)
+  if (!on_path("xdg-open")) return -674;
+#endif
+  return SDL_OpenURL(address) == 0 ? 0 : -1;
+}
 
 void APP_HostShowCursor() { SDL_HostReleasePointer(); }

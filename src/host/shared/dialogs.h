@@ -154,7 +154,8 @@ int DLG_HostChooseFile(const NAV_Request& request, std::string& path);
 // The settings dialog, calling DLG_SettingsClick for each click, until OK: 1.
 int DLG_HostSettings();
 int DLG_HostAbout();
-// 0 when the address was handed on, -674 when the host can open none.
+// 0 when the address was handed on, -674 when the host can open none,
+// -1 when handing it on failed.
 i32 APP_HostOpenURL(const char* address);
 // Shows the pointer (letting go of it when the window holds it).
 void APP_HostShowCursor();
