@@ -24,8 +24,9 @@
 // writes come after that write's start. X and Y counts are cut so that no
 // operation moves more than 4,096 words.
 //
-// The section must be refused or restored. Run for two frames with the
-// host's stops and quits and without any, the machine must end the same:
+// The section must be refused or restored. Run for two frames from the same
+// state, with the host's stops and quits and without any, the machine must
+// end the same:
 // memory, registers, PC, SR and the Blitter's section. Every state saved at a
 // quit must restore to itself.
 #include <array>
@@ -236,9 +237,9 @@ bool host_answer() {
 
 u64 still_clock() { return 0; }
 
-// The machine's memory, registers, PC, SR and Blitter section after two
-// frames from a restart, with the host's stops and quits or without any.
-std::vector<u8> run(const std::vector<u8>& section, const Input& in, bool breaks) {
+// The machine from a restart with the section's registers and RAM cleared,
+// as a state: both runs start from it.
+std::vector<u8> start(const std::vector<u8>& section) {
   m68k_restart();
   SCHED_ResetFrame();
   SCHED_CycleBefore = 0;
@@ -247,6 +248,15 @@ std::vector<u8> run(const std::vector<u8>& section, const Input& in, bool breaks
   // An operation stopped in the section ends before the first instruction.
   if (BLITTER_Stopped) m68k_pend_set(m68k_pend_blitter);
   std::memset(MMU_RamBase, 0, MMU_RamSize);
+  return STATE_Encode();
+}
+
+// The machine's memory, registers, PC, SR and Blitter section after two
+// frames from `state`, with the host's stops and quits or without any.
+std::vector<u8> run(const std::vector<u8>& state, const Input& in, bool breaks) {
+  if (STATE_Decode(state.data(), state.size()) != STATE_Result::Restored) std::abort();
+  SCHED_FrameCount = 0;
+  BLITTER_BreakAsked = 0;
   BLITTER_PollWords = BLITTER_WordsToPoll = i32(breaks ? in.poll_words : 1 << 18);
   answers = stops = 0;
   answer_bits = in.answer_bits;
@@ -260,9 +270,9 @@ std::vector<u8> run(const std::vector<u8>& section, const Input& in, bool breaks
     m68k_running = 0;
     if (!quitting) continue;
     quitting = false;
-    const std::vector<u8> state = STATE_Encode();
+    const std::vector<u8> saved = STATE_Encode();
     m68k_restart();
-    if (STATE_Decode(state.data(), state.size()) != STATE_Result::Restored || STATE_Encode() != state) std::abort();
+    if (STATE_Decode(saved.data(), saved.size()) != STATE_Result::Restored || STATE_Encode() != saved) std::abort();
   }
   SCHED_StopAfterFrames = 0;
   APP_StopFlag = 0;
@@ -296,6 +306,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!restore(section)) return 0;
   const Input in = parse(data, size, section.size());
   std::memcpy(MMU_RomBuffer + rom_entry, in.program.data(), in.program.size());
-  if (run(section, in, true) != run(section, in, false) || BLITTER_Running) std::abort();
+  const std::vector<u8> state = start(section);
+  if (run(state, in, true) != run(state, in, false) || BLITTER_Running) std::abort();
   return 0;
 }
