@@ -32,6 +32,7 @@ bool selecting;  // the menus' own loop runs: the bar is what it draws
 // What the bar was last drawn for while no modal loop ran.
 u32 drawn_generation = ~0u;
 int drawn_width = -1, drawn_height = -1;
+// Where each title and item was last drawn closed, for the window tests.
 std::map<std::pair<u32, u32>, SDL_Rect> item_rects;
 
 void note_rect(u32 menu, u32 item) {
@@ -53,7 +54,7 @@ i32 draw_items(const MENU_Menu& m) {
     ImGui::PushID(int(n));
     if (const MENU_Menu* sub = it.submenu ? MENU_Find(it.submenu) : nullptr) {
       const bool open = ImGui::BeginMenu(it.text.c_str(), it.enabled);
-      note_rect(m.id, n);
+      if (!open) note_rect(m.id, n);  // an open one's last item is its popup
       if (open) {
         if (const i32 c = draw_items(*sub)) choice = c;
         ImGui::EndMenu();
@@ -81,7 +82,7 @@ i32 draw_bar(bool& open, bool close = false) {
       const MENU_Menu& m = MENU_Menus[b];
       ImGui::PushID(int(m.id));
       const bool shown = ImGui::BeginMenu(m.title.c_str());
-      note_rect(m.id, 0);
+      if (!shown) note_rect(m.id, 0);
       if (shown) {
         open = true;
         if (const i32 c = draw_items(m)) choice = c;
