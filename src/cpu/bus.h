@@ -158,6 +158,13 @@ extern u32 m68k_last_mask;
 void SCHED_ComputeNextEvent();
 // Fires every event the last instruction crossed; runs the frame end.
 void SCHED_RunEvents();
+// Set by a restore: a state the host loaded when it was called inside a pass
+// (a menu command at the frame's poll, in the pause, inside a Blitter
+// operation) replaced the machine. What is left of that pass was the old
+// machine's and is dropped; the restored machine goes on with the rest of
+// its own pass when it was saved inside one, else with its next
+// instruction. The run loop clears it.
+extern u32 SCHED_PassReplaced;
 // Lets the host act when a Blitter operation asked for it, and goes on with
 // an operation stopped for it, until it ends or the machine stops (a quit,
 // whose saved state holds the operation still to finish). The run loop

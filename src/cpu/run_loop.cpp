@@ -98,6 +98,7 @@ bool service_pending(bool with_scheduler) {
     // what follows it may come first. A quit that leaves it stopped leaves
     // at once, the rest of this pass still to come (the bit stays).
     if (!SCHED_FinishBlitter()) return true;
+    if (SCHED_PassReplaced) [[unlikely]] return false;
     r.pending &= ~m68k_pend_blitter;
   }
   if (r.pending & m68k_pend_fault_resume) m68k_fault_resume();
@@ -105,6 +106,7 @@ bool service_pending(bool with_scheduler) {
   if (r.pending & m68k_pend_sr_check) {
     r.pending &= ~m68k_pend_sr_check;
     if (with_scheduler) SCHED_RunEvents();
+    if (SCHED_PassReplaced) [[unlikely]] return false;
   }
   if (r.t1 | r.t0) r.pending |= m68k_pend_trace;
   if (r.pending & m68k_pend_trace_now) {
@@ -114,7 +116,7 @@ bool service_pending(bool with_scheduler) {
   if (with_scheduler) {
     // STOP wrote the SR, so the check above has fired the events of its own
     // cycles; the idling counts on from its end.
-    while ((r.pending & (m68k_pend_stop | m68k_pend_blitter)) == m68k_pend_stop && !APP_StopFlag) {
+    while ((r.pending & m68k_pend_stop) && !APP_StopFlag && !SCHED_PassReplaced) {
       // An interrupt request waiting to be offered is offered after the
       // very next step; otherwise the steps without events pass at once.
       if (r.pending & m68k_pend_interrupt)
@@ -127,9 +129,7 @@ bool service_pending(bool with_scheduler) {
       }
     }
   }
-  // A state the host restored while the CPU idled, with an operation stopped
-  // in it: its own instruction's pass comes first.
-  if (r.pending & m68k_pend_blitter) [[unlikely]] return false;
+  if (SCHED_PassReplaced) [[unlikely]] return false;
   if (r.pending & m68k_pend_trace) arm_trace();
   if (r.pending & m68k_pend_interrupt) {
     offer_interrupt();
@@ -146,25 +146,22 @@ bool service_pending(bool with_scheduler) {
 // crossed. Returns true when the run loop must return.
 bool end_pass() {
   m68k_regs& r = m68k_regfile;
-  do {
-    if (r.pending) {
-      if (service_pending(true)) {
-        // Leaving (the debugger steps this way): the events this instruction
-        // crossed still happen, or a step would stop time.
-        if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag) SCHED_RunEvents();
-        return true;
-      }
-      if (r.pending & m68k_pend_blitter) [[unlikely]] continue;
+  for (;;) {
+    SCHED_PassReplaced = 0;
+    if (r.pending && service_pending(true)) {
+      // Leaving (the debugger steps this way): the events this instruction
+      // crossed still happen, or a step would stop time.
+      if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag && !SCHED_PassReplaced) SCHED_RunEvents();
+      return true;
     }
     // Also when a quit came meanwhile: the state it saves is one between
     // two passes.
-    if (SCHED_FrameCycle >= SCHED_NextEvent) SCHED_RunEvents();
+    if (SCHED_FrameCycle >= SCHED_NextEvent && !SCHED_PassReplaced) SCHED_RunEvents();
     if (APP_StopFlag) return true;
-    // A state the host restored meanwhile (a menu command at one of its
-    // polls) may hold an operation stopped inside its own instruction: that
-    // instruction's pass comes before the next one.
-  } while (r.pending & m68k_pend_blitter);
-  return false;
+    // A state the host restored meanwhile goes on with its next instruction,
+    // or first with the rest of its own pass when it was saved inside one.
+    if (!SCHED_PassReplaced || !(r.pending & m68k_pend_blitter)) return false;
+  }
 }
 
 }  // namespace
@@ -207,11 +204,10 @@ void m68k_run_loop() {
   // A quit inside a Blitter operation left the pass of the instruction that
   // started it to come (so does a state saved then): the operation ends,
   // then whatever else follows that instruction, before the next one.
-  if ((r.pending & m68k_pend_blitter) && end_pass()) return;
+  // Entered while stopped, the CPU idles first, as in the pass it left.
+  if ((r.pending & (m68k_pend_blitter | m68k_pend_stop)) && end_pass()) return;
   if (APP_StopFlag) return;
 
-  // Entered while stopped: idle first, the stopped CPU runs nothing.
-  if ((r.pending & m68k_pend_stop) && (service_pending(true) || APP_StopFlag)) return;
   // Instructions are counted in a register and added to the global count
   // before anything outside the loop can look at it: every scheduler call
   // (so the count is exact at each frame end) and every return.
@@ -232,6 +228,8 @@ u32 m68k_step(u32& handler_cycles) {
   m68k_regs& r = m68k_regfile;
   const i32 start = SCHED_FrameCycle;
   handler_cycles = 0;
+  // A quit left the pass of the last instruction to come: it ends first.
+  if ((r.pending & m68k_pend_blitter) && (service_pending(false), r.pending & m68k_pend_blitter)) return 0;
   SCHED_CycleBefore = SCHED_FrameCycle;
   if (r.pending & m68k_pend_stop) {
     SCHED_FrameCycle += 16;

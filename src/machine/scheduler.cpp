@@ -1,5 +1,7 @@
 #include "machine/scheduler.h"
 
+#include <algorithm>
+
 #include "blitter/blitter.h"
 #include "common/console.h"
 #include "cpu/registers.h"
@@ -25,6 +27,7 @@ i32 SCHED_TimerPeriods[4] = {-1, -1, -1, -1};
 i32 FDC_IrqTime = SCHED_Never;
 i32 SCHED_LineCounter = 1;
 u32 SCHED_FrameCount;
+u32 SCHED_PassReplaced;
 u32 SCHED_InBorder;
 u32 SCHED_SpareWord;
 u32 SCHED_PollTick;
@@ -49,16 +52,13 @@ namespace {
 
 inline bool due(i32 t) { return SCHED_CycleBefore < t && t <= SCHED_FrameCycle; }
 
-// t when it is earlier than next and still to come after `now`.
-inline void take_earlier(i32& next, i32 t, i32 now) {
-  if (t < next && t > now) next = t;
+inline void take_earlier(i32& next, i32 t) {
+  if (t < next && t > SCHED_FrameCycle) next = t;
 }
 
-// Whether a state the host restored at its poll just now (a menu command)
-// holds a Blitter operation stopped inside an instruction: that machine is
-// in the middle of the instruction's pass, which the run loop takes up, so
-// the pass that polled the host ends here.
-inline bool taken_over() { return (m68k_regfile.pending & m68k_pend_blitter) != 0; }
+// Whether the host restored a state when it was called just now (a menu
+// command): what is left of the pass that called it was the old machine's.
+inline bool taken_over() { return SCHED_PassReplaced != 0; }
 
 // The disk controller's delayed completion.
 void disk_completion(bool stopped) {
@@ -208,42 +208,44 @@ void frame_end() {
 
 }  // namespace
 
-namespace {
-
-// The earliest of the event times as they stand, the frame's marks among
-// them. While the pass of the last instruction is still to come (a quit
-// inside a Blitter operation it started), the events it crossed have not
-// fired: they are looked for from the instruction's start.
-void next_event() {
-  const i32 now = (m68k_regfile.pending & m68k_pend_blitter) ? SCHED_CycleBefore : SCHED_FrameCycle;
+void SCHED_ComputeNextEvent() {
+  m68k_sr_compose();
   const i32* t = SCHED_EventTimes;
   i32 next = SCHED_CyclesPerFrame + 1;
-  take_earlier(next, t[SCHED_LineEnd], now);
-  take_earlier(next, t[SCHED_Hbl], now);
-  if (next > SCHED_CyclesPerFrame && now <= SCHED_CyclesPerFrame - 1) next = SCHED_CyclesPerFrame;
-  take_earlier(next, t[SCHED_TimerA], now);
-  take_earlier(next, t[SCHED_TimerB], now);
-  take_earlier(next, t[SCHED_TimerC], now);
-  take_earlier(next, t[SCHED_TimerD], now);
-  take_earlier(next, t[SCHED_Keyboard], now);
-  if (next > SCHED_PollMark && now <= SCHED_PollMark - 1) next = SCHED_PollMark;
-  take_earlier(next, FDC_IrqTime, now);
+  take_earlier(next, t[SCHED_LineEnd]);
+  if (m68k_regfile.imask <= 1) {
+    SCHED_EventTimes[SCHED_Hbl] = SCHED_LineCounter * SCHED_CyclesPerLine - 416;
+    take_earlier(next, t[SCHED_Hbl]);
+  } else {
+    SCHED_EventTimes[SCHED_Hbl] = SCHED_Never;
+  }
+  if (next > SCHED_CyclesPerFrame && SCHED_FrameCycle <= SCHED_CyclesPerFrame - 1)
+    next = SCHED_CyclesPerFrame;
+  take_earlier(next, t[SCHED_TimerA]);
+  take_earlier(next, t[SCHED_TimerB]);
+  take_earlier(next, t[SCHED_TimerC]);
+  take_earlier(next, t[SCHED_TimerD]);
+  take_earlier(next, t[SCHED_Keyboard]);
+  if (next > SCHED_PollMark && SCHED_FrameCycle <= SCHED_PollMark - 1) next = SCHED_PollMark;
+  take_earlier(next, FDC_IrqTime);
   SCHED_NextEvent = next;
   m68k_check_at = m68k_regfile.pending ? m68k_check_now : next;
 }
 
-}  // namespace
-
-void SCHED_ComputeNextEvent() {
-  m68k_sr_compose();
-  SCHED_EventTimes[SCHED_Hbl] =
-      m68k_regfile.imask <= 1 ? SCHED_LineCounter * SCHED_CyclesPerLine - 416 : SCHED_Never;
-  next_event();
-}
-
 void SCHED_EventsRestored() {
   m68k_sr_compose();
-  next_event();
+  // While the pass of the last instruction is still to come (a quit inside a
+  // Blitter operation it started), the events it crossed have not fired:
+  // they are looked for from the instruction's start.
+  const i32 now = (m68k_regfile.pending & m68k_pend_blitter) ? SCHED_CycleBefore : SCHED_FrameCycle;
+  i32 next = SCHED_CyclesPerFrame + 1;
+  for (const i32 mark : {SCHED_CyclesPerFrame, SCHED_PollMark})
+    if (now < mark) next = std::min(next, mark);
+  for (u32 i = 0; i < 8; ++i)
+    if (i != SCHED_Next && SCHED_EventTimes[i] > now) next = std::min(next, SCHED_EventTimes[i]);
+  if (FDC_IrqTime > now) next = std::min(next, FDC_IrqTime);
+  SCHED_NextEvent = next;
+  m68k_check_at = m68k_regfile.pending ? m68k_check_now : next;
 }
 
 void SCHED_RunEvents() {

@@ -102,11 +102,15 @@ bool read_cpu(StateReader& r) {
   // The first and last picture lines bound the line loop of the scheduler.
   const u32 lines = be_read32(section + 4), first = be_read32(section + 16);
   if (first > 313 || lines > 313 || !m68k_state_acceptable(section)) return false;
-  // A position past the frame's end needs the pass of the instruction that
-  // reached it still to come, with that instruction's start inside the
-  // frame: its events, the frame's end among them, then fire.
-  if (file_cycle > SCHED_CyclesPerFrame && (!(m68k_state_pending(section) & m68k_pend_blitter) ||
-                                            m68k_state_cycle_before(section) > SCHED_CyclesPerFrame))
+  // The pass of an instruction still to come starts where the instruction
+  // did. A position past the frame's end needs such a pass, with the
+  // instruction's start inside the frame, and no STOP (which writes no
+  // Blitter register): its events, the frame's end among them, then fire.
+  const u32 pending = m68k_state_pending(section);
+  const i32 before = m68k_state_cycle_before(section);
+  if ((pending & m68k_pend_blitter) && before > file_cycle) return false;
+  if (file_cycle > SCHED_CyclesPerFrame &&
+      (!(pending & m68k_pend_blitter) || (pending & m68k_pend_stop) || before > SCHED_CyclesPerFrame))
     return false;
   if (!r.applying()) return true;
   m68k_state_decode(section);
@@ -198,6 +202,7 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   }
   walk(data, size, true);
   SCHED_EventsRestored();
+  SCHED_PassReplaced = 1;
   return STATE_Result::Restored;
 }
 

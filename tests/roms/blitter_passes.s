@@ -27,6 +27,11 @@ main:   move.w  #0x2700,sr
         move.l  #vbl,0x70.w
         move.l  #timer_a,0x134.w
         move.b  #0x40,VR.l              | MFP vectors 0x40-0x4f, automatic end of interrupt
+        lea     BLITTER,a0              | every register below the control
+        moveq   #0,d0                   | byte 0, whatever ran before
+        moveq   #14,d1
+clear:  move.l  d0,(a0)+
+        dbra    d1,clear
         lea     BLITTER,a0
         moveq   #-1,d0
         move.l  d0,0x28(a0)             | end masks
