@@ -30,6 +30,9 @@ extern void (*EVENTS_ScriptHook)(u32 poll);
 // The windowless build answers through EVENTS_BusyHook when a test sets it.
 bool EVENTS_BusyPoll();
 extern bool (*EVENTS_BusyHook)();
+// What the windowless build's host does when the machine lets it act
+// (EVENTS_DoEvent, the pause), when a test sets it.
+extern void (*EVENTS_DoEventHook)();
 
 void EVENTS_DoEvent(i32 wait);
 void EVENTS_PollMouse();

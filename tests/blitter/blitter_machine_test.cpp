@@ -41,6 +41,7 @@ class BlitterMachine : public ::testing::Test {
     APP_FolderOverride.clear();
     EVENTS_BusyHook = nullptr;
     EVENTS_ScriptHook = nullptr;
+    EVENTS_DoEventHook = nullptr;
   }
 
   // Starts the machine on `tos` with the Blitter option as given.
@@ -125,7 +126,7 @@ TEST_F(BlitterMachine, OperationsStartedByLongAndMovemWritesStopForTheHost) {
 TEST_F(BlitterMachine, StopsForTheHostChangeNothingTheStComputes) {
   static bool stops, quits;
   static u32 polls;
-  static std::vector<u8> owed;  // saved with an operation stopped and more of its pass to come
+  static std::vector<u8> owed;  // saved with an operation stopped and its start's trace to come
   EVENTS_BusyHook = [] {
     if (quits && ++polls % 5 == 0) APP_StopFlag = 1;
     return stops;
@@ -154,7 +155,7 @@ TEST_F(BlitterMachine, StopsForTheHostChangeNothingTheStComputes) {
       const bool busy = BLITTER_Stopped && ((m68k_regfile.pending & more) || SCHED_FrameCycle >= SCHED_NextEvent);
       busy_quits += busy;
       const std::vector<u8> state = STATE_Encode();
-      if (busy && owed.empty()) owed = state;
+      if (BLITTER_Stopped && (m68k_regfile.pending & m68k_pend_trace_now) && owed.empty()) owed = state;
       m68k_restart();  // a new start reads the state back
       ASSERT_EQ(STATE_Decode(state.data(), state.size()), STATE_Result::Restored);
     }
@@ -180,27 +181,43 @@ TEST_F(BlitterMachine, StopsForTheHostChangeNothingTheStComputes) {
   EXPECT_GT(polls, 1000u);
   EXPECT_GT(busy_quits, 20u);
 
-  // Such a state loaded at the host's poll (Load State in a menu) while another machine runs goes
-  // on as one loaded at a start: that machine's pass ends at the poll.
+  // Such a state, and a traced one saved between two passes, loaded by the host where it acts
+  // (Load State in a menu: at the frame's poll, at one right after an SR write, in the pause, in
+  // a Blitter operation's break) goes on as one loaded at a start: what was left of the old
+  // machine's pass is dropped, and the state's own pass comes first when it was saved inside one.
   ASSERT_FALSE(owed.empty());
-  std::vector<u8> loaded[2];
-  for (bool at_poll : {false, true}) {
-    start(false, false);
-    run(1);
-    const auto load = [](u32) {
-      EVENTS_ScriptHook = nullptr;
-      ASSERT_EQ(STATE_Decode(owed.data(), owed.size()), STATE_Result::Restored);
-      SCREEN_FramesSinceDraw = 0;
-    };
-    if (at_poll)
-      EVENTS_ScriptHook = load;
-    else
-      load(0);
-    run(2, true);
-    EXPECT_EQ(EVENTS_ScriptHook, nullptr);
-    loaded[at_poll] = STATE_Encode();
+  static std::vector<u8> loading;
+  static bool loaded;
+  static const auto load = [] {
+    if (std::exchange(loaded, true)) return;
+    ASSERT_EQ(STATE_Decode(loading.data(), loading.size()), STATE_Result::Restored);
+    SCREEN_FramesSinceDraw = 0;
+  };
+  enum Where { AtStart, AtPoll, AfterSrWrite, InPause, InBreak };
+  ASSERT_EQ(STATE_Decode(through[1].data(), through[1].size()), STATE_Result::Restored);
+  m68k_regfile.t1 = 1;  // a frame end's state with its next instruction traced
+  m68k_pend_set(m68k_pend_trace_now);
+  static std::vector<u8> traced = STATE_Encode();
+  for (const std::vector<u8>* state : {&owed, &traced}) {
+    std::vector<u8> at_start;
+    for (Where where : {AtStart, AtPoll, AfterSrWrite, InPause, InBreak}) {
+      start(where == InBreak, false);
+      run(1);
+      loading = *state, loaded = false;
+      if (where == AtStart) load();
+      if (where == AtPoll) EVENTS_ScriptHook = [](u32) { load(); };
+      if (where == AfterSrWrite)  // MOVE #,SR with mask 7 just before: the poll is inside its SR check
+        EVENTS_ScriptHook = [](u32) { if ((MMU_ReadL(m68k_get_pc() - 4) & 0xffff0700) == 0x46fc0700) load(); };
+      EVENTS_Paused = where == InPause;
+      if (where >= InPause) EVENTS_DoEventHook = load;
+      for (u32 i = 0; i < 200 && (i == 0 || !loaded); ++i) run(1, true);
+      ASSERT_TRUE(loaded) << where;
+      run(2, true);
+      EVENTS_ScriptHook = nullptr, EVENTS_DoEventHook = nullptr;
+      if (where == AtStart) at_start = STATE_Encode();
+      else expect_same(at_start, STATE_Encode(), "loaded where " + std::to_string(where));
+    }
   }
-  expect_same(loaded[0], loaded[1], "loaded at the poll");
   owed.clear();
 }
 

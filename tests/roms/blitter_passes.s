@@ -4,7 +4,7 @@
 | and every handler logs its vector number and the PC in its frame, so an interrupt taken one
 | instruction early shows. In turn: starts traced by an SR write; MOVEM.W starts (the start, then
 | HOP/OP waiting) with the HBL and VBL on; byte starts with Timer A running every 200 ticks; starts
-| by MOVE.L, BSET and TAS with all of them on. 0x900 holds 0x600d at the end. A6 is the log's
+| by MOVE.L, BSET and TAS with all of them on; then all again. 0x900 holds 0x600d after the first round. A6 is the log's
 | pointer (0x10000-0x1ffff, from its start again when full); nothing else touches it.
         .include "rom_header.inc"
 
@@ -19,9 +19,9 @@
         .equ    LINE, 0x40000
         .equ    STARTS, 300
 
-main:   move.w  #0x2700,sr
+main:   lea     LOG,a6
+round:  move.w  #0x2700,sr
         lea     LINE+0x40,sp
-        lea     LOG,a6
         move.l  #trace,0x24.w
         move.l  #hbl,0x68.w
         move.l  #vbl,0x70.w
@@ -75,7 +75,7 @@ rmw:    bsr.w   again
         tas     0x3c(a0)
         dbra    d7,rmw
         move.w  #0x600d,0x900.w
-idle:   bra.s   idle
+        bra.w   round                   | and all of it again
 
 again:  move.l  #LINE,0x32(a0)          | the line again, 128 times
         move.w  #128,0x38(a0)

@@ -20,11 +20,18 @@ void EVENTS_GetKeys(u8 map[16]) {
 bool (*EVENTS_BusyHook)();
 bool EVENTS_BusyPoll() { return EVENTS_BusyHook && EVENTS_BusyHook(); }
 
-void EVENTS_DoEvent(i32) {}
+void (*EVENTS_DoEventHook)();
+void EVENTS_DoEvent(i32) {
+  if (EVENTS_DoEventHook) EVENTS_DoEventHook();
+}
 
 void EVENTS_PollMouse() {
   if (EVENTS_ScriptHook) EVENTS_ScriptHook(EVENTS_PollCount);
   ++EVENTS_PollCount;
   INPUT_DiskSwapFrame();
 }
-void EVENTS_PauseLoop() { EVENTS_Paused = 0; }
+// The pause serves the host's events, as the windowed one does its menus.
+void EVENTS_PauseLoop() {
+  EVENTS_Paused = 0;
+  if (EVENTS_DoEventHook) EVENTS_DoEventHook();
+}
