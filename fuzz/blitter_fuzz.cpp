@@ -24,7 +24,7 @@
 // writes come after that write's start. X and Y counts are cut so that no
 // operation moves more than 4,096 words.
 //
-// The section must be refused or restored. Run for two frames from the same
+// The section must be refused or restored. Run for a frame from the same
 // state, with the host's stops and quits and without any, the machine must
 // end the same:
 // memory, registers, PC, SR and the Blitter's section. Every state saved at a
@@ -251,7 +251,7 @@ std::vector<u8> start(const std::vector<u8>& section) {
   return STATE_Encode();
 }
 
-// The machine's memory, registers, PC, SR and Blitter section after two
+// The machine's memory, registers, PC, SR and Blitter section after a
 // frames from `state`, with the host's stops and quits or without any.
 std::vector<u8> run(const std::vector<u8>& state, const Input& in, bool breaks) {
   if (STATE_Decode(state.data(), state.size()) != STATE_Result::Restored) std::abort();
@@ -262,7 +262,7 @@ std::vector<u8> run(const std::vector<u8>& state, const Input& in, bool breaks) 
   answer_bits = in.answer_bits;
   quit_every = in.quit_every;
   EVENTS_BusyHook = breaks ? host_answer : nullptr;
-  for (const u64 end = SCHED_FramesEnded + 2; SCHED_FramesEnded < end;) {
+  for (const u64 end = SCHED_FramesEnded + 1; SCHED_FramesEnded < end;) {
     APP_StopFlag = 0;
     SCHED_StopAfterFrames = u32(end - SCHED_FramesEnded);
     m68k_running = 1;
