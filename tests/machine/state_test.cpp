@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/endian.h"
@@ -24,6 +25,7 @@
 #include "machine/machine.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "machine/shifter.h"
 #include "support/file_size_limit.h"
@@ -296,6 +298,25 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
     EXPECT_NE(alert.find("Invalid file"), std::string::npos) << c.field;
     EXPECT_EQ(STATE_Encode(), before) << c.field;
   }
+  // A position past the frame's end is an instruction's whose pass a quit inside a Blitter
+  // operation left to come: taken with that pass owed, its start inside the frame and no STOP,
+  // and the frame then ends. An owed pass starts at or before the position.
+  const auto owing = [&](u32 cycle, u32 before, u32 pending) {
+    std::vector<u8> b = good;
+    be_write32(&b[at[5]], cycle);
+    be_write32(&b[at[13] + 56], before);
+    be_write32(&b[at[13] + 60 + 188], pending);
+    return decode(b);
+  };
+  const u32 owed = m68k_pend_blitter;
+  for (const auto& [cycle, before, pending] : {std::tuple{160300u, 160250u, 0u}, {160300u, 160250u, owed | m68k_pend_stop},
+                                                {160300u, 160257u, owed}, {161281u, 160250u, owed}, {1000u, 1001u, owed}})
+    EXPECT_EQ(owing(cycle, before, pending), STATE_Result::BadField) << cycle << " " << before << " " << pending;
+  ASSERT_EQ(owing(160300, 160250, owed), STATE_Result::Restored);
+  const u64 frames = SCHED_FramesEnded;
+  machine_run_quietly(1, true);
+  EXPECT_EQ(SCHED_FramesEnded, frames + 1);
+  EXPECT_LT(SCHED_FrameCycle, 1000);
   // The unpatched file is still accepted.
   EXPECT_EQ(decode(good), STATE_Result::Restored);
 }
