@@ -228,8 +228,12 @@ u32 m68k_step(u32& handler_cycles) {
   m68k_regs& r = m68k_regfile;
   const i32 start = SCHED_FrameCycle;
   handler_cycles = 0;
-  // A quit left the pass of the last instruction to come: it ends first.
-  if ((r.pending & m68k_pend_blitter) && (service_pending(false), r.pending & m68k_pend_blitter)) return 0;
+  // A quit left the pass of the last instruction to come: it ends first
+  // (unless a quit comes again).
+  if (r.pending & m68k_pend_blitter) {
+    service_pending(false);
+    if (r.pending & m68k_pend_blitter) return 0;
+  }
   SCHED_CycleBefore = SCHED_FrameCycle;
   if (r.pending & m68k_pend_stop) {
     SCHED_FrameCycle += 16;
