@@ -158,13 +158,21 @@ extern u32 m68k_last_mask;
 void SCHED_ComputeNextEvent();
 // Fires every event the last instruction crossed; runs the frame end.
 void SCHED_RunEvents();
-// Set by a restore: a state the host loaded when it was called inside a pass
-// (a menu command at the frame's poll, in the pause, inside a Blitter
-// operation) replaced the machine. What is left of that pass was the old
-// machine's and is dropped; the restored machine goes on with the rest of
-// its own pass when it was saved inside one, else with its next
-// instruction. The run loop clears it.
+// Set by a restore: a state the host loaded replaced the machine (a menu
+// command at the frame's poll, in the pause, inside a Blitter operation).
+// What is left of the old machine's pass is dropped; the restored machine
+// goes on with the rest of its own pass when it was saved inside one (a
+// Blitter operation) or stopped, else with its next instruction. The run
+// loop clears it.
 extern u32 SCHED_PassReplaced;
+// The host's work that the events of a pass made due: its events and
+// pointer at the frame's poll, the pause at a frame end. The run loop has
+// SCHED_HostWork do it between two passes (or two steps of a stopped CPU),
+// where the machine is whole: a state saved or loaded there is one between
+// two instructions.
+enum : u32 { SCHED_HostEvents = 1, SCHED_HostPointer = 2, SCHED_HostPause = 4 };
+extern u32 SCHED_HostDue;
+void SCHED_HostWork();
 // Lets the host act when a Blitter operation asked for it, and goes on with
 // an operation stopped for it, until it ends or the machine stops (a quit,
 // whose saved state holds the operation still to finish). The run loop

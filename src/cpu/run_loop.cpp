@@ -127,6 +127,8 @@ bool service_pending(bool with_scheduler) {
         r.pending &= ~(m68k_pend_unused8 | m68k_pend_unused1);
         offer_interrupt();
       }
+      // Still stopped, the machine is between two steps: the host acts.
+      if (SCHED_HostDue && (r.pending & m68k_pend_stop)) SCHED_HostWork();
     }
   }
   if (SCHED_PassReplaced) [[unlikely]] return false;
@@ -143,24 +145,27 @@ bool service_pending(bool with_scheduler) {
 }
 
 // The rest of an instruction's pass: its pending work, then the events it
-// crossed. Returns true when the run loop must return.
+// crossed, then what the host has to do. Returns true when the run loop must
+// return.
 bool end_pass() {
   m68k_regs& r = m68k_regfile;
   for (;;) {
     SCHED_PassReplaced = 0;
-    if (r.pending && service_pending(true)) {
-      // Leaving (the debugger steps this way): the events this instruction
-      // crossed still happen, or a step would stop time.
-      if (SCHED_FrameCycle >= SCHED_NextEvent && !APP_StopFlag && !SCHED_PassReplaced) SCHED_RunEvents();
-      return true;
+    const bool leave = r.pending && service_pending(true);
+    // A quit that left a Blitter operation stopped leaves at once, the rest
+    // of the pass still to come.
+    if (leave && (r.pending & m68k_pend_blitter)) return true;
+    if (!SCHED_PassReplaced) {
+      // Also when leaving (the debugger steps this way, or time would stand
+      // still) or quitting: the state saved then is one between two passes.
+      if (SCHED_FrameCycle >= SCHED_NextEvent) SCHED_RunEvents();
+      if (SCHED_HostDue) SCHED_HostWork();
     }
-    // Also when a quit came meanwhile: the state it saves is one between
-    // two passes.
-    if (SCHED_FrameCycle >= SCHED_NextEvent && !SCHED_PassReplaced) SCHED_RunEvents();
-    if (APP_StopFlag) return true;
+    if (leave || APP_StopFlag) return true;
     // A state the host restored meanwhile goes on with its next instruction,
-    // or first with the rest of its own pass when it was saved inside one.
-    if (!SCHED_PassReplaced || !(r.pending & m68k_pend_blitter)) return false;
+    // or first with the rest of its own pass when it was saved inside one,
+    // or idling when it was saved stopped.
+    if (!SCHED_PassReplaced || !(r.pending & (m68k_pend_blitter | m68k_pend_stop))) return false;
   }
 }
 
@@ -228,6 +233,8 @@ u32 m68k_step(u32& handler_cycles) {
   m68k_regs& r = m68k_regfile;
   const i32 start = SCHED_FrameCycle;
   handler_cycles = 0;
+  // A step is a pass of its own: a restore before it replaced nothing.
+  SCHED_PassReplaced = 0;
   // A quit left the pass of the last instruction to come: it ends first
   // (unless a quit comes again).
   if (r.pending & m68k_pend_blitter) {

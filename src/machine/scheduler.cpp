@@ -28,6 +28,7 @@ i32 FDC_IrqTime = SCHED_Never;
 i32 SCHED_LineCounter = 1;
 u32 SCHED_FrameCount;
 u32 SCHED_PassReplaced;
+u32 SCHED_HostDue;
 u32 SCHED_InBorder;
 u32 SCHED_SpareWord;
 u32 SCHED_PollTick;
@@ -55,10 +56,6 @@ inline bool due(i32 t) { return SCHED_CycleBefore < t && t <= SCHED_FrameCycle; 
 inline void take_earlier(i32& next, i32 t) {
   if (t < next && t > SCHED_FrameCycle) next = t;
 }
-
-// Whether the host restored a state when it was called just now (a menu
-// command): what is left of the pass that called it was the old machine's.
-inline bool taken_over() { return SCHED_PassReplaced != 0; }
 
 // The disk controller's delayed completion.
 void disk_completion(bool stopped) {
@@ -124,13 +121,12 @@ void fire_due_events(bool stopped) {
       // here: the host acting inside a Blitter operation changes nothing
       // the ST sees.)
       FDC_Regs[FDC_Status] &= ~0x80u;
-      EVENTS_DoEvent(0);
+      SCHED_HostDue |= SCHED_HostEvents;
       SCHED_LastEventTick = SCHED_PollTick;
     }
     SCHED_PollTick = HOST_TickCount();
     SCHED_FramesThisSecond += 1;
-    EVENTS_PollMouse();
-    if (taken_over()) [[unlikely]] return;
+    SCHED_HostDue |= SCHED_HostPointer;
   }
   if (SCHED_CycleBefore <= SCHED_CyclesPerFrame - 1 && SCHED_FrameCycle >= SCHED_CyclesPerFrame) {
     if (!stopped) SCREEN_FrameBase = SHIFTER_LoadBase;
@@ -162,7 +158,7 @@ void frame_end_host_work() {
     SCHED_FramesThisSecond = 0;
   }
   PRINTER_Flush();
-  if (EVENTS_Paused == 1) EVENTS_PauseLoop();
+  if (EVENTS_Paused == 1) SCHED_HostDue |= SCHED_HostPause;
 }
 
 void count_frame() {
@@ -183,7 +179,6 @@ void frame_end() {
   SCHED_CycleBefore = -1;
   SOUND_EndFrame();
   frame_end_host_work();
-  if (taken_over()) [[unlikely]] return;
   if (SCHED_FrameCount != SHIFTER_SyncSwitchLog[2]) {
     if (SHIFTER_BottomBorderOpen || SHIFTER_TopBorderOpen) SCREEN_InvalidateLines();
     SHIFTER_TopBorderOpen = 0;
@@ -258,11 +253,17 @@ void SCHED_RunEvents() {
   }
   if (due(SCHED_NextEvent)) {
     fire_due_events(false);
-    if (taken_over()) [[unlikely]] return;
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame) frame_end();
-    if (taken_over()) [[unlikely]] return;
     SCHED_ComputeNextEvent();
   }
+}
+
+void SCHED_HostWork() {
+  const u32 due = SCHED_HostDue;
+  SCHED_HostDue = 0;
+  if (due & SCHED_HostEvents) EVENTS_DoEvent(0);
+  if (due & SCHED_HostPointer) EVENTS_PollMouse();
+  if ((due & SCHED_HostPause) && EVENTS_Paused == 1) EVENTS_PauseLoop();
 }
 
 bool SCHED_FinishBlitter() {
@@ -284,7 +285,6 @@ void stop_step_computed() {
   SCHED_FrameCycle += SCHED_StopStepCycles;
   if (due(SCHED_NextEvent)) {
     fire_due_events(true);
-    if (taken_over()) [[unlikely]] return;
     if (SCHED_FrameCycle > SCHED_CyclesPerFrame - 1 &&
         SCHED_FrameCycle < SCHED_CyclesPerFrame + i32(PREFS_ClockFactor))
       SCREEN_FrameBase = SHIFTER_LoadBase;
@@ -296,7 +296,6 @@ void stop_step_computed() {
       // A frame that ends while the processor is stopped still has its sound.
       SOUND_EndFrame();
       frame_end_host_work();
-      if (taken_over()) [[unlikely]] return;
       SCREEN_FramesSinceDraw += 1;
       SCREEN_FrameBase = SHIFTER_LoadBase;
       if (SHIFTER_Mode == 2 || SCREEN_BigScreen) {

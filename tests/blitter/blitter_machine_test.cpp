@@ -212,7 +212,7 @@ TEST_F(BlitterMachine, StopsForTheHostChangeNothingTheStComputes) {
       if (where >= InPause) EVENTS_DoEventHook = load;
       for (u32 i = 0; i < 200 && (i == 0 || !loaded); ++i) run(1, true);
       ASSERT_TRUE(loaded) << where;
-      run(2, true);
+      run(where == InPause ? 3 : 2, true);  // the pause comes after its frame's end
       EVENTS_ScriptHook = nullptr, EVENTS_DoEventHook = nullptr;
       if (where == AtStart) at_start = STATE_Encode();
       else expect_same(at_start, STATE_Encode(), "loaded where " + std::to_string(where));

@@ -25,11 +25,13 @@ class Scheduler : public ::testing::Test {
     SCHED_ResetFrame();
     m68k_regfile.pending = 0;
   }
-  // One instruction of `cycles` through the scheduler, as the run loop does it.
+  // One instruction of `cycles` through the scheduler, as the run loop does
+  // it, the host's work after it.
   static void step(i32 cycles) {
     SCHED_CycleBefore = SCHED_FrameCycle;
     SCHED_FrameCycle += cycles;
     SCHED_RunEvents();
+    if (SCHED_HostDue) SCHED_HostWork();
   }
   // Runs instructions of `cycles` until the frame position reaches `target`.
   static void run_to(i32 target, i32 cycles = 4) {
