@@ -8,7 +8,9 @@
 #include "cpu/bus.h"
 #include "cpu/exceptions.h"
 #include "cpu/handler_tables.h"
+#include "cpu/helpers020.h"
 #include "cpu/registers.h"
+#include "cpu/run_loop.h"
 #include "host/options.h"
 #include "host/screen.h"
 
@@ -123,6 +125,12 @@ struct Walker {
     u32v(pc);
     return pc;
   }
+
+  void extension() {
+    for (u32* v : {&m68k_trace_pc, &m68k_cacr, &m68k_tc, &m68k_itt0, &m68k_itt1, &m68k_dtt0,
+                   &m68k_dtt1, &m68k_caar, &m68k_mmusr})
+      u32v(*v);
+  }
 };
 
 }  // namespace
@@ -160,6 +168,9 @@ void m68k_state_decode(const u8* in) {
   // stored words, so that a state reads back as it was written.
   if (m68k_select_handler_table(m68k_model, m68k_prefetch_mode) == 5) m68k_reload_prefetch();
 }
+
+void m68k_state_extension_encode(u8* out) { Walker<true>{out}.extension(); }
+void m68k_state_extension_decode(const u8* in) { Walker<false>{in}.extension(); }
 
 i32 m68k_save_state(std::FILE* file) {
   u8 buffer[m68k_state_section_size];

@@ -25,6 +25,13 @@ i32 m68k_state_cycle_before(const u8* in);
 // SR image and the PC is set through the jump guard.
 void m68k_state_decode(const u8* in);
 
+// The processor's part of the file's extension (36 bytes): the PC a trace
+// armed for the next instruction reports, and the 68020/68040 control
+// registers.
+constexpr u32 m68k_state_extension_size = 36;
+void m68k_state_extension_encode(u8* out);
+void m68k_state_extension_decode(const u8* in);
+
 // The section at the file's current position. Return 0 on success.
 i32 m68k_save_state(std::FILE* file);
 i32 m68k_restore_state(std::FILE* file);

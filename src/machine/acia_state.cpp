@@ -7,7 +7,7 @@
 #include "machine/sections.h"
 
 namespace {
-constexpr u32 saved_ring = IKBD_QueueSize - 1;  // the ring's last byte is not in the file
+constexpr u32 saved_ring = IKBD_QueueSize - 1;  // the ring's last byte is in the extension
 constexpr u32 param_words = 8;
 static_assert(MIDI_RingSize == IKBD_QueueSize);
 
@@ -131,4 +131,12 @@ bool MIDI_RestoreState(StateReader& r) {
     QTMIDI_Driver.allNotesOff();
   }
   return true;
+}
+
+void IKBD_SaveExtension(StateWriter& w) { w.u8v(IKBD_Queue[saved_ring]); }
+
+bool IKBD_RestoreExtension(StateReader& r) {
+  const u32 last = r.u8v();
+  if (r.ok() && r.applying()) IKBD_Queue[saved_ring] = u8(last);
+  return r.ok();
 }

@@ -11,12 +11,17 @@
 #include "common/types.h"
 
 struct DISKIMG_Drive {
-  i32 headTrack;  // the track under the head
+  i32 headTrack;  // the track under the head, DISKIMG_HeadUnknown when not known
   i32 sides;
   i32 tracks;
   i32 sectorsPerTrack;
   i32 bytesPerSector;
 };
+
+// A head whose track nothing tells (a state saved before the states kept
+// the heads): the next command to its drive takes it to stand where the ST
+// holds it to be, on the track register's track.
+constexpr i32 DISKIMG_HeadUnknown = -1;
 
 extern DISKIMG_Drive DISKIMG_Drives[2];
 extern u32 DISKIMG_InsertedMask;    // bit 0 drive A, bit 1 drive B

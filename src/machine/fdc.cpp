@@ -72,6 +72,11 @@ u32 write_sectors(u32 d, i64 offset, i64 length, u32 address) {
   return 0;
 }
 
+// Whether the head stands on the track the track register names: the chip
+// compares the track of the ID fields under the head with the register
+// before it verifies a seek or moves a byte of a sector.
+bool head_on_track(const DISKIMG_Drive& g) { return g.headTrack == i32(FDC_Regs[FDC_Track]); }
+
 // A head moved by the seek or a step: below track 0 or not below the drive's
 // track count it stands at track 0 (never past what an i32 holds, however
 // many steps a program gives).
@@ -112,7 +117,7 @@ void type_one(DISKIMG_Drive& g, u32 command, u32& status) {
   }
   FDC_Regs[FDC_Track] = track;
   if (g.headTrack == 0) status |= FDC_Track0;
-  if (g.headTrack != i32(FDC_Regs[FDC_Track]) && (command & 0x04)) status |= FDC_RecordNotFound;
+  if ((command & 0x04) && !head_on_track(g)) status |= FDC_RecordNotFound;
   status |= FDC_SpinUp;
 }
 
@@ -163,6 +168,9 @@ void FDC_Execute() {
   if (d < 0) return complete(FDC_RecordNotFound);
 
   DISKIMG_Drive& g = DISKIMG_Drives[d];
+  // A head whose track nothing told (a state of an earlier build) is taken
+  // to stand where the ST holds it to be: on the track register's track.
+  if (g.headTrack == DISKIMG_HeadUnknown) g.headTrack = head_at(i64(i32(FDC_Regs[FDC_Track])), g);
   if (command < 0x80) {
     type_one(g, command, status);
     return complete(status);
@@ -192,8 +200,16 @@ void FDC_Execute() {
     DMA_Regs[DMA_Status] = 1;
     return complete(FDC_WriteProtect);
   }
+  // Under a head that is not on the register's track no ID field matches:
+  // no sector is found, and nothing is read or written.
+  const u32 type = command & 0xf0;
+  if (type <= 0xb0 && !head_on_track(g)) {
+    SCREEN_SetDriveLight(u32(d), type >= 0xa0 ? 1 : 0);
+    DMA_Regs[DMA_Status] = 1;
+    return complete(FDC_RecordNotFound);
+  }
 
-  switch (command & 0xf0) {
+  switch (type) {
     case 0x80:
     case 0x90:
       SCREEN_SetDriveLight(u32(d), 0);
@@ -212,7 +228,6 @@ void FDC_Execute() {
       status = FDC_RecordNotFound;
       break;
   }
-  if (g.headTrack != i32(FDC_Regs[FDC_Track])) status |= FDC_RecordNotFound;
   complete(status);
 }
 

@@ -1,5 +1,6 @@
-// The floppy controller's saved-state section: 563 bytes. The images are not
-// in the file: their paths are, and the restore inserts them again.
+// The floppy controller's saved-state section (563 bytes) and its part of the
+// extension. The images are not in the file: their paths are, and the
+// restore inserts them again.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -35,6 +36,47 @@ bool own_disk(const std::string& path) {
   }
   return false;
 }
+// Whether drive d holds the image at path (the same file, by whatever name).
+bool holds(u32 d, const std::string& path) {
+  if (!(DISKIMG_InsertedMask & (1u << d))) return false;
+  const std::string held = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
+  struct stat a, b;
+  if (held == path) return true;
+  return stat(held.c_str(), &a) == 0 && stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
+         a.st_ino == b.st_ino;
+}
+
+// Puts the image the state names into drive d. The image the drive holds
+// stays when it is that one (opened at the start, or never ejected); any
+// other goes: the restored ST knows the state's disk, its directory and
+// free space, and would write them onto whatever disk it found there.
+void restore_drive(u32 d, const u8* name) {
+  const char letter = d ? 'B' : 'A';
+  if (name[0] == 255) {
+    // Cut to the field's length, the path may name another file: the drive
+    // keeps only an image whose path starts the same, else stays empty.
+    const u8* kept = name + (name[1] == 0 ? 2 : 1);
+    const std::string start(kept, std::find(kept, name + 256, 0));
+    const std::string held = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
+    if ((DISKIMG_InsertedMask & (1u << d)) && held.compare(0, start.size(), start) == 0) return;
+    DISKIMG_Eject(letter);
+    DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter +
+                      ", the saved state holds only the start of its path: " + start + "...")
+                         .c_str());
+    DLG_Alert(7, 1);
+    return;
+  }
+  const std::string path = stored_path(name);
+  if (path.empty() || holds(d, path)) return;
+  DISKIMG_Eject(letter);
+  // A state file may name any file of the host: only the folder's own disks
+  // go in as the user protects them, any other is only read. An image that
+  // is gone (or no regular file) leaves the drive empty, and the
+  // insertion's alert says why.
+  if (DISKIMG_Insert(path.c_str(), letter, !own_disk(path)))
+    std::puts(d ? "Restored drive B" : "Restored drive A");
+}
+
 }  // namespace
 
 void DISKIMG_SaveState(StateWriter& w) {
@@ -74,33 +116,44 @@ bool DISKIMG_RestoreState(StateReader& r) {
     if (v > 0xffff) return false;
   if (dma[DMA_Count] > 0xff) return false;
   if (!r.applying()) return true;
+  for (u32 d = 0; d < 2; ++d)
+    if (mask & (1u << d)) restore_drive(d, names[d]);
+  // After the insertions, which put a new image's head and the track and
+  // data registers at 0.
   for (u32 i = 0; i < 4; ++i) DMA_Regs[i] = dma[i];
   for (u32 i = 0; i < 6; ++i) FDC_Regs[i] = fdc[i];
   PSG_PortA = portA;
   for (u32 i = 0; i < 3; ++i) DMA_Address[i] = address[i];
-  for (u32 d = 0; d < 2; ++d) {
-    // A drive that already holds an image keeps it.
-    if (!(mask & (1u << d)) || (DISKIMG_InsertedMask & (1u << d))) continue;
-    const char letter = d ? 'B' : 'A';
-    if (names[d][0] == 255) {
-      // Cut to the field's length, the path may name another file: the
-      // drive stays empty.
-      const u8* kept = names[d] + (names[d][1] == 0 ? 2 : 1);
-      DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter +
-                        ", the saved state holds only the start of its path: " +
-                        std::string(kept, std::find(kept, names[d] + 256, 0)) + "...")
-                           .c_str());
-      DLG_Alert(7, 1);
-      continue;
-    }
-    const std::string path = stored_path(names[d]);
-    if (path.empty()) continue;
-    // A state file may name any file of the host: only the folder's own
-    // disks go in as the user protects them, any other is only read. An
-    // image that is gone (or no regular file) leaves the drive empty, and
-    // the insertion's alert says why.
-    if (DISKIMG_Insert(path.c_str(), letter, !own_disk(path)))
-      std::puts(d ? "Restored drive B" : "Restored drive A");
-  }
   return true;
+}
+
+void DISKIMG_SaveExtension(StateWriter& w) {
+  w.i32v(DISKIMG_Drives[0].headTrack);
+  w.i32v(DISKIMG_Drives[1].headTrack);
+  w.i32v(FDC_StepDir);
+}
+
+bool DISKIMG_RestoreExtension(StateReader& r) {
+  i32 heads[2];
+  for (i32& h : heads) h = r.i32v();
+  const i32 dir = r.i32v();
+  if (!r.ok() || (dir != 1 && dir != -1)) return false;
+  // A head stands on a track of an image (or one past its last, where a
+  // step in can take it), whose track count a boot sector gives in 16 bits.
+  for (i32 h : heads)
+    if (h < DISKIMG_HeadUnknown || h > 0x10000) return false;
+  if (!r.applying()) return true;
+  // The heads are the drives', whatever disk the restore left in them.
+  for (u32 d = 0; d < 2; ++d) DISKIMG_Drives[d].headTrack = heads[d];
+  FDC_StepDir = dir;
+  return true;
+}
+
+void DISKIMG_ExtensionAbsent() {
+  // Where the heads stood is not known (a drive that kept its image has its
+  // head where this start left it, not where the ST left it). The ST keeps
+  // each drive's track and puts it in the track register before it uses
+  // the drive: each head is taken to be there when its drive is next used,
+  // so no sector is read from or written to another track than the ST means.
+  for (DISKIMG_Drive& g : DISKIMG_Drives) g.headTrack = DISKIMG_HeadUnknown;
 }

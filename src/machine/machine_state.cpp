@@ -5,7 +5,9 @@
 #include "host/events.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
+#include "machine/rtc.h"
 #include "machine/scheduler.h"
+#include "machine/sections.h"
 
 namespace {
 constexpr u32 tick_block_size = 16;
@@ -126,5 +128,24 @@ bool MFP_RestoreIntState(StateReader& r) {
     MFP_VideoIntPending = pending & (MFP_VideoVBL | MFP_VideoHBL);
     MFP_IntTaken = taken;
   }
+  return true;
+}
+
+// The frame count, to which the Shifter's and the keyboard's logs of frame
+// numbers refer.
+void SCHED_SaveExtension(StateWriter& w) { w.u32v(SCHED_FrameCount); }
+
+bool SCHED_RestoreExtension(StateReader& r) {
+  const u32 frames = r.u32v();
+  if (r.ok() && r.applying()) SCHED_FrameCount = frames;
+  return r.ok();
+}
+
+void RTC_SaveExtension(StateWriter& w) { w.u32v(RTC_ModeReg); }
+
+bool RTC_RestoreExtension(StateReader& r) {
+  const u32 mode = r.u32v();
+  if (!r.ok() || mode > 0xff) return false;
+  if (r.applying()) RTC_ModeReg = mode;
   return true;
 }

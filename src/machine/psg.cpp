@@ -43,8 +43,6 @@ u32* copy_slot(u32 r) {
   }
 }
 
-constexpr u8 register_mask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
-                                  0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
 
 // The printed bytes wait here until the buffer is full, the frame ends or
 // the file is closed: one system call per buffer, not one per byte.
@@ -150,7 +148,7 @@ void data_write(u32 v) {
   const u32 r = PSG_RegCopy.selected;
   if (PREFS_SoundOn) PSG_WriteDataAt(v, SCHED_FrameCycle);
   if (r < 14) {
-    *copy_slot(r) = v & register_mask[r];
+    PSG_SetCopy(r, v);
     if (r == 13) PSG_RegCopy.shapeWritten = 1;
   } else if (r == 14) {
     PSG_PortA = v;
@@ -180,6 +178,8 @@ void PRINTER_Retry() {
   printer_failed = false;
   printer_looked = false;
 }
+
+void PSG_SetCopy(u32 r, u32 v) { *copy_slot(r) = v & PSG_RegisterMask[r]; }
 
 u32 PSG_CopyOf(u32 r) {
   if (r < 14) return *copy_slot(r);

@@ -44,5 +44,10 @@ void PSG_PutB(u32 addr, u32 value);
 void PSG_PutW(u32 addr, u32 value);
 void PSG_PutL(u32 addr, u32 value);
 
+// The bits each of R0-R13 keeps.
+constexpr u8 PSG_RegisterMask[14] = {0xff, 0x0f, 0xff, 0x0f, 0xff, 0x0f, 0x1f,
+                                     0xff, 0x1f, 0x1f, 0x1f, 0xff, 0xff, 0x0f};
 // The copy of register r as stored (R14 from port A, R15 reads 0).
 u32 PSG_CopyOf(u32 r);
+// Stores the copy of register r (0-13), as a write keeps it.
+void PSG_SetCopy(u32 r, u32 v);

@@ -1,6 +1,6 @@
 // The saved-state section pairs of the chips, each beside its chip's code
 // (shifter_state.cpp, acia_state.cpp, fdc_state.cpp, psg_state.cpp,
-// blitter/blitter_state.cpp, screen_state.cpp). See state_io.h for the
+// blitter/blitter_state.cpp, screen_state.cpp, machine_state.cpp). See state_io.h for the
 // two-pass contract of the restore functions.
 #pragma once
 
@@ -23,3 +23,20 @@ void PSG_SaveState(StateWriter& w);  // 6 bytes
 bool PSG_RestoreState(StateReader& r);
 void SCREEN_SaveState(StateWriter& w);  // 84 bytes
 bool SCREEN_RestoreState(StateReader& r);
+
+// The extension at the file's end: what the chips keep besides their
+// sections above (a file written before it had none: see state.cpp).
+void SCHED_SaveExtension(StateWriter& w);  // 4 bytes
+bool SCHED_RestoreExtension(StateReader& r);
+void DISKIMG_SaveExtension(StateWriter& w);  // 12 bytes
+bool DISKIMG_RestoreExtension(StateReader& r);
+// A file without the extension does not tell where the heads are.
+void DISKIMG_ExtensionAbsent();
+void PSG_SaveExtension(StateWriter& w);  // 14 bytes
+bool PSG_RestoreExtension(StateReader& r);
+void SHIFTER_SaveExtension(StateWriter& w);  // 4 bytes
+bool SHIFTER_RestoreExtension(StateReader& r);
+void IKBD_SaveExtension(StateWriter& w);  // 1 byte
+bool IKBD_RestoreExtension(StateReader& r);
+void RTC_SaveExtension(StateWriter& w);  // 4 bytes
+bool RTC_RestoreExtension(StateReader& r);

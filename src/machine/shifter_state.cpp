@@ -1,4 +1,4 @@
-// The Shifter's saved-state section: 108 bytes.
+// The Shifter's saved-state section (108 bytes) and its part of the extension.
 #include "machine/sections.h"
 #include "machine/shifter.h"
 
@@ -56,5 +56,14 @@ bool SHIFTER_RestoreState(StateReader& r) {
   SHIFTER_Sync = u8(sync);
   SHIFTER_Resolution = u16(resolution);
   for (u32 i = 0; i < 16; ++i) SHIFTER_Palette[i] = palette[i];
+  return true;
+}
+
+void SHIFTER_SaveExtension(StateWriter& w) { w.u32v(SHIFTER_TopBorderOpen); }
+
+bool SHIFTER_RestoreExtension(StateReader& r) {
+  const u32 top = r.u32v();
+  if (!r.ok() || top > 1) return false;
+  if (r.applying()) SHIFTER_TopBorderOpen = top;
   return true;
 }

@@ -23,9 +23,11 @@ u32 STATE_SpareWord;
 
 namespace {
 
-// Bytes of every section but the memory section's RAM.
+// Bytes of every section but the memory section's RAM, the extension
+// included.
 constexpr u64 fixed_bytes = STATE_HeaderSize + 108 + 16561 + 116 + 4 + 209 + 563 + 4 + 16395 + 8 +
-                            6 + 7 + m68k_state_section_size + 16 + CART_Size + 84;
+                            6 + 7 + m68k_state_section_size + 16 + CART_Size + 84 +
+                            STATE_ExtensionBytes;
 
 void refuse(const char* text) {
   DLG_SetAlertText(text);
@@ -148,6 +150,47 @@ struct Section {
   bool (*restore)(StateReader&);
 };
 
+void write_cpu_extension(StateWriter& w) {
+  u8 part[m68k_state_extension_size];
+  m68k_state_extension_encode(part);
+  w.bytes(part, sizeof part);
+}
+bool read_cpu_extension(StateReader& r) {
+  const u8* part = r.view(m68k_state_extension_size);
+  if (part && r.applying()) m68k_state_extension_decode(part);
+  return part != nullptr;
+}
+
+// The extension's parts, in the file's order.
+constexpr Section extension[] = {
+    {SCHED_SaveExtension, SCHED_RestoreExtension},
+    {DISKIMG_SaveExtension, DISKIMG_RestoreExtension},
+    {PSG_SaveExtension, PSG_RestoreExtension},
+    {SHIFTER_SaveExtension, SHIFTER_RestoreExtension},
+    {IKBD_SaveExtension, IKBD_RestoreExtension},
+    {RTC_SaveExtension, RTC_RestoreExtension},
+    {write_cpu_extension, read_cpu_extension},
+};
+
+// The extension: its tag, its length, then the chips' parts. A file that
+// ends after the screen section is one of a build before the extension; the
+// chips keep what they hold, but for the drives' heads.
+void write_extension(StateWriter& w) {
+  w.u32v(STATE_ExtensionTag);
+  w.u32v(STATE_ExtensionBytes - 8);
+  for (const Section& s : extension) s.save(w);
+}
+bool read_extension(StateReader& r) {
+  if (r.left() == 0) {
+    if (r.applying()) DISKIMG_ExtensionAbsent();
+    return true;
+  }
+  if (r.u32v() != STATE_ExtensionTag || r.u32v() != STATE_ExtensionBytes - 8) return false;
+  for (const Section& s : extension)
+    if (!s.restore(r) || !r.ok()) return false;
+  return true;
+}
+
 // Sections 2 to 15, in the file's order.
 constexpr Section sections[] = {
     {SHIFTER_SaveState, SHIFTER_RestoreState},
@@ -164,6 +207,7 @@ constexpr Section sections[] = {
     {write_cpu, read_cpu},
     {write_memory, read_memory},
     {SCREEN_SaveState, SCREEN_RestoreState},
+    {write_extension, read_extension},
 };
 
 bool walk(const u8* data, size_t size, bool apply) {
@@ -191,8 +235,9 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   if (!read_header(header)) return STATE_Result::BadHeader;
   // A Blitter operation stopped with register writes waiting for it makes
   // the file longer by their record.
-  const u64 plain = STATE_FileSize(MMU_RamSize);
-  if (size != plain && size != plain + BLITTER_WaitingStateBytes) {
+  const u64 plain = STATE_FileSize(MMU_RamSize), older = plain - STATE_ExtensionBytes;
+  if (size != plain && size != plain + BLITTER_WaitingStateBytes && size != older &&
+      size != older + BLITTER_WaitingStateBytes) {
     refuse("Cant restore Saved State, Invalid file");
     return STATE_Result::WrongLength;
   }

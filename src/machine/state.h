@@ -1,5 +1,5 @@
-// The saved-state file of the whole machine: a 16-byte header and fourteen
-// sections in a fixed order, all big-endian.
+// The saved-state file of the whole machine: a 16-byte header, fourteen
+// sections in a fixed order and an extension, all big-endian.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,16 @@ constexpr u32 STATE_HeaderSize = 16;
 // A word saved and restored as its own 4-byte section; nothing reads it.
 extern u32 STATE_SpareWord;
 
-// Size of the file of a machine with `ramSize` bytes of RAM (a Blitter
-// operation stopped with register writes waiting adds their record,
-// BLITTER_WaitingStateBytes).
+// The extension after the screen section: a tag, the length of the rest,
+// and what the chips keep besides their sections (the drives' heads, the
+// frame count, the sound chip's registers...). A file of an earlier build
+// ends without it, and is read all the same.
+constexpr u32 STATE_ExtensionTag = 0x56545831;  // "VTX1"
+constexpr u32 STATE_ExtensionBytes = 8 + 4 + 12 + 14 + 4 + 1 + 4 + 36;
+
+// Size of the file of a machine with `ramSize` bytes of RAM, the extension
+// included (a Blitter operation stopped with register writes waiting adds
+// their record, BLITTER_WaitingStateBytes).
 u64 STATE_FileSize(u32 ramSize);
 
 // The whole file as bytes.

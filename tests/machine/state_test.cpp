@@ -33,21 +33,22 @@
 
 namespace {
 
-// Where each section starts in the file of a machine with `ram` bytes of RAM.
+// Where each section starts in the file of a machine with `ram` bytes of RAM
+// (the extension is section 16).
 struct Layout {
   explicit Layout(u32 ram) {
-    const u32 sizes[] = {16,    108, 16561, 116, 4, 209, 563, 4, 16395,
-                         8,     6,   7,     480, 16 + ram + 131072, 84};
+    const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
+                         6,  7,   480,   16 + ram + 131072, 84, 83};
     u32 at = 0;
-    for (u32 i = 0; i < 15; ++i) {
+    for (u32 i = 0; i < 16; ++i) {
       start[i] = at;
       at += sizes[i];
     }
     total = at;
   }
-  // Section numbers as in the file, 1 to 15.
+  // Section numbers as in the file, 1 to 16.
   u32 operator[](u32 section) const { return start[section - 1]; }
-  u32 start[15];
+  u32 start[16];
   u32 total;
 };
 
@@ -126,14 +127,20 @@ TEST_F(StateFile, SectionSizes) {
   EXPECT_EQ(section_size(MMU_SaveIORegs), 7u);
   EXPECT_EQ(m68k_state_section_size, 480u);
   EXPECT_EQ(section_size(SCREEN_SaveState), 84u);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u);
+  // The extension: tag, length and the chips' parts.
+  EXPECT_EQ(8 + section_size(SCHED_SaveExtension) + section_size(DISKIMG_SaveExtension) +
+                section_size(PSG_SaveExtension) + section_size(SHIFTER_SaveExtension) +
+                section_size(IKBD_SaveExtension) + section_size(RTC_SaveExtension) +
+                m68k_state_extension_size,
+            STATE_ExtensionBytes);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 83);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 83);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u);
+  ASSERT_EQ(b.size(), 4359953u + 83);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);
