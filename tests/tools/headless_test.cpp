@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/endian.h"
 #include "support/machine_fixture.h"
@@ -16,6 +21,33 @@ namespace {
 // A runner that does not end within a minute is stopped (and fails).
 ShellResult run_headless(const std::string& args) {
   return shell("timeout 60 " HEADLESS_PATH " " + args);
+}
+
+// Runs the headless runner with `args` and its standard output into a pipe
+// nobody reads (the read end is closed before it starts), its standard
+// error into `errors`; as a shell starts it, SIGPIPE takes its default
+// action. The exit status, -1 when it was killed.
+int run_into_closed_pipe(const std::vector<std::string>& args, const std::string& errors) {
+  std::vector<char*> argv{const_cast<char*>(HEADLESS_PATH)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int ends[2];
+  if (err < 0 || pipe2(ends, O_CLOEXEC) != 0) return -2;
+  close(ends[0]);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGPIPE, SIG_DFL);
+    dup2(ends[1], 1);
+    dup2(err, 2);
+    execv(HEADLESS_PATH, argv.data());
+    _exit(127);
+  }
+  close(ends[1]);
+  close(err);
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -2;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string last_line(const std::string& s) {
@@ -99,6 +131,25 @@ TEST(Headless, RefusesAMalformedInputScript) {
   }
   std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
+}
+
+// Output nobody reads any more is dropped: the run goes on, writes the
+// files it was asked for and says so in its status.
+TEST(Headless, OutputIntoAClosedPipeIsDropped) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("console_flood"));
+  const std::string state = folder.file("state"), picture = folder.file("picture.png");
+  const int status = run_into_closed_pipe({"--folder", folder.path(), "--frames", "50",
+                                           "--save-state", state, "--screenshot", picture},
+                                          folder.file("errors"));
+  std::ifstream errors(folder.file("errors"));
+  const std::string said((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_TRUE(std::filesystem::is_regular_file(state));
+  EXPECT_TRUE(std::filesystem::is_regular_file(picture));
+  // Read, the guest's lines are there.
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 2");
+  EXPECT_GT(r.out.size(), 100000u);
 }
 
 // A guest that restarts the machine over and over sets the machine's frame

@@ -22,6 +22,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,6 +66,11 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Output into a pipe nobody reads any more (`| head -1`) is lost, and the
+  // run goes on to write the files it was asked for and to report in its
+  // status, as the windowed program does. It starts no other program that
+  // would inherit the ignored signal.
+  std::signal(SIGPIPE, SIG_IGN);
   std::string folder, screenshot, save_state, input;
   long frames = -1;
   bool monochrome = false, blitter = false, prefetch = false, debug = false, sound = false,
