@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -131,6 +132,42 @@ TEST(Headless, RefusesAMalformedInputScript) {
   }
   std::ofstream(script) << "# mouse and keys\n0 mouse -5 7\n2 key 0x31 down\n3 key 49 up\n";
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
+}
+
+// A script that is no readable file of a sensible size is refused before
+// the machine starts, with what is wrong with it.
+TEST(Headless, RefusesAnInputScriptItCantTake) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const std::string script = folder.file("input.txt");
+  struct Case {
+    const char* what;
+    void (*make)(const std::string& path);
+    const char* why;
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, "does not exist"},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       "is a directory"},
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+       "is a FIFO"},
+      {"comments beyond the limit",
+       [](const std::string& p) {
+         std::ofstream out(p);
+         const std::string line = std::string(99, '#') + '\n';
+         for (u32 i = 0; i < 45000; ++i) out << line;
+       },
+       "is larger than 4 MB"},
+  };
+  for (const Case& c : cases) {
+    c.make(script);
+    const ShellResult r =
+        run_headless("--folder " + folder.path() + " --frames 5 --input " + script);
+    EXPECT_EQ(r.status, 2) << c.what << "\n" << r.out;
+    EXPECT_NE(r.out.find("the input script " + script + " " + c.why), std::string::npos)
+        << c.what << "\n" << r.out;
+    std::filesystem::remove(script);
+  }
 }
 
 // Output nobody reads any more is dropped: the run goes on, writes the

@@ -27,8 +27,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/files.h"
@@ -137,12 +135,8 @@ int main(int argc, char** argv) {
 
   std::vector<InputEvent> events;
   if (!input.empty()) {
-    std::ifstream in(input);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    if (!in) error = "can't read the input script " + input;
-    if (error.empty()) parse_input_script(text.str(), events, error);
+    std::string text, error;
+    if (read_input_script(input, text, error)) parse_input_script(text, events, error);
     if (!error.empty()) {
       std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
       return 2;
