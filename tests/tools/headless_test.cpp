@@ -204,7 +204,10 @@ TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
   for (const Case& c : cases) {
     std::vector<u8> rom = load_test_rom("restart_loops");
     be_write16(&rom[0x40], c.mode);
-    if (c.tos206) be_write16(&rom[2], 0x0206);
+    if (c.tos206) {
+      be_write16(&rom[2], 0x0206);
+      rom.resize(0x40000, 0xff);  // the whole ROM of that version
+    }
     TempFolder folder;
     folder.write("tos.img", rom);
     const ShellResult r = run_headless("--folder " + folder.path() + " --frames 3");
