@@ -26,7 +26,9 @@ u32 DLG_ConfirmBootWrite();
 // Asked before an existing file is formatted as a new hard-disk image, with
 // OK and Cancel: 1 to go ahead, 0 to leave the file alone.
 u32 DLG_ConfirmFormat(const char* text);
-u32 DLG_AskForTos();
+// Asked at start-up when tos.img can't be used, `why` its name and what is
+// wrong with it: 1 to choose another image, 0 to quit.
+u32 DLG_AskForTos(const std::string& why);
 // Asked before the program quits, with OK and Cancel: 1 to quit.
 u32 DLG_ConfirmQuit();
 void NAV_GetFile(NAV_Reply& reply, u32 kind);

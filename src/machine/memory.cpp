@@ -150,6 +150,13 @@ void CART_PutB(u32 a, u32 v) { CART_Buffer[a - 0xfa0000] = u8(v); }
 u8* CART_HostPtr(u32 a) { return CART_Buffer + (a - 0xfa0000); }
 u32 CART_Check(u32 a, u32 size) { return a - 0xfa0000 + size <= 0x1ffff ? 1 : 0; }
 
+// The words for an image whose version bytes name no TOS we know.
+std::string no_tos_image(const u8* version) {
+  char text[64];
+  std::snprintf(text, sizeof text, "is no TOS image (version bytes %02X %02X)", version[0], version[1]);
+  return text;
+}
+
 // Only a regular file: a FIFO chosen as the TOS would otherwise block the
 // program in its open. `why` says what is wrong with the name when it fails.
 bool read_file(const std::string& path, std::FILE*& f, std::string& why) {
@@ -221,21 +228,26 @@ u32 MMU_LoadTOS(const std::string& path, std::string* why) {
     base = 0xe00000;
   } else {
     std::fclose(f);
-    char text[64];
-    std::snprintf(text, sizeof text, "is no TOS image (version bytes %02X %02X)", header[2], header[3]);
-    return refuse(text);
+    return refuse(no_tos_image(header + 2));
   }
   u8* buffer = alloc_guarded(size);
   if (!buffer) APP_Fatal(6);
-  // Whatever a short image doesn't cover reads as all ones.
-  std::memset(buffer, 0xff, size);
   std::rewind(f);
   const size_t got = std::fread(buffer, 1, size, f);
-  (void)got;
   const bool failed = std::ferror(f) != 0;
   if (std::fclose(f) != 0 || failed) {
     delete[] buffer;
     return refuse(std::string("can't be read (") + std::strerror(errno) + ")");
+  }
+  // A cut image would run into whatever stands in place of its missing
+  // part: only the whole ROM is taken.
+  if (got < size) {
+    delete[] buffer;
+    char text[96];
+    std::snprintf(text, sizeof text,
+                  "is too short for its version (TOS %X.%02X needs %u bytes, the file has %zu)",
+                  header[2], header[3], size, got);
+    return refuse(text);
   }
   delete[] MMU_RomBuffer;
   MMU_RomBuffer = buffer;
@@ -333,9 +345,15 @@ void MMU_Init() {
                   why.c_str());
   }
   while (MMU_TosVersion == 0) {
-    const std::string path = APP_FindFile("tos.img");
-    if (!path.empty() && MMU_LoadTOS(path) && MMU_TosVersion != 0) break;
-    if (!DLG_AskForTos()) HOST_Exit(1);
+    // The alert that asks for another image says why this one was refused,
+    // in the words of a TOS refused anywhere else.
+    const std::string path = APP_Folder.path + "/tos.img";
+    std::string why;
+    if (MMU_LoadTOS(path, &why)) {
+      if (MMU_TosVersion != 0) break;
+      why = no_tos_image(MMU_RomBuffer + 2);
+    }
+    if (!DLG_AskForTos(path + " " + why)) HOST_Exit(1);
     NAV_Reply reply;
     NAV_GetFile(reply, 1);
     if (reply.chosen) {

@@ -288,17 +288,19 @@ TEST_F(MemoryMap, LoadingTheOtherLayoutUnmapsTheOldRomBanks) {
   for (u32 b = 0xfc; b <= 0xfe; ++b) EXPECT_EQ(MMU_bankTable[b], &MMU_RomBank);
 }
 
-TEST_F(MemoryMap, ShortTosFilesAreRefusedOrFilledWithOnes) {
+TEST_F(MemoryMap, ShortTosFilesAreRefused) {
   std::vector<u8> header_only = make_tos_image(1, 4, 0x40);
   header_only.resize(47);  // shorter than its header
   folder.write("short.img", header_only);
   EXPECT_EQ(load_quietly(folder.file("short.img")), 0u);
 
-  folder.write("part.img", make_tos_image(1, 4, 0x100));
-  ASSERT_EQ(load_quietly(folder.file("part.img")), 1u);
-  EXPECT_EQ(MMU_ReadL(0xfc00fc), 0u);
-  EXPECT_EQ(MMU_ReadL(0xfc0100), 0xffffffffu);
-  EXPECT_EQ(MMU_ReadB(0xfeffff), 0xffu);
+  // Shorter than its version's ROM: the TOS in place stays.
+  folder.write("part.img", make_tos_image(1, 2, 0x2ffff));
+  std::string why;
+  EXPECT_EQ(MMU_LoadTOS(folder.file("part.img"), &why), 0u);
+  EXPECT_EQ(why, "is too short for its version (TOS 1.02 needs 196608 bytes, the file has 196607)");
+  EXPECT_EQ(MMU_TosVersion, 14u);
+  EXPECT_EQ(MMU_ReadW(0xfc0002), 0x0104u);
 }
 
 TEST_F(MemoryMap, ReadOnlyTosFileIsAccepted) {
@@ -371,7 +373,7 @@ TEST(MemoryInit, NoTosImageEndsTheProgram) {
   testing::internal::CaptureStderr();
   EXPECT_THROW(machine_build_memory(folder.path()), ProcessExit);
   const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("no usable TOS image"), std::string::npos);
+  EXPECT_NE(err.find("tos.img does not exist"), std::string::npos) << err;
   // An unrecognised image is no better.
   folder.write("tos.img", make_tos_image(9, 9));
   testing::internal::CaptureStderr();

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <limits.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 
 #include "common/endian.h"
 #include "cpu/exceptions.h"
@@ -18,6 +23,7 @@
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "support/machine_fixture.h"
+#include "support/testdata.h"
 
 namespace {
 
@@ -169,11 +175,51 @@ TEST_F(StartUp, OptionsStartWithTheValuesOfANewPreferencesRecord) {
   for (const auto& o : options) EXPECT_EQ(o.value, o.expected) << o.name;
 }
 
-TEST_F(StartUp, MissingTosEndsTheProgram) {
-  testing::internal::CaptureStderr();
-  EXPECT_THROW(machine_start(folder.path()), ProcessExit);
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(err.find("no usable TOS image"), std::string::npos);
+// A tos.img the start can't take is refused (the windowless alert is
+// cancelled, which ends the program), and the alert that asks for another
+// image says why, in the words a dropped or chosen image gets.
+TEST_F(StartUp, RefusedTosImageAndWhy) {
+  REQUIRE_EMUTOS();
+  std::ifstream in(TESTDATA_DIR "/emutos/etos192uk.img", std::ios::binary);
+  const std::vector<u8> emutos{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  ASSERT_EQ(emutos.size(), 0x30000u);
+  auto cut = [&](size_t n) { return std::vector<u8>(emutos.begin(), emutos.begin() + long(n)); };
+  std::vector<u8> noise(0x30000);
+  u32 x = 2463534242u;
+  for (u8& b : noise) {
+    x ^= x << 13, x ^= x >> 17, x ^= x << 5;
+    b = u8(x);
+  }
+  char noise_why[64];
+  std::snprintf(noise_why, sizeof noise_why, "is no TOS image (version bytes %02X %02X)", noise[2], noise[3]);
+  const std::string too_short = "is too short for its version (TOS 1.04 needs 196608 bytes, the file has ";
+  const struct {
+    const char* what;
+    std::vector<u8> image;  // none: no tos.img at all
+    std::string why;
+  } cases[] = {
+      {"48 bytes of EmuTOS", cut(48), too_short + "48)"},
+      {"100,000 bytes of EmuTOS", cut(100000), too_short + "100000)"},
+      {"a TOS 2.06 in 192 KB", make_tos_image(2, 6, 0x30000),
+       "is too short for its version (TOS 2.06 needs 262144 bytes, the file has 196608)"},
+      {"47 bytes", cut(47), "is too short for a TOS image"},
+      {"a random 192 KB file", noise, noise_why},
+      {"no file", {}, "does not exist"},
+  };
+  for (const auto& c : cases) {
+    machine_reset_globals();
+    std::remove(folder.file("tos.img").c_str());
+    if (!c.image.empty()) folder.write("tos.img", c.image);
+    const std::string err = stderr_of([&] { EXPECT_THROW(machine_start(folder.path()), ProcessExit); });
+    EXPECT_NE(err.find("message 4: " + folder.file("tos.img") + " " + c.why + ";"), std::string::npos)
+        << c.what << "\n" << err;
+  }
+  // A folder whose path is longer than the system takes.
+  std::string deep = folder.path();
+  while (deep.size() <= PATH_MAX) deep += "/" + std::string(200, 'd');
+  machine_reset_globals();
+  const std::string err = stderr_of([&] { EXPECT_THROW(machine_start(deep), ProcessExit); });
+  EXPECT_NE(err.find("/tos.img can't be opened (File name too long);"), std::string::npos) << err;
 }
 
 TEST_F(StartUp, FatalMessages) {

@@ -48,6 +48,8 @@ void TempFolder::write(const std::string& name, const std::vector<u8>& bytes) co
 }
 
 std::vector<u8> make_tos_image(u8 v0, u8 v1, u32 size, bool emuTos) {
+  const u32 version = u32(v0) * 10 + v1;
+  if (!size) size = version == 10 || version == 12 || version == 14 ? 0x30000 : 0x40000;
   std::vector<u8> img(size, 0);
   if (size >= 4) {
     img[0] = 0x60;

@@ -24,10 +24,11 @@ class TempFolder {
   std::string path_;
 };
 
-// A TOS image of `size` bytes with version bytes v0 v1 at offset 2, the
-// ROM's version word at offset 2 as well, and `emuTos` marking byte 0x2c.
-// The code at offset 0x30 is a branch to itself.
-std::vector<u8> make_tos_image(u8 v0, u8 v1, u32 size = 0x30000, bool emuTos = false);
+// A TOS image of `size` bytes (0: the whole ROM its version bytes call
+// for) with version bytes v0 v1 at offset 2, the ROM's version word at
+// offset 2 as well, and `emuTos` marking byte 0x2c. The code at offset 0x30
+// is a branch to itself.
+std::vector<u8> make_tos_image(u8 v0, u8 v1, u32 size = 0, bool emuTos = false);
 
 // A test ROM that the build assembled from tests/roms.
 std::vector<u8> load_test_rom(const std::string& name);

@@ -1,10 +1,16 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "common/endian.h"
 #include "support/machine_fixture.h"
@@ -16,6 +22,33 @@ namespace {
 // A runner that does not end within a minute is stopped (and fails).
 ShellResult run_headless(const std::string& args) {
   return shell("timeout 60 " HEADLESS_PATH " " + args);
+}
+
+// Runs the headless runner with `args` and its standard output into a pipe
+// nobody reads (the read end is closed before it starts), its standard
+// error into `errors`; as a shell starts it, SIGPIPE takes its default
+// action. The exit status, -1 when it was killed.
+int run_into_closed_pipe(const std::vector<std::string>& args, const std::string& errors) {
+  std::vector<char*> argv{const_cast<char*>(HEADLESS_PATH)};
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  int ends[2];
+  if (err < 0 || pipe2(ends, O_CLOEXEC) != 0) return -2;
+  close(ends[0]);
+  const pid_t child = fork();
+  if (child == 0) {
+    std::signal(SIGPIPE, SIG_DFL);
+    dup2(ends[1], 1);
+    dup2(err, 2);
+    execv(HEADLESS_PATH, argv.data());
+    _exit(127);
+  }
+  close(ends[1]);
+  close(err);
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) return -2;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 std::string last_line(const std::string& s) {
@@ -101,6 +134,61 @@ TEST(Headless, RefusesAMalformedInputScript) {
   EXPECT_EQ(run_headless("--folder " + folder.path() + " --frames 5 --input " + script).status, 0);
 }
 
+// A script that is no readable file of a sensible size is refused before
+// the machine starts, with what is wrong with it.
+TEST(Headless, RefusesAnInputScriptItCantTake) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("workload"));
+  const std::string script = folder.file("input.txt");
+  struct Case {
+    const char* what;
+    void (*make)(const std::string& path);
+    const char* why;
+  };
+  const Case cases[] = {
+      {"missing", [](const std::string&) {}, "does not exist"},
+      {"a folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+       "is a directory"},
+      {"a FIFO", [](const std::string& p) { ASSERT_EQ(mkfifo(p.c_str(), 0600), 0); },
+       "is a FIFO"},
+      {"comments beyond the limit",
+       [](const std::string& p) {
+         std::ofstream out(p);
+         const std::string line = std::string(99, '#') + '\n';
+         for (u32 i = 0; i < 45000; ++i) out << line;
+       },
+       "is larger than 4 MB"},
+  };
+  for (const Case& c : cases) {
+    c.make(script);
+    const ShellResult r =
+        run_headless("--folder " + folder.path() + " --frames 5 --input " + script);
+    EXPECT_EQ(r.status, 2) << c.what << "\n" << r.out;
+    EXPECT_NE(r.out.find("the input script " + script + " " + c.why), std::string::npos)
+        << c.what << "\n" << r.out;
+    std::filesystem::remove(script);
+  }
+}
+
+// Output nobody reads any more is dropped: the run goes on, writes the
+// files it was asked for and says so in its status.
+TEST(Headless, OutputIntoAClosedPipeIsDropped) {
+  TempFolder folder;
+  folder.write("tos.img", load_test_rom("console_flood"));
+  const std::string state = folder.file("state"), picture = folder.file("picture.png");
+  const int status = run_into_closed_pipe({"--folder", folder.path(), "--frames", "50",
+                                           "--save-state", state, "--screenshot", picture},
+                                          folder.file("errors"));
+  std::ifstream errors(folder.file("errors"));
+  const std::string said((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(status, 0) << said;
+  EXPECT_TRUE(std::filesystem::is_regular_file(state));
+  EXPECT_TRUE(std::filesystem::is_regular_file(picture));
+  // Read, the guest's lines are there.
+  const ShellResult r = run_headless("--folder " + folder.path() + " --frames 2");
+  EXPECT_GT(r.out.size(), 100000u);
+}
+
 // A guest that restarts the machine over and over sets the machine's frame
 // count back to 0 each time; the runner still ends after its N frames.
 TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
@@ -116,7 +204,10 @@ TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {
   for (const Case& c : cases) {
     std::vector<u8> rom = load_test_rom("restart_loops");
     be_write16(&rom[0x40], c.mode);
-    if (c.tos206) be_write16(&rom[2], 0x0206);
+    if (c.tos206) {
+      be_write16(&rom[2], 0x0206);
+      rom.resize(0x40000, 0xff);  // the whole ROM of that version
+    }
     TempFolder folder;
     folder.write("tos.img", rom);
     const ShellResult r = run_headless("--folder " + folder.path() + " --frames 3");

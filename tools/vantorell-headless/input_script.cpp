@@ -1,10 +1,15 @@
 #include "input_script.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <sstream>
 
+#include "common/files.h"
 #include "host/events.h"
 #include "machine/ikbd.h"
 
@@ -75,6 +80,35 @@ void feed(u32 poll) {
 }
 
 }  // namespace
+
+bool read_input_script(const std::string& path, std::string& text, std::string& error) {
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  if (fd < 0) {
+    error = "the input script " + path + " " + why;
+    return false;
+  }
+  text.clear();
+  char chunk[65536];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = "the input script " + path + " can't be read (" + std::strerror(errno) + ")";
+      break;
+    }
+    if (got == 0) break;
+    // Never more than the limit in memory, however large the file.
+    if (text.size() + size_t(got) > input_script_limit) {
+      error = "the input script " + path + " is larger than " +
+              std::to_string(input_script_limit >> 20) + " MB";
+      break;
+    }
+    text.append(chunk, size_t(got));
+  }
+  close(fd);
+  return error.empty();
+}
 
 bool parse_input_script(const std::string& text, std::vector<InputEvent>& events,
                         std::string& error) {

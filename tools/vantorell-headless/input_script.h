@@ -24,6 +24,14 @@ struct InputEvent {
   i32 a, b;  // key code and down; dx and dy; button (1 left, 2 right) and down
 };
 
+// The largest script taken: some hundred thousand events, far more than
+// any run is fed.
+constexpr size_t input_script_limit = 4u << 20;
+
+// Reads the script at `path` into `text`; false with a message when it is
+// no regular file, can't be read or is larger than input_script_limit.
+bool read_input_script(const std::string& path, std::string& text, std::string& error);
+
 // Parses a script; false with a message naming the line when it is malformed.
 bool parse_input_script(const std::string& text, std::vector<InputEvent>& events,
                         std::string& error);

@@ -22,12 +22,11 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "common/files.h"
@@ -65,6 +64,11 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Output into a pipe nobody reads any more (`| head -1`) is lost, and the
+  // run goes on to write the files it was asked for and to report in its
+  // status, as the windowed program does. It starts no other program that
+  // would inherit the ignored signal.
+  std::signal(SIGPIPE, SIG_IGN);
   std::string folder, screenshot, save_state, input;
   long frames = -1;
   bool monochrome = false, blitter = false, prefetch = false, debug = false, sound = false,
@@ -131,12 +135,8 @@ int main(int argc, char** argv) {
 
   std::vector<InputEvent> events;
   if (!input.empty()) {
-    std::ifstream in(input);
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string error;
-    if (!in) error = "can't read the input script " + input;
-    if (error.empty()) parse_input_script(text.str(), events, error);
+    std::string text, error;
+    if (read_input_script(input, text, error)) parse_input_script(text, events, error);
     if (!error.empty()) {
       std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
       return 2;

@@ -133,8 +133,8 @@ u32 DLG_ConfirmRestart() { return confirm(2); }
 u32 DLG_ConfirmQuit() { return confirm(3, &DLG_FixedAnswers.confirmQuit); }
 u32 DLG_ConfirmBootWrite() { return confirm(5, &DLG_FixedAnswers.confirmBootWrite); }
 
-u32 DLG_AskForTos() {
-  alert_text = "no usable TOS image \"tos.img\" in " + APP_Folder.path;
+u32 DLG_AskForTos(const std::string& why) {
+  alert_text = why;
   return confirm(4, &DLG_FixedAnswers.askForTos);
 }
 
