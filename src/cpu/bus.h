@@ -202,9 +202,21 @@ extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
 extern u32 APP_AutoStateLoaded;
 // The automatic state's file in the application's folder.
 constexpr const char* APP_AutoStateName = "Auto Saved State";
-// 1 when that entry found "Auto Saved State" and the restore refused it
-// (another TOS, RAM size or cartridge, or no state at all): the quit sets
-// the file aside before it writes a new one.
+// Why a restore refused its file: it needs another TOS, another RAM size,
+// the hard-disk driver in the cartridge port or another cartridge, or it is
+// no state this machine can read.
+enum : u32 {
+  STATE_RefusedFile = 1,
+  STATE_RefusedTos,
+  STATE_RefusedRam,
+  STATE_RefusedHddDriver,
+  STATE_RefusedCartridge,
+};
+// Why STATE_Read last refused a file (one of the above).
+extern u32 STATE_Refusal;
+// Non-zero when that entry found "Auto Saved State" and the restore refused
+// it, the reason why (STATE_Refused...): the quit sets the file aside before
+// it writes a new one, and says why.
 extern u32 APP_AutoStateRefused;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();

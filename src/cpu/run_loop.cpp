@@ -199,7 +199,7 @@ void m68k_run_loop() {
     const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
     if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
       // The restore takes the event times as they were saved.
-      APP_AutoStateRefused = STATE_Read(path.c_str()) ? 0 : 1;
+      APP_AutoStateRefused = STATE_Read(path.c_str()) ? 0 : STATE_Refusal;
     }
   }
   SCHED_PaceMark = HOST_Microseconds();

@@ -177,6 +177,9 @@ int DISKIMG_ExpandMSA(char drive, int fd, std::string* why) {
     SCREEN_DrawStatusLine();
     SCREEN_ShowProgress("Exp:-69");
     HOST_Sleep(40 * 1000000 / 60);
+    // The failure's text goes again: the counters drawn later fill only
+    // their own places, which it overlaps.
+    SCREEN_DrawStatusLine();
     enable_drive_items(1);
     return DISKIMG_ExpandFailed;
   };

@@ -308,6 +308,22 @@ void MMU_ClearRAM() {
   if (MMU_RamBase && MMU_RamSize > 9) std::memset(MMU_RamBase + 9, 0, MMU_RamSize - 9);
 }
 
+namespace {
+// The RAM sizes a start tries in turn: the one the option asks for, then
+// ever smaller ones while the host has no room.
+constexpr int ram_sizes_tried = 5;
+u32 ram_size_tried(int i) {
+  static const u32 sizes[] = {0x400000, 0x200000, 0x100000, 0x80000};
+  return i == 0 ? (PREFS_Ram14MB ? 0xe00000 : 0x400000) : sizes[i - 1];
+}
+}  // namespace
+
+u32 MMU_StartRamSize() {
+  for (int i = 0; i < ram_sizes_tried; ++i)
+    if (ram_size_tried(i) <= MMU_HostRamLimit) return ram_size_tried(i);
+  return 0;
+}
+
 void MMU_Init() {
   MMU_SpareWord = 0;
   MMU_ResetBanks();
@@ -315,10 +331,8 @@ void MMU_Init() {
   void* reserve = std::malloc(0x60000);
   delete[] MMU_RamBase;
   MMU_RamBase = nullptr;
-  static const u32 sizes[] = {0x400000, 0x200000, 0x100000, 0x80000};
-  const u32 first = PREFS_Ram14MB ? 0xe00000 : 0x400000;
-  for (int i = -1; i < 4 && !MMU_RamBase; ++i) {
-    const u32 size = i < 0 ? first : sizes[i];
+  for (int i = 0; i < ram_sizes_tried && !MMU_RamBase; ++i) {
+    const u32 size = ram_size_tried(i);
     if (size > MMU_HostRamLimit) continue;
     MMU_RamBase = alloc_guarded(size);
     if (MMU_RamBase) MMU_RamSize = size;

@@ -38,6 +38,9 @@ constexpr u32 MMU_TosHeaderSize = 48;
 extern u32 MMU_HostRamLimit;
 
 void MMU_Init();
+// The RAM size the next start takes (the 14 MB option as it is now), when
+// the host has room for it.
+u32 MMU_StartRamSize();
 void MMU_MapBanks(const MMU_Bank* rec, u32 first, u32 count);
 // Loads the TOS image at `path`; 1 on success, 0 when refused, with `why`
 // (when given) saying why as words that follow the file's name. A refused

@@ -20,6 +20,7 @@
 #include "machine/state_io.h"
 
 u32 STATE_SpareWord;
+u32 STATE_Refusal;
 
 namespace {
 
@@ -29,7 +30,8 @@ constexpr u64 fixed_bytes = STATE_HeaderSize + 108 + 16561 + 116 + 4 + 209 + 563
                             6 + 7 + m68k_state_section_size + 16 + CART_Size + 84 +
                             STATE_ExtensionBytes;
 
-void refuse(const char* text) {
+void refuse(const char* text, u32 why = STATE_RefusedFile) {
+  STATE_Refusal = why;
   DLG_SetAlertText(text);
   DLG_ShowAlert(130);
 }
@@ -56,23 +58,26 @@ bool read_header(StateReader& r) {
     return false;
   }
   if (tos != MMU_TosVersion) {
+    const u32 why = STATE_RefusedTos;
     switch (tos) {
-      case 10: refuse("Saved State needs TOS 1.0"); break;
-      case 12: refuse("Cant restore Saved State, Saved State needs TOS 1.2"); break;
-      case 14: refuse("Cant restore Saved State, Saved State needs TOS 1.4"); break;
-      case 16: refuse("Cant restore Saved State, Saved State needs TOS 1.6"); break;
-      case 25: refuse("Cant restore Saved State, Saved State needs TOS 2.5"); break;
-      default: refuse("Cant restore Saved State, Saved State and current TOS are different"); break;
+      case 10: refuse("Saved State needs TOS 1.0", why); break;
+      case 12: refuse("Cant restore Saved State, Saved State needs TOS 1.2", why); break;
+      case 14: refuse("Cant restore Saved State, Saved State needs TOS 1.4", why); break;
+      case 16: refuse("Cant restore Saved State, Saved State needs TOS 1.6", why); break;
+      case 25: refuse("Cant restore Saved State, Saved State needs TOS 2.5", why); break;
+      default: refuse("Cant restore Saved State, Saved State and current TOS are different", why); break;
     }
     return false;
   }
   if (ram != MMU_RamSize) {
-    refuse("Cant restore Saved State, Memory configuration is different...");
+    refuse("Cant restore Saved State, Memory configuration is different...", STATE_RefusedRam);
     return false;
   }
   if (cart != CART_PortConfig) {
-    refuse(cart == 1 ? "Cant restore Saved State, the Hard disk Driver is not loaded"
-                     : "Cant restore Saved State, Cartridge Port configuration is different");
+    if (cart == 1)
+      refuse("Cant restore Saved State, the Hard disk Driver is not loaded", STATE_RefusedHddDriver);
+    else
+      refuse("Cant restore Saved State, Cartridge Port configuration is different", STATE_RefusedCartridge);
     return false;
   }
   return true;

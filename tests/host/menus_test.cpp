@@ -63,8 +63,10 @@ class Menus : public ::testing::Test {
     DEBUG_Requested = DEBUG_Active = 0;
   }
 
-  // `stateTos`: the automatic state's TOS the preferences give the start.
-  void start(const std::string& stateTos = "") {
+  // `stateTos`: the automatic state's TOS the preferences give the start;
+  // `ram14`: their "14 MB of ST RAM" option (the windowless host's
+  // preferences are the defaults: the memory is built again with it).
+  void start(const std::string& stateTos = "", bool ram14 = false) {
     machine_reset_globals();
     TearDown();
     PREFS_StateTos = stateTos;
@@ -72,6 +74,10 @@ class Menus : public ::testing::Test {
     MENU_DiskNameB = "disk2.st";
     folder.write("tos.img", make_tos_image(1, 4));
     machine_start(folder.path());
+    if (ram14) {
+      PREFS_Ram14MB = 1;
+      machine_build_memory(folder.path());
+    }
     DLG_Log.clear();
   }
 
@@ -362,6 +368,44 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   EXPECT_EQ(read_file(folder.file("Auto Saved State (refused)")), state);
   EXPECT_EQ(read_file(folder.file("Auto Saved State")).size(), STATE_FileSize(MMU_RamSize));
   EXPECT_EQ(PREFS_StateTos, "");  // the folder's tos.img
+}
+
+// With a RAM size waiting for the next start, the quit says that start won't
+// bring the state back and that it is kept; the start refuses it, and its
+// quit sets it aside naming the RAM size as the cause. At that size again,
+// it loads.
+TEST_F(Menus, AQuitBeforeAnotherRamSizeSaysWhatBecomesOfTheState) {
+  const auto explanation = [](u32 n) { return std::string(DLG_AlertTexts(n).explanation); };
+  const auto quit = [] { DLG_ScriptButton(true); MENU_Command(MENU_Choice(MENU_FileId, 14)); };
+  const auto npos = std::string::npos;
+  EXPECT_NE(explanation(3).find("saved and comes back at the next start"), npos);
+  DLG_ScriptSettings({11});
+  DLG_Settings();
+  EXPECT_NE(explanation(3).find("saved, but it does not come back at the next start"), npos) << explanation(3);
+  machine_run_quietly(3);
+  mark();
+  quit();
+  const std::vector<u8> state = read_file(folder.file("Auto Saved State"));
+
+  start("", true);
+  machine_run_quietly(1);
+  EXPECT_EQ(MMU_RamSize, 0xe00000u);
+  EXPECT_FALSE(marked());
+  EXPECT_EQ(DLG_LastAlertText(), "Cant restore Saved State, Memory configuration is different...");
+  EXPECT_NE(explanation(3).find("saved and comes back at the next start"), npos);
+  testing::internal::CaptureStderr();
+  quit();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(logged("alert 17 OK"));
+  EXPECT_NE(said.find("kept as " + folder.file("Auto Saved State (refused)") + ": It was saved with another ST RAM size"),
+            npos)
+      << said;
+  EXPECT_EQ(read_file(folder.file("Auto Saved State (refused)")), state);
+  EXPECT_EQ(APP_AutoStateRefused, 0u);
+
+  start();
+  EXPECT_TRUE(STATE_Read(folder.file("Auto Saved State (refused)").c_str()));
+  EXPECT_TRUE(marked());
 }
 
 // Each box sets its option at once, and the preferences record takes it.

@@ -351,6 +351,7 @@ TEST(MemoryInit, RamSizeFallsBackAndPrintsItsLine) {
   for (const Case& c : cases) {
     PREFS_Ram14MB = c.ram14;
     MMU_HostRamLimit = c.limit;
+    EXPECT_EQ(MMU_StartRamSize(), c.size);  // known before the start
     testing::internal::CaptureStdout();
     MMU_Init();
     const std::string out = testing::internal::GetCapturedStdout();

@@ -9,7 +9,9 @@
 #include "common/endian.h"
 #include "host/options.h"
 #include "host/headless/headless.h"
+#include "host/screen.h"
 #include "host/shared/menus.h"
+#include "host/shared/screen_window.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
@@ -298,9 +300,16 @@ TEST_F(MsaDrive, ASmallExpansionIsRefusedLikeASmallImage) {
 }
 
 
+// The status line's rows as the window picture holds them.
+std::vector<u8> status_line_rows() {
+  const SCREEN_Surface& pic = SCREEN_WindowPicture;
+  return std::vector<u8>(pic.pixels + size_t(SCREEN_Height) * pic.pitch, pic.pixels + size_t(pic.height) * pic.pitch);
+}
+
 // The expansion shows its progress a track side at a time with the drive
 // items off meanwhile (on again after, whatever the outcome); a failure
-// leaves "Exp:-69" up for 40 ticks.
+// leaves "Exp:-69" up for 40 ticks. Either way the line is whole again
+// after it.
 TEST_F(MsaDrive, TheExpansionShowsItsProgressATrackSideAtATime) {
   MENU_Build();
   folder.write("game.msa", encode_msa(sample_image(80, 2, 9), 9, 2, 0, 79));
@@ -320,6 +329,9 @@ TEST_F(MsaDrive, TheExpansionShowsItsProgressATrackSideAtATime) {
     EXPECT_EQ(FakeClock::slept - slept, c.slept) << c.name;
     EXPECT_EQ(MENU_Generation - generation, 4u) << c.name;  // two items off, then on
     EXPECT_TRUE(MENU_ItemAt(MENU_DisksId, 1)->enabled && MENU_ItemAt(MENU_DisksId, 2)->enabled);
+    const std::vector<u8> shown = status_line_rows();
+    SCREEN_DrawStatusLine();
+    EXPECT_EQ(status_line_rows(), shown) << c.name;
     DISKIMG_Eject('B');
   }
 }

@@ -178,23 +178,26 @@ TEST_F(StateFile, HeaderRefusals) {
   struct Case {
     u32 offset, value;
     const char* message;
+    u32 refusal;
   };
   const Case cases[] = {
-      {0, 143, "Cant restore Saved State, Invalid file"},
-      {8, 10, "Saved State needs TOS 1.0"},
-      {8, 12, "Cant restore Saved State, Saved State needs TOS 1.2"},
-      {8, 16, "Cant restore Saved State, Saved State needs TOS 1.6"},
-      {8, 25, "Cant restore Saved State, Saved State needs TOS 2.5"},
-      {8, 26, "Cant restore Saved State, Saved State and current TOS are different"},
-      {4, 0x100000, "Cant restore Saved State, Memory configuration is different..."},
-      {12, 1, "Cant restore Saved State, the Hard disk Driver is not loaded"},
-      {12, 2, "Cant restore Saved State, Cartridge Port configuration is different"},
+      {0, 143, "Cant restore Saved State, Invalid file", STATE_RefusedFile},
+      {8, 10, "Saved State needs TOS 1.0", STATE_RefusedTos},
+      {8, 12, "Cant restore Saved State, Saved State needs TOS 1.2", STATE_RefusedTos},
+      {8, 16, "Cant restore Saved State, Saved State needs TOS 1.6", STATE_RefusedTos},
+      {8, 25, "Cant restore Saved State, Saved State needs TOS 2.5", STATE_RefusedTos},
+      {8, 26, "Cant restore Saved State, Saved State and current TOS are different", STATE_RefusedTos},
+      {4, 0x100000, "Cant restore Saved State, Memory configuration is different...", STATE_RefusedRam},
+      {12, 1, "Cant restore Saved State, the Hard disk Driver is not loaded", STATE_RefusedHddDriver},
+      {12, 2, "Cant restore Saved State, Cartridge Port configuration is different", STATE_RefusedCartridge},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
     be_write32(&b[c.offset], c.value);
+    STATE_Refusal = 0;
     EXPECT_EQ(decode(b), STATE_Result::BadHeader) << c.message;
     EXPECT_NE(alert.find(c.message), std::string::npos) << alert;
+    EXPECT_EQ(STATE_Refusal, c.refusal) << c.message;
     EXPECT_EQ(STATE_Encode(), before) << c.message;
   }
   // A state of TOS 1.04 under TOS 2.06.
@@ -224,7 +227,9 @@ TEST_F(StateFile, WrongLengthsAreRefusedWhole) {
   EXPECT_EQ(decode(b), STATE_Result::WrongLength);
   b = good;
   b.push_back(0);
+  STATE_Refusal = 0;
   EXPECT_EQ(decode(b), STATE_Result::WrongLength);
+  EXPECT_EQ(STATE_Refusal, STATE_RefusedFile);
   EXPECT_EQ(STATE_Encode(), before);
 
   // The same through files.

@@ -273,8 +273,8 @@ TEST_F(Window, TheFileChooserListsEveryFileAtFirst) {
 }
 
 // The chooser on a folder whose path is 150 characters long, at every size: typed with its path and
-// Return, its path line and Up lie within the dialog, and the Name field keeps the keyboard, so ".."
-// and Return go back up without a click.
+// Return, its path line and Up lie within the dialog. The Name field has the keyboard from the chooser's
+// opening, so the path goes in without a click or Tab, and keeps it, so ".." and Return go back up.
 std::string typed_folder;
 void type_text(const std::string& text) {  // as SDL sends it, at most 31 bytes an event
   for (size_t at = 0; at < text.size(); at += 31) {
@@ -286,8 +286,7 @@ void type_text(const std::string& text) {  // as SDL sends it, at most 31 bytes 
 }
 void go_in_and_up(u32 turn) {
   last_turn = turn;
-  if (turn == 2) press(SDL_SCANCODE_TAB);  // into the Name field
-  if (turn == 4) type_text(typed_folder);
+  if (turn == 2) type_text(typed_folder);
   if (turn == 5) press(SDL_SCANCODE_RETURN);
   if (turn == 9) {  // in the folder, its size settled
     EXPECT_EQ(SDL_ChooserListing, std::vector<std::string>{"inside"});
@@ -301,7 +300,7 @@ void go_in_and_up(u32 turn) {
   if (turn >= 13) press(SDL_SCANCODE_ESCAPE);
 }
 
-TEST_F(Window, TheChoosersPathLineFitsAndItsNameFieldKeepsTheKeyboard) {
+TEST_F(Window, TheChoosersPathLineFitsAndItsNameFieldHasTheKeyboardFromTheStart) {
   boot("screen_low");
   const std::string parent = folder.file("a folder with a long name");
   typed_folder = parent + "/" + std::string(149 - parent.size(), 'x');
@@ -623,20 +622,29 @@ void look_at_alert(u32 turn) {
 
 TEST_F(Window, EveryAlertFitsTheWindow) {
   boot("screen_low");
-  // Every numbered alert (the quit's with auto-save on and off) and the message alert, with a file's name
-  // and a reason as those about files have; the message dialog.
-  std::vector<std::pair<u32, u32>> alerts;  // number, auto-save
+  // Every numbered alert (the quit's with auto-save on and off and with another RAM size to come, the
+  // kept automatic state's by each refusal) and the message alert, with a file's name and a reason as
+  // those about files have; the message dialog.
+  struct Shown {
+    u32 number, auto_save, ram14, refusal;
+  };
+  std::vector<Shown> alerts;
   for (u32 n = 1; n < 100; ++n)
-    if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1});
-  alerts.insert(alerts.end(), {{3, 0}, {130, 1}, {135, 1}});
+    if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1, 0, 0});
+  alerts.insert(alerts.end(), {{3, 0, 0, 0}, {3, 1, 1, 0}, {130, 1, 0, 0}, {135, 1, 0, 0}});
+  for (u32 refusal = STATE_RefusedFile; refusal <= STATE_RefusedCartridge; ++refusal)
+    alerts.push_back({17, 1, 0, refusal});
   const std::string detail = folder.file("Auto Saved State (refused)") + " can't be read (No such file or directory)";
   for (const char* size : {"Double Size", "full screen", "1x"}) {
     PREFS_DoubleSize = size[0] == 'D';
     SCREEN_FullScreen = size[0] == 'f';
     SCREEN_OpenWindow();
-    for (const auto& [number, auto_save] : alerts) {
-      SCOPED_TRACE(testing::Message() << "alert " << number << ", auto-save " << auto_save << ", " << size);
+    for (const auto& [number, auto_save, ram14, refusal] : alerts) {
+      SCOPED_TRACE(testing::Message() << "alert " << number << ", auto-save " << auto_save << ", 14 MB "
+                                      << ram14 << ", refusal " << refusal << ", " << size);
       PREFS_AutoSaveOnQuit = auto_save;
+      PREFS_Ram14MB = ram14;
+      APP_AutoStateRefused = refusal;
       SDL_ModalTurnHook = look_at_alert;
       last_turn = 0;
       if (number != 135) DLG_SetAlertText(detail.c_str());

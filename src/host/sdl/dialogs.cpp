@@ -160,7 +160,8 @@ class Chooser {
     char buffer[1024];
     SDL_strlcpy(buffer, name_.c_str(), sizeof buffer);
     ImGui::SetNextItemWidth(std::min(em * 24, room.x - 100));
-    // A folder opened by its typed name leaves the field ready for the next.
+    // The field has the keyboard when the chooser opens, and a folder opened
+    // by its typed name leaves it ready for the next.
     if (focus_name_) ImGui::SetKeyboardFocusHere();
     focus_name_ = false;
     if (ImGui::InputText("Name", buffer, sizeof buffer)) name_ = buffer;
@@ -286,7 +287,7 @@ class Chooser {
   fs::path replace_path_;
   int replace_asked_at_ = 0;  // the Dear ImGui frame that asked
   bool all_files_ = false, replacing_ = false, open_replace_ = false, done_ = false, chosen_ = false;
-  bool focus_name_ = false;
+  bool focus_name_ = true;
 };
 
 }  // namespace

@@ -111,13 +111,38 @@ const DLG_AlertText alert_texts[] = {
      "It can be loaded again with File > Saved State once the TOS it needs is in place."},
 };
 
-// The quit's explanation while the machine is not saved on quit.
+// The quit's explanation while the machine is not saved on quit, and while
+// the next start will have another RAM size, which refuses the state.
 constexpr const char* quit_unsaved = "With \"Auto-save the machine on quit\" off, whatever the ST is doing now is lost.";
+constexpr const char* quit_other_ram =
+    "With \"Auto-save the machine on quit\" on, the ST is saved, but it does not come back at the next start: "
+    "\"14 MB of ST RAM (after a restart)\" gives that start another RAM size. The state is kept; File > Saved "
+    "State loads it at a start with the RAM size it was saved with.";
+
+// What loads the automatic state set aside again, by why the start refused
+// it (its TOS unless known otherwise).
+const char* kept_state_explanation(u32 refusal) {
+  switch (refusal) {
+    case STATE_RefusedRam:
+      return "It was saved with another ST RAM size: File > Saved State loads it at a start with that size "
+             "(\"14 MB of ST RAM (after a restart)\" in the settings).";
+    case STATE_RefusedHddDriver:
+      return "It was saved with the hard disk driver loaded: File > Saved State loads it at a start with the "
+             "driver as \"cart.img\".";
+    case STATE_RefusedCartridge:
+      return "It was saved with another cartridge: File > Saved State loads it at a start with that cartridge "
+             "as \"cart.img\".";
+    case STATE_RefusedFile: return "It is damaged, or no saved state of this machine: it is kept as it was.";
+    default: return alert_texts[17].explanation;
+  }
+}
 
 }  // namespace
 
 DLG_AlertText DLG_AlertTexts(u32 n) {
   if (n == 3 && !PREFS_AutoSaveOnQuit) return {alert_texts[3].message, quit_unsaved};
+  if (n == 3 && MMU_StartRamSize() != MMU_RamSize) return {alert_texts[3].message, quit_other_ram};
+  if (n == 17) return {alert_texts[17].message, kept_state_explanation(APP_AutoStateRefused)};
   return n < std::size(alert_texts) ? alert_texts[n] : alert_texts[0];
 }
 

@@ -31,7 +31,10 @@ struct DLG_AlertView {
 };
 
 // The message and explanation of alert n (1-17), empty for other numbers;
-// the quit's (3) says what the quit does with the machine as auto-save is set.
+// the quit's (3) says what the quit does with the machine as auto-save is set
+// and whether the next start brings it back (not with another RAM size), and
+// that of the kept automatic state (17) what loads it again, by why the
+// start refused it (APP_AutoStateRefused).
 struct DLG_AlertText {
   const char* message;
   const char* explanation;

@@ -195,8 +195,9 @@ std::string state_tos() {
 
 // Writes the automatic state, whole or not at all, and the preferences
 // then remember its TOS. One that the start refused is set aside first,
-// under a name that says so, and the user is told; when it can't be, it
-// stays and no new one is written over it.
+// under a name that says so, and the user is told what loads it again (by
+// why it was refused); when it can't be, it stays and no new one is written
+// over it.
 void save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
@@ -214,14 +215,15 @@ void save_auto_state(bool tell) {
       }
       return;
     }
-    APP_AutoStateRefused = 0;
-    std::fprintf(stderr, "The automatic state refused at the start is kept as %s\n", aside.c_str());
+    std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
+                 DLG_AlertTexts(17).explanation);
   }
   if (MENU_SaveState(path, tell)) PREFS_StateTos = state_tos();
   if (!aside.empty() && tell) {
     DLG_SetAlertText(aside.c_str());
-    DLG_Alert(17, 0);
+    DLG_Alert(17, 0);  // its explanation by the refusal
   }
+  if (!aside.empty()) APP_AutoStateRefused = 0;
 }
 
 // Ends the quit: the automatic state (a failure shown when the user asked
