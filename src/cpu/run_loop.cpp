@@ -130,6 +130,9 @@ bool service_pending(bool with_scheduler) {
       // Still stopped, the machine is between two steps: the host acts.
       if (SCHED_HostDue && (r.pending & m68k_pend_stop)) SCHED_HostWork();
     }
+    // Left still stopped (a quit), the pass ends between two steps: an
+    // interrupt the host raised is offered after the next one.
+    if (r.pending & m68k_pend_stop) return false;
   }
   if (SCHED_PassReplaced) [[unlikely]] return false;
   if (r.pending & m68k_pend_trace) arm_trace();

@@ -16,6 +16,11 @@ extern u32 SCREEN_BigScreen;
 extern u32 SCREEN_Zoom;
 extern u32 SCREEN_Height;
 extern u32 SCREEN_PresentCount;  // pictures presented since start-up
+// A drive light is on, and the presentations since it was last set: the
+// sixth puts it out, and until then each reads the floppy's motor as
+// stopped (the controller's status bit 7), which the ST sees. A saved state
+// keeps them.
+extern u32 SCREEN_DriveLightOn, SCREEN_DriveLightFrames;
 
 // Host screen start-up; returns the number of errors.
 u32 SCREEN_Init();

@@ -271,6 +271,9 @@ void IKBD_PowerOn() {
   IKBD_DataToSkip = 0;
   IKBD_QueueCount = 0;
   IKBD_QueueHead = 0;
+  // The ring's old bytes would go into a saved state (which holds the whole
+  // ring), though never read again.
+  std::memset(IKBD_Queue, 0, sizeof IKBD_Queue);
   IKBD_LastRead[0] = 0;
   IKBD_LastRead[1] = 0xffffffff;
   std::memset(IKBD_Buttons, 0, sizeof IKBD_Buttons);

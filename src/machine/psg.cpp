@@ -174,6 +174,8 @@ void PRINTER_Close() {
   printer_failed = printer_begun = false;
 }
 
+void PRINTER_KeepOutput() { printer_begun = true; }
+
 void PRINTER_Retry() {
   printer_failed = false;
   printer_looked = false;

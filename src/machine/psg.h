@@ -36,6 +36,11 @@ void PRINTER_Close();
 // options). The next write looks at the file's name again, as at a frame's
 // start; nothing else changes for a file that works.
 void PRINTER_Retry();
+// A restored machine prints on at the end of "Printer Output", also when
+// this run has not opened it yet: what it printed before the state was
+// saved is there (written by the run that saved it), and a job it is in the
+// middle of goes on after it rather than emptying the file.
+void PRINTER_KeepOutput();
 
 u32 PSG_GetB(u32 addr);
 u32 PSG_GetW(u32 addr);

@@ -16,6 +16,7 @@ bool PSG_RestoreState(StateReader& r) {
   // The selection indexes the sixteen registers.
   if (!r.ok() || select > 15) return false;
   if (r.applying()) {
+    PRINTER_KeepOutput();
     PSG_RegCopy.spare[0] = u8(s0);
     PSG_RegCopy.spare[1] = u8(s1);
     PSG_RegCopy.selected = select;

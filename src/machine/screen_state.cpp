@@ -1,4 +1,5 @@
-// The screen record's saved-state section: 84 bytes.
+// The screen record's saved-state section (84 bytes) and its part of the
+// extension.
 #include "host/screen.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -42,5 +43,23 @@ bool SCREEN_RestoreState(StateReader& r) {
   SCREEN_UpdatePalette();
   SCREEN_ForceRedraw = 1;
   SCREEN_OpenWindow();
+  return true;
+}
+
+// The frames since the picture was presented, and the drive light's count
+// of presentations: the light's timeout reads the floppy's motor as stopped.
+void SCREEN_SaveExtension(StateWriter& w) {
+  w.u32v(SCREEN_FramesSinceDraw);
+  w.u32v(SCREEN_DriveLightOn);
+  w.u32v(SCREEN_DriveLightFrames);
+}
+
+bool SCREEN_RestoreExtension(StateReader& r) {
+  const u32 since = r.u32v(), on = r.u32v(), frames = r.u32v();
+  if (!r.ok() || on > 1 || frames > 5) return false;
+  if (!r.applying()) return true;
+  SCREEN_FramesSinceDraw = since;
+  SCREEN_DriveLightOn = on;
+  SCREEN_DriveLightFrames = frames;
   return true;
 }

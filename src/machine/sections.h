@@ -40,3 +40,5 @@ void IKBD_SaveExtension(StateWriter& w);  // 1 byte
 bool IKBD_RestoreExtension(StateReader& r);
 void RTC_SaveExtension(StateWriter& w);  // 4 bytes
 bool RTC_RestoreExtension(StateReader& r);
+void SCREEN_SaveExtension(StateWriter& w);  // 12 bytes
+bool SCREEN_RestoreExtension(StateReader& r);

@@ -174,6 +174,7 @@ constexpr Section extension[] = {
     {SHIFTER_SaveExtension, SHIFTER_RestoreExtension},
     {IKBD_SaveExtension, IKBD_RestoreExtension},
     {RTC_SaveExtension, RTC_RestoreExtension},
+    {SCREEN_SaveExtension, SCREEN_RestoreExtension},
     {write_cpu_extension, read_cpu_extension},
 };
 

@@ -38,7 +38,7 @@ namespace {
 struct Layout {
   explicit Layout(u32 ram) {
     const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
-                         6,  7,   480,   16 + ram + 131072, 84, 83};
+                         6,  7,   480,   16 + ram + 131072, 84, 95};
     u32 at = 0;
     for (u32 i = 0; i < 16; ++i) {
       start[i] = at;
@@ -131,16 +131,16 @@ TEST_F(StateFile, SectionSizes) {
   EXPECT_EQ(8 + section_size(SCHED_SaveExtension) + section_size(DISKIMG_SaveExtension) +
                 section_size(PSG_SaveExtension) + section_size(SHIFTER_SaveExtension) +
                 section_size(IKBD_SaveExtension) + section_size(RTC_SaveExtension) +
-                m68k_state_extension_size,
+                section_size(SCREEN_SaveExtension) + m68k_state_extension_size,
             STATE_ExtensionBytes);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 83);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u + 83);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 95);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 95);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u + 83);
+  ASSERT_EQ(b.size(), 4359953u + 95);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);

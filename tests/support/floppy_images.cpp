@@ -40,8 +40,13 @@ bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern) {
 }
 
 std::vector<u8> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<u8>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  if (!in) return {};
+  std::vector<u8> bytes(size_t(in.tellg()));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+  bytes.resize(size_t(in.gcount()));
+  return bytes;
 }
 
 void floppy_machine_reset(const std::string& folder) {

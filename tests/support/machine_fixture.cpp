@@ -9,6 +9,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "blitter/blitter.h"
 #include "common/console.h"
 #include "common/endian.h"
 #include "cpu/exceptions.h"
@@ -132,6 +133,16 @@ void machine_reset_globals() {
   MMU_MicrowireMask = MMU_MicrowireData = MMU_IOSpare = 0;
   IKBD_PowerOn();
   RTC_ModeReg = 0;
+  PSG_RegCopy = {};
+  PSG_PortA = 0;
+  m68k_last_int_level = 0;
+  // The Blitter's registers, which no reset touches.
+  std::memset(BLITTER_Halftone, 0, sizeof BLITTER_Halftone);
+  std::memset(BLITTER_HalftoneSnap, 0, sizeof BLITTER_HalftoneSnap);
+  BLITTER_SrcXInc = BLITTER_SrcYInc = BLITTER_DstXInc = BLITTER_DstYInc = BLITTER_LineStep = 0;
+  BLITTER_SrcAddr = BLITTER_DstAddr = BLITTER_HalftoneLine = 0;
+  BLITTER_EndMask1 = BLITTER_EndMask2 = BLITTER_EndMask3 = BLITTER_XCount = BLITTER_YCount = 0;
+  BLITTER_Hop = BLITTER_Op = BLITTER_LineCtl = BLITTER_Skew = BLITTER_Fxsr = BLITTER_Nfsr = 0;
   APP_StopFlag = 0;
   APP_AutoStateLoaded = 0;
   APP_AutoStateRefused = 0;

@@ -111,7 +111,6 @@ extern u32 SCREEN_DirectCopyStale;
 // forgets what it drew (SCREEN_DirectCopyStale, and each line's row and
 // border), so that no unit it skips keeps the shadow frame's pixels.
 void SCREEN_ForgetDirectFrame();
-extern u32 SCREEN_DriveLightOn, SCREEN_DriveLightFrames;
 
 // ---- Window and palette --------------------------------------------------------
 
