@@ -15,6 +15,7 @@
 #include "host/dialogs.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "machine/state_io.h"
@@ -258,6 +259,9 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
 }
 
 bool STATE_Write(const char* path, std::string* error) {
+  // What the ST printed until now is in "Printer Output" with the state: a
+  // restored machine prints on after it.
+  PRINTER_Flush();
   const std::vector<u8> bytes = STATE_Encode();
   std::string why;
   if (FILES_WriteWhole(path, bytes.data(), bytes.size(), why)) return true;

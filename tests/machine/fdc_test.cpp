@@ -374,6 +374,61 @@ TEST_F(Floppy, SeekBeyondTheLastTrackParksTheHeadAtZero) {
   EXPECT_EQ(FDC_Regs[FDC_Track], 0x80000000u);
 }
 
+// The chip finds a sector only where the track under the head is the one the
+// track register names: a read or write under a head off that track finds
+// none and moves nothing (the address and count stay). A head nothing told
+// of (a state of an earlier build) is taken where the ST holds it at the
+// drive's next command: on the register's track, or where a seek takes it.
+TEST_F(Floppy, SectorsAreFoundOnlyUnderAHeadOnTheRegistersTrack) {
+  const std::vector<u8> img = make_floppy(737280, 2, 9);
+  insert("a.st", img);
+  fill_ram(0x30000, 512, 0xee);
+  struct Case {
+    u32 command;
+    i32 head;
+    u32 track;  // the track register
+    u32 notFound;
+    i32 headAfter;
+  };
+  const Case cases[] = {
+      {0x80, 5, 5, 0, 5},
+      {0x80, 4, 5, FDC_RecordNotFound, 4},
+      {0xa0, 6, 5, FDC_RecordNotFound, 6},
+      {0x90, DISKIMG_HeadUnknown, 5, 0, 5},
+      {0xa0, DISKIMG_HeadUnknown, 7, 0, 7},
+      {0x80, DISKIMG_HeadUnknown, 90, FDC_RecordNotFound, 0},  // no such track: at 0
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    SCOPED_TRACE(c.head);
+    DISKIMG_Drives[0].headTrack = c.head;
+    FDC_Regs[FDC_Track] = c.track;
+    fill_ram(0x10000, 512, 0);
+    address(c.command == 0xa0 ? 0x30000 : 0x10000);
+    reg(c.command == 0xa0 ? 0x190 : 0x90, 1);
+    reg(0x84, 2);
+    command(c.command);
+    EXPECT_EQ(FDC_Regs[FDC_Status] & FDC_RecordNotFound, c.notFound);
+    EXPECT_EQ(DISKIMG_Drives[0].headTrack, c.headAfter);
+    EXPECT_EQ(DMA_Regs[DMA_Count], c.notFound ? 1u : 0u);
+    const u32 at = 512 * (c.track * 2 * 9 + 1);
+    if (c.command != 0xa0) {
+      EXPECT_EQ(ram(0x10000, 512), c.notFound ? std::vector<u8>(512, 0) : slice(img, at, 512));
+    }
+  }
+  // Only the writes under a head on its track reached the file.
+  std::vector<u8> expected = img;
+  std::fill_n(expected.begin() + 512 * (7 * 2 * 9 + 1), 512, 0xee);
+  EXPECT_EQ(read_file(folder.file("a.st")), expected);
+  // A seek takes an unknown head where the ST sends it.
+  DISKIMG_Drives[0].headTrack = DISKIMG_HeadUnknown;
+  FDC_Regs[FDC_Track] = 3;
+  reg(0x86, 20);
+  command(0x14);
+  EXPECT_EQ(DISKIMG_Drives[0].headTrack, 20);
+  EXPECT_EQ(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
+}
+
 TEST_F(Floppy, SeekStepAndRestore) {
   insert("a.st", make_floppy(737280, 2, 9));
   reg(0x86, 10);

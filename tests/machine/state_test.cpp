@@ -25,6 +25,7 @@
 #include "machine/machine.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "machine/scheduler.h"
 #include "machine/sections.h"
 #include "machine/shifter.h"
@@ -298,6 +299,17 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"line counter", at[15] + 76, 4, 0},
       {"line counter past the frame", at[15] + 76, 4, 400},
       {"screen bytes", at[15] + 80, 4, 128000},
+      {"extension tag", at[16], 4, 0x56545832},
+      {"extension length", at[16] + 4, 4, 86},
+      {"head of drive A below track 0", at[16] + 12, 4, 0xfffffffe},
+      {"head of drive B past any track", at[16] + 16, 4, 0x10001},
+      {"step direction", at[16] + 20, 4, 0},
+      {"sound-chip R1", at[16] + 25, 1, 0x10},
+      {"sound-chip R13", at[16] + 37, 1, 0x10},
+      {"top border flag", at[16] + 38, 4, 2},
+      {"clock chip mode", at[16] + 43, 4, 0x100},
+      {"drive light", at[16] + 51, 4, 2},
+      {"drive light's count", at[16] + 55, 4, 6},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
@@ -476,6 +488,86 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."), std::string::npos)
       << alert;
+}
+
+// A restored drive holds the state's image. One that holds it already (the
+// folder's disk opened at the start) keeps it, its head where the state had
+// it; one that holds another is emptied first, so that the restored ST never
+// writes its disk's directory onto another; when the state's image is gone,
+// the drive stays empty. A state without the extension (an earlier build's)
+// leaves the heads to be taken where the ST holds them.
+TEST_F(StateFile, EachDriveGetsTheStatesImageAndHead) {
+  boot();
+  folder.write("disk1.st", std::vector<u8>(737280, 0));
+  folder.write("other.st", std::vector<u8>(737280, 0));
+  const auto insert = [&](const char* name) {
+    testing::internal::CaptureStdout();
+    const u32 ok = DISKIMG_Insert(folder.file(name).c_str(), 'A');
+    testing::internal::GetCapturedStdout();
+    return ok;
+  };
+  const auto load = [&](const std::vector<u8>& b) {
+    testing::internal::CaptureStdout();
+    const STATE_Result r = decode(b);
+    testing::internal::GetCapturedStdout();
+    return r;
+  };
+  ASSERT_EQ(insert("disk1.st"), 1u);
+  DISKIMG_Drives[0].headTrack = 33;
+  FDC_Regs[FDC_Track] = 33;
+  FDC_Regs[FDC_Data] = 34;
+  const std::vector<u8> state = STATE_Encode();
+  const std::vector<u8> older(state.begin(), state.end() - STATE_ExtensionBytes);
+  struct stat own;
+  ASSERT_EQ(stat(folder.file("disk1.st").c_str(), &own), 0);
+  struct Case {
+    const char* held;  // in drive A before the load
+    const std::vector<u8>* file;
+    i32 head;
+  };
+  const Case cases[] = {{"disk1.st", &state, 33},
+                        {"other.st", &state, 33},
+                        {nullptr, &state, 33},
+                        {"disk1.st", &older, DISKIMG_HeadUnknown}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.held ? c.held : "empty");
+    DISKIMG_Reset();
+    if (c.held) {
+      ASSERT_EQ(insert(c.held), 1u);
+    }
+    ASSERT_EQ(load(*c.file), STATE_Result::Restored) << alert;
+    EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+    struct stat open;
+    ASSERT_EQ(fstat(DISKIMG_Files[0], &open), 0);
+    EXPECT_EQ(open.st_ino, own.st_ino);
+    EXPECT_EQ(DISKIMG_Drives[0].headTrack, c.head);
+    EXPECT_EQ(FDC_Regs[FDC_Track], 33u);  // not zeroed by the insertion
+    EXPECT_EQ(FDC_Regs[FDC_Data], 34u);
+  }
+  std::filesystem::remove(folder.file("disk1.st"));
+  DISKIMG_Reset();
+  ASSERT_EQ(insert("other.st"), 1u);
+  EXPECT_EQ(load(state), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(folder.file("disk1.st") + " does not exist"), std::string::npos) << alert;
+}
+
+// What the ST printed before a state was saved stays in "Printer Output":
+// the restored machine prints on after it, also in a new run.
+TEST_F(StateFile, ARestoredMachinePrintsOnAfterWhatWasPrinted) {
+  boot();
+  const std::vector<u8> state = STATE_Encode();
+  const auto print = [](const char* text) {
+    MMU_WriteB(0xff8800, 15);
+    for (const char* c = text; *c; ++c) MMU_WriteB(0xff8802, u8(*c));
+  };
+  print("before the save ");
+  PRINTER_Close();  // the run ends; a new one starts
+  ASSERT_EQ(decode(state), STATE_Result::Restored);
+  print("and after the load");
+  PRINTER_Close();
+  std::ifstream in(folder.file("Printer Output"));
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "before the save and after the load");
 }
 
 // N + M frames in one run leave the same RAM and screen as N frames, a saved
