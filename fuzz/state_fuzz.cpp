@@ -33,7 +33,8 @@ namespace {
 // Section starts of a file of `ram` bytes of RAM, with `waiting` bytes of
 // Blitter writes waiting.
 std::vector<u32> section_starts(u32 ram, u32 waiting) {
-  const u32 sizes[] = {16, 108, 16561, 116 + waiting, 4, 209, 563, 4, 16395, 8, 6, 7, 480, 16 + ram + 131072, 84};
+  const u32 sizes[] = {16, 108, 16561, 116 + waiting, 4, 209, 563, 4,
+                       16395, 8, 6, 7, 480, 16 + ram + 131072, 84, STATE_ExtensionBytes};
   std::vector<u32> at;
   u32 pos = 0;
   for (u32 s : sizes) {
