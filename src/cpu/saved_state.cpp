@@ -170,6 +170,14 @@ void m68k_state_decode(const u8* in) {
 }
 
 void m68k_state_extension_encode(u8* out) { Walker<true>{out}.extension(); }
+
+bool m68k_state_extension_acceptable(const u8* in) {
+  // CACR (68020 or 68040), TC, ITT0/1, DTT0/1, CAAR.
+  const u32 kept[] = {0x80008003u, 0xc000, 0xffffe364u, 0xffffe364u, 0xffffe364u, 0xffffe364u, 0xfc};
+  for (u32 i = 0; i < 7; ++i)
+    if (be_read32(in + 4 + 4 * i) & ~kept[i]) return false;
+  return true;
+}
 void m68k_state_extension_decode(const u8* in) { Walker<false>{in}.extension(); }
 
 i32 m68k_save_state(std::FILE* file) {

@@ -30,6 +30,8 @@ void m68k_state_decode(const u8* in);
 // registers.
 constexpr u32 m68k_state_extension_size = 36;
 void m68k_state_extension_encode(u8* out);
+// Whether the control registers hold only bits MOVEC keeps.
+bool m68k_state_extension_acceptable(const u8* in);
 void m68k_state_extension_decode(const u8* in);
 
 // The section at the file's current position. Return 0 on success.

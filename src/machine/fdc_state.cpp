@@ -2,9 +2,11 @@
 // extension. The images are not in the file: their paths are, and the
 // restore inserts them again.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "host/app.h"
@@ -46,35 +48,72 @@ bool holds(u32 d, const std::string& path) {
          a.st_ino == b.st_ino;
 }
 
-// Puts the image the state names into drive d. The image the drive holds
-// stays when it is that one (opened at the start, or never ejected); any
-// other goes: the restored ST knows the state's disk, its directory and
-// free space, and would write them onto whatever disk it found there.
-void restore_drive(u32 d, const u8* name) {
+void refuse_drive(char letter, const std::string& why) {
+  DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + why).c_str());
+  DLG_Alert(7, 1);
+}
+
+// Puts the image the state names into drive d, or leaves it empty when the
+// state's drive was. The image the drive holds stays when it is that one
+// (opened at the start, or never ejected); any other goes: the restored ST
+// knows the state's disk, its directory and free space, and would write
+// them onto whatever disk it found there.
+void restore_drive(u32 d, bool inserted, const u8* name) {
   const char letter = d ? 'B' : 'A';
+  if (!inserted) {
+    DISKIMG_Eject(letter);
+    return;
+  }
   if (name[0] == 255) {
     // Cut to the field's length, the path may name another file: the drive
-    // keeps only an image whose path starts the same, else stays empty.
+    // keeps only an image whose path was cut the same, else stays empty
+    // (the extension's digest then tells whether it is that image).
     const u8* kept = name + (name[1] == 0 ? 2 : 1);
     const std::string start(kept, std::find(kept, name + 256, 0));
-    const std::string held = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
-    if ((DISKIMG_InsertedMask & (1u << d)) && held.compare(0, start.size(), start) == 0) return;
+    const u8* held = d ? DISKIMG_NameB : DISKIMG_NameA;
+    if ((DISKIMG_InsertedMask & (1u << d)) && held[0] == 255 &&
+        stored_path(held).compare(0, start.size(), start) == 0)
+      return;
     DISKIMG_Eject(letter);
-    DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter +
-                      ", the saved state holds only the start of its path: " + start + "...")
-                         .c_str());
-    DLG_Alert(7, 1);
+    refuse_drive(letter, "the saved state holds only the start of its path: " + start + "...");
     return;
   }
   const std::string path = stored_path(name);
-  if (path.empty() || holds(d, path)) return;
+  if (!path.empty() && holds(d, path)) return;
   DISKIMG_Eject(letter);
+  if (path.empty()) return;
   // A state file may name any file of the host: only the folder's own disks
   // go in as the user protects them, any other is only read. An image that
   // is gone (or no regular file) leaves the drive empty, and the
   // insertion's alert says why.
   if (DISKIMG_Insert(path.c_str(), letter, !own_disk(path)))
     std::puts(d ? "Restored drive B" : "Restored drive A");
+}
+
+// Tells one image from another: its size (at most 32 bits of it) and a hash
+// of its bytes (the first 4 MB of a larger file). 0 and 0 for an empty drive.
+struct Digest {
+  u32 size, hash;
+  bool operator==(const Digest&) const = default;
+};
+Digest digest_of(u32 d) {
+  if (!(DISKIMG_InsertedMask & (1u << d)) || DISKIMG_Files[d] < 0) return {0, 0};
+  const u64 size = DISKIMG_ImageSize[d];
+  // Four lanes of eight bytes, hashed side by side.
+  u64 lane[4] = {0xcbf29ce484222325, 1, 2, 3};
+  static u64 chunk[32768];
+  for (u64 at = 0; at < std::min<u64>(size, 4u << 20);) {
+    const ssize_t got = pread(DISKIMG_Files[d], chunk, sizeof chunk, off_t(at));
+    if (got <= 0) break;
+    // A short tail's missing bytes count as zeros.
+    const size_t words = (size_t(got) + 31) / 32 * 4;
+    std::memset(reinterpret_cast<u8*>(chunk) + got, 0, words * 8 - size_t(got));
+    for (size_t i = 0; i < words; i += 4)
+      for (u32 k = 0; k < 4; ++k) lane[k] = (lane[k] ^ chunk[i + k]) * 0x100000001b3;
+    at += u64(got);
+  }
+  const u64 hash = lane[0] ^ (lane[1] * 3) ^ (lane[2] * 5) ^ (lane[3] * 7);
+  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
 }
 
 }  // namespace
@@ -116,8 +155,7 @@ bool DISKIMG_RestoreState(StateReader& r) {
     if (v > 0xffff) return false;
   if (dma[DMA_Count] > 0xff) return false;
   if (!r.applying()) return true;
-  for (u32 d = 0; d < 2; ++d)
-    if (mask & (1u << d)) restore_drive(d, names[d]);
+  for (u32 d = 0; d < 2; ++d) restore_drive(d, (mask >> d) & 1, names[d]);
   // After the insertions, which put a new image's head and the track and
   // data registers at 0.
   for (u32 i = 0; i < 4; ++i) DMA_Regs[i] = dma[i];
@@ -131,12 +169,19 @@ void DISKIMG_SaveExtension(StateWriter& w) {
   w.i32v(DISKIMG_Drives[0].headTrack);
   w.i32v(DISKIMG_Drives[1].headTrack);
   w.i32v(FDC_StepDir);
+  for (u32 d = 0; d < 2; ++d) {
+    const Digest g = digest_of(d);
+    w.u32v(g.size);
+    w.u32v(g.hash);
+  }
 }
 
 bool DISKIMG_RestoreExtension(StateReader& r) {
   i32 heads[2];
   for (i32& h : heads) h = r.i32v();
   const i32 dir = r.i32v();
+  Digest digests[2];
+  for (Digest& g : digests) g.size = r.u32v(), g.hash = r.u32v();
   if (!r.ok() || (dir != 1 && dir != -1)) return false;
   // A head stands on a track of an image (or one past its last, where a
   // step in can take it), whose track count a boot sector gives in 16 bits.
@@ -146,6 +191,16 @@ bool DISKIMG_RestoreExtension(StateReader& r) {
   // The heads are the drives', whatever disk the restore left in them.
   for (u32 d = 0; d < 2; ++d) DISKIMG_Drives[d].headTrack = heads[d];
   FDC_StepDir = dir;
+  // An image that changed since the state was saved (written by the run
+  // that went on, or replaced by another of its name) is not the disk the
+  // restored ST knows: the drive stays empty, and the ST, seeing it empty,
+  // reads the disk afresh once the user puts it back.
+  for (u32 d = 0; d < 2; ++d) {
+    if (!(DISKIMG_InsertedMask & (1u << d)) || digest_of(d) == digests[d]) continue;
+    const std::string path = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
+    DISKIMG_Eject(d ? 'B' : 'A');
+    refuse_drive(d ? 'B' : 'A', path + " is not the disk the state was saved with (it changed since)");
+  }
   return true;
 }
 

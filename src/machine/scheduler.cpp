@@ -261,8 +261,12 @@ void SCHED_RunEvents() {
 void SCHED_HostWork() {
   const u32 due = SCHED_HostDue;
   SCHED_HostDue = 0;
+  // A state the host loads replaces the machine: the rest of this work was
+  // the old machine's (it may be owed a pass the restored one has not had).
   if (due & SCHED_HostEvents) EVENTS_DoEvent(0);
+  if (SCHED_PassReplaced) return;
   if (due & SCHED_HostPointer) EVENTS_PollMouse();
+  if (SCHED_PassReplaced) return;
   if ((due & SCHED_HostPause) && EVENTS_Paused == 1) EVENTS_PauseLoop();
 }
 

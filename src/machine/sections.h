@@ -28,7 +28,7 @@ bool SCREEN_RestoreState(StateReader& r);
 // sections above (a file written before it had none: see state.cpp).
 void SCHED_SaveExtension(StateWriter& w);  // 4 bytes
 bool SCHED_RestoreExtension(StateReader& r);
-void DISKIMG_SaveExtension(StateWriter& w);  // 12 bytes
+void DISKIMG_SaveExtension(StateWriter& w);  // 28 bytes
 bool DISKIMG_RestoreExtension(StateReader& r);
 // A file without the extension does not tell where the heads are.
 void DISKIMG_ExtensionAbsent();

@@ -163,8 +163,9 @@ void write_cpu_extension(StateWriter& w) {
 }
 bool read_cpu_extension(StateReader& r) {
   const u8* part = r.view(m68k_state_extension_size);
-  if (part && r.applying()) m68k_state_extension_decode(part);
-  return part != nullptr;
+  if (!part || !m68k_state_extension_acceptable(part)) return false;
+  if (r.applying()) m68k_state_extension_decode(part);
+  return true;
 }
 
 // The extension's parts, in the file's order.

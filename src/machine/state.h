@@ -20,7 +20,7 @@ extern u32 STATE_SpareWord;
 // frame count, the sound chip's registers...). A file of an earlier build
 // ends without it, and is read all the same.
 constexpr u32 STATE_ExtensionTag = 0x56545831;  // "VTX1"
-constexpr u32 STATE_ExtensionBytes = 8 + 4 + 12 + 14 + 4 + 1 + 4 + 12 + 36;
+constexpr u32 STATE_ExtensionBytes = 8 + 4 + 28 + 14 + 4 + 1 + 4 + 12 + 36;
 
 // Size of the file of a machine with `ramSize` bytes of RAM, the extension
 // included (a Blitter operation stopped with register writes waiting adds

@@ -39,7 +39,7 @@ namespace {
 struct Layout {
   explicit Layout(u32 ram) {
     const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
-                         6,  7,   480,   16 + ram + 131072, 84, 95};
+                         6,  7,   480,   16 + ram + 131072, 84, 111};
     u32 at = 0;
     for (u32 i = 0; i < 16; ++i) {
       start[i] = at;
@@ -95,9 +95,12 @@ class StateFile : public ::testing::Test {
     return r;
   }
 
-  // The running machine's state, naming other images for the drives.
+  // The running machine's state, naming other images for the drives (as an
+  // earlier build writes it: no extension, whose digests would not be those
+  // of the images named).
   std::vector<u8> with_names(const std::string& a, const std::string& b, u32 mask) {
     std::vector<u8> bytes = STATE_Encode();
+    bytes.resize(bytes.size() - STATE_ExtensionBytes);
     const Layout at(MMU_RamSize);
     be_write32(&bytes[at[7] + 47], mask);
     u8* name = &bytes[at[7] + 51];
@@ -134,14 +137,14 @@ TEST_F(StateFile, SectionSizes) {
                 section_size(IKBD_SaveExtension) + section_size(RTC_SaveExtension) +
                 section_size(SCREEN_SaveExtension) + m68k_state_extension_size,
             STATE_ExtensionBytes);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 95);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u + 95);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u + 95);
+  ASSERT_EQ(b.size(), 4359953u + 111);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);
@@ -304,12 +307,14 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"head of drive A below track 0", at[16] + 12, 4, 0xfffffffe},
       {"head of drive B past any track", at[16] + 16, 4, 0x10001},
       {"step direction", at[16] + 20, 4, 0},
-      {"sound-chip R1", at[16] + 25, 1, 0x10},
-      {"sound-chip R13", at[16] + 37, 1, 0x10},
-      {"top border flag", at[16] + 38, 4, 2},
-      {"clock chip mode", at[16] + 43, 4, 0x100},
-      {"drive light", at[16] + 51, 4, 2},
-      {"drive light's count", at[16] + 55, 4, 6},
+      {"sound-chip R1", at[16] + 41, 1, 0x10},
+      {"sound-chip R13", at[16] + 53, 1, 0x10},
+      {"top border flag", at[16] + 54, 4, 2},
+      {"clock chip mode", at[16] + 59, 4, 0x100},
+      {"drive light", at[16] + 67, 4, 2},
+      {"drive light's count", at[16] + 71, 4, 6},
+      {"CACR", at[16] + 79, 4, 4},
+      {"CAAR", at[16] + 103, 4, 0x100},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
@@ -493,9 +498,11 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
 // A restored drive holds the state's image. One that holds it already (the
 // folder's disk opened at the start) keeps it, its head where the state had
 // it; one that holds another is emptied first, so that the restored ST never
-// writes its disk's directory onto another; when the state's image is gone,
-// the drive stays empty. A state without the extension (an earlier build's)
-// leaves the heads to be taken where the ST holds them.
+// writes its disk's directory onto another; when the state's image is gone
+// or changed since (the ST's directory of it would be stale), and when the
+// state's drive was empty, the drive stays empty. A state without the
+// extension (an earlier build's) leaves the heads to be taken where the ST
+// holds them.
 TEST_F(StateFile, EachDriveGetsTheStatesImageAndHead) {
   boot();
   folder.write("disk1.st", std::vector<u8>(737280, 0));
@@ -544,8 +551,18 @@ TEST_F(StateFile, EachDriveGetsTheStatesImageAndHead) {
     EXPECT_EQ(FDC_Regs[FDC_Track], 33u);  // not zeroed by the insertion
     EXPECT_EQ(FDC_Regs[FDC_Data], 34u);
   }
-  std::filesystem::remove(folder.file("disk1.st"));
   DISKIMG_Reset();
+  const std::vector<u8> empty = STATE_Encode();
+  ASSERT_EQ(insert("other.st"), 1u);
+  EXPECT_EQ(load(empty), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  folder.write("disk1.st", std::vector<u8>(737280, 1));  // written since the save
+  ASSERT_EQ(insert("disk1.st"), 1u);
+  EXPECT_EQ(load(state), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(folder.file("disk1.st") + " is not the disk the state was saved with"), std::string::npos)
+      << alert;
+  std::filesystem::remove(folder.file("disk1.st"));
   ASSERT_EQ(insert("other.st"), 1u);
   EXPECT_EQ(load(state), STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);

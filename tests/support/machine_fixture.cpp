@@ -147,6 +147,7 @@ void machine_reset_globals() {
   APP_AutoStateLoaded = 0;
   APP_AutoStateRefused = 0;
   SCHED_StopAfterFrames = 0;
+  SCHED_HostDue = 0;
   SCHED_FrameCount = 0;
   SCHED_AutoSkip = 0;
   SCHED_PaceMark = FakeClock::now;
