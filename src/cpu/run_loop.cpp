@@ -105,8 +105,7 @@ bool service_pending(bool with_scheduler) {
   resolve_double_fault();
   if (r.pending & m68k_pend_sr_check) {
     r.pending &= ~m68k_pend_sr_check;
-    if (with_scheduler) SCHED_RunEvents();
-    if (SCHED_PassReplaced) [[unlikely]] return false;
+    if (with_scheduler) SCHED_RunEvents();  // never calls the host: nothing is replaced here
   }
   if (r.t1 | r.t0) r.pending |= m68k_pend_trace;
   if (r.pending & m68k_pend_trace_now) {

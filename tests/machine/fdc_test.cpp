@@ -394,6 +394,7 @@ TEST_F(Floppy, SectorsAreFoundOnlyUnderAHeadOnTheRegistersTrack) {
       {0x80, 5, 5, 0, 5},
       {0x80, 4, 5, FDC_RecordNotFound, 4},
       {0xa0, 6, 5, FDC_RecordNotFound, 6},
+      {0xb0, 2, 5, FDC_RecordNotFound, 2},
       {0x90, DISKIMG_HeadUnknown, 5, 0, 5},
       {0xa0, DISKIMG_HeadUnknown, 7, 0, 7},
       {0x80, DISKIMG_HeadUnknown, 90, FDC_RecordNotFound, 0},  // no such track: at 0
