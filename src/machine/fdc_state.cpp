@@ -1,4 +1,4 @@
-// The floppy controller's saved-state section (563 bytes) and its part of the
+// The floppy controller's saved-state section (563 bytes) and its parts of the
 // extension. The images are not in the file: their paths are, and the
 // restore inserts them again.
 #include <sys/stat.h>
@@ -211,4 +211,42 @@ void DISKIMG_ExtensionAbsent() {
   // the drive: each head is taken to be there when its drive is next used,
   // so no sector is read from or written to another track than the ST means.
   for (DISKIMG_Drive& g : DISKIMG_Drives) g.headTrack = DISKIMG_HeadUnknown;
+}
+
+void DISKIMG_SaveGeometry(StateWriter& w) {
+  for (const DISKIMG_Drive& g : DISKIMG_Drives) {
+    w.i32v(g.sides);
+    w.i32v(g.tracks);
+    w.i32v(g.sectorsPerTrack);
+  }
+}
+
+bool DISKIMG_RestoreGeometry(StateReader& r) {
+  i32 geometry[2][3];
+  for (auto& g : geometry)
+    for (i32& v : g) v = r.i32v();
+  if (!r.ok()) return false;
+  // As an insertion reads them: at most two sides, a boot sector's 16-bit
+  // count of tracks and its byte of sectors a track.
+  for (const auto& g : geometry)
+    if (u32(g[0]) > 2 || u32(g[1]) > 0xffff || u32(g[2]) > 0xff) return false;
+  if (!r.applying()) return true;
+  // A drive that holds the state's image reads it as the saved machine did,
+  // whatever its boot sector says now: the ST may have written another
+  // since it went in, and the sectors it wrote stand where the geometry it
+  // went in with put them.
+  for (u32 d = 0; d < 2; ++d) {
+    if (!(DISKIMG_InsertedMask & (1u << d))) continue;
+    DISKIMG_Drive& g = DISKIMG_Drives[d];
+    g.sides = geometry[d][0];
+    g.tracks = geometry[d][1];
+    g.sectorsPerTrack = geometry[d][2];
+    // As at an insertion: without sectors a track every track lands on the
+    // first, and such an image is only read.
+    if (g.sectorsPerTrack < 1) {
+      DISKIMG_AlwaysProtected[d] = 1;
+      DISKIMG_WriteProtect[d] = 0x40;
+    }
+  }
+  return true;
 }

@@ -32,6 +32,10 @@ void DISKIMG_SaveExtension(StateWriter& w);  // 28 bytes
 bool DISKIMG_RestoreExtension(StateReader& r);
 // A file without the extension does not tell where the heads are.
 void DISKIMG_ExtensionAbsent();
+// Each drive's sides, tracks and sectors a track, as the image was read
+// when it went in (the extension's second block).
+void DISKIMG_SaveGeometry(StateWriter& w);  // 24 bytes
+bool DISKIMG_RestoreGeometry(StateReader& r);
 void PSG_SaveExtension(StateWriter& w);  // 14 bytes
 bool PSG_RestoreExtension(StateReader& r);
 void SHIFTER_SaveExtension(StateWriter& w);  // 4 bytes

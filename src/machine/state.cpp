@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <span>
 #include <string>
 
 #include "blitter/blitter.h"
@@ -168,8 +170,8 @@ bool read_cpu_extension(StateReader& r) {
   return true;
 }
 
-// The extension's parts, in the file's order.
-constexpr Section extension[] = {
+// The extension's blocks and their parts, in the file's order.
+constexpr Section first_block[] = {
     {SCHED_SaveExtension, SCHED_RestoreExtension},
     {DISKIMG_SaveExtension, DISKIMG_RestoreExtension},
     {PSG_SaveExtension, PSG_RestoreExtension},
@@ -179,24 +181,53 @@ constexpr Section extension[] = {
     {SCREEN_SaveExtension, SCREEN_RestoreExtension},
     {write_cpu_extension, read_cpu_extension},
 };
+constexpr Section geometry_block[] = {{DISKIMG_SaveGeometry, DISKIMG_RestoreGeometry}};
+struct Block {
+  u32 tag, bytes;
+  std::span<const Section> parts;
+  void (*absent)();  // what a file that ends before the block leaves to do
+};
+constexpr Block blocks[] = {
+    {STATE_ExtensionTag, STATE_FirstBlockBytes, first_block, DISKIMG_ExtensionAbsent},
+    // Without it the drives keep the geometry their images were read with
+    // at the restore.
+    {STATE_GeometryTag, STATE_GeometryBlockBytes, geometry_block, nullptr},
+};
 
-// The extension: its tag, its length, then the chips' parts. A file that
-// ends after the screen section is one of a build before the extension; the
-// chips keep what they hold, but for the drives' heads.
+// The extension: each block's tag, its length, then the chips' parts. A
+// file that ends after the screen section, or after a block, is one of a
+// build before the extension or the blocks that follow.
 void write_extension(StateWriter& w) {
-  w.u32v(STATE_ExtensionTag);
-  w.u32v(STATE_ExtensionBytes - 8);
-  for (const Section& s : extension) s.save(w);
+  for (const Block& b : blocks) {
+    w.u32v(b.tag);
+    w.u32v(b.bytes - 8);
+    for (const Section& s : b.parts) s.save(w);
+  }
 }
 bool read_extension(StateReader& r) {
-  if (r.left() == 0) {
-    if (r.applying()) DISKIMG_ExtensionAbsent();
-    return true;
+  for (const Block& b : blocks) {
+    if (r.left() == 0) {
+      if (r.applying() && b.absent) b.absent();
+      continue;
+    }
+    if (r.u32v() != b.tag || r.u32v() != b.bytes - 8) return false;
+    for (const Section& s : b.parts)
+      if (!s.restore(r) || !r.ok()) return false;
   }
-  if (r.u32v() != STATE_ExtensionTag || r.u32v() != STATE_ExtensionBytes - 8) return false;
-  for (const Section& s : extension)
-    if (!s.restore(r) || !r.ok()) return false;
   return true;
+}
+
+// Whether size is that of a state of this machine: the whole file, or one
+// of a build that ended it before a block of the extension; a Blitter
+// operation stopped with register writes waiting for it makes it longer by
+// their record.
+bool known_length(u64 size) {
+  u64 length = STATE_FileSize(MMU_RamSize);
+  for (size_t i = std::size(blocks); i-- > 0;) {
+    if (size == length || size == length + BLITTER_WaitingStateBytes) return true;
+    length -= blocks[i].bytes;
+  }
+  return size == length || size == length + BLITTER_WaitingStateBytes;
 }
 
 // Sections 2 to 15, in the file's order.
@@ -241,11 +272,7 @@ std::vector<u8> STATE_Encode() {
 STATE_Result STATE_Decode(const u8* data, size_t size) {
   StateReader header(data, size, false);
   if (!read_header(header)) return STATE_Result::BadHeader;
-  // A Blitter operation stopped with register writes waiting for it makes
-  // the file longer by their record.
-  const u64 plain = STATE_FileSize(MMU_RamSize), older = plain - STATE_ExtensionBytes;
-  if (size != plain && size != plain + BLITTER_WaitingStateBytes && size != older &&
-      size != older + BLITTER_WaitingStateBytes) {
+  if (!known_length(size)) {
     refuse("Cant restore Saved State, Invalid file");
     return STATE_Result::WrongLength;
   }

@@ -15,12 +15,16 @@ constexpr u32 STATE_HeaderSize = 16;
 // A word saved and restored as its own 4-byte section; nothing reads it.
 extern u32 STATE_SpareWord;
 
-// The extension after the screen section: a tag, the length of the rest,
-// and what the chips keep besides their sections (the drives' heads, the
-// frame count, the sound chip's registers...). A file of an earlier build
-// ends without it, and is read all the same.
+// The extension after the screen section: blocks, each a tag, the length of
+// its rest, and what the chips keep besides their sections. The first holds
+// the drives' heads, the frame count, the sound chip's registers...; the
+// second each drive's geometry. A file of an earlier build ends before a
+// block (or before the whole extension), and is read all the same.
 constexpr u32 STATE_ExtensionTag = 0x56545831;  // "VTX1"
-constexpr u32 STATE_ExtensionBytes = 8 + 4 + 28 + 14 + 4 + 1 + 4 + 12 + 36;
+constexpr u32 STATE_FirstBlockBytes = 8 + 4 + 28 + 14 + 4 + 1 + 4 + 12 + 36;
+constexpr u32 STATE_GeometryTag = 0x56545832;  // "VTX2"
+constexpr u32 STATE_GeometryBlockBytes = 8 + 24;
+constexpr u32 STATE_ExtensionBytes = STATE_FirstBlockBytes + STATE_GeometryBlockBytes;
 
 // Size of the file of a machine with `ramSize` bytes of RAM, the extension
 // included (a Blitter operation stopped with register writes waiting adds

@@ -39,17 +39,17 @@ namespace {
 struct Layout {
   explicit Layout(u32 ram) {
     const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
-                         6,  7,   480,   16 + ram + 131072, 84, 111};
+                         6,  7,   480,   16 + ram + 131072, 84, 111, 32};
     u32 at = 0;
-    for (u32 i = 0; i < 16; ++i) {
+    for (u32 i = 0; i < 17; ++i) {
       start[i] = at;
       at += sizes[i];
     }
     total = at;
   }
-  // Section numbers as in the file, 1 to 16.
+  // Section numbers as in the file, 1 to 15, then the extension's blocks.
   u32 operator[](u32 section) const { return start[section - 1]; }
-  u32 start[16];
+  u32 start[17];
   u32 total;
 };
 
@@ -100,7 +100,7 @@ class StateFile : public ::testing::Test {
   // of the images named).
   std::vector<u8> with_names(const std::string& a, const std::string& b, u32 mask) {
     std::vector<u8> bytes = STATE_Encode();
-    bytes.resize(bytes.size() - STATE_ExtensionBytes);
+    bytes.erase(bytes.end() - STATE_ExtensionBytes, bytes.end());
     const Layout at(MMU_RamSize);
     be_write32(&bytes[at[7] + 47], mask);
     u8* name = &bytes[at[7] + 51];
@@ -131,20 +131,21 @@ TEST_F(StateFile, SectionSizes) {
   EXPECT_EQ(section_size(MMU_SaveIORegs), 7u);
   EXPECT_EQ(m68k_state_section_size, 480u);
   EXPECT_EQ(section_size(SCREEN_SaveState), 84u);
-  // The extension: tag, length and the chips' parts.
+  // The extension's blocks: tag, length and the chips' parts.
   EXPECT_EQ(8 + section_size(SCHED_SaveExtension) + section_size(DISKIMG_SaveExtension) +
                 section_size(PSG_SaveExtension) + section_size(SHIFTER_SaveExtension) +
                 section_size(IKBD_SaveExtension) + section_size(RTC_SaveExtension) +
                 section_size(SCREEN_SaveExtension) + m68k_state_extension_size,
-            STATE_ExtensionBytes);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111);
+            STATE_FirstBlockBytes);
+  EXPECT_EQ(8 + section_size(DISKIMG_SaveGeometry), STATE_GeometryBlockBytes);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111 + 32);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111 + 32);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u + 111);
+  ASSERT_EQ(b.size(), 4359953u + 111 + 32);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);
@@ -302,7 +303,7 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"line counter", at[15] + 76, 4, 0},
       {"line counter past the frame", at[15] + 76, 4, 400},
       {"screen bytes", at[15] + 80, 4, 128000},
-      {"extension tag", at[16], 4, 0x56545832},
+      {"extension tag", at[16], 4, 0x56545800},
       {"extension length", at[16] + 4, 4, 86},
       {"head of drive A below track 0", at[16] + 12, 4, 0xfffffffe},
       {"head of drive B past any track", at[16] + 16, 4, 0x10001},
@@ -315,6 +316,11 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"drive light's count", at[16] + 71, 4, 6},
       {"CACR", at[16] + 79, 4, 4},
       {"CAAR", at[16] + 103, 4, 0x100},
+      {"geometry tag", at[17], 4, 0x56545831},
+      {"geometry length", at[17] + 4, 4, 16},
+      {"three sides", at[17] + 8, 4, 3},
+      {"tracks past a boot sector's count", at[17] + 24, 4, 0x10000},
+      {"sectors a track past a byte", at[17] + 28, 4, 0x100},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
@@ -567,6 +573,48 @@ TEST_F(StateFile, EachDriveGetsTheStatesImageAndHead) {
   EXPECT_EQ(load(state), STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find(folder.file("disk1.st") + " does not exist"), std::string::npos) << alert;
+}
+
+// A drive reads its image with the geometry it went in with until it is
+// ejected, even when the ST writes a boot sector that says another: what the
+// ST wrote since stands where that geometry put it. A restored drive reads
+// the image so too, where a new insertion would take the boot sector's word
+// (a state of the build before the geometry was kept leaves it so); a state
+// whose geometry has no sectors a track has the image only read.
+TEST_F(StateFile, ARestoredDriveKeepsTheGeometryItsImageWentInWith) {
+  boot();
+  folder.write("disk1.st", std::vector<u8>(737280, 0));  // by its size, two sides
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(folder.file("disk1.st").c_str(), 'A'), 1u);
+  // The ST formats it with one side: 720 sectors, 9 a track.
+  u8 boot_sector[512] = {};
+  boot_sector[0x0c] = 2;
+  boot_sector[0x0d] = 2;
+  boot_sector[0x13] = 720 & 0xff;
+  boot_sector[0x14] = 720 >> 8;
+  boot_sector[0x18] = 9;
+  boot_sector[0x1a] = 1;
+  ASSERT_EQ(pwrite(DISKIMG_Files[0], boot_sector, 512, 0), 512);
+  ASSERT_EQ(DISKIMG_Drives[0].sides, 2);
+  const std::vector<u8> state = STATE_Encode();
+  const std::vector<u8> first_block_only(state.begin(), state.end() - STATE_GeometryBlockBytes);
+  std::vector<u8> no_sectors = state;
+  be_write32(&no_sectors[no_sectors.size() - 16], 0);
+  struct Case {
+    const std::vector<u8>* file;
+    i32 sides, sectors;
+    u32 protect;
+  };
+  for (const Case& c : {Case{&state, 2, 9, 0}, {&first_block_only, 1, 9, 0}, {&no_sectors, 2, 0, 0x40}}) {
+    DISKIMG_Reset();
+    ASSERT_EQ(decode(*c.file), STATE_Result::Restored) << alert;
+    ASSERT_EQ(DISKIMG_InsertedMask, 1u);
+    EXPECT_EQ(DISKIMG_Drives[0].sides, c.sides);
+    EXPECT_EQ(DISKIMG_Drives[0].tracks, 80);
+    EXPECT_EQ(DISKIMG_Drives[0].sectorsPerTrack, c.sectors);
+    EXPECT_EQ(DISKIMG_WriteProtect[0], c.protect);
+  }
+  testing::internal::GetCapturedStdout();
 }
 
 // What the ST printed before a state was saved stays in "Printer Output":
