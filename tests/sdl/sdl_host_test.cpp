@@ -44,6 +44,7 @@
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "machine/state.h"
 #include "platform/window.h"
 #include "support/disk_audio.h"
 #include "support/machine_fixture.h"
@@ -328,6 +329,31 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   HOST_UseSystemClock();
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_EQ(DISKIMG_InsertedMask | INPUT_PendingDisks(), 0u);
+  APP_StopFlag = 0;
+}
+
+// A termination that comes while a restore expands the state's MSA image
+// (the expansion polls the host) waits for the restore: the quit saves the
+// restored machine, not one half put back.
+TEST_F(SdlHost, ATerminationDuringARestoresExpansionWaitsForIt) {
+  Bytes msa = {0x0e, 0x0f, 0, 9, 0, 0, 0, 0, 0, 79};
+  for (u32 t = 0; t < 80; ++t) {
+    msa.push_back(0x12), msa.push_back(0x00);
+    msa.insert(msa.end(), 4608, u8(t));
+  }
+  folder.write("saved.msa", msa);
+  DISKIMG_Reset();
+  ASSERT_EQ(DISKIMG_Insert(folder.file("saved.msa").c_str(), 'A'), 1u);
+  const Bytes state = STATE_Encode();
+  folder.write("saved state", state);
+  DISKIMG_Reset();
+  MMU_WriteL(0x1000, 0x12345678);
+  std::raise(SIGTERM);
+  ASSERT_TRUE(STATE_Read(folder.file("saved state").c_str()));
+  EXPECT_EQ(APP_StopFlag, 0);
+  EVENTS_DoEvent(0);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_TRUE(read_file(folder.file("Auto Saved State")) == state);
   APP_StopFlag = 0;
 }
 

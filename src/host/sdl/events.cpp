@@ -372,11 +372,14 @@ void APP_InstallAppleEvents() {
 
 void EVENTS_DoEvent(i32) {
   SDL_HostPumpEvents();
-  quit_on_signal();
-  INPUT_QuitIfOverdue();
   // While a disk image is being expanded the events wait: a drop, a menu or
-  // a shortcut acted on now would change the drives or the machine under it.
-  if (!DISKIMG_Expanding && serve(false)) SCREEN_UpdateWindowOrigin();
+  // a shortcut acted on now would change the drives or the machine under
+  // it, and a quit would save a machine a restore has only half put back.
+  if (!DISKIMG_Expanding) {
+    quit_on_signal();
+    INPUT_QuitIfOverdue();
+    if (serve(false)) SCREEN_UpdateWindowOrigin();
+  }
   SCREEN_CheckWindowVisible();
 }
 
