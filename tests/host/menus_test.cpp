@@ -19,6 +19,7 @@
 #include "host/midi.h"
 #include "host/options.h"
 #include "host/shared/dialogs.h"
+#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
@@ -335,6 +336,39 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   // The restored drive's item names its image.
   MENU_UpdateDiskItems();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
+}
+
+// A floppy dropped in place of another waits while the drive stands empty.
+// A state loaded meanwhile that leaves the drive empty starts the wait again
+// (its ST must see the drive empty before the new disk goes in); one that
+// puts its own disk there ends it.
+TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
+  folder.write("old.st", make_floppy(737280));
+  folder.write("new.st", make_floppy(737280));
+  const std::string empty = folder.file("empty"), full = folder.file("full");
+  ASSERT_TRUE(STATE_Write(empty.c_str()));
+  ASSERT_EQ(MENU_InsertImage('A', folder.file("old.st")), 1u);
+  ASSERT_TRUE(STATE_Write(full.c_str()));
+  const auto load = [](const std::string& state) {
+    DLG_ScriptFile(state);
+    MENU_Command(MENU_Choice(MENU_StatesId, 2));
+  };
+  APP_OpenDocuments({folder.file("new.st")}, false);
+  for (u32 i = 1; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+  load(empty);
+  for (u32 i = 1; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(INPUT_PendingDisks(), 1u);
+  INPUT_DiskSwapFrame();
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: new.st");
+
+  APP_OpenDocuments({folder.file("old.st")}, false);
+  EXPECT_EQ(INPUT_PendingDisks(), 1u);
+  load(full);
+  EXPECT_EQ(INPUT_PendingDisks(), 0u);
+  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: old.st");
+  DISKIMG_Reset();
 }
 
 // A TOS loaded from the menu comes back with the automatic state at the next

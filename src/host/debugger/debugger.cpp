@@ -14,6 +14,7 @@
 #include "host/debugger/disassembler.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
+#include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
 #include "machine/acia.h"
 #include "machine/ikbd.h"
@@ -353,7 +354,8 @@ void unfreeze() {
     return;
   }
   frozen_refused = false;
-  INPUT_ForgetStPointer();  // the ST's pointer is where it was when saved
+  INPUT_StateRestored();
+  MENU_UpdateDiskItems();
   std::fprintf(DEBUG_Console(), "Machine restored from %s\n", path.c_str());
   restart_stop();
 }

@@ -674,5 +674,14 @@ bool INPUT_CancelPendingDisk(char drive) {
   return true;
 }
 
+void INPUT_StateRestored() {
+  INPUT_ForgetStPointer();
+  for (u32 d = 0; d < 2; ++d) {
+    if (!pending[d].frames) continue;
+    if (DISKIMG_InsertedMask & (1u << d)) pending[d] = {};
+    else pending[d].frames = INPUT_SwapFrames;
+  }
+}
+
 void APP_AutoSaveOnQuit() { quit(true); }
 void APP_QuitNow() { quit(false); }

@@ -242,8 +242,8 @@ void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
   if (!reply.chosen || !STATE_Read(reply.path.c_str())) return;
+  INPUT_StateRestored();
   MENU_UpdateDiskItems();
-  INPUT_ForgetStPointer();
 }
 
 }  // namespace
