@@ -282,16 +282,22 @@ TEST_F(SdlHost, DropsOfOneToThreeFiles) {
   EXPECT_EQ(MMU_TosVersion, 12u);
 }
 
-// An MSA image polls the host once a track side while it expands; a second
-// drop made meanwhile waits for the expansion instead of changing the drive
-// under it, so the last drop is what drive A holds.
-TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
+// An MSA image of 80 tracks of one side, each stored as it is (its bytes the
+// track's number), which polls the host 80 times as it expands.
+Bytes msa_image() {
   Bytes msa = {0x0e, 0x0f, 0, 9, 0, 0, 0, 0, 0, 79};
   for (u32 t = 0; t < 80; ++t) {
     msa.push_back(0x12), msa.push_back(0x00);
     msa.insert(msa.end(), 4608, u8(t));
   }
-  folder.write("first.msa", msa);
+  return msa;
+}
+
+// An MSA image polls the host once a track side while it expands; a second
+// drop made meanwhile waits for the expansion instead of changing the drive
+// under it, so the last drop is what drive A holds.
+TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
+  folder.write("first.msa", msa_image());
   folder.write("second.st", Bytes(368640, 0x5a));
   auto drop = [](const std::string& path) {
     SDL_Event e{};
@@ -336,12 +342,7 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
 // (the expansion polls the host) waits for the restore: the quit saves the
 // restored machine, not one half put back.
 TEST_F(SdlHost, ATerminationDuringARestoresExpansionWaitsForIt) {
-  Bytes msa = {0x0e, 0x0f, 0, 9, 0, 0, 0, 0, 0, 79};
-  for (u32 t = 0; t < 80; ++t) {
-    msa.push_back(0x12), msa.push_back(0x00);
-    msa.insert(msa.end(), 4608, u8(t));
-  }
-  folder.write("saved.msa", msa);
+  folder.write("saved.msa", msa_image());
   DISKIMG_Reset();
   ASSERT_EQ(DISKIMG_Insert(folder.file("saved.msa").c_str(), 'A'), 1u);
   const Bytes state = STATE_Encode();
