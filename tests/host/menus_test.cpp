@@ -345,6 +345,7 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
 TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
   folder.write("old.st", make_floppy(737280));
   folder.write("new.st", make_floppy(737280));
+  folder.write("other.st", make_floppy(737280));
   const std::string empty = folder.file("empty"), full = folder.file("full");
   ASSERT_TRUE(STATE_Write(empty.c_str()));
   ASSERT_EQ(MENU_InsertImage('A', folder.file("old.st")), 1u);
@@ -363,10 +364,11 @@ TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
   EXPECT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: new.st");
 
-  APP_OpenDocuments({folder.file("old.st")}, false);
+  APP_OpenDocuments({folder.file("other.st")}, false);
   EXPECT_EQ(INPUT_PendingDisks(), 1u);
   load(full);
   EXPECT_EQ(INPUT_PendingDisks(), 0u);
+  for (u32 i = 0; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: old.st");
   DISKIMG_Reset();
 }

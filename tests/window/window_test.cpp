@@ -33,6 +33,7 @@
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
 #include "host/shared/sound_output.h"
+#include "machine/diskimg.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -213,6 +214,15 @@ TEST_F(Window, AClickOnTheBarOpensAMenuAndAClickOnAnItemChoosesIt) {
   EXPECT_EQ(EVENTS_Paused, 1u);
   EXPECT_TRUE(MENU_ItemAt(MENU_FileId, 7)->checked);
   EVENTS_Paused = 0;
+  // While a disk image expands (a restore may be putting the machine back)
+  // the menus stay shut.
+  DISKIMG_Expanding = 1;
+  put_mouse(SDL_MOUSEBUTTONDOWN, MENU_FileId, 0);
+  SDL_ModalTurnHook = choose_pause;
+  SDL_HostPumpEvents();
+  SDL_ModalTurnHook = nullptr;
+  DISKIMG_Expanding = 0;
+  EXPECT_EQ(EVENTS_Paused, 0u);
 }
 
 void click_at(int x, int y) {

@@ -20,6 +20,7 @@
 #include "host/shared/menus.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sound.h"
+#include "machine/diskimg.h"
 #include "platform/gui.h"
 #include "platform/window.h"
 
@@ -132,6 +133,10 @@ bool filter(const SDL_Event& e) {
   at.button.y = y;
   PLATFORM_GuiEvent(at);
   if (!PLATFORM_InMenuStrip(x, y) || !PLATFORM_DisplayAvailable()) return false;
+  // While a disk image expands the menus stay shut: a command now would
+  // change the drives or the machine under it, and a quit would save a
+  // machine a restore has only half put back.
+  if (DISKIMG_Expanding) return true;
   if (SOUND_Active) SOUND_Pause(1);
   APP_ShowCursor();
   MENU_UpdateDiskItems();
