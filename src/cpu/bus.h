@@ -204,13 +204,15 @@ extern u32 APP_AutoStateLoaded;
 constexpr const char* APP_AutoStateName = "Auto Saved State";
 // Why a restore refused its file: it needs another TOS, another RAM size,
 // the hard-disk driver in the cartridge port or another cartridge, or it is
-// no state this machine can read.
+// no state this machine can read, or its hard disk changed since it was
+// saved.
 enum : u32 {
   STATE_RefusedFile = 1,
   STATE_RefusedTos,
   STATE_RefusedRam,
   STATE_RefusedHddDriver,
   STATE_RefusedCartridge,
+  STATE_RefusedHardDisk,
 };
 // Why STATE_Read last refused a file (one of the above).
 extern u32 STATE_Refusal;

@@ -22,6 +22,10 @@ struct NAV_Reply {
 };
 
 u32 DLG_Alert(u32 index, u32 stopFlag);
+// The caution alert of a disk image that went in write-protected although
+// the ST could have written it (its text names the drive, the image and
+// why).
+constexpr u32 DLG_ProtectedDiskAlert = 18;
 u32 DLG_ConfirmBootWrite();
 // Asked before an existing file is formatted as a new hard-disk image, with
 // OK and Cancel: 1 to go ahead, 0 to leave the file alone.

@@ -1,6 +1,7 @@
 #include "machine/diskimg.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 
 #include "common/endian.h"
 #include "common/files.h"
+#include "common/lane_hash.h"
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "host/events.h"
@@ -34,6 +36,7 @@ u32 DISKIMG_LastSize;
 u64 DISKIMG_ImageSize[2];
 u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
+DISKIMG_Protection DISKIMG_WhyProtected[2];
 
 namespace {
 
@@ -71,6 +74,7 @@ void DISKIMG_Reset() {
     DISKIMG_WriteProtect[d] = 0x40;
     DISKIMG_ImageSize[d] = 0;
     DISKIMG_AlwaysProtected[d] = 0;
+    DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -270,26 +274,100 @@ u32 DISKIMG_ReadBootSector(u32 drive) {
 
 // ---- Insert and eject ----
 
+namespace {
+
+bool is_msa(int fd) {
+  u8 head[2];
+  return read_all_at(fd, head, sizeof head, 0) && head[0] == 0x0e && head[1] == 0x0f;
+}
+
+// Opens the image at path: the unpacked copy of a compressed
+// image, else the file itself, for writing unless readOnly (or we may only
+// read it), locked while it is written. -1 with why set when it can't be
+// opened; `protection` says why an image that was to be written is not.
+int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protection& protection) {
+  protection = readOnly ? DISKIMG_Protection::Asked : DISKIMG_Protection::None;
+  int fd = HOST_UnpackImage(path, why);
+  if (fd >= 0) {
+    // A compressed image goes in as its unpacked copy, which is never
+    // written back: it goes in write-protected, so the ST reports the
+    // protection instead of losing what it writes.
+    protection = DISKIMG_Protection::Copy;
+    return fd;
+  }
+  if (fd != HOST_NotPacked) return -1;
+  if (!readOnly) {
+    fd = FILES_OpenRegular(path, O_RDWR, why);
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      // Another drive, or another program, writes it: this drive only
+      // reads it.
+      close(fd);
+      fd = -1;
+      protection = DISKIMG_Protection::InUse;
+    } else if (fd < 0 && FILES_Exists(path)) {
+      protection = DISKIMG_Protection::ReadOnlyFile;
+    }
+    if (fd >= 0) return fd;
+  }
+  return FILES_OpenRegular(path, O_RDONLY, why);
+}
+
+// Who else writes the image open as fd: the other drive, or another program.
+std::string writer_of(u32 d, int fd) {
+  struct stat mine, other;
+  const int theirs = DISKIMG_Files[d ^ 1];
+  if ((DISKIMG_InsertedMask & (2u >> d)) && theirs >= 0 && fstat(fd, &mine) == 0 &&
+      fstat(theirs, &other) == 0 && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino)
+    return std::string("drive ") + (d ? 'A' : 'B') + " writes it";
+  return "another program (another copy of Vantorell?) writes it";
+}
+
+}  // namespace
+
+bool DISKIMG_CheckImage(const char* path, std::string& why) {
+  int fd = HOST_UnpackImage(path, why);
+  if (fd == HOST_UnpackFailed) return false;
+  if (fd == HOST_NotPacked) fd = FILES_OpenRegular(path, O_RDONLY, why);
+  if (fd < 0) return false;
+  struct stat st;
+  u64 size = 0;
+  bool ok = fstat(fd, &st) == 0;
+  if (!ok) {
+    why = std::string("can't be read (") + std::strerror(errno) + ")";
+  } else if (is_msa(fd)) {
+    // An MSA image is expanded here as its insertion expands it, without
+    // a file and without the progress in the status line.
+    std::vector<u8> file(size_t(std::min<off_t>(st.st_size, off_t(MSA_MaxFileSize))));
+    std::vector<u8> image;
+    ok = size_t(st.st_size) <= MSA_MaxFileSize && read_all_at(fd, file.data(), file.size(), 0) &&
+         MSA_Expand(file.data(), file.size(), image, nullptr) == MSA_Result::Ok;
+    if (!ok)
+      why = size_t(st.st_size) > MSA_MaxFileSize ? "is an MSA image too large to expand"
+                                                 : "is a damaged MSA image";
+    size = image.size();
+  } else {
+    size = u64(st.st_size);
+  }
+  close(fd);
+  if (ok && size <= min_image_size) {
+    why = "is too small for a floppy image (" + std::to_string(size) + " bytes)";
+    ok = false;
+  }
+  return ok;
+}
+
 u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
   const char letter = d ? 'B' : 'A';
   if (DISKIMG_InsertedMask & (1u << d)) return 0;
+  // A descriptor left behind by an empty drive (its mask cleared by hand)
+  // would hold the image's lock against this very insertion.
+  if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
+  DISKIMG_Files[d] = -1;
 
   std::string why;
-  bool protect = readOnly;
-  // A compressed image goes in as its unpacked copy, which is never written
-  // back: it goes in write-protected, so the ST reports the protection
-  // instead of losing what it writes.
-  int fd = HOST_UnpackImage(path, why);
-  if (fd >= 0) {
-    protect = true;
-  } else if (fd == HOST_NotPacked) {
-    fd = readOnly ? -1 : FILES_OpenRegular(path, O_RDWR, why);
-    if (fd < 0) {
-      fd = FILES_OpenRegular(path, O_RDONLY, why);
-      protect = true;
-    }
-  }
+  DISKIMG_Protection protection;
+  int fd = open_image(path, readOnly, why, protection);
   if (fd >= 0) {
     why.clear();
     if (SOUND_Active) SOUND_Pause(1);
@@ -304,7 +382,7 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
       // instead of losing what it writes.
       close(fd);
       fd = expanded;
-      protect = true;
+      protection = DISKIMG_Protection::Copy;
     }
   }
   struct stat st;
@@ -332,15 +410,24 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   // Without sectors per track every track lands on the first one: a write
   // there would overwrite the boot sector and the FATs. Such an image is only
   // read.
-  if (DISKIMG_Drives[d].sectorsPerTrack < 1) protect = true;
+  if (DISKIMG_Drives[d].sectorsPerTrack < 1 && protection == DISKIMG_Protection::None)
+    protection = DISKIMG_Protection::NoGeometry;
+  const bool protect = protection != DISKIMG_Protection::None;
   DISKIMG_InsertedMask |= 1u << d;
   DISKIMG_AlwaysProtected[d] = protect ? 1 : 0;
+  DISKIMG_WhyProtected[d] = protection;
   DISKIMG_WriteProtect[d] = protect ? 0x40 : (PREFS_WriteProtect ? 0x40 : 0);
   const DISKIMG_Drive& g = DISKIMG_Drives[d];
   std::printf("non-boot FDC %c: %d/%d/%d %d bytes/sector\n", letter, g.sides, g.tracks,
               g.sectorsPerTrack, 512);
   char full[PATH_MAX];
   set_name(name_of(d), realpath(path, full) ? full : path);
+  if (protection == DISKIMG_Protection::InUse) {
+    DLG_SetAlertText((std::string("Drive ") + letter + ": " + path + " went in write-protected: " +
+                      writer_of(d, fd) + ".")
+                         .c_str());
+    DLG_Alert(DLG_ProtectedDiskAlert, 0);
+  }
   return 1;
 }
 
@@ -351,7 +438,36 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_Files[d] = -1;
   DISKIMG_ImageSize[d] = 0;
   DISKIMG_AlwaysProtected[d] = 0;
+  DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
   return 1;
+}
+
+// ---- What tells images apart ----
+
+DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size) {
+  LaneHash h;
+  static u8 chunk[262144];
+  for (u64 at = 0; at < std::min<u64>(size, 4u << 20);) {
+    const ssize_t got = pread(fd, chunk, sizeof chunk, off_t(at));
+    if (got <= 0) break;
+    h.add(chunk, size_t(got));
+    at += u64(got);
+  }
+  const u64 hash = h.value();
+  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
+}
+
+bool DISKIMG_IsFloppyBootSector(const u8* s) {
+  const u32 perCluster = s[0x0d], fats = s[0x10];
+  return le16(s + 0x0b) == 512 && perCluster != 0 && (perCluster & (perCluster - 1)) == 0 &&
+         (fats == 1 || fats == 2);
+}
+
+bool DISKIMG_IsFloppyGeometry(i32 sides, i32 tracks, i32 sectorsPerTrack) {
+  // Up to 86 tracks, as far as a drive's head steps, and 36 sectors a track
+  // (extended density).
+  return sides >= 1 && sides <= 2 && tracks >= 1 && tracks <= 86 && sectorsPerTrack >= 1 &&
+         sectorsPerTrack <= 36;
 }

@@ -40,14 +40,29 @@ extern u32 DISKIMG_AlwaysProtected[2];
 // once a track side but acts on none until the expansion is over.
 extern u32 DISKIMG_Expanding;
 
+// Why the image in each drive went in write-protected: asked so, the copy of
+// a compressed or MSA image, a file we may only read, a file another drive
+// or another program writes, a geometry without sectors a track.
+enum class DISKIMG_Protection : u8 { None, Asked, Copy, ReadOnlyFile, InUse, NoGeometry };
+extern DISKIMG_Protection DISKIMG_WhyProtected[2];
+
 // Puts every drive back to empty (closing open images) and the names to "nothing".
 void DISKIMG_Reset();
 // 1 inserted, 0 refused (an alert names the file and says why). drive is
 // 'A' or 'B' (either case). With readOnly the file is only read and the
 // image stays write-protected whatever the option says. A compressed image
 // goes in as the copy the host unpacks (HOST_UnpackImage), write-protected;
-// its own path is the name kept.
+// its own path is the name kept. A file opened for writing is locked
+// (flock, exclusive) for as long as it is in the drive: one that the other
+// drive or another program holds so goes in write-protected, and an alert
+// says why, so that two writers, each with its own idea of the disk's
+// directory, never write one image.
 u32 DISKIMG_Insert(const char* path, char drive, bool readOnly = false);
+// Whether the file at path would go into a drive (what the insertion checks:
+// a regular file, an MSA or compressed image that expands, more than 200,000
+// bytes), without touching the drives; false with why, as words that follow
+// the file's name.
+bool DISKIMG_CheckImage(const char* path, std::string& why);
 // 1 if an image was ejected.
 u32 DISKIMG_Eject(char drive);
 // 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
@@ -66,6 +81,19 @@ int DISKIMG_ExpandMSA(char drive, int fd, std::string* why = nullptr);
 // The menu's write-protection toggle: both drives (an always-protected
 // image stays protected).
 void DISKIMG_SetWriteProtect(u32 protect);
+
+// Tells one image from another: its size (at most 32 bits of it) and a hash
+// of its bytes (the first 4 MB of a larger file).
+struct DISKIMG_Digest {
+  u32 size, hash;
+  bool operator==(const DISKIMG_Digest&) const = default;
+};
+DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size);
+
+// Whether a boot sector describes a disk of FAT sectors of 512 bytes (what
+// the ST formats and writes), and a geometry one a floppy drive can hold.
+bool DISKIMG_IsFloppyBootSector(const u8* sector);
+bool DISKIMG_IsFloppyGeometry(i32 sides, i32 tracks, i32 sectorsPerTrack);
 
 // ---- MSA decoding (no files) ----
 

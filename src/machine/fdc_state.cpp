@@ -1,6 +1,8 @@
 // The floppy controller's saved-state section (563 bytes) and its parts of the
-// extension. The images are not in the file: their paths are, and the
-// restore inserts them again.
+// extension. The images are not in the file: their paths are, with what
+// tells each image (its digest), the geometry it went in with and whether
+// the ST could write it; the restore inserts them again.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/files.h"
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "machine/diskimg.h"
@@ -17,6 +20,29 @@
 #include "machine/sections.h"
 
 namespace {
+
+// Each drive's access as saved: the image went in for writing (no insertion
+// rule protects it), and the ST could write it (the user's toggle did not
+// protect it either); which of the application folder's own disks it was.
+constexpr u32 access_image_writable = 1, access_st_writes = 2;
+constexpr u32 access_own_shift = 8, access_known_bits = 0x303;
+
+// What a restore puts back, gathered from the section and the extension's
+// blocks while they are stored, and carried out once all of them are.
+struct Plan {
+  u32 mask;
+  u8 names[2][256];
+  u32 dma[4], fdc[6], portA;
+  u8 address[3];
+  bool digestsKnown;  // the extension's first block: heads, step direction, digests
+  i32 heads[2], stepDir;
+  DISKIMG_Digest digests[2];
+  bool geometryKnown;  // its second: each drive's geometry
+  i32 geometry[2][3];
+  bool accessKnown;  // its third: each drive's access
+  u32 access[2];
+} plan;
+
 // The path stored in a name field: at most its length byte's count of
 // characters, and never past a NUL.
 std::string stored_path(const u8* name) {
@@ -25,27 +51,33 @@ std::string stored_path(const u8* name) {
   return path;
 }
 
-// Whether path is the application folder's own disk1.st or disk2.st (the
-// same file, by whatever name the state gives it).
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The application folder's own disk: disk1.st (1) or disk2.st (2).
+std::string own_path(u32 which) { return APP_Folder.path + (which == 1 ? "/disk1.st" : "/disk2.st"); }
+
+// Which of the folder's own disks the file is (0 neither).
+u32 own_index(const struct stat& st) {
+  for (u32 which = 1; which <= 2; ++which) {
+    struct stat own;
+    if (stat(own_path(which).c_str(), &own) == 0 && same_file(own, st)) return which;
+  }
+  return 0;
+}
 bool own_disk(const std::string& path) {
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return false;
-  for (const char* name : {"/disk1.st", "/disk2.st"}) {
-    struct stat own;
-    const std::string p = APP_Folder.path + name;
-    if (stat(p.c_str(), &own) == 0 && own.st_dev == st.st_dev && own.st_ino == st.st_ino)
-      return true;
-  }
-  return false;
+  return stat(path.c_str(), &st) == 0 && own_index(st) != 0;
 }
+
 // Whether drive d holds the image at path (the same file, by whatever name).
 bool holds(u32 d, const std::string& path) {
   if (!(DISKIMG_InsertedMask & (1u << d))) return false;
   const std::string held = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
   struct stat a, b;
   if (held == path) return true;
-  return stat(held.c_str(), &a) == 0 && stat(path.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
-         a.st_ino == b.st_ino;
+  return stat(held.c_str(), &a) == 0 && stat(path.c_str(), &b) == 0 && same_file(a, b);
 }
 
 void refuse_drive(char letter, const std::string& why) {
@@ -53,21 +85,94 @@ void refuse_drive(char letter, const std::string& why) {
   DLG_Alert(7, 1);
 }
 
-// Puts the image the state names into drive d, or leaves it empty when the
-// state's drive was. The image the drive holds stays when it is that one
-// (opened at the start, or never ejected); any other goes: the restored ST
-// knows the state's disk, its directory and free space, and would write
-// them onto whatever disk it found there.
-void restore_drive(u32 d, bool inserted, const u8* name) {
+void tell_protected(char letter, const std::string& path, const std::string& why) {
+  DLG_SetAlertText(
+      (std::string("Drive ") + letter + ": " + path + " went in write-protected: " + why + ".").c_str());
+  DLG_Alert(DLG_ProtectedDiskAlert, 0);
+}
+
+// 0 and 0 for an empty drive.
+DISKIMG_Digest digest_of(u32 d) {
+  if (!(DISKIMG_InsertedMask & (1u << d)) || DISKIMG_Files[d] < 0) return {0, 0};
+  return DISKIMG_DigestOf(DISKIMG_Files[d], DISKIMG_ImageSize[d]);
+}
+
+// The digest of the file at path as a drive would hold it: Plain when it
+// goes in as it is, Packed when only its expansion tells (a compressed or an
+// MSA image), None when it is no file an insertion opens.
+enum class Peek { None, Plain, Packed };
+Peek peek(const std::string& path, DISKIMG_Digest& digest, u8* bootSector) {
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  if (fd < 0) return Peek::None;
+  struct stat st;
+  Peek kind = Peek::None;
+  std::memset(bootSector, 0, 512);
+  if (fstat(fd, &st) == 0 && pread(fd, bootSector, 512, 0) >= 0) {
+    const bool packed = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) ||
+                        (bootSector[0] == 0x0e && bootSector[1] == 0x0f);
+    kind = packed ? Peek::Packed : Peek::Plain;
+    if (!packed) digest = DISKIMG_DigestOf(fd, u64(st.st_size));
+  }
+  close(fd);
+  return kind;
+}
+
+// Why the state's image, chosen for drive d, may not go back in for
+// writing; empty when it may. A state may name any file of the host: only
+// the folder's own disks go in as the user protects them, and any other
+// only when the state shows that its ST could write it and the file is that
+// very image, a floppy image of the state's geometry; else it is only read.
+// `quiet` is set when the ST could not write it when saved either.
+std::string why_read_only(u32 d, const std::string& path, const u8* bootSector, bool& quiet) {
+  quiet = false;
+  if (own_disk(path)) return {};
+  if (!plan.accessKnown || !plan.geometryKnown)
+    return "the saved state is of an earlier version, which does not show that the ST could write it";
+  if (!(plan.access[d] & access_image_writable)) {
+    quiet = true;
+    return "it was write-protected when the state was saved";
+  }
+  const i32* g = plan.geometry[d];
+  if (!DISKIMG_IsFloppyGeometry(g[0], g[1], g[2]) || u64(plan.digests[d].size) != u64(g[0]) * g[1] * g[2] * 512)
+    return "it is not a floppy image of the size the saved state gives";
+  if (!DISKIMG_IsFloppyBootSector(bootSector)) return "its first sector is no floppy disk's boot sector";
+  return {};
+}
+
+// Puts the image at path into drive d, for writing or not as the state
+// proves, and tells the user when it went in write-protected although the
+// saved ST could write it.
+void insert_restored(u32 d, const std::string& path, const u8* bootSector) {
   const char letter = d ? 'B' : 'A';
-  if (!inserted) {
+  bool quiet;
+  const std::string why = why_read_only(d, path, bootSector, quiet);
+  if (!DISKIMG_Insert(path.c_str(), letter, !why.empty())) return;
+  std::puts(d ? "Restored drive B" : "Restored drive A");
+  if (!why.empty() && !quiet) tell_protected(letter, path, why + "; eject it and insert it again to write on it");
+  if (why.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
+    tell_protected(letter, path, "the file may only be read");
+}
+
+// Puts the state's image into drive d, or leaves it empty when the state's
+// drive was. The image is the one the state names, or the application
+// folder's own disk the state held (the folder may have been renamed, moved
+// or copied since), or, when the image named is gone, the folder's own disk
+// of that drive, whichever has the state's digest. The image the drive
+// holds stays when it is that one (opened at the start, or never ejected);
+// any other goes: the restored ST knows the state's disk, its directory and
+// free space, and would write them onto whatever disk it found there.
+void restore_drive(u32 d) {
+  const char letter = d ? 'B' : 'A';
+  if (!((plan.mask >> d) & 1)) {
     DISKIMG_Eject(letter);
     return;
   }
+  const u8* name = plan.names[d];
   if (name[0] == 255) {
     // Cut to the field's length, the path may name another file: the drive
     // keeps only an image whose path was cut the same, else stays empty
-    // (the extension's digest then tells whether it is that image).
+    // (the digest then tells whether it is that image).
     const u8* kept = name + (name[1] == 0 ? 2 : 1);
     const std::string start(kept, std::find(kept, name + 256, 0));
     const u8* held = d ? DISKIMG_NameB : DISKIMG_NameA;
@@ -79,41 +184,61 @@ void restore_drive(u32 d, bool inserted, const u8* name) {
     return;
   }
   const std::string path = stored_path(name);
-  if (!path.empty() && holds(d, path)) return;
-  DISKIMG_Eject(letter);
-  if (path.empty()) return;
-  // A state file may name any file of the host: only the folder's own disks
-  // go in as the user protects them, any other is only read. An image that
-  // is gone (or no regular file) leaves the drive empty, and the
-  // insertion's alert says why.
-  if (DISKIMG_Insert(path.c_str(), letter, !own_disk(path)))
-    std::puts(d ? "Restored drive B" : "Restored drive A");
-}
-
-// Tells one image from another: its size (at most 32 bits of it) and a hash
-// of its bytes (the first 4 MB of a larger file). 0 and 0 for an empty drive.
-struct Digest {
-  u32 size, hash;
-  bool operator==(const Digest&) const = default;
-};
-Digest digest_of(u32 d) {
-  if (!(DISKIMG_InsertedMask & (1u << d)) || DISKIMG_Files[d] < 0) return {0, 0};
-  const u64 size = DISKIMG_ImageSize[d];
-  // Four lanes of eight bytes, hashed side by side.
-  u64 lane[4] = {0xcbf29ce484222325, 1, 2, 3};
-  static u64 chunk[32768];
-  for (u64 at = 0; at < std::min<u64>(size, 4u << 20);) {
-    const ssize_t got = pread(DISKIMG_Files[d], chunk, sizeof chunk, off_t(at));
-    if (got <= 0) break;
-    // A short tail's missing bytes count as zeros.
-    const size_t words = (size_t(got) + 31) / 32 * 4;
-    std::memset(reinterpret_cast<u8*>(chunk) + got, 0, words * 8 - size_t(got));
-    for (size_t i = 0; i < words; i += 4)
-      for (u32 k = 0; k < 4; ++k) lane[k] = (lane[k] ^ chunk[i + k]) * 0x100000001b3;
-    at += u64(got);
+  u8 bootSector[512];
+  if (path.empty()) {
+    DISKIMG_Eject(letter);
+    return;
   }
-  const u64 hash = lane[0] ^ (lane[1] * 3) ^ (lane[2] * 5) ^ (lane[3] * 7);
-  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
+  if (!plan.digestsKnown) {
+    // Nothing tells the image (a state of a build before the digests): the
+    // image named, the drive's own when it holds it already.
+    if (holds(d, path)) return;
+    DISKIMG_Eject(letter);
+    DISKIMG_Digest unused;
+    peek(path, unused, bootSector);
+    insert_restored(d, path, bootSector);
+    return;
+  }
+  const DISKIMG_Digest want = plan.digests[d];
+  const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
+  std::string candidates[3];
+  u32 count = 0;
+  if (own) candidates[count++] = own_path(own);
+  candidates[count++] = path;
+  if (!FILES_Exists(path.c_str())) candidates[count++] = own_path(d + 1);
+  std::string chosen;
+  for (u32 i = 0; i < count && chosen.empty(); ++i) {
+    const std::string& c = candidates[i];
+    if (holds(d, c)) {
+      if (!(digest_of(d) == want)) continue;
+      // Held only for reading since an earlier restore, it goes in again
+      // for writing when this state proves it may.
+      DISKIMG_Digest unused;
+      bool quiet;
+      if (DISKIMG_WhyProtected[d] != DISKIMG_Protection::Asked || peek(c, unused, bootSector) != Peek::Plain ||
+          !why_read_only(d, c, bootSector, quiet).empty())
+        return;
+      chosen = c;
+      break;
+    }
+    DISKIMG_Digest got{};
+    const Peek kind = peek(c, got, bootSector);
+    if ((kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path)) chosen = c;
+  }
+  DISKIMG_Eject(letter);
+  if (chosen.empty()) {
+    // What the insertion would say of a file that is gone or no image; an
+    // image that is there was changed since the save (written by the run
+    // that went on, or replaced by another of its name), and is not the
+    // disk the restored ST knows: the drive stays empty, and the ST, seeing
+    // it empty, reads the disk afresh once the user puts it back.
+    std::string why;
+    const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+    if (fd >= 0) close(fd), why = "is not the disk the state was saved with (it changed since)";
+    refuse_drive(letter, path + " " + why);
+    return;
+  }
+  insert_restored(d, chosen, bootSector);
 }
 
 }  // namespace
@@ -155,13 +280,13 @@ bool DISKIMG_RestoreState(StateReader& r) {
     if (v > 0xffff) return false;
   if (dma[DMA_Count] > 0xff) return false;
   if (!r.applying()) return true;
-  for (u32 d = 0; d < 2; ++d) restore_drive(d, (mask >> d) & 1, names[d]);
-  // After the insertions, which put a new image's head and the track and
-  // data registers at 0.
-  for (u32 i = 0; i < 4; ++i) DMA_Regs[i] = dma[i];
-  for (u32 i = 0; i < 6; ++i) FDC_Regs[i] = fdc[i];
-  PSG_PortA = portA;
-  for (u32 i = 0; i < 3; ++i) DMA_Address[i] = address[i];
+  plan = {};
+  plan.mask = mask;
+  for (u32 d = 0; d < 2; ++d) std::memcpy(plan.names[d], names[d], 256);
+  std::copy(dma, dma + 4, plan.dma);
+  std::copy(fdc, fdc + 6, plan.fdc);
+  plan.portA = portA;
+  std::copy(address, address + 3, plan.address);
   return true;
 }
 
@@ -170,7 +295,7 @@ void DISKIMG_SaveExtension(StateWriter& w) {
   w.i32v(DISKIMG_Drives[1].headTrack);
   w.i32v(FDC_StepDir);
   for (u32 d = 0; d < 2; ++d) {
-    const Digest g = digest_of(d);
+    const DISKIMG_Digest g = digest_of(d);
     w.u32v(g.size);
     w.u32v(g.hash);
   }
@@ -180,37 +305,19 @@ bool DISKIMG_RestoreExtension(StateReader& r) {
   i32 heads[2];
   for (i32& h : heads) h = r.i32v();
   const i32 dir = r.i32v();
-  Digest digests[2];
-  for (Digest& g : digests) g.size = r.u32v(), g.hash = r.u32v();
+  DISKIMG_Digest digests[2];
+  for (DISKIMG_Digest& g : digests) g.size = r.u32v(), g.hash = r.u32v();
   if (!r.ok() || (dir != 1 && dir != -1)) return false;
   // A head stands on a track of an image (or one past its last, where a
   // step in can take it), whose track count a boot sector gives in 16 bits.
   for (i32 h : heads)
     if (h < DISKIMG_HeadUnknown || h > 0x10000) return false;
   if (!r.applying()) return true;
-  // The heads are the drives', whatever disk the restore left in them.
-  for (u32 d = 0; d < 2; ++d) DISKIMG_Drives[d].headTrack = heads[d];
-  FDC_StepDir = dir;
-  // An image that changed since the state was saved (written by the run
-  // that went on, or replaced by another of its name) is not the disk the
-  // restored ST knows: the drive stays empty, and the ST, seeing it empty,
-  // reads the disk afresh once the user puts it back.
-  for (u32 d = 0; d < 2; ++d) {
-    if (!(DISKIMG_InsertedMask & (1u << d)) || digest_of(d) == digests[d]) continue;
-    const std::string path = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
-    DISKIMG_Eject(d ? 'B' : 'A');
-    refuse_drive(d ? 'B' : 'A', path + " is not the disk the state was saved with (it changed since)");
-  }
+  plan.digestsKnown = true;
+  std::copy(heads, heads + 2, plan.heads);
+  plan.stepDir = dir;
+  std::copy(digests, digests + 2, plan.digests);
   return true;
-}
-
-void DISKIMG_ExtensionAbsent() {
-  // Where the heads stood is not known (a drive that kept its image has its
-  // head where this start left it, not where the ST left it). The ST keeps
-  // each drive's track and puts it in the track register before it uses
-  // the drive: each head is taken to be there when its drive is next used,
-  // so no sector is read from or written to another track than the ST means.
-  for (DISKIMG_Drive& g : DISKIMG_Drives) g.headTrack = DISKIMG_HeadUnknown;
 }
 
 void DISKIMG_SaveGeometry(StateWriter& w) {
@@ -231,22 +338,81 @@ bool DISKIMG_RestoreGeometry(StateReader& r) {
   for (const auto& g : geometry)
     if (u32(g[0]) > 2 || u32(g[1]) > 0xffff || u32(g[2]) > 0xff) return false;
   if (!r.applying()) return true;
+  plan.geometryKnown = true;
+  std::memcpy(plan.geometry, geometry, sizeof geometry);
+  return true;
+}
+
+void DISKIMG_SaveAccess(StateWriter& w) {
+  for (u32 d = 0; d < 2; ++d) {
+    u32 access = 0;
+    struct stat st;
+    if ((DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Files[d] >= 0) {
+      if (!DISKIMG_AlwaysProtected[d]) access |= access_image_writable;
+      if (!DISKIMG_WriteProtect[d]) access |= access_st_writes;
+      if (fstat(DISKIMG_Files[d], &st) == 0) access |= own_index(st) << access_own_shift;
+    }
+    w.u32v(access);
+  }
+}
+
+bool DISKIMG_RestoreAccess(StateReader& r) {
+  u32 access[2];
+  for (u32& a : access) a = r.u32v();
+  if (!r.ok()) return false;
+  for (u32 a : access)
+    if ((a & ~access_known_bits) || ((a >> access_own_shift) & 3) == 3 ||
+        ((a & access_st_writes) && !(a & access_image_writable)))
+      return false;
+  if (!r.applying()) return true;
+  plan.accessKnown = true;
+  std::copy(access, access + 2, plan.access);
+  return true;
+}
+
+void DISKIMG_FinishRestore() {
+  for (u32 d = 0; d < 2; ++d) restore_drive(d);
+  // A drive that kept its image, or took one the digest could not tell
+  // before it went in (a compressed or MSA image): one that changed since
+  // the state was saved is not the disk the restored ST knows.
+  for (u32 d = 0; d < 2 && plan.digestsKnown; ++d) {
+    if (!(DISKIMG_InsertedMask & (1u << d)) || digest_of(d) == plan.digests[d]) continue;
+    const std::string path = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
+    DISKIMG_Eject(d ? 'B' : 'A');
+    refuse_drive(d ? 'B' : 'A', path + " is not the disk the state was saved with (it changed since)");
+  }
   // A drive that holds the state's image reads it as the saved machine did,
   // whatever its boot sector says now: the ST may have written another
   // since it went in, and the sectors it wrote stand where the geometry it
   // went in with put them.
-  for (u32 d = 0; d < 2; ++d) {
+  for (u32 d = 0; d < 2 && plan.geometryKnown; ++d) {
     if (!(DISKIMG_InsertedMask & (1u << d))) continue;
     DISKIMG_Drive& g = DISKIMG_Drives[d];
-    g.sides = geometry[d][0];
-    g.tracks = geometry[d][1];
-    g.sectorsPerTrack = geometry[d][2];
+    g.sides = plan.geometry[d][0];
+    g.tracks = plan.geometry[d][1];
+    g.sectorsPerTrack = plan.geometry[d][2];
     // As at an insertion: without sectors a track every track lands on the
     // first, and such an image is only read.
     if (g.sectorsPerTrack < 1) {
       DISKIMG_AlwaysProtected[d] = 1;
+      DISKIMG_WhyProtected[d] = DISKIMG_Protection::NoGeometry;
       DISKIMG_WriteProtect[d] = 0x40;
     }
   }
-  return true;
+  // The heads are the drives', whatever disk the restore left in them. A
+  // state without them does not tell where they stood (a drive that kept
+  // its image has its head where this start left it, not where the ST left
+  // it): the ST keeps each drive's track and puts it in the track register
+  // before it uses the drive, so each head is taken to be there when its
+  // drive is next used, and no sector is read from or written to another
+  // track than the ST means.
+  for (u32 d = 0; d < 2; ++d)
+    DISKIMG_Drives[d].headTrack = plan.digestsKnown ? plan.heads[d] : DISKIMG_HeadUnknown;
+  if (plan.digestsKnown) FDC_StepDir = plan.stepDir;
+  // After the insertions, which put a new image's head and the track and
+  // data registers at 0.
+  std::copy(plan.dma, plan.dma + 4, DMA_Regs);
+  std::copy(plan.fdc, plan.fdc + 6, FDC_Regs);
+  PSG_PortA = plan.portA;
+  std::copy(plan.address, plan.address + 3, DMA_Address);
 }

@@ -1,13 +1,18 @@
 #include "machine/hdd.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "common/endian.h"
 #include "common/files.h"
+#include "common/lane_hash.h"
 #include "cpu/exceptions.h"
 #include "cpu/registers.h"
 #include "host/app.h"
@@ -18,9 +23,12 @@
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
+#include "machine/sections.h"
+#include "machine/state.h"
 
 HDD_BpbRecord HDD_Bpb[2];
 u32 HDD_Open[2];
+u32 HDD_ReadOnly[2];
 
 namespace {
 
@@ -28,6 +36,7 @@ constexpr HDD_BpbRecord default_bpb = {0x200, 8, 0x1000, 0x28, 0x28, 0x2a, 0x7a,
 constexpr u32 max_sector_bytes = 8192;
 constexpr u32 drive_c = 2, drive_d = 3;
 constexpr u32 err_general = 0xffffffff;  // -1
+constexpr u32 err_write_protected = 0xfffffff3;  // -13
 
 std::FILE* image[2];
 u64 image_bytes[2];
@@ -40,6 +49,7 @@ void close_image(u32 d) {
   if (image[d]) std::fclose(image[d]);
   image[d] = nullptr;
   HDD_Open[d] = 0;
+  HDD_ReadOnly[d] = 0;
 }
 
 void show(const std::string& text) {
@@ -125,8 +135,16 @@ u32 HDD_OpenImages() {
     const std::string path = APP_Folder.path + "/" + image_names[d];
     if (!FILES_Exists(path.c_str())) continue;
     std::string why;
-    const int fd = FILES_OpenRegular(path.c_str(), O_RDWR, why);
-    if (fd >= 0 && !(image[d] = fdopen(fd, "r+b"))) {
+    int fd = FILES_OpenRegular(path.c_str(), O_RDWR, why);
+    // Locked while we write it: an image another program (another copy of
+    // Vantorell) writes is only read here, so that two STs, each with its
+    // own idea of the disk's FAT, never write one disk.
+    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+      close(fd);
+      fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+      HDD_ReadOnly[d] = fd >= 0 ? 1 : 0;
+    }
+    if (fd >= 0 && !(image[d] = fdopen(fd, HDD_ReadOnly[d] ? "rb" : "r+b"))) {
       close(fd);
       why = "can't be opened";
     }
@@ -141,9 +159,173 @@ u32 HDD_OpenImages() {
     image_bytes[d] = u64(end);
     HDD_Open[d] = 1;
     std::printf("loaded %s\n", image_names[d]);
+    if (HDD_ReadOnly[d])
+      show(std::string(image_names[d]) + " is only read: another program (another copy of Vantorell?) writes " +
+           path + ". The ST can't write on drive " + (d ? 'D' : 'C') + ".");
   }
   if (HDD_Open[0]) HDD_ReadBootInfo();
   return HDD_Open[0];
+}
+
+namespace {
+
+// What tells whether image d changed since a state was saved: its size, and
+// a hash of everything a tool that adds, removes or rewrites a file changes:
+// the sectors before the data area (the boot sector, the FATs, the root
+// directory) and the clusters of every directory. Reading them costs a few
+// hundred KB at most, so it is taken at every save.
+struct Record {
+  u64 size, hash;
+  bool operator==(const Record&) const = default;
+};
+
+Record record_of(u32 d) {
+  std::fflush(image[d]);  // the machine's own writes first
+  const int fd = fileno(image[d]);
+  struct stat st;
+  const u64 size = fstat(fd, &st) == 0 ? u64(st.st_size) : image_bytes[d];
+  const HDD_BpbRecord& b = HDD_Bpb[d];
+  const u64 sector = b.recsiz;
+  LaneHash h;
+  std::vector<u8> buf(std::max<size_t>(65536, b.clsizb));
+  // A read past the image's end reads zeros.
+  const auto read_at = [&](u64 at, size_t n) {
+    std::fill(buf.begin(), buf.begin() + n, 0);
+    for (size_t got = 0; got < n;) {
+      const ssize_t r = pread(fd, buf.data() + got, n - got, off_t(at + got));
+      if (r <= 0) break;
+      got += size_t(r);
+    }
+  };
+  for (u64 at = 0, end = u64(b.datrec) * sector; at < end; at += buf.size()) {
+    const size_t n = size_t(std::min<u64>(buf.size(), end - at));
+    read_at(at, n);
+    h.add(buf.data(), n);
+  }
+
+  // The first FAT's entries of the volume's clusters, and the directories.
+  const u32 clusters = u32(b.numcl) + 2;
+  const bool fat16 = b.bflags & 1;
+  std::vector<u8> fat(std::min<u64>(fat16 ? u64(clusters) * 2 : (u64(clusters) * 3 + 1) / 2,
+                                    u64(b.fsiz) * sector) + 2, 0);
+  {
+    const u64 at = u64(b.fatrec - b.fsiz) * sector;
+    for (size_t got = 0; got + 2 < fat.size();) {
+      const ssize_t r = pread(fd, fat.data() + got, fat.size() - 2 - got, off_t(at + got));
+      if (r <= 0) break;
+      got += size_t(r);
+    }
+  }
+  const auto next = [&](u32 c) -> u32 {
+    if (fat16) return size_t(c) * 2 + 1 < fat.size() ? le16(&fat[size_t(c) * 2]) : 0;
+    const size_t at = size_t(c) * 3 / 2;
+    if (at + 1 >= fat.size()) return 0;
+    const u32 pair = le16(&fat[at]);
+    return c & 1 ? pair >> 4 : pair & 0xfff;
+  };
+  std::vector<u32> pending;
+  std::vector<bool> seen(clusters, false);
+  // Subdirectories named in a directory's entries (not "." and "..").
+  const auto scan = [&](const u8* e, size_t n) {
+    for (size_t i = 0; i + 32 <= n; i += 32, e += 32) {
+      if (e[0] == 0) return false;
+      if (e[0] == 0xe5 || e[11] == 0x0f || !(e[11] & 0x10) || e[0] == '.') continue;
+      const u32 c = le16(e + 0x1a);
+      if (c >= 2 && c < clusters && !seen[c]) pending.push_back(c);
+    }
+    return true;
+  };
+  const u64 root = u64(b.fatrec + b.fsiz) * sector, rootBytes = u64(b.rdlen) * sector;
+  for (u64 at = 0; at < rootBytes; at += buf.size()) {
+    const size_t n = size_t(std::min<u64>(buf.size(), rootBytes - at));
+    read_at(root + at, n);
+    if (!scan(buf.data(), n)) break;
+  }
+  while (!pending.empty()) {
+    u32 c = pending.back();
+    pending.pop_back();
+    for (; c >= 2 && c < clusters && !seen[c]; c = next(c)) {
+      seen[c] = true;
+      read_at((u64(b.datrec) + u64(c - 2) * b.clsiz) * sector, b.clsizb);
+      h.add(buf.data(), b.clsizb);
+      if (!scan(buf.data(), b.clsizb)) break;
+    }
+  }
+  return {size, h.value()};
+}
+
+std::string drive_name(u32 d) { return image_names[d]; }
+
+}  // namespace
+
+void HDD_SaveRecord(StateWriter& w) {
+  for (u32 d = 0; d < 2; ++d) {
+    const Record r = HDD_Open[d] ? record_of(d) : Record{0, 0};
+    w.u32v(HDD_Open[d] ? 1 : 0);
+    w.u32v(u32(r.size >> 32));
+    w.u32v(u32(r.size));
+    w.u32v(u32(r.hash >> 32));
+    w.u32v(u32(r.hash));
+  }
+}
+
+bool HDD_RestoreRecord(StateReader& r) {
+  u32 open[2];
+  Record saved[2];
+  for (u32 d = 0; d < 2; ++d) {
+    open[d] = r.u32v();
+    saved[d].size = u64(r.u32v()) << 32;
+    saved[d].size |= r.u32v();
+    saved[d].hash = u64(r.u32v()) << 32;
+    saved[d].hash |= r.u32v();
+  }
+  if (!r.ok()) return false;
+  for (u32 d = 0; d < 2; ++d)
+    if (open[d] > 1 || (!open[d] && !(saved[d] == Record{0, 0}))) return false;
+  if (r.applying()) return true;
+  // The restored ST knows the disk as it was: its FAT and directories in its
+  // buffers, its free clusters. On a disk changed since (files put on it by
+  // a host tool, or written by a run that went on and ended without a quit)
+  // it would write its next file over what is there now.
+  for (u32 d = 0; d < 2; ++d) {
+    if (!open[d]) continue;
+    if (!HDD_Open[d]) {
+      STATE_RefuseFile("Cant restore Saved State, it was saved with the hard disk " + drive_name(d) +
+                           ", which is not in use now (gone, or the hard disk is off). The state is not loaded.",
+                       STATE_RefusedHardDisk);
+      return false;
+    }
+    if (!(record_of(d) == saved[d])) {
+      STATE_RefuseFile("Cant restore Saved State, the hard disk " + drive_name(d) +
+                           " changed since the state was saved: its ST would write over what was put on the "
+                           "disk since. The state is not loaded, and nothing on the disk is changed.",
+                       STATE_RefusedHardDisk);
+      return false;
+    }
+  }
+  return true;
+}
+
+bool HDD_RecordAbsent(StateReader& r) {
+  // An earlier build's state tells nothing of the hard disk but its file's
+  // time: with the driver in it and an image written after that time, the
+  // ST's view of the disk is older than the disk, and the state is refused.
+  if (r.applying() || CART_PortConfig != 1) return true;
+  for (u32 d = 0; d < 2; ++d) {
+    if (!HDD_Open[d]) continue;
+    struct stat st;
+    const u64 written = fstat(fileno(image[d]), &st) == 0
+                            ? u64(st.st_mtim.tv_sec) * 1000000000 + u64(st.st_mtim.tv_nsec)
+                            : ~u64(0);
+    if (STATE_FileTime != 0 && written <= STATE_FileTime) continue;
+    STATE_RefuseFile("Cant restore Saved State, it was saved by an earlier version, which kept no record of the "
+                     "hard disk, and " + drive_name(d) +
+                         " may have changed since: its ST would write over what was put on the disk since. "
+                         "The state is not loaded, and nothing on the disk is changed.",
+                     STATE_RefusedHardDisk);
+    return false;
+  }
+  return true;
 }
 
 void HDD_CloseImages() {
@@ -178,6 +360,10 @@ void HDD_PortCommandE() {
     return;
   }
   const bool write = rwflag & 1;
+  if (write && HDD_ReadOnly[d]) {
+    d0() = err_write_protected;
+    return;
+  }
   SCREEN_SetDriveLight(2, write ? 1 : 0);
   u8 data[max_sector_bytes];
   std::FILE* f = image[d];

@@ -28,14 +28,27 @@ bool SCREEN_RestoreState(StateReader& r);
 // sections above (a file written before it had none: see state.cpp).
 void SCHED_SaveExtension(StateWriter& w);  // 4 bytes
 bool SCHED_RestoreExtension(StateReader& r);
+// The floppies' parts store what the restore needs in their second pass;
+// DISKIMG_FinishRestore then puts the drives back as a whole (a file
+// without the extension's blocks tells less: where the heads are, the
+// geometry, whether the ST could write each image).
 void DISKIMG_SaveExtension(StateWriter& w);  // 28 bytes
 bool DISKIMG_RestoreExtension(StateReader& r);
-// A file without the extension does not tell where the heads are.
-void DISKIMG_ExtensionAbsent();
 // Each drive's sides, tracks and sectors a track, as the image was read
 // when it went in (the extension's second block).
 void DISKIMG_SaveGeometry(StateWriter& w);  // 24 bytes
 bool DISKIMG_RestoreGeometry(StateReader& r);
+// Each drive's access: whether the ST could write its image, and whether
+// it was one of the application folder's own disks (the third block).
+void DISKIMG_SaveAccess(StateWriter& w);  // 8 bytes
+bool DISKIMG_RestoreAccess(StateReader& r);
+void DISKIMG_FinishRestore();
+// What tells whether each hard-disk image changed since the save (the third
+// block): a file whose image changed is refused. A file without it (an
+// earlier build's) is refused when a hard-disk image was written after it.
+void HDD_SaveRecord(StateWriter& w);  // 40 bytes
+bool HDD_RestoreRecord(StateReader& r);
+bool HDD_RecordAbsent(StateReader& r);
 void PSG_SaveExtension(StateWriter& w);  // 14 bytes
 bool PSG_RestoreExtension(StateReader& r);
 void SHIFTER_SaveExtension(StateWriter& w);  // 4 bytes

@@ -1,6 +1,7 @@
 #include "machine/state.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,7 @@
 
 u32 STATE_SpareWord;
 u32 STATE_Refusal;
+u64 STATE_FileTime;
 
 namespace {
 
@@ -38,6 +40,10 @@ void refuse(const char* text, u32 why = STATE_RefusedFile) {
   DLG_SetAlertText(text);
   DLG_ShowAlert(130);
 }
+
+// A section's own refusal of the file being checked (empty: none).
+std::string section_refusal;
+u32 section_refusal_why;
 
 void write_header(StateWriter& w) {
   w.u32v(STATE_Magic);
@@ -182,16 +188,22 @@ constexpr Section first_block[] = {
     {write_cpu_extension, read_cpu_extension},
 };
 constexpr Section geometry_block[] = {{DISKIMG_SaveGeometry, DISKIMG_RestoreGeometry}};
+constexpr Section access_block[] = {{DISKIMG_SaveAccess, DISKIMG_RestoreAccess},
+                                    {HDD_SaveRecord, HDD_RestoreRecord}};
 struct Block {
   u32 tag, bytes;
   std::span<const Section> parts;
-  void (*absent)();  // what a file that ends before the block leaves to do
+  // What a file that ends before the block leaves to check (both passes):
+  // false refuses it.
+  bool (*absent)(StateReader&);
 };
+// Without the first two blocks the floppies' restore knows less (see
+// DISKIMG_FinishRestore); without the third nothing tells whether a hard
+// disk changed.
 constexpr Block blocks[] = {
-    {STATE_ExtensionTag, STATE_FirstBlockBytes, first_block, DISKIMG_ExtensionAbsent},
-    // Without it the drives keep the geometry their images were read with
-    // at the restore.
+    {STATE_ExtensionTag, STATE_FirstBlockBytes, first_block, nullptr},
     {STATE_GeometryTag, STATE_GeometryBlockBytes, geometry_block, nullptr},
+    {STATE_AccessTag, STATE_AccessBlockBytes, access_block, HDD_RecordAbsent},
 };
 
 // The extension: each block's tag, its length, then the chips' parts. A
@@ -207,7 +219,7 @@ void write_extension(StateWriter& w) {
 bool read_extension(StateReader& r) {
   for (const Block& b : blocks) {
     if (r.left() == 0) {
-      if (r.applying() && b.absent) b.absent();
+      if (b.absent && !b.absent(r)) return false;
       continue;
     }
     if (r.u32v() != b.tag || r.u32v() != b.bytes - 8) return false;
@@ -269,6 +281,12 @@ std::vector<u8> STATE_Encode() {
   return out;
 }
 
+void STATE_RefuseFile(const std::string& text, u32 why) {
+  if (!section_refusal.empty()) return;
+  section_refusal = text;
+  section_refusal_why = why;
+}
+
 STATE_Result STATE_Decode(const u8* data, size_t size) {
   StateReader header(data, size, false);
   if (!read_header(header)) return STATE_Result::BadHeader;
@@ -276,11 +294,16 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
     refuse("Cant restore Saved State, Invalid file");
     return STATE_Result::WrongLength;
   }
+  section_refusal.clear();
   if (!walk(data, size, false)) {
-    refuse("Cant restore Saved State, Invalid file");
+    if (section_refusal.empty())
+      refuse("Cant restore Saved State, Invalid file");
+    else
+      refuse(section_refusal.c_str(), section_refusal_why);
     return STATE_Result::BadField;
   }
   walk(data, size, true);
+  DISKIMG_FinishRestore();
   SCHED_EventsRestored();
   SCHED_PassReplaced = 1;
   return STATE_Result::Restored;
@@ -322,6 +345,12 @@ bool STATE_Read(const char* path) {
     if (n == 0) break;
     got += size_t(n);
   }
+  // An earlier build's state tells a hard disk changed since by the time
+  // its file was written.
+  struct stat st;
+  STATE_FileTime = fstat(fd, &st) == 0 ? u64(st.st_mtim.tv_sec) * 1000000000 + u64(st.st_mtim.tv_nsec) : 0;
   close(fd);
-  return STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
+  const bool restored = STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
+  STATE_FileTime = 0;
+  return restored;
 }

@@ -18,13 +18,16 @@ extern u32 STATE_SpareWord;
 // The extension after the screen section: blocks, each a tag, the length of
 // its rest, and what the chips keep besides their sections. The first holds
 // the drives' heads, the frame count, the sound chip's registers...; the
-// second each drive's geometry. A file of an earlier build ends before a
+// second each drive's geometry; the third each drive's access and what
+// tells each hard-disk image. A file of an earlier build ends before a
 // block (or before the whole extension), and is read all the same.
 constexpr u32 STATE_ExtensionTag = 0x56545831;  // "VTX1"
 constexpr u32 STATE_FirstBlockBytes = 8 + 4 + 28 + 14 + 4 + 1 + 4 + 12 + 36;
 constexpr u32 STATE_GeometryTag = 0x56545832;  // "VTX2"
 constexpr u32 STATE_GeometryBlockBytes = 8 + 24;
-constexpr u32 STATE_ExtensionBytes = STATE_FirstBlockBytes + STATE_GeometryBlockBytes;
+constexpr u32 STATE_AccessTag = 0x56545833;  // "VTX3"
+constexpr u32 STATE_AccessBlockBytes = 8 + 8 + 40;
+constexpr u32 STATE_ExtensionBytes = STATE_FirstBlockBytes + STATE_GeometryBlockBytes + STATE_AccessBlockBytes;
 
 // Size of the file of a machine with `ramSize` bytes of RAM, the extension
 // included (a Blitter operation stopped with register writes waiting adds
@@ -46,6 +49,13 @@ enum class STATE_Result {
 // restores the machine from it. Anything but Restored leaves the machine as it
 // was.
 STATE_Result STATE_Decode(const u8* data, size_t size);
+
+// A section's refusal of the file it checks, in its first pass: the alert
+// says `text` (in place of "Invalid file") and STATE_Refusal becomes `why`.
+void STATE_RefuseFile(const std::string& text, u32 why);
+// The modification time of the state file being restored, in nanoseconds
+// since the epoch; 0 while a state is decoded from memory.
+extern u64 STATE_FileTime;
 
 // Writes the state to path: a new file in its place, complete or not at all
 // (through a symbolic link, in place of the link's target; an existing

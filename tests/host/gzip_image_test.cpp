@@ -182,6 +182,7 @@ TEST(GzipImage, UnpackedImagesGoInWriteProtected) {
     DISKIMG_Reset();
     testing::internal::CaptureStdout();
     ASSERT_EQ(restored(section, DISKIMG_RestoreState), 1u);
+    DISKIMG_FinishRestore();
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(DISKIMG_InsertedMask, 3u);
   }

@@ -651,6 +651,7 @@ TEST_F(Floppy, SavedSectionRestoresRegistersAndReinsertsTheImages) {
   }
   testing::internal::CaptureStdout();
   EXPECT_EQ(restored(b, DISKIMG_RestoreState), 1u);
+  DISKIMG_FinishRestore();
   const std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("Restored drive A"), std::string::npos);
   EXPECT_EQ(out.find("Restored drive B"), std::string::npos);

@@ -39,9 +39,9 @@ namespace {
 struct Layout {
   explicit Layout(u32 ram) {
     const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
-                         6,  7,   480,   16 + ram + 131072, 84, 111, 32};
+                         6,  7,   480,   16 + ram + 131072, 84, 111, 32, 56};
     u32 at = 0;
-    for (u32 i = 0; i < 17; ++i) {
+    for (u32 i = 0; i < 18; ++i) {
       start[i] = at;
       at += sizes[i];
     }
@@ -49,7 +49,7 @@ struct Layout {
   }
   // Section numbers as in the file, 1 to 15, then the extension's blocks.
   u32 operator[](u32 section) const { return start[section - 1]; }
-  u32 start[17];
+  u32 start[18];
   u32 total;
 };
 
@@ -138,14 +138,15 @@ TEST_F(StateFile, SectionSizes) {
                 section_size(SCREEN_SaveExtension) + m68k_state_extension_size,
             STATE_FirstBlockBytes);
   EXPECT_EQ(8 + section_size(DISKIMG_SaveGeometry), STATE_GeometryBlockBytes);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111 + 32);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111 + 32);
+  EXPECT_EQ(8 + section_size(DISKIMG_SaveAccess) + section_size(HDD_SaveRecord), STATE_AccessBlockBytes);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111 + 32 + 56);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111 + 32 + 56);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u + 111 + 32);
+  ASSERT_EQ(b.size(), 4359953u + 111 + 32 + 56);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);
@@ -321,6 +322,13 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"three sides", at[17] + 8, 4, 3},
       {"tracks past a boot sector's count", at[17] + 24, 4, 0x10000},
       {"sectors a track past a byte", at[17] + 28, 4, 0x100},
+      {"access tag", at[18], 4, 0x56545832},
+      {"access length", at[18] + 4, 4, 40},
+      {"access of an unknown kind", at[18] + 8, 4, 4},
+      {"a third own disk", at[18] + 12, 4, 0x300},
+      {"the ST writing an image opened only for reading", at[18] + 8, 4, 2},
+      {"hard disk open flag", at[18] + 16, 4, 2},
+      {"hash of a hard disk not open", at[18] + 36 + 16, 4, 1},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
@@ -597,9 +605,10 @@ TEST_F(StateFile, ARestoredDriveKeepsTheGeometryItsImageWentInWith) {
   ASSERT_EQ(pwrite(DISKIMG_Files[0], boot_sector, 512, 0), 512);
   ASSERT_EQ(DISKIMG_Drives[0].sides, 2);
   const std::vector<u8> state = STATE_Encode();
-  const std::vector<u8> first_block_only(state.begin(), state.end() - STATE_GeometryBlockBytes);
+  const std::vector<u8> first_block_only(state.begin(),
+                                         state.end() - STATE_GeometryBlockBytes - STATE_AccessBlockBytes);
   std::vector<u8> no_sectors = state;
-  be_write32(&no_sectors[no_sectors.size() - 16], 0);
+  be_write32(&no_sectors[no_sectors.size() - STATE_AccessBlockBytes - 16], 0);
   struct Case {
     const std::vector<u8>* file;
     i32 sides, sectors;

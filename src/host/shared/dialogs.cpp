@@ -109,6 +109,9 @@ const DLG_AlertText alert_texts[] = {
     {"The cartridge image can't be read.", "The ST starts without a cartridge."},
     {"The automatic state that could not be restored is kept under another name.",
      "It can be loaded again with File > Saved State once the TOS it needs is in place."},
+    {"The disk went in write-protected.",
+     "The ST can't write on it. To let it write, eject the disk and insert it again (once nothing else "
+     "writes the image)."},
 };
 
 // The quit's explanation while the machine is not saved on quit, and while
@@ -133,6 +136,9 @@ const char* kept_state_explanation(u32 refusal) {
       return "It was saved with another cartridge: File > Saved State loads it at a start with that cartridge "
              "as \"cart.img\".";
     case STATE_RefusedFile: return "It is damaged, or no saved state of this machine: it is kept as it was.";
+    case STATE_RefusedHardDisk:
+      return "Its hard disk changed since it was saved (or is gone): its ST would write over what is on the disk "
+             "now. File > Saved State loads it again only with the hard disk as it was then.";
     default: return alert_texts[17].explanation;
   }
 }

@@ -30,7 +30,7 @@ struct DLG_AlertView {
   const u32* fixedAnswer;   // the windowless host's answer (null: OK, or Cancel when asked)
 };
 
-// The message and explanation of alert n (1-17), empty for other numbers;
+// The message and explanation of alert n (1-18), empty for other numbers;
 // the quit's (3) says what the quit does with the machine as auto-save is set
 // and whether the next start brings it back (not with another RAM size), and
 // that of the kept automatic state (17) what loads it again, by why the
