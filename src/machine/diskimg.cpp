@@ -460,9 +460,10 @@ DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size) {
 }
 
 bool DISKIMG_IsFloppyBootSector(const u8* s) {
-  const u32 perCluster = s[0x0d], fats = s[0x10];
-  return le16(s + 0x0b) == 512 && perCluster != 0 && (perCluster & (perCluster - 1)) == 0 &&
-         (fats == 1 || fats == 2);
+  // Its BPB's sector of 512 bytes and clusters of a power of two of them
+  // (text has no zero byte to give the first).
+  const u32 perCluster = s[0x0d];
+  return le16(s + 0x0b) == 512 && perCluster != 0 && (perCluster & (perCluster - 1)) == 0;
 }
 
 bool DISKIMG_IsFloppyGeometry(i32 sides, i32 tracks, i32 sectorsPerTrack) {

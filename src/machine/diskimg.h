@@ -90,8 +90,9 @@ struct DISKIMG_Digest {
 };
 DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size);
 
-// Whether a boot sector describes a disk of FAT sectors of 512 bytes (what
-// the ST formats and writes), and a geometry one a floppy drive can hold.
+// Whether a boot sector describes a disk of sectors of 512 bytes in
+// clusters (what the ST formats and writes), and a geometry one a floppy
+// drive can hold.
 bool DISKIMG_IsFloppyBootSector(const u8* sector);
 bool DISKIMG_IsFloppyGeometry(i32 sides, i32 tracks, i32 sectorsPerTrack);
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -30,7 +31,9 @@
 #include "machine/sections.h"
 #include "machine/shifter.h"
 #include "support/file_size_limit.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/ordinary_user.h"
 
 namespace {
 
@@ -507,6 +510,117 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."), std::string::npos)
       << alert;
+}
+
+// A state may name any file of the host. An image of another folder goes
+// back in for writing only when the state shows its ST could write it and
+// the file is that very floppy image: its digest, a floppy's boot sector,
+// the size the state's geometry gives, a file the user may write and no
+// other drive or program writes. Otherwise the drive only reads it, and an
+// alert says why (unless the ST could not write it when saved either); the
+// menu's toggle can't lift that, and the file stays byte for byte.
+TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
+  boot();
+  PREFS_WriteProtect = 0;
+  TempFolder elsewhere;
+  const std::string work = elsewhere.file("work.st"), notes = elsewhere.file("notes.txt");
+  elsewhere.write("work.st", make_floppy(737280, 2, 9));
+  elsewhere.write("notes.txt", std::vector<u8>(368640, 'x'));
+  std::filesystem::create_symlink(notes, elsewhere.file("link.st"));
+  // The machine's state with `a` in drive A, as an insertion puts it there.
+  const auto state_with = [&](const std::string& a, bool readOnly = false) {
+    testing::internal::CaptureStdout();
+    DISKIMG_Reset();
+    DISKIMG_Insert(a.c_str(), 'A', readOnly);
+    std::vector<u8> s = STATE_Encode();
+    DISKIMG_Reset();
+    testing::internal::GetCapturedStdout();
+    return s;
+  };
+  const Layout at(MMU_RamSize);
+  const std::vector<u8> plain = state_with(work);
+  std::vector<u8> linked = state_with(notes), longer = plain, twice = plain;
+  const std::string link = elsewhere.file("link.st");
+  linked[at[7] + 51] = u8(link.size());
+  std::copy(link.begin(), link.end(), &linked[at[7] + 52]);
+  be_write32(&longer[at[17] + 12], 81);  // drive A's tracks
+  // Both drives name the image, each as writable.
+  be_write32(&twice[at[7] + 47], 3);
+  std::copy_n(&twice[at[7] + 51], 256, &twice[at[7] + 51 + 256]);
+  std::copy_n(&twice[at[16] + 24], 8, &twice[at[16] + 32]);
+  std::copy_n(&twice[at[17] + 8], 12, &twice[at[17] + 20]);
+  std::copy_n(&twice[at[18] + 8], 4, &twice[at[18] + 12]);
+  int locker = -1;
+  struct Case {
+    const char* what;
+    std::vector<u8> state;
+    bool writable;  // drive A
+    const char* said;  // in the alert, null for no alert
+  };
+  const Case cases[] = {
+      {"the image as saved", plain, true, nullptr},
+      {"an image saved write-protected", state_with(work, true), false, nullptr},
+      {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - STATE_AccessBlockBytes), false,
+       "earlier version"},
+      {"a text file with its digest", state_with(notes), false, "no floppy disk's boot sector"},
+      {"a link to a text file", linked, false, "no floppy disk's boot sector"},
+      {"a geometry of another size", longer, false, "not a floppy image of the size"},
+      {"one image in two drives", twice, true, "Drive B: " },
+      {"an image another program writes", plain, false, "another program"},
+  };
+  const std::vector<u8> bytes = read_all(work), text = read_all(notes);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DISKIMG_Reset();
+    if (std::string(c.what) == "an image another program writes") {
+      locker = open(work.c_str(), O_RDWR);
+      ASSERT_EQ(flock(locker, LOCK_EX), 0);
+    }
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(decode(c.state), STATE_Result::Restored) << alert;
+    testing::internal::GetCapturedStdout();
+    if (locker >= 0) close(locker), locker = -1;
+    ASSERT_EQ(DISKIMG_InsertedMask & 1, 1u);
+    DISKIMG_SetWriteProtect(0);  // the menu's toggle
+    EXPECT_EQ(DISKIMG_WriteProtect[0], c.writable ? 0u : 0x40u);
+    EXPECT_EQ(fcntl(DISKIMG_Files[0], F_GETFL) & O_ACCMODE, c.writable ? O_RDWR : O_RDONLY);
+    EXPECT_EQ(alert.find("message 18") != std::string::npos, c.said != nullptr) << alert;
+    if (c.said) {
+      EXPECT_NE(alert.find(c.said), std::string::npos) << alert;
+    }
+    if (c.state == twice) {
+      EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
+      EXPECT_NE(alert.find("drive A writes it"), std::string::npos) << alert;
+    }
+    EXPECT_TRUE(read_all(work) == bytes && read_all(notes) == text);
+  }
+  // An image changed since the save is not the disk the restored ST knows:
+  // the drive stays empty.
+  DISKIMG_Reset();
+  std::vector<u8> changed = bytes;
+  changed[5000] ^= 1;
+  elsewhere.write("work.st", changed);
+  EXPECT_EQ(decode(plain), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(work + " is not the disk the state was saved with"), std::string::npos) << alert;
+  EXPECT_TRUE(read_all(work) == changed);
+  // A file the user may not write.
+  elsewhere.write("work.st", bytes);
+  chmod(elsewhere.path().c_str(), 0755);
+  chmod(work.c_str(), 0444);
+  testing::internal::CaptureStdout();
+  const int status = run_as_ordinary_user([&] {
+    if (access(work.c_str(), W_OK) == 0) return 3;
+    DISKIMG_Reset();
+    testing::internal::CaptureStderr();
+    const STATE_Result r = STATE_Decode(plain.data(), plain.size());
+    const std::string said = testing::internal::GetCapturedStderr();
+    if (r != STATE_Result::Restored || DISKIMG_InsertedMask != 1) return 1;
+    return DISKIMG_WriteProtect[0] == 0x40 && said.find("may only be read") != std::string::npos ? 0 : 2;
+  });
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(status, 0);
+  DISKIMG_Reset();
 }
 
 // A restored drive holds the state's image. One that holds it already (the

@@ -54,6 +54,10 @@ ShellResult fat_read(const std::string& image, const std::string& name) {
                shell_quote("::" + name));
 }
 
+std::string fat_check(const std::string& image) {
+  return failure(shell(std::string(FSCK_FAT) + " -n " + shell_quote(image) + " > /dev/null"));
+}
+
 ShellResult fat_list(const std::string& image) {
   return shell(std::string(MTOOLS_MDIR) + " -b -i " + shell_quote(image) + " ::");
 }

@@ -31,4 +31,6 @@ std::string fat_copy_in(const std::string& image, const std::string& from, const
 ShellResult fat_read(const std::string& image, const std::string& name);
 // The root directory's names, one a line ("::/NAME.EXT", "::/DIR/").
 ShellResult fat_list(const std::string& image);
+// What fsck.fat finds wrong with the volume, read only (empty when clean).
+std::string fat_check(const std::string& image);
 #endif

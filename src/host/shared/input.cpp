@@ -615,6 +615,16 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
     }
     const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
     const u32 d = drive == 'B' ? 1 : 0;
+    // A file that can't go in changes nothing: the drive keeps its disk (a
+    // program working on it goes on), and the alert says so.
+    std::string why;
+    if (!DISKIMG_CheckImage(path.c_str(), why)) {
+      std::string text = std::string("Cant insert a disk in drive ") + drive + ", " + path + " " + why;
+      if (DISKIMG_InsertedMask & (1u << d)) text += std::string(". The disk in drive ") + drive + " stays in.";
+      DLG_SetAlertText(text.c_str());
+      DLG_Alert(7, 1);
+      continue;
+    }
     // A disk that takes another's place waits while the drive stands empty,
     // as it would between a hand's eject and insert: the ST sees the change
     // only on the write-protect line, which it samples every few frames, and

@@ -172,8 +172,9 @@ void INPUT_ForgetStPointer();
 // image for a drive that holds one ejects it at once and goes in
 // INPUT_SwapFrames frames later, so that the ST sees the drive empty (the
 // menus show the new image meanwhile); with a TOS image in the same drop,
-// every image goes in at once. A file the TOS loader refuses changes
-// nothing: an alert says why.
+// every image goes in at once. A file the TOS loader refuses, or one that
+// can't go into a drive (DISKIMG_CheckImage), changes nothing: an alert
+// says why, and the drive keeps its disk.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
 
 // How long a swapped drive stands empty: twice the longest EmuTOS takes to

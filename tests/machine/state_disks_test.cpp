@@ -1,0 +1,343 @@
+// Saved states and the user's disks, with EmuTOS. A program writes a file
+// of 300,000 bytes to a floppy whose image lies outside the application's
+// folder, or to the hard disk; states saved before, inside and after the
+// write go on in another folder, at a start and through Load State, in a
+// folder renamed since, and each must leave the disk clean with the file
+// whole. A state whose hard disk changed since (a file put on it by a host
+// tool, or written by a session that ended without a quit) is refused, and
+// nothing on the disk is touched.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cpu/handler_tables.h"
+#include "host/app.h"
+#include "host/dialogs.h"
+#include "host/options.h"
+#include "machine/diskimg.h"
+#include "machine/hdd.h"
+#include "machine/ikbd.h"
+#include "machine/memory.h"
+#include "machine/scheduler.h"
+#include "machine/state.h"
+#include "support/floppy_images.h"
+#include "support/machine_fixture.h"
+#include "support/shell.h"
+#include "support/testdata.h"
+
+#ifdef FAT_TOOLS
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<u8>;
+
+// What the programs write (disk_writer.inc).
+Bytes expected_file() {
+  Bytes b(300000);
+  for (u32 i = 0; i < b.size(); ++i) b[i] = u8(i * 7 + (i >> 8));
+  return b;
+}
+std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+class StateDisks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!m68k_handler_table_complete[4]) GTEST_SKIP() << "needs the 68000 instruction handlers";
+    REQUIRE_EMUTOS();
+    for (const TempFolder* f : {&app, &other}) fs::copy_file(TESTDATA_DIR "/emutos/etos192uk.img", f->file("tos.img"));
+  }
+  void TearDown() override { HDD_CloseImages(); }
+
+  // A fresh start from `folder` as the application starts, with 1 MB of RAM;
+  // with `autoState` its run loop's first entry loads "Auto Saved State".
+  void start(const TempFolder& folder, bool autoState) {
+    machine_reset_globals();
+    MMU_HostRamLimit = 0x100000;
+    testing::internal::CaptureStderr();
+    machine_start(folder.path());
+    testing::internal::GetCapturedStderr();
+    PREFS_AutoSaveOnQuit = autoState;
+    SCHED_PollTick = SCHED_LastEventTick = HOST_TickCount();
+    started = false;
+  }
+  void frame() {
+    machine_run_quietly(1, started);
+    started = true;
+  }
+  void run_to(u32 last) {
+    while (SCHED_FrameCount < last) frame();
+  }
+
+  TempFolder app, other;
+  bool started = false;
+};
+
+// ---- Floppies ----
+
+constexpr u32 last_frame = 900;
+
+class StateFloppies : public StateDisks {
+ protected:
+  void SetUp() override {
+    StateDisks::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_EQ(fat_new_floppy(elsewhere.file("boot.st"), "BOOT"), "");
+    ASSERT_EQ(fat_make_dir(elsewhere.file("boot.st"), "AUTO"), "");
+    ASSERT_EQ(fat_copy_in(elsewhere.file("boot.st"), M68K_PROGRAM_DIR "/floppy_writer.bin", "AUTO/FLOPPY.PRG"), "");
+    ASSERT_EQ(fat_new_floppy(elsewhere.file("work.st"), "WORK"), "");
+    boot = read_file(elsewhere.file("boot.st"));
+    work = read_file(elsewhere.file("work.st"));
+  }
+  // The two floppies of another folder, as a drop puts them in.
+  void insert_disks() {
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(elsewhere.file("boot.st").c_str(), 'A'), 1u);
+    ASSERT_EQ(DISKIMG_Insert(elsewhere.file("work.st").c_str(), 'B'), 1u);
+    testing::internal::GetCapturedStdout();
+  }
+  void put_disks(const Bytes& b, const Bytes& w) {
+    fs::remove(elsewhere.file("boot.st"));
+    fs::remove(elsewhere.file("work.st"));
+    elsewhere.write("boot.st", b);
+    elsewhere.write("work.st", w);
+  }
+  // The work disk when the run is over: clean, the file whole and done.
+  void expect_written(const std::string& what) {
+    const std::string image = elsewhere.file("work.st");
+    EXPECT_EQ(fat_check(image), "") << what;
+    EXPECT_TRUE(fat_read(image, "OUT1.BIN").out == text(expected_file())) << what << ": OUT1.BIN is not whole";
+    EXPECT_EQ(fat_read(image, "DONE1.TXT").out, "done") << what;
+  }
+
+  TempFolder elsewhere;
+  Bytes boot, work;
+};
+
+struct Saved {
+  u32 frame;
+  Bytes state, work;
+};
+
+TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherFolder) {
+  start(app, false);
+  insert_disks();
+  std::vector<Saved> saved;
+  while (SCHED_FrameCount < last_frame) {
+    frame();
+    if (SCHED_FrameCount >= 200 && SCHED_FrameCount % 16 == 0)
+      saved.push_back({SCHED_FrameCount, STATE_Encode(), read_file(elsewhere.file("work.st"))});
+  }
+  expect_written("the run that never stopped");
+  const Bytes final_work = read_file(elsewhere.file("work.st"));
+  u32 inside = 0, runs = 0;
+  for (const Saved& s : saved) inside += s.work != work && s.work != final_work;
+  EXPECT_GE(inside, 5u);
+
+  for (const Saved& s : saved) {
+    SCOPED_TRACE("the state of frame " + std::to_string(s.frame));
+    // At a start of another folder, as its automatic state.
+    put_disks(boot, s.work);
+    other.write(APP_AutoStateName, s.state);
+    start(other, true);
+    frame();
+    EXPECT_EQ(APP_AutoStateRefused, 0u);
+    EXPECT_EQ(DISKIMG_WriteProtect[1], 0u);
+    run_to(last_frame);
+    expect_written("loaded at a start");
+    fs::remove(other.file(APP_AutoStateName));
+    // Through Load State, in a machine of another folder that boots with
+    // no disks.
+    put_disks(boot, s.work);
+    other.write("Frozen State", s.state);
+    start(other, false);
+    for (u32 i = 0; i < 20; ++i) frame();
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(STATE_Read(other.file("Frozen State").c_str()));
+    testing::internal::GetCapturedStdout();
+    run_to(last_frame);
+    expect_written("loaded with Load State");
+    runs += 2;
+  }
+  std::printf("%zu states saved from frame 200 to %u, %u of them inside the write; %u runs, each with the "
+              "file whole and the disk clean\n",
+              saved.size(), last_frame, inside, runs);
+}
+
+// The folder's own disks follow the folder: renamed between the quit and
+// the next start, it has them under its new name, and a write the quit
+// interrupted completes there (also from a state of the build before the
+// access was kept, whose digests tell the disks).
+TEST_F(StateFloppies, TheFoldersOwnDisksComeBackInARenamedFolder) {
+  TempFolder holder;
+  const std::string first = holder.file("Vantorell"), renamed = holder.file("Vantorell ST");
+  fs::create_directory(first);
+  fs::copy_file(app.file("tos.img"), first + "/tos.img");
+  std::vector<Saved> saved;
+  {
+    fs::copy_file(elsewhere.file("boot.st"), first + "/disk1.st");
+    fs::copy_file(elsewhere.file("work.st"), first + "/disk2.st");
+    machine_reset_globals();
+    MMU_HostRamLimit = 0x100000;
+    testing::internal::CaptureStderr();
+    machine_start(first);
+    testing::internal::GetCapturedStderr();
+    started = false;
+    Bytes before = read_file(first + "/disk2.st");
+    while (SCHED_FrameCount < last_frame && saved.size() < 3) {
+      frame();
+      const Bytes now = read_file(first + "/disk2.st");
+      if (now != before) saved.push_back({SCHED_FrameCount, STATE_Encode(), now});
+      before = now;
+      for (u32 i = 0; i < 8; ++i) frame();
+    }
+  }
+  ASSERT_EQ(saved.size(), 3u);
+  const Bytes boot_disk = read_file(first + "/disk1.st");
+  for (const Saved& s : saved) {
+    for (const bool older : {false, true}) {
+      SCOPED_TRACE("the state of frame " + std::to_string(s.frame) + (older ? ", of the build before" : ""));
+      fs::remove(first + "/disk2.st");
+      std::ofstream(first + "/disk2.st", std::ios::binary).write(reinterpret_cast<const char*>(s.work.data()), s.work.size());
+      const Bytes state = older ? Bytes(s.state.begin(), s.state.end() - STATE_AccessBlockBytes) : s.state;
+      std::ofstream(first + "/" + APP_AutoStateName, std::ios::binary)
+          .write(reinterpret_cast<const char*>(state.data()), state.size());
+      fs::rename(first, renamed);
+      machine_reset_globals();
+      MMU_HostRamLimit = 0x100000;
+      testing::internal::CaptureStderr();
+      machine_start(renamed);
+      testing::internal::GetCapturedStderr();
+      PREFS_AutoSaveOnQuit = 1;
+      started = false;
+      frame();
+      EXPECT_EQ(APP_AutoStateRefused, 0u);
+      EXPECT_EQ(DISKIMG_InsertedMask, 3u);
+      run_to(last_frame);
+      DISKIMG_Reset();
+      EXPECT_EQ(fat_check(renamed + "/disk2.st"), "");
+      EXPECT_TRUE(fat_read(renamed + "/disk2.st", "OUT1.BIN").out == text(expected_file()));
+      EXPECT_EQ(fat_read(renamed + "/disk2.st", "DONE1.TXT").out, "done");
+      EXPECT_EQ(read_file(renamed + "/disk1.st"), boot_disk);
+      fs::rename(renamed, first);
+    }
+  }
+}
+
+// ---- The hard disk ----
+
+// EmuTOS, our hard-disk driver and a hard disk whose AUTO program waits 4
+// seconds (from about frame 230), then writes C:\OUTn.BIN.
+class StateHardDisk : public StateDisks {
+ protected:
+  void SetUp() override {
+    StateDisks::SetUp();
+    if (IsSkipped()) return;
+    fs::copy_file(CART_IMAGE, app.file("cart.img"));
+    const std::string hdd = app.file("HDD-C.dmg");
+    ASSERT_EQ(shell(std::string(MKFS_FAT) + " -C -F 16 -S 512 -s 1 " + shell_quote(hdd) + " 2200").status, 0);
+    ASSERT_EQ(fat_make_dir(hdd, "AUTO"), "");
+    ASSERT_EQ(fat_copy_in(hdd, M68K_PROGRAM_DIR "/hdd_writer.bin", "AUTO/HDD.PRG"), "");
+    // A state saved in the wait, and the disk then.
+    start(app, false);
+    run_to(saved_at);
+    state = STATE_Encode();
+    disk = read_file(hdd);
+    run_to(done_by);
+    HDD_CloseImages();
+    written = read_file(hdd);
+    ASSERT_TRUE(fat_read(hdd, "OUT1.BIN").out == text(expected_file()));
+  }
+  std::string hdd() const { return app.file("HDD-C.dmg"); }
+  void put_disk(const Bytes& b) {
+    fs::remove(hdd());
+    app.write("HDD-C.dmg", b);
+  }
+  // Starts with `state` as the automatic state: refused, the ST starts
+  // afresh and its program writes OUT`n`.BIN beside what is there.
+  void expect_refused_at_start(u32 n) {
+    app.write(APP_AutoStateName, state);
+    start(app, true);
+    frame();
+    fs::remove(app.file(APP_AutoStateName));
+    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedHardDisk));
+    EXPECT_NE(DLG_LastAlertText().find("HDD-C.dmg changed since the state was saved"), std::string::npos)
+        << DLG_LastAlertText();
+    run_to(done_by + 50);
+    HDD_CloseImages();
+    EXPECT_EQ(fat_check(hdd()), "");
+    EXPECT_TRUE(fat_read(hdd(), "OUT" + std::to_string(n) + ".BIN").out == text(expected_file()));
+  }
+
+  static constexpr u32 saved_at = 330, done_by = 1000;
+  Bytes state, disk, written;
+};
+
+TEST_F(StateHardDisk, AnUnchangedDiskRestoresSilentlyAndGoesOnAsTheRunThatNeverStopped) {
+  put_disk(disk);
+  app.write(APP_AutoStateName, state);
+  DLG_SetAlertText("");
+  start(app, true);
+  frame();
+  EXPECT_EQ(APP_AutoStateRefused, 0u);
+  EXPECT_EQ(DLG_LastAlertText(), "");
+  run_to(done_by);
+  HDD_CloseImages();
+  EXPECT_TRUE(read_file(hdd()) == written);
+}
+
+// A file put on the disk by a host tool after the quit survives the start
+// that would have put the old ST back, and Load State of the old state too.
+TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
+  Bytes big(500000);
+  for (u32 i = 0; i < big.size(); ++i) big[i] = u8(i * 13 + (i >> 11));
+  app.write("BIG.BIN", big);
+  put_disk(disk);
+  ASSERT_EQ(fat_copy_in(hdd(), app.file("BIG.BIN"), "BIG.BIN"), "");
+  const Bytes changed = read_file(hdd());
+  expect_refused_at_start(1);
+  EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
+
+  // Load State from the menu, in a running machine: refused, the machine
+  // untouched.
+  put_disk(changed);
+  app.write("Frozen State", state);
+  start(app, false);
+  run_to(100);
+  const Bytes before = STATE_Encode();
+  EXPECT_FALSE(STATE_Read(app.file("Frozen State").c_str()));
+  EXPECT_EQ(STATE_Refusal, u32(STATE_RefusedHardDisk));
+  EXPECT_TRUE(STATE_Encode() == before);
+  run_to(done_by);
+  HDD_CloseImages();
+  EXPECT_EQ(fat_check(hdd()), "");
+  EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
+}
+
+// A session that took up the automatic state and ended without a quit
+// (killed) wrote KEY1.BIN, a key having been pressed in the wait; the next
+// start takes that state up again: refused, and KEY1.BIN stays as that
+// session wrote it (the ST put back would write its OUT1.BIN into the same
+// clusters, its FAT being the one before).
+TEST_F(StateHardDisk, AFileASessionWroteAfterTheStateSurvivesTheRestore) {
+  put_disk(disk);
+  app.write(APP_AutoStateName, state);
+  start(app, true);
+  frame();
+  ASSERT_EQ(APP_AutoStateRefused, 0u);
+  run_to(saved_at + 5);
+  IKBD_PostKey(0, 1);  // A, down and up
+  run_to(saved_at + 7);
+  IKBD_PostKey(0, 0);
+  run_to(done_by);
+  HDD_CloseImages();
+  const std::string key = fat_read(hdd(), "KEY1.BIN").out;
+  ASSERT_TRUE(key == text(expected_file()));
+  expect_refused_at_start(1);
+  EXPECT_TRUE(fat_read(hdd(), "KEY1.BIN").out == key);
+}
+
+}  // namespace
+#endif
