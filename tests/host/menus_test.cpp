@@ -4,7 +4,10 @@
 // automatic state the next start restores (and says so when it can't be
 // written); the settings dialog's boxes reaching the option words and the
 // preferences record.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -370,6 +373,100 @@ TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
   EXPECT_EQ(INPUT_PendingDisks(), 0u);
   for (u32 i = 0; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: old.st");
+  DISKIMG_Reset();
+}
+
+// A file that can't go into a drive changes nothing, dropped or named on
+// the command line: the drive keeps its disk (nothing waits to replace it),
+// and the alert says why and that the disk stays.
+TEST_F(Menus, AFileThatCantGoInLeavesTheDrivesDiskIn) {
+  folder.write("game.st", make_floppy(737280));
+  folder.write("picture.png", std::vector<u8>(2243, 0x89));
+  // An MSA image whose first track's record is longer than a track.
+  folder.write("damaged.msa", {0x0e, 0x0f, 0, 9, 0, 0, 0, 0, 0, 79, 0x20, 0});
+  folder.write("cut.st.gz", {0x1f, 0x8b, 8, 0, 0, 0, 0, 0, 0, 3, 0xed});
+  fs::create_directory(folder.file("folder.st"));
+  ASSERT_EQ(mkfifo(folder.file("fifo.st").c_str(), 0600), 0);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
+  const int held = DISKIMG_Files[0];
+  const std::pair<const char*, const char*> files[] = {
+      {"picture.png", "is too small for a floppy image (2243 bytes)"},
+      {"damaged.msa", "is a damaged MSA image"},
+      {"cut.st.gz", ""},
+      {"folder.st", "is a directory"},
+      {"fifo.st", "is a FIFO"},
+      {"missing.st", "does not exist"},
+  };
+  for (const auto& [name, why] : files) {
+    SCOPED_TRACE(name);
+    APP_OpenDocuments({folder.file(name)}, false);
+    EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+    EXPECT_EQ(DISKIMG_Files[0], held);
+    EXPECT_EQ(INPUT_PendingDisks(), 0u);
+    EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
+    const std::string said = DLG_LastAlertText();
+    EXPECT_NE(said.find(folder.file(name) + " " + why), std::string::npos) << said;
+    EXPECT_NE(said.find("The disk in drive A stays in."), std::string::npos) << said;
+  }
+  testing::internal::GetCapturedStdout();
+  DISKIMG_Reset();
+}
+
+// One image goes into one drive for writing: the ST keeps each drive's
+// directory in its buffers, and two writers would corrupt the disk. From the
+// menus and from a drop, the second drive only reads it (the menu's toggle
+// can't lift that), and so does a drive given an image another program
+// writes; the alert says why. Eject and insert again, once the other is
+// out, writes it.
+TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
+  folder.write("work.st", make_floppy(737280));
+  const std::string work = folder.file("work.st");
+  const auto writable = [](u32 d) { return (fcntl(DISKIMG_Files[d], F_GETFL) & O_ACCMODE) == O_RDWR; };
+  const auto toggle_twice = [] {
+    MENU_Command(MENU_Choice(MENU_DisksId, 4));
+    MENU_Command(MENU_Choice(MENU_DisksId, 4));
+  };
+  testing::internal::CaptureStdout();
+  for (const bool dropped : {false, true}) {
+    SCOPED_TRACE(dropped ? "dropped" : "from the menus");
+    DISKIMG_Reset();
+    DLG_Log.clear();
+    if (dropped) {
+      APP_OpenDocuments({work, work}, false);
+    } else {
+      for (u32 drive : {1, 2}) {
+        DLG_ScriptFile(work);
+        MENU_Command(MENU_Choice(MENU_DisksId, drive));
+      }
+    }
+    ASSERT_EQ(DISKIMG_InsertedMask, 3u);
+    toggle_twice();
+    EXPECT_TRUE(writable(0));
+    EXPECT_EQ(DISKIMG_WriteProtect[0], 0u);
+    EXPECT_FALSE(writable(1));
+    EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
+    EXPECT_TRUE(logged("alert 18 OK"));
+    EXPECT_NE(DLG_LastAlertText().find("Drive B: " + work + " went in write-protected: drive A writes it"),
+              std::string::npos)
+        << DLG_LastAlertText();
+  }
+  // Out of A, then out of B and in again: written.
+  MENU_Command(MENU_Choice(MENU_DisksId, 1));
+  MENU_Command(MENU_Choice(MENU_DisksId, 2));
+  DLG_ScriptFile(work);
+  MENU_Command(MENU_Choice(MENU_DisksId, 2));
+  EXPECT_TRUE(writable(1));
+  // Another program writes it.
+  DISKIMG_Reset();
+  const int other = open(work.c_str(), O_RDWR);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  APP_OpenDocuments({work}, false);
+  close(other);
+  ASSERT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_FALSE(writable(0));
+  EXPECT_NE(DLG_LastAlertText().find("another program"), std::string::npos) << DLG_LastAlertText();
+  testing::internal::GetCapturedStdout();
   DISKIMG_Reset();
 }
 

@@ -1,6 +1,8 @@
 #include "machine/hdd.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -21,9 +23,11 @@
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/memory.h"
+#include "machine/sections.h"
 #include "machine/shifter.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
+#include "support/state_section.h"
 
 namespace {
 
@@ -329,6 +333,30 @@ TEST_F(HardDisk, RwabsFailuresAreReportedAsFailures) {
   EXPECT_EQ(command(0x46), 0u);
 }
 
+// An image another program (another copy of Vantorell) writes is locked:
+// here it is only read, the ST's writes are refused as write-protected and
+// the alert says why; once the lock is gone the image is written again.
+TEST_F(HardDisk, AnImageAnotherProgramWritesIsOnlyRead) {
+  folder.write("HDD-C.dmg", empty_image());
+  const int other = open(folder.file("HDD-C.dmg").c_str(), O_RDWR);
+  ASSERT_EQ(flock(other, LOCK_EX), 0);
+  start({});
+  ASSERT_EQ(HDD_Open[0], 1u);
+  EXPECT_EQ(HDD_ReadOnly[0], 1u);
+  EXPECT_NE(DLG_LastAlertText().find("another program"), std::string::npos) << DLG_LastAlertText();
+  for (u32 i = 0; i < 512; ++i) MMU_WriteB(0x30000 + i, 0x5a);
+  frame(1, 0x30000, 1, 300, 2);
+  EXPECT_EQ(command(0x45), 0xfffffff3u);  // write-protected
+  frame(0, 0x20000, 1, 0, 2);
+  EXPECT_EQ(command(0x45), 0u);
+  EXPECT_TRUE(read_all(folder.file("HDD-C.dmg")) == empty_image());
+  close(other);
+  HDD_OpenImages();
+  EXPECT_EQ(HDD_ReadOnly[0], 0u);
+  frame(1, 0x30000, 1, 300, 2);
+  EXPECT_EQ(command(0x45), 0u);
+}
+
 TEST_F(HardDisk, GetbpbLeavesTheRecordInTheCartridgeWindow) {
   start(empty_image());
   frame(2, 0, 0, 0, 0);
@@ -439,6 +467,69 @@ TEST_F(HardDisk, TheDriverReadsAndWritesAFileOfAHostMadeVolume) {
   // What the ST wrote is in the file as the host's tools see it.
   HDD_CloseImages();
   EXPECT_EQ(fat_read(img, "README.TXT").out, "THE QUICK BROWN FOX JUMPS OVER THE LAZY DOG\n");
+}
+#endif
+
+#ifdef FAT_TOOLS
+// The saved state's record of a hard disk changes with whatever a host tool
+// changes in its file system: a file's name in a subdirectory (only that
+// directory's cluster changes), a file added, the boot sector, the size; a
+// restore of a state whose record differs is refused, naming the image.
+TEST_F(HardDisk, TheStatesRecordTellsAnyChangeOfTheFileSystem) {
+  const std::string img = folder.file("HDD-C.dmg"), text = folder.file("a.txt");
+  std::ofstream(text) << "some text\n";
+  ASSERT_EQ(fat_new_volume(img, 16384), "");
+  ASSERT_EQ(fat_make_dir(img, "SUB"), "");
+  ASSERT_EQ(fat_copy_in(img, text, "SUB/A.TXT"), "");
+  const std::vector<u8> pristine = read_all(img);
+  const auto rewrite = [&](const std::vector<u8>& bytes) {
+    HDD_CloseImages();
+    std::filesystem::remove(img);
+    folder.write("HDD-C.dmg", bytes);
+    HDD_OpenImages();
+  };
+  start({});
+  const std::vector<u8> record = saved(HDD_SaveRecord);
+  ASSERT_EQ(record.size(), 40u);
+  EXPECT_EQ(restored(record, HDD_RestoreRecord), 1u);
+  struct Change {
+    const char* what;
+    std::function<void()> make;
+  };
+  const Change changes[] = {
+      {"a file renamed in a subdirectory",
+       [&] { EXPECT_EQ(shell("mren -i " + shell_quote(img) + " ::SUB/A.TXT ::SUB/B.TXT").status, 0); }},
+      {"a file added", [&] { EXPECT_EQ(fat_copy_in(img, text, "C.TXT"), ""); }},
+      {"the boot sector's label", [&] {
+         std::vector<u8> b = read_all(img);
+         b[0x2b] ^= 1;
+         rewrite(b);
+       }},
+      {"the size", [&] {
+         std::vector<u8> b = read_all(img);
+         b.resize(b.size() + 512);
+         rewrite(b);
+       }},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    rewrite(pristine);
+    EXPECT_EQ(restored(record, HDD_RestoreRecord), 1u);
+    c.make();
+    HDD_OpenImages();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(restored(record, HDD_RestoreRecord), 0u);
+    testing::internal::GetCapturedStderr();
+  }
+  // The data area outside the directories is not read (what the record
+  // costs is the file system's size, not the disk's).
+  std::vector<u8> b = pristine;
+  b[b.size() - 4096] ^= 0xff;
+  rewrite(b);
+  EXPECT_EQ(restored(record, HDD_RestoreRecord), 1u);
+  // Without the image the state is refused too.
+  HDD_CloseImages();
+  EXPECT_EQ(restored(record, HDD_RestoreRecord), 0u);
 }
 #endif
 
