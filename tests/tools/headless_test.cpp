@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/endian.h"
+#include "support/full_disk.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
 
@@ -182,11 +183,57 @@ TEST(Headless, OutputIntoAClosedPipeIsDropped) {
   std::ifstream errors(folder.file("errors"));
   const std::string said((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
   EXPECT_EQ(status, 0) << said;
+  EXPECT_EQ(said.find("standard output"), std::string::npos) << said;
   EXPECT_TRUE(std::filesystem::is_regular_file(state));
   EXPECT_TRUE(std::filesystem::is_regular_file(picture));
   // Read, the guest's lines are there.
   const ShellResult r = run_headless("--folder " + folder.path() + " --frames 2");
   EXPECT_GT(r.out.size(), 100000u);
+}
+
+// Output lost any other way fails the run, with a message on standard
+// error: the report on a full disk, lost at the last flush (the figures
+// line) or on the way (a guest's flood of lines), a closed standard output,
+// and each file the run was asked for.
+TEST(Headless, OutputThatCantBeWrittenFailsTheRun) {
+  TempFolder folder;
+  const std::string full = folder.file("full");
+  std::filesystem::create_directory(full);
+  FullDisk disk(full, 512);
+  {  // what room the file system has, taken up
+    std::ofstream filler(full + "/filler", std::ios::binary);
+    const std::string block(512, 'x');
+    while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {
+    }
+  }
+  const std::string space = disk.reason();
+  struct Case {
+    const char* what;
+    const char* rom;
+    std::string args, said;
+  };
+  const Case cases[] = {
+      {"the figures on a full device", "workload", ">/dev/full",
+       "standard output: No space left on device"},
+      {"the counts and figures", "workload", "--counts >/dev/full",
+       "standard output: No space left on device"},
+      {"a guest's lines on a full disk", "console_flood", ">" + full + "/out",
+       "standard output: " + space},
+      {"a closed standard output", "workload", ">&-", "standard output: Bad file descriptor"},
+      {"the screenshot", "workload", "--screenshot " + full + "/picture.png >/dev/null",
+       full + "/picture.png (" + space + ")"},
+      {"the state", "workload", "--save-state " + full + "/state >/dev/null",
+       "Can't save the state to " + full + "/state: can't write " + full + "/state (" + space + ")"},
+  };
+  for (const Case& c : cases) {
+    folder.write("tos.img", load_test_rom(c.rom));
+    // Standard error alone reaches the pipe the test reads.
+    const ShellResult r = shell("timeout 60 sh -c " +
+                                shell_quote(HEADLESS_PATH " --folder " + folder.path() +
+                                            " --frames 20 " + c.args));
+    EXPECT_EQ(r.status, 1) << c.what << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.said), std::string::npos) << c.what << "\n" << r.out;
+  }
 }
 
 // A guest that restarts the machine over and over sets the machine's frame
