@@ -236,6 +236,44 @@ TEST(Headless, OutputThatCantBeWrittenFailsTheRun) {
   }
 }
 
+// One copy a folder: a runner started on a folder another one runs from, by
+// whatever path, ends at once with a line on standard error; the folder is
+// free again once the first has ended, killed too.
+TEST(Headless, ASecondCopyOnTheSameFolderEnds) {
+  TempFolder folder, links;
+  folder.write("tos.img", load_test_rom("console_flood"));
+  std::filesystem::create_directory(folder.file("sub"));
+  std::filesystem::create_directory_symlink(folder.path(), links.file("link"));
+  // The first runs on, its output into a pipe: its first bytes come once it
+  // holds the folder, and it waits for the reader from then on.
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  const pid_t first = fork();
+  if (first == 0) {
+    dup2(ends[1], 1);
+    execl(HEADLESS_PATH, HEADLESS_PATH, "--folder", folder.path().c_str(), "--frames",
+          "4000000000", nullptr);
+    _exit(127);
+  }
+  close(ends[1]);
+  char byte;
+  const bool started = read(ends[0], &byte, 1) == 1;
+  for (const std::string& path : {folder.path(), links.file("link"), folder.file("sub/..")}) {
+    if (!started) break;
+    const ShellResult r = run_headless("--folder " + path + " --frames 1");
+    EXPECT_EQ(r.status, 1) << path << "\n" << r.out;
+    EXPECT_EQ(r.out, "vantorell-headless: another copy of Vantorell runs from " + path + "\n");
+  }
+  kill(first, SIGKILL);
+  int status = 0;
+  waitpid(first, &status, 0);
+  close(ends[0]);
+  ASSERT_TRUE(started);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  const ShellResult r = run_headless("--folder " + links.file("link") + " --frames 1");
+  EXPECT_EQ(r.status, 0) << r.out;
+}
+
 // A guest that restarts the machine over and over sets the machine's frame
 // count back to 0 each time; the runner still ends after its N frames.
 TEST(Headless, EndsRunsThatKeepRestartingTheMachine) {

@@ -137,6 +137,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantorell-headless: %s is not a folder\n", folder.c_str());
     return 1;
   }
+  // The runner writes the folder's disks too: one copy a folder, as for the
+  // application (whose start takes the lock held here again).
+  APP_FolderOverride = std::filesystem::absolute(folder).string();
+  APP_GetAppFolder();
+  if (!APP_LockFolder()) {
+    std::fprintf(stderr, "vantorell-headless: another copy of Vantorell runs from %s\n",
+                 folder.c_str());
+    return 1;
+  }
   const std::string tos = (std::filesystem::path(folder) / "tos.img").string();
   std::string why;
   const int tos_fd = FILES_OpenRegular(tos.c_str(), O_RDONLY, why);
@@ -156,7 +165,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
   PREFS_Unthrottled = 1;
