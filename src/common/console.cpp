@@ -1,5 +1,10 @@
 #include "common/console.h"
 
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +20,15 @@ struct Seen {
 };
 Seen seen[max_lines];
 u32 seen_count;
+
+// Whether `fd` is a pipe or socket whose reader has gone: writes to it fail
+// with EPIPE from now on.
+bool reader_gone(int fd) {
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !(S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) return false;
+  pollfd p{fd, POLLOUT, 0};
+  return poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP));
+}
 
 }  // namespace
 
@@ -43,4 +57,15 @@ void CONSOLE_Report() {
                   static_cast<unsigned long long>(seen[i].repeats));
   }
   seen_count = 0;
+}
+
+int CONSOLE_OutputError() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (!std::ferror(stdout)) return 0;
+  if (!flushed) return error == EPIPE ? 0 : error ? error : EIO;
+  // A write failed before and the buffer it emptied is gone: a reader that
+  // left still shows on the descriptor; anything else lost output for good.
+  return reader_gone(STDOUT_FILENO) ? 0 : EIO;
 }

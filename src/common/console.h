@@ -16,3 +16,11 @@
 // Prints the count of every line repeated since the last report and forgets
 // the lines, so the next of them is printed again.
 void CONSOLE_Report();
+
+// Flushes standard output and says whether everything written to it reached
+// its reader: 0 when it did, or when what was lost went into a pipe nobody
+// reads any more (`| head -1`), which is dropped by design; else the errno of
+// the write that failed (ENOSPC on a full disk, EBADF on a closed descriptor),
+// or EIO when an earlier write failed and the last flush had nothing left to
+// say why.
+int CONSOLE_OutputError();

@@ -22,6 +22,15 @@ extern APP_FolderRecord APP_Folder;
 extern std::string APP_FolderOverride;
 
 void APP_GetAppFolder();
+// One copy of the application a folder: takes the advisory lock on
+// APP_Folder (flock on the folder itself, held by a close-on-exec descriptor
+// until the process ends, however it ends). False when another process holds
+// it: another copy runs from that folder, by whatever path it was named. The
+// process takes the folder it holds again freely, and moving to another
+// folder lets go of the old one. A folder it cannot open or lock (a file
+// system without locks) is not refused: the start goes on without the lock
+// and its files say what is wrong with them where they are opened.
+bool APP_LockFolder();
 // Full path of `name` in APP_Folder when such a file exists, else empty.
 std::string APP_FindFile(const char* name);
 

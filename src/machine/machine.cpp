@@ -11,6 +11,7 @@
 #include "cpu/exceptions.h"
 #include "cpu/run_loop.h"
 #include "host/app.h"
+#include "host/dialogs.h"
 #include "host/menu.h"
 #include "host/midi.h"
 #include "host/options.h"
@@ -48,6 +49,13 @@ void APP_StartUp() {
   APP_Folder = {};
   APP_GetAppFolder();
   APP_Folder.flag = 0;
+  // A second copy from the same folder would share its disks and its
+  // automatic state with the first: it ends here, before it opens any.
+  if (!APP_LockFolder()) {
+    DLG_SetAlertText(
+        ("Another copy of Vantorell runs from " + APP_Folder.path + "... Vantorell will exit...").c_str());
+    APP_Fatal(0);  // a code without a text of its own: the alert shows this one
+  }
   PREFS_Load();
   PREFS_Save();
 }

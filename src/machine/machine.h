@@ -6,7 +6,7 @@
 #include "cpu/run_loop.h"  // m68k_go, and the instruction count of the figures
 
 // The steps of main, in their order.
-void APP_StartUp();  // application folder, preferences read and written back
+void APP_StartUp();  // application folder and its lock, preferences read and written back
 void APP_InitMachine();
 void APP_Run();       // the emulation, until the stop word is set
 void APP_ShutDown();  // printer file, MIDI, sound, preferences, exit hook

@@ -1,7 +1,11 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -15,6 +19,7 @@
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/sound.h"
+#include "machine/diskimg.h"
 #include "machine/hdd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -239,6 +244,52 @@ TEST_F(StartUp, FatalMessages) {
     EXPECT_THROW(APP_Fatal(code), ProcessExit);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("alert: The disk is full"), std::string::npos) << code;
   }
+}
+
+// Whether another open of `folder` gets its lock, as another process's
+// would (flock's locks belong to an open of the file, not to the process);
+// it is let go again at once.
+bool another_open_locks(const std::string& folder) {
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (fd >= 0) close(fd);
+  return locked;
+}
+
+// One copy a folder: a start from a folder another copy holds, by whatever
+// path, ends with the alert before it opens a disk; once it is free the
+// start takes it, takes it again freely and lets it go for another folder.
+TEST_F(StartUp, AFolderAnotherCopyRunsFromEndsTheStart) {
+  folder.write("tos.img", load_test_rom("workload"));
+  folder.write("disk1.st", std::vector<u8>(737280, 0));
+  std::filesystem::create_directory(folder.file("sub"));
+  TempFolder links;
+  std::filesystem::create_directory_symlink(folder.path(), links.file("link"));
+  const std::string paths[] = {folder.path(), links.file("link"), folder.file("sub/..")};
+  const int other = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+  for (const std::string& path : paths) {
+    machine_reset_globals();
+    const std::string err = stderr_of([&] { EXPECT_THROW(machine_start(path), ProcessExit); });
+    EXPECT_NE(err.find("alert: Another copy of Vantorell runs from " + path +
+                       "... Vantorell will exit...\n"),
+              std::string::npos)
+        << path << "\n" << err;
+    EXPECT_EQ(DISKIMG_InsertedMask, 0u) << path;
+  }
+  close(other);
+  for (const std::string& path : paths) {
+    machine_reset_globals();
+    EXPECT_NE(machine_start(path).find("Disk1.st inserted in drive A"), std::string::npos) << path;
+    EXPECT_FALSE(another_open_locks(folder.path())) << path;
+    DISKIMG_Eject('A');
+  }
+  TempFolder next;
+  next.write("tos.img", load_test_rom("workload"));
+  machine_reset_globals();
+  machine_start(next.path());
+  EXPECT_TRUE(another_open_locks(folder.path()));
+  EXPECT_FALSE(another_open_locks(next.path()));
 }
 
 TEST_F(StartUp, RequestStop) {

@@ -5,7 +5,8 @@
 // files go to the drives (a drop made during an expansion waits for it, a
 // swapped disk for the drive to stand empty), the close box and a
 // termination signal take the quit path (also while the Blitter works through
-// an operation of minutes, in the application itself), the pause loop shows
+// an operation of minutes, in the application itself), a second copy from the
+// same folder ends at its start, the pause loop shows
 // its caption over the veil, the sound output's states, and the sound chip's
 // tone and the beep out of SDL's disk audio driver.
 #include <fcntl.h>
@@ -479,6 +480,24 @@ TEST_F(SdlHost, EveryTerminationSignalTakesTheApplicationsQuitPath) {
     EXPECT_FALSE(read_file(app.file("Auto Saved State")).empty());
     EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
   }
+}
+
+// A second copy of the application from the folder a first runs from (the
+// test's own machine) says so and ends before it prints or opens anything;
+// without a display the alert is a line on standard error.
+TEST_F(SdlHost, ASecondCopyFromTheSameFolderEnds) {
+  // (The folder's "vantorell" is that of the preferences.)
+  std::filesystem::copy_file(VANTORELL_PATH, folder.file("emulator"));
+  const std::string out = folder.file("out.txt"), err = folder.file("err.txt");
+  const int status = std::system(("cd " + folder.path() + " && timeout 60 ./emulator >" + out +
+                                  " 2>" + err).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const Bytes said = read_file(err);
+  EXPECT_EQ(std::string(said.begin(), said.end()),
+            "Vantorell: Another copy of Vantorell runs from " +
+                std::filesystem::canonical(folder.path()).string() + "... Vantorell will exit...\n");
+  EXPECT_TRUE(read_file(out).empty());
 }
 
 // The application, on a ROM that loops Blitter operations of 65535 by 65535

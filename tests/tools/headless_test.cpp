@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/endian.h"
+#include "support/full_disk.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
 
@@ -182,11 +183,95 @@ TEST(Headless, OutputIntoAClosedPipeIsDropped) {
   std::ifstream errors(folder.file("errors"));
   const std::string said((std::istreambuf_iterator<char>(errors)), std::istreambuf_iterator<char>());
   EXPECT_EQ(status, 0) << said;
+  EXPECT_EQ(said.find("standard output"), std::string::npos) << said;
   EXPECT_TRUE(std::filesystem::is_regular_file(state));
   EXPECT_TRUE(std::filesystem::is_regular_file(picture));
   // Read, the guest's lines are there.
   const ShellResult r = run_headless("--folder " + folder.path() + " --frames 2");
   EXPECT_GT(r.out.size(), 100000u);
+}
+
+// Output lost any other way fails the run, with a message on standard
+// error: the report on a full disk, lost at the last flush (the figures
+// line) or on the way (a guest's flood of lines), a closed standard output,
+// and each file the run was asked for.
+TEST(Headless, OutputThatCantBeWrittenFailsTheRun) {
+  TempFolder folder;
+  const std::string full = folder.file("full");
+  std::filesystem::create_directory(full);
+  FullDisk disk(full, 512);
+  {  // what room the file system has, taken up
+    std::ofstream filler(full + "/filler", std::ios::binary);
+    const std::string block(512, 'x');
+    while (filler.write(block.data(), std::streamsize(block.size())) && filler.flush()) {
+    }
+  }
+  const std::string space = disk.reason();
+  struct Case {
+    const char* what;
+    const char* rom;
+    std::string args, said;
+  };
+  const Case cases[] = {
+      {"the figures on a full device", "workload", ">/dev/full",
+       "standard output: No space left on device"},
+      {"the counts and figures", "workload", "--counts >/dev/full",
+       "standard output: No space left on device"},
+      {"a guest's lines on a full disk", "console_flood", ">" + full + "/out",
+       "standard output: " + space},
+      {"a closed standard output", "workload", ">&-", "standard output: Bad file descriptor"},
+      {"the screenshot", "workload", "--screenshot " + full + "/picture.png >/dev/null",
+       full + "/picture.png (" + space + ")"},
+      {"the state", "workload", "--save-state " + full + "/state >/dev/null",
+       "Can't save the state to " + full + "/state: can't write " + full + "/state (" + space + ")"},
+  };
+  for (const Case& c : cases) {
+    folder.write("tos.img", load_test_rom(c.rom));
+    // Standard error alone reaches the pipe the test reads.
+    const ShellResult r = shell("timeout 60 sh -c " +
+                                shell_quote(HEADLESS_PATH " --folder " + folder.path() +
+                                            " --frames 20 " + c.args));
+    EXPECT_EQ(r.status, 1) << c.what << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.said), std::string::npos) << c.what << "\n" << r.out;
+  }
+}
+
+// One copy a folder: a runner started on a folder another one runs from, by
+// whatever path, ends at once with a line on standard error; the folder is
+// free again once the first has ended, killed too.
+TEST(Headless, ASecondCopyOnTheSameFolderEnds) {
+  TempFolder folder, links;
+  folder.write("tos.img", load_test_rom("console_flood"));
+  std::filesystem::create_directory(folder.file("sub"));
+  std::filesystem::create_directory_symlink(folder.path(), links.file("link"));
+  // The first runs on, its output into a pipe: its first bytes come once it
+  // holds the folder, and it waits for the reader from then on.
+  int ends[2];
+  ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+  const pid_t first = fork();
+  if (first == 0) {
+    dup2(ends[1], 1);
+    execl(HEADLESS_PATH, HEADLESS_PATH, "--folder", folder.path().c_str(), "--frames",
+          "4000000000", nullptr);
+    _exit(127);
+  }
+  close(ends[1]);
+  char byte;
+  const bool started = read(ends[0], &byte, 1) == 1;
+  for (const std::string& path : {folder.path(), links.file("link"), folder.file("sub/..")}) {
+    if (!started) break;
+    const ShellResult r = run_headless("--folder " + path + " --frames 1");
+    EXPECT_EQ(r.status, 1) << path << "\n" << r.out;
+    EXPECT_EQ(r.out, "vantorell-headless: another copy of Vantorell runs from " + path + "\n");
+  }
+  kill(first, SIGKILL);
+  int status = 0;
+  waitpid(first, &status, 0);
+  close(ends[0]);
+  ASSERT_TRUE(started);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  const ShellResult r = run_headless("--folder " + links.file("link") + " --frames 1");
+  EXPECT_EQ(r.status, 0) << r.out;
 }
 
 // A guest that restarts the machine over and over sets the machine's frame

@@ -29,6 +29,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/console.h"
 #include "common/files.h"
 #include "cpu/registers.h"
 #include "host/app.h"
@@ -54,6 +55,17 @@ int usage() {
   return 2;
 }
 
+// The run's status once its report is out: a write to standard output that
+// failed (a full disk, a closed descriptor) lost some of it, which fails the
+// run; output into a pipe nobody reads any more is dropped and changes
+// nothing (see main).
+int finish(int status) {
+  const int error = CONSOLE_OutputError();
+  if (error == 0) return status;
+  std::fprintf(stderr, "vantorell-headless: standard output: %s\n", std::strerror(error));
+  return status ? status : 1;
+}
+
 [[noreturn]] void start_up_failed(int code) {
   std::fflush(stdout);
   std::fprintf(stderr, "vantorell-headless: the machine could not be started (exit code %d)\n",
@@ -67,7 +79,8 @@ int main(int argc, char** argv) {
   // Output into a pipe nobody reads any more (`| head -1`) is lost, and the
   // run goes on to write the files it was asked for and to report in its
   // status, as the windowed program does. It starts no other program that
-  // would inherit the ignored signal.
+  // would inherit the ignored signal. Output lost any other way (a full
+  // disk) is said on standard error and fails the run (finish).
   std::signal(SIGPIPE, SIG_IGN);
   std::string folder, screenshot, save_state, input;
   long frames = -1;
@@ -124,6 +137,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vantorell-headless: %s is not a folder\n", folder.c_str());
     return 1;
   }
+  // The runner writes the folder's disks too: one copy a folder, as for the
+  // application (whose start takes the lock held here again).
+  APP_FolderOverride = std::filesystem::absolute(folder).string();
+  APP_GetAppFolder();
+  if (!APP_LockFolder()) {
+    std::fprintf(stderr, "vantorell-headless: another copy of Vantorell runs from %s\n",
+                 folder.c_str());
+    return 1;
+  }
   const std::string tos = (std::filesystem::path(folder) / "tos.img").string();
   std::string why;
   const int tos_fd = FILES_OpenRegular(tos.c_str(), O_RDONLY, why);
@@ -143,7 +165,6 @@ int main(int argc, char** argv) {
     }
   }
 
-  APP_FolderOverride = std::filesystem::absolute(folder).string();
   HOST_ExitHandler = start_up_failed;
   APP_StartUp();
   PREFS_Unthrottled = 1;
@@ -170,13 +191,13 @@ int main(int argc, char** argv) {
     if (!SCREEN_WritePng(screenshot, picture, error)) {
       std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
       APP_ShutDown();
-      return 1;
+      return finish(1);
     }
   }
   // The state as the menu's save command writes it (which reports a failure).
   if (!save_state.empty() && !STATE_Write(save_state.c_str())) {
     APP_ShutDown();
-    return 1;
+    return finish(1);
   }
   APP_ShutDown();
 
@@ -197,5 +218,5 @@ int main(int argc, char** argv) {
   std::printf("frames %llu emulated %.3f s host %.3f s ratio %.2f mips %.2f\n",
               static_cast<unsigned long long>(frames_run),
               emulated, host, host > 0 ? emulated / host : 0.0, mips);
-  return 0;
+  return finish(0);
 }

@@ -1,6 +1,10 @@
-// Application services every host shares: the application's folder, the
-// system clocks, the start-up banner, the texts of the fatal start-up errors
-// and the process exit.
+// Application services every host shares: the application's folder and its
+// lock (one copy of the application a folder), the system clocks, the
+// start-up banner, the texts of the fatal start-up errors and the process
+// exit.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +32,47 @@ void APP_GetAppFolder() {
   std::error_code ec;
   const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
   APP_Folder.path = ec ? std::string(".") : exe.parent_path().string();
+}
+
+namespace {
+
+// The folder whose lock this process holds: its descriptor (-1 for none)
+// and the folder's identity, which every path to it shares.
+int locked_folder = -1;
+dev_t locked_device;
+ino_t locked_inode;
+
+void unlock_folder() {
+  if (locked_folder >= 0) close(locked_folder);  // the lock goes with it
+  locked_folder = -1;
+}
+
+}  // namespace
+
+bool APP_LockFolder() {
+  const int fd = open(APP_Folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    if (fd >= 0) close(fd);
+    unlock_folder();
+    return true;
+  }
+  if (locked_folder >= 0 && st.st_dev == locked_device && st.st_ino == locked_inode) {
+    // Ours already: a second lock through this new descriptor would be
+    // refused by our own.
+    close(fd);
+    return true;
+  }
+  unlock_folder();
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool taken = errno == EWOULDBLOCK;
+    close(fd);
+    return !taken;
+  }
+  locked_folder = fd;
+  locked_device = st.st_dev;
+  locked_inode = st.st_ino;
+  return true;
 }
 
 std::string APP_FindFile(const char* name) {
