@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <iterator>
 
 #include "common/files.h"
@@ -277,6 +278,14 @@ NAV_Request NAV_RequestFor(u32 prompt, bool save) {
 }
 
 u8 NAV_FilterAll(const std::string&) { return 1; }
+
+std::string NAV_Refusal(const std::string& path, bool save) {
+  std::error_code ec;
+  if (!save) return std::filesystem::is_regular_file(path, ec) ? "" : "There is no file of that name.";
+  if (!std::filesystem::is_directory(std::filesystem::path(path).parent_path(), ec))
+    return "There is no folder of that name.";
+  return {};
+}
 
 namespace {
 

@@ -101,6 +101,10 @@ struct NAV_Request {
 NAV_Request NAV_RequestFor(u32 prompt, bool save);
 // The open dialog's filter while it lists every file: it takes every name.
 u8 NAV_FilterAll(const std::string& name);
+// What the file chooser says of the name `path` (no folder: a folder's name
+// opens the folder) when it can't be taken as the file asked for, to open
+// or to save; empty when it can.
+std::string NAV_Refusal(const std::string& path, bool save);
 
 // The save dialog: a file to write the caller creates or replaces; returns
 // reply.chosen.
