@@ -61,6 +61,12 @@ int FILES_OpenRegular(const char* path, int flags, std::string& why) {
   return -1;
 }
 
+std::string FILES_NotRegular(const char* path) {
+  struct stat st;
+  if (stat(path, &st) == 0) return S_ISREG(st.st_mode) ? std::string() : kind_of(st.st_mode);
+  return errno == ENOENT ? std::string() : open_error(errno);
+}
+
 bool FILES_WriteAll(int fd, const u8* data, size_t size) {
   while (size > 0) {
     const ssize_t put = write(fd, data, size);

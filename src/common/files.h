@@ -20,6 +20,13 @@
 // link loop", "can't be opened (Permission denied)", ...
 int FILES_OpenRegular(const char* path, int flags, std::string& why);
 
+// What is at `path`, following symbolic links, when something is there and
+// it is no regular file, in the words FILES_OpenRegular gives for it ("is a
+// directory", "is a FIFO", "is a device", "is a symbolic link loop", ...),
+// without opening it; empty for a regular file and where nothing is (no
+// file, a link to nothing).
+std::string FILES_NotRegular(const char* path);
+
 // Writes all `size` bytes at the descriptor's position; false (errno set) on
 // a failure or a short write.
 bool FILES_WriteAll(int fd, const u8* data, size_t size);

@@ -36,4 +36,9 @@ extern void (*EVENTS_DoEventHook)();
 
 void EVENTS_DoEvent(i32 wait);
 void EVENTS_PollMouse();
+// A state was restored: the host lets go of a held pointer, drops the
+// motion it has not polled yet and takes where the pointer is only from
+// its next event (where it last saw it may be from before a dialog), so
+// that the restored machine gets only motion made after the load.
+void EVENTS_ForgetPointerMotion();
 void EVENTS_PauseLoop();

@@ -41,6 +41,11 @@ class InputTest : public MachineMemoryTest {
     IKBD_SetJoystickKeys();
   }
   static Bytes take() { return ikbd_take(); }
+  // The ST's VDI cursor, at the line-A base `base`.
+  static void cursor_at(u32 base, i32 x, i32 y) {
+    MMU_RamBase[base - 0x158] = u8(x >> 8), MMU_RamBase[base - 0x157] = u8(x);
+    MMU_RamBase[base - 0x156] = u8(y >> 8), MMU_RamBase[base - 0x155] = u8(y);
+  }
   static void key(u32 code, bool down) {
     INPUT_HostKey(code, down);
     INPUT_Dispatch({down ? INPUT_Event::KeyDown : INPUT_Event::KeyUp, code, 'k', false,
@@ -237,10 +242,7 @@ TEST_F(InputTest, APointerComingInMovesTheStOnlyByItsMotionInside) {
 TEST_F(InputTest, VdiSteering) {
   IKBD_State.mouseMode = 1;
   const u32 base = 0x2000;
-  auto cursor_at = [&](i32 x, i32 y) {
-    MMU_RamBase[base - 0x158] = u8(x >> 8), MMU_RamBase[base - 0x157] = u8(x);
-    MMU_RamBase[base - 0x156] = u8(y >> 8), MMU_RamBase[base - 0x155] = u8(y);
-  };
+  auto cursor_at = [&](i32 x, i32 y) { InputTest::cursor_at(base, x, y); };
   SCREEN_LineABase = base;
   EVENTS_VdiTracking = 1;
   const struct {
@@ -291,6 +293,49 @@ TEST_F(InputTest, VdiSteering) {
   SCREEN_LineABase = 0x158;
   i32 x, y;
   EXPECT_TRUE(INPUT_ReadVdiCursor(x, y));
+}
+
+// A restored machine gets no motion but what the user makes after the load:
+// none measured from where the host pointer was before the menus and the
+// chooser (its jump back into the picture), in relative or keycode mode;
+// none from the follow test's frames before the load, which would take up the
+// steering; and a steered ST pointer stays where the state has it until the
+// host pointer moves.
+TEST_F(InputTest, ARestoredMachineGetsOnlyTheMotionMadeAfterTheLoad) {
+  const u32 base = 0x2000;
+  const struct {
+    const char* name;
+    u32 mode;      // the keyboard processor's mouse mode
+    bool vdi;      // the line-A base known
+    u32 tracking;  // the VDI cursor seen to follow
+    Bytes moved;   // the ST's bytes for the host pointer's 5 pixels right after the load
+  } cases[] = {
+      {"relative, the pointer free", 1, false, 0, {0xf8, 5, 0}},
+      {"keycode mode", 3, false, 0, {0x4d, 0x4d, 0x4d, 0x4d, 0x4d, 0x4d, 0xcd}},
+      {"steered: pulled under the host pointer once it moves", 1, true, 1, {0xf8, u8(122 - 200), u8(100 - 150)}},
+      {"the follow test one frame short of steering", 1, true, 0, {0xf8, 5, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    clear();
+    IKBD_State.mouseMode = c.mode;
+    SCREEN_LineABase = c.vdi ? base : 0;
+    EVENTS_VdiTracking = c.tracking;
+    // Moved over the picture before the load, the VDI cursor following.
+    cursor_at(base, 50, 40);
+    INPUT_PollPointer({100, 80, true, true, false, 0, 0, 0, false});
+    cursor_at(base, 54, 40);
+    INPUT_PollPointer({104, 80, true, true, false, 0, 0, 0, false});
+    take();
+    // The state's cursor is elsewhere; the host pointer comes back from the
+    // chooser elsewhere too, and stays there a few frames.
+    cursor_at(base, 200, 150);
+    INPUT_StateRestored();
+    for (int frame = 0; frame < 3; ++frame) INPUT_PollPointer({150, 130, true, true, false, 0, 0, 0, false});
+    EXPECT_EQ(take(), Bytes{});
+    INPUT_PollPointer({155, 130, true, true, false, 0, 0, 0, false});
+    EXPECT_EQ(take(), c.moved);
+  }
 }
 
 // The ST's pointer as the host follows it in each display mode: the motion sent, kept on the ST's screen,

@@ -1,7 +1,8 @@
 // The windowed host with SDL's dummy video driver: SDL events pushed into
 // its queue give exact bytes in the keyboard processor's queue (keys,
-// modifiers, Caps Lock, Command, clicks, pointer motion, focus loss), every
-// key of the table reaches the ST, a full queue keeps every release, dropped
+// modifiers, Caps Lock, Command, clicks, pointer motion, none from before a
+// loaded state, focus loss), every key of the table reaches the ST, a full
+// queue keeps every release, dropped
 // files go to the drives (a drop made during an expansion waits for it, a
 // swapped disk for the drive to stand empty), the close box and a
 // termination signal take the quit path (also while the Blitter works through
@@ -222,6 +223,31 @@ TEST_F(SdlHost, ClicksAndPointerMotion) {
   button(SDL_BUTTON_RIGHT, true, 50, 60);
   button(SDL_BUTTON_RIGHT, false, 50, 60);
   EXPECT_EQ(take(), (Bytes{0x75, 0xf5}));
+}
+
+// A state loaded from the menu: the host saw the pointer last where it was
+// before the menus and the chooser (the modal loop takes their events), and
+// the pointer's first motion after the load, back from where the chooser
+// was, moves the restored ST's pointer not at all. (The window tests restore
+// through the debugger with the pointer held.)
+TEST_F(SdlHost, APointerBackFromTheChooserMovesTheRestoredStOnlyByItsMotionAfter) {
+  IKBD_State.mouseMode = 1;
+  folder.write("saved state", STATE_Encode());
+  motion(100, 100);
+  EVENTS_PollMouse();
+  motion(110, 95);
+  EVENTS_PollMouse();
+  EXPECT_EQ(take(), (Bytes{0xf8, 10, u8(-5)}));
+  DLG_ScriptFile(folder.file("saved state"));
+  MENU_Command(MENU_Choice(MENU_StatesId, 2));
+  ASSERT_EQ(DLG_ScriptLeft(), 0u);
+  EVENTS_PollMouse();  // the pointer not moved yet
+  motion(150, 130);
+  EVENTS_PollMouse();
+  EXPECT_EQ(take(), Bytes{});
+  motion(155, 130);
+  EVENTS_PollMouse();
+  EXPECT_EQ(take(), (Bytes{0xf8, 5, 0}));
 }
 
 TEST_F(SdlHost, FocusLossReleasesWhatIsHeld) {

@@ -4,7 +4,8 @@
 // window and keeps it, as full screen does; a 16-bit display gets a 16-bit picture; closing the
 // window stops the emulation; a click on the menu bar opens a menu, in
 // which a click chooses an item; with the pointer held over EmuTOS, its own
-// menus are reached before the bar; a moved window is redrawn, or paused put
+// menus are reached before the bar; a held pointer's motion from before the
+// debugger's restore stays out of the restored ST; a moved window is redrawn, or paused put
 // on a multiple of 8 pixels; a start-up without a display ends with the
 // message on standard error; every alert fits the window; an address that
 // cannot be opened beeps and says so. Run under xvfb-run (see tests/CMakeLists.txt).
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -25,6 +27,7 @@
 
 #include "cpu/bus.h"
 #include "host/app.h"
+#include "host/debugger/debugger.h"
 #include "host/events.h"
 #include "host/options.h"
 #include "host/sdl/sdl_host.h"
@@ -39,6 +42,7 @@
 #include "machine/memory.h"
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
+#include "machine/state.h"
 #include "platform/window.h"
 #include "support/disk_audio.h"
 #include "support/machine_fixture.h"
@@ -505,6 +509,36 @@ TEST_F(Window, TheStMenuRowComesBeforeTheBarWithThePointerHeld) {
   move(5, 0, 0, false);
   EXPECT_TRUE(SDL_HostPointerCaptured());
   EXPECT_TRUE(menus_open_at_a_click());
+}
+
+// The debugger stops the machine with the pointer held (at an address `f`
+// ran to) and `U` restores a state: the motion the pointer made before the
+// stop, taken in but not yet sent, does not reach the restored ST; the
+// pointer is held again once it moves, and only its motion from then on does.
+TEST_F(Window, MotionHeldBeforeTheDebuggersRestoreStaysOutOfTheRestoredSt) {
+  boot("screen_low");
+  IKBD_State.mouseMode = 1;
+  ikbd_take();
+  folder.write("frozen", STATE_Encode());
+  SDL_WarpMouseInWindow(PLATFORM_Window(), 200, 150);
+  motion_event(200, 150);
+  EVENTS_PollMouse();
+  ASSERT_TRUE(SDL_HostPointerCaptured());
+  motion_event(200, 150, 30, 0);
+  char commands[] = "U\ng\n";
+  DEBUG_In = fmemopen(commands, std::strlen(commands), "r");
+  DEBUG_Out = std::fopen("/dev/null", "w");
+  DEBUG_CommandLoop();
+  std::fclose(DEBUG_In), std::fclose(DEBUG_Out);
+  DEBUG_In = DEBUG_Out = nullptr;
+  EVENTS_PollMouse();
+  EXPECT_EQ(ikbd_take(), std::vector<u8>{});
+  motion_event(201, 150, 1, 0);
+  EVENTS_PollMouse();
+  EXPECT_TRUE(SDL_HostPointerCaptured());
+  motion_event(201, 150, 5, 0);
+  EVENTS_PollMouse();
+  EXPECT_EQ(ikbd_take(), (std::vector<u8>{0xf8, 5, 0}));
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

@@ -30,6 +30,9 @@ void EVENTS_PollMouse() {
   ++EVENTS_PollCount;
   INPUT_DiskSwapFrame();
 }
+// The pointer is where the words say: there is no motion of its own to drop.
+void EVENTS_ForgetPointerMotion() {}
+
 // The pause serves the host's events, as the windowed one does its menus.
 void EVENTS_PauseLoop() {
   EVENTS_Paused = 0;

@@ -230,18 +230,9 @@ class Chooser {
       focus_name_ = true;
       return;
     }
-    if (!request_.save) {
-      if (fs::is_regular_file(p, ec))
-        finish(p);
-      else
-        error_ = "There is no file of that name.";
-      return;
-    }
-    if (!fs::is_directory(p.parent_path(), ec)) {
-      error_ = "There is no folder of that name.";
-      return;
-    }
-    if (fs::exists(fs::symlink_status(p, ec))) {
+    error_ = NAV_Refusal(p.string(), request_.save);
+    if (!error_.empty()) return;
+    if (request_.save && fs::exists(fs::symlink_status(p, ec))) {
       replacing_ = open_replace_ = true;
       replace_path_ = p;
       replace_asked_at_ = ImGui::GetFrameCount();

@@ -457,6 +457,15 @@ void EVENTS_PauseLoop() {
   SCREEN_DrawStatusLine();
 }
 
+// Letting go drops the held pointer's motion not yet sent. The position
+// noted last may be where the pointer was before the menus and the chooser
+// (the modal loop takes their events): measured from it, the first motion
+// after the load would carry the pointer's jump back into the picture.
+void EVENTS_ForgetPointerMotion() {
+  SDL_HostReleasePointer();
+  pointer_x = pointer_y = -1;
+}
+
 void SDL_HostReleasePointer() {
   let_pointer_go();
   if (!cursor_shown) SDL_ShowCursor(SDL_ENABLE);

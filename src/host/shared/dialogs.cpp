@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <iterator>
 
 #include "common/files.h"
@@ -283,6 +284,17 @@ NAV_Request NAV_RequestFor(u32 prompt, bool save) {
 }
 
 u8 NAV_FilterAll(const std::string&) { return 1; }
+
+std::string NAV_Refusal(const std::string& path, bool save) {
+  const std::filesystem::path p(path);
+  std::error_code ec;
+  if (save && !std::filesystem::is_directory(p.parent_path(), ec)) return "There is no folder of that name.";
+  // A FIFO, a device or a folder is no file to read or to write over.
+  const std::string what = FILES_NotRegular(path.c_str());
+  if (!what.empty()) return '"' + p.filename().string() + "\" " + what + ".";
+  if (!save && !std::filesystem::is_regular_file(p, ec)) return "There is no file of that name.";
+  return {};
+}
 
 namespace {
 

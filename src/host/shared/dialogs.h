@@ -101,6 +101,13 @@ struct NAV_Request {
 NAV_Request NAV_RequestFor(u32 prompt, bool save);
 // The open dialog's filter while it lists every file: it takes every name.
 u8 NAV_FilterAll(const std::string& name);
+// What the file chooser says of the name `path` (no folder: a folder's name
+// opens the folder) when it can't be taken as the file asked for; empty
+// when it can. Something there that is no regular file is named for what
+// it is, as the insertion's alert names it ("pipe" is a FIFO.); to open,
+// a name of nothing is no file of that name, and to save, a name in no
+// folder is no folder of that name.
+std::string NAV_Refusal(const std::string& path, bool save);
 
 // The save dialog: a file to write the caller creates or replaces; returns
 // reply.chosen.

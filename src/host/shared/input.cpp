@@ -57,6 +57,10 @@ u32 sticks_mode;
 // into a window that was behind, or let go by a capture whose events gave
 // no real position) starts there, without motion.
 bool pointer_measured;
+// Whether the host pointer has held still since a state was restored: the
+// steering then leaves the restored ST's pointer where the state has it
+// until the user moves.
+bool still_since_restore;
 
 bool bit(const u8* map, u32 code) { return (map[code >> 3] >> (code & 7)) & 1; }
 void set_bit(u8* map, u32 code, bool on) {
@@ -340,7 +344,7 @@ void INPUT_Reset() {
   EVENTS_RightButtonHeld = 0;
   EVENTS_DeltaH = EVENTS_DeltaV = EVENTS_PrevDeltaH = EVENTS_PrevDeltaV = 0;
   EVENTS_VdiLastX = EVENTS_VdiLastY = EVENTS_VdiStuckCount = 0;
-  pointer_measured = false;
+  pointer_measured = still_since_restore = false;
   INPUT_ForgetStPointer();
 }
 
@@ -504,6 +508,7 @@ INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
     EVENTS_DeltaV = p.captured ? p.relV : pointer_measured ? p.v - EVENTS_LastMouseV : 0;
     EVENTS_LastMouseH = p.h;
     EVENTS_LastMouseV = p.v;
+    if (EVENTS_DeltaH || EVENTS_DeltaV) still_since_restore = false;
     r.showCursor = EVENTS_CommandDown != 0;
   }
   pointer_measured = active && !p.captured;
@@ -551,7 +556,7 @@ INPUT_PointerResult INPUT_PollPointer(const INPUT_Pointer& p) {
   const bool follows = vdi && EVENTS_VdiTracking;
   const i32 read[2] = {x, y};
   const bool steer = MENU_STMouseDriver && follows && !p.fullScreen;
-  if (steer && p.displayMode < 5) {
+  if (steer && p.displayMode < 5 && !still_since_restore) {
     // Pull the ST's cursor to the host pointer, whose position on the
     // picture each display mode gives its own way.
     const StScreen& s = st_screen(p.displayMode);
@@ -686,6 +691,17 @@ bool INPUT_CancelPendingDisk(char drive) {
 
 void INPUT_StateRestored() {
   INPUT_ForgetStPointer();
+  // The restored ST gets only the motion the user makes from now on: the
+  // host drops what it has not polled yet, the next motion is measured from
+  // where the pointer is then (not from where it was before the menus and
+  // the chooser), the follow test starts from the restored cursor, and a
+  // steered pointer is pulled only once it moves.
+  EVENTS_ForgetPointerMotion();
+  pointer_measured = false;
+  EVENTS_DeltaH = EVENTS_DeltaV = EVENTS_PrevDeltaH = EVENTS_PrevDeltaV = 0;
+  i32 x, y;
+  if (INPUT_ReadVdiCursor(x, y)) EVENTS_VdiLastX = x, EVENTS_VdiLastY = y;
+  still_since_restore = true;
   for (u32 d = 0; d < 2; ++d) {
     if (!pending[d].frames) continue;
     if (DISKIMG_InsertedMask & (1u << d)) pending[d] = {};

@@ -194,10 +194,13 @@ void INPUT_QuitIfOverdue();
 u32 INPUT_PendingDisks();
 // Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
 bool INPUT_CancelPendingDisk(char drive);
-// After a state was restored: the ST's pointer may be anywhere, and a
-// floppy waiting for a drive goes in only after the restored ST has seen
-// that drive stand empty for the whole wait (one waiting for a drive the
-// state filled is forgotten: the state's own disk is there).
+// After a state was restored: the ST's pointer may be anywhere, and it gets
+// no motion but what the user makes from now on (none the host took in
+// before, none from where the pointer was before the menus and the chooser,
+// none of the VDI steering until the pointer moves); a floppy waiting for a
+// drive goes in only after the restored ST has seen that drive stand empty
+// for the whole wait (one waiting for a drive the state filled is
+// forgotten: the state's own disk is there).
 void INPUT_StateRestored();
 
 // The quit request of the close box and the desktop: asks to confirm, then
