@@ -12,6 +12,7 @@ struct DLG_Answers {
   u32 askForTos;         // 0 cancel, non-zero choose a file
   u32 confirmFormat;     // 1 format an existing image file, 0 cancel
   u32 confirmQuit;       // 1 quit, 0 go on
+  u32 quitUnsaved;       // 1 quit without what can't be saved, 0 go on
 };
 extern DLG_Answers DLG_FixedAnswers;
 
