@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -170,10 +171,19 @@ std::string FILES_SetAside(const std::string& path, const char* why, std::string
       return aside;
     }
     if (errno == EEXIST) continue;
-    // A file system without links: a rename that may not replace anything.
-    if (FILES_Exists(aside.c_str())) continue;
-    if (rename(path.c_str(), aside.c_str()) == 0) return aside;
-    error = "can't rename " + path + " (" + std::strerror(errno) + ")";
+    // A folder, which takes no second name, or a file system without links:
+    // a rename that may not replace anything (a folder renamed would replace
+    // an empty one).
+    if (renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0) return aside;
+    if (errno == EEXIST) continue;
+    int failure = errno;
+    // A file system that can't promise that: the name is looked at first.
+    if (failure == EINVAL || failure == ENOSYS) {
+      if (FILES_Exists(aside.c_str())) continue;
+      if (rename(path.c_str(), aside.c_str()) == 0) return aside;
+      failure = errno;
+    }
+    error = "can't rename " + path + " (" + std::strerror(failure) + ")";
     return std::string();
   }
   error = "can't rename " + path + ": every name for it is taken";

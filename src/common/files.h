@@ -50,7 +50,8 @@ bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string
 int FILES_AnonymousFile(const std::string& folder, const char* prefix, const char* suffix,
                         std::string& error);
 
-// Renames the file at `path` to "PATH (WHY)", or "PATH (WHY 2)" and so on,
-// the first such name that is free: no file is replaced. The new name, or
-// an empty string with `error` set when the file could not be renamed.
+// Renames the file at `path` (or the folder, or the symbolic link itself)
+// to "PATH (WHY)", or "PATH (WHY 2)" and so on, the first such name that is
+// free: nothing is replaced. The new name, or an empty string with `error`
+// set when it could not be renamed.
 std::string FILES_SetAside(const std::string& path, const char* why, std::string& error);

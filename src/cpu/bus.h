@@ -203,22 +203,24 @@ extern u32 APP_AutoStateLoaded;
 // The automatic state's file in the application's folder.
 constexpr const char* APP_AutoStateName = "Auto Saved State";
 // Why a restore refused its file: it needs another TOS, another RAM size,
-// the hard-disk driver in the cartridge port or another cartridge, or it is
-// no state this machine can read, or its hard disk changed since it was
-// saved.
+// the hard-disk driver in the cartridge port or another cartridge, it is no
+// state this machine can read (or nothing of that name is a file), it is
+// a file that could not be opened or read (its permissions, the disk): that
+// one may well be whole, or its hard disk changed since it was saved.
 enum : u32 {
   STATE_RefusedFile = 1,
   STATE_RefusedTos,
   STATE_RefusedRam,
   STATE_RefusedHddDriver,
   STATE_RefusedCartridge,
+  STATE_RefusedUnreadable,
   STATE_RefusedHardDisk,
 };
 // Why STATE_Read last refused a file (one of the above).
 extern u32 STATE_Refusal;
 // Non-zero when that entry found "Auto Saved State" and the restore refused
-// it, the reason why (STATE_Refused...): the quit sets the file aside before
-// it writes a new one, and says why.
+// it, the reason why (STATE_Refused...): the quit sets whatever has that name
+// aside before it writes a new one, and says why.
 extern u32 APP_AutoStateRefused;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();

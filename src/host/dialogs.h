@@ -12,6 +12,7 @@ struct DLG_Answers {
   u32 askForTos;         // 0 cancel, non-zero choose a file
   u32 confirmFormat;     // 1 format an existing image file, 0 cancel
   u32 confirmQuit;       // 1 quit, 0 go on
+  u32 quitUnsaved;       // 1 quit without what can't be saved, 0 go on
 };
 extern DLG_Answers DLG_FixedAnswers;
 
@@ -25,7 +26,7 @@ u32 DLG_Alert(u32 index, u32 stopFlag);
 // The caution alert of a disk image that went in write-protected although
 // the ST could have written it (its text names the drive, the image and
 // why).
-constexpr u32 DLG_ProtectedDiskAlert = 18;
+constexpr u32 DLG_ProtectedDiskAlert = 20;
 u32 DLG_ConfirmBootWrite();
 // Asked before an existing file is formatted as a new hard-disk image, with
 // OK and Cancel: 1 to go ahead, 0 to leave the file alone.

@@ -28,8 +28,13 @@ extern std::string PREFS_StateTos;
 
 // Reads the preferences (or takes the defaults) into the option words.
 void PREFS_Load();
-// Writes the option words back to the preferences.
-void PREFS_Save();
+// Once the window is there: says why the preferences PREFS_Load found can't
+// be read and the settings are the defaults (an alert, or standard error
+// without a window); nothing when they were read or there were none.
+void PREFS_TellWhyDefaults();
+// Writes the option words back to the preferences: true when they are kept,
+// else false with why in `why` (when given) and on standard error.
+bool PREFS_Save(std::string* why = nullptr);
 void PREFS_SetDefaults();
 
 // MIDI output was open at the last exit: the preferences keep it in their

@@ -32,6 +32,7 @@
 i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
 u32 APP_AutoStateRefused;
+u32 APP_QuitUnsaved;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {
   switch (version) {
@@ -83,6 +84,8 @@ void APP_InitMachine() {
   IKBD_SetJoystickKeys();
   APP_ICStart();
   if (errors != 0) APP_Fatal(4);
+  // The window is there to say it.
+  PREFS_TellWhyDefaults();
 
   std::puts("Building the 68000...");
   m68k_decode_init();
@@ -121,14 +124,15 @@ void APP_Run() {
   m68k_go(1);
 }
 
-void APP_ShutDown() {
+int APP_ShutDown() {
   CONSOLE_Report();
   PRINTER_Close();
   QTMIDI_Shutdown();
   SOUND_Close();
-  PREFS_Save();
+  const bool kept = PREFS_Save();
   APP_ICStop();
   APP_ExitHook();
+  return kept && !APP_QuitUnsaved ? 0 : 1;
 }
 
 void APP_HardwareReset() {

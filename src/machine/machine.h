@@ -9,7 +9,14 @@
 void APP_StartUp();  // application folder and its lock, preferences read and written back
 void APP_InitMachine();
 void APP_Run();       // the emulation, until the stop word is set
-void APP_ShutDown();  // printer file, MIDI, sound, preferences, exit hook
+// Printer file, MIDI, sound, preferences, exit hook; the process's exit
+// status: 0 when the quit kept everything it saves, 1 when it could not
+// (APP_QuitUnsaved) or the preferences can't be written now.
+int APP_ShutDown();
+
+// Set by a quit that went ahead without saving the automatic state or the
+// preferences (the user chose Quit Anyway, or nobody could be asked).
+extern u32 APP_QuitUnsaved;
 
 void APP_RequestStop();
 void APP_SetDefaultDirToApp();

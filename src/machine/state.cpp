@@ -325,7 +325,11 @@ bool STATE_Read(const char* path) {
   std::string why;
   const int fd = FILES_OpenRegular(path, O_RDONLY, why);
   if (fd < 0) {
-    refuse((std::string("Cant restore Saved State, ") + path + " " + why).c_str());
+    // A file that may not be opened is no damaged state: it may be whole.
+    struct stat st;
+    const bool file = stat(path, &st) == 0 && S_ISREG(st.st_mode);
+    refuse((std::string("Cant restore Saved State, ") + path + " " + why).c_str(),
+           file ? STATE_RefusedUnreadable : STATE_RefusedFile);
     return false;
   }
   // Never more than this machine's state: a longer file is refused unread.
@@ -338,8 +342,8 @@ bool STATE_Read(const char* path) {
     if (n < 0) {
       const std::string reason = std::strerror(errno);
       close(fd);
-      refuse((std::string("Cant restore Saved State, ") + path + " can't be read (" + reason + ")")
-                 .c_str());
+      refuse((std::string("Cant restore Saved State, ") + path + " can't be read (" + reason + ")").c_str(),
+             STATE_RefusedUnreadable);
       return false;
     }
     if (n == 0) break;

@@ -18,6 +18,7 @@
 #include "common/endian.h"
 #include "cpu/bus.h"
 #include "host/debugger/debugger.h"
+#include "host/app.h"
 #include "host/events.h"
 #include "host/midi.h"
 #include "host/options.h"
@@ -36,6 +37,7 @@
 #include "machine/state.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/ordinary_user.h"
 
 namespace {
 
@@ -309,20 +311,12 @@ TEST_F(Menus, Shortcuts) {
 }
 
 // Quit with the option on writes the state the next start restores, as its alert says (with the option
-// off, that the machine is lost); one that can't be written is said in an alert, and the program quits.
+// off, that the machine is lost).
 TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   EXPECT_NE(std::string(DLG_AlertTexts(3).explanation).find("saved and comes back at the next start"), std::string::npos);
   PREFS_AutoSaveOnQuit = 0;
   EXPECT_NE(std::string(DLG_AlertTexts(3).explanation).find("off, whatever the ST is doing now is lost"), std::string::npos);
   PREFS_AutoSaveOnQuit = 1;
-  fs::create_directory(folder.file("Auto Saved State"));
-  DLG_ScriptButton(true);
-  MENU_Command(MENU_Choice(MENU_FileId, 14));
-  EXPECT_TRUE(logged("alert 14 OK"));
-  EXPECT_EQ(APP_StopFlag, 1);
-  fs::remove(folder.file("Auto Saved State"));
-
-  start();
   machine_run_quietly(3);
   mark();
   folder.write("game.st", make_floppy(737280));
@@ -339,6 +333,160 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
   // The restored drive's item names its image.
   MENU_UpdateDiskItems();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: game.st");
+}
+
+// What stands in the way of "Auto Saved State" when the start did not see it (a folder, a link to a device,
+// a link to nothing): each way to quit says why the state can't be saved. The window's (the menu, the close
+// box, and the quit that waited for a floppy, which ended a pause) asks whether to quit anyway: Cancel goes
+// back to the machine as it was, Quit Anyway quits with status 1; a signal (also one that comes while such a
+// quit waits) quits with the reason on standard error only. What is in the way stays as it was.
+TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
+  const std::string path = folder.file("Auto Saved State");
+  folder.write("game.st", make_floppy(737280));
+  folder.write("other.st", make_floppy(737280));
+  const struct {
+    const char* obstacle;
+    std::function<void()> make;
+    const char* why;
+  } obstacles[] = {
+      {"folder", [&] { fs::create_directory(path); folder.write("Auto Saved State/inside", {1, 2}); }, " is a directory"},
+      {"link to a device", [&] { fs::create_symlink("/dev/null", path); }, " is a device"},
+      {"link to nothing", [&] { fs::create_symlink(folder.file("gone"), path); }, " is a symbolic link to nothing"},
+  };
+  enum By { Menu, CloseBox, WaitingFloppy, Signal, SignalWhileWaiting };
+  // `anyway`: the answer to what can't be saved.
+  const auto quit = [](By by, bool anyway) {
+    if (by == Signal) return APP_QuitNow();
+    if (by == SignalWhileWaiting) {
+      DLG_ScriptButton(true);
+      MENU_Command(MENU_Choice(MENU_FileId, 14));
+      return APP_QuitNow();
+    }
+    DLG_ScriptButton(true);  // "Quit Vantorell?"
+    DLG_ScriptButton(anyway);
+    if (by == CloseBox) APP_ProcessAppleEvent({APP_AppleEvent::Quit, {}, false});
+    else MENU_Command(MENU_Choice(MENU_FileId, 14));
+  };
+  const auto intact = [&](const char* obstacle) {
+    if (obstacle[0] == 'f') return fs::is_directory(fs::symlink_status(path)) && read_file(path + "/inside") == std::vector<u8>{1, 2};
+    return fs::is_symlink(path) && fs::read_symlink(path) == (obstacle[10] == 'd' ? "/dev/null" : folder.file("gone"));
+  };
+  for (const auto& o : obstacles) {
+    for (By by : {Menu, CloseBox, WaitingFloppy, Signal, SignalWhileWaiting}) {
+      SCOPED_TRACE(testing::Message() << o.obstacle << ", way " << by);
+      start();
+      machine_run_quietly(1);
+      APP_StopFlag = 0;  // the frame count's
+      o.make();
+      mark();
+      const bool waits = by == WaitingFloppy || by == SignalWhileWaiting;
+      if (waits) {
+        ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
+        APP_OpenDocuments({folder.file("other.st")}, false);
+        EVENTS_Paused = 1;
+      }
+      const std::string said = stderr_of([&] {
+        quit(by, false);
+        if (waits) {
+          EXPECT_EQ(EVENTS_Paused, 0u);  // the machine runs until the floppy went in
+          EXPECT_EQ(APP_StopFlag, 0);
+          for (u32 i = 0; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+        }
+      });
+      EXPECT_NE(said.find("Can't save the state to " + path + ": " + path + o.why), std::string::npos) << said;
+      EXPECT_TRUE(intact(o.obstacle));
+      if (by >= Signal) {
+        EXPECT_FALSE(logged("alert 19 OK") || logged("alert 19 Cancel"));
+        EXPECT_EQ(APP_StopFlag, 1);
+        EXPECT_EQ(APP_QuitUnsaved, 1u);
+        fs::remove_all(path);
+        continue;
+      }
+      EXPECT_TRUE(logged("alert 19 Cancel"));
+      EXPECT_EQ(DLG_LastAlertText(), "The state of the machine: " + path + o.why);
+      EXPECT_EQ(APP_StopFlag, 0);
+      EXPECT_EQ(APP_QuitUnsaved, 0u);
+      EXPECT_EQ(EVENTS_Paused, by == WaitingFloppy ? 1u : 0u);  // paused again
+      EXPECT_TRUE(by != WaitingFloppy || item(MENU_FileId, 7).checked);
+      EVENTS_Paused = 0;
+      machine_run_quietly(1, true);  // it runs on
+      EXPECT_TRUE(marked());
+      EXPECT_EQ(DLG_ScriptLeft(), 0u);
+      // Again, and Quit Anyway.
+      DLG_Log.clear();
+      stderr_of([&] { quit(by == WaitingFloppy ? Menu : by, true); });
+      EXPECT_TRUE(logged("alert 19 OK"));
+      EXPECT_EQ(APP_StopFlag, 1);
+      EXPECT_EQ(APP_QuitUnsaved, 1u);
+      EXPECT_TRUE(intact(o.obstacle));
+      fs::remove_all(path);
+    }
+  }
+  DISKIMG_Reset();
+}
+
+// Whatever the start refused under the automatic state's name, a folder or a link that is no state as
+// well as a state of another machine, is set aside at the quit (the user told), and the new state takes
+// its place: the quit saved everything.
+TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  const struct {
+    const char* obstacle;
+    std::function<void()> make;
+    std::function<bool()> kept;
+  } obstacles[] = {
+      {"folder", [&] { fs::create_directory(path); folder.write("Auto Saved State/inside", {1, 2}); },
+       [&] { return read_file(aside + "/inside") == std::vector<u8>{1, 2}; }},
+      {"link to a device", [&] { fs::create_symlink("/dev/null", path); },
+       [&] { return fs::read_symlink(aside) == "/dev/null"; }},
+      {"link to nothing", [&] { fs::create_symlink(folder.file("gone"), path); },
+       [&] { return fs::read_symlink(aside) == folder.file("gone"); }},
+  };
+  for (const auto& o : obstacles) {
+    SCOPED_TRACE(o.obstacle);
+    start();
+    o.make();
+    machine_run_quietly(1);
+    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedFile));
+    DLG_ScriptButton(true);
+    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+    EXPECT_TRUE(logged("alert 17 OK"));
+    EXPECT_FALSE(logged("alert 19 OK"));
+    EXPECT_NE(said.find("kept as " + aside), std::string::npos) << said;
+    EXPECT_TRUE(o.kept());
+    EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+    EXPECT_EQ(APP_StopFlag, 1);
+    EXPECT_EQ(APP_QuitUnsaved, 0u);
+    fs::remove_all(path);
+    fs::remove_all(aside);
+  }
+}
+
+// An automatic state the start could not read (its permissions) may be whole: the caution at the quit says
+// so, not that it is damaged, and the quit sets it aside, as it was, before it writes the new one.
+TEST_F(Menus, AnAutomaticStateThatCantBeReadIsKeptAndNamedSo) {
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  ASSERT_TRUE(STATE_Write(path.c_str()));
+  const std::vector<u8> state = read_file(path);
+  chmod(folder.path().c_str(), 0777);
+  chmod(path.c_str(), 0);
+  const int status = run_as_ordinary_user([&] {
+    if (access(path.c_str(), R_OK) == 0) return 3;  // readable after all: nothing to show
+    machine_run_quietly(1);
+    if (APP_AutoStateRefused != STATE_RefusedUnreadable) return 1;
+    DLG_ScriptButton(true);
+    stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+    return logged("alert 17 OK") && APP_StopFlag == 1 && !APP_QuitUnsaved ? 0 : 2;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(read_file(aside), state);
+  EXPECT_EQ(fs::status(aside).permissions(), fs::perms::none);
+  EXPECT_EQ(read_file(path).size(), state.size());
+  APP_AutoStateRefused = STATE_RefusedUnreadable;
+  const std::string explanation = DLG_AlertTexts(17).explanation;
+  EXPECT_NE(explanation.find("could not be read at the start"), std::string::npos) << explanation;
+  EXPECT_EQ(explanation.find("damaged"), std::string::npos) << explanation;
+  APP_AutoStateRefused = 0;
 }
 
 // A floppy dropped in place of another waits while the drive stands empty.
@@ -446,7 +594,7 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
     EXPECT_EQ(DISKIMG_WriteProtect[0], 0u);
     EXPECT_FALSE(writable(1));
     EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
-    EXPECT_TRUE(logged("alert 18 OK"));
+    EXPECT_TRUE(logged("alert 20 OK"));
     EXPECT_NE(DLG_LastAlertText().find("Drive B: " + work + " went in write-protected: drive A writes it"),
               std::string::npos)
         << DLG_LastAlertText();

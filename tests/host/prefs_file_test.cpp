@@ -1,9 +1,12 @@
 // The preferences file: where it lives, a byte-exact round trip through the
 // option words, values out of range, and missing, short and unwritable files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "common/endian.h"
 #include "host/options.h"
@@ -14,6 +17,7 @@
 #include "machine/shifter.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
+#include "support/ordinary_user.h"
 
 namespace {
 
@@ -193,11 +197,69 @@ TEST_F(PrefsFileTest, TheFileStepByStep) {
   unsetenv("XDG_CONFIG_HOME");
 }
 
+// A save that can't be done says why: a folder that can't be made, none at all, a link to nothing.
 TEST_F(PrefsFileTest, UnwritableFolderFailsAndLeavesTheFile) {
   folder.write("plain", {1, 2, 3});
-  EXPECT_FALSE(PREFS_SaveTo(folder.file("plain/vantorell")));
-  EXPECT_FALSE(PREFS_SaveTo(""));
+  std::string why;
+  EXPECT_FALSE(PREFS_SaveTo(folder.file("plain/vantorell"), &why));
+  EXPECT_EQ(why, folder.file("plain/vantorell") + ": Not a directory");
+  EXPECT_FALSE(PREFS_SaveTo("", &why));
+  EXPECT_NE(why.find("no folder"), std::string::npos) << why;
+  std::filesystem::create_symlink(folder.file("gone"), file());
+  EXPECT_FALSE(PREFS_SaveTo(folder.path(), &why));
+  EXPECT_EQ(why, file() + " is a symbolic link to nothing");
   EXPECT_EQ(read_file(folder.file("plain")), (Bytes{1, 2, 3}));
+}
+
+// Something of the file's name that can't be read (a file we may not read, a folder, a FIFO, a link
+// that loops): the defaults, with why, and the file is never written over, neither at once nor by a
+// save; a save says the settings changed since are not kept.
+TEST_F(PrefsFileTest, AFileThatCantBeReadIsKeptAndSaysWhy) {
+  const Bytes record = full_record();
+  const struct {
+    const char* kind;
+    std::function<void()> make;
+    const char* why;
+  } cases[] = {
+      {"unreadable", [&] { folder.write(PREFS_FileName, record), chmod(file().c_str(), 0); },
+       " can't be opened (Permission denied)"},
+      {"folder", [&] { std::filesystem::create_directory(file()); }, " is a directory"},
+      {"FIFO", [&] { mkfifo(file().c_str(), 0666), chmod(file().c_str(), 0666); }, " is a FIFO"},
+      {"loop", [&] { std::filesystem::create_symlink(file(), file()); }, " can't be read (Too many levels of symbolic links)"},
+  };
+  chmod(folder.path().c_str(), 0777);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kind);
+    std::filesystem::remove_all(file());
+    c.make();
+    const struct stat before = [&] { struct stat st{}; lstat(file().c_str(), &st); return st; }();
+    // 1: not the defaults, 2: the save wrote, 3: the changed save did not fail, 4: readable after all.
+    const int status = run_as_ordinary_user([&] {
+      if (c.kind[0] == 'u' && access(file().c_str(), R_OK) == 0) return 4;
+      for (const Field& f : fields) *f.global = f.value;
+      const std::string why = PREFS_LoadFrom(folder.path());
+      if (why != file() + c.why) {
+        std::fprintf(stderr, "said: %s\n", why.c_str());
+        return 1;
+      }
+      if (PREFS_FrameSkip != 1 || PREFS_Word0C != 1 || PREFS_AutoSaveOnQuit != 1) return 1;
+      std::string saved;
+      if (!PREFS_SaveTo(folder.path(), &saved)) return 2;
+      PREFS_FrameSkip = 3;
+      if (PREFS_SaveTo(folder.path(), &saved) || saved.find(file() + c.why + ": it is kept") != 0) return 3;
+      return 0;
+    });
+    EXPECT_EQ(status, 0);
+    struct stat after{};
+    ASSERT_EQ(lstat(file().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_TRUE(c.kind[0] != 'u' || read_file(file()) == record);
+  }
+  // A later load of a file it can read writes again.
+  std::filesystem::remove_all(file());
+  PREFS_LoadFrom(folder.path());
+  EXPECT_EQ(read_file(file()).size(), PREFS_RecordSize);
 }
 
 }  // namespace

@@ -584,7 +584,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     DISKIMG_SetWriteProtect(0);  // the menu's toggle
     EXPECT_EQ(DISKIMG_WriteProtect[0], c.writable ? 0u : 0x40u);
     EXPECT_EQ(fcntl(DISKIMG_Files[0], F_GETFL) & O_ACCMODE, c.writable ? O_RDWR : O_RDONLY);
-    EXPECT_EQ(alert.find("message 18") != std::string::npos, c.said != nullptr) << alert;
+    EXPECT_EQ(alert.find("message 20") != std::string::npos, c.said != nullptr) << alert;
     if (c.said) {
       EXPECT_NE(alert.find(c.said), std::string::npos) << alert;
     }

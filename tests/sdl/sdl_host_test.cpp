@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@
 #include "machine/state.h"
 #include "platform/window.h"
 #include "support/disk_audio.h"
+#include "support/full_disk.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -441,6 +443,68 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   APP_StopFlag = 0;
 }
 
+// Preferences that are there but can't be read (a folder of their name): the start says why the settings
+// are the defaults, and the file is written over neither then nor at the quit. A quit after a setting
+// changed says that it is not kept, and quits only when told to.
+TEST_F(SdlHost, PreferencesThatCantBeReadAreSaidAtTheStartAndKept) {
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  std::filesystem::remove(prefs);
+  std::filesystem::create_directory(prefs);
+  DLG_Log.clear();
+  const std::string said = stderr_of([&] { machine_start(folder.path()); });
+  EXPECT_NE(said.find("message 18: " + prefs + " is a directory; answered OK"), std::string::npos) << said;
+  EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 18 OK"});
+  EXPECT_EQ(PREFS_FrameSkip, 1u);
+  PREFS_Unthrottled = 0;  // as the start took it (the tests' start changes it)
+  window_event(SDL_WINDOWEVENT_CLOSE);  // nothing of this run to lose
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(APP_QuitUnsaved, 0u);
+  APP_StopFlag = 0;
+  PREFS_FrameSkip = 3;
+  DLG_ScriptButton(true);
+  DLG_ScriptButton(false);  // Cancel
+  stderr_of([] { window_event(SDL_WINDOWEVENT_CLOSE); });
+  EXPECT_EQ(APP_StopFlag, 0);
+  EXPECT_EQ(DLG_LastAlertText(), "The preferences: " + prefs +
+                                     " is a directory: it is kept as it was, without the settings changed since the start");
+  stderr_of([] { window_event(SDL_WINDOWEVENT_CLOSE); });  // Quit Anyway, the fixed answer
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(APP_QuitUnsaved, 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(prefs));
+  EXPECT_TRUE(std::filesystem::is_empty(prefs));
+  APP_StopFlag = 0;
+}
+
+// Preferences that can't be written at the quit (a link to nothing in their place, a full disk): the close
+// box says so, and Cancel goes back to the running machine; the link stays.
+TEST_F(SdlHost, AQuitThatCantSaveThePreferencesSaysWhy) {
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  for (const bool full : {false, true}) {
+    SCOPED_TRACE(full ? "full disk" : "link to nothing");
+    std::optional<FullDisk> disk;
+    if (full) {
+      disk.emplace(PREFS_FolderPath(), 1024);
+      PREFS_Save();  // fills what room there is (a page, where a file system is mounted)
+    } else {
+      std::filesystem::remove(prefs);
+      std::filesystem::create_symlink(folder.file("gone"), prefs);
+    }
+    APP_StopFlag = 0;
+    DLG_ScriptButton(true);
+    DLG_ScriptButton(false);  // Cancel
+    stderr_of([] { window_event(SDL_WINDOWEVENT_CLOSE); });
+    EXPECT_EQ(APP_StopFlag, 0);
+    const std::string why =
+        full ? "The preferences: can't write " + prefs + " (" + disk->reason() + ")" : "The preferences: " + prefs + " is a symbolic link to nothing";
+    EXPECT_NE(DLG_LastAlertText().find(why), std::string::npos) << DLG_LastAlertText();
+    stderr_of([] { window_event(SDL_WINDOWEVENT_CLOSE); });  // Quit Anyway, the fixed answer
+    EXPECT_EQ(APP_StopFlag, 1);
+    EXPECT_EQ(APP_QuitUnsaved, 1u);
+  }
+  EXPECT_EQ(std::filesystem::read_symlink(prefs), folder.file("gone"));
+  APP_StopFlag = 0;
+}
+
 // Whether process `pid` catches (`field` "SigCgt") or ignores ("SigIgn") signal `sig`.
 bool signal_state(pid_t pid, const char* field, int sig) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/status");
@@ -524,6 +588,24 @@ TEST_F(SdlHost, ASecondCopyFromTheSameFolderEnds) {
             "Vantorell: Another copy of Vantorell runs from " +
                 std::filesystem::canonical(folder.path()).string() + "... Vantorell will exit...\n");
   EXPECT_TRUE(read_file(out).empty());
+}
+
+// A termination whose quit can't save the preferences (a link to nothing in their place) says why on
+// standard error and ends with status 1; the state is saved all the same, and the link stays.
+TEST_F(SdlHost, ATerminationThatCantSaveEndsWithAFailingStatus) {
+  PREFS_AutoSaveOnQuit = 1;
+  PREFS_Save();
+  const std::string prefs = PREFS_FolderPath() + "/" + PREFS_FileName;
+  std::filesystem::remove(prefs);
+  std::filesystem::create_symlink(folder.file("gone"), prefs);
+  TempFolder app;
+  std::filesystem::copy_file(VANTORELL_PATH, app.file("vantorell"));
+  app.write("tos.img", load_test_rom("psg_tone"));
+  const pid_t pid = start_application(app);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(quit_by(pid, SIGTERM), 1);
+  EXPECT_FALSE(read_file(app.file("Auto Saved State")).empty());
+  EXPECT_EQ(std::filesystem::read_symlink(prefs), folder.file("gone"));
 }
 
 // The application, on a ROM that loops Blitter operations of 65535 by 65535

@@ -144,6 +144,7 @@ void machine_reset_globals() {
   BLITTER_EndMask1 = BLITTER_EndMask2 = BLITTER_EndMask3 = BLITTER_XCount = BLITTER_YCount = 0;
   BLITTER_Hop = BLITTER_Op = BLITTER_LineCtl = BLITTER_Skew = BLITTER_Fxsr = BLITTER_Nfsr = 0;
   APP_StopFlag = 0;
+  APP_QuitUnsaved = 0;
   APP_AutoStateLoaded = 0;
   APP_AutoStateRefused = 0;
   SCHED_StopAfterFrames = 0;
@@ -187,6 +188,7 @@ class RestoreMachineDefaults : public testing::EmptyTestEventListener {
     PREFS_SetDefaults();
     PREFS_Unthrottled = 1;
     APP_StopFlag = 0;
+    APP_QuitUnsaved = 0;
     SCHED_StopAfterFrames = 0;
     APP_FolderOverride.clear();
     HOST_UseSystemClock();

@@ -676,7 +676,7 @@ TEST_F(Window, EveryAlertFitsTheWindow) {
   for (u32 n = 1; n < 100; ++n)
     if (*DLG_AlertTexts(n).message) alerts.push_back({n, 1, 0, 0});
   alerts.insert(alerts.end(), {{3, 0, 0, 0}, {3, 1, 1, 0}, {130, 1, 0, 0}, {135, 1, 0, 0}});
-  for (u32 refusal = STATE_RefusedFile; refusal <= STATE_RefusedCartridge; ++refusal)
+  for (u32 refusal = STATE_RefusedFile; refusal <= STATE_RefusedHardDisk; ++refusal)
     alerts.push_back({17, 1, 0, refusal});
   const std::string detail = folder.file("Auto Saved State (refused)") + " can't be read (No such file or directory)";
   for (const char* size : {"Double Size", "full screen", "1x"}) {

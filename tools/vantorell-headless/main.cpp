@@ -11,7 +11,8 @@
 //
 // --prefetch is a developer option: the 68000 runs the handler table with the
 // prefetch register and address errors instead of the plain one. --debug
-// opens the built-in debugger on the console at the first instruction.
+// opens the built-in debugger on the console at the first instruction (its
+// `q` quits as the window's quit does, "Auto Saved State" written in DIR).
 // --sound switches sound on, as the preferences would: the sound chip's
 // samples are then synthesized (and dropped once the ring is full). --counts
 // prints, before the figures, the 68000 instructions executed and the sound
@@ -199,7 +200,9 @@ int main(int argc, char** argv) {
     APP_ShutDown();
     return finish(1);
   }
-  APP_ShutDown();
+  // A quit from the debugger that could not save everything ends the run
+  // with status 1 once it has reported.
+  const int status = APP_ShutDown();
 
   // The machine paces itself to 50 frames a second: that is emulated time.
   // Frame ends are counted here, not by the machine, whose count starts
@@ -218,5 +221,5 @@ int main(int argc, char** argv) {
   std::printf("frames %llu emulated %.3f s host %.3f s ratio %.2f mips %.2f\n",
               static_cast<unsigned long long>(frames_run),
               emulated, host, host > 0 ? emulated / host : 0.0, mips);
-  return finish(0);
+  return finish(status);
 }

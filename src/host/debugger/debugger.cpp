@@ -407,7 +407,12 @@ bool run_command(const std::string& line) {
       DEBUG_Active = 0;
       return true;
     case 'q':
-      APP_StopFlag = 1;
+      // The quit path, as every quit takes it; one the user cancels (the
+      // state or the preferences can't be saved) leaves the debugger open.
+      if (!APP_QuitFromDebugger()) {
+        std::fputs("The quit was cancelled\n", DEBUG_Console());
+        return false;
+      }
       DEBUG_Requested = 0;
       DEBUG_Active = 0;
       return true;

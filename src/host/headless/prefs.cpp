@@ -7,4 +7,5 @@ void PREFS_Load() {
   PREFS_SetDefaults();
   SOUND_Active = PREFS_SoundOn;
 }
-void PREFS_Save() {}
+void PREFS_TellWhyDefaults() {}
+bool PREFS_Save(std::string*) { return true; }

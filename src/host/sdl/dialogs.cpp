@@ -296,7 +296,7 @@ int DLG_HostAlert(const DLG_AlertView& v) {
     if (text != v.detail.c_str()) wrapped(v.detail.c_str());
     wrapped(v.explanation);
     ImGui::Spacing();
-    if (ImGui::Button("OK") || return_pressed()) {
+    if (ImGui::Button(v.okLabel ? v.okLabel : "OK") || return_pressed()) {
       answer = 1;
       return false;
     }

@@ -19,7 +19,7 @@
 #include "machine/memory.h"
 #include "machine/shifter.h"
 
-DLG_Answers DLG_FixedAnswers = {0, 0, 0, 1};
+DLG_Answers DLG_FixedAnswers = {0, 0, 0, 1, 1};
 std::vector<std::string> DLG_Log;
 u32 APP_CursorShown = 1;
 
@@ -47,7 +47,7 @@ u32 unseen(const DLG_AlertView& v) {
     std::fprintf(stderr, "alert 130: %s; answered OK\n", text);
   else
     std::fprintf(stderr, "alert: %s alert, message %u: %s; answered %s\n", v.stop ? "stop" : "caution",
-                 v.number, text, answer ? "OK" : "Cancel");
+                 v.number, text, answer ? (v.okLabel ? v.okLabel : "OK") : "Cancel");
   return answer;
 }
 
@@ -65,9 +65,9 @@ u32 ask(DLG_AlertView view) {
 }
 
 // Alert n from its texts, with the text set for it.
-u32 numbered(u32 n, bool stop, bool cancel, const u32* fixed = nullptr) {
+u32 numbered(u32 n, bool stop, bool cancel, const u32* fixed = nullptr, const char* okLabel = nullptr) {
   const DLG_AlertText t = DLG_AlertTexts(n);
-  DLG_AlertView v{n, t.message, t.explanation, std::move(alert_text), stop, cancel, fixed};
+  DLG_AlertView v{n, t.message, t.explanation, std::move(alert_text), stop, cancel, fixed, okLabel};
   alert_text.clear();
   return ask(std::move(v));
 }
@@ -110,6 +110,12 @@ const DLG_AlertText alert_texts[] = {
     {"The cartridge image can't be read.", "The ST starts without a cartridge."},
     {"The automatic state that could not be restored is kept under another name.",
      "It can be loaded again with File > Saved State once the TOS it needs is in place."},
+    {"The settings are the defaults.",
+     "The preferences file can't be read. It is kept as it was: nothing is written over it in this session, "
+     "and once it can be read the next start takes its settings again."},
+    {"Not everything can be saved for the next start.",
+     "Quit Anyway quits without it. Cancel goes back to the ST, which runs on as before, so that the cause "
+     "can be mended first."},
     {"The disk went in write-protected.",
      "The ST can't write on it. To let it write, eject the disk and insert it again (once nothing else "
      "writes the image)."},
@@ -137,6 +143,9 @@ const char* kept_state_explanation(u32 refusal) {
       return "It was saved with another cartridge: File > Saved State loads it at a start with that cartridge "
              "as \"cart.img\".";
     case STATE_RefusedFile: return "It is damaged, or no saved state of this machine: it is kept as it was.";
+    case STATE_RefusedUnreadable:
+      return "It could not be read at the start (its permissions, or the disk), so it may well be whole: it is "
+             "kept as it was, and File > Saved State loads it once it can be read.";
     case STATE_RefusedHardDisk:
       return "Its hard disk changed since it was saved (or is gone): its ST would write over what is on the disk "
              "now. File > Saved State loads it again only with the hard disk as it was then.";
@@ -163,6 +172,11 @@ u32 DLG_ConfirmAlert(u32 index, u32 stopFlag) { return numbered(index, stopFlag 
 u32 DLG_ConfirmReset() { return confirm(1); }
 u32 DLG_ConfirmRestart() { return confirm(2); }
 u32 DLG_ConfirmQuit() { return confirm(3, &DLG_FixedAnswers.confirmQuit); }
+u32 DLG_ConfirmQuitUnsaved(const std::string& what) {
+  APP_ShowCursor();
+  DLG_SetAlertText(what.c_str());
+  return numbered(19, true, true, &DLG_FixedAnswers.quitUnsaved, "Quit Anyway");
+}
 u32 DLG_ConfirmBootWrite() { return confirm(5, &DLG_FixedAnswers.confirmBootWrite); }
 
 u32 DLG_AskForTos(const std::string& why) {

@@ -28,13 +28,15 @@ struct DLG_AlertView {
   bool stop;                // a stop alert, else a caution alert
   bool cancel;              // a Cancel button beside OK
   const u32* fixedAnswer;   // the windowless host's answer (null: OK, or Cancel when asked)
+  const char* okLabel = nullptr;  // the OK button's own words (null: "OK")
 };
 
-// The message and explanation of alert n (1-18), empty for other numbers;
+// The message and explanation of alert n (1-20), empty for other numbers;
 // the quit's (3) says what the quit does with the machine as auto-save is set
 // and whether the next start brings it back (not with another RAM size), and
 // that of the kept automatic state (17) what loads it again, by why the
-// start refused it (APP_AutoStateRefused).
+// start refused it (APP_AutoStateRefused). 18 says why the start took the
+// default settings, 19 what the quit can't save.
 struct DLG_AlertText {
   const char* message;
   const char* explanation;
@@ -43,6 +45,9 @@ DLG_AlertText DLG_AlertTexts(u32 n);
 
 // With OK and Cancel: 1 for OK, 0 for Cancel.
 u32 DLG_ConfirmAlert(u32 index, u32 stopFlag);
+// Asked when the quit can't save everything, `what` saying what and why (a
+// line each), with Quit Anyway and Cancel: 1 to quit all the same.
+u32 DLG_ConfirmQuitUnsaved(const std::string& what);
 u32 DLG_ConfirmReset();
 u32 DLG_ConfirmRestart();
 

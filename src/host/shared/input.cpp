@@ -27,6 +27,7 @@
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
+#include "machine/state.h"
 
 u32 EVENTS_ShiftDown, EVENTS_ControlDown, EVENTS_OptionDown, EVENTS_CommandDown;
 u32 EVENTS_CapsPrevious;
@@ -181,10 +182,16 @@ struct PendingDisk {
   u32 frames;
 };
 PendingDisk pending[2];
-// A quit the user confirmed while a floppy waited: it follows the insertion
-// (1, 2 when asked), so the state it saves has the disk in its drive.
+// Who asked to quit: a termination signal (nobody to ask: what can't be
+// saved is said on standard error), the user in the window (asked to
+// confirm first), or the debugger's `q` (typed: not asked again). The user
+// and the debugger are told what can't be saved, and may go back.
+enum QuitBy : u32 { QuitBySignal = 1, QuitByUser, QuitByDebugger };
+// A quit that waits for a floppy to go in (who asked, 0 none), so the state
+// it saves has the disk in its drive, and whether the wait ended a pause.
 u32 quit_waiting;
 u64 quit_waiting_since;  // host microseconds
+bool quit_unpaused;
 
 // The TOS the next start takes with the automatic state: the one in place,
 // unless it is the folder's own "tos.img", which every start takes anyway.
@@ -198,66 +205,92 @@ std::string state_tos() {
 }
 
 // Writes the automatic state, whole or not at all, and the preferences
-// then remember its TOS. One that the start refused is set aside first,
-// under a name that says so, and the user is told what loads it again (by
-// why it was refused); when it can't be, it stays and no new one is written
-// over it.
-void save_auto_state(bool tell) {
+// then remember its TOS. Whatever the start refused under that name (a
+// state of another machine, one it could not read, a folder, a link to a
+// device) is set aside first, under a name that says so, and the user is
+// told what loads it again (by why it was refused); when it can't be, it
+// stays and no new one is written over it. Returns why the state is not
+// saved, or an empty string.
+std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  std::error_code ec;
-  if (APP_AutoStateRefused && std::filesystem::is_regular_file(path, ec)) {
+  if (APP_AutoStateRefused && FILES_Exists(path.c_str())) {
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
-      const std::string text =
+      const std::string why =
           path + " could not be restored at the start and is kept; no new state is saved: " + error;
-      std::fprintf(stderr, "%s\n", text.c_str());
-      if (tell) {
-        DLG_SetAlertText(text.c_str());
-        DLG_Alert(14, 1);
-      }
-      return;
+      std::fprintf(stderr, "%s\n", why.c_str());
+      return why;
     }
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
                  DLG_AlertTexts(17).explanation);
   }
-  if (MENU_SaveState(path, tell)) PREFS_StateTos = state_tos();
-  if (!aside.empty() && tell) {
-    DLG_SetAlertText(aside.c_str());
-    DLG_Alert(17, 0);  // its explanation by the refusal
+  std::string why;
+  if (STATE_Write(path.c_str(), &why)) PREFS_StateTos = state_tos();
+  if (!aside.empty()) {
+    if (tell) {
+      DLG_SetAlertText(aside.c_str());
+      DLG_Alert(17, 0);  // its explanation by the refusal
+    }
+    APP_AutoStateRefused = 0;
   }
-  if (!aside.empty()) APP_AutoStateRefused = 0;
+  return why;
 }
 
-// Ends the quit: the automatic state (a failure shown when the user asked
-// to quit, and said on standard error either way), then the preferences,
-// which remember that state's TOS.
-void finish_quit(bool ask) {
+// Ends the quit: the automatic state, then the preferences, which remember
+// that state's TOS. What can't be saved is said on standard error and,
+// unless a signal asked, in an alert that lets the user quit all the same
+// or go back to the machine as it was; false when the user went back.
+bool finish_quit(u32 by) {
+  const bool tell = by != QuitBySignal;
   MENU_ShowMenuBar();
   APP_ShowCursor();
-  if (PREFS_AutoSaveOnQuit) save_auto_state(ask);
-  PREFS_Save();
+  // What can't be saved, a line each.
+  std::string unsaved, why;
+  if (PREFS_AutoSaveOnQuit && !(why = save_auto_state(tell)).empty())
+    unsaved.append("The state of the machine: ").append(why);
+  why.clear();
+  if (!PREFS_Save(&why)) unsaved.append(unsaved.empty() ? "" : "\n").append("The preferences: ").append(why);
+  if (!unsaved.empty() && tell && !DLG_ConfirmQuitUnsaved(unsaved)) {
+    if (SCREEN_FullScreen) MENU_HideMenuBar();
+    if (quit_unpaused) {
+      EVENTS_Paused = 1;
+      MENU_CheckItem(MENU_FileId, 7, true);
+    }
+    return false;
+  }
+  APP_QuitUnsaved = unsaved.empty() ? 0 : 1;
   APP_StopFlag = 1;
+  return true;
 }
 
-void quit(bool ask) {
-  if (quit_waiting) return;
+// Asks (the user) or not, then quits; false when the user went back.
+bool quit(u32 by) {
+  if (quit_waiting) {
+    // A signal meanwhile: nobody may be there to answer when it follows.
+    if (by == QuitBySignal) quit_waiting = by;
+    return true;
+  }
   if (SOUND_Active) SOUND_Pause(1);
-  if (!ask || DLG_ConfirmQuit()) {
+  bool going = by != QuitByUser || DLG_ConfirmQuit();
+  if (going) {
+    quit_unpaused = false;
     if (INPUT_PendingDisks()) {
       // The machine runs on (a pause ends) until the drive took its disk.
-      quit_waiting = ask ? 2 : 1;
+      quit_waiting = by;
       quit_waiting_since = HOST_Microseconds();
       if (EVENTS_Paused) {
         EVENTS_Paused = 0;
+        quit_unpaused = true;
         MENU_CheckItem(MENU_FileId, 7, false);
       }
     } else {
-      finish_quit(ask);
+      going = finish_quit(by);
     }
   }
   if (SOUND_Active) SOUND_Pause(0);
+  return going;
 }
 
 // The waiting floppy of drive d goes in, unless the drive took another
@@ -657,9 +690,9 @@ void INPUT_DiskSwapFrame() {
   for (u32 d = 0; d < 2; ++d)
     if (pending[d].frames && --pending[d].frames == 0) insert_pending(d);
   if (quit_waiting && !INPUT_PendingDisks()) {
-    const bool ask = quit_waiting == 2;
+    const u32 by = quit_waiting;
     quit_waiting = 0;
-    finish_quit(ask);
+    finish_quit(by);
   }
 }
 
@@ -675,9 +708,9 @@ void INPUT_QuitIfOverdue() {
     if (pending[d].frames)
       std::fprintf(stderr, "%s did not go in: the quit came first\n", pending[d].path.c_str());
   pending[0] = pending[1] = {};
-  const bool ask = quit_waiting == 2;
+  const u32 by = quit_waiting;
   quit_waiting = 0;
-  finish_quit(ask);
+  finish_quit(by);
 }
 
 u32 INPUT_PendingDisks() { return (pending[0].frames ? 1 : 0) | (pending[1].frames ? 2 : 0); }
@@ -709,5 +742,6 @@ void INPUT_StateRestored() {
   }
 }
 
-void APP_AutoSaveOnQuit() { quit(true); }
-void APP_QuitNow() { quit(false); }
+void APP_AutoSaveOnQuit() { quit(QuitByUser); }
+void APP_QuitNow() { quit(QuitBySignal); }
+bool APP_QuitFromDebugger() { return quit(QuitByDebugger); }

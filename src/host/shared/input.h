@@ -205,11 +205,19 @@ void INPUT_StateRestored();
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved
-// State" (one the start refused is set aside first, as "Auto Saved State
-// (refused)", and the user told) and the preferences, which remember the
-// state's TOS when it is not the folder's tos.img, and stops the emulation;
-// while a floppy waits to go in, the machine runs on (a pause ends) until it
-// did, so the state saved has it in its drive. APP_QuitNow does the same
-// without asking (a termination signal).
+// State" (whatever the start refused under that name is set aside first, as
+// "Auto Saved State (refused)", and the user told) and the preferences,
+// which remember the state's TOS when it is not the folder's tos.img, and
+// stops the emulation; while a floppy waits to go in, the machine runs on (a
+// pause ends) until it did, so the state saved has it in its drive. What
+// can't be saved is said, with why, in an alert that lets the user quit
+// anyway (APP_QuitUnsaved is set, and the exit status is 1) or cancel: the
+// machine then runs on as before the quit (paused again when the wait for a
+// floppy ended a pause). APP_QuitNow does the same without asking anything
+// (a termination signal): what can't be saved is said on standard error
+// only, and the quit goes ahead. APP_QuitFromDebugger is the debugger's:
+// not confirmed, but what can't be saved is asked about as for the user;
+// false when the user cancelled.
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();
+bool APP_QuitFromDebugger();

@@ -97,20 +97,32 @@ void load_row(const Row& r, const u8* record) {
 
 std::string file_in(const std::string& folder) { return folder + "/" + PREFS_FileName; }
 
-// Reads up to a whole record from `path`; the number of bytes read.
-u32 read_record(const std::string& path, u8* record) {
-  std::string why;
+// The folder whose file the start found but could not read, and why: that
+// file is never written over in this run, so the user's settings are there
+// again once it can be read. The record the start took instead (the
+// defaults) tells whether the session changed anything that is then lost.
+std::string kept_folder, kept_why;
+u8 kept_record[PREFS_RecordSize];
+
+// Reads up to a whole record from `path`; the number of bytes read, or -1
+// with `why` set when it could not be opened or a read failed.
+i32 read_record(const std::string& path, u8* record, std::string& why) {
   const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
-  if (fd < 0) return 0;
+  if (fd < 0) return -1;
   u32 got = 0;
   while (got < PREFS_RecordSize) {
     const ssize_t n = read(fd, record + got, PREFS_RecordSize - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    if (n < 0) {
+      why = std::string("can't be read (") + std::strerror(errno) + ")";
+      close(fd);
+      return -1;
+    }
+    if (n == 0) break;
     got += u32(n);
   }
   close(fd);
-  return got;
+  return i32(got);
 }
 
 // Creates `folder` and the folders above it that are missing, private to
@@ -172,41 +184,82 @@ u32 PREFS_FindPrefsFolder(std::string& folder) {
   return !folder.empty() && PREFS_CreateNamedFolder(folder) ? 1 : 0;
 }
 
-i32 PREFS_ReadFile(const std::string& folder, u8* record) {
+i32 PREFS_ReadFile(const std::string& folder, u8* record, std::string* why) {
   const std::string path = file_in(folder);
+  std::string error;
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return errno == ENOENT ? PREFS_NoFile : PREFS_ReadError;
-  const u32 got = read_record(path, record);
-  if (got == PREFS_RecordSize) return 0;
-  return got < u32(st.st_size) || !S_ISREG(st.st_mode) ? PREFS_ReadError : PREFS_ShortFile;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return PREFS_NoFile;
+    error = std::string("can't be read (") + std::strerror(errno) + ")";
+  } else {
+    const i32 got = read_record(path, record, error);
+    if (got == i32(PREFS_RecordSize)) return 0;
+    if (got >= st.st_size) return PREFS_ShortFile;
+    if (got >= 0) error = "could not be read whole";
+  }
+  if (why) *why = path + " " + error;
+  return PREFS_ReadError;
 }
 
 u32 PREFS_ReadFromFolder(const std::string& folder, u8* record) {
   return !folder.empty() && PREFS_ReadFile(folder, record) == 0 ? 1 : 0;
 }
 
-u32 PREFS_WriteFileHere(const std::string& folder) {
+u32 PREFS_WriteFileHere(const std::string& folder, std::string* why) {
   std::string error;
   if (FILES_WriteWhole(file_in(folder).c_str(), PREFS_Record, PREFS_RecordSize, error)) return 1;
   std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
+  if (why) *why = error;
   return 0;
 }
 
-u32 PREFS_WriteFile(const std::string& folder) {
-  return !folder.empty() && PREFS_CreateNamedFolder(folder) && PREFS_WriteFileHere(folder) ? 1 : 0;
+u32 PREFS_WriteFile(const std::string& folder, std::string* why) {
+  std::string error;
+  if (folder.empty()) {
+    error = "there is no folder for them (neither XDG_CONFIG_HOME nor HOME names one)";
+    std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
+  } else if (!make_folder(folder, error)) {
+    std::fprintf(stderr, "Preferences folder not made: %s\n", error.c_str());
+  } else {
+    return PREFS_WriteFileHere(folder, why);
+  }
+  if (why) *why = error;
+  return 0;
 }
 
 u32 PREFS_DeleteFile(const std::string& folder) { return unlink(file_in(folder).c_str()) == 0 ? 1 : 0; }
 
-void PREFS_LoadFrom(const std::string& folder) {
-  if (!PREFS_ReadFromFolder(folder, PREFS_Record)) {
+std::string PREFS_LoadFrom(const std::string& folder) {
+  kept_folder.clear();
+  kept_why.clear();
+  std::string why;
+  const i32 read = folder.empty() ? PREFS_NoFile : PREFS_ReadFile(folder, PREFS_Record, &why);
+  if (read == PREFS_ReadError) {
+    // Nothing half read is taken, and nothing is written over the file.
+    std::memset(PREFS_Record, 0, PREFS_RecordSize);
     PREFS_RecordDefaults(PREFS_Record);
-    PREFS_WriteFile(folder);
+    kept_folder = folder;
+    kept_why = why;
+    std::memcpy(kept_record, PREFS_Record, PREFS_RecordSize);
+  } else if (read != 0) {
+    PREFS_RecordDefaults(PREFS_Record);
+    if (!folder.empty()) PREFS_WriteFile(folder);
   }
   PREFS_RecordToGlobals(PREFS_Record);
+  return why;
 }
 
-bool PREFS_SaveTo(const std::string& folder) {
+bool PREFS_SaveTo(const std::string& folder, std::string* why) {
+  if (!folder.empty() && folder == kept_folder) {
+    u8 now[PREFS_RecordSize];
+    std::memcpy(now, kept_record, PREFS_RecordSize);
+    PREFS_GlobalsToRecord(now);
+    if (std::memcmp(now, kept_record, PREFS_RecordSize) == 0) return true;  // nothing of this run is lost
+    const std::string error = kept_why + ": it is kept as it was, without the settings changed since the start";
+    std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
+    if (why) *why = error;
+    return false;
+  }
   PREFS_GlobalsToRecord(PREFS_Record);
-  return PREFS_WriteFile(folder) != 0;
+  return PREFS_WriteFile(folder, why) != 0;
 }

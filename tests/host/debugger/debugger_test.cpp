@@ -16,6 +16,7 @@
 #include "cpu/registers.h"
 #include "host/debugger/debugger.h"
 #include "host/events.h"
+#include "host/shared/dialogs.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
 #include "machine/ikbd.h"
@@ -153,6 +154,32 @@ TEST_F(Debugger, SteppingOverAWaitForAnInterruptEnds) {
   EXPECT_EQ(MMU_ReadW(0x2000), 1u);  // the VBL's mark
   EXPECT_NE(m68k_regfile.d[7], 0u);  // the wait's bound did not run out
   EXPECT_EQ(APP_StopFlag, 1);
+}
+
+// `q` quits as every quit does, with the automatic state. When that can't be saved, the alert says why:
+// Cancel leaves the debugger open where it was, Quit Anyway quits.
+TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
+  const std::string path = folder.file("Auto Saved State");
+  std::filesystem::create_directory(path);
+  DLG_ScriptButton(false);
+  DLG_ScriptButton(true);
+  std::string text;
+  stderr_of([&] { text = session("q\nr\nq\n"); });
+  EXPECT_NE(text.find(">q\nThe quit was cancelled\n>r\n"), std::string::npos) << text;
+  ASSERT_GE(DLG_Log.size(), 2u);
+  EXPECT_EQ(DLG_Log[0], "alert 19 Cancel");
+  EXPECT_EQ(DLG_Log[1], "alert 19 OK");
+  EXPECT_NE(DLG_LastAlertText().find("Auto Saved State is a directory"), std::string::npos);
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(APP_QuitUnsaved, 1u);
+  EXPECT_TRUE(std::filesystem::is_directory(path));
+
+  std::filesystem::remove(path);
+  DLG_Log.clear();
+  session("q\n");
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(APP_QuitUnsaved, 0u);
+  EXPECT_EQ(std::filesystem::file_size(path), STATE_FileSize(MMU_RamSize));
 }
 
 // An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
