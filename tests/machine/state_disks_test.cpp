@@ -53,11 +53,11 @@ class StateDisks : public ::testing::Test {
 
   // A fresh start from `folder` as the application starts, with 1 MB of RAM;
   // with `autoState` its run loop's first entry loads "Auto Saved State".
-  void start(const TempFolder& folder, bool autoState) {
+  void start(const std::string& folder, bool autoState) {
     machine_reset_globals();
     MMU_HostRamLimit = 0x100000;
     testing::internal::CaptureStderr();
-    machine_start(folder.path());
+    machine_start(folder);
     testing::internal::GetCapturedStderr();
     PREFS_AutoSaveOnQuit = autoState;
     SCHED_PollTick = SCHED_LastEventTick = HOST_TickCount();
@@ -122,7 +122,7 @@ struct Saved {
 };
 
 TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherFolder) {
-  start(app, false);
+  start(app.path(), false);
   insert_disks();
   std::vector<Saved> saved;
   while (SCHED_FrameCount < last_frame) {
@@ -141,7 +141,7 @@ TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherF
     // At a start of another folder, as its automatic state.
     put_disks(boot, s.work);
     other.write(APP_AutoStateName, s.state);
-    start(other, true);
+    start(other.path(), true);
     frame();
     EXPECT_EQ(APP_AutoStateRefused, 0u);
     EXPECT_EQ(DISKIMG_WriteProtect[1], 0u);
@@ -152,7 +152,7 @@ TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherF
     // no disks.
     put_disks(boot, s.work);
     other.write("Frozen State", s.state);
-    start(other, false);
+    start(other.path(), false);
     for (u32 i = 0; i < 20; ++i) frame();
     testing::internal::CaptureStdout();
     ASSERT_TRUE(STATE_Read(other.file("Frozen State").c_str()));
@@ -175,24 +175,16 @@ TEST_F(StateFloppies, TheFoldersOwnDisksComeBackInARenamedFolder) {
   const std::string first = holder.file("Vantorell"), renamed = holder.file("Vantorell ST");
   fs::create_directory(first);
   fs::copy_file(app.file("tos.img"), first + "/tos.img");
+  fs::copy_file(elsewhere.file("boot.st"), first + "/disk1.st");
+  fs::copy_file(elsewhere.file("work.st"), first + "/disk2.st");
+  // Three states inside the write.
   std::vector<Saved> saved;
-  {
-    fs::copy_file(elsewhere.file("boot.st"), first + "/disk1.st");
-    fs::copy_file(elsewhere.file("work.st"), first + "/disk2.st");
-    machine_reset_globals();
-    MMU_HostRamLimit = 0x100000;
-    testing::internal::CaptureStderr();
-    machine_start(first);
-    testing::internal::GetCapturedStderr();
-    started = false;
-    Bytes before = read_file(first + "/disk2.st");
-    while (SCHED_FrameCount < last_frame && saved.size() < 3) {
-      frame();
-      const Bytes now = read_file(first + "/disk2.st");
-      if (now != before) saved.push_back({SCHED_FrameCount, STATE_Encode(), now});
-      before = now;
-      for (u32 i = 0; i < 8; ++i) frame();
-    }
+  start(first, false);
+  for (Bytes before = work; SCHED_FrameCount < last_frame && saved.size() < 3; run_to(SCHED_FrameCount + 8)) {
+    frame();
+    const Bytes now = read_file(first + "/disk2.st");
+    if (now != before) saved.push_back({SCHED_FrameCount, STATE_Encode(), now});
+    before = now;
   }
   ASSERT_EQ(saved.size(), 3u);
   const Bytes boot_disk = read_file(first + "/disk1.st");
@@ -205,13 +197,7 @@ TEST_F(StateFloppies, TheFoldersOwnDisksComeBackInARenamedFolder) {
       std::ofstream(first + "/" + APP_AutoStateName, std::ios::binary)
           .write(reinterpret_cast<const char*>(state.data()), state.size());
       fs::rename(first, renamed);
-      machine_reset_globals();
-      MMU_HostRamLimit = 0x100000;
-      testing::internal::CaptureStderr();
-      machine_start(renamed);
-      testing::internal::GetCapturedStderr();
-      PREFS_AutoSaveOnQuit = 1;
-      started = false;
+      start(renamed, true);
       frame();
       EXPECT_EQ(APP_AutoStateRefused, 0u);
       EXPECT_EQ(DISKIMG_InsertedMask, 3u);
@@ -241,7 +227,7 @@ class StateHardDisk : public StateDisks {
     ASSERT_EQ(fat_make_dir(hdd, "AUTO"), "");
     ASSERT_EQ(fat_copy_in(hdd, M68K_PROGRAM_DIR "/hdd_writer.bin", "AUTO/HDD.PRG"), "");
     // A state saved in the wait, and the disk then.
-    start(app, false);
+    start(app.path(), false);
     run_to(saved_at);
     state = STATE_Encode();
     disk = read_file(hdd);
@@ -259,7 +245,7 @@ class StateHardDisk : public StateDisks {
   // afresh and its program writes OUT`n`.BIN beside what is there.
   void expect_refused_at_start(u32 n) {
     app.write(APP_AutoStateName, state);
-    start(app, true);
+    start(app.path(), true);
     frame();
     fs::remove(app.file(APP_AutoStateName));
     EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedHardDisk));
@@ -279,7 +265,7 @@ TEST_F(StateHardDisk, AnUnchangedDiskRestoresSilentlyAndGoesOnAsTheRunThatNeverS
   put_disk(disk);
   app.write(APP_AutoStateName, state);
   DLG_SetAlertText("");
-  start(app, true);
+  start(app.path(), true);
   frame();
   EXPECT_EQ(APP_AutoStateRefused, 0u);
   EXPECT_EQ(DLG_LastAlertText(), "");
@@ -304,7 +290,7 @@ TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
   // untouched.
   put_disk(changed);
   app.write("Frozen State", state);
-  start(app, false);
+  start(app.path(), false);
   run_to(100);
   const Bytes before = STATE_Encode();
   EXPECT_FALSE(STATE_Read(app.file("Frozen State").c_str()));
@@ -324,7 +310,7 @@ TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
 TEST_F(StateHardDisk, AFileASessionWroteAfterTheStateSurvivesTheRestore) {
   put_disk(disk);
   app.write(APP_AutoStateName, state);
-  start(app, true);
+  start(app.path(), true);
   frame();
   ASSERT_EQ(APP_AutoStateRefused, 0u);
   run_to(saved_at + 5);
