@@ -154,20 +154,27 @@ void insert_restored(u32 d, const std::string& path, const u8* bootSector) {
     tell_protected(letter, path, "the file may only be read");
 }
 
-// Puts the state's image into drive d, or leaves it empty when the state's
-// drive was. The image is the one the state names, or the application
-// folder's own disk the state held (the folder may have been renamed, moved
-// or copied since), or, when the image named is gone, the folder's own disk
-// of that drive, whichever has the state's digest. The image the drive
-// holds stays when it is that one (opened at the start, or never ejected);
-// any other goes: the restored ST knows the state's disk, its directory and
-// free space, and would write them onto whatever disk it found there.
-void restore_drive(u32 d) {
-  const char letter = d ? 'B' : 'A';
-  if (!((plan.mask >> d) & 1)) {
-    DISKIMG_Eject(letter);
-    return;
-  }
+// What the restore does with a drive: keep the image it holds, leave it
+// empty (saying why, unless the state's drive was empty), or put an image
+// in.
+struct Decision {
+  enum Kind { Keep, Empty, Insert } kind = Empty;
+  std::string path;     // Insert: the image
+  std::string refusal;  // Empty: the alert's words after "Cant insert a disk in drive X, "
+  u8 bootSector[512];   // Insert: the image's first sector
+};
+
+// The state's image for drive d. It is the one the state names, or the
+// application folder's own disk the state held (the folder may have been
+// renamed, moved or copied since), or, when the image named is gone, the
+// folder's own disk of that drive, whichever has the state's digest. The
+// image the drive holds stays when it is that one (opened at the start, or
+// never ejected); any other goes: the restored ST knows the state's disk,
+// its directory and free space, and would write them onto whatever disk it
+// found there.
+Decision decide(u32 d) {
+  Decision to;
+  if (!((plan.mask >> d) & 1)) return to;
   const u8* name = plan.names[d];
   if (name[0] == 255) {
     // Cut to the field's length, the path may name another file: the drive
@@ -178,26 +185,25 @@ void restore_drive(u32 d) {
     const u8* held = d ? DISKIMG_NameB : DISKIMG_NameA;
     if ((DISKIMG_InsertedMask & (1u << d)) && held[0] == 255 &&
         stored_path(held).compare(0, start.size(), start) == 0)
-      return;
-    DISKIMG_Eject(letter);
-    refuse_drive(letter, "the saved state holds only the start of its path: " + start + "...");
-    return;
+      to.kind = Decision::Keep;
+    else
+      to.refusal = "the saved state holds only the start of its path: " + start + "...";
+    return to;
   }
   const std::string path = stored_path(name);
-  u8 bootSector[512];
-  if (path.empty()) {
-    DISKIMG_Eject(letter);
-    return;
-  }
+  if (path.empty()) return to;
+  DISKIMG_Digest got{};
   if (!plan.digestsKnown) {
     // Nothing tells the image (a state of a build before the digests): the
     // image named, the drive's own when it holds it already.
-    if (holds(d, path)) return;
-    DISKIMG_Eject(letter);
-    DISKIMG_Digest unused;
-    peek(path, unused, bootSector);
-    insert_restored(d, path, bootSector);
-    return;
+    if (holds(d, path)) {
+      to.kind = Decision::Keep;
+    } else {
+      to.kind = Decision::Insert;
+      to.path = path;
+      peek(path, got, to.bootSector);
+    }
+    return to;
   }
   const DISKIMG_Digest want = plan.digests[d];
   const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
@@ -206,39 +212,37 @@ void restore_drive(u32 d) {
   if (own) candidates[count++] = own_path(own);
   candidates[count++] = path;
   if (!FILES_Exists(path.c_str())) candidates[count++] = own_path(d + 1);
-  std::string chosen;
-  for (u32 i = 0; i < count && chosen.empty(); ++i) {
+  for (u32 i = 0; i < count; ++i) {
     const std::string& c = candidates[i];
     if (holds(d, c)) {
       if (!(digest_of(d) == want)) continue;
       // Held only for reading since an earlier restore, it goes in again
       // for writing when this state proves it may.
-      DISKIMG_Digest unused;
       bool quiet;
-      if (DISKIMG_WhyProtected[d] != DISKIMG_Protection::Asked || peek(c, unused, bootSector) != Peek::Plain ||
-          !why_read_only(d, c, bootSector, quiet).empty())
-        return;
-      chosen = c;
-      break;
+      to.kind = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Asked && peek(c, got, to.bootSector) == Peek::Plain &&
+                        why_read_only(d, c, to.bootSector, quiet).empty()
+                    ? Decision::Insert
+                    : Decision::Keep;
+      to.path = c;
+      return to;
     }
-    DISKIMG_Digest got{};
-    const Peek kind = peek(c, got, bootSector);
-    if ((kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path)) chosen = c;
+    const Peek kind = peek(c, got, to.bootSector);
+    if ((kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path)) {
+      to.kind = Decision::Insert;
+      to.path = c;
+      return to;
+    }
   }
-  DISKIMG_Eject(letter);
-  if (chosen.empty()) {
-    // What the insertion would say of a file that is gone or no image; an
-    // image that is there was changed since the save (written by the run
-    // that went on, or replaced by another of its name), and is not the
-    // disk the restored ST knows: the drive stays empty, and the ST, seeing
-    // it empty, reads the disk afresh once the user puts it back.
-    std::string why;
-    const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
-    if (fd >= 0) close(fd), why = "is not the disk the state was saved with (it changed since)";
-    refuse_drive(letter, path + " " + why);
-    return;
-  }
-  insert_restored(d, chosen, bootSector);
+  // What the insertion would say of a file that is gone or no image; an
+  // image that is there was changed since the save (written by the run that
+  // went on, or replaced by another of its name), and is not the disk the
+  // restored ST knows: the drive stays empty, and the ST, seeing it empty,
+  // reads the disk afresh once the user puts it back.
+  std::string why;
+  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  if (fd >= 0) close(fd), why = "is not the disk the state was saved with (it changed since)";
+  to.refusal = path + " " + why;
+  return to;
 }
 
 }  // namespace
@@ -371,7 +375,18 @@ bool DISKIMG_RestoreAccess(StateReader& r) {
 }
 
 void DISKIMG_FinishRestore() {
-  for (u32 d = 0; d < 2; ++d) restore_drive(d);
+  // Both drives are decided before either changes, and every image that
+  // goes out goes before any comes in: an image moving from one drive to
+  // the other is written by the drive the state gives it to.
+  Decision decisions[2];
+  for (u32 d = 0; d < 2; ++d) decisions[d] = decide(d);
+  for (u32 d = 0; d < 2; ++d)
+    if (decisions[d].kind != Decision::Keep) DISKIMG_Eject(d ? 'B' : 'A');
+  for (u32 d = 0; d < 2; ++d) {
+    const Decision& to = decisions[d];
+    if (to.kind == Decision::Insert) insert_restored(d, to.path, to.bootSector);
+    if (to.kind == Decision::Empty && !to.refusal.empty()) refuse_drive(d ? 'B' : 'A', to.refusal);
+  }
   // A drive that kept its image, or took one the digest could not tell
   // before it went in (a compressed or MSA image): one that changed since
   // the state was saved is not the disk the restored ST knows.

@@ -594,6 +594,22 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     }
     EXPECT_TRUE(read_all(work) == bytes && read_all(notes) == text);
   }
+  // Images the drives hold the other way round: each goes to the drive the
+  // state gives it, and both are written.
+  elsewhere.write("other.st", make_floppy(737280, 2, 9));
+  testing::internal::CaptureStdout();
+  DISKIMG_Reset();
+  DISKIMG_Insert(work.c_str(), 'A');
+  DISKIMG_Insert(elsewhere.file("other.st").c_str(), 'B');
+  const std::vector<u8> both = STATE_Encode();
+  DISKIMG_Reset();
+  DISKIMG_Insert(elsewhere.file("other.st").c_str(), 'A');
+  DISKIMG_Insert(work.c_str(), 'B');
+  ASSERT_EQ(decode(both), STATE_Result::Restored);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 3u);
+  EXPECT_EQ(DISKIMG_WriteProtect[0] | DISKIMG_WriteProtect[1], 0u) << alert;
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), work);
   // An image changed since the save is not the disk the restored ST knows:
   // the drive stays empty.
   DISKIMG_Reset();
