@@ -6,12 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "common/console.h"
 #include "host/midi.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/gm_synth.h"
 #include "machine/machine.h"
 
 int main(int argc, char** argv) {
+  CONSOLE_ClaimStandardFiles();
   APP_StartUp();
   QTMIDI_SynthInUse = &GMSYNTH_Synth;
   APP_InitMachine();

@@ -1,5 +1,6 @@
 #include "common/console.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -59,7 +60,22 @@ void CONSOLE_Report() {
   seen_count = 0;
 }
 
+namespace {
+bool output_closed_at_start;
+}  // namespace
+
+void CONSOLE_ClaimStandardFiles() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number: this one, those below it being open.
+    const int null = open("/dev/null", O_RDWR);
+    if (null != fd && null >= 0) close(null);
+    if (fd == STDOUT_FILENO) output_closed_at_start = true;
+  }
+}
+
 int CONSOLE_OutputError() {
+  if (output_closed_at_start) return EBADF;
   errno = 0;
   const bool flushed = std::fflush(stdout) == 0;
   const int error = errno;

@@ -24,3 +24,10 @@ void CONSOLE_Report();
 // or EIO when an earlier write failed and the last flush had nothing left to
 // say why.
 int CONSOLE_OutputError();
+
+// Called first thing by a program: each of standard input, output and error
+// that the program was started without (`>&-`) is opened on /dev/null, so
+// that no file the program opens later (a disk image, a state) takes its
+// number and gets the console's lines written into it. Output started
+// closed still counts as lost: CONSOLE_OutputError says EBADF.
+void CONSOLE_ClaimStandardFiles();

@@ -51,6 +51,12 @@ std::string stored_path(const u8* name) {
   return path;
 }
 
+// Whether anything is at path (through links: a link to nothing is not).
+bool present(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
 bool same_file(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -123,16 +129,14 @@ Peek peek(const std::string& path, DISKIMG_Digest& digest, u8* bootSector) {
 // the folder's own disks go in as the user protects them, and any other
 // only when the state shows that its ST could write it and the file is that
 // very image, a floppy image of the state's geometry; else it is only read.
-// `quiet` is set when the ST could not write it when saved either.
+// An image the ST could not write when saved (another drive wrote it, say)
+// goes back so, without a word (`quiet`).
 std::string why_read_only(u32 d, const std::string& path, const u8* bootSector, bool& quiet) {
-  quiet = false;
+  quiet = plan.accessKnown && !(plan.access[d] & access_image_writable);
+  if (quiet) return "it was write-protected when the state was saved";
   if (own_disk(path)) return {};
   if (!plan.accessKnown || !plan.geometryKnown)
     return "the saved state is of an earlier version, which does not show that the ST could write it";
-  if (!(plan.access[d] & access_image_writable)) {
-    quiet = true;
-    return "it was write-protected when the state was saved";
-  }
   const i32* g = plan.geometry[d];
   if (!DISKIMG_IsFloppyGeometry(g[0], g[1], g[2]) || u64(plan.digests[d].size) != u64(g[0]) * g[1] * g[2] * 512)
     return "it is not a floppy image of the size the saved state gives";
@@ -164,10 +168,10 @@ struct Decision {
   u8 bootSector[512];   // Insert: the image's first sector
 };
 
-// The state's image for drive d. It is the one the state names, or the
-// application folder's own disk the state held (the folder may have been
-// renamed, moved or copied since), or, when the image named is gone, the
-// folder's own disk of that drive, whichever has the state's digest. The
+// The state's image for drive d: the application folder's own disk the
+// state held (the folder may have been renamed, moved or copied since), or
+// the one the state names, or, when the image named is gone, the folder's
+// own disk of that drive, when it has the state's digest. The
 // image the drive holds stays when it is that one (opened at the start, or
 // never ejected); any other goes: the restored ST knows the state's disk,
 // its directory and free space, and would write them onto whatever disk it
@@ -176,7 +180,9 @@ Decision decide(u32 d) {
   Decision to;
   if (!((plan.mask >> d) & 1)) return to;
   const u8* name = plan.names[d];
-  if (name[0] == 255) {
+  const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
+  const bool ownThere = own && present(own_path(own));
+  if (name[0] == 255 && !ownThere) {
     // Cut to the field's length, the path may name another file: the drive
     // keeps only an image whose path was cut the same, else stays empty
     // (the digest then tells whether it is that image).
@@ -190,7 +196,7 @@ Decision decide(u32 d) {
       to.refusal = "the saved state holds only the start of its path: " + start + "...";
     return to;
   }
-  const std::string path = stored_path(name);
+  const std::string path = name[0] == 255 ? own_path(own) : stored_path(name);
   if (path.empty()) return to;
   DISKIMG_Digest got{};
   if (!plan.digestsKnown) {
@@ -205,24 +211,25 @@ Decision decide(u32 d) {
     }
     return to;
   }
+  // The folder's own disk the state held, when the folder has it (never
+  // another folder's disk of that name, which a copied folder would else
+  // write); else the image named, or when that is gone the folder's own
+  // disk of the drive.
   const DISKIMG_Digest want = plan.digests[d];
-  const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
-  std::string candidates[3];
+  std::string candidates[2];
   u32 count = 0;
-  if (own) candidates[count++] = own_path(own);
-  candidates[count++] = path;
-  if (!FILES_Exists(path.c_str())) candidates[count++] = own_path(d + 1);
+  candidates[count++] = ownThere ? own_path(own) : path;
+  if (!ownThere && !present(path)) candidates[count++] = own_path(d + 1);
   for (u32 i = 0; i < count; ++i) {
     const std::string& c = candidates[i];
     if (holds(d, c)) {
       if (!(digest_of(d) == want)) continue;
-      // Held only for reading since an earlier restore, it goes in again
-      // for writing when this state proves it may.
+      // Kept as it is when it can be written as the state says, else it
+      // goes in again so (written by an earlier restore only for reading,
+      // or by this start for writing where the saved ST only read it).
       bool quiet;
-      to.kind = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Asked && peek(c, got, to.bootSector) == Peek::Plain &&
-                        why_read_only(d, c, to.bootSector, quiet).empty()
-                    ? Decision::Insert
-                    : Decision::Keep;
+      const bool writes = peek(c, got, to.bootSector) == Peek::Plain && why_read_only(d, c, to.bootSector, quiet).empty();
+      to.kind = writes == !DISKIMG_AlwaysProtected[d] ? Decision::Keep : Decision::Insert;
       to.path = c;
       return to;
     }
@@ -239,9 +246,9 @@ Decision decide(u32 d) {
   // restored ST knows: the drive stays empty, and the ST, seeing it empty,
   // reads the disk afresh once the user puts it back.
   std::string why;
-  const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
+  const int fd = FILES_OpenRegular(candidates[0].c_str(), O_RDONLY, why);
   if (fd >= 0) close(fd), why = "is not the disk the state was saved with (it changed since)";
-  to.refusal = path + " " + why;
+  to.refusal = candidates[0] + " " + why;
   return to;
 }
 

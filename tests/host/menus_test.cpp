@@ -536,7 +536,9 @@ TEST_F(Menus, AFileThatCantGoInLeavesTheDrivesDiskIn) {
   fs::create_directory(folder.file("folder.st"));
   ASSERT_EQ(mkfifo(folder.file("fifo.st").c_str(), 0600), 0);
   testing::internal::CaptureStdout();
-  ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
+  const u32 inserted = MENU_InsertImage('A', folder.file("game.st"));
+  testing::internal::GetCapturedStdout();
+  ASSERT_EQ(inserted, 1u);
   const int held = DISKIMG_Files[0];
   const std::pair<const char*, const char*> files[] = {
       {"picture.png", "is too small for a floppy image (2243 bytes)"},
@@ -557,7 +559,6 @@ TEST_F(Menus, AFileThatCantGoInLeavesTheDrivesDiskIn) {
     EXPECT_NE(said.find(folder.file(name) + " " + why), std::string::npos) << said;
     EXPECT_NE(said.find("The disk in drive A stays in."), std::string::npos) << said;
   }
-  testing::internal::GetCapturedStdout();
   DISKIMG_Reset();
 }
 
@@ -575,19 +576,26 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
     MENU_Command(MENU_Choice(MENU_DisksId, 4));
     MENU_Command(MENU_Choice(MENU_DisksId, 4));
   };
-  testing::internal::CaptureStdout();
+  // What the insertions print, out of the way.
+  const auto quietly = [](auto run) {
+    testing::internal::CaptureStdout();
+    run();
+    testing::internal::GetCapturedStdout();
+  };
   for (const bool dropped : {false, true}) {
     SCOPED_TRACE(dropped ? "dropped" : "from the menus");
     DISKIMG_Reset();
     DLG_Log.clear();
-    if (dropped) {
-      APP_OpenDocuments({work, work}, false);
-    } else {
-      for (u32 drive : {1, 2}) {
-        DLG_ScriptFile(work);
-        MENU_Command(MENU_Choice(MENU_DisksId, drive));
+    quietly([&] {
+      if (dropped) {
+        APP_OpenDocuments({work, work}, false);
+      } else {
+        for (u32 drive : {1, 2}) {
+          DLG_ScriptFile(work);
+          MENU_Command(MENU_Choice(MENU_DisksId, drive));
+        }
       }
-    }
+    });
     ASSERT_EQ(DISKIMG_InsertedMask, 3u);
     toggle_twice();
     EXPECT_TRUE(writable(0));
@@ -600,21 +608,22 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
         << DLG_LastAlertText();
   }
   // Out of A, then out of B and in again: written.
-  MENU_Command(MENU_Choice(MENU_DisksId, 1));
-  MENU_Command(MENU_Choice(MENU_DisksId, 2));
-  DLG_ScriptFile(work);
-  MENU_Command(MENU_Choice(MENU_DisksId, 2));
+  quietly([&] {
+    MENU_Command(MENU_Choice(MENU_DisksId, 1));
+    MENU_Command(MENU_Choice(MENU_DisksId, 2));
+    DLG_ScriptFile(work);
+    MENU_Command(MENU_Choice(MENU_DisksId, 2));
+  });
   EXPECT_TRUE(writable(1));
   // Another program writes it.
   DISKIMG_Reset();
   const int other = open(work.c_str(), O_RDWR);
   ASSERT_EQ(flock(other, LOCK_EX), 0);
-  APP_OpenDocuments({work}, false);
+  quietly([&] { APP_OpenDocuments({work}, false); });
   close(other);
   ASSERT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_FALSE(writable(0));
   EXPECT_NE(DLG_LastAlertText().find("another program"), std::string::npos) << DLG_LastAlertText();
-  testing::internal::GetCapturedStdout();
   DISKIMG_Reset();
 }
 

@@ -247,13 +247,23 @@ TEST_F(PrefsFileTest, AFileThatCantBeReadIsKeptAndSaysWhy) {
       if (!PREFS_SaveTo(folder.path(), &saved)) return 2;
       PREFS_FrameSkip = 3;
       if (PREFS_SaveTo(folder.path(), &saved) || saved.find(file() + c.why + ": it is kept") != 0) return 3;
+      // Mended in the session, with nothing of that name left: the
+      // settings are written.
+      if (c.kind[0] == 'f') {
+        rmdir(file().c_str());
+        return PREFS_SaveTo(folder.path(), &saved) && read_file(file()).size() == PREFS_RecordSize ? 5 : 6;
+      }
       return 0;
     });
+    if (c.kind[0] == 'f') {
+      EXPECT_EQ(status, 5);
+      continue;
+    }
     EXPECT_EQ(status, 0);
     struct stat after{};
     ASSERT_EQ(lstat(file().c_str(), &after), 0);
     EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
     EXPECT_TRUE(c.kind[0] != 'u' || read_file(file()) == record);
   }
   // A later load of a file it can read writes again.

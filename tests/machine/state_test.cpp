@@ -18,6 +18,7 @@
 #include "cpu/registers.h"
 #include "cpu/run_loop.h"
 #include "cpu/saved_state.h"
+#include "host/app.h"
 #include "host/events.h"
 #include "host/options.h"
 #include "host/screen.h"
@@ -577,9 +578,10 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
       ASSERT_EQ(flock(locker, LOCK_EX), 0);
     }
     testing::internal::CaptureStdout();
-    ASSERT_EQ(decode(c.state), STATE_Result::Restored) << alert;
+    const STATE_Result r = decode(c.state);
     testing::internal::GetCapturedStdout();
     if (locker >= 0) close(locker), locker = -1;
+    ASSERT_EQ(r, STATE_Result::Restored) << alert;
     ASSERT_EQ(DISKIMG_InsertedMask & 1, 1u);
     DISKIMG_SetWriteProtect(0);  // the menu's toggle
     EXPECT_EQ(DISKIMG_WriteProtect[0], c.writable ? 0u : 0x40u);
@@ -605,8 +607,9 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   DISKIMG_Reset();
   DISKIMG_Insert(elsewhere.file("other.st").c_str(), 'A');
   DISKIMG_Insert(work.c_str(), 'B');
-  ASSERT_EQ(decode(both), STATE_Result::Restored);
+  const STATE_Result swapped = decode(both);
   testing::internal::GetCapturedStdout();
+  ASSERT_EQ(swapped, STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 3u);
   EXPECT_EQ(DISKIMG_WriteProtect[0] | DISKIMG_WriteProtect[1], 0u) << alert;
   EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), work);
@@ -636,6 +639,79 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   });
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(status, 0);
+  DISKIMG_Reset();
+}
+
+// Each drive writes as the saved one did, whatever it holds at the restore:
+// the folder's own disk in both drives comes back written by the drive that
+// wrote it (though the start opened it in the other for writing); a drive
+// that only read an image another drive wrote writes it again once the
+// state shows it wrote it. The folder's own disk is never taken from
+// another folder: a copied folder whose disk changed has the drive empty
+// (not the original's disk). A link to nothing in the named place leaves
+// the folder's own disk of the drive to take its place.
+TEST_F(StateFile, EachDriveWritesAsTheSavedOneDid) {
+  boot();
+  PREFS_WriteProtect = 0;
+  TempFolder copy;
+  folder.write("disk1.st", make_floppy(737280, 2, 9));
+  const std::string disk1 = folder.file("disk1.st");
+  const auto insert = [](const std::string& path, char drive) {
+    testing::internal::CaptureStdout();
+    DISKIMG_Insert(path.c_str(), drive);
+    testing::internal::GetCapturedStdout();
+  };
+  const auto load = [&](const std::vector<u8>& state) {
+    testing::internal::CaptureStdout();
+    const STATE_Result r = decode(state);
+    testing::internal::GetCapturedStdout();
+    return r;
+  };
+  const auto writes = [](u32 d) { return (fcntl(DISKIMG_Files[d], F_GETFL) & O_ACCMODE) == O_RDWR; };
+  DISKIMG_Reset();
+  insert(disk1, 'B');
+  insert(disk1, 'A');  // only read: B writes it
+  const std::vector<u8> both = STATE_Encode();
+  DISKIMG_Reset();
+  insert(disk1, 'A');  // as the start opens it
+  EXPECT_EQ(load(both), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 3u);
+  EXPECT_FALSE(writes(0));
+  EXPECT_TRUE(writes(1)) << alert;
+  EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
+
+  DISKIMG_Reset();
+  insert(disk1, 'A');
+  const std::vector<u8> alone = STATE_Encode();
+  DISKIMG_Reset();
+  insert(disk1, 'B');
+  insert(disk1, 'A');
+  EXPECT_EQ(load(alone), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_TRUE(writes(0)) << alert;
+
+  std::vector<u8> changed = read_all(disk1);
+  changed[9000] ^= 1;
+  copy.write("disk1.st", changed);
+  APP_Folder.path = copy.path();
+  DISKIMG_Reset();
+  EXPECT_EQ(load(alone), STATE_Result::Restored);
+  APP_Folder.path = folder.path();
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_NE(alert.find(copy.file("disk1.st") + " is not the disk the state was saved with"), std::string::npos)
+      << alert;
+
+  copy.write("work.st", read_all(disk1));
+  DISKIMG_Reset();
+  insert(copy.file("work.st"), 'A');
+  const std::vector<u8> named = STATE_Encode();
+  std::filesystem::remove(copy.file("work.st"));
+  std::filesystem::create_symlink(copy.file("gone"), copy.file("work.st"));
+  DISKIMG_Reset();
+  EXPECT_EQ(load(named), STATE_Result::Restored);
+  ASSERT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), disk1);
+  EXPECT_TRUE(writes(0));
   DISKIMG_Reset();
 }
 

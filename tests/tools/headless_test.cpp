@@ -14,6 +14,7 @@
 
 #include "common/endian.h"
 #include "support/full_disk.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 #include "support/shell.h"
 
@@ -234,6 +235,18 @@ TEST(Headless, OutputThatCantBeWrittenFailsTheRun) {
     EXPECT_EQ(r.status, 1) << c.what << "\n" << r.out;
     EXPECT_NE(r.out.find(c.said), std::string::npos) << c.what << "\n" << r.out;
   }
+  // Started without its standard files, the runner writes its lines into
+  // none of its own: the floppy it opens stays as it was.
+  const std::vector<u8> floppy = make_floppy(737280, 2, 9);
+  for (const char* closed : {">&-", "<&- >&-", ">&- 2>&-", "<&- >&- 2>&-"}) {
+    folder.write("tos.img", load_test_rom("workload"));
+    folder.write("disk1.st", floppy);
+    const ShellResult r = shell("timeout 60 sh -c " +
+                                shell_quote(HEADLESS_PATH " --folder " + folder.path() + " --frames 20 " + closed));
+    EXPECT_EQ(r.status, 1) << closed << "\n" << r.out;
+    EXPECT_TRUE(read_file(folder.file("disk1.st")) == floppy) << closed;
+  }
+  std::filesystem::remove(folder.file("disk1.st"));
 }
 
 // One copy a folder: a runner started on a folder another one runs from, by

@@ -77,6 +77,7 @@ int finish(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  CONSOLE_ClaimStandardFiles();
   // Output into a pipe nobody reads any more (`| head -1`) is lost, and the
   // run goes on to write the files it was asked for and to report in its
   // status, as the windowed program does. It starts no other program that

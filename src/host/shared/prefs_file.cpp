@@ -250,12 +250,20 @@ std::string PREFS_LoadFrom(const std::string& folder) {
 }
 
 bool PREFS_SaveTo(const std::string& folder, std::string* why) {
+  // Once nothing of that name is there any more, there is nothing to keep.
+  if (!folder.empty() && folder == kept_folder && !FILES_Exists(file_in(folder).c_str())) kept_folder.clear();
   if (!folder.empty() && folder == kept_folder) {
     u8 now[PREFS_RecordSize];
     std::memcpy(now, kept_record, PREFS_RecordSize);
     PREFS_GlobalsToRecord(now);
     if (std::memcmp(now, kept_record, PREFS_RecordSize) == 0) return true;  // nothing of this run is lost
-    const std::string error = kept_why + ": it is kept as it was, without the settings changed since the start";
+    // Why it is kept, as it is now: still unreadable, or readable since
+    // (its settings, which this run never took, stay).
+    u8 unused[PREFS_RecordSize];
+    std::string reason;
+    if (PREFS_ReadFile(folder, unused, &reason) != PREFS_ReadError)
+      reason = file_in(folder) + " could not be read at the start, and holds settings this run never took";
+    const std::string error = reason + ": it is kept as it was, without the settings changed since the start";
     std::fprintf(stderr, "Preferences not saved: %s\n", error.c_str());
     if (why) *why = error;
     return false;

@@ -71,7 +71,8 @@ u32 PREFS_DeleteFile(const std::string& folder);
 // (creating the folder). An empty folder means there is no file: the
 // defaults, nothing written. A file that is there but can't be read gives
 // the defaults too, and is kept as it is: PREFS_SaveTo never writes over
-// it until the next load. Returns why it could not be read (its path
+// it until the next load (once nothing of that name is there any more, it
+// writes the file again). Returns why it could not be read (its path
 // first), or an empty string.
 std::string PREFS_LoadFrom(const std::string& folder);
 // The option words into PREFS_Record, written as the whole new file in

@@ -89,6 +89,7 @@ class Debugger : public ::testing::Test {
     machine_start(folder.path());
     DEBUG_Active = DEBUG_Requested = DEBUG_StepToActive = 0;
     DEBUG_PcHistoryHead = DEBUG_PcHistoryTail = 0;
+    DLG_Log.clear();
   }
 
   // Opens the debugger at the first instruction and runs the machine with
