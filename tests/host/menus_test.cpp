@@ -543,7 +543,7 @@ TEST_F(Menus, AFileThatCantGoInLeavesTheDrivesDiskIn) {
   const std::pair<const char*, const char*> files[] = {
       {"picture.png", "is too small for a floppy image (2243 bytes)"},
       {"damaged.msa", "is a damaged MSA image"},
-      {"cut.st.gz", ""},
+      {"cut.st.gz", "is a damaged or cut gzip image"},
       {"folder.st", "is a directory"},
       {"fifo.st", "is a FIFO"},
       {"missing.st", "does not exist"},
