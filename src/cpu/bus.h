@@ -200,13 +200,16 @@ extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
 // 1 once the run loop's first entry of this start has dealt with "Auto Saved
 // State" (restored it when the option is on and the file is there).
 extern u32 APP_AutoStateLoaded;
+// 1 when that entry restored the machine from it.
+extern u32 APP_AutoStateTakenUp;
 // The automatic state's file in the application's folder.
 constexpr const char* APP_AutoStateName = "Auto Saved State";
 // Why a restore refused its file: it needs another TOS, another RAM size,
 // the hard-disk driver in the cartridge port or another cartridge, it is no
-// state this machine can read (or nothing of that name is a file), it is
-// a file that could not be opened or read (its permissions, the disk): that
-// one may well be whole, or its hard disk changed since it was saved.
+// state this machine can read (or nothing is of that name), it is a file
+// that could not be opened or read (its permissions, the disk): that one may
+// well be whole, its hard disk changed since it was saved, or what has the
+// name is no file at all (a folder, a FIFO, a device, a link to nothing).
 enum : u32 {
   STATE_RefusedFile = 1,
   STATE_RefusedTos,
@@ -215,6 +218,7 @@ enum : u32 {
   STATE_RefusedCartridge,
   STATE_RefusedUnreadable,
   STATE_RefusedHardDisk,
+  STATE_RefusedNotAFile,
 };
 // Why STATE_Read last refused a file (one of the above).
 extern u32 STATE_Refusal;

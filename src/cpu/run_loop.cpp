@@ -201,7 +201,8 @@ void m68k_run_loop() {
     const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
     if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
       // The restore takes the event times as they were saved.
-      APP_AutoStateRefused = STATE_Read(path.c_str()) ? 0 : STATE_Refusal;
+      APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
+      APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
     }
   }
   SCHED_PaceMark = HOST_Microseconds();

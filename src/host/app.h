@@ -77,6 +77,7 @@ struct APP_AppleEvent {
   enum Kind : u8 { Quit, PrintDocs, OpenDocs, OpenApp } kind;
   std::vector<std::string> paths;  // OpenDocs: the documents, in order
   bool command;                    // OpenDocs: Command was held
+  bool atStart = false;            // OpenDocs: named on the command line
 };
 using APP_AppleEventHandler = i32 (*)(const APP_AppleEvent& event);
 // The handlers by kind: quit, print documents, open documents, open the

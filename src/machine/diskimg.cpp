@@ -23,7 +23,6 @@
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/sound.h"
-#include "machine/fdc.h"
 #include "machine/psg.h"
 
 DISKIMG_Drive DISKIMG_Drives[2];
@@ -226,7 +225,6 @@ void DISKIMG_GuessGeometry(DISKIMG_Drive& d, u64 size) {
   const u64 sectors = size / 512;
   d.sides = sectors < 1301 ? 1 : 2;
   const u64 perSide = sectors / u64(d.sides);
-  d.headTrack = 0;
   d.bytesPerSector = 512;
   for (u32 spt : {9u, 10u, 11u}) {
     if (perSide % spt == 0 && perSide / spt >= 77 && perSide / spt <= 84) {
@@ -242,10 +240,11 @@ u32 DISKIMG_ReadBootSector(u32 drive) {
   if (fd < 0) return 1;
   u8 b[512];
   if (!read_all_at(fd, b, sizeof b, 0)) return 1;
+  // The controller and the drive's head are left as they are: the head
+  // stays where it stood when the disk changed (the ST, which keeps each
+  // drive's track, finds the new disk's tracks from there), and the other
+  // drive may be in the middle of a transfer that needs the registers.
   DISKIMG_Drive& d = DISKIMG_Drives[drive];
-  d.headTrack = 0;
-  FDC_Regs[FDC_Track] = 0;
-  FDC_Regs[FDC_Data] = 0;
   d.sides = b[0x1a];
   d.sectorsPerTrack = b[0x18];
   d.bytesPerSector = i32(le16(b + 0x0b));
@@ -312,14 +311,12 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
   return FILES_OpenRegular(path, O_RDONLY, why);
 }
 
-// Who else writes the image open as fd: the other drive, or another program.
-std::string writer_of(u32 d, int fd) {
+// Whether the other drive writes the image open as fd (else another program does).
+bool other_drive_writes(u32 d, int fd) {
   struct stat mine, other;
   const int theirs = DISKIMG_Files[d ^ 1];
-  if ((DISKIMG_InsertedMask & (2u >> d)) && theirs >= 0 && fstat(fd, &mine) == 0 &&
-      fstat(theirs, &other) == 0 && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino)
-    return std::string("drive ") + (d ? 'A' : 'B') + " writes it";
-  return "another program (another copy of Vantorell?) writes it";
+  return (DISKIMG_InsertedMask & (2u >> d)) && theirs >= 0 && fstat(fd, &mine) == 0 &&
+         fstat(theirs, &other) == 0 && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
 }  // namespace
@@ -422,13 +419,27 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
               g.sectorsPerTrack, 512);
   char full[PATH_MAX];
   set_name(name_of(d), realpath(path, full) ? full : path);
-  if (protection == DISKIMG_Protection::InUse) {
-    DLG_SetAlertText((std::string("Drive ") + letter + ": " + path + " went in write-protected: " +
-                      writer_of(d, fd) + ".")
-                         .c_str());
-    DLG_Alert(DLG_ProtectedDiskAlert, 0);
-  }
+  if (protection == DISKIMG_Protection::InUse) DISKIMG_TellProtected(d, path);
   return 1;
+}
+
+void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why) {
+  const char letter = d ? 'B' : 'A';
+  std::string text = std::string("Drive ") + letter + ": " + path + " went in write-protected: ";
+  const std::string eject = ". To let the ST write on it, eject the disk and insert it again";
+  if (!why.empty()) {
+    text += why + eject + ".";
+  } else if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile) {
+    text += "the file may only be read. To let the ST write on it, make the file writable (chmod u+w), then eject "
+            "the disk and insert it again.";
+  } else if (other_drive_writes(d, DISKIMG_Files[d])) {
+    const std::string other = std::string("drive ") + (d ? 'A' : 'B');
+    text += other + " writes it" + eject + " once " + other + " lets it go.";
+  } else {
+    text += "another program (another copy of Vantorell?) writes it" + eject + " once that program lets it go.";
+  }
+  DLG_SetAlertText(text.c_str());
+  DLG_Alert(DLG_ProtectedDiskAlert, 0);
 }
 
 u32 DISKIMG_Eject(char drive) {
@@ -442,6 +453,20 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
   return 1;
+}
+
+int DISKIMG_DriveHolding(const char* path) {
+  struct stat file, held;
+  if (stat(path, &file) != 0) return -1;
+  for (u32 d = 0; d < 2; ++d) {
+    if (!(DISKIMG_InsertedMask & (1u << d)) || DISKIMG_Files[d] < 0) continue;
+    const u8* name = name_of(d);
+    const std::string heldName(name + 1, name + 1 + name[0]);
+    const bool copy = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Copy;
+    const bool same = copy ? stat(heldName.c_str(), &held) == 0 : fstat(DISKIMG_Files[d], &held) == 0;
+    if (same && held.st_dev == file.st_dev && held.st_ino == file.st_ino) return int(d);
+  }
+  return -1;
 }
 
 // ---- What tells images apart ----

@@ -63,8 +63,17 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly = false);
 // bytes), without touching the drives; false with why, as words that follow
 // the file's name.
 bool DISKIMG_CheckImage(const char* path, std::string& why);
+// The caution alert of an image that went into drive d write-protected
+// although the ST could have written it: names the drive and the image,
+// says why (`why`, else the drive's own reason: a file we may only read, or
+// another writer) and what lets the ST write on it.
+void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why = {});
 // 1 if an image was ejected.
 u32 DISKIMG_Eject(char drive);
+// The drive (0 A, 1 B) whose image is the file at path (the same file, by
+// whatever name; for a compressed or MSA image, the file it was unpacked
+// from), or -1 when neither holds it.
+int DISKIMG_DriveHolding(const char* path);
 // 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
 u32 DISKIMG_ReadBootSector(u32 drive);
 // Geometry from the image's size alone.

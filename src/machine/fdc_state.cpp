@@ -77,24 +77,20 @@ bool own_disk(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && own_index(st) != 0;
 }
 
+// Whether two paths name one file (or are the same words).
+bool same_path(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && same_file(sa, sb));
+}
+
 // Whether drive d holds the image at path (the same file, by whatever name).
 bool holds(u32 d, const std::string& path) {
-  if (!(DISKIMG_InsertedMask & (1u << d))) return false;
-  const std::string held = stored_path(d ? DISKIMG_NameB : DISKIMG_NameA);
-  struct stat a, b;
-  if (held == path) return true;
-  return stat(held.c_str(), &a) == 0 && stat(path.c_str(), &b) == 0 && same_file(a, b);
+  return (DISKIMG_InsertedMask & (1u << d)) && same_path(stored_path(d ? DISKIMG_NameB : DISKIMG_NameA), path);
 }
 
 void refuse_drive(char letter, const std::string& why) {
   DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + why).c_str());
   DLG_Alert(7, 1);
-}
-
-void tell_protected(char letter, const std::string& path, const std::string& why) {
-  DLG_SetAlertText(
-      (std::string("Drive ") + letter + ": " + path + " went in write-protected: " + why + ".").c_str());
-  DLG_Alert(DLG_ProtectedDiskAlert, 0);
 }
 
 // 0 and 0 for an empty drive.
@@ -144,38 +140,53 @@ std::string why_read_only(u32 d, const std::string& path, const u8* bootSector, 
   return {};
 }
 
-// Puts the image at path into drive d, for writing or not as the state
-// proves, and tells the user when it went in write-protected although the
-// saved ST could write it.
-void insert_restored(u32 d, const std::string& path, const u8* bootSector) {
-  const char letter = d ? 'B' : 'A';
-  bool quiet;
-  const std::string why = why_read_only(d, path, bootSector, quiet);
-  if (!DISKIMG_Insert(path.c_str(), letter, !why.empty())) return;
-  std::puts(d ? "Restored drive B" : "Restored drive A");
-  if (!why.empty() && !quiet) tell_protected(letter, path, why + "; eject it and insert it again to write on it");
-  if (why.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
-    tell_protected(letter, path, "the file may only be read");
-}
-
 // What the restore does with a drive: keep the image it holds, leave it
 // empty (saying why, unless the state's drive was empty), or put an image
-// in.
+// in; and for an image kept or put in, whether it is written, decided once.
 struct Decision {
   enum Kind { Keep, Empty, Insert } kind = Empty;
-  std::string path;     // Insert: the image
-  std::string refusal;  // Empty: the alert's words after "Cant insert a disk in drive X, "
-  u8 bootSector[512];   // Insert: the image's first sector
+  std::string path;       // Keep, Insert: the image
+  std::string refusal;    // Empty: the alert's words after "Cant insert a disk in drive X, "
+  std::string readOnly;   // Insert: why it goes in only read; empty when it is written
+  bool quiet = false;     // Insert: it was only read when saved, and goes back so without a word
 };
 
+// Puts the image into drive d as decided, and tells the user when it went
+// in write-protected although the saved ST could write it.
+void insert_restored(u32 d, const Decision& to) {
+  const char letter = d ? 'B' : 'A';
+  if (!DISKIMG_Insert(to.path.c_str(), letter, !to.readOnly.empty())) return;
+  std::puts(d ? "Restored drive B" : "Restored drive A");
+  if (!to.readOnly.empty() && !to.quiet) DISKIMG_TellProtected(d, to.path, to.readOnly);
+  if (to.readOnly.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
+    DISKIMG_TellProtected(d, to.path);
+}
+
+// Drive d takes the image at c: kept as it is when the drive holds it and
+// it can be written as the state says, else put in again so (written by an
+// earlier restore only for reading, or by this start for writing where the
+// saved ST only read it).
+Decision take(u32 d, const std::string& c, bool held) {
+  Decision to;
+  DISKIMG_Digest unused{};
+  u8 bootSector[512];
+  const bool plain = peek(c, unused, bootSector) == Peek::Plain;
+  to.readOnly = why_read_only(d, c, bootSector, to.quiet);
+  to.path = c;
+  const bool writes = plain && to.readOnly.empty();
+  to.kind = held && writes == !DISKIMG_AlwaysProtected[d] ? Decision::Keep : Decision::Insert;
+  return to;
+}
+
 // The state's image for drive d: the application folder's own disk the
-// state held (the folder may have been renamed, moved or copied since), or
-// the one the state names, or, when the image named is gone, the folder's
-// own disk of that drive, when it has the state's digest. The
-// image the drive holds stays when it is that one (opened at the start, or
-// never ejected); any other goes: the restored ST knows the state's disk,
-// its directory and free space, and would write them onto whatever disk it
-// found there.
+// state held (the folder may have been renamed, moved or copied since),
+// then the one the state names (from another folder, say, when this
+// folder's disk of that name is another disk), and when the image named is
+// gone, the folder's own disk of that drive; the first with the state's
+// digest. The image the drive holds stays when it is that one (opened at
+// the start, or never ejected); any other goes: the restored ST knows the
+// state's disk, its directory and free space, and would write them onto
+// whatever disk it found there.
 Decision decide(u32 d) {
   Decision to;
   if (!((plan.mask >> d) & 1)) return to;
@@ -198,57 +209,51 @@ Decision decide(u32 d) {
   }
   const std::string path = name[0] == 255 ? own_path(own) : stored_path(name);
   if (path.empty()) return to;
-  DISKIMG_Digest got{};
-  if (!plan.digestsKnown) {
-    // Nothing tells the image (a state of a build before the digests): the
-    // image named, the drive's own when it holds it already.
-    if (holds(d, path)) {
-      to.kind = Decision::Keep;
-    } else {
-      to.kind = Decision::Insert;
-      to.path = path;
-      peek(path, got, to.bootSector);
-    }
-    return to;
-  }
-  // The folder's own disk the state held, when the folder has it (never
-  // another folder's disk of that name, which a copied folder would else
-  // write); else the image named, or when that is gone the folder's own
-  // disk of the drive.
+  // Nothing tells the image (a state of a build before the digests): the
+  // image named, the drive's own when it holds it already.
+  if (!plan.digestsKnown) return take(d, path, holds(d, path));
+
   const DISKIMG_Digest want = plan.digests[d];
-  std::string candidates[2];
-  u32 count = 0;
-  candidates[count++] = ownThere ? own_path(own) : path;
-  if (!ownThere && !present(path)) candidates[count++] = own_path(d + 1);
-  for (u32 i = 0; i < count; ++i) {
-    const std::string& c = candidates[i];
-    if (holds(d, c)) {
-      if (!(digest_of(d) == want)) continue;
-      // Kept as it is when it can be written as the state says, else it
-      // goes in again so (written by an earlier restore only for reading,
-      // or by this start for writing where the saved ST only read it).
-      bool quiet;
-      const bool writes = peek(c, got, to.bootSector) == Peek::Plain && why_read_only(d, c, to.bootSector, quiet).empty();
-      to.kind = writes == !DISKIMG_AlwaysProtected[d] ? Decision::Keep : Decision::Insert;
-      to.path = c;
-      return to;
+  std::vector<std::string> candidates;
+  const auto consider = [&](const std::string& c) {
+    for (const std::string& known : candidates)
+      if (same_path(known, c)) return;
+    candidates.push_back(c);
+  };
+  if (ownThere) consider(own_path(own));
+  consider(path);
+  if (!present(path)) consider(own_path(d + 1));
+  for (const std::string& c : candidates) {
+    const bool held = holds(d, c);
+    bool found;
+    if (held) {
+      found = digest_of(d) == want;
+    } else {
+      DISKIMG_Digest got{};
+      u8 bootSector[512];
+      const Peek kind = peek(c, got, bootSector);
+      found = (kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path);
     }
-    const Peek kind = peek(c, got, to.bootSector);
-    if ((kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path)) {
-      to.kind = Decision::Insert;
-      to.path = c;
-      return to;
-    }
+    if (found) return take(d, c, held);
   }
-  // What the insertion would say of a file that is gone or no image; an
-  // image that is there was changed since the save (written by the run that
-  // went on, or replaced by another of its name), and is not the disk the
-  // restored ST knows: the drive stays empty, and the ST, seeing it empty,
-  // reads the disk afresh once the user puts it back.
-  std::string why;
-  const int fd = FILES_OpenRegular(candidates[0].c_str(), O_RDONLY, why);
-  if (fd >= 0) close(fd), why = "is not the disk the state was saved with (it changed since)";
-  to.refusal = candidates[0] + " " + why;
+  // No file is the state's disk: the drive stays empty, and the ST, seeing
+  // it empty, reads the disk afresh once the user puts it back. The alert
+  // says what each file looked at is: the image the state names gone, or
+  // changed since the save (written by the run that went on, or replaced
+  // by another of its name); this folder's own disk another disk.
+  for (const std::string& c : candidates) {
+    std::string why;
+    const bool named = same_path(c, path);
+    const int fd = FILES_OpenRegular(c.c_str(), O_RDONLY, why);
+    if (fd >= 0) {
+      close(fd);
+      why = named ? "is not the disk the state was saved with (it changed since)"
+                  : "is this folder's own disk, another disk than the one the state was saved with";
+    } else if (!named) {
+      continue;  // this folder has no such disk
+    }
+    to.refusal += (to.refusal.empty() ? "" : "; ") + c + " " + why;
+  }
   return to;
 }
 
@@ -391,7 +396,7 @@ void DISKIMG_FinishRestore() {
     if (decisions[d].kind != Decision::Keep) DISKIMG_Eject(d ? 'B' : 'A');
   for (u32 d = 0; d < 2; ++d) {
     const Decision& to = decisions[d];
-    if (to.kind == Decision::Insert) insert_restored(d, to.path, to.bootSector);
+    if (to.kind == Decision::Insert) insert_restored(d, to);
     if (to.kind == Decision::Empty && !to.refusal.empty()) refuse_drive(d ? 'B' : 'A', to.refusal);
   }
   // A drive that kept its image, or took one the digest could not tell
@@ -431,8 +436,7 @@ void DISKIMG_FinishRestore() {
   for (u32 d = 0; d < 2; ++d)
     DISKIMG_Drives[d].headTrack = plan.digestsKnown ? plan.heads[d] : DISKIMG_HeadUnknown;
   if (plan.digestsKnown) FDC_StepDir = plan.stepDir;
-  // After the insertions, which put a new image's head and the track and
-  // data registers at 0.
+  // The controller's registers as the state has them.
   std::copy(plan.dma, plan.dma + 4, DMA_Regs);
   std::copy(plan.fdc, plan.fdc + 6, FDC_Regs);
   PSG_PortA = plan.portA;

@@ -59,6 +59,9 @@ void show(const std::string& text) {
 
 u32& d0() { return m68k_regfile.d[0]; }
 
+// A FAT32 boot sector: no 16-bit FAT size, a 32-bit one instead.
+bool is_fat32(const u8* s) { return le16(s + 0x16) == 0 && le32(s + 0x24) != 0; }
+
 }  // namespace
 
 bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
@@ -73,6 +76,10 @@ bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
   }
   if (clsiz == 0 || (clsiz & (clsiz - 1)) || recsiz * clsiz > 0xffff) {
     reason = "sectors per cluster must be a power of two and a cluster below 64 KB";
+    return false;
+  }
+  if (is_fat32(s)) {
+    reason = "it is a FAT32 volume, and the driver reads FAT12 and FAT16 volumes (the ST's file system)";
     return false;
   }
   if (reserved == 0 || fats != 2 || fsiz == 0) {
@@ -114,10 +121,12 @@ void HDD_ReadBootInfo() {
     if (!HDD_Open[d]) continue;
     u8 sector[512];
     std::string reason = "the boot sector can't be read";
-    bool ok = std::fseek(image[d], 0, SEEK_SET) == 0 &&
-              std::fread(sector, 1, sizeof sector, image[d]) == sizeof sector;
-    if (ok) ok = HDD_BpbFromBootSector(sector, image_bytes[d], HDD_Bpb[d], reason);
+    const bool read = std::fseek(image[d], 0, SEEK_SET) == 0 &&
+                      std::fread(sector, 1, sizeof sector, image[d]) == sizeof sector;
+    const bool ok = read && HDD_BpbFromBootSector(sector, image_bytes[d], HDD_Bpb[d], reason);
     if (!ok) {
+      if (read && is_fat32(sector))
+        reason += std::string(": mkfs.fat -C -F 16 ") + image_names[d] + " 20480 makes a FAT16 volume of 20 MB";
       show(std::string("Cant use ") + image_names[d] + ": " + reason);
       close_image(d);
     }
@@ -307,20 +316,17 @@ bool HDD_RestoreRecord(StateReader& r) {
 }
 
 bool HDD_RecordAbsent(StateReader& r) {
-  // An earlier build's state tells nothing of the hard disk but its file's
-  // time: with the driver in it and an image written after that time, the
-  // ST's view of the disk is older than the disk, and the state is refused.
+  // An earlier build's state tells nothing of the hard disk: with the driver
+  // in it and a hard-disk image in use, nothing shows that the disk is the
+  // one its ST knows (a file's time does not: a copy gets a new one, and a
+  // restored or moved file keeps its old one), and the state is refused.
+  // Without an image in use there is no disk its ST could write over.
   if (r.applying() || CART_PortConfig != 1) return true;
   for (u32 d = 0; d < 2; ++d) {
     if (!HDD_Open[d]) continue;
-    struct stat st;
-    const u64 written = fstat(fileno(image[d]), &st) == 0
-                            ? u64(st.st_mtim.tv_sec) * 1000000000 + u64(st.st_mtim.tv_nsec)
-                            : ~u64(0);
-    if (STATE_FileTime != 0 && written <= STATE_FileTime) continue;
-    STATE_RefuseFile("Cant restore Saved State, it was saved by an earlier version, which kept no record of the "
-                     "hard disk, and " + drive_name(d) +
-                         " may have changed since: its ST would write over what was put on the disk since. "
+    STATE_RefuseFile("Cant restore Saved State, it was saved by an earlier version, which can't show that the "
+                     "hard disk " + drive_name(d) +
+                         " is unchanged since: its ST would write over whatever was put on the disk since. "
                          "The state is not loaded, and nothing on the disk is changed.",
                      STATE_RefusedHardDisk);
     return false;

@@ -31,6 +31,7 @@
 
 i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
+u32 APP_AutoStateTakenUp;
 u32 APP_AutoStateRefused;
 u32 APP_QuitUnsaved;
 

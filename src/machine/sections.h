@@ -45,7 +45,7 @@ bool DISKIMG_RestoreAccess(StateReader& r);
 void DISKIMG_FinishRestore();
 // What tells whether each hard-disk image changed since the save (the third
 // block): a file whose image changed is refused. A file without it (an
-// earlier build's) is refused when a hard-disk image was written after it.
+// earlier build's) is refused while a hard-disk image is in use.
 void HDD_SaveRecord(StateWriter& w);  // 40 bytes
 bool HDD_RestoreRecord(StateReader& r);
 bool HDD_RecordAbsent(StateReader& r);

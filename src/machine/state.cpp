@@ -25,7 +25,6 @@
 
 u32 STATE_SpareWord;
 u32 STATE_Refusal;
-u64 STATE_FileTime;
 
 namespace {
 
@@ -329,7 +328,9 @@ bool STATE_Read(const char* path) {
     struct stat st;
     const bool file = stat(path, &st) == 0 && S_ISREG(st.st_mode);
     refuse((std::string("Cant restore Saved State, ") + path + " " + why).c_str(),
-           file ? STATE_RefusedUnreadable : STATE_RefusedFile);
+           file                       ? STATE_RefusedUnreadable
+           : FILES_Exists(path)       ? STATE_RefusedNotAFile
+                                      : STATE_RefusedFile);
     return false;
   }
   // Never more than this machine's state: a longer file is refused unread.
@@ -349,12 +350,6 @@ bool STATE_Read(const char* path) {
     if (n == 0) break;
     got += size_t(n);
   }
-  // An earlier build's state tells a hard disk changed since by the time
-  // its file was written.
-  struct stat st;
-  STATE_FileTime = fstat(fd, &st) == 0 ? u64(st.st_mtim.tv_sec) * 1000000000 + u64(st.st_mtim.tv_nsec) : 0;
   close(fd);
-  const bool restored = STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
-  STATE_FileTime = 0;
-  return restored;
+  return STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
 }

@@ -53,9 +53,6 @@ STATE_Result STATE_Decode(const u8* data, size_t size);
 // A section's refusal of the file it checks, in its first pass: the alert
 // says `text` (in place of "Invalid file") and STATE_Refusal becomes `why`.
 void STATE_RefuseFile(const std::string& text, u32 why);
-// The modification time of the state file being restored, in nanoseconds
-// since the epoch; 0 while a state is decoded from memory.
-extern u64 STATE_FileTime;
 
 // Writes the state to path: a new file in its place, complete or not at all
 // (through a symbolic link, in place of the link's target; an existing

@@ -426,33 +426,35 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
 }
 
 // Whatever the start refused under the automatic state's name, a folder or a link that is no state as
-// well as a state of another machine, is set aside at the quit (the user told), and the new state takes
-// its place: the quit saved everything.
+// well as a state of another machine, is set aside at the quit (the user told what it is), and the new
+// state takes its place: the quit saved everything.
 TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const struct {
     const char* obstacle;
     std::function<void()> make;
     std::function<bool()> kept;
+    const char* what;
   } obstacles[] = {
       {"folder", [&] { fs::create_directory(path); folder.write("Auto Saved State/inside", {1, 2}); },
-       [&] { return read_file(aside + "/inside") == std::vector<u8>{1, 2}; }},
+       [&] { return read_file(aside + "/inside") == std::vector<u8>{1, 2}; }, ", which is a directory"},
       {"link to a device", [&] { fs::create_symlink("/dev/null", path); },
-       [&] { return fs::read_symlink(aside) == "/dev/null"; }},
+       [&] { return fs::read_symlink(aside) == "/dev/null"; }, ", which is a device"},
       {"link to nothing", [&] { fs::create_symlink(folder.file("gone"), path); },
-       [&] { return fs::read_symlink(aside) == folder.file("gone"); }},
+       [&] { return fs::read_symlink(aside) == folder.file("gone"); }, ", which is a symbolic link to nothing"},
   };
   for (const auto& o : obstacles) {
     SCOPED_TRACE(o.obstacle);
     start();
     o.make();
     machine_run_quietly(1);
-    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedFile));
+    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
     DLG_ScriptButton(true);
     const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
     EXPECT_TRUE(logged("alert 17 OK"));
     EXPECT_FALSE(logged("alert 19 OK"));
-    EXPECT_NE(said.find("kept as " + aside), std::string::npos) << said;
+    EXPECT_NE(said.find("kept as " + aside + o.what + ": It is no file, so no saved state"), std::string::npos)
+        << said;
     EXPECT_TRUE(o.kept());
     EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
     EXPECT_EQ(APP_StopFlag, 1);
@@ -603,7 +605,9 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
     EXPECT_FALSE(writable(1));
     EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
     EXPECT_TRUE(logged("alert 20 OK"));
-    EXPECT_NE(DLG_LastAlertText().find("Drive B: " + work + " went in write-protected: drive A writes it"),
+    EXPECT_NE(DLG_LastAlertText().find("Drive B: " + work + " went in write-protected: drive A writes it. To let "
+                                       "the ST write on it, eject the disk and insert it again once drive A lets "
+                                       "it go."),
               std::string::npos)
         << DLG_LastAlertText();
   }
@@ -623,7 +627,45 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
   close(other);
   ASSERT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_FALSE(writable(0));
-  EXPECT_NE(DLG_LastAlertText().find("another program"), std::string::npos) << DLG_LastAlertText();
+  EXPECT_NE(DLG_LastAlertText().find("another program (another copy of Vantorell?) writes it. To let the ST write "
+                                     "on it, eject the disk and insert it again once that program lets it go."),
+            std::string::npos)
+      << DLG_LastAlertText();
+  DISKIMG_Reset();
+}
+
+// A file the user may only read goes in write-protected, named on the
+// command line, dropped or chosen from the menu, and the alert says so and
+// what lets the ST write on it.
+TEST_F(Menus, AFileWeMayOnlyReadGoesInWriteProtectedWithAWord) {
+  folder.write("game.st", make_floppy(737280));
+  const std::string game = folder.file("game.st");
+  chmod(folder.path().c_str(), 0755);
+  chmod(game.c_str(), 0444);
+  const std::function<void()> ways[] = {
+      [&] { APP_OpenDocuments({game}, false, true); },
+      [&] { APP_OpenDocuments({game}, false); },
+      [&] {
+        DLG_ScriptFile(game);
+        MENU_Command(MENU_Choice(MENU_DisksId, 1));
+      },
+  };
+  for (const auto& insert : ways) {
+    DISKIMG_Reset();
+    testing::internal::CaptureStdout();
+    const int status = run_as_ordinary_user([&] {
+      if (access(game.c_str(), W_OK) == 0) return 3;
+      insert();
+      if (DISKIMG_InsertedMask != 1 || DISKIMG_WriteProtect[0] != 0x40) return 1;
+      return DLG_LastAlertText() == "Drive A: " + game + " went in write-protected: the file may only be read. To "
+                                                         "let the ST write on it, make the file writable (chmod "
+                                                         "u+w), then eject the disk and insert it again."
+                 ? 0
+                 : 2;
+    });
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 0);
+  }
   DISKIMG_Reset();
 }
 

@@ -191,17 +191,35 @@ TEST_F(HardDisk, BootSectorsThatDescribeNoUsableVolumeAreRefused) {
       u64(131072) * 512);
 }
 
-TEST_F(HardDisk, AnImageWithAZeroClusterSizeIsClosedWithAMessage) {
+// A volume the driver can't read is closed with a message that says why:
+// a zero cluster size, and a FAT32 volume (with how to make one it reads).
+TEST_F(HardDisk, AnImageOfAVolumeTheDriverCantReadIsClosedWithAMessage) {
   std::vector<u8> img = empty_image();
   img[0x0d] = 0;
   folder.write("tos.img", make_tos_image(1, 4));
-  folder.write("HDD-C.dmg", img);
-  testing::internal::CaptureStderr();
-  const std::string out = machine_start(folder.path());
-  const std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_NE(out.find("loaded HDD-C.dmg"), std::string::npos);
-  EXPECT_NE(err.find("Cant use HDD-C.dmg"), std::string::npos);
-  EXPECT_EQ(HDD_Open[0], 0u);
+  const std::string hdd = folder.file("HDD-C.dmg");
+  const struct {
+    const char* said;
+    std::function<void()> make;
+  } cases[] = {
+      {"Cant use HDD-C.dmg: sectors per cluster must be a power of two", [&] { folder.write("HDD-C.dmg", img); }},
+#ifdef FAT_TOOLS
+      {"Cant use HDD-C.dmg: it is a FAT32 volume, and the driver reads FAT12 and FAT16 volumes (the ST's file "
+       "system): mkfs.fat -C -F 16 HDD-C.dmg 20480 makes a FAT16 volume of 20 MB",
+       [&] { ASSERT_EQ(shell(std::string(MKFS_FAT) + " -C -F 32 " + shell_quote(hdd) + " 40000").status, 0); }},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.said);
+    std::filesystem::remove(hdd);
+    c.make();
+    testing::internal::CaptureStderr();
+    const std::string out = machine_start(folder.path());
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(out.find("loaded HDD-C.dmg"), std::string::npos);
+    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    EXPECT_EQ(HDD_Open[0], 0u);
+  }
 }
 
 // An image that is there but can't be used says so, and why, instead of

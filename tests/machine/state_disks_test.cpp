@@ -2,12 +2,16 @@
 // of 300,000 bytes to a floppy whose image lies outside the application's
 // folder, or to the hard disk; states saved before, inside and after the
 // write go on in another folder, at a start and through Load State, in a
-// folder renamed since, and each must leave the disk clean with the file
-// whole. A state whose hard disk changed since (a file put on it by a host
-// tool, or written by a session that ended without a quit) is refused, and
-// nothing on the disk is touched.
+// folder renamed since, in a folder with another disk of the same name,
+// with the same images named on the command line, and each must leave the
+// disk clean with the file whole; so must a disk put into the other drive
+// meanwhile. A state whose hard disk changed since (a file put on it by a
+// host tool, or written by a session that ended without a quit), or an
+// earlier build's with a hard disk, is refused, and nothing on the disk is
+// touched.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,6 +21,7 @@
 #include "host/app.h"
 #include "host/dialogs.h"
 #include "host/options.h"
+#include "host/shared/input.h"
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
 #include "machine/ikbd.h"
@@ -79,6 +84,11 @@ class StateDisks : public ::testing::Test {
 
 constexpr u32 last_frame = 900;
 
+struct Saved {
+  u32 frame;
+  Bytes state, work;
+};
+
 class StateFloppies : public StateDisks {
  protected:
   void SetUp() override {
@@ -104,21 +114,31 @@ class StateFloppies : public StateDisks {
     elsewhere.write("boot.st", b);
     elsewhere.write("work.st", w);
   }
-  // The work disk when the run is over: clean, the file whole and done.
-  void expect_written(const std::string& what) {
-    const std::string image = elsewhere.file("work.st");
+  // The work disk (or the image at `path`) when the run is over: clean, the
+  // file whole and done.
+  void expect_written(const std::string& what, const std::string& path = {}) {
+    const std::string image = path.empty() ? elsewhere.file("work.st") : path;
     EXPECT_EQ(fat_check(image), "") << what;
     EXPECT_TRUE(fat_read(image, "OUT1.BIN").out == text(expected_file())) << what << ": OUT1.BIN is not whole";
     EXPECT_EQ(fat_read(image, "DONE1.TXT").out, "done") << what;
   }
 
+  // Runs the started machine until the image at `path` is being written
+  // (changed twice): the state then, with the image.
+  Saved inside_write(const std::string& path) {
+    Saved s{};
+    Bytes before = read_file(path);
+    for (const Bytes first = before; SCHED_FrameCount < last_frame; run_to(SCHED_FrameCount + 8)) {
+      frame();
+      s.work = read_file(path);
+      if (s.work != before && before != first) return {SCHED_FrameCount, STATE_Encode(), s.work};
+      before = s.work;
+    }
+    return {};
+  }
+
   TempFolder elsewhere;
   Bytes boot, work;
-};
-
-struct Saved {
-  u32 frame;
-  Bytes state, work;
 };
 
 TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherFolder) {
@@ -164,6 +184,53 @@ TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherF
   std::printf("%zu states saved from frame 200 to %u, %u of them inside the write; %u runs, each with the "
               "file whole and the disk clean\n",
               saved.size(), last_frame, inside, runs);
+}
+
+// A start that takes up the automatic state, saved inside the write, with
+// the same images named on its command line (shell history, a launcher):
+// each restored drive keeps its image, and the file completes.
+TEST_F(StateFloppies, TheSameImagesOnTheCommandLineLeaveTheRestoredWriteWhole) {
+  start(app.path(), false);
+  insert_disks();
+  const Saved s = inside_write(elsewhere.file("work.st"));
+  ASSERT_FALSE(s.state.empty());
+  put_disks(boot, s.work);
+  other.write(APP_AutoStateName, s.state);
+  start(other.path(), true);
+  frame();
+  ASSERT_EQ(APP_AutoStateTakenUp, 1u);
+  testing::internal::CaptureStdout();
+  APP_OpenDocuments({elsewhere.file("boot.st"), elsewhere.file("work.st")}, false, true);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 3u);
+  EXPECT_EQ(INPUT_PendingDisks(), 0u);
+  run_to(last_frame);
+  expect_written("the same images on the command line");
+}
+
+// A state saved while drive B held the folder's own disk2.st, taken up in
+// another folder whose own disk2.st is another disk: the image the state
+// names is its disk, and the write completes there; the other folder's
+// disk stays as it was.
+TEST_F(StateFloppies, AnotherFoldersDiskOfTheSameNameLeavesTheWriteToTheStatesDisk) {
+  fs::copy_file(elsewhere.file("boot.st"), app.file("disk1.st"));
+  fs::copy_file(elsewhere.file("work.st"), app.file("disk2.st"));
+  start(app.path(), false);
+  const Saved s = inside_write(app.file("disk2.st"));
+  ASSERT_FALSE(s.state.empty());
+  ASSERT_EQ(fat_new_floppy(other.file("disk2.st"), "OTHER"), "");
+  const Bytes others = read_file(other.file("disk2.st"));
+  fs::remove(app.file("disk2.st"));
+  app.write("disk2.st", s.work);
+  other.write(APP_AutoStateName, s.state);
+  start(other.path(), true);
+  frame();
+  EXPECT_EQ(APP_AutoStateRefused, 0u);
+  EXPECT_EQ(DISKIMG_WriteProtect[1], 0u);
+  run_to(last_frame);
+  DISKIMG_Reset();
+  expect_written("the state's disk of another folder", app.file("disk2.st"));
+  EXPECT_TRUE(read_file(other.file("disk2.st")) == others);
 }
 
 // The folder's own disks follow the folder: renamed between the quit and
@@ -212,6 +279,49 @@ TEST_F(StateFloppies, TheFoldersOwnDisksComeBackInARenamedFolder) {
   }
 }
 
+// ---- A disk put into the other drive ----
+
+// A program writes its file to one drive while a floppy is dropped on the
+// window for the other (which stands empty a while, then takes it): the
+// write goes on to its end and the disk stays clean; the program then
+// reads the new disk in the other drive.
+TEST_F(StateDisks, ADiskPutIntoOneDriveLeavesTheOtherDrivesWriteWhole) {
+  for (const char writes : {'B', 'A'}) {
+    SCOPED_TRACE(std::string("writing to drive ") + writes);
+    TempFolder disks;
+    const std::string boot = disks.file("boot.st"), second = disks.file("second.st"), fresh = disks.file("new.st");
+    ASSERT_EQ(fat_new_floppy(boot, "BOOT"), "");
+    ASSERT_EQ(fat_make_dir(boot, "AUTO"), "");
+    const std::string program = writes == 'B' ? "/floppy_swap_b.bin" : "/floppy_swap_a.bin";
+    ASSERT_EQ(fat_copy_in(boot, M68K_PROGRAM_DIR + program, "AUTO/SWAP.PRG"), "");
+    ASSERT_EQ(fat_new_floppy(second, "SECOND"), "");
+    ASSERT_EQ(fat_new_floppy(fresh, "NEW"), "");
+    const std::string note = "on the new disk.";  // the 16 bytes the program copies
+    disks.write("new.txt", Bytes(note.begin(), note.end()));
+    ASSERT_EQ(fat_copy_in(fresh, disks.file("new.txt"), "NEW.TXT"), "");
+    const std::string written = writes == 'B' ? second : boot;
+
+    start(app.path(), false);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(boot.c_str(), 'A'), 1u);
+    ASSERT_EQ(DISKIMG_Insert(second.c_str(), 'B'), 1u);
+    testing::internal::GetCapturedStdout();
+    const Bytes before = read_file(written);
+    while (read_file(written) == before && SCHED_FrameCount < 900) run_to(SCHED_FrameCount + 4);
+    ASSERT_LT(SCHED_FrameCount, 900u) << "the write never began";
+    APP_OpenDocuments({fresh}, writes == 'A');  // with Command held, for drive B
+    run_to(SCHED_FrameCount + INPUT_SwapFrames + 2);
+    EXPECT_EQ(DISKIMG_InsertedMask, 3u);
+    run_to(1400);
+    DISKIMG_Reset();
+    EXPECT_EQ(fat_check(written), "");
+    EXPECT_TRUE(fat_read(written, "OUT1.BIN").out == text(expected_file())) << "OUT1.BIN is not whole";
+    EXPECT_EQ(fat_read(written, "DONE1.TXT").out, "done");
+    EXPECT_EQ(fat_read(written, "SEEN.TXT").out, note);
+    EXPECT_EQ(fat_check(fresh), "");
+  }
+}
+
 // ---- The hard disk ----
 
 // EmuTOS, our hard-disk driver and a hard disk whose AUTO program waits 4
@@ -241,16 +351,17 @@ class StateHardDisk : public StateDisks {
     fs::remove(hdd());
     app.write("HDD-C.dmg", b);
   }
-  // Starts with `state` as the automatic state: refused, the ST starts
-  // afresh and its program writes OUT`n`.BIN beside what is there.
-  void expect_refused_at_start(u32 n) {
-    app.write(APP_AutoStateName, state);
+  // Starts with `file` (else `state`) as the automatic state, written now
+  // unless it is there: refused, the ST starts afresh and its program writes
+  // OUT`n`.BIN beside what is there.
+  void expect_refused_at_start(u32 n, const Bytes* file = nullptr,
+                               const char* said = "HDD-C.dmg changed since the state was saved") {
+    if (!fs::exists(app.file(APP_AutoStateName))) app.write(APP_AutoStateName, file ? *file : state);
     start(app.path(), true);
     frame();
     fs::remove(app.file(APP_AutoStateName));
     EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedHardDisk));
-    EXPECT_NE(DLG_LastAlertText().find("HDD-C.dmg changed since the state was saved"), std::string::npos)
-        << DLG_LastAlertText();
+    EXPECT_NE(DLG_LastAlertText().find(said), std::string::npos) << DLG_LastAlertText();
     run_to(done_by + 50);
     HDD_CloseImages();
     EXPECT_EQ(fat_check(hdd()), "");
@@ -300,6 +411,31 @@ TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
   HDD_CloseImages();
   EXPECT_EQ(fat_check(hdd()), "");
   EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
+}
+
+// An earlier build's state (the newest block cut off) keeps no record of the
+// hard disk, and the files' times can't stand in for one: on a disk a host
+// tool changed, it is refused when the image was put back with its old time
+// (cp -p, rsync -a, tar) and when the state file was copied after the
+// change. The file put on the disk stays as it was.
+TEST_F(StateHardDisk, AnEarlierBuildsStateIsRefusedWhateverTheFilesTimesSay) {
+  const Bytes older(state.begin(), state.end() - STATE_AccessBlockBytes);
+  Bytes big(200000);
+  for (u32 i = 0; i < big.size(); ++i) big[i] = u8(i * 11 + (i >> 10));
+  app.write("BIG.BIN", big);
+  put_disk(disk);
+  ASSERT_EQ(fat_copy_in(hdd(), app.file("BIG.BIN"), "BIG.BIN"), "");
+  const Bytes changed = read_file(hdd());
+  for (const bool oldTime : {true, false}) {
+    SCOPED_TRACE(oldTime ? "the disk put back with its old time" : "the state copied after the change");
+    put_disk(changed);
+    app.write(APP_AutoStateName, older);
+    if (oldTime)
+      fs::last_write_time(hdd(), fs::last_write_time(app.file(APP_AutoStateName)) - std::chrono::hours(1));
+    expect_refused_at_start(1, nullptr, "saved by an earlier version, which can't show that the hard disk "
+                                          "HDD-C.dmg is unchanged");
+    EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
+  }
 }
 
 // A session that took up the automatic state and ended without a quit

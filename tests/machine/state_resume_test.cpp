@@ -302,11 +302,12 @@ class StateResume : public ::testing::Test {
 
   // Loads `s` written as a build before the extension wrote it (a floppy's
   // heads not in it) in a fresh start: what the ST writes on the floppies
-  // goes where it went in the unbroken run. (The hard disk's RESULT.BIN may
-  // count a Timer B interrupt less: the drive light's count, which such a
-  // state lacks, times the program a little otherwise.)
+  // goes where it went in the unbroken run. Such a state is taken up only
+  // without a hard disk in use (nothing in it shows the disk unchanged):
+  // the start has none.
   void load_older_at_start(const Saved& s) {
     write_files(s.files);
+    std::filesystem::remove(folder.file("HDD-C.dmg"));
     folder.write(APP_AutoStateName, Bytes(s.state.begin(), s.state.end() - STATE_ExtensionBytes));
     start(true);
     for (u32 f = s.frame; f < last_frame; ++f) frame();

@@ -562,7 +562,8 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
       {"the image as saved", plain, true, nullptr},
       {"an image saved write-protected", state_with(work, true), false, nullptr},
       {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - STATE_AccessBlockBytes), false,
-       "earlier version"},
+       "earlier version, which does not show that the ST could write it. To let the ST write on it, eject the disk "
+       "and insert it again."},
       {"a text file with its digest", state_with(notes), false, "no floppy disk's boot sector"},
       {"a link to a text file", linked, false, "no floppy disk's boot sector"},
       {"a geometry of another size", longer, false, "not a floppy image of the size"},
@@ -635,7 +636,10 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     const STATE_Result r = STATE_Decode(plain.data(), plain.size());
     const std::string said = testing::internal::GetCapturedStderr();
     if (r != STATE_Result::Restored || DISKIMG_InsertedMask != 1) return 1;
-    return DISKIMG_WriteProtect[0] == 0x40 && said.find("may only be read") != std::string::npos ? 0 : 2;
+    return DISKIMG_WriteProtect[0] == 0x40 && said.find("may only be read. To let the ST write on it, make the "
+                                                        "file writable") != std::string::npos
+               ? 0
+               : 2;
   });
   testing::internal::GetCapturedStdout();
   EXPECT_EQ(status, 0);
@@ -646,10 +650,12 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
 // the folder's own disk in both drives comes back written by the drive that
 // wrote it (though the start opened it in the other for writing); a drive
 // that only read an image another drive wrote writes it again once the
-// state shows it wrote it. The folder's own disk is never taken from
-// another folder: a copied folder whose disk changed has the drive empty
-// (not the original's disk). A link to nothing in the named place leaves
-// the folder's own disk of the drive to take its place.
+// state shows it wrote it. In another folder whose own disk of that name
+// is another disk, the image the state names is taken when it is the
+// state's disk (and written), the folder's disk left alone; when neither
+// is, the drive stays empty and the alert says what each is. A link to
+// nothing in the named place leaves the folder's own disk of the drive to
+// take its place.
 TEST_F(StateFile, EachDriveWritesAsTheSavedOneDid) {
   boot();
   PREFS_WriteProtect = 0;
@@ -690,16 +696,28 @@ TEST_F(StateFile, EachDriveWritesAsTheSavedOneDid) {
   EXPECT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_TRUE(writes(0)) << alert;
 
-  std::vector<u8> changed = read_all(disk1);
+  const std::vector<u8> original = read_all(disk1);
+  std::vector<u8> changed = original;
   changed[9000] ^= 1;
   copy.write("disk1.st", changed);
   APP_Folder.path = copy.path();
   DISKIMG_Reset();
   EXPECT_EQ(load(alone), STATE_Result::Restored);
+  ASSERT_EQ(DISKIMG_InsertedMask, 1u) << alert;
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), disk1);
+  EXPECT_TRUE(writes(0));
+  DISKIMG_Reset();
+  folder.write("disk1.st", changed);
+  EXPECT_EQ(load(alone), STATE_Result::Restored);
   APP_Folder.path = folder.path();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-  EXPECT_NE(alert.find(copy.file("disk1.st") + " is not the disk the state was saved with"), std::string::npos)
+  EXPECT_NE(alert.find("Cant insert a disk in drive A, " + copy.file("disk1.st") +
+                       " is this folder's own disk, another disk than the one the state was saved with; " + disk1 +
+                       " is not the disk the state was saved with (it changed since)"),
+            std::string::npos)
       << alert;
+  EXPECT_TRUE(read_all(copy.file("disk1.st")) == changed);
+  folder.write("disk1.st", original);
 
   copy.write("work.st", read_all(disk1));
   DISKIMG_Reset();

@@ -311,6 +311,34 @@ TEST_F(SdlHost, DropsOfOneToThreeFiles) {
   EXPECT_EQ(MMU_TosVersion, 12u);
 }
 
+// The files named on the command line at a start that took up the automatic
+// state: the very image a restored drive holds stays in it (the restored ST
+// may be writing it); another goes in as a drop does. Without the state
+// taken up, the same image is swapped in again as any drop.
+TEST_F(SdlHost, TheCommandLineLeavesARestoredDrivesOwnImageInIt) {
+  folder.write("work.st", Bytes(368640, 0x5a));
+  folder.write("other.st", Bytes(368640, 0xa5));
+  for (const u32 takenUp : {1u, 0u}) {
+    SCOPED_TRACE(takenUp ? "the state taken up" : "no state");
+    DISKIMG_Reset();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(folder.file("work.st").c_str(), 'B'), 1u);
+    APP_AutoStateTakenUp = takenUp;
+    // By another of its names.
+    SDL_HostOpenLater({folder.file("other.st"), folder.path() + "/./work.st"});
+    send(SDL_Event{});
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(DISKIMG_InsertedMask, takenUp ? 3u : 1u);
+    EXPECT_EQ(INPUT_PendingDisks(), takenUp ? 0u : 2u);
+    EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("other.st"));
+  }
+  APP_AutoStateTakenUp = 0;
+  testing::internal::CaptureStdout();
+  for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
+  testing::internal::GetCapturedStdout();
+  DISKIMG_Reset();
+}
+
 // An MSA image of 80 tracks of one side, each stored as it is (its bytes the
 // track's number), which polls the host 80 times as it expands.
 Bytes msa_image() {

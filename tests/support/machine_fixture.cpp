@@ -146,6 +146,7 @@ void machine_reset_globals() {
   APP_StopFlag = 0;
   APP_QuitUnsaved = 0;
   APP_AutoStateLoaded = 0;
+  APP_AutoStateTakenUp = 0;
   APP_AutoStateRefused = 0;
   SCHED_StopAfterFrames = 0;
   SCHED_HostDue = 0;

@@ -41,7 +41,7 @@ u32 queue_head, queue_count;
 // state at the drop; served when no other event waits, never while paused.
 struct Batch {
   std::vector<std::string> paths;
-  bool command;
+  bool command, atStart;
 };
 std::vector<Batch> batches;
 std::vector<std::string> dropping;
@@ -237,7 +237,7 @@ void drop(const SDL_DropEvent& d) {
     case SDL_DROPCOMPLETE:
       drop_open = false;
       if (dropping.empty()) break;
-      batches.push_back({std::move(dropping), drop_command});
+      batches.push_back({std::move(dropping), drop_command, false});
       dropping.clear();
       break;
     default: break;
@@ -285,7 +285,7 @@ bool serve(bool paused) {
   if (paused || batches.empty()) return false;
   const Batch b = std::move(batches.front());
   batches.erase(batches.begin());
-  APP_ProcessAppleEvent({APP_AppleEvent::OpenDocs, b.paths, b.command});
+  APP_ProcessAppleEvent({APP_AppleEvent::OpenDocs, b.paths, b.command, b.atStart});
   return true;
 }
 
@@ -351,7 +351,7 @@ void SDL_HostPointerAt(const SDL_MouseButtonEvent& b, int& x, int& y) {
 
 void SDL_HostOpenLater(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
-  batches.push_back({paths, false});
+  batches.push_back({paths, false, true});
 }
 
 void APP_InstallAppleEvents() {

@@ -184,7 +184,7 @@ i32 APP_HandleQuit(const APP_AppleEvent&) {
 i32 APP_HandlePrintDocs(const APP_AppleEvent&) { return 0; }
 
 i32 APP_HandleOpenDocs(const APP_AppleEvent& event) {
-  APP_OpenDocuments(event.paths, event.command);
+  APP_OpenDocuments(event.paths, event.command, event.atStart);
   return 0;
 }
 

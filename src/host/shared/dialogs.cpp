@@ -116,9 +116,7 @@ const DLG_AlertText alert_texts[] = {
     {"Not everything can be saved for the next start.",
      "Quit Anyway quits without it. Cancel goes back to the ST, which runs on as before, so that the cause "
      "can be mended first."},
-    {"The disk went in write-protected.",
-     "The ST can't write on it. To let it write, eject the disk and insert it again (once nothing else "
-     "writes the image)."},
+    {"The disk went in write-protected.", "The ST can't write on it: its writes end with \"write-protected\"."},
 };
 
 // The quit's explanation while the machine is not saved on quit, and while
@@ -143,6 +141,7 @@ const char* kept_state_explanation(u32 refusal) {
       return "It was saved with another cartridge: File > Saved State loads it at a start with that cartridge "
              "as \"cart.img\".";
     case STATE_RefusedFile: return "It is damaged, or no saved state of this machine: it is kept as it was.";
+    case STATE_RefusedNotAFile: return "It is no file, so no saved state: it is kept as it was.";
     case STATE_RefusedUnreadable:
       return "It could not be read at the start (its permissions, or the disk), so it may well be whole: it is "
              "kept as it was, and File > Saved State loads it once it can be read.";

@@ -215,6 +215,11 @@ std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
   if (APP_AutoStateRefused && FILES_Exists(path.c_str())) {
+    // What is there when it is no file (a folder, a FIFO, a device): said
+    // with the name it is kept under.
+    std::string what = FILES_NotRegular(path.c_str());
+    struct stat st;
+    if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
@@ -223,6 +228,7 @@ std::string save_auto_state(bool tell) {
       std::fprintf(stderr, "%s\n", why.c_str());
       return why;
     }
+    if (!what.empty()) aside += ", which " + what;
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
                  DLG_AlertTexts(17).explanation);
   }
@@ -629,11 +635,12 @@ void INPUT_PollJoysticks() {
 
 // ---- Documents and quit ----
 
-void APP_OpenDocuments(const std::vector<std::string>& paths, bool command) {
+void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool atStart) {
   const size_t count = paths.size();
   bool restarted = false;
   for (size_t i = 0; i < count && i < 2; ++i) {
     const std::string& path = paths[i];
+    if (atStart && APP_AutoStateTakenUp && DISKIMG_DriveHolding(path.c_str()) >= 0) continue;
     struct stat st {};
     const bool measured = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     if (measured && (st.st_size == 196608 || st.st_size == 262144)) {

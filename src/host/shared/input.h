@@ -174,8 +174,11 @@ void INPUT_ForgetStPointer();
 // menus show the new image meanwhile); with a TOS image in the same drop,
 // every image goes in at once. A file the TOS loader refuses, or one that
 // can't go into a drive (DISKIMG_CheckImage), changes nothing: an alert
-// says why, and the drive keeps its disk.
-void APP_OpenDocuments(const std::vector<std::string>& paths, bool command);
+// says why, and the drive keeps its disk. Named on the command line
+// (`atStart`) of a start that took up the automatic state, the very image
+// (the same file) a drive of the restored machine holds leaves that drive as
+// it is: the restored ST may be in the middle of writing it.
+void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool atStart = false);
 
 // How long a swapped drive stands empty: twice the longest EmuTOS takes to
 // see it (16 frames: it samples the write-protect line of one drive every

@@ -323,6 +323,10 @@ void MENU_InsertDisk() {
 
 u32 MENU_InsertImage(char drive, const std::string& path) {
   if (!DISKIMG_Insert(path.c_str(), drive)) return 0;
+  // The user's own file that we may only read: the ST's writes would fail
+  // without a word of why.
+  const u32 d = drive == 'B' || drive == 'b' ? 1 : 0;
+  if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile) DISKIMG_TellProtected(d, path);
   MENU_SetDiskName(drive, file_name(path));
   MENU_UpdateDiskItems();
   return 1;
