@@ -123,6 +123,20 @@ class StateFloppies : public StateDisks {
     EXPECT_EQ(fat_read(image, "DONE1.TXT").out, "done") << what;
   }
 
+  // Takes `state` up at a start of the other folder, as its automatic
+  // state: drive B writable, and the write completes on the image at
+  // `path` (the work disk when empty).
+  void expect_goes_on_at_start(const Bytes& state, const std::string& what, const std::string& path = {}) {
+    other.write(APP_AutoStateName, state);
+    start(other.path(), true);
+    frame();
+    EXPECT_EQ(APP_AutoStateRefused, 0u) << what;
+    EXPECT_EQ(DISKIMG_WriteProtect[1], 0u) << what;
+    run_to(last_frame);
+    DISKIMG_Reset();
+    expect_written(what, path);
+    fs::remove(other.file(APP_AutoStateName));
+  }
   // Runs the started machine until the image at `path` is being written
   // (changed twice): the state then, with the image.
   Saved inside_write(const std::string& path) {
@@ -160,14 +174,7 @@ TEST_F(StateFloppies, AWriteToADiskOfAnotherFolderGoesOnFromEveryStateInAnotherF
     SCOPED_TRACE("the state of frame " + std::to_string(s.frame));
     // At a start of another folder, as its automatic state.
     put_disks(boot, s.work);
-    other.write(APP_AutoStateName, s.state);
-    start(other.path(), true);
-    frame();
-    EXPECT_EQ(APP_AutoStateRefused, 0u);
-    EXPECT_EQ(DISKIMG_WriteProtect[1], 0u);
-    run_to(last_frame);
-    expect_written("loaded at a start");
-    fs::remove(other.file(APP_AutoStateName));
+    expect_goes_on_at_start(s.state, "loaded at a start");
     // Through Load State, in a machine of another folder that boots with
     // no disks.
     put_disks(boot, s.work);
@@ -222,14 +229,7 @@ TEST_F(StateFloppies, AnotherFoldersDiskOfTheSameNameLeavesTheWriteToTheStatesDi
   const Bytes others = read_file(other.file("disk2.st"));
   fs::remove(app.file("disk2.st"));
   app.write("disk2.st", s.work);
-  other.write(APP_AutoStateName, s.state);
-  start(other.path(), true);
-  frame();
-  EXPECT_EQ(APP_AutoStateRefused, 0u);
-  EXPECT_EQ(DISKIMG_WriteProtect[1], 0u);
-  run_to(last_frame);
-  DISKIMG_Reset();
-  expect_written("the state's disk of another folder", app.file("disk2.st"));
+  expect_goes_on_at_start(s.state, "the state's disk of another folder", app.file("disk2.st"));
   EXPECT_TRUE(read_file(other.file("disk2.st")) == others);
 }
 
