@@ -209,7 +209,8 @@ constexpr const char* APP_AutoStateName = "Auto Saved State";
 // state this machine can read (or nothing is of that name), it is a file
 // that could not be opened or read (its permissions, the disk): that one may
 // well be whole, its hard disk changed since it was saved, or what has the
-// name is no file at all (a folder, a FIFO, a device, a link to nothing).
+// name is no file at all (a folder, a FIFO, a device, a link to nothing),
+// or it is an earlier version's, which can't show its hard disk unchanged.
 enum : u32 {
   STATE_RefusedFile = 1,
   STATE_RefusedTos,
@@ -219,6 +220,7 @@ enum : u32 {
   STATE_RefusedUnreadable,
   STATE_RefusedHardDisk,
   STATE_RefusedNotAFile,
+  STATE_RefusedEarlierHardDisk,
 };
 // Why STATE_Read last refused a file (one of the above).
 extern u32 STATE_Refusal;

@@ -36,6 +36,7 @@ u64 DISKIMG_ImageSize[2];
 u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
+DISKIMG_FileId DISKIMG_Source[2];
 
 namespace {
 
@@ -74,6 +75,7 @@ void DISKIMG_Reset() {
     DISKIMG_ImageSize[d] = 0;
     DISKIMG_AlwaysProtected[d] = 0;
     DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
+    DISKIMG_Source[d] = {};
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -403,6 +405,9 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
 
   DISKIMG_Files[d] = fd;
   DISKIMG_ImageSize[d] = u64(st.st_size);
+  struct stat source = st;
+  if (protection == DISKIMG_Protection::Copy && stat(path, &source) != 0) source = {};
+  DISKIMG_Source[d] = {u64(source.st_dev), u64(source.st_ino)};
   if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
   // Without sectors per track every track lands on the first one: a write
   // there would overwrite the boot sector and the FATs. Such an image is only
@@ -424,20 +429,26 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
 }
 
 void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why) {
-  const char letter = d ? 'B' : 'A';
-  std::string text = std::string("Drive ") + letter + ": " + path + " went in write-protected: ";
-  const std::string eject = ". To let the ST write on it, eject the disk and insert it again";
+  const std::string eject = "eject the disk and insert it again";
+  const std::string writable =
+      "make the file writable (its permissions, or the file system it lies on), then " + eject + ".";
+  std::string reason = why, advice;
   if (!why.empty()) {
-    text += why + eject + ".";
+    // A file we may only read as well: a new insertion alone would only read it.
+    advice = access(path.c_str(), W_OK) == 0 ? eject + "." : writable;
   } else if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile) {
-    text += "the file may only be read. To let the ST write on it, make the file writable (chmod u+w), then eject "
-            "the disk and insert it again.";
-  } else if (other_drive_writes(d, DISKIMG_Files[d])) {
+    reason = "the file may only be read";
+    advice = writable;
+  } else if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::InUse) {
+    const bool drive = other_drive_writes(d, DISKIMG_Files[d]);
     const std::string other = std::string("drive ") + (d ? 'A' : 'B');
-    text += other + " writes it" + eject + " once " + other + " lets it go.";
+    reason = (drive ? other : "another program (another copy of Vantorell?)") + " writes it";
+    advice = eject + " once " + (drive ? other : "that program") + " lets it go.";
   } else {
-    text += "another program (another copy of Vantorell?) writes it" + eject + " once that program lets it go.";
+    advice = eject + ".";
   }
+  const std::string text = std::string("Drive ") + (d ? 'B' : 'A') + ": " + path + " went in write-protected: " +
+                           reason + ". To let the ST write on it, " + advice;
   DLG_SetAlertText(text.c_str());
   DLG_Alert(DLG_ProtectedDiskAlert, 0);
 }
@@ -450,23 +461,16 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_ImageSize[d] = 0;
   DISKIMG_AlwaysProtected[d] = 0;
   DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
+  DISKIMG_Source[d] = {};
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
   return 1;
 }
 
-int DISKIMG_DriveHolding(const char* path) {
-  struct stat file, held;
-  if (stat(path, &file) != 0) return -1;
-  for (u32 d = 0; d < 2; ++d) {
-    if (!(DISKIMG_InsertedMask & (1u << d)) || DISKIMG_Files[d] < 0) continue;
-    const u8* name = name_of(d);
-    const std::string heldName(name + 1, name + 1 + name[0]);
-    const bool copy = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Copy;
-    const bool same = copy ? stat(heldName.c_str(), &held) == 0 : fstat(DISKIMG_Files[d], &held) == 0;
-    if (same && held.st_dev == file.st_dev && held.st_ino == file.st_ino) return int(d);
-  }
-  return -1;
+bool DISKIMG_Holds(u32 d, const char* path) {
+  struct stat file;
+  return (DISKIMG_InsertedMask & (1u << d)) && stat(path, &file) == 0 &&
+         DISKIMG_Source[d] == DISKIMG_FileId{u64(file.st_dev), u64(file.st_ino)};
 }
 
 // ---- What tells images apart ----

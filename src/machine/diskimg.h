@@ -70,10 +70,17 @@ bool DISKIMG_CheckImage(const char* path, std::string& why);
 void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why = {});
 // 1 if an image was ejected.
 u32 DISKIMG_Eject(char drive);
-// The drive (0 A, 1 B) whose image is the file at path (the same file, by
-// whatever name; for a compressed or MSA image, the file it was unpacked
-// from), or -1 when neither holds it.
-int DISKIMG_DriveHolding(const char* path);
+// The file each drive's image came from, by device and inode (for a
+// compressed or MSA image, the file it was unpacked from); zero for an
+// empty drive.
+struct DISKIMG_FileId {
+  u64 device, inode;
+  bool operator==(const DISKIMG_FileId&) const = default;
+};
+extern DISKIMG_FileId DISKIMG_Source[2];
+// Whether drive d holds the image of the file at path (the same file, by
+// whatever name).
+bool DISKIMG_Holds(u32 d, const char* path);
 // 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
 u32 DISKIMG_ReadBootSector(u32 drive);
 // Geometry from the image's size alone.

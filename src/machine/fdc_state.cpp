@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/files.h"
 #include "host/app.h"
@@ -83,10 +84,7 @@ bool same_path(const std::string& a, const std::string& b) {
   return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && same_file(sa, sb));
 }
 
-// Whether drive d holds the image at path (the same file, by whatever name).
-bool holds(u32 d, const std::string& path) {
-  return (DISKIMG_InsertedMask & (1u << d)) && same_path(stored_path(d ? DISKIMG_NameB : DISKIMG_NameA), path);
-}
+bool holds(u32 d, const std::string& path) { return DISKIMG_Holds(d, path.c_str()); }
 
 void refuse_drive(char letter, const std::string& why) {
   DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + why).c_str());
@@ -99,11 +97,12 @@ DISKIMG_Digest digest_of(u32 d) {
   return DISKIMG_DigestOf(DISKIMG_Files[d], DISKIMG_ImageSize[d]);
 }
 
-// The digest of the file at path as a drive would hold it: Plain when it
-// goes in as it is, Packed when only its expansion tells (a compressed or an
-// MSA image), None when it is no file an insertion opens.
+// The first sector of the file at path and, when `digest` is given, its
+// digest as a drive would hold it: Plain when it goes in as it is, Packed
+// when only its expansion tells (a compressed or an MSA image), None when
+// it is no file an insertion opens.
 enum class Peek { None, Plain, Packed };
-Peek peek(const std::string& path, DISKIMG_Digest& digest, u8* bootSector) {
+Peek peek(const std::string& path, DISKIMG_Digest* digest, u8* bootSector) {
   std::string why;
   const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
   if (fd < 0) return Peek::None;
@@ -114,7 +113,7 @@ Peek peek(const std::string& path, DISKIMG_Digest& digest, u8* bootSector) {
     const bool packed = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) ||
                         (bootSector[0] == 0x0e && bootSector[1] == 0x0f);
     kind = packed ? Peek::Packed : Peek::Plain;
-    if (!packed) digest = DISKIMG_DigestOf(fd, u64(st.st_size));
+    if (!packed && digest) *digest = DISKIMG_DigestOf(fd, u64(st.st_size));
   }
   close(fd);
   return kind;
@@ -162,19 +161,19 @@ void insert_restored(u32 d, const Decision& to) {
     DISKIMG_TellProtected(d, to.path);
 }
 
-// Drive d takes the image at c: kept as it is when the drive holds it and
-// it can be written as the state says, else put in again so (written by an
-// earlier restore only for reading, or by this start for writing where the
-// saved ST only read it).
-Decision take(u32 d, const std::string& c, bool held) {
+// Drive d takes the image at c, of which peek told `kind` and the first
+// sector: kept as it is when the drive holds it and it can be written as
+// the state says, else put in again so (written by an earlier restore only
+// for reading, or by this start for writing where the saved ST only read
+// it). One that another program writes is kept: in again, it would only be
+// read all the same.
+Decision take(u32 d, const std::string& c, bool held, Peek kind, const u8* bootSector) {
   Decision to;
-  DISKIMG_Digest unused{};
-  u8 bootSector[512];
-  const bool plain = peek(c, unused, bootSector) == Peek::Plain;
   to.readOnly = why_read_only(d, c, bootSector, to.quiet);
   to.path = c;
-  const bool writes = plain && to.readOnly.empty();
-  to.kind = held && writes == !DISKIMG_AlwaysProtected[d] ? Decision::Keep : Decision::Insert;
+  const bool writes = kind == Peek::Plain && to.readOnly.empty();
+  const bool otherProgram = DISKIMG_WhyProtected[d] == DISKIMG_Protection::InUse && !holds(d ^ 1, c);
+  to.kind = held && (writes == !DISKIMG_AlwaysProtected[d] || otherProgram) ? Decision::Keep : Decision::Insert;
   return to;
 }
 
@@ -209,9 +208,10 @@ Decision decide(u32 d) {
   }
   const std::string path = name[0] == 255 ? own_path(own) : stored_path(name);
   if (path.empty()) return to;
+  u8 bootSector[512];
   // Nothing tells the image (a state of a build before the digests): the
   // image named, the drive's own when it holds it already.
-  if (!plan.digestsKnown) return take(d, path, holds(d, path));
+  if (!plan.digestsKnown) return take(d, path, holds(d, path), peek(path, nullptr, bootSector), bootSector);
 
   const DISKIMG_Digest want = plan.digests[d];
   std::vector<std::string> candidates;
@@ -225,16 +225,11 @@ Decision decide(u32 d) {
   if (!present(path)) consider(own_path(d + 1));
   for (const std::string& c : candidates) {
     const bool held = holds(d, c);
-    bool found;
-    if (held) {
-      found = digest_of(d) == want;
-    } else {
-      DISKIMG_Digest got{};
-      u8 bootSector[512];
-      const Peek kind = peek(c, got, bootSector);
-      found = (kind == Peek::Plain && got == want) || (kind == Peek::Packed && c == path);
-    }
-    if (found) return take(d, c, held);
+    DISKIMG_Digest got{};
+    const Peek kind = peek(c, held ? nullptr : &got, bootSector);
+    const bool found = held ? digest_of(d) == want
+                            : (kind == Peek::Plain && got == want) || (kind == Peek::Packed && same_path(c, path));
+    if (found) return take(d, c, held, kind, bootSector);
   }
   // No file is the state's disk: the drive stays empty, and the ST, seeing
   // it empty, reads the disk afresh once the user puts it back. The alert
@@ -249,7 +244,7 @@ Decision decide(u32 d) {
       close(fd);
       why = named ? "is not the disk the state was saved with (it changed since)"
                   : "is this folder's own disk, another disk than the one the state was saved with";
-    } else if (!named) {
+    } else if (!named && !present(c)) {
       continue;  // this folder has no such disk
     }
     to.refusal += (to.refusal.empty() ? "" : "; ") + c + " " + why;

@@ -70,16 +70,16 @@ bool HDD_BpbFromBootSector(const u8* s, u64 imageBytes, HDD_BpbRecord& bpb,
   const u32 fats = s[0x10], entries = le16(s + 0x11), fsiz = le16(s + 0x16);
   u32 total = le16(s + 0x13);
   if (total == 0) total = le32(s + 0x20);
+  if (is_fat32(s)) {
+    reason = "it is a FAT32 volume, and the driver reads FAT12 and FAT16 volumes (the ST's file system)";
+    return false;
+  }
   if (recsiz < 512 || recsiz > max_sector_bytes || (recsiz & (recsiz - 1))) {
     reason = "bytes per sector must be a power of two from 512 to 8192";
     return false;
   }
   if (clsiz == 0 || (clsiz & (clsiz - 1)) || recsiz * clsiz > 0xffff) {
     reason = "sectors per cluster must be a power of two and a cluster below 64 KB";
-    return false;
-  }
-  if (is_fat32(s)) {
-    reason = "it is a FAT32 volume, and the driver reads FAT12 and FAT16 volumes (the ST's file system)";
     return false;
   }
   if (reserved == 0 || fats != 2 || fsiz == 0) {
@@ -125,8 +125,10 @@ void HDD_ReadBootInfo() {
                       std::fread(sector, 1, sizeof sector, image[d]) == sizeof sector;
     const bool ok = read && HDD_BpbFromBootSector(sector, image_bytes[d], HDD_Bpb[d], reason);
     if (!ok) {
+      // (The volume's type is the first thing looked at.)
       if (read && is_fat32(sector))
-        reason += std::string(": mkfs.fat -C -F 16 ") + image_names[d] + " 20480 makes a FAT16 volume of 20 MB";
+        reason += std::string(": move it aside, make a FAT16 volume in its place (mkfs.fat -C -F 16 ") +
+                  image_names[d] + " 20480 makes one of 20 MB) and copy the files over (mcopy)";
       show(std::string("Cant use ") + image_names[d] + ": " + reason);
       close_image(d);
     }
@@ -328,7 +330,7 @@ bool HDD_RecordAbsent(StateReader& r) {
                      "hard disk " + drive_name(d) +
                          " is unchanged since: its ST would write over whatever was put on the disk since. "
                          "The state is not loaded, and nothing on the disk is changed.",
-                     STATE_RefusedHardDisk);
+                     STATE_RefusedEarlierHardDisk);
     return false;
   }
   return true;

@@ -643,7 +643,11 @@ TEST_F(Menus, AFileWeMayOnlyReadGoesInWriteProtectedWithAWord) {
   chmod(folder.path().c_str(), 0755);
   chmod(game.c_str(), 0444);
   const std::function<void()> ways[] = {
-      [&] { APP_OpenDocuments({game}, false, true); },
+      [&] {  // named on the command line of a start that took up the automatic state
+        APP_AutoStateTakenUp = 1;
+        APP_OpenDocuments({game}, false, true);
+        APP_AutoStateTakenUp = 0;
+      },
       [&] { APP_OpenDocuments({game}, false); },
       [&] {
         DLG_ScriptFile(game);
@@ -658,8 +662,9 @@ TEST_F(Menus, AFileWeMayOnlyReadGoesInWriteProtectedWithAWord) {
       insert();
       if (DISKIMG_InsertedMask != 1 || DISKIMG_WriteProtect[0] != 0x40) return 1;
       return DLG_LastAlertText() == "Drive A: " + game + " went in write-protected: the file may only be read. To "
-                                                         "let the ST write on it, make the file writable (chmod "
-                                                         "u+w), then eject the disk and insert it again."
+                                                         "let the ST write on it, make the file writable (its "
+                                                         "permissions, or the file system it lies on), then eject "
+                                                         "the disk and insert it again."
                  ? 0
                  : 2;
     });

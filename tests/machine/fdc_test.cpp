@@ -430,6 +430,31 @@ TEST_F(Floppy, SectorsAreFoundOnlyUnderAHeadOnTheRegistersTrack) {
   EXPECT_EQ(FDC_Regs[FDC_Status] & FDC_RecordNotFound, 0u);
 }
 
+// A disk put into one drive or taken out of it changes nothing of the
+// controller or the other drive, nor where the drive's own head stands: a
+// transfer the other drive has under way goes on, and the ST finds the new
+// disk's tracks from its record of the drive's track.
+TEST_F(Floppy, InsertionAndEjectionLeaveTheControllerAndTheHeads) {
+  for (const char drive : {'A', 'B'}) {
+    SCOPED_TRACE(drive);
+    DISKIMG_Reset();
+    insert("other.st", make_floppy(737280, 2, 9), drive == 'A' ? 'B' : 'A');
+    DISKIMG_Drives[0].headTrack = 12;
+    DISKIMG_Drives[1].headTrack = 40;
+    const u32 regs[6] = {0x84, 40, 5, 41, 0, 0x80};
+    std::copy(regs, regs + 6, FDC_Regs);
+    for (const bool eject : {false, true}) {
+      if (eject)
+        DISKIMG_Eject(drive);
+      else
+        insert("new.st", make_floppy(368640, 1, 9), drive);
+      EXPECT_TRUE(std::equal(regs, regs + 6, FDC_Regs)) << (eject ? "ejected" : "inserted");
+      EXPECT_EQ(DISKIMG_Drives[0].headTrack, 12);
+      EXPECT_EQ(DISKIMG_Drives[1].headTrack, 40);
+    }
+  }
+}
+
 TEST_F(Floppy, SeekStepAndRestore) {
   insert("a.st", make_floppy(737280, 2, 9));
   reg(0x86, 10);

@@ -205,7 +205,8 @@ TEST_F(HardDisk, AnImageOfAVolumeTheDriverCantReadIsClosedWithAMessage) {
       {"Cant use HDD-C.dmg: sectors per cluster must be a power of two", [&] { folder.write("HDD-C.dmg", img); }},
 #ifdef FAT_TOOLS
       {"Cant use HDD-C.dmg: it is a FAT32 volume, and the driver reads FAT12 and FAT16 volumes (the ST's file "
-       "system): mkfs.fat -C -F 16 HDD-C.dmg 20480 makes a FAT16 volume of 20 MB",
+       "system): move it aside, make a FAT16 volume in its place (mkfs.fat -C -F 16 HDD-C.dmg 20480 makes one of "
+       "20 MB) and copy the files over (mcopy)",
        [&] { ASSERT_EQ(shell(std::string(MKFS_FAT) + " -C -F 32 " + shell_quote(hdd) + " 40000").status, 0); }},
 #endif
   };

@@ -355,12 +355,13 @@ class StateHardDisk : public StateDisks {
   // unless it is there: refused, the ST starts afresh and its program writes
   // OUT`n`.BIN beside what is there.
   void expect_refused_at_start(u32 n, const Bytes* file = nullptr,
-                               const char* said = "HDD-C.dmg changed since the state was saved") {
+                               const char* said = "HDD-C.dmg changed since the state was saved",
+                               u32 why = STATE_RefusedHardDisk) {
     if (!fs::exists(app.file(APP_AutoStateName))) app.write(APP_AutoStateName, file ? *file : state);
     start(app.path(), true);
     frame();
     fs::remove(app.file(APP_AutoStateName));
-    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedHardDisk));
+    EXPECT_EQ(APP_AutoStateRefused, why);
     EXPECT_NE(DLG_LastAlertText().find(said), std::string::npos) << DLG_LastAlertText();
     run_to(done_by + 50);
     HDD_CloseImages();
@@ -433,7 +434,7 @@ TEST_F(StateHardDisk, AnEarlierBuildsStateIsRefusedWhateverTheFilesTimesSay) {
     if (oldTime)
       fs::last_write_time(hdd(), fs::last_write_time(app.file(APP_AutoStateName)) - std::chrono::hours(1));
     expect_refused_at_start(1, nullptr, "saved by an earlier version, which can't show that the hard disk "
-                                          "HDD-C.dmg is unchanged");
+                                          "HDD-C.dmg is unchanged", STATE_RefusedEarlierHardDisk);
     EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
   }
 }

@@ -597,6 +597,22 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     }
     EXPECT_TRUE(read_all(work) == bytes && read_all(notes) == text);
   }
+  // Held since the start while another program writes it: the restore
+  // keeps the drive as it is (in again it would only be read all the
+  // same), without a second alert.
+  locker = open(work.c_str(), O_RDWR);
+  ASSERT_EQ(flock(locker, LOCK_EX), 0);
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  DISKIMG_Reset();
+  DISKIMG_Insert(work.c_str(), 'A');
+  testing::internal::GetCapturedStderr();
+  const int held = DISKIMG_Files[0];
+  EXPECT_EQ(decode(plain), STATE_Result::Restored);
+  testing::internal::GetCapturedStdout();
+  close(locker);
+  EXPECT_EQ(DISKIMG_Files[0], held);
+  EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
   // Images the drives hold the other way round: each goes to the drive the
   // state gives it, and both are written.
   elsewhere.write("other.st", make_floppy(737280, 2, 9));
@@ -793,6 +809,14 @@ TEST_F(StateFile, EachDriveGetsTheStatesImageAndHead) {
   const std::vector<u8> empty = STATE_Encode();
   ASSERT_EQ(insert("other.st"), 1u);
   EXPECT_EQ(load(empty), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  // Replaced under the drive since the save (a tool that writes a new file
+  // and renames it over the old): the drive holds the old file, which no
+  // name reaches any more, and the restore does not keep it.
+  folder.write("new.st", std::vector<u8>(737280, 1));
+  ASSERT_EQ(insert("disk1.st"), 1u);
+  std::filesystem::rename(folder.file("new.st"), folder.file("disk1.st"));
+  EXPECT_EQ(load(state), STATE_Result::Restored);
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   folder.write("disk1.st", std::vector<u8>(737280, 1));  // written since the save
   ASSERT_EQ(insert("disk1.st"), 1u);

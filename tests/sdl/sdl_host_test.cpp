@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <csignal>
@@ -313,30 +314,63 @@ TEST_F(SdlHost, DropsOfOneToThreeFiles) {
 
 // The files named on the command line at a start that took up the automatic
 // state: the very image a restored drive holds stays in it (the restored ST
-// may be writing it); another goes in as a drop does. Without the state
-// taken up, the same image is swapped in again as any drop.
+// may be writing it), a compressed one too; another goes in as a drop does.
+// Without the state taken up, the same image is swapped in again as any
+// drop.
 TEST_F(SdlHost, TheCommandLineLeavesARestoredDrivesOwnImageInIt) {
   folder.write("work.st", Bytes(368640, 0x5a));
   folder.write("other.st", Bytes(368640, 0xa5));
-  for (const u32 takenUp : {1u, 0u}) {
-    SCOPED_TRACE(takenUp ? "the state taken up" : "no state");
+  gzFile packed = gzopen(folder.file("game.st.gz").c_str(), "wb");
+  const Bytes game(368640, 0x3c);
+  gzwrite(packed, game.data(), unsigned(game.size()));
+  gzclose(packed);
+  const struct {
+    u32 takenUp;
+    const char* inA;  // before the start's files, with work.st in B
+    u32 mask, pending;
+  } cases[] = {{1, nullptr, 3, 0}, {0, nullptr, 1, 2}, {1, "game.st.gz", 3, 0}, {0, "game.st.gz", 0, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.takenUp ? "the state taken up" : "no state") + (c.inA ? ", A compressed" : ""));
     DISKIMG_Reset();
+    INPUT_Reset();  // no swap left waiting
     testing::internal::CaptureStdout();
+    if (c.inA) {
+      ASSERT_EQ(DISKIMG_Insert(folder.file(c.inA).c_str(), 'A'), 1u);
+    }
     ASSERT_EQ(DISKIMG_Insert(folder.file("work.st").c_str(), 'B'), 1u);
-    APP_AutoStateTakenUp = takenUp;
-    // By another of its names.
-    SDL_HostOpenLater({folder.file("other.st"), folder.path() + "/./work.st"});
+    APP_AutoStateTakenUp = c.takenUp;
+    // The second by another of its names.
+    SDL_HostOpenLater({folder.file(c.inA ? c.inA : "other.st"), folder.path() + "/./work.st"});
     send(SDL_Event{});
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(DISKIMG_InsertedMask, takenUp ? 3u : 1u);
-    EXPECT_EQ(INPUT_PendingDisks(), takenUp ? 0u : 2u);
-    EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("other.st"));
+    EXPECT_EQ(DISKIMG_InsertedMask, c.mask);
+    EXPECT_EQ(INPUT_PendingDisks(), c.pending);
+    EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]),
+              folder.file(c.inA ? c.inA : "other.st"));
   }
   APP_AutoStateTakenUp = 0;
+  INPUT_Reset();
+}
+
+// The command line's files wait for the automatic state: named at a start
+// whose state holds the image in drive B, it stays there, untouched.
+TEST_F(SdlHost, TheCommandLinesFilesAreOpenedAfterTheAutomaticState) {
+  TempFolder disks;
+  const std::string work = disks.file("work.st");
+  disks.write("work.st", Bytes(368640, 0x5a));
   testing::internal::CaptureStdout();
-  for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
+  ASSERT_EQ(DISKIMG_Insert(work.c_str(), 'B'), 1u);
   testing::internal::GetCapturedStdout();
-  DISKIMG_Reset();
+  ASSERT_TRUE(STATE_Write(folder.file(APP_AutoStateName).c_str()));
+  machine_reset_globals();
+  machine_start(folder.path());
+  PREFS_AutoSaveOnQuit = 1;
+  SDL_HostOpenLater({work});
+  machine_run_quietly(3);
+  EXPECT_EQ(APP_AutoStateTakenUp, 1u);
+  EXPECT_EQ(SDL_HostQueuedEvents(), 0u);
+  EXPECT_EQ(DISKIMG_InsertedMask, 2u);
+  EXPECT_EQ(INPUT_PendingDisks(), 0u);
 }
 
 // An MSA image of 80 tracks of one side, each stored as it is (its bytes the

@@ -142,6 +142,9 @@ const char* kept_state_explanation(u32 refusal) {
              "as \"cart.img\".";
     case STATE_RefusedFile: return "It is damaged, or no saved state of this machine: it is kept as it was.";
     case STATE_RefusedNotAFile: return "It is no file, so no saved state: it is kept as it was.";
+    case STATE_RefusedEarlierHardDisk:
+      return "It was saved by an earlier version, which can't show that the hard disk is unchanged: File > Saved "
+             "State loads it at a start without a hard disk in use (the hard disk off, or no HDD-C.dmg).";
     case STATE_RefusedUnreadable:
       return "It could not be read at the start (its permissions, or the disk), so it may well be whole: it is "
              "kept as it was, and File > Saved State loads it once it can be read.";

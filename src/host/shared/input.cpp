@@ -640,7 +640,8 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool
   bool restarted = false;
   for (size_t i = 0; i < count && i < 2; ++i) {
     const std::string& path = paths[i];
-    if (atStart && APP_AutoStateTakenUp && DISKIMG_DriveHolding(path.c_str()) >= 0) continue;
+    if (atStart && APP_AutoStateTakenUp && (DISKIMG_Holds(0, path.c_str()) || DISKIMG_Holds(1, path.c_str())))
+      continue;
     struct stat st {};
     const bool measured = stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
     if (measured && (st.st_size == 196608 || st.st_size == 262144)) {
