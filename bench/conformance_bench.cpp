@@ -11,7 +11,7 @@
 static void BM_ConformanceFamily(benchmark::State& state) {
   std::vector<conformance::TestCase> tests;
   std::string error;
-  if (!conformance::load_test_file(TESTDATA_DIR "/m68000/MOVE.l.bin", tests, error)) {
+  if (!conformance::load_test_file(TESTDATA_DIR "/m68000/MOVE.l.bin.gz", tests, error)) {
     state.SkipWithError(error.c_str());
     return;
   }

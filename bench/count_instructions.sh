@@ -9,7 +9,7 @@
 #                               [--emutos-frames N] [--emutos IMAGE]... [--keep DIR]
 #
 # Defaults: the release preset, 300 frames of the workload ROM, 2000 frames
-# of each image in /work/shared/testdata/emutos (or $VANTORELL_TESTDATA/emutos).
+# of each EmuTOS image the repository keeps (data/emutos/*.img).
 # Only the emulation is counted (callgrind collects inside APP_Run), not the
 # machine's construction. Functions are sorted into the parts by name; the
 # last column of each table gives the share of the whole run.
@@ -39,8 +39,7 @@ for f in "$headless" "$workload"; do
   [ -f "$f" ] || { echo "$f is missing: build the $preset preset first" >&2; exit 1; }
 done
 if [ ${#images[@]} -eq 0 ]; then
-  testdata=${VANTORELL_TESTDATA:-/work/shared/testdata}
-  for f in "$testdata"/emutos/*.img; do [ -f "$f" ] && images+=("$f"); done
+  for f in "$root"/data/emutos/*.img; do [ -f "$f" ] && images+=("$f"); done
 fi
 
 work=$(mktemp -d)

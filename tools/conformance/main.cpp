@@ -107,6 +107,19 @@ bool parse_args(int argc, char** argv, Options& o) {
   return true;
 }
 
+struct Family {
+  std::string name;  // ADD.w
+  std::filesystem::path path;
+};
+
+// The family a file name holds (ADD.w for ADD.w.bin or ADD.w.bin.gz), or
+// nothing.
+std::string family_name(std::string file) {
+  if (file.ends_with(".gz")) file.resize(file.size() - 3);
+  if (!file.ends_with(".bin") || file.size() == 4) return "";
+  return file.substr(0, file.size() - 4);
+}
+
 struct Tally {
   u32 state = 0;
   u32 cycles = 0;
@@ -143,21 +156,28 @@ int main(int argc, char** argv) {
     std::printf("; opcodes without a handler take the illegal-instruction exception\n");
   }
 
-  // The families: every NAME.bin of the directory, by name.
-  std::vector<std::filesystem::path> files;
+  // The families: every NAME.bin (or NAME.bin.gz) of the directory, by name.
+  std::vector<Family> files;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it(opt.dir, ec), end; !ec && it != end; it.increment(ec))
-    if (it->path().extension() == ".bin" && it->is_regular_file(ec)) files.push_back(it->path());
+  for (std::filesystem::directory_iterator it(opt.dir, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = family_name(it->path().filename().string());
+    if (!name.empty() && it->is_regular_file(ec)) files.push_back({name, it->path()});
+  }
   if (ec) {
     std::fprintf(stderr, "m68k-conformance: cannot list %s: %s\n", opt.dir.c_str(), ec.message().c_str());
     return exit_error;
   }
-  std::sort(files.begin(), files.end());
+  std::sort(files.begin(), files.end(), [](const Family& a, const Family& b) { return a.name < b.name; });
+  for (size_t i = 1; i < files.size(); ++i)
+    if (files[i].name == files[i - 1].name) {
+      std::fprintf(stderr, "m68k-conformance: family %s twice in %s (%s and %s)\n", files[i].name.c_str(),
+                   opt.dir.c_str(), files[i - 1].path.filename().c_str(), files[i].path.filename().c_str());
+      return exit_error;
+    }
   if (!opt.families.empty()) {
-    std::vector<std::filesystem::path> chosen;
+    std::vector<Family> chosen;
     for (const std::string& f : opt.families) {
-      auto it = std::find_if(files.begin(), files.end(),
-                             [&](const std::filesystem::path& p) { return p.stem().string() == f; });
+      auto it = std::find_if(files.begin(), files.end(), [&](const Family& p) { return p.name == f; });
       if (it == files.end()) {
         std::fprintf(stderr, "m68k-conformance: no family %s in %s\n", f.c_str(), opt.dir.c_str());
         return exit_error;
@@ -167,7 +187,7 @@ int main(int argc, char** argv) {
     files = chosen;
   }
   if (files.empty()) {
-    std::fprintf(stderr, "m68k-conformance: no .bin files in %s\n", opt.dir.c_str());
+    std::fprintf(stderr, "m68k-conformance: no .bin or .bin.gz files in %s\n", opt.dir.c_str());
     return exit_error;
   }
 
@@ -180,12 +200,11 @@ int main(int argc, char** argv) {
   Outcome out;
   std::string error;
 
-  for (const std::filesystem::path& file : files) {
-    if (!load_test_file(file.string(), tests, error)) {
+  for (const auto& [family, path] : files) {
+    if (!load_test_file(path.string(), tests, error)) {
       std::fprintf(stderr, "m68k-conformance: %s\n", error.c_str());
       return exit_error;
     }
-    const std::string family = file.stem().string();
     u32 state_ok = 0, cycles_ok = 0;
     // The first --verbose mismatches of the family, unexplained ones first.
     std::vector<std::string> unexplained_details, explained_details;

@@ -59,7 +59,8 @@ struct TestCase {
 // test, once the header is read); tests is then left empty.
 bool parse_test_file(std::span<const u8> image, std::vector<TestCase>& tests, std::string& error);
 
-// Reads and parses the file at path; an unreadable file is an error too.
+// Reads and parses the file at path, plain or gzip-compressed (NAME.bin or
+// NAME.bin.gz); an unreadable or damaged file is an error too.
 bool load_test_file(const std::string& path, std::vector<TestCase>& tests, std::string& error);
 
 // Magic numbers of the format.

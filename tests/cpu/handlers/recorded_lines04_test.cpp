@@ -83,7 +83,7 @@ class RecordedLines04 : public CpuLines04 {
   u32 run_family(const std::string& family, u32 skip) {
     std::vector<TestCase> tests;
     std::string error;
-    const std::string path = std::string(TESTDATA_DIR) + "/m68000/" + family + ".bin";
+    const std::string path = recorded_family_path(family);
     EXPECT_TRUE(conformance::load_test_file(path, tests, error)) << error;
     u32 ran = 0, failed = 0;
     for (const TestCase& t : tests) {

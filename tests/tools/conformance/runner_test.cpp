@@ -173,7 +173,7 @@ TEST_F(Runner, RecordedNopFamilyPassesWithTheRealHandler) {
   REQUIRE_RECORDED_TESTS();
   std::vector<TestCase> tests;
   std::string error;
-  ASSERT_TRUE(load_test_file(TESTDATA_DIR "/m68000/NOP.bin", tests, error)) << error;
+  ASSERT_TRUE(load_test_file(recorded_family_path("NOP"), tests, error)) << error;
   Outcome out;
   u32 state = 0, cycles = 0;
   for (const TestCase& t : tests) {

@@ -1,6 +1,7 @@
 #include "test_file.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -169,4 +170,33 @@ TEST(TestFile, LoadNamesTheFileInItsErrors) {
   EXPECT_NE(error.find("test 1"), std::string::npos) << error;
   EXPECT_NE(error.find("vantorell_truncated.bin"), std::string::npos) << error;
   std::remove(path.c_str());
+}
+
+// A family file reads the same plain and gzip-compressed; a compressed file
+// cut short is refused, even where all its data unpacks.
+TEST(TestFile, LoadReadsGzipAsPlainAndChecksIt) {
+  const std::vector<u8> image = encode(two_tests());
+  const std::string base = (std::filesystem::temp_directory_path() / "vantorell_gzip_family").string();
+  const std::string plain = base + ".bin", packed = base + ".bin.gz";
+  std::ofstream(plain, std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+  gzFile out = gzopen(packed.c_str(), "wb9");
+  ASSERT_NE(out, nullptr);
+  ASSERT_EQ(gzwrite(out, image.data(), unsigned(image.size())), int(image.size()));
+  ASSERT_EQ(gzclose(out), Z_OK);
+
+  std::vector<TestCase> a, b;
+  std::string error;
+  ASSERT_TRUE(load_test_file(plain, a, error)) << error;
+  ASSERT_TRUE(load_test_file(packed, b, error)) << error;
+  ASSERT_EQ(b.size(), 2u);
+  EXPECT_EQ(b[1].name, a[1].name);
+  EXPECT_EQ(b[1].final.memory.back().value, 0xBEEF);
+  EXPECT_EQ(b[1].transactions.back().address, 0x1235u);
+
+  std::filesystem::resize_file(packed, std::filesystem::file_size(packed) - 8);  // its check sum and length
+  EXPECT_FALSE(load_test_file(packed, b, error));
+  EXPECT_NE(error.find("vantorell_gzip_family.bin.gz"), std::string::npos) << error;
+  std::remove(plain.c_str());
+  std::remove(packed.c_str());
 }
