@@ -312,64 +312,30 @@ TEST_F(SdlHost, DropsOfOneToThreeFiles) {
   EXPECT_EQ(MMU_TosVersion, 12u);
 }
 
-// The files named on the command line at a start that took up the automatic
-// state: the very image a restored drive holds stays in it (the restored ST
-// may be writing it), a compressed one too; another goes in as a drop does.
-// Without the state taken up, the same image is swapped in again as any
-// drop.
-TEST_F(SdlHost, TheCommandLineLeavesARestoredDrivesOwnImageInIt) {
-  folder.write("work.st", Bytes(368640, 0x5a));
-  folder.write("other.st", Bytes(368640, 0xa5));
-  gzFile packed = gzopen(folder.file("game.st.gz").c_str(), "wb");
-  const Bytes game(368640, 0x3c);
-  gzwrite(packed, game.data(), unsigned(game.size()));
-  gzclose(packed);
-  const struct {
-    u32 takenUp;
-    const char* inA;  // before the start's files, with work.st in B
-    u32 mask, pending;
-  } cases[] = {{1, nullptr, 3, 0}, {0, nullptr, 1, 2}, {1, "game.st.gz", 3, 0}, {0, "game.st.gz", 0, 3}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.takenUp ? "the state taken up" : "no state") + (c.inA ? ", A compressed" : ""));
-    DISKIMG_Reset();
-    INPUT_Reset();  // no swap left waiting
-    testing::internal::CaptureStdout();
-    if (c.inA) {
-      ASSERT_EQ(DISKIMG_Insert(folder.file(c.inA).c_str(), 'A'), 1u);
-    }
-    ASSERT_EQ(DISKIMG_Insert(folder.file("work.st").c_str(), 'B'), 1u);
-    APP_AutoStateTakenUp = c.takenUp;
-    // The second by another of its names.
-    SDL_HostOpenLater({folder.file(c.inA ? c.inA : "other.st"), folder.path() + "/./work.st"});
-    send(SDL_Event{});
-    testing::internal::GetCapturedStdout();
-    EXPECT_EQ(DISKIMG_InsertedMask, c.mask);
-    EXPECT_EQ(INPUT_PendingDisks(), c.pending);
-    EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]),
-              folder.file(c.inA ? c.inA : "other.st"));
-  }
-  APP_AutoStateTakenUp = 0;
-  INPUT_Reset();
-}
-
-// The command line's files wait for the automatic state: named at a start
-// whose state holds the image in drive B, it stays there, untouched.
-TEST_F(SdlHost, TheCommandLinesFilesAreOpenedAfterTheAutomaticState) {
+// The command line's files wait for the automatic state, and the very images
+// its drives hold (the same files, by any name; a compressed one too) stay
+// in them, untouched: the restored ST may be writing them.
+TEST_F(SdlHost, TheCommandLineLeavesTheRestoredDrivesImagesIn) {
   TempFolder disks;
-  const std::string work = disks.file("work.st");
+  const std::string work = disks.file("work.st"), game = disks.file("game.st.gz");
   disks.write("work.st", Bytes(368640, 0x5a));
+  gzFile packed = gzopen(game.c_str(), "wb");
+  const Bytes plain(368640, 0x3c);
+  gzwrite(packed, plain.data(), unsigned(plain.size()));
+  gzclose(packed);
   testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(game.c_str(), 'A'), 1u);
   ASSERT_EQ(DISKIMG_Insert(work.c_str(), 'B'), 1u);
   testing::internal::GetCapturedStdout();
   ASSERT_TRUE(STATE_Write(folder.file(APP_AutoStateName).c_str()));
   machine_reset_globals();
   machine_start(folder.path());
   PREFS_AutoSaveOnQuit = 1;
-  SDL_HostOpenLater({work});
+  SDL_HostOpenLater({game, disks.path() + "/./work.st"});
   machine_run_quietly(3);
   EXPECT_EQ(APP_AutoStateTakenUp, 1u);
   EXPECT_EQ(SDL_HostQueuedEvents(), 0u);
-  EXPECT_EQ(DISKIMG_InsertedMask, 2u);
+  EXPECT_EQ(DISKIMG_InsertedMask, 3u);
   EXPECT_EQ(INPUT_PendingDisks(), 0u);
 }
 
