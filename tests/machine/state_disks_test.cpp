@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cpu/handler_tables.h"
@@ -369,6 +370,17 @@ class StateHardDisk : public StateDisks {
     EXPECT_TRUE(fat_read(hdd(), "OUT" + std::to_string(n) + ".BIN").out == text(expected_file()));
   }
 
+  // The disk as saved with BIG.BIN (`bytes` bytes) put on it by a host tool
+  // since: the file's bytes, and the disk then.
+  std::pair<Bytes, Bytes> disk_with_a_file_added(u32 bytes) {
+    Bytes big(bytes);
+    for (u32 i = 0; i < big.size(); ++i) big[i] = u8(i * 13 + (i >> 11));
+    app.write("BIG.BIN", big);
+    put_disk(disk);
+    EXPECT_EQ(fat_copy_in(hdd(), app.file("BIG.BIN"), "BIG.BIN"), "");
+    return {big, read_file(hdd())};
+  }
+
   static constexpr u32 saved_at = 330, done_by = 1000;
   Bytes state, disk, written;
 };
@@ -389,12 +401,7 @@ TEST_F(StateHardDisk, AnUnchangedDiskRestoresSilentlyAndGoesOnAsTheRunThatNeverS
 // A file put on the disk by a host tool after the quit survives the start
 // that would have put the old ST back, and Load State of the old state too.
 TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
-  Bytes big(500000);
-  for (u32 i = 0; i < big.size(); ++i) big[i] = u8(i * 13 + (i >> 11));
-  app.write("BIG.BIN", big);
-  put_disk(disk);
-  ASSERT_EQ(fat_copy_in(hdd(), app.file("BIG.BIN"), "BIG.BIN"), "");
-  const Bytes changed = read_file(hdd());
+  const auto [big, changed] = disk_with_a_file_added(500000);
   expect_refused_at_start(1);
   EXPECT_TRUE(fat_read(hdd(), "BIG.BIN").out == text(big));
 
@@ -421,12 +428,7 @@ TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
 // change. The file put on the disk stays as it was.
 TEST_F(StateHardDisk, AnEarlierBuildsStateIsRefusedWhateverTheFilesTimesSay) {
   const Bytes older(state.begin(), state.end() - STATE_AccessBlockBytes);
-  Bytes big(200000);
-  for (u32 i = 0; i < big.size(); ++i) big[i] = u8(i * 11 + (i >> 10));
-  app.write("BIG.BIN", big);
-  put_disk(disk);
-  ASSERT_EQ(fat_copy_in(hdd(), app.file("BIG.BIN"), "BIG.BIN"), "");
-  const Bytes changed = read_file(hdd());
+  const auto [big, changed] = disk_with_a_file_added(200000);
   for (const bool oldTime : {true, false}) {
     SCOPED_TRACE(oldTime ? "the disk put back with its old time" : "the state copied after the change");
     put_disk(changed);
