@@ -37,6 +37,7 @@ u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
 DISKIMG_FileId DISKIMG_Source[2];
+u32 DISKIMG_UnseenFrames[2];
 
 namespace {
 
@@ -76,6 +77,7 @@ void DISKIMG_Reset() {
     DISKIMG_AlwaysProtected[d] = 0;
     DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
     DISKIMG_Source[d] = {};
+    DISKIMG_UnseenFrames[d] = 0;
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -464,7 +466,26 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_Source[d] = {};
   DISKIMG_InsertedMask &= ~(1u << d);
   DISKIMG_WriteProtect[d] = 0x40;
+  DISKIMG_UnseenFrames[d] = DISKIMG_SwapFrames;
   return 1;
+}
+
+bool DISKIMG_MayInsert(u32 d) { return !(DISKIMG_InsertedMask & (1u << d)) && DISKIMG_UnseenFrames[d] == 0; }
+
+void DISKIMG_FrameEnded() {
+  for (u32 d = 0; d < 2; ++d)
+    if (DISKIMG_UnseenFrames[d] && !(DISKIMG_InsertedMask & (1u << d))) --DISKIMG_UnseenFrames[d];
+}
+
+void DISKIMG_StRestarted() { DISKIMG_UnseenFrames[0] = DISKIMG_UnseenFrames[1] = 0; }
+
+DISKIMG_Protection DISKIMG_WriteCheck(const char* path) {
+  std::string why;
+  DISKIMG_Protection protection;
+  const int fd = open_image(path, false, why, protection);
+  if (fd < 0) return protection == DISKIMG_Protection::None ? DISKIMG_Protection::ReadOnlyFile : protection;
+  close(fd);
+  return protection;
 }
 
 bool DISKIMG_Holds(u32 d, const char* path) {

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,39 +53,30 @@ std::string stored_path(const u8* name) {
   return path;
 }
 
-// Whether anything is at path (through links: a link to nothing is not).
-bool present(const std::string& path) {
+// The file at path (through links: a link to nothing is none), by device
+// and inode: how the restore tells one file from another, whatever its names.
+std::optional<DISKIMG_FileId> file_at(const std::string& path) {
   struct stat st;
-  return stat(path.c_str(), &st) == 0;
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  return DISKIMG_FileId{u64(st.st_dev), u64(st.st_ino)};
 }
 
-bool same_file(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+// Whether two names name one file (or are the same words, for a name
+// nothing is at).
+bool same_file(const std::string& a, const std::string& b) {
+  const auto fa = file_at(a), fb = file_at(b);
+  return a == b || (fa && fb && *fa == *fb);
 }
 
 // The application folder's own disk: disk1.st (1) or disk2.st (2).
 std::string own_path(u32 which) { return APP_Folder.path + (which == 1 ? "/disk1.st" : "/disk2.st"); }
 
 // Which of the folder's own disks the file is (0 neither).
-u32 own_index(const struct stat& st) {
-  for (u32 which = 1; which <= 2; ++which) {
-    struct stat own;
-    if (stat(own_path(which).c_str(), &own) == 0 && same_file(own, st)) return which;
-  }
+u32 own_index(const DISKIMG_FileId& id) {
+  for (u32 which = 1; which <= 2; ++which)
+    if (file_at(own_path(which)) == id) return which;
   return 0;
 }
-bool own_disk(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && own_index(st) != 0;
-}
-
-// Whether two paths name one file (or are the same words).
-bool same_path(const std::string& a, const std::string& b) {
-  struct stat sa, sb;
-  return a == b || (stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && same_file(sa, sb));
-}
-
-bool holds(u32 d, const std::string& path) { return DISKIMG_Holds(d, path.c_str()); }
 
 void refuse_drive(char letter, const std::string& why) {
   DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + why).c_str());
@@ -119,62 +111,35 @@ Peek peek(const std::string& path, DISKIMG_Digest* digest, u8* bootSector) {
   return kind;
 }
 
-// Why the state's image, chosen for drive d, may not go back in for
-// writing; empty when it may. A state may name any file of the host: only
-// the folder's own disks go in as the user protects them, and any other
-// only when the state shows that its ST could write it and the file is that
-// very image, a floppy image of the state's geometry; else it is only read.
-// An image the ST could not write when saved (another drive wrote it, say)
-// goes back so, without a word (`quiet`).
-std::string why_read_only(u32 d, const std::string& path, const u8* bootSector, bool& quiet) {
-  quiet = plan.accessKnown && !(plan.access[d] & access_image_writable);
-  if (quiet) return "it was write-protected when the state was saved";
-  if (own_disk(path)) return {};
-  if (!plan.accessKnown || !plan.geometryKnown)
-    return "the saved state is of an earlier version, which does not show that the ST could write it";
-  const i32* g = plan.geometry[d];
-  if (!DISKIMG_IsFloppyGeometry(g[0], g[1], g[2]) || u64(plan.digests[d].size) != u64(g[0]) * g[1] * g[2] * 512)
-    return "it is not a floppy image of the size the saved state gives";
-  if (!DISKIMG_IsFloppyBootSector(bootSector)) return "its first sector is no floppy disk's boot sector";
-  return {};
-}
+// ---- Which file is the state's image ----
 
-// What the restore does with a drive: keep the image it holds, leave it
-// empty (saying why, unless the state's drive was empty), or put an image
-// in; and for an image kept or put in, whether it is written, decided once.
-struct Decision {
-  enum Kind { Keep, Empty, Insert } kind = Empty;
-  std::string path;       // Keep, Insert: the image
-  std::string refusal;    // Empty: the alert's words after "Cant insert a disk in drive X, "
-  std::string readOnly;   // Insert: why it goes in only read; empty when it is written
-  bool quiet = false;     // Insert: it was only read when saved, and goes back so without a word
+// What the restore found for a drive: the state's image, or none (the drive
+// stays empty; `refusal` then says what each file looked at is, unless the
+// state's drive was empty).
+struct Found {
+  std::string path;      // the image; empty for none
+  bool held = false;     // the drive holds that very file already
+  bool asIs = false;     // a cut name: the drive keeps the image it holds
+  Peek kind = Peek::None;
+  u8 bootSector[512] = {};
+  std::string refusal;   // the alert's words after "Cant insert a disk in drive X, "
 };
 
-// Puts the image into drive d as decided, and tells the user when it went
-// in write-protected although the saved ST could write it.
-void insert_restored(u32 d, const Decision& to) {
-  const char letter = d ? 'B' : 'A';
-  if (!DISKIMG_Insert(to.path.c_str(), letter, !to.readOnly.empty())) return;
-  std::puts(d ? "Restored drive B" : "Restored drive A");
-  if (!to.readOnly.empty() && !to.quiet) DISKIMG_TellProtected(d, to.path, to.readOnly);
-  if (to.readOnly.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
-    DISKIMG_TellProtected(d, to.path);
-}
-
-// Drive d takes the image at c, of which peek told `kind` and the first
-// sector: kept as it is when the drive holds it and it can be written as
-// the state says, else put in again so (written by an earlier restore only
-// for reading, or by this start for writing where the saved ST only read
-// it). One that another program writes is kept: in again, it would only be
-// read all the same.
-Decision take(u32 d, const std::string& c, bool held, Peek kind, const u8* bootSector) {
-  Decision to;
-  to.readOnly = why_read_only(d, c, bootSector, to.quiet);
-  to.path = c;
-  const bool writes = kind == Peek::Plain && to.readOnly.empty();
-  const bool otherProgram = DISKIMG_WhyProtected[d] == DISKIMG_Protection::InUse && !holds(d ^ 1, c);
-  to.kind = held && (writes == !DISKIMG_AlwaysProtected[d] || otherProgram) ? Decision::Keep : Decision::Insert;
-  return to;
+// Whether the file c, looked at for drive d, is the state's image (the one
+// the state names being `named`); fills f with what it is.
+bool is_states_image(u32 d, const std::string& c, const std::string& named, Found& f) {
+  f.held = DISKIMG_Holds(d, c.c_str());
+  DISKIMG_Digest got{};
+  f.kind = peek(c, f.held || !plan.digestsKnown ? nullptr : &got, f.bootSector);
+  const DISKIMG_Digest want = plan.digests[d];
+  // A state of a build before the digests tells no image: the one it
+  // names is taken as it is.
+  const bool found = !plan.digestsKnown ? f.held || f.kind != Peek::None
+                     : f.held           ? digest_of(d) == want
+                                        : (f.kind == Peek::Plain && got == want) ||
+                                              (f.kind == Peek::Packed && same_file(c, named));
+  if (found) f.path = c;
+  return found;
 }
 
 // The state's image for drive d: the application folder's own disk the
@@ -182,16 +147,15 @@ Decision take(u32 d, const std::string& c, bool held, Peek kind, const u8* bootS
 // then the one the state names (from another folder, say, when this
 // folder's disk of that name is another disk), and when the image named is
 // gone, the folder's own disk of that drive; the first with the state's
-// digest. The image the drive holds stays when it is that one (opened at
-// the start, or never ejected); any other goes: the restored ST knows the
-// state's disk, its directory and free space, and would write them onto
-// whatever disk it found there.
-Decision decide(u32 d) {
-  Decision to;
-  if (!((plan.mask >> d) & 1)) return to;
+// digest. The restored ST knows the state's disk, its directory and free
+// space, and would write them onto whatever disk it found there: no other
+// disk is ever taken for it.
+Found find_image(u32 d) {
+  Found f;
+  if (!((plan.mask >> d) & 1)) return f;
   const u8* name = plan.names[d];
   const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
-  const bool ownThere = own && present(own_path(own));
+  const bool ownThere = own && file_at(own_path(own));
   if (name[0] == 255 && !ownThere) {
     // Cut to the field's length, the path may name another file: the drive
     // keeps only an image whose path was cut the same, else stays empty
@@ -201,55 +165,120 @@ Decision decide(u32 d) {
     const u8* held = d ? DISKIMG_NameB : DISKIMG_NameA;
     if ((DISKIMG_InsertedMask & (1u << d)) && held[0] == 255 &&
         stored_path(held).compare(0, start.size(), start) == 0)
-      to.kind = Decision::Keep;
+      f.held = f.asIs = true;
     else
-      to.refusal = "the saved state holds only the start of its path: " + start + "...";
-    return to;
+      f.refusal = "the saved state holds only the start of its path: " + start + "...";
+    return f;
   }
-  const std::string path = name[0] == 255 ? own_path(own) : stored_path(name);
-  if (path.empty()) return to;
-  u8 bootSector[512];
-  // Nothing tells the image (a state of a build before the digests): the
-  // image named, the drive's own when it holds it already.
-  if (!plan.digestsKnown) return take(d, path, holds(d, path), peek(path, nullptr, bootSector), bootSector);
+  const std::string named = name[0] == 255 ? own_path(own) : stored_path(name);
+  if (named.empty()) return f;
 
-  const DISKIMG_Digest want = plan.digests[d];
   std::vector<std::string> candidates;
   const auto consider = [&](const std::string& c) {
     for (const std::string& known : candidates)
-      if (same_path(known, c)) return;
+      if (same_file(known, c)) return;
     candidates.push_back(c);
   };
   if (ownThere) consider(own_path(own));
-  consider(path);
-  if (!present(path)) consider(own_path(d + 1));
-  for (const std::string& c : candidates) {
-    const bool held = holds(d, c);
-    DISKIMG_Digest got{};
-    const Peek kind = peek(c, held ? nullptr : &got, bootSector);
-    const bool found = held ? digest_of(d) == want
-                            : (kind == Peek::Plain && got == want) || (kind == Peek::Packed && same_path(c, path));
-    if (found) return take(d, c, held, kind, bootSector);
-  }
-  // No file is the state's disk: the drive stays empty, and the ST, seeing
-  // it empty, reads the disk afresh once the user puts it back. The alert
-  // says what each file looked at is: the image the state names gone, or
-  // changed since the save (written by the run that went on, or replaced
-  // by another of its name); this folder's own disk another disk.
+  consider(named);
+  if (plan.digestsKnown && !file_at(named)) consider(own_path(d + 1));
+  for (const std::string& c : candidates)
+    if (is_states_image(d, c, named, f)) return f;
+  f.held = false;
+  // None is: the drive stays empty, and the ST, seeing it empty, reads the
+  // disk afresh once the user puts it back. The alert says what each file
+  // looked at is: the image the state names gone, or changed since the save
+  // (written by the run that went on, or replaced by another of its name);
+  // this folder's own disk another disk.
   for (const std::string& c : candidates) {
     std::string why;
-    const bool named = same_path(c, path);
+    const bool isNamed = same_file(c, named);
     const int fd = FILES_OpenRegular(c.c_str(), O_RDONLY, why);
     if (fd >= 0) {
       close(fd);
-      why = named ? "is not the disk the state was saved with (it changed since)"
-                  : "is this folder's own disk, another disk than the one the state was saved with";
-    } else if (!named && !present(c)) {
+      why = isNamed ? "is not the disk the state was saved with (it changed since)"
+                    : "is this folder's own disk, another disk than the one the state was saved with";
+    } else if (!isNamed && !file_at(c)) {
       continue;  // this folder has no such disk
     }
-    to.refusal += (to.refusal.empty() ? "" : "; ") + c + " " + why;
+    f.refusal += (f.refusal.empty() ? "" : "; ") + c + " " + why;
   }
-  return to;
+  return f;
+}
+
+// ---- Whether it is written ----
+
+// Why the state's word keeps its image, found for drive d, from being
+// written; empty when the state lets it be. A state may name any file of
+// the host: only the folder's own disks go in as the user protects them,
+// and any other only when the state shows that its ST could write it and
+// the file is that very image, a floppy image of the state's geometry. An
+// image the ST could not write when saved (another drive wrote it, say)
+// goes back so, without a word (`quiet`).
+std::string states_word(u32 d, const Found& f, bool& quiet) {
+  quiet = plan.accessKnown && !(plan.access[d] & access_image_writable);
+  if (quiet) return "it was write-protected when the state was saved";
+  const auto id = file_at(f.path);
+  if (id && own_index(*id)) return {};
+  if (!plan.accessKnown || !plan.geometryKnown)
+    return "the saved state is of an earlier version, which does not show that the ST could write it";
+  const i32* g = plan.geometry[d];
+  if (!DISKIMG_IsFloppyGeometry(g[0], g[1], g[2]) || u64(plan.digests[d].size) != u64(g[0]) * g[1] * g[2] * 512)
+    return "it is not a floppy image of the size the saved state gives";
+  if (!DISKIMG_IsFloppyBootSector(f.bootSector)) return "its first sector is no floppy disk's boot sector";
+  return {};
+}
+
+// What the drive does with the state's image: keeps what it holds, or
+// takes the image in again.
+struct Verdict {
+  bool keep = false;
+  std::string readOnly;  // the state's word against writing it; empty when it lets it
+  bool quiet = false;    // saved write-protected: it goes back so without a word
+  bool tell = false;     // kept write-protected although the state lets it write: say why
+};
+
+// Whether the state's image is written from now on, decided from what is
+// true now (the state's word, then the file's permissions and its lock,
+// tried now: a writer that held it when the drive took it may have let it
+// go since), and so whether the drive keeps what it holds: only when it
+// holds that very file, written or protected as it is to be. One that
+// another program still writes is kept: in again, it would only be read
+// all the same.
+Verdict verdict(u32 d, const Found& f) {
+  Verdict v;
+  if (f.asIs) {
+    v.keep = true;
+    return v;
+  }
+  v.readOnly = states_word(d, f, v.quiet);
+  DISKIMG_Protection now = DISKIMG_Protection::None;
+  if (!v.readOnly.empty())
+    now = DISKIMG_Protection::Asked;
+  else if (f.kind == Peek::Packed)
+    now = DISKIMG_Protection::Copy;
+  else if (!f.held || DISKIMG_AlwaysProtected[d])
+    now = DISKIMG_WriteCheck(f.path.c_str());  // a drive that writes it holds its lock already
+  const bool protectedNow = now != DISKIMG_Protection::None;
+  v.keep = f.held && protectedNow == (DISKIMG_AlwaysProtected[d] != 0);
+  v.tell = v.keep && now == DISKIMG_Protection::ReadOnlyFile;
+  return v;
+}
+
+// Drive d takes the state's image as decided, and the user hears when it
+// is write-protected although the saved ST could write it.
+void put_back(u32 d, const Found& f, const Verdict& v) {
+  const char letter = d ? 'B' : 'A';
+  if (v.keep) {
+    if (v.tell) DISKIMG_TellProtected(d, f.path, "the file may only be read");
+    return;
+  }
+  DISKIMG_Eject(letter);
+  if (!DISKIMG_Insert(f.path.c_str(), letter, !v.readOnly.empty())) return;
+  std::puts(d ? "Restored drive B" : "Restored drive A");
+  if (!v.readOnly.empty() && !v.quiet) DISKIMG_TellProtected(d, f.path, v.readOnly);
+  if (v.readOnly.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
+    DISKIMG_TellProtected(d, f.path);
 }
 
 }  // namespace
@@ -361,7 +390,8 @@ void DISKIMG_SaveAccess(StateWriter& w) {
     if ((DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Files[d] >= 0) {
       if (!DISKIMG_AlwaysProtected[d]) access |= access_image_writable;
       if (!DISKIMG_WriteProtect[d]) access |= access_st_writes;
-      if (fstat(DISKIMG_Files[d], &st) == 0) access |= own_index(st) << access_own_shift;
+      if (fstat(DISKIMG_Files[d], &st) == 0)
+        access |= own_index({u64(st.st_dev), u64(st.st_ino)}) << access_own_shift;
     }
     w.u32v(access);
   }
@@ -382,18 +412,24 @@ bool DISKIMG_RestoreAccess(StateReader& r) {
 }
 
 void DISKIMG_FinishRestore() {
-  // Both drives are decided before either changes, and every image that
-  // goes out goes before any comes in: an image moving from one drive to
-  // the other is written by the drive the state gives it to.
-  Decision decisions[2];
-  for (u32 d = 0; d < 2; ++d) decisions[d] = decide(d);
+  // Both drives find their images before either changes, and every image
+  // that goes out goes before any comes in: an image moving from one drive
+  // to the other is written by the drive the state gives it to.
+  Found found[2];
+  for (u32 d = 0; d < 2; ++d) found[d] = find_image(d);
   for (u32 d = 0; d < 2; ++d)
-    if (decisions[d].kind != Decision::Keep) DISKIMG_Eject(d ? 'B' : 'A');
-  for (u32 d = 0; d < 2; ++d) {
-    const Decision& to = decisions[d];
-    if (to.kind == Decision::Insert) insert_restored(d, to);
-    if (to.kind == Decision::Empty && !to.refusal.empty()) refuse_drive(d ? 'B' : 'A', to.refusal);
-  }
+    if (!found[d].held) DISKIMG_Eject(d ? 'B' : 'A');
+  // The images the state only read go back first, then those it wrote:
+  // a writer's lock is then tried with every drive that lets go of the
+  // image gone from it.
+  bool quiet;
+  for (const bool writers : {false, true})
+    for (u32 d = 0; d < 2; ++d)
+      if (!found[d].path.empty() && !found[d].asIs && states_word(d, found[d], quiet).empty() == writers)
+        put_back(d, found[d], verdict(d, found[d]));
+  for (u32 d = 0; d < 2; ++d)
+    if (found[d].path.empty() && !found[d].asIs && !found[d].refusal.empty())
+      refuse_drive(d ? 'B' : 'A', found[d].refusal);
   // A drive that kept its image, or took one the digest could not tell
   // before it went in (a compressed or MSA image): one that changed since
   // the state was saved is not the disk the restored ST knows.
@@ -431,6 +467,12 @@ void DISKIMG_FinishRestore() {
   for (u32 d = 0; d < 2; ++d)
     DISKIMG_Drives[d].headTrack = plan.digestsKnown ? plan.heads[d] : DISKIMG_HeadUnknown;
   if (plan.digestsKnown) FDC_StepDir = plan.stepDir;
+  // A drive the restore leaves empty may hold, to the restored ST, the disk
+  // the state's drive had (the state does not tell whether its ST saw the
+  // drive empty since): it stands empty for the ST to see before any disk
+  // goes in. One that took the state's disk holds what its ST knows.
+  for (u32 d = 0; d < 2; ++d)
+    DISKIMG_UnseenFrames[d] = (DISKIMG_InsertedMask & (1u << d)) ? 0 : DISKIMG_SwapFrames;
   // The controller's registers as the state has them.
   std::copy(plan.dma, plan.dma + 4, DMA_Regs);
   std::copy(plan.fdc, plan.fdc + 6, FDC_Regs);

@@ -169,12 +169,16 @@ u32 HDD_OpenImages() {
     }
     image_bytes[d] = u64(end);
     HDD_Open[d] = 1;
+  }
+  if (HDD_Open[0]) HDD_ReadBootInfo();
+  // Said only of the volumes the check of their boot sectors kept.
+  for (u32 d = 0; d < 2; ++d) {
+    if (!HDD_Open[d]) continue;
     std::printf("loaded %s\n", image_names[d]);
     if (HDD_ReadOnly[d])
       show(std::string(image_names[d]) + " is only read: another program (another copy of Vantorell?) writes " +
-           path + ". The ST can't write on drive " + (d ? 'D' : 'C') + ".");
+           APP_Folder.path + "/" + image_names[d] + ". The ST can't write on drive " + (d ? 'D' : 'C') + ".");
   }
-  if (HDD_Open[0]) HDD_ReadBootInfo();
   return HDD_Open[0];
 }
 

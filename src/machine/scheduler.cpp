@@ -11,6 +11,7 @@
 #include "host/screen.h"
 #include "host/sound.h"
 #include "machine/acia.h"
+#include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -162,6 +163,7 @@ void frame_end_host_work() {
 }
 
 void count_frame() {
+  DISKIMG_FrameEnded();
   SCHED_FrameCount += 1;
   SCHED_FramesEnded += 1;
   if (SCHED_StopAfterFrames && --SCHED_StopAfterFrames == 0) APP_StopFlag = 1;

@@ -49,6 +49,11 @@ void mark() { MMU_WriteL(marker_at, 0x600dcafe); }
 bool marked() { return MMU_ReadL(marker_at) == 0x600dcafe; }
 bool logged(const std::string& line) { return std::find(DLG_Log.begin(), DLG_Log.end(), line) != DLG_Log.end(); }
 const MENU_Item& item(u32 menu, u32 n) { return *MENU_ItemAt(menu, n); }
+// A frame's end as the drives and the host see it, without running the ST.
+void frame_passes() {
+  DISKIMG_FrameEnded();
+  INPUT_DiskSwapFrame();
+}
 // The items of `menu` that are checked.
 std::vector<u32> checked(u32 menu) {
   std::vector<u32> on;
@@ -390,7 +395,7 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
         if (waits) {
           EXPECT_EQ(EVENTS_Paused, 0u);  // the machine runs until the floppy went in
           EXPECT_EQ(APP_StopFlag, 0);
-          for (u32 i = 0; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+          for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
         }
       });
       EXPECT_NE(said.find("Can't save the state to " + path + ": " + path + o.why), std::string::npos) << said;
@@ -508,12 +513,12 @@ TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
     MENU_Command(MENU_Choice(MENU_StatesId, 2));
   };
   APP_OpenDocuments({folder.file("new.st")}, false);
-  for (u32 i = 1; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+  for (u32 i = 1; i < DISKIMG_SwapFrames; ++i) frame_passes();
   load(empty);
-  for (u32 i = 1; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+  for (u32 i = 1; i < DISKIMG_SwapFrames; ++i) frame_passes();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_EQ(INPUT_PendingDisks(), 1u);
-  INPUT_DiskSwapFrame();
+  frame_passes();
   EXPECT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: new.st");
 
@@ -521,7 +526,7 @@ TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
   EXPECT_EQ(INPUT_PendingDisks(), 1u);
   load(full);
   EXPECT_EQ(INPUT_PendingDisks(), 0u);
-  for (u32 i = 0; i < INPUT_SwapFrames; ++i) INPUT_DiskSwapFrame();
+  for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: old.st");
   DISKIMG_Reset();
 }
@@ -611,13 +616,16 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
               std::string::npos)
         << DLG_LastAlertText();
   }
-  // Out of A, then out of B and in again: written.
+  // Out of A, then out of B and in again (once the ST saw B empty): written.
   quietly([&] {
     MENU_Command(MENU_Choice(MENU_DisksId, 1));
     MENU_Command(MENU_Choice(MENU_DisksId, 2));
     DLG_ScriptFile(work);
     MENU_Command(MENU_Choice(MENU_DisksId, 2));
+    EXPECT_EQ(INPUT_PendingDisks(), 2u);
+    for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
   });
+  ASSERT_EQ(DISKIMG_InsertedMask, 2u);
   EXPECT_TRUE(writable(1));
   // Another program writes it.
   DISKIMG_Reset();

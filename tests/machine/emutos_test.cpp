@@ -323,9 +323,9 @@ TEST_F(EmuTos, AFloppySwappedByADropKeepsItsFiles) {
   EXPECT_EQ(INPUT_PendingDisks(), 1u);
   APP_QuitNow();
   const std::string state = folder.file("Auto Saved State");
-  run(INPUT_SwapFrames / 2, true);
+  run(DISKIMG_SwapFrames / 2, true);
   EXPECT_FALSE(std::filesystem::exists(state));
-  run(INPUT_SwapFrames, true);
+  run(DISKIMG_SwapFrames, true);
   EXPECT_TRUE(std::filesystem::exists(state));
   EXPECT_EQ(DISKIMG_InsertedMask, 1u);
   keys({0x31}, 0x1d);  // Control-N: File > New folder...

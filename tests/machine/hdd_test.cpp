@@ -217,7 +217,7 @@ TEST_F(HardDisk, AnImageOfAVolumeTheDriverCantReadIsClosedWithAMessage) {
     testing::internal::CaptureStderr();
     const std::string out = machine_start(folder.path());
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_NE(out.find("loaded HDD-C.dmg"), std::string::npos);
+    EXPECT_EQ(out.find("loaded HDD-C.dmg"), std::string::npos) << "said of a volume refused";
     EXPECT_NE(err.find(c.said), std::string::npos) << err;
     EXPECT_EQ(HDD_Open[0], 0u);
   }

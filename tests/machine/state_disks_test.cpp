@@ -5,7 +5,8 @@
 // folder renamed since, in a folder with another disk of the same name,
 // with the same images named on the command line, and each must leave the
 // disk clean with the file whole; so must a disk put into the other drive
-// meanwhile. A state whose hard disk changed since (a file put on it by a
+// meanwhile, and another disk named for the drive the write went to must
+// stay whole. A state whose hard disk changed since (a file put on it by a
 // host tool, or written by a session that ended without a quit), or an
 // earlier build's with a hard disk, is refused, and nothing on the disk is
 // touched.
@@ -216,6 +217,54 @@ TEST_F(StateFloppies, TheSameImagesOnTheCommandLineLeaveTheRestoredWriteWhole) {
   expect_written("the same images on the command line");
 }
 
+// A start that takes up the automatic state, saved inside the write to B,
+// whose image another disk has replaced under its name since, with that
+// name on the command line: the restore leaves B empty, and the other disk
+// goes in only once the restored ST has seen the drive empty. The ST's
+// write fails instead of landing on the other disk: its file stays whole
+// and its file system clean, and the ST then reads it (REREAD.PRG copies
+// its NEW.TXT to SEEN.TXT there).
+TEST_F(StateFloppies, AnotherDiskUnderTheStatesNameGoesInOnlyOnceTheStSawTheDriveEmpty) {
+  const std::string reread = elsewhere.file("reread.st"), user = elsewhere.file("user.st");
+  ASSERT_EQ(fat_new_floppy(reread, "BOOT"), "");
+  ASSERT_EQ(fat_make_dir(reread, "AUTO"), "");
+  ASSERT_EQ(fat_copy_in(reread, M68K_PROGRAM_DIR "/floppy_reread_b.bin", "AUTO/REREAD.PRG"), "");
+  Bytes mine(60000);
+  for (u32 i = 0; i < mine.size(); ++i) mine[i] = u8(i * 11 + (i >> 7));
+  const std::string note = "on the new disk.";
+  elsewhere.write("mine.bin", mine);
+  elsewhere.write("new.txt", Bytes(note.begin(), note.end()));
+  ASSERT_EQ(fat_new_floppy(user, "USER"), "");
+  ASSERT_EQ(fat_copy_in(user, elsewhere.file("mine.bin"), "MINE.BIN"), "");
+  ASSERT_EQ(fat_copy_in(user, elsewhere.file("new.txt"), "NEW.TXT"), "");
+
+  start(app.path(), false);
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(reread.c_str(), 'A'), 1u);
+  ASSERT_EQ(DISKIMG_Insert(elsewhere.file("work.st").c_str(), 'B'), 1u);
+  testing::internal::GetCapturedStdout();
+  const Saved s = inside_write(elsewhere.file("work.st"));
+  ASSERT_FALSE(s.state.empty());
+  fs::remove(elsewhere.file("work.st"));
+  fs::copy_file(user, elsewhere.file("work.st"));
+  other.write(APP_AutoStateName, s.state);
+  start(other.path(), true);
+  frame();
+  ASSERT_EQ(APP_AutoStateTakenUp, 1u);
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  testing::internal::CaptureStdout();
+  APP_OpenDocuments({reread, elsewhere.file("work.st")}, false, true);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_EQ(INPUT_PendingDisks(), 2u);
+  run_to(SCHED_FrameCount + 400);
+  DISKIMG_Reset();
+  const std::string work = elsewhere.file("work.st");
+  EXPECT_EQ(fat_check(work), "");
+  EXPECT_TRUE(fat_read(work, "MINE.BIN").out == text(mine)) << "MINE.BIN is not whole";
+  EXPECT_EQ(fat_read(work, "SEEN.TXT").out, note);
+}
+
 // A state saved while drive B held the folder's own disk2.st, taken up in
 // another folder whose own disk2.st is another disk: the image the state
 // names is its disk, and the write completes there; the other folder's
@@ -311,7 +360,7 @@ TEST_F(StateDisks, ADiskPutIntoOneDriveLeavesTheOtherDrivesWriteWhole) {
     while (read_file(written) == before && SCHED_FrameCount < 900) run_to(SCHED_FrameCount + 4);
     ASSERT_LT(SCHED_FrameCount, 900u) << "the write never began";
     APP_OpenDocuments({fresh}, writes == 'A');  // with Command held, for drive B
-    run_to(SCHED_FrameCount + INPUT_SwapFrames + 2);
+    run_to(SCHED_FrameCount + DISKIMG_SwapFrames + 2);
     EXPECT_EQ(DISKIMG_InsertedMask, 3u);
     run_to(1400);
     DISKIMG_Reset();

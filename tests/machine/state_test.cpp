@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <tuple>
@@ -552,11 +553,28 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   std::copy_n(&twice[at[17] + 8], 12, &twice[at[17] + 20]);
   std::copy_n(&twice[at[18] + 8], 4, &twice[at[18] + 12]);
   int locker = -1;
+  // Drive A given the image write-protected by another writer, which lets
+  // it go before the load: the other drive, or another program.
+  const auto taken_from = [&](bool otherDrive) {
+    testing::internal::CaptureStderr();
+    if (otherDrive) {
+      DISKIMG_Insert(work.c_str(), 'B');
+    } else {
+      locker = open(work.c_str(), O_RDWR);
+      flock(locker, LOCK_EX);
+    }
+    DISKIMG_Insert(work.c_str(), 'A');
+    if (otherDrive) DISKIMG_Eject('B');
+    else close(locker), locker = -1;
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(DISKIMG_WhyProtected[0], DISKIMG_Protection::InUse);
+  };
   struct Case {
     const char* what;
     std::vector<u8> state;
     bool writable;  // drive A
     const char* said;  // in the alert, null for no alert
+    std::function<void()> before = {};
   };
   const Case cases[] = {
       {"the image as saved", plain, true, nullptr},
@@ -569,6 +587,8 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
       {"a geometry of another size", longer, false, "not a floppy image of the size"},
       {"one image in two drives", twice, true, "Drive B: " },
       {"an image another program writes", plain, false, "another program"},
+      {"held since the other drive wrote it, which let it go", plain, true, nullptr, [&] { taken_from(true); }},
+      {"held since another program wrote it, which let it go", plain, true, nullptr, [&] { taken_from(false); }},
   };
   const std::vector<u8> bytes = read_all(work), text = read_all(notes);
   for (const Case& c : cases) {
@@ -579,6 +599,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
       ASSERT_EQ(flock(locker, LOCK_EX), 0);
     }
     testing::internal::CaptureStdout();
+    if (c.before) c.before();
     const STATE_Result r = decode(c.state);
     testing::internal::GetCapturedStdout();
     if (locker >= 0) close(locker), locker = -1;
@@ -600,6 +621,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   // Held since the start while another program writes it: the restore
   // keeps the drive as it is (in again it would only be read all the
   // same), without a second alert.
+  DISKIMG_Reset();
   locker = open(work.c_str(), O_RDWR);
   ASSERT_EQ(flock(locker, LOCK_EX), 0);
   testing::internal::CaptureStdout();

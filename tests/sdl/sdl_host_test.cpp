@@ -374,7 +374,7 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   // menu shows it there meanwhile.
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_EQ(MENU_ItemAt(MENU_DisksId, 1)->text, "Eject A: second.st");
-  for (u32 i = 0; i < INPUT_SwapFrames; ++i) EVENTS_PollMouse();
+  for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) DISKIMG_FrameEnded(), EVENTS_PollMouse();
   EXPECT_EQ(std::string(DISKIMG_NameA + 1, DISKIMG_NameA + 1 + DISKIMG_NameA[0]), folder.file("second.st"));
   EXPECT_EQ(DISKIMG_Expanding, 0u);
   // A quit waits for a swapped floppy only while frames come: when they

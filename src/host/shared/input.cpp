@@ -175,13 +175,9 @@ void button_down(const INPUT_Event& e) {
   }
 }
 
-// A floppy waiting to go into a drive that stands empty for the ST to see
-// (frames left, 0 none).
-struct PendingDisk {
-  std::string path;
-  u32 frames;
-};
-PendingDisk pending[2];
+// The floppy waiting to go into each drive until the ST has seen the drive
+// empty (none: an empty path).
+std::string pending[2];
 // Who asked to quit: a termination signal (nobody to ask: what can't be
 // saved is said on standard error), the user in the window (asked to
 // confirm first), or the debugger's `q` (typed: not asked again). The user
@@ -299,14 +295,17 @@ bool quit(u32 by) {
   return going;
 }
 
-// The waiting floppy of drive d goes in, unless the drive took another
-// meanwhile (a restored state).
-void insert_pending(u32 d) {
-  const PendingDisk p = std::move(pending[d]);
-  pending[d] = {};
-  const char drive = d ? 'B' : 'A';
-  if (!(DISKIMG_InsertedMask & (1u << d))) MENU_InsertImage(drive, p.path);
-  MENU_UpdateDiskItems();
+// The waiting floppies go in once the ST has seen their drives empty; one
+// whose drive took another disk meanwhile (a restored state) is forgotten.
+void insert_pending() {
+  for (u32 d = 0; d < 2; ++d) {
+    const bool full = DISKIMG_InsertedMask & (1u << d);
+    if (pending[d].empty() || (!full && !DISKIMG_MayInsert(d))) continue;
+    const std::string path = std::move(pending[d]);
+    pending[d].clear();
+    if (!full) MENU_InsertImage(d ? 'B' : 'A', path);
+    MENU_UpdateDiskItems();
+  }
 }
 
 }  // namespace
@@ -371,7 +370,8 @@ void INPUT_ReleaseAll() {
 
 void INPUT_Reset() {
   INPUT_ClearHostKeys();
-  pending[0] = pending[1] = {};
+  pending[0].clear();
+  pending[1].clear();
   quit_waiting = 0;
   std::memset(modifier_keys, 0, sizeof modifier_keys);
   std::memset(sent_keys, 0, sizeof sent_keys);
@@ -659,44 +659,45 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool
       SCREEN_DrawStatusLine();
       continue;
     }
-    const char drive = (count == 1 && command) || i == 1 ? 'B' : 'A';
-    const u32 d = drive == 'B' ? 1 : 0;
-    // A file that can't go in changes nothing: the drive keeps its disk (a
-    // program working on it goes on), and the alert says so.
-    std::string why;
-    if (!DISKIMG_CheckImage(path.c_str(), why)) {
-      std::string text = std::string("Cant insert a disk in drive ") + drive + ", " + path + " " + why;
-      if (DISKIMG_InsertedMask & (1u << d)) text += std::string(". The disk in drive ") + drive + " stays in.";
-      DLG_SetAlertText(text.c_str());
-      DLG_Alert(7, 1);
-      continue;
-    }
-    // A disk that takes another's place waits while the drive stands empty,
-    // as it would between a hand's eject and insert: the ST sees the change
-    // only on the write-protect line, which it samples every few frames, and
-    // would else go on with what it read from the old disk and write that
-    // onto the new one. After a restart it has read nothing yet.
-    if (!restarted && ((DISKIMG_InsertedMask & (1u << d)) || pending[d].frames)) {
-      DISKIMG_Eject(drive);
-      if (!pending[d].frames) pending[d].frames = INPUT_SwapFrames;
-      pending[d].path = path;
-      MENU_SetDiskName(drive, std::filesystem::path(path).filename().string());
-      continue;
-    }
-    pending[d] = {};
-    DISKIMG_Eject(drive);
-    MENU_InsertImage(drive, path);
+    INPUT_PutDisk((count == 1 && command) || i == 1 ? 'B' : 'A', path);
   }
-  if (restarted)
-    for (u32 d = 0; d < 2; ++d)
-      if (pending[d].frames) insert_pending(d);
+  // The restarted ST has read no disk yet: those waiting go in now.
+  if (restarted) {
+    DISKIMG_StRestarted();
+    insert_pending();
+  }
   MENU_UpdateDiskItems();
   MENU_UpdateChecks();
 }
 
+bool INPUT_PutDisk(char drive, const std::string& path) {
+  const u32 d = drive == 'B' || drive == 'b' ? 1 : 0;
+  drive = d ? 'B' : 'A';
+  // A file that can't go in changes nothing: the drive keeps its disk (a
+  // program working on it goes on), and the alert says so.
+  std::string why;
+  if (!DISKIMG_CheckImage(path.c_str(), why)) {
+    std::string text = std::string("Cant insert a disk in drive ") + drive + ", " + path + " " + why;
+    if (DISKIMG_InsertedMask & (1u << d)) text += std::string(". The disk in drive ") + drive + " stays in.";
+    DLG_SetAlertText(text.c_str());
+    DLG_Alert(7, 1);
+    return false;
+  }
+  // The disk there comes out at once; the new one goes in when the ST has
+  // seen the drive empty, as between a hand's eject and insert.
+  DISKIMG_Eject(drive);
+  pending[d] = path;
+  if (DISKIMG_MayInsert(d)) {
+    insert_pending();
+  } else {
+    MENU_SetDiskName(drive, std::filesystem::path(path).filename().string());
+    MENU_UpdateDiskItems();
+  }
+  return true;
+}
+
 void INPUT_DiskSwapFrame() {
-  for (u32 d = 0; d < 2; ++d)
-    if (pending[d].frames && --pending[d].frames == 0) insert_pending(d);
+  insert_pending();
   if (quit_waiting && !INPUT_PendingDisks()) {
     const u32 by = quit_waiting;
     quit_waiting = 0;
@@ -712,21 +713,21 @@ void INPUT_QuitIfOverdue() {
   // operations): the quit goes ahead with the drive empty, as the ST last
   // saw it. Putting the floppy in now, unseen, would have the ST write its
   // old disk's directory onto it after a restore.
-  for (u32 d = 0; d < 2; ++d)
-    if (pending[d].frames)
-      std::fprintf(stderr, "%s did not go in: the quit came first\n", pending[d].path.c_str());
-  pending[0] = pending[1] = {};
+  for (const std::string& p : pending)
+    if (!p.empty()) std::fprintf(stderr, "%s did not go in: the quit came first\n", p.c_str());
+  pending[0].clear();
+  pending[1].clear();
   const u32 by = quit_waiting;
   quit_waiting = 0;
   finish_quit(by);
 }
 
-u32 INPUT_PendingDisks() { return (pending[0].frames ? 1 : 0) | (pending[1].frames ? 2 : 0); }
+u32 INPUT_PendingDisks() { return (pending[0].empty() ? 0 : 1) | (pending[1].empty() ? 0 : 2); }
 
 bool INPUT_CancelPendingDisk(char drive) {
-  PendingDisk& p = pending[drive == 'B' ? 1 : 0];
-  if (!p.frames) return false;
-  p = {};
+  std::string& p = pending[drive == 'B' || drive == 'b' ? 1 : 0];
+  if (p.empty()) return false;
+  p.clear();
   return true;
 }
 
@@ -743,11 +744,11 @@ void INPUT_StateRestored() {
   i32 x, y;
   if (INPUT_ReadVdiCursor(x, y)) EVENTS_VdiLastX = x, EVENTS_VdiLastY = y;
   still_since_restore = true;
-  for (u32 d = 0; d < 2; ++d) {
-    if (!pending[d].frames) continue;
-    if (DISKIMG_InsertedMask & (1u << d)) pending[d] = {};
-    else pending[d].frames = INPUT_SwapFrames;
-  }
+  // A floppy waiting for a drive the state filled is forgotten: the
+  // state's own disk is there. One for a drive it left empty goes on
+  // waiting, for the restored ST to see the drive empty.
+  for (u32 d = 0; d < 2; ++d)
+    if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

@@ -168,24 +168,26 @@ void INPUT_ForgetStPointer();
 // the command line): a 192 or 256 KB file is a TOS image, loaded and
 // restarted; any other is a floppy image for drive A, the second one for
 // drive B (B also for a lone one with Command held); from the third on
-// they are ignored. A gzip-compressed image is unpacked first. A floppy
-// image for a drive that holds one ejects it at once and goes in
-// INPUT_SwapFrames frames later, so that the ST sees the drive empty (the
-// menus show the new image meanwhile); with a TOS image in the same drop,
-// every image goes in at once. A file the TOS loader refuses, or one that
-// can't go into a drive (DISKIMG_CheckImage), changes nothing: an alert
-// says why, and the drive keeps its disk. Named on the command line
+// they are ignored. A gzip-compressed image is unpacked first. Each floppy
+// image goes in as INPUT_PutDisk puts it; with a TOS image in the same
+// drop, every image goes in at once (the restarted ST has read no disk). A
+// file the TOS loader refuses changes nothing: an alert says why. Named on
+// the command line
 // (`atStart`) of a start that took up the automatic state, the very image
 // (the same file) a drive of the restored machine holds leaves that drive as
 // it is: the restored ST may be in the middle of writing it.
 void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool atStart = false);
 
-// How long a swapped drive stands empty: twice the longest EmuTOS takes to
-// see it (16 frames: it samples the write-protect line of one drive every
-// 8th frame, the two in turn).
-constexpr u32 INPUT_SwapFrames = 32;
+// The one way the user's floppy goes into a drive (a drop, the command
+// line, the menu): a file that can't go in (DISKIMG_CheckImage) changes
+// nothing, and an alert says why and that the drive keeps its disk; else
+// the disk in the drive comes out at once, and the new one goes in as soon
+// as the ST has seen the drive empty (DISKIMG_MayInsert: at once when it
+// has), waiting meanwhile (the menus show it). False when it can't go in.
+bool INPUT_PutDisk(char drive, const std::string& path);
 // Once an emulated frame (each host's pointer poll): the waiting floppies
-// go in when their time is up, and a quit that waited for them follows.
+// go in once their drives may take them, and a quit that waited for them
+// follows.
 void INPUT_DiskSwapFrame();
 // A quit waits for the floppies at most this long (host microseconds): past
 // it, INPUT_QuitIfOverdue quits with them left out. The host calls it while
@@ -201,9 +203,9 @@ bool INPUT_CancelPendingDisk(char drive);
 // no motion but what the user makes from now on (none the host took in
 // before, none from where the pointer was before the menus and the chooser,
 // none of the VDI steering until the pointer moves); a floppy waiting for a
-// drive goes in only after the restored ST has seen that drive stand empty
-// for the whole wait (one waiting for a drive the state filled is
-// forgotten: the state's own disk is there).
+// drive goes in only after the restored ST has seen that drive empty (one
+// waiting for a drive the state filled is forgotten: the state's own disk
+// is there).
 void INPUT_StateRestored();
 
 // The quit request of the close box and the desktop: asks to confirm, then

@@ -318,7 +318,7 @@ void MENU_InsertDisk() {
   if (INPUT_CancelPendingDisk(letter)) return;
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptDisk);
-  if (reply.chosen) MENU_InsertImage(letter, reply.path);
+  if (reply.chosen) INPUT_PutDisk(letter, reply.path);
 }
 
 u32 MENU_InsertImage(char drive, const std::string& path) {
