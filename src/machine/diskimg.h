@@ -68,34 +68,39 @@ bool DISKIMG_CheckImage(const char* path, std::string& why);
 // says why (`why`, else the drive's own reason: a file we may only read, or
 // another writer) and what lets the ST write on it.
 void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why = {});
-// What an insertion of the file at path for writing would find now (its
-// permissions and its lock, tried as the insertion tries them): None when
-// it would write it; Copy (a compressed image), ReadOnlyFile or InUse
-// (another drive or program holds its lock) when it would only read it.
+// What an insertion of the plain image at path for writing would find now
+// (its permissions and its lock, tried as the insertion tries them): None
+// when it would write it; Copy (a compressed image), ReadOnlyFile or InUse
+// (another drive or program holds its lock) when it would only read it. An
+// MSA image, known by its first bytes, the caller knows goes in as a copy.
 DISKIMG_Protection DISKIMG_WriteCheck(const char* path);
 // 1 if an image was ejected. The drive then stands empty for the ST to see
 // (DISKIMG_MayInsert).
 u32 DISKIMG_Eject(char drive);
 
-// How long a drive stands empty before another disk goes in: twice the
-// longest EmuTOS takes to see it (16 frames: it samples the write-protect
-// line of one drive every 8th frame, the two in turn). The ST sees a change
-// of disk only there: a disk put in before it saw the drive empty is, to
-// it, the one it read before, and it writes that disk's directory onto it.
+// How long a drive stands empty, in frames of the running machine, before
+// another disk goes in: twice the longest EmuTOS takes to see it (16 frames:
+// it samples the write-protect line of one drive every 8th frame, the two
+// in turn). The ST sees a change of disk only there: a disk put in before
+// it saw the drive empty is, to it, the one it read before, and it writes
+// that disk's directory onto it.
 constexpr u32 DISKIMG_SwapFrames = 32;
-// Per drive, the frames it is still to stand empty before the ST has seen
-// it so since it last saw a disk there (0: it has, or it knew none there).
-// An ejection sets it, and so does a restore that leaves the drive empty
-// (its ST may hold the disk the state's drive had); the frames count it
-// down while the drive stays empty; a restart of the ST clears it.
+// Per drive, the frames it is still to stand empty for the ST to see it so
+// since it last saw a disk there (0: it stood so long enough, or the ST
+// knew no disk there). An ejection sets it, and so does a restore that
+// leaves the drive empty (its ST may hold the disk the state's drive had);
+// the frames count it down while the drive stays empty;
+// DISKIMG_StRestarted clears it.
 extern u32 DISKIMG_UnseenFrames[2];
-// Whether a disk may go into drive d now: it is empty, and the ST has seen
-// it so. Every way a disk goes in asks (a restore puts back only the disk
-// its own ST knows).
+// Whether a disk may go into drive d now: it is empty, and has stood so for
+// the ST to see. Every way the user's disk goes in asks (a restore puts back
+// only the disk its own ST knows).
 bool DISKIMG_MayInsert(u32 d);
 // Once an emulated frame, at its end.
 void DISKIMG_FrameEnded();
-// The ST started again: it has read no disk yet.
+// The ST started again and has read no disk yet (a TOS image dropped with
+// the floppies): they may go in at once. The menu's resets need not call
+// it: a disk waiting then only waits the rest of its frames.
 void DISKIMG_StRestarted();
 // The file each drive's image came from, by device and inode (for a
 // compressed or MSA image, the file it was unpacked from); zero for an

@@ -235,7 +235,11 @@ struct Verdict {
   bool keep = false;
   std::string readOnly;  // the state's word against writing it; empty when it lets it
   bool quiet = false;    // saved write-protected: it goes back so without a word
-  bool tell = false;     // kept write-protected although the state lets it write: say why
+  // Kept write-protected although the state lets it write, for a reason
+  // its insertion did not tell (the file made read-only since, another
+  // writer where it was the file or an earlier restore): `now`, said.
+  bool tell = false;
+  DISKIMG_Protection now = DISKIMG_Protection::None;
 };
 
 // Whether the state's image is written from now on, decided from what is
@@ -243,8 +247,8 @@ struct Verdict {
 // tried now: a writer that held it when the drive took it may have let it
 // go since), and so whether the drive keeps what it holds: only when it
 // holds that very file, written or protected as it is to be. One that
-// another program still writes is kept: in again, it would only be read
-// all the same.
+// another writer still holds is kept: in again, it would only be read all
+// the same (and its insertion said so already).
 Verdict verdict(u32 d, const Found& f) {
   Verdict v;
   if (f.asIs) {
@@ -252,16 +256,17 @@ Verdict verdict(u32 d, const Found& f) {
     return v;
   }
   v.readOnly = states_word(d, f, v.quiet);
-  DISKIMG_Protection now = DISKIMG_Protection::None;
+  if (!f.held) return v;  // it goes in, and the insertion tries the file then
+  DISKIMG_Protection& now = v.now;
   if (!v.readOnly.empty())
     now = DISKIMG_Protection::Asked;
   else if (f.kind == Peek::Packed)
     now = DISKIMG_Protection::Copy;
-  else if (!f.held || DISKIMG_AlwaysProtected[d])
+  else if (DISKIMG_AlwaysProtected[d])
     now = DISKIMG_WriteCheck(f.path.c_str());  // a drive that writes it holds its lock already
-  const bool protectedNow = now != DISKIMG_Protection::None;
-  v.keep = f.held && protectedNow == (DISKIMG_AlwaysProtected[d] != 0);
-  v.tell = v.keep && now == DISKIMG_Protection::ReadOnlyFile;
+  v.keep = (now != DISKIMG_Protection::None) == (DISKIMG_AlwaysProtected[d] != 0);
+  v.tell = v.keep && (now == DISKIMG_Protection::ReadOnlyFile ||
+                      (now == DISKIMG_Protection::InUse && DISKIMG_WhyProtected[d] != now));
   return v;
 }
 
@@ -270,7 +275,10 @@ Verdict verdict(u32 d, const Found& f) {
 void put_back(u32 d, const Found& f, const Verdict& v) {
   const char letter = d ? 'B' : 'A';
   if (v.keep) {
-    if (v.tell) DISKIMG_TellProtected(d, f.path, "the file may only be read");
+    if (v.tell) {
+      DISKIMG_WhyProtected[d] = v.now;
+      DISKIMG_TellProtected(d, f.path);
+    }
     return;
   }
   DISKIMG_Eject(letter);

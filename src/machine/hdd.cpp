@@ -170,7 +170,7 @@ u32 HDD_OpenImages() {
     image_bytes[d] = u64(end);
     HDD_Open[d] = 1;
   }
-  if (HDD_Open[0]) HDD_ReadBootInfo();
+  HDD_ReadBootInfo();
   // Said only of the volumes the check of their boot sectors kept.
   for (u32 d = 0; d < 2; ++d) {
     if (!HDD_Open[d]) continue;

@@ -589,6 +589,12 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
       {"an image another program writes", plain, false, "another program"},
       {"held since the other drive wrote it, which let it go", plain, true, nullptr, [&] { taken_from(true); }},
       {"held since another program wrote it, which let it go", plain, true, nullptr, [&] { taken_from(false); }},
+      {"held read-only by an earlier restore, another program writing it now", plain, false, "another program",
+       [&] {
+         DISKIMG_Insert(work.c_str(), 'A', true);
+         locker = open(work.c_str(), O_RDWR);
+         flock(locker, LOCK_EX);
+       }},
   };
   const std::vector<u8> bytes = read_all(work), text = read_all(notes);
   for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 // Host events of the windowless build: no event arrives; the pointer and the
 // key map are words that tests and the input script set, and a script hook
-// runs at every pointer poll, where a swapped floppy's wait counts down too.
+// runs at every pointer poll, where a waiting floppy goes in once its drive
+// may take it.
 #include "host/events.h"
 
 #include "host/shared/input.h"
