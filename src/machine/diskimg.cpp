@@ -38,6 +38,7 @@ u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
 DISKIMG_FileId DISKIMG_Source[2];
 u32 DISKIMG_UnseenFrames[2];
+u32 DISKIMG_SeenLine[2];
 
 namespace {
 
@@ -77,7 +78,7 @@ void DISKIMG_Reset() {
     DISKIMG_AlwaysProtected[d] = 0;
     DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
     DISKIMG_Source[d] = {};
-    DISKIMG_UnseenFrames[d] = 0;
+    DISKIMG_UnseenFrames[d] = DISKIMG_SeenLine[d] = 0;
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -279,6 +280,18 @@ u32 DISKIMG_ReadBootSector(u32 drive) {
 
 namespace {
 
+// Whether a drive writes the file open as fd (holds it for writing, with
+// its lock).
+bool a_drive_writes(int fd) {
+  struct stat mine, theirs;
+  if (fstat(fd, &mine) != 0) return false;
+  for (u32 d = 0; d < 2; ++d)
+    if (DISKIMG_Writer(d) && fstat(DISKIMG_Files[d], &theirs) == 0 && mine.st_dev == theirs.st_dev &&
+        mine.st_ino == theirs.st_ino)
+      return true;
+  return false;
+}
+
 bool is_msa(int fd) {
   u8 head[2];
   return read_all_at(fd, head, sizeof head, 0) && head[0] == 0x0e && head[1] == 0x0f;
@@ -301,7 +314,9 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
   if (fd != HOST_NotPacked) return -1;
   if (!readOnly) {
     fd = FILES_OpenRegular(path, O_RDWR, why);
-    if (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    // Our own drives are asked as well as the lock: a file system that
+    // keeps no locks would let both drives write one image.
+    if (fd >= 0 && ((flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) || a_drive_writes(fd))) {
       // Another drive, or another program, writes it: this drive only
       // reads it.
       close(fd);
@@ -313,14 +328,6 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
     if (fd >= 0) return fd;
   }
   return FILES_OpenRegular(path, O_RDONLY, why);
-}
-
-// Whether the other drive writes the image open as fd (else another program does).
-bool other_drive_writes(u32 d, int fd) {
-  struct stat mine, other;
-  const int theirs = DISKIMG_Files[d ^ 1];
-  return (DISKIMG_InsertedMask & (2u >> d)) && theirs >= 0 && fstat(fd, &mine) == 0 &&
-         fstat(theirs, &other) == 0 && mine.st_dev == other.st_dev && mine.st_ino == other.st_ino;
 }
 
 }  // namespace
@@ -442,7 +449,7 @@ void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& wh
     reason = "the file may only be read";
     advice = writable;
   } else if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::InUse) {
-    const bool drive = other_drive_writes(d, DISKIMG_Files[d]);
+    const bool drive = a_drive_writes(DISKIMG_Files[d]);
     const std::string other = std::string("drive ") + (d ? 'A' : 'B');
     reason = (drive ? other : "another program (another copy of Vantorell?)") + " writes it";
     advice = eject + " once " + (drive ? other : "that program") + " lets it go.";
@@ -465,9 +472,18 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
   DISKIMG_Source[d] = {};
   DISKIMG_InsertedMask &= ~(1u << d);
+  DISKIMG_SeenLine[d] = DISKIMG_WriteProtect[d];
   DISKIMG_WriteProtect[d] = 0x40;
   DISKIMG_UnseenFrames[d] = DISKIMG_SwapFrames;
   return 1;
+}
+
+u32 DISKIMG_EmptyLine(u32 d) { return DISKIMG_UnseenFrames[d] ? DISKIMG_SeenLine[d] ^ 0x40 : 0x40; }
+
+bool DISKIMG_Writer(u32 d) {
+  const DISKIMG_Protection why = DISKIMG_WhyProtected[d];
+  return (DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Files[d] >= 0 &&
+         (why == DISKIMG_Protection::None || why == DISKIMG_Protection::NoGeometry);
 }
 
 bool DISKIMG_MayInsert(u32 d) { return !(DISKIMG_InsertedMask & (1u << d)) && DISKIMG_UnseenFrames[d] == 0; }

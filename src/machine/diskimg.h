@@ -74,6 +74,9 @@ void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& wh
 // (another drive or program holds its lock) when it would only read it. An
 // MSA image, known by its first bytes, the caller knows goes in as a copy.
 DISKIMG_Protection DISKIMG_WriteCheck(const char* path);
+// Whether drive d holds its image open for writing, with the image's lock:
+// it writes it, or would once it has a geometry (NoGeometry).
+bool DISKIMG_Writer(u32 d);
 // 1 if an image was ejected. The drive then stands empty for the ST to see
 // (DISKIMG_MayInsert).
 u32 DISKIMG_Eject(char drive);
@@ -81,9 +84,10 @@ u32 DISKIMG_Eject(char drive);
 // How long a drive stands empty, in frames of the running machine, before
 // another disk goes in: twice the longest EmuTOS takes to see it (16 frames:
 // it samples the write-protect line of one drive every 8th frame, the two
-// in turn). The ST sees a change of disk only there: a disk put in before
-// it saw the drive empty is, to it, the one it read before, and it writes
-// that disk's directory onto it.
+// in turn). The ST looks for a change of disk (reads the boot sector again)
+// only once it saw that line change: a disk put in before it saw the drive
+// empty is, to it, the one it read before, and it writes that disk's
+// directory onto it.
 constexpr u32 DISKIMG_SwapFrames = 32;
 // Per drive, the frames it is still to stand empty for the ST to see it so
 // since it last saw a disk there (0: it stood so long enough, or the ST
@@ -92,6 +96,14 @@ constexpr u32 DISKIMG_SwapFrames = 32;
 // the frames count it down while the drive stays empty;
 // DISKIMG_StRestarted clears it.
 extern u32 DISKIMG_UnseenFrames[2];
+// Per drive, the write-protect line (0 or 0x40) the ST last saw from the
+// disk there. While the drive stands empty for the ST to see, the line
+// reads the other level, as it does while a disk slides past the sensor:
+// that change of level is all the ST goes by, and an empty drive's own
+// level is a protected disk's.
+extern u32 DISKIMG_SeenLine[2];
+// The write-protect line of empty drive d (0 or 0x40).
+u32 DISKIMG_EmptyLine(u32 d);
 // Whether a disk may go into drive d now: it is empty, and has stood so for
 // the ST to see. Every way the user's disk goes in asks (a restore puts back
 // only the disk its own ST knows).

@@ -244,9 +244,9 @@ u32 FDC_ReadReg() {
   // A status read releases the interrupt line, unless a forced interrupt holds it.
   if (FDC_Regs[FDC_ForceInt] != 1) MFP_GPI |= 0x20;
   const int d = selected_drive();
-  if (d >= 0 && (DISKIMG_InsertedMask & (1u << d)))
-    return (DISKIMG_WriteProtect[d] | FDC_Regs[FDC_Status]) & 0xff;
-  return 0x4c;
+  if (d < 0) return 0x4c;
+  if (DISKIMG_InsertedMask & (1u << d)) return (DISKIMG_WriteProtect[d] | FDC_Regs[FDC_Status]) & 0xff;
+  return 0x0c | DISKIMG_EmptyLine(u32(d));
 }
 
 void FDC_WriteReg(u32 byte) {

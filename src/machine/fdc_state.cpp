@@ -16,6 +16,7 @@
 #include "common/files.h"
 #include "host/app.h"
 #include "host/dialogs.h"
+#include "host/options.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
 #include "machine/psg.h"
@@ -131,6 +132,9 @@ bool is_states_image(u32 d, const std::string& c, const std::string& named, Foun
   f.held = DISKIMG_Holds(d, c.c_str());
   DISKIMG_Digest got{};
   f.kind = peek(c, f.held || !plan.digestsKnown ? nullptr : &got, f.bootSector);
+  // A drive knows what it took in: its first bytes may have been written
+  // since to look like a packed image's, or no longer do.
+  if (f.held) f.kind = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Copy ? Peek::Packed : Peek::Plain;
   const DISKIMG_Digest want = plan.digests[d];
   // A state of a build before the digests tells no image: the one it
   // names is taken as it is.
@@ -159,15 +163,21 @@ Found find_image(u32 d) {
   if (name[0] == 255 && !ownThere) {
     // Cut to the field's length, the path may name another file: the drive
     // keeps only an image whose path was cut the same, else stays empty
-    // (the digest then tells whether it is that image).
+    // (the digest then tells whether it is that image). It keeps it as it
+    // is, unless it writes what the state's ST could not: that ST's idea
+    // of the disk may be older than the image (another drive wrote it).
     const u8* kept = name + (name[1] == 0 ? 2 : 1);
     const std::string start(kept, std::find(kept, name + 256, 0));
     const u8* held = d ? DISKIMG_NameB : DISKIMG_NameA;
-    if ((DISKIMG_InsertedMask & (1u << d)) && held[0] == 255 &&
-        stored_path(held).compare(0, start.size(), start) == 0)
-      f.held = f.asIs = true;
+    const bool stateReads = plan.accessKnown && !(plan.access[d] & access_image_writable);
+    f.refusal = "the saved state holds only the start of its path: " + start + "...";
+    if (!(DISKIMG_InsertedMask & (1u << d)) || held[0] != 255 ||
+        stored_path(held).compare(0, start.size(), start) != 0)
+      return f;
+    if (stateReads && DISKIMG_Writer(d))
+      f.refusal += ", and the drive writes the image the state's ST had write-protected";
     else
-      f.refusal = "the saved state holds only the start of its path: " + start + "...";
+      f.held = f.asIs = true;
     return f;
   }
   const std::string named = name[0] == 255 ? own_path(own) : stored_path(name);
@@ -258,13 +268,14 @@ Verdict verdict(u32 d, const Found& f) {
   v.readOnly = states_word(d, f, v.quiet);
   if (!f.held) return v;  // it goes in, and the insertion tries the file then
   DISKIMG_Protection& now = v.now;
+  const bool writer = DISKIMG_Writer(d);
   if (!v.readOnly.empty())
     now = DISKIMG_Protection::Asked;
   else if (f.kind == Peek::Packed)
     now = DISKIMG_Protection::Copy;
-  else if (DISKIMG_AlwaysProtected[d])
+  else if (!writer)
     now = DISKIMG_WriteCheck(f.path.c_str());  // a drive that writes it holds its lock already
-  v.keep = (now != DISKIMG_Protection::None) == (DISKIMG_AlwaysProtected[d] != 0);
+  v.keep = (now != DISKIMG_Protection::None) != writer;
   v.tell = v.keep && (now == DISKIMG_Protection::ReadOnlyFile ||
                       (now == DISKIMG_Protection::InUse && DISKIMG_WhyProtected[d] != now));
   return v;
@@ -458,12 +469,13 @@ void DISKIMG_FinishRestore() {
     g.tracks = plan.geometry[d][1];
     g.sectorsPerTrack = plan.geometry[d][2];
     // As at an insertion: without sectors a track every track lands on the
-    // first, and such an image is only read.
-    if (g.sectorsPerTrack < 1) {
-      DISKIMG_AlwaysProtected[d] = 1;
-      DISKIMG_WhyProtected[d] = DISKIMG_Protection::NoGeometry;
-      DISKIMG_WriteProtect[d] = 0x40;
-    }
+    // first, and such an image is only read; a drive that took it for
+    // writing writes it once the state gives it sectors.
+    const bool none = g.sectorsPerTrack < 1;
+    if (!DISKIMG_Writer(d) || none == (DISKIMG_WhyProtected[d] == DISKIMG_Protection::NoGeometry)) continue;
+    DISKIMG_AlwaysProtected[d] = none ? 1 : 0;
+    DISKIMG_WhyProtected[d] = none ? DISKIMG_Protection::NoGeometry : DISKIMG_Protection::None;
+    DISKIMG_WriteProtect[d] = none || PREFS_WriteProtect ? 0x40 : 0;
   }
   // The heads are the drives', whatever disk the restore left in them. A
   // state without them does not tell where they stood (a drive that kept
@@ -478,9 +490,14 @@ void DISKIMG_FinishRestore() {
   // A drive the restore leaves empty may hold, to the restored ST, the disk
   // the state's drive had (the state does not tell whether its ST saw the
   // drive empty since): it stands empty for the ST to see before any disk
-  // goes in. One that took the state's disk holds what its ST knows.
-  for (u32 d = 0; d < 2; ++d)
+  // goes in; its ST saw the line of the state's disk there (a writable
+  // one's, when an earlier build's state does not tell). One that took the
+  // state's disk holds what its ST knows.
+  for (u32 d = 0; d < 2; ++d) {
     DISKIMG_UnseenFrames[d] = (DISKIMG_InsertedMask & (1u << d)) ? 0 : DISKIMG_SwapFrames;
+    const bool sawProtected = ((plan.mask >> d) & 1) && plan.accessKnown && !(plan.access[d] & access_st_writes);
+    DISKIMG_SeenLine[d] = sawProtected ? 0x40 : 0;
+  }
   // The controller's registers as the state has them.
   std::copy(plan.dma, plan.dma + 4, DMA_Regs);
   std::copy(plan.fdc, plan.fdc + 6, FDC_Regs);

@@ -589,6 +589,24 @@ TEST_F(Floppy, WriteProtectionBelongsToEachDrive) {
   EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
 }
 
+// A drive emptied of a disk reads the other level of the write-protect line
+// until the ST has seen it empty (as a disk sliding past the sensor does),
+// then an empty drive's own: the ST sees every change of disk, a protected
+// one's for another protected one's included.
+TEST_F(Floppy, AnEmptiedDriveShowsTheSTAChangeOfTheWriteProtectLine) {
+  for (const bool protect : {false, true}) {
+    folder.write("a.st", make_floppy(737280, 2, 9));
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A', protect), 1u);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status() & 0x40, protect ? 0x40u : 0u);
+    DISKIMG_Eject('A');
+    for (u32 frame = 0; frame < DISKIMG_SwapFrames; ++frame, DISKIMG_FrameEnded())
+      ASSERT_EQ(status() & 0x40, protect ? 0u : 0x40u) << frame;
+    EXPECT_EQ(status(), 0x4cu);
+  }
+}
+
 TEST_F(Floppy, InsertionTakesTheProtectionOption) {
   PREFS_WriteProtect = 0;
   folder.write("a.st", make_floppy(737280, 2, 9));

@@ -512,6 +512,19 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find("holds only the start of its path: " + other.substr(0, 254) + "..."), std::string::npos)
       << alert;
+  // Held under that cut name, it stays in as it is, unless the drive writes
+  // what the state's ST had write-protected.
+  for (const bool stateReads : {false, true}) {
+    testing::internal::CaptureStdout();
+    DISKIMG_Reset();
+    DISKIMG_Insert((other + ".st").c_str(), 'A', stateReads);
+    const std::vector<u8> held = STATE_Encode();
+    DISKIMG_Reset();
+    DISKIMG_Insert((other + ".st").c_str(), 'A');
+    EXPECT_EQ(decode(held), STATE_Result::Restored);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(DISKIMG_InsertedMask, stateReads ? 0u : 1u) << alert;
+  }
 }
 
 // A state may name any file of the host. An image of another folder goes
@@ -552,6 +565,29 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   std::copy_n(&twice[at[16] + 24], 8, &twice[at[16] + 32]);
   std::copy_n(&twice[at[17] + 8], 12, &twice[at[17] + 20]);
   std::copy_n(&twice[at[18] + 8], 4, &twice[at[18] + 12]);
+  // Drive A writes the image, drive B only reads it.
+  testing::internal::CaptureStdout();
+  DISKIMG_Reset();
+  DISKIMG_Insert(work.c_str(), 'A');
+  DISKIMG_Insert(work.c_str(), 'B');
+  const std::vector<u8> readerB = STATE_Encode();
+  testing::internal::GetCapturedStdout();
+  // A plain image in drive A, whose first bytes the ST wrote as an MSA image's.
+  const auto odd_in_a = [&] {
+    DISKIMG_Reset();
+    elsewhere.write("odd.st", make_floppy(737280, 2, 9));
+    DISKIMG_Insert(elsewhere.file("odd.st").c_str(), 'A');
+    ASSERT_EQ(pwrite(DISKIMG_Files[0], "\x0e\x0f", 2, 0), 2);
+  };
+  odd_in_a();
+  const std::vector<u8> oddState = STATE_Encode();
+  // This folder's own disk, of a size that gives no geometry, in a state
+  // that gives it one and wrote it.
+  folder.write("disk1.st", make_floppy(700000));
+  const std::string flat = folder.file("disk1.st");
+  std::vector<u8> shaped = state_with(flat);
+  be_write32(&shaped[at[18] + 8], be_read32(&shaped[at[18] + 8]) | 3);
+  for (u32 i = 0; i < 3; ++i) be_write32(&shaped[at[17] + 8 + 4 * i], (const u32[]){2, 80, 9}[i]);
   int locker = -1;
   // Drive A given the image write-protected by another writer, which lets
   // it go before the load: the other drive, or another program.
@@ -595,6 +631,14 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
          locker = open(work.c_str(), O_RDWR);
          flock(locker, LOCK_EX);
        }},
+      {"drive B reading it, another program writing it", readerB, false, "another program",
+       [&] {
+         locker = open(work.c_str(), O_RDWR);
+         flock(locker, LOCK_EX);
+       }},
+      {"held, its first bytes an MSA image's", oddState, true, nullptr, odd_in_a},
+      {"held without a geometry, which the state gives", shaped, true, nullptr,
+       [&] { DISKIMG_Insert(flat.c_str(), 'A'); }},
   };
   const std::vector<u8> bytes = read_all(work), text = read_all(notes);
   for (const Case& c : cases) {
@@ -668,6 +712,12 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_NE(alert.find(work + " is not the disk the state was saved with"), std::string::npos) << alert;
   EXPECT_TRUE(read_all(work) == changed);
+  // Left empty, the drive reads the other level of the write-protect line
+  // than the state's ST saw from its disk, until that ST has seen it empty.
+  EXPECT_EQ(DISKIMG_EmptyLine(0), 0x40u);
+  EXPECT_EQ(decode(cases[1].state), STATE_Result::Restored);  // saved write-protected
+  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+  EXPECT_EQ(DISKIMG_EmptyLine(0), 0u);
   // A file the user may not write.
   elsewhere.write("work.st", bytes);
   chmod(elsewhere.path().c_str(), 0755);
