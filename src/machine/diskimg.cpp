@@ -322,7 +322,7 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
       close(fd);
       fd = -1;
       protection = DISKIMG_Protection::InUse;
-    } else if (fd < 0 && FILES_Exists(path)) {
+    } else if (fd < 0) {
       protection = DISKIMG_Protection::ReadOnlyFile;
     }
     if (fd >= 0) return fd;
@@ -478,7 +478,14 @@ u32 DISKIMG_Eject(char drive) {
   return 1;
 }
 
-u32 DISKIMG_EmptyLine(u32 d) { return DISKIMG_UnseenFrames[d] ? DISKIMG_SeenLine[d] ^ 0x40 : 0x40; }
+u32 DISKIMG_EmptyLine(u32 d) {
+  const u32 left = DISKIMG_UnseenFrames[d];
+  if (!left) return 0x40;
+  // Not knowing the level, it shows both, half the wait each: the ST
+  // samples the drive once in each half.
+  if (DISKIMG_SeenLine[d] == DISKIMG_LineUnknown) return left > DISKIMG_SwapFrames / 2 ? 0 : 0x40;
+  return DISKIMG_SeenLine[d] ^ 0x40;
+}
 
 bool DISKIMG_Writer(u32 d) {
   const DISKIMG_Protection why = DISKIMG_WhyProtected[d];

@@ -96,12 +96,14 @@ constexpr u32 DISKIMG_SwapFrames = 32;
 // the frames count it down while the drive stays empty;
 // DISKIMG_StRestarted clears it.
 extern u32 DISKIMG_UnseenFrames[2];
-// Per drive, the write-protect line (0 or 0x40) the ST last saw from the
-// disk there. While the drive stands empty for the ST to see, the line
-// reads the other level, as it does while a disk slides past the sensor:
-// that change of level is all the ST goes by, and an empty drive's own
-// level is a protected disk's.
+// Per drive, the write-protect line (0 or 0x40) the disk there showed when
+// it came out, or DISKIMG_LineUnknown (a restore whose state does not tell
+// it). While the drive stands empty for the ST to see, the line reads the
+// other level, as it does while a disk slides past the sensor: that change
+// of level is what the ST goes by, and an empty drive's own level is a
+// protected disk's.
 extern u32 DISKIMG_SeenLine[2];
+constexpr u32 DISKIMG_LineUnknown = 1;
 // The write-protect line of empty drive d (0 or 0x40).
 u32 DISKIMG_EmptyLine(u32 d);
 // Whether a disk may go into drive d now: it is empty, and has stood so for

@@ -490,13 +490,14 @@ void DISKIMG_FinishRestore() {
   // A drive the restore leaves empty may hold, to the restored ST, the disk
   // the state's drive had (the state does not tell whether its ST saw the
   // drive empty since): it stands empty for the ST to see before any disk
-  // goes in; its ST saw the line of the state's disk there (a writable
-  // one's, when an earlier build's state does not tell). One that took the
-  // state's disk holds what its ST knows.
+  // goes in; its ST saw the line of the state's disk there (unknown when an
+  // earlier build's state does not tell it, or the state's drive was empty,
+  // perhaps in such a wait). One that took the state's disk holds what its
+  // ST knows.
   for (u32 d = 0; d < 2; ++d) {
     DISKIMG_UnseenFrames[d] = (DISKIMG_InsertedMask & (1u << d)) ? 0 : DISKIMG_SwapFrames;
-    const bool sawProtected = ((plan.mask >> d) & 1) && plan.accessKnown && !(plan.access[d] & access_st_writes);
-    DISKIMG_SeenLine[d] = sawProtected ? 0x40 : 0;
+    const bool told = ((plan.mask >> d) & 1) && plan.accessKnown;
+    DISKIMG_SeenLine[d] = !told ? DISKIMG_LineUnknown : (plan.access[d] & access_st_writes) ? 0 : 0x40;
   }
   // The controller's registers as the state has them.
   std::copy(plan.dma, plan.dma + 4, DMA_Regs);

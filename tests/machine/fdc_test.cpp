@@ -592,17 +592,36 @@ TEST_F(Floppy, WriteProtectionBelongsToEachDrive) {
 // A drive emptied of a disk reads the other level of the write-protect line
 // until the ST has seen it empty (as a disk sliding past the sensor does),
 // then an empty drive's own: the ST sees every change of disk, a protected
-// one's for another protected one's included.
+// one's for another protected one's included. Not knowing the level (a
+// restore), it shows both, half the wait each; a restarted ST knows no disk.
 TEST_F(Floppy, AnEmptiedDriveShowsTheSTAChangeOfTheWriteProtectLine) {
-  for (const bool protect : {false, true}) {
+  struct Case {
+    const char* what;
+    char drive;
+    bool readOnly, option, unknown, restart;
+    u32 first, second;  // the line in the wait's first and second half
+  };
+  const Case cases[] = {
+      {"a writable disk", 'A', false, false, false, false, 0x40, 0x40},
+      {"a protected disk", 'B', true, false, false, false, 0, 0},
+      {"a disk the option protects", 'A', false, true, false, false, 0, 0},
+      {"a level not known", 'B', false, false, true, false, 0, 0x40},
+      {"a restarted ST", 'A', true, false, false, true, 0x40, 0x40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const u32 d = c.drive == 'B';
+    PSG_PortA = d ? side0B : side0A;
     folder.write("a.st", make_floppy(737280, 2, 9));
     testing::internal::CaptureStdout();
-    ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A', protect), 1u);
+    ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), c.drive, c.readOnly), 1u);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(status() & 0x40, protect ? 0x40u : 0u);
-    DISKIMG_Eject('A');
+    DISKIMG_SetWriteProtect(c.option);
+    DISKIMG_Eject(c.drive);
+    if (c.unknown) DISKIMG_SeenLine[d] = DISKIMG_LineUnknown;
+    if (c.restart) DISKIMG_StRestarted();
     for (u32 frame = 0; frame < DISKIMG_SwapFrames; ++frame, DISKIMG_FrameEnded())
-      ASSERT_EQ(status() & 0x40, protect ? 0u : 0x40u) << frame;
+      ASSERT_EQ(status() & 0x40, frame < DISKIMG_SwapFrames / 2 ? c.first : c.second) << frame;
     EXPECT_EQ(status(), 0x4cu);
   }
 }

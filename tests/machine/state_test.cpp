@@ -514,16 +514,19 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
       << alert;
   // Held under that cut name, it stays in as it is, unless the drive writes
   // what the state's ST had write-protected.
-  for (const bool stateReads : {false, true}) {
+  for (const auto& [stateReads, driveReads] : {std::pair{false, false}, {true, false}, {true, true}}) {
     testing::internal::CaptureStdout();
     DISKIMG_Reset();
     DISKIMG_Insert((other + ".st").c_str(), 'A', stateReads);
     const std::vector<u8> held = STATE_Encode();
     DISKIMG_Reset();
-    DISKIMG_Insert((other + ".st").c_str(), 'A');
+    DISKIMG_Insert((other + ".st").c_str(), 'A', driveReads);
     EXPECT_EQ(decode(held), STATE_Result::Restored);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(DISKIMG_InsertedMask, stateReads ? 0u : 1u) << alert;
+    const bool emptied = stateReads && !driveReads;
+    EXPECT_EQ(DISKIMG_InsertedMask, emptied ? 0u : 1u) << alert;
+    EXPECT_EQ(alert.find("the drive writes the image the state's ST had write-protected") != std::string::npos,
+              emptied);
   }
 }
 
@@ -718,6 +721,12 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   EXPECT_EQ(decode(cases[1].state), STATE_Result::Restored);  // saved write-protected
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_EQ(DISKIMG_EmptyLine(0), 0u);
+  // A state whose drive was empty does not tell: both levels, in turn.
+  DISKIMG_Reset();
+  EXPECT_EQ(decode(STATE_Encode()), STATE_Result::Restored);
+  EXPECT_EQ(DISKIMG_EmptyLine(0), 0u);
+  for (u32 i = 0; i < DISKIMG_SwapFrames / 2; ++i) DISKIMG_FrameEnded();
+  EXPECT_EQ(DISKIMG_EmptyLine(0), 0x40u);
   // A file the user may not write.
   elsewhere.write("work.st", bytes);
   chmod(elsewhere.path().c_str(), 0755);
