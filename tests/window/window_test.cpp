@@ -7,8 +7,9 @@
 // menus are reached before the bar; a held pointer's motion from before the
 // debugger's restore stays out of the restored ST; a moved window is redrawn, or paused put
 // on a multiple of 8 pixels; a start-up without a display ends with the
-// message on standard error; every alert fits the window; an address that
-// cannot be opened beeps and says so. Run under xvfb-run (see tests/CMakeLists.txt).
+// message on standard error; every alert fits the window; a file dropped
+// during an alert goes to the drive the keys held at the drop choose; an
+// address that cannot be opened beeps and says so. Run under xvfb-run (see tests/CMakeLists.txt).
 #include <gtest/gtest.h>
 #include <imgui.h>
 #include <imgui_internal.h>
@@ -32,6 +33,7 @@
 #include "host/options.h"
 #include "host/sdl/sdl_host.h"
 #include "host/shared/dialogs.h"
+#include "host/shared/input.h"
 #include "host/shared/menus.h"
 #include "host/shared/prefs_file.h"
 #include "host/shared/screen_window.h"
@@ -238,13 +240,16 @@ void click_at(int x, int y) {
   SDL_PushEvent(&e);
 }
 
-void press(SDL_Scancode key) {
+void key_event(SDL_Scancode key, bool down) {
   SDL_Event e{};
-  e.key = {SDL_KEYDOWN, 0, SDL_GetWindowID(PLATFORM_Window()), SDL_PRESSED, 0, 0, 0, {key, 0, 0, 0}};
+  e.key = {u32(down ? SDL_KEYDOWN : SDL_KEYUP), 0, SDL_GetWindowID(PLATFORM_Window()),
+           u8(down ? SDL_PRESSED : SDL_RELEASED), 0, 0, 0, {key, 0, 0, 0}};
   SDL_PushEvent(&e);
-  e.key.type = SDL_KEYUP;
-  e.key.state = SDL_RELEASED;
-  SDL_PushEvent(&e);
+}
+
+void press(SDL_Scancode key) {
+  key_event(key, true);
+  key_event(key, false);
 }
 
 // Saving over a file asks first: the Return that chose it does not also
@@ -539,6 +544,50 @@ TEST_F(Window, MotionHeldBeforeTheDebuggersRestoreStaysOutOfTheRestoredSt) {
   motion_event(201, 150, 5, 0);
   EVENTS_PollMouse();
   EXPECT_EQ(ikbd_take(), (std::vector<u8>{0xf8, 5, 0}));
+}
+
+// A file dropped while an alert is up goes to the drive the Command key
+// chose at the drop: held from before the alert or pressed in it, B; let go
+// in it before the drop, A. The ST gets none of the alert's keys.
+struct AltInAlert {
+  bool before, press, release;
+  u32 drives;
+} alt_in_alert;
+std::string dropped;
+void drop_in_alert(u32 turn) {
+  if (turn == 1) {
+    if (alt_in_alert.press) key_event(SDL_SCANCODE_RALT, true);
+    if (alt_in_alert.release) key_event(SDL_SCANCODE_RALT, false);
+    SDL_Event e{};
+    for (u32 type : {SDL_DROPBEGIN, SDL_DROPFILE, SDL_DROPCOMPLETE}) {
+      e.drop = {type, 0, type == SDL_DROPFILE ? SDL_strdup(dropped.c_str()) : nullptr, 0};
+      SDL_PushEvent(&e);
+    }
+  }
+  if (turn >= 3) press(SDL_SCANCODE_ESCAPE);
+}
+
+TEST_F(Window, AFileDroppedDuringAnAlertGoesToTheDriveTheKeysHeldAtTheDropChoose) {
+  boot("screen_low");
+  dropped = folder.file("drop.st");
+  folder.write("drop.st", std::vector<u8>(368640, 0));
+  ikbd_take();
+  SDL_ModalTurnHook = drop_in_alert;
+  for (const AltInAlert& c : {AltInAlert{false, true, false, 2}, {true, false, false, 2}, {false, true, true, 1},
+                              {true, false, true, 1}}) {
+    SCOPED_TRACE(testing::Message() << c.before << c.press << c.release);
+    DISKIMG_Reset();
+    alt_in_alert = c;
+    if (c.before) key_event(SDL_SCANCODE_RALT, true);
+    SDL_HostPumpEvents();
+    EXPECT_EQ(DLG_ConfirmReset(), 0u);
+    for (SDL_HostPumpEvents(); SDL_HostQueuedEvents();) EVENTS_DoEvent(0);
+    EXPECT_EQ(DISKIMG_InsertedMask | INPUT_PendingDisks(), c.drives);
+    EXPECT_EQ(ikbd_take(), std::vector<u8>{});
+    key_event(SDL_SCANCODE_RALT, false);
+    SDL_HostPumpEvents();
+  }
+  SDL_ModalTurnHook = nullptr;
 }
 
 // A termination request ends the dialog that is up (as cancelled), and the

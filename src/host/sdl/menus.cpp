@@ -18,6 +18,7 @@
 #include "host/shared/dialogs.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
+#include "host/sdl/keys.h"
 #include "host/sdl/sdl_host.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
@@ -144,9 +145,13 @@ bool filter(const SDL_Event& e) {
   return true;
 }
 
-// Kept for the host while a modal loop runs.
+// Kept for the host while a modal loop runs. Key presses are not: the ST
+// never gets a key pressed for the loop. The Command key's are, in their
+// place among the drops: the ST never gets that key, and a drop served after
+// the loop goes to the drive the keys held at the drop chose.
 bool kept_for_host(const SDL_Event& e) {
   switch (e.type) {
+    case SDL_KEYDOWN: return !e.key.repeat && EVENTS_KeyOf(e.key.keysym.scancode).code == INPUT_KeyCommand;
     case SDL_QUIT:
     case SDL_KEYUP:
     case SDL_MOUSEBUTTONUP:

@@ -70,8 +70,9 @@ void SDL_MenusStop();
 // The modal loop: while `frame` draws a conversation into each Dear ImGui
 // frame and returns true, the emulation and sound wait, the window keeps
 // showing the last ST picture under it, and SDL's events go to Dear ImGui
-// (the quit request, the close box and key and button releases are kept for
-// the host until the loop ends). A termination signal ends it too.
+// (the quit request, the close box, drops, key and button releases and the
+// Command key's presses are kept for the host until the loop ends). A
+// termination signal ends it too.
 using SDL_ModalFrame = bool (*)(void* context);
 void SDL_RunModal(SDL_ModalFrame frame, void* context);
 template <typename F>
