@@ -37,8 +37,8 @@ u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
 DISKIMG_FileId DISKIMG_Source[2];
-u32 DISKIMG_UnseenFrames[2];
-u32 DISKIMG_SeenLine[2];
+DISKIMG_Sensor DISKIMG_SensorPhase[2];
+u32 DISKIMG_SensorFrames[2];
 
 namespace {
 
@@ -78,7 +78,8 @@ void DISKIMG_Reset() {
     DISKIMG_AlwaysProtected[d] = 0;
     DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
     DISKIMG_Source[d] = {};
-    DISKIMG_UnseenFrames[d] = DISKIMG_SeenLine[d] = 0;
+    DISKIMG_SensorPhase[d] = DISKIMG_Sensor::Settled;
+    DISKIMG_SensorFrames[d] = 0;
     set_name(name_of(d), "nothing");
   }
   DISKIMG_InsertedMask = 0;
@@ -332,10 +333,43 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
 
 }  // namespace
 
+namespace {
+
+// The expansion of the MSA image open as fd (size bytes), as an insertion
+// expands it but without a file and without the progress in the status
+// line; false with why.
+bool expand_msa(int fd, off_t size, std::vector<u8>& image, std::string& why) {
+  if (size_t(size) > MSA_MaxFileSize) {
+    why = "is an MSA image too large to expand";
+    return false;
+  }
+  std::vector<u8> file(static_cast<size_t>(size));
+  if (read_all_at(fd, file.data(), file.size(), 0) &&
+      MSA_Expand(file.data(), file.size(), image, nullptr) == MSA_Result::Ok)
+    return true;
+  why = "is a damaged MSA image";
+  return false;
+}
+
+// The file at path opened as an insertion reads it: the unpacked copy of a
+// compressed image, else the file itself; -1 with why.
+int open_for_reading(const char* path, std::string& why) {
+  const int fd = HOST_UnpackImage(path, why);
+  if (fd != HOST_NotPacked) return fd < 0 ? -1 : fd;
+  return FILES_OpenRegular(path, O_RDONLY, why);
+}
+
+DISKIMG_Digest digest_of_bytes(const u8* data, u64 size) {
+  LaneHash h;
+  h.add(data, size_t(std::min<u64>(size, 4u << 20)));
+  const u64 hash = h.value();
+  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
+}
+
+}  // namespace
+
 bool DISKIMG_CheckImage(const char* path, std::string& why) {
-  int fd = HOST_UnpackImage(path, why);
-  if (fd == HOST_UnpackFailed) return false;
-  if (fd == HOST_NotPacked) fd = FILES_OpenRegular(path, O_RDONLY, why);
+  const int fd = open_for_reading(path, why);
   if (fd < 0) return false;
   struct stat st;
   u64 size = 0;
@@ -343,15 +377,8 @@ bool DISKIMG_CheckImage(const char* path, std::string& why) {
   if (!ok) {
     why = std::string("can't be read (") + std::strerror(errno) + ")";
   } else if (is_msa(fd)) {
-    // An MSA image is expanded here as its insertion expands it, without
-    // a file and without the progress in the status line.
-    std::vector<u8> file(size_t(std::min<off_t>(st.st_size, off_t(MSA_MaxFileSize))));
     std::vector<u8> image;
-    ok = size_t(st.st_size) <= MSA_MaxFileSize && read_all_at(fd, file.data(), file.size(), 0) &&
-         MSA_Expand(file.data(), file.size(), image, nullptr) == MSA_Result::Ok;
-    if (!ok)
-      why = size_t(st.st_size) > MSA_MaxFileSize ? "is an MSA image too large to expand"
-                                                 : "is a damaged MSA image";
+    ok = expand_msa(fd, st.st_size, image, why);
     size = image.size();
   } else {
     size = u64(st.st_size);
@@ -361,6 +388,26 @@ bool DISKIMG_CheckImage(const char* path, std::string& why) {
     why = "is too small for a floppy image (" + std::to_string(size) + " bytes)";
     ok = false;
   }
+  return ok;
+}
+
+bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector) {
+  std::string why;
+  const int fd = open_for_reading(path, why);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  std::memset(bootSector, 0, 512);
+  if (ok && is_msa(fd)) {
+    std::vector<u8> image;
+    ok = expand_msa(fd, st.st_size, image, why);
+    digest = digest_of_bytes(image.data(), image.size());
+    std::memcpy(bootSector, image.data(), std::min<size_t>(image.size(), 512));
+  } else if (ok) {
+    digest = DISKIMG_DigestOf(fd, u64(st.st_size));
+    ok = pread(fd, bootSector, 512, 0) >= 0;
+  }
+  close(fd);
   return ok;
 }
 
@@ -428,6 +475,8 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   DISKIMG_AlwaysProtected[d] = protect ? 1 : 0;
   DISKIMG_WhyProtected[d] = protection;
   DISKIMG_WriteProtect[d] = protect ? 0x40 : (PREFS_WriteProtect ? 0x40 : 0);
+  DISKIMG_SensorPhase[d] = DISKIMG_Sensor::SlidingIn;
+  DISKIMG_SensorFrames[d] = DISKIMG_PhaseFrames;
   const DISKIMG_Drive& g = DISKIMG_Drives[d];
   std::printf("non-boot FDC %c: %d/%d/%d %d bytes/sector\n", letter, g.sides, g.tracks,
               g.sectorsPerTrack, 512);
@@ -472,19 +521,20 @@ u32 DISKIMG_Eject(char drive) {
   DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
   DISKIMG_Source[d] = {};
   DISKIMG_InsertedMask &= ~(1u << d);
-  DISKIMG_SeenLine[d] = DISKIMG_WriteProtect[d];
   DISKIMG_WriteProtect[d] = 0x40;
-  DISKIMG_UnseenFrames[d] = DISKIMG_SwapFrames;
+  DISKIMG_SensorPhase[d] = DISKIMG_Sensor::SlidingOut;
+  DISKIMG_SensorFrames[d] = DISKIMG_PhaseFrames;
   return 1;
 }
 
-u32 DISKIMG_EmptyLine(u32 d) {
-  const u32 left = DISKIMG_UnseenFrames[d];
-  if (!left) return 0x40;
-  // Not knowing the level, it shows both, half the wait each: the ST
-  // samples the drive once in each half.
-  if (DISKIMG_SeenLine[d] == DISKIMG_LineUnknown) return left > DISKIMG_SwapFrames / 2 ? 0 : 0x40;
-  return DISKIMG_SeenLine[d] ^ 0x40;
+u32 DISKIMG_SensorLine(u32 d) {
+  switch (DISKIMG_SensorPhase[d]) {
+    case DISKIMG_Sensor::SlidingOut:
+    case DISKIMG_Sensor::SlidingIn: return 0;
+    case DISKIMG_Sensor::Empty: return 0x40;
+    case DISKIMG_Sensor::Settled: break;
+  }
+  return (DISKIMG_InsertedMask & (1u << d)) ? DISKIMG_WriteProtect[d] : 0x40;
 }
 
 bool DISKIMG_Writer(u32 d) {
@@ -493,14 +543,30 @@ bool DISKIMG_Writer(u32 d) {
          (why == DISKIMG_Protection::None || why == DISKIMG_Protection::NoGeometry);
 }
 
-bool DISKIMG_MayInsert(u32 d) { return !(DISKIMG_InsertedMask & (1u << d)) && DISKIMG_UnseenFrames[d] == 0; }
-
-void DISKIMG_FrameEnded() {
-  for (u32 d = 0; d < 2; ++d)
-    if (DISKIMG_UnseenFrames[d] && !(DISKIMG_InsertedMask & (1u << d))) --DISKIMG_UnseenFrames[d];
+bool DISKIMG_MayInsert(u32 d) {
+  return !(DISKIMG_InsertedMask & (1u << d)) && DISKIMG_SensorPhase[d] == DISKIMG_Sensor::Settled;
 }
 
-void DISKIMG_StRestarted() { DISKIMG_UnseenFrames[0] = DISKIMG_UnseenFrames[1] = 0; }
+void DISKIMG_FrameEnded() {
+  for (u32 d = 0; d < 2; ++d) {
+    if (!DISKIMG_SensorFrames[d] || --DISKIMG_SensorFrames[d]) continue;
+    // Out past the sensor, the disk leaves the drive empty; that level too
+    // stands for the ST to see it.
+    if (DISKIMG_SensorPhase[d] == DISKIMG_Sensor::SlidingOut) {
+      DISKIMG_SensorPhase[d] = DISKIMG_Sensor::Empty;
+      DISKIMG_SensorFrames[d] = DISKIMG_PhaseFrames;
+    } else {
+      DISKIMG_SensorPhase[d] = DISKIMG_Sensor::Settled;
+    }
+  }
+}
+
+void DISKIMG_StRestarted() {
+  for (u32 d = 0; d < 2; ++d) {
+    DISKIMG_SensorPhase[d] = DISKIMG_Sensor::Settled;
+    DISKIMG_SensorFrames[d] = 0;
+  }
+}
 
 DISKIMG_Protection DISKIMG_WriteCheck(const char* path) {
   std::string why;

@@ -77,44 +77,47 @@ DISKIMG_Protection DISKIMG_WriteCheck(const char* path);
 // Whether drive d holds its image open for writing, with the image's lock:
 // it writes it, or would once it has a geometry (NoGeometry).
 bool DISKIMG_Writer(u32 d);
-// 1 if an image was ejected. The drive then stands empty for the ST to see
-// (DISKIMG_MayInsert).
+// 1 if an image was ejected. The disk then slides out past the drive's
+// write-protect sensor (DISKIMG_Sensor).
 u32 DISKIMG_Eject(char drive);
 
-// How long a drive stands empty, in frames of the running machine, before
-// another disk goes in: twice the longest EmuTOS takes to see it (16 frames:
-// it samples the write-protect line of one drive every 8th frame, the two
-// in turn). The ST looks for a change of disk (reads the boot sector again)
-// only once it saw that line change: a disk put in before it saw the drive
-// empty is, to it, the one it read before, and it writes that disk's
-// directory onto it.
-constexpr u32 DISKIMG_SwapFrames = 32;
-// Per drive, the frames it is still to stand empty for the ST to see it so
-// since it last saw a disk there (0: it stood so long enough, or the ST
-// knew no disk there). An ejection sets it, and so does a restore that
-// leaves the drive empty (its ST may hold the disk the state's drive had);
-// the frames count it down while the drive stays empty;
-// DISKIMG_StRestarted clears it.
-extern u32 DISKIMG_UnseenFrames[2];
-// Per drive, the write-protect line (0 or 0x40) the disk there showed when
-// it came out, or DISKIMG_LineUnknown (a restore whose state does not tell
-// it). While the drive stands empty for the ST to see, the line reads the
-// other level, as it does while a disk slides past the sensor: that change
-// of level is what the ST goes by, and an empty drive's own level is a
-// protected disk's.
-extern u32 DISKIMG_SeenLine[2];
-constexpr u32 DISKIMG_LineUnknown = 1;
-// The write-protect line of empty drive d (0 or 0x40).
-u32 DISKIMG_EmptyLine(u32 d);
-// Whether a disk may go into drive d now: it is empty, and has stood so for
-// the ST to see. Every way the user's disk goes in asks (a restore puts back
-// only the disk its own ST knows).
+// The drive's write-protect sensor, a light barrier that the disk's
+// write-protect window lets through: a disk passing it, going in or coming
+// out, blocks it ("not protected"); an empty drive, once the disk is out,
+// lets it through ("protected"); a disk in place reads its own level. The
+// ST goes by the changes of that level to know the disk changed (it reads
+// the boot sector again at its next access): a disk put in before it saw
+// one is, to it, the disk it read before, and it writes that disk's
+// directory onto it. So an eject shows the sliding level and then the empty
+// level, and another disk goes in only after both (DISKIMG_MayInsert); a
+// disk going in is there at once for the controller and shows the sliding
+// level before its own. The last change of level the ST sees is then always
+// made with the new disk in, whatever the two disks' protection. The
+// controller refuses writes by the disk's own protection
+// (DISKIMG_WriteProtect), never by the sliding level.
+enum class DISKIMG_Sensor : u8 { Settled, SlidingOut, Empty, SlidingIn };
+// Each phase but the settled one lasts this many frames of the running
+// machine: twice the longest the ST takes to sample a drive (EmuTOS reads
+// the line of one drive every 8th frame, the two in turn, and skips a
+// sample while it works the floppy), so that it sees every phase.
+constexpr u32 DISKIMG_PhaseFrames = 32;
+// From an eject until another disk may go in.
+constexpr u32 DISKIMG_SwapFrames = 2 * DISKIMG_PhaseFrames;
+// Per drive, the phase and the frames left in it (0 when settled).
+extern DISKIMG_Sensor DISKIMG_SensorPhase[2];
+extern u32 DISKIMG_SensorFrames[2];
+// The write-protect line of drive d as the controller's status shows it
+// (0 or 0x40).
+u32 DISKIMG_SensorLine(u32 d);
+// Whether a disk may go into drive d now: it is empty, and the ST has been
+// shown the disk out (settled). Every way the user's disk goes in asks (a
+// restore puts back only the disk its own ST knows).
 bool DISKIMG_MayInsert(u32 d);
-// Once an emulated frame, at its end.
+// Once an emulated frame, at its end: the phases run on.
 void DISKIMG_FrameEnded();
-// The ST started again and has read no disk yet (a TOS image dropped with
-// the floppies): they may go in at once. The menu's resets need not call
-// it: a disk waiting then only waits the rest of its frames.
+// The ST started (again) and has read no disk yet: every drive is settled,
+// and a disk waiting may go in at once. The menu's resets need not call
+// it: a disk waiting then only waits the rest of its phases.
 void DISKIMG_StRestarted();
 // The file each drive's image came from, by device and inode (for a
 // compressed or MSA image, the file it was unpacked from); zero for an
@@ -151,6 +154,11 @@ struct DISKIMG_Digest {
   bool operator==(const DISKIMG_Digest&) const = default;
 };
 DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size);
+// The digest and the first sector (zeros past a shorter image) of the image
+// a drive would hold of the file at path: a compressed or MSA image's
+// expansion, any other file as it is; false when it holds none (the file
+// can't be read, unpacked or expanded).
+bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector);
 
 // Whether a boot sector describes a disk of sectors of 512 bytes in
 // clusters (what the ST formats and writes), and a geometry one a floppy

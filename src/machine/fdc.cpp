@@ -245,8 +245,9 @@ u32 FDC_ReadReg() {
   if (FDC_Regs[FDC_ForceInt] != 1) MFP_GPI |= 0x20;
   const int d = selected_drive();
   if (d < 0) return 0x4c;
-  if (DISKIMG_InsertedMask & (1u << d)) return (DISKIMG_WriteProtect[d] | FDC_Regs[FDC_Status]) & 0xff;
-  return 0x0c | DISKIMG_EmptyLine(u32(d));
+  // Bit 6 is the drive's write-protect line, as its sensor sees it now.
+  if (DISKIMG_InsertedMask & (1u << d)) return (DISKIMG_SensorLine(u32(d)) | FDC_Regs[FDC_Status]) & 0xff;
+  return 0x0c | DISKIMG_SensorLine(u32(d));
 }
 
 void FDC_WriteReg(u32 byte) {

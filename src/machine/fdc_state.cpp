@@ -44,6 +44,9 @@ struct Plan {
   i32 geometry[2][3];
   bool accessKnown;  // its third: each drive's access
   u32 access[2];
+  bool sensorKnown;  // its fourth: where each drive's sensor stood
+  DISKIMG_Sensor phase[2];
+  u32 phaseFrames[2];
 } plan;
 
 // The path stored in a name field: at most its length byte's count of
@@ -91,24 +94,23 @@ DISKIMG_Digest digest_of(u32 d) {
 }
 
 // The first sector of the file at path and, when `digest` is given, its
-// digest as a drive would hold it: Plain when it goes in as it is, Packed
-// when only its expansion tells (a compressed or an MSA image), None when
-// it is no file an insertion opens.
+// digest, both of the image a drive would hold of it (a compressed or MSA
+// image's expansion): Plain when it goes in as it is, Packed when it goes
+// in as its expansion, None when it is no file an insertion opens (or,
+// asked for the digest, no image it expands).
 enum class Peek { None, Plain, Packed };
 Peek peek(const std::string& path, DISKIMG_Digest* digest, u8* bootSector) {
   std::string why;
   const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
   if (fd < 0) return Peek::None;
-  struct stat st;
-  Peek kind = Peek::None;
   std::memset(bootSector, 0, 512);
-  if (fstat(fd, &st) == 0 && pread(fd, bootSector, 512, 0) >= 0) {
-    const bool packed = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) ||
-                        (bootSector[0] == 0x0e && bootSector[1] == 0x0f);
-    kind = packed ? Peek::Packed : Peek::Plain;
-    if (!packed && digest) *digest = DISKIMG_DigestOf(fd, u64(st.st_size));
-  }
+  const bool read = pread(fd, bootSector, 512, 0) >= 0;
   close(fd);
+  if (!read) return Peek::None;
+  const Peek kind = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) || (bootSector[0] == 0x0e && bootSector[1] == 0x0f)
+                        ? Peek::Packed
+                        : Peek::Plain;
+  if (digest && !DISKIMG_DigestOfFile(path.c_str(), *digest, bootSector)) return Peek::None;
   return kind;
 }
 
@@ -126,9 +128,9 @@ struct Found {
   std::string refusal;   // the alert's words after "Cant insert a disk in drive X, "
 };
 
-// Whether the file c, looked at for drive d, is the state's image (the one
-// the state names being `named`); fills f with what it is.
-bool is_states_image(u32 d, const std::string& c, const std::string& named, Found& f) {
+// Whether the file c, looked at for drive d, is the state's image; fills f
+// with what it is.
+bool is_states_image(u32 d, const std::string& c, Found& f) {
   f.held = DISKIMG_Holds(d, c.c_str());
   DISKIMG_Digest got{};
   f.kind = peek(c, f.held || !plan.digestsKnown ? nullptr : &got, f.bootSector);
@@ -140,8 +142,7 @@ bool is_states_image(u32 d, const std::string& c, const std::string& named, Foun
   // names is taken as it is.
   const bool found = !plan.digestsKnown ? f.held || f.kind != Peek::None
                      : f.held           ? digest_of(d) == want
-                                        : (f.kind == Peek::Plain && got == want) ||
-                                              (f.kind == Peek::Packed && same_file(c, named));
+                                        : f.kind != Peek::None && got == want;
   if (found) f.path = c;
   return found;
 }
@@ -193,7 +194,7 @@ Found find_image(u32 d) {
   consider(named);
   if (plan.digestsKnown && !file_at(named)) consider(own_path(d + 1));
   for (const std::string& c : candidates)
-    if (is_states_image(d, c, named, f)) return f;
+    if (is_states_image(d, c, f)) return f;
   f.held = false;
   // None is: the drive stays empty, and the ST, seeing it empty, reads the
   // disk afresh once the user puts it back. The alert says what each file
@@ -282,22 +283,23 @@ Verdict verdict(u32 d, const Found& f) {
 }
 
 // Drive d takes the state's image as decided, and the user hears when it
-// is write-protected although the saved ST could write it.
-void put_back(u32 d, const Found& f, const Verdict& v) {
+// is write-protected although the saved ST could write it. True when it
+// took the image in again.
+bool put_back(u32 d, const Found& f, const Verdict& v) {
   const char letter = d ? 'B' : 'A';
   if (v.keep) {
     if (v.tell) {
       DISKIMG_WhyProtected[d] = v.now;
       DISKIMG_TellProtected(d, f.path);
     }
-    return;
+    return false;
   }
   DISKIMG_Eject(letter);
-  if (!DISKIMG_Insert(f.path.c_str(), letter, !v.readOnly.empty())) return;
-  std::puts(d ? "Restored drive B" : "Restored drive A");
+  if (!DISKIMG_Insert(f.path.c_str(), letter, !v.readOnly.empty())) return false;
   if (!v.readOnly.empty() && !v.quiet) DISKIMG_TellProtected(d, f.path, v.readOnly);
   if (v.readOnly.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
     DISKIMG_TellProtected(d, f.path);
+  return true;
 }
 
 }  // namespace
@@ -430,6 +432,31 @@ bool DISKIMG_RestoreAccess(StateReader& r) {
   return true;
 }
 
+void DISKIMG_SaveSensor(StateWriter& w) {
+  for (u32 d = 0; d < 2; ++d) {
+    w.u32v(u32(DISKIMG_SensorPhase[d]));
+    w.u32v(DISKIMG_SensorFrames[d]);
+  }
+}
+
+bool DISKIMG_RestoreSensor(StateReader& r) {
+  u32 phase[2], frames[2];
+  for (u32 d = 0; d < 2; ++d) phase[d] = r.u32v(), frames[d] = r.u32v();
+  if (!r.ok()) return false;
+  // A phase of its own length, counted down to its end; settled has none.
+  for (u32 d = 0; d < 2; ++d)
+    if (phase[d] > u32(DISKIMG_Sensor::SlidingIn) || frames[d] > DISKIMG_PhaseFrames ||
+        (frames[d] == 0) != (phase[d] == u32(DISKIMG_Sensor::Settled)))
+      return false;
+  if (!r.applying()) return true;
+  plan.sensorKnown = true;
+  for (u32 d = 0; d < 2; ++d) {
+    plan.phase[d] = DISKIMG_Sensor(phase[d]);
+    plan.phaseFrames[d] = frames[d];
+  }
+  return true;
+}
+
 void DISKIMG_FinishRestore() {
   // Both drives find their images before either changes, and every image
   // that goes out goes before any comes in: an image moving from one drive
@@ -441,11 +468,11 @@ void DISKIMG_FinishRestore() {
   // The images the state only read go back first, then those it wrote:
   // a writer's lock is then tried with every drive that lets go of the
   // image gone from it.
-  bool quiet;
+  bool quiet, inserted[2] = {};
   for (const bool writers : {false, true})
     for (u32 d = 0; d < 2; ++d)
       if (!found[d].path.empty() && !found[d].asIs && states_word(d, found[d], quiet).empty() == writers)
-        put_back(d, found[d], verdict(d, found[d]));
+        inserted[d] = put_back(d, found[d], verdict(d, found[d]));
   for (u32 d = 0; d < 2; ++d)
     if (found[d].path.empty() && !found[d].asIs && !found[d].refusal.empty())
       refuse_drive(d ? 'B' : 'A', found[d].refusal);
@@ -458,6 +485,8 @@ void DISKIMG_FinishRestore() {
     DISKIMG_Eject(d ? 'B' : 'A');
     refuse_drive(d ? 'B' : 'A', path + " is not the disk the state was saved with (it changed since)");
   }
+  for (u32 d = 0; d < 2; ++d)
+    if (inserted[d] && (DISKIMG_InsertedMask & (1u << d))) std::puts(d ? "Restored drive B" : "Restored drive A");
   // A drive that holds the state's image reads it as the saved machine did,
   // whatever its boot sector says now: the ST may have written another
   // since it went in, and the sectors it wrote stand where the geometry it
@@ -487,17 +516,23 @@ void DISKIMG_FinishRestore() {
   for (u32 d = 0; d < 2; ++d)
     DISKIMG_Drives[d].headTrack = plan.digestsKnown ? plan.heads[d] : DISKIMG_HeadUnknown;
   if (plan.digestsKnown) FDC_StepDir = plan.stepDir;
-  // A drive the restore leaves empty may hold, to the restored ST, the disk
-  // the state's drive had (the state does not tell whether its ST saw the
-  // drive empty since): it stands empty for the ST to see before any disk
-  // goes in; its ST saw the line of the state's disk there (unknown when an
-  // earlier build's state does not tell it, or the state's drive was empty,
-  // perhaps in such a wait). One that took the state's disk holds what its
-  // ST knows.
+  // Each drive's sensor goes on from where the state's stood: a drive that
+  // holds the state's disk and one the state had empty. A drive the restore
+  // empties of the state's disk (gone, changed, refused) had a disk to the
+  // restored ST: it is ejected there. A state that does not tell (an
+  // earlier build's) had its drives settled.
   for (u32 d = 0; d < 2; ++d) {
-    DISKIMG_UnseenFrames[d] = (DISKIMG_InsertedMask & (1u << d)) ? 0 : DISKIMG_SwapFrames;
-    const bool told = ((plan.mask >> d) & 1) && plan.accessKnown;
-    DISKIMG_SeenLine[d] = !told ? DISKIMG_LineUnknown : (plan.access[d] & access_st_writes) ? 0 : 0x40;
+    const bool has = DISKIMG_InsertedMask & (1u << d), had = (plan.mask >> d) & 1;
+    DISKIMG_Sensor phase = plan.sensorKnown ? plan.phase[d] : DISKIMG_Sensor::Settled;
+    u32 frames = plan.sensorKnown ? plan.phaseFrames[d] : 0;
+    // Phases the drive can't be in (a disk sliding into a drive the
+    // restore leaves empty, say) settle.
+    const bool fits = phase == DISKIMG_Sensor::Settled ||
+                      (phase == DISKIMG_Sensor::SlidingIn ? has : !has && !had);
+    if (!fits) phase = DISKIMG_Sensor::Settled, frames = 0;
+    if (had && !has) phase = DISKIMG_Sensor::SlidingOut, frames = DISKIMG_PhaseFrames;
+    DISKIMG_SensorPhase[d] = phase;
+    DISKIMG_SensorFrames[d] = frames;
   }
   // The controller's registers as the state has them.
   std::copy(plan.dma, plan.dma + 4, DMA_Regs);

@@ -102,6 +102,8 @@ void APP_InitMachine() {
   const std::string disk2 = APP_Folder.path + "/disk2.st";
   if (FILES_Exists(disk2.c_str()) && DISKIMG_Insert(disk2.c_str(), 'B'))
     std::puts("Disk2.st inserted in drive B");
+  // The disks were in at power-on: nothing slides past a sensor.
+  DISKIMG_StRestarted();
   SCHED_ResetFrame();
 
   if (HDD_OpenImages()) {

@@ -42,6 +42,10 @@ bool DISKIMG_RestoreGeometry(StateReader& r);
 // it was one of the application folder's own disks (the third block).
 void DISKIMG_SaveAccess(StateWriter& w);  // 8 bytes
 bool DISKIMG_RestoreAccess(StateReader& r);
+// Where each drive's write-protect sensor stands: its phase and the frames
+// left in it (the fourth block).
+void DISKIMG_SaveSensor(StateWriter& w);  // 16 bytes
+bool DISKIMG_RestoreSensor(StateReader& r);
 void DISKIMG_FinishRestore();
 // What tells whether each hard-disk image changed since the save (the third
 // block): a file whose image changed is refused. A file without it (an

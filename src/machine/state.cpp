@@ -189,6 +189,7 @@ constexpr Section first_block[] = {
 constexpr Section geometry_block[] = {{DISKIMG_SaveGeometry, DISKIMG_RestoreGeometry}};
 constexpr Section access_block[] = {{DISKIMG_SaveAccess, DISKIMG_RestoreAccess},
                                     {HDD_SaveRecord, HDD_RestoreRecord}};
+constexpr Section sensor_block[] = {{DISKIMG_SaveSensor, DISKIMG_RestoreSensor}};
 struct Block {
   u32 tag, bytes;
   std::span<const Section> parts;
@@ -196,13 +197,14 @@ struct Block {
   // false refuses it.
   bool (*absent)(StateReader&);
 };
-// Without the first two blocks the floppies' restore knows less (see
-// DISKIMG_FinishRestore); without the third nothing tells whether a hard
-// disk changed.
+// Without the first two blocks or the fourth the floppies' restore knows
+// less (see DISKIMG_FinishRestore); without the third nothing tells whether
+// a hard disk changed.
 constexpr Block blocks[] = {
     {STATE_ExtensionTag, STATE_FirstBlockBytes, first_block, nullptr},
     {STATE_GeometryTag, STATE_GeometryBlockBytes, geometry_block, nullptr},
     {STATE_AccessTag, STATE_AccessBlockBytes, access_block, HDD_RecordAbsent},
+    {STATE_SensorTag, STATE_SensorBlockBytes, sensor_block, nullptr},
 };
 
 // The extension: each block's tag, its length, then the chips' parts. A

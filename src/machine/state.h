@@ -19,15 +19,19 @@ extern u32 STATE_SpareWord;
 // its rest, and what the chips keep besides their sections. The first holds
 // the drives' heads, the frame count, the sound chip's registers...; the
 // second each drive's geometry; the third each drive's access and what
-// tells each hard-disk image. A file of an earlier build ends before a
-// block (or before the whole extension), and is read all the same.
+// tells each hard-disk image; the fourth where each drive's write-protect
+// sensor stands. A file of an earlier build ends before a block (or before
+// the whole extension), and is read all the same.
 constexpr u32 STATE_ExtensionTag = 0x56545831;  // "VTX1"
 constexpr u32 STATE_FirstBlockBytes = 8 + 4 + 28 + 14 + 4 + 1 + 4 + 12 + 36;
 constexpr u32 STATE_GeometryTag = 0x56545832;  // "VTX2"
 constexpr u32 STATE_GeometryBlockBytes = 8 + 24;
 constexpr u32 STATE_AccessTag = 0x56545833;  // "VTX3"
 constexpr u32 STATE_AccessBlockBytes = 8 + 8 + 40;
-constexpr u32 STATE_ExtensionBytes = STATE_FirstBlockBytes + STATE_GeometryBlockBytes + STATE_AccessBlockBytes;
+constexpr u32 STATE_SensorTag = 0x56545834;  // "VTX4"
+constexpr u32 STATE_SensorBlockBytes = 8 + 16;
+constexpr u32 STATE_ExtensionBytes =
+    STATE_FirstBlockBytes + STATE_GeometryBlockBytes + STATE_AccessBlockBytes + STATE_SensorBlockBytes;
 
 // Size of the file of a machine with `ramSize` bytes of RAM, the extension
 // included (a Blitter operation stopped with register writes waiting adds

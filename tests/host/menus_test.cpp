@@ -496,15 +496,16 @@ TEST_F(Menus, AnAutomaticStateThatCantBeReadIsKeptAndNamedSo) {
   APP_AutoStateRefused = 0;
 }
 
-// A floppy dropped in place of another waits while the drive stands empty.
-// A state loaded meanwhile that leaves the drive empty starts the wait again
-// (its ST must see the drive empty before the new disk goes in); one that
-// puts its own disk there ends it.
+// A floppy dropped in place of another waits while the old one slides out
+// and the drive stands empty. A state loaded meanwhile puts the drive where
+// the state's stood: one saved in the wait has the disk wait the rest of it
+// again, one whose drive was empty since its start takes it at once, one
+// that puts its own disk there ends the wait.
 TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
   folder.write("old.st", make_floppy(737280));
   folder.write("new.st", make_floppy(737280));
   folder.write("other.st", make_floppy(737280));
-  const std::string empty = folder.file("empty"), full = folder.file("full");
+  const std::string empty = folder.file("empty"), waiting = folder.file("waiting"), full = folder.file("full");
   ASSERT_TRUE(STATE_Write(empty.c_str()));
   ASSERT_EQ(MENU_InsertImage('A', folder.file("old.st")), 1u);
   ASSERT_TRUE(STATE_Write(full.c_str()));
@@ -513,14 +514,22 @@ TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
     MENU_Command(MENU_Choice(MENU_StatesId, 2));
   };
   APP_OpenDocuments({folder.file("new.st")}, false);
-  for (u32 i = 1; i < DISKIMG_SwapFrames; ++i) frame_passes();
-  load(empty);
-  for (u32 i = 1; i < DISKIMG_SwapFrames; ++i) frame_passes();
+  for (u32 i = 0; i < 10; ++i) frame_passes();
+  ASSERT_TRUE(STATE_Write(waiting.c_str()));
+  for (u32 i = 10; i < DISKIMG_SwapFrames - 1; ++i) frame_passes();
+  load(waiting);
+  for (u32 i = 10; i < DISKIMG_SwapFrames - 1; ++i) frame_passes();
   EXPECT_EQ(DISKIMG_InsertedMask, 0u);
   EXPECT_EQ(INPUT_PendingDisks(), 1u);
   frame_passes();
   EXPECT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: new.st");
+
+  APP_OpenDocuments({folder.file("old.st")}, false);
+  load(empty);
+  frame_passes();
+  EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: old.st");
 
   APP_OpenDocuments({folder.file("other.st")}, false);
   EXPECT_EQ(INPUT_PendingDisks(), 1u);

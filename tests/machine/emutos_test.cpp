@@ -395,52 +395,59 @@ class EmuTosPollSwap : public EmuTos, public ::testing::WithParamInterface<PollS
 TEST_P(EmuTosPollSwap, AFloppyDroppedWhileAProgramPollsTheDriveIsSeenAsNew) {
   REQUIRE_EMUTOS();
   const auto [oldProtected, newProtected] = GetParam();
-  const std::string boot = folder.file("disk1.st");
-  ASSERT_EQ(fat_new_floppy(boot, "BOOT"), "");
-  ASSERT_EQ(fat_make_dir(boot, "AUTO"), "");
-  ASSERT_EQ(fat_copy_in(boot, M68K_PROGRAM_DIR "/floppy_poll_b.bin", "AUTO/POLL.PRG"), "");
-  // The old disk has a file of its own, so its FAT is not the new one's either; the new disk's file
-  // spans clusters. Each disk has its own serial numbers, as disks formatted apart do.
-  std::string keep;
-  for (u32 i = 0; i < 5000; ++i) keep += char(i * 13 + (i >> 8));
-  std::ofstream(folder.file("KEEP.BIN"), std::ios::binary) << keep;
-  std::ofstream(folder.file("OLD.TXT")) << std::string(3000, 'o');
-  const std::string old = folder.file("old.st"), fresh = folder.file("new.st");
-  for (auto [image, label, file, serial] :
-       {std::tuple{old, "OLD", "OLD.TXT", 'o'}, {fresh, "NEW", "KEEP.BIN", 'n'}}) {
-    ASSERT_EQ(fat_new_floppy(image, label), "");
-    ASSERT_EQ(fat_copy_in(image, folder.file(file), file), "");
-    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
-    f.seekp(8) << std::string(3, serial);     // the ST's
-    f.seekp(0x27) << std::string(4, serial);  // MS-DOS's
+  // Dropped at moments apart in the program's polls and in the ST's samples of the line.
+  for (const u32 dropAt : {400u, 405u, 411u, 418u}) {
+    SCOPED_TRACE(dropAt);
+    TearDown();
+    SetUp();
+    for (const auto& e : std::filesystem::directory_iterator(folder.path())) std::filesystem::remove(e.path());
+    const std::string boot = folder.file("disk1.st");
+    ASSERT_EQ(fat_new_floppy(boot, "BOOT"), "");
+    ASSERT_EQ(fat_make_dir(boot, "AUTO"), "");
+    ASSERT_EQ(fat_copy_in(boot, M68K_PROGRAM_DIR "/floppy_poll_b.bin", "AUTO/POLL.PRG"), "");
+    // The old disk has a file of its own, so its FAT is not the new one's either; the new disk's file
+    // spans clusters. Each disk has its own serial numbers, as disks formatted apart do.
+    std::string keep;
+    for (u32 i = 0; i < 5000; ++i) keep += char(i * 13 + (i >> 8));
+    std::ofstream(folder.file("KEEP.BIN"), std::ios::binary) << keep;
+    std::ofstream(folder.file("OLD.TXT")) << std::string(3000, 'o');
+    const std::string old = folder.file("old.st"), fresh = folder.file("new.st");
+    for (auto [image, label, file, serial] :
+         {std::tuple{old, "OLD", "OLD.TXT", 'o'}, {fresh, "NEW", "KEEP.BIN", 'n'}}) {
+      ASSERT_EQ(fat_new_floppy(image, label), "");
+      ASSERT_EQ(fat_copy_in(image, folder.file(file), file), "");
+      std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+      f.seekp(8) << std::string(3, serial);     // the ST's
+      f.seekp(0x27) << std::string(4, serial);  // MS-DOS's
+    }
+    auto packed = [](const std::string& image) {
+      EXPECT_EQ(shell("gzip " + shell_quote(image)).status, 0);
+      return image + ".gz";
+    };
+    const std::string oldDisk = oldProtected ? packed(old) : old;
+    const std::string newDisk = newProtected ? packed(fresh) : fresh;
+    const std::vector<u8> newBefore = read_file(newDisk);
+
+    start("etos192uk.img", false);
+    ASSERT_EQ(DISKIMG_Insert(oldDisk.c_str(), 'B'), 1u);
+    ASSERT_EQ(DISKIMG_WriteProtect[1], oldProtected ? 0x40u : 0u);
+    run(dropAt);  // the program polls drive B from frame 280 on
+    APP_OpenDocuments({newDisk}, true);  // with Command held: drive B
+    run(1200, true);  // it ends by frame 1300 also when it gives up
+    ASSERT_TRUE(DISKIMG_Holds(1, newDisk.c_str()));
+    ASSERT_EQ(DISKIMG_WriteProtect[1], newProtected ? 0x40u : 0u);
+
+    // What drive B holds: the new disk's file, or its unpacked copy.
+    folder.write("drive-b.st", read_file("/proc/self/fd/" + std::to_string(DISKIMG_Files[1])));
+    const std::string held = folder.file("drive-b.st");
+    EXPECT_EQ(fat_check(held), "");
+    EXPECT_TRUE(fat_read(held, "KEEP.BIN").out == keep) << "KEEP.BIN lost";
+    EXPECT_EQ(fat_read(boot, "SEEN.TXT").out, keep.substr(0, 16)) << "the program did not read the new disk";
+    if (newProtected)
+      EXPECT_TRUE(read_file(newDisk) == newBefore);
+    else
+      EXPECT_EQ(fat_read(held, "MORE.TXT").out, "more");
   }
-  auto packed = [](const std::string& image) {
-    EXPECT_EQ(shell("gzip " + shell_quote(image)).status, 0);
-    return image + ".gz";
-  };
-  const std::string oldDisk = oldProtected ? packed(old) : old;
-  const std::string newDisk = newProtected ? packed(fresh) : fresh;
-  const std::vector<u8> newBefore = read_file(newDisk);
-
-  start("etos192uk.img", false);
-  ASSERT_EQ(DISKIMG_Insert(oldDisk.c_str(), 'B'), 1u);
-  ASSERT_EQ(DISKIMG_WriteProtect[1], oldProtected ? 0x40u : 0u);
-  run(400);  // the program polls drive B from frame 280 on
-  APP_OpenDocuments({newDisk}, true);  // with Command held: drive B
-  run(1200, true);  // it ends by frame 1300 also when it gives up
-  ASSERT_TRUE(DISKIMG_Holds(1, newDisk.c_str()));
-  ASSERT_EQ(DISKIMG_WriteProtect[1], newProtected ? 0x40u : 0u);
-
-  // What drive B holds: the new disk's file, or its unpacked copy.
-  folder.write("drive-b.st", read_file("/proc/self/fd/" + std::to_string(DISKIMG_Files[1])));
-  const std::string held = folder.file("drive-b.st");
-  EXPECT_EQ(fat_check(held), "");
-  EXPECT_TRUE(fat_read(held, "KEEP.BIN").out == keep) << "KEEP.BIN lost";
-  EXPECT_EQ(fat_read(boot, "SEEN.TXT").out, keep.substr(0, 16)) << "the program did not read the new disk";
-  if (newProtected)
-    EXPECT_TRUE(read_file(newDisk) == newBefore);
-  else
-    EXPECT_EQ(fat_read(held, "MORE.TXT").out, "more");
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, EmuTosPollSwap,

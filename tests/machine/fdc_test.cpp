@@ -53,6 +53,7 @@ class Floppy : public ::testing::Test {
     const u32 ok = DISKIMG_Insert(folder.file(name).c_str(), drive);
     testing::internal::GetCapturedStdout();
     ASSERT_EQ(ok, 1u);
+    DISKIMG_StRestarted();  // in since the start
     DISKIMG_WriteProtect[drive == 'B'] = 0;
   }
   static void reg(u32 mode, u32 value) {
@@ -589,40 +590,56 @@ TEST_F(Floppy, WriteProtectionBelongsToEachDrive) {
   EXPECT_EQ(DISKIMG_WriteProtect[1], 0x40u);
 }
 
-// A drive emptied of a disk reads the other level of the write-protect line
-// until the ST has seen it empty (as a disk sliding past the sensor does),
-// then an empty drive's own: the ST sees every change of disk, a protected
-// one's for another protected one's included. Not knowing the level (a
-// restore), it shows both, half the wait each; a restarted ST knows no disk.
-TEST_F(Floppy, AnEmptiedDriveShowsTheSTAChangeOfTheWriteProtectLine) {
+// A disk swapped for another passes the drive's write-protect sensor twice:
+// out ("not protected"), the drive empty ("protected"), in ("not
+// protected"), then in place (its own level), each phase long enough for
+// the ST to see it, and the next disk goes in only after the first two. So
+// the last change of level comes with the new disk in, whatever either
+// disk's protection. Meanwhile the new disk is written by its own
+// protection; a restarted ST knows no disk, and a disk waiting goes in at once.
+TEST_F(Floppy, EveryChangeOfDiskShowsTheStAChangeOfLevelWithTheNewDiskIn) {
   struct Case {
     const char* what;
-    char drive;
-    bool readOnly, option, unknown, restart;
-    u32 first, second;  // the line in the wait's first and second half
+    bool oldProtected, newProtected, restart;
   };
   const Case cases[] = {
-      {"a writable disk", 'A', false, false, false, false, 0x40, 0x40},
-      {"a protected disk", 'B', true, false, false, false, 0, 0},
-      {"a disk the option protects", 'A', false, true, false, false, 0, 0},
-      {"a level not known", 'B', false, false, true, false, 0, 0x40},
-      {"a restarted ST", 'A', true, false, false, true, 0x40, 0x40},
+      {"writable for writable", false, false, false},   {"writable for protected", false, true, false},
+      {"protected for writable", true, false, false},   {"protected for protected", true, true, false},
+      {"a restart while the drive is empty", true, false, true},
   };
+  const u32 n = DISKIMG_PhaseFrames;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const u32 d = c.drive == 'B';
-    PSG_PortA = d ? side0B : side0A;
-    folder.write("a.st", make_floppy(737280, 2, 9));
+    PSG_PortA = side0B;
+    folder.write("old.st", make_floppy(737280, 2, 9));
+    folder.write("new.st", make_floppy(737280, 2, 9));
     testing::internal::CaptureStdout();
-    ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), c.drive, c.readOnly), 1u);
+    ASSERT_EQ(DISKIMG_Insert(folder.file("old.st").c_str(), 'B', c.oldProtected), 1u);
+    DISKIMG_StRestarted();
+    std::vector<u32> line = {status() & 0x40};
+    DISKIMG_Eject('B');
+    while (!DISKIMG_MayInsert(1) && line.size() < 4 * n) {
+      line.push_back(status() & 0x40);
+      DISKIMG_FrameEnded();
+      if (c.restart && line.size() == n + 5) DISKIMG_StRestarted();
+    }
+    const size_t insertedAt = line.size();
+    ASSERT_EQ(DISKIMG_Insert(folder.file("new.st").c_str(), 'B', c.newProtected), 1u);
     testing::internal::GetCapturedStdout();
-    DISKIMG_SetWriteProtect(c.option);
-    DISKIMG_Eject(c.drive);
-    if (c.unknown) DISKIMG_SeenLine[d] = DISKIMG_LineUnknown;
-    if (c.restart) DISKIMG_StRestarted();
-    for (u32 frame = 0; frame < DISKIMG_SwapFrames; ++frame, DISKIMG_FrameEnded())
-      ASSERT_EQ(status() & 0x40, frame < DISKIMG_SwapFrames / 2 ? c.first : c.second) << frame;
-    EXPECT_EQ(status(), 0x4cu);
+    // Sliding in, a writable disk takes a write; a protected one refuses it.
+    fill_ram(0x10000, 512, 0x77);
+    transfer(0xa0, 1, 1, 1, 0x10000);
+    EXPECT_EQ(FDC_Regs[FDC_Status] & 0x7f, c.newProtected ? 0x40u : 0u);
+    command(0x00);  // a restore: the status shows the line alone again
+    for (u32 frame = 0; frame < n + 2; ++frame, DISKIMG_FrameEnded()) line.push_back(status() & 0x40);
+    std::vector<u32> want = {c.oldProtected ? 0x40u : 0u};
+    want.insert(want.end(), n, 0);
+    want.insert(want.end(), c.restart ? 4 : n, 0x40);
+    ASSERT_EQ(insertedAt, want.size());
+    want.insert(want.end(), n, 0);
+    want.insert(want.end(), 2, c.newProtected ? 0x40u : 0u);
+    EXPECT_EQ(line, want);
+    DISKIMG_Reset();
   }
 }
 

@@ -44,9 +44,9 @@ namespace {
 struct Layout {
   explicit Layout(u32 ram) {
     const u32 sizes[] = {16, 108, 16561, 116, 4,   209, 563, 4, 16395, 8,
-                         6,  7,   480,   16 + ram + 131072, 84, 111, 32, 56};
+                         6,  7,   480,   16 + ram + 131072, 84, 111, 32, 56, 24};
     u32 at = 0;
-    for (u32 i = 0; i < 18; ++i) {
+    for (u32 i = 0; i < std::size(sizes); ++i) {
       start[i] = at;
       at += sizes[i];
     }
@@ -54,7 +54,7 @@ struct Layout {
   }
   // Section numbers as in the file, 1 to 15, then the extension's blocks.
   u32 operator[](u32 section) const { return start[section - 1]; }
-  u32 start[18];
+  u32 start[19];
   u32 total;
 };
 
@@ -144,14 +144,15 @@ TEST_F(StateFile, SectionSizes) {
             STATE_FirstBlockBytes);
   EXPECT_EQ(8 + section_size(DISKIMG_SaveGeometry), STATE_GeometryBlockBytes);
   EXPECT_EQ(8 + section_size(DISKIMG_SaveAccess) + section_size(HDD_SaveRecord), STATE_AccessBlockBytes);
-  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111 + 32 + 56);
-  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111 + 32 + 56);
+  EXPECT_EQ(8 + section_size(DISKIMG_SaveSensor), STATE_SensorBlockBytes);
+  EXPECT_EQ(STATE_FileSize(0x400000), 4359953u + 111 + 32 + 56 + 24);
+  EXPECT_EQ(Layout(0x400000).total, 4359953u + 111 + 32 + 56 + 24);
 }
 
 TEST_F(StateFile, HeaderAndMemorySectionOfARunningMachine) {
   boot();
   const std::vector<u8> b = STATE_Encode();
-  ASSERT_EQ(b.size(), 4359953u + 111 + 32 + 56);
+  ASSERT_EQ(b.size(), 4359953u + 111 + 32 + 56 + 24);
   EXPECT_EQ(be_read32(&b[0]), 142u);
   EXPECT_EQ(be_read32(&b[4]), 0x400000u);
   EXPECT_EQ(be_read32(&b[8]), 14u);
@@ -334,6 +335,11 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
       {"the ST writing an image opened only for reading", at[18] + 8, 4, 2},
       {"hard disk open flag", at[18] + 16, 4, 2},
       {"hash of a hard disk not open", at[18] + 36 + 16, 4, 1},
+      {"sensor tag", at[19], 4, 0x56545833},
+      {"sensor length", at[19] + 4, 4, 8},
+      {"sensor phase past the last", at[19] + 8, 4, 4},
+      {"a sliding phase without frames left", at[19] + 16, 4, 1},
+      {"settled sensor with frames left", at[19] + 12, 4, 1},
   };
   for (const Case& c : cases) {
     std::vector<u8> b = good;
@@ -618,7 +624,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   const Case cases[] = {
       {"the image as saved", plain, true, nullptr},
       {"an image saved write-protected", state_with(work, true), false, nullptr},
-      {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - STATE_AccessBlockBytes), false,
+      {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - STATE_AccessBlockBytes - STATE_SensorBlockBytes), false,
        "earlier version, which does not show that the ST could write it. To let the ST write on it, eject the disk "
        "and insert it again."},
       {"a text file with its digest", state_with(notes), false, "no floppy disk's boot sector"},
@@ -705,28 +711,29 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   EXPECT_EQ(DISKIMG_InsertedMask, 3u);
   EXPECT_EQ(DISKIMG_WriteProtect[0] | DISKIMG_WriteProtect[1], 0u) << alert;
   EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), work);
-  // An image changed since the save is not the disk the restored ST knows:
-  // the drive stays empty.
-  DISKIMG_Reset();
+  // An image changed since the save, plain or an MSA image now, is not the
+  // disk the restored ST knows: the drive stays empty, and that is all that
+  // is said. To that ST the drive had the state's disk: it is ejected there.
   std::vector<u8> changed = bytes;
   changed[5000] ^= 1;
-  elsewhere.write("work.st", changed);
-  EXPECT_EQ(decode(plain), STATE_Result::Restored);
-  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-  EXPECT_NE(alert.find(work + " is not the disk the state was saved with"), std::string::npos) << alert;
-  EXPECT_TRUE(read_all(work) == changed);
-  // Left empty, the drive reads the other level of the write-protect line
-  // than the state's ST saw from its disk, until that ST has seen it empty.
-  EXPECT_EQ(DISKIMG_EmptyLine(0), 0x40u);
-  EXPECT_EQ(decode(cases[1].state), STATE_Result::Restored);  // saved write-protected
-  EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-  EXPECT_EQ(DISKIMG_EmptyLine(0), 0u);
-  // A state whose drive was empty does not tell: both levels, in turn.
-  DISKIMG_Reset();
-  EXPECT_EQ(decode(STATE_Encode()), STATE_Result::Restored);
-  EXPECT_EQ(DISKIMG_EmptyLine(0), 0u);
-  for (u32 i = 0; i < DISKIMG_SwapFrames / 2; ++i) DISKIMG_FrameEnded();
-  EXPECT_EQ(DISKIMG_EmptyLine(0), 0x40u);
+  std::vector<u8> msa = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79};
+  for (size_t at = 0; at < changed.size(); at += 4608) {
+    msa.insert(msa.end(), {0x12, 0x00});
+    msa.insert(msa.end(), changed.begin() + at, changed.begin() + at + 4608);
+  }
+  for (const std::vector<u8>* now : {&changed, &msa}) {
+    DISKIMG_Reset();
+    elsewhere.write("work.st", *now);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(decode(plain), STATE_Result::Restored);
+    EXPECT_EQ(testing::internal::GetCapturedStdout().find("Restored drive A"), std::string::npos);
+    EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+    EXPECT_NE(alert.find(work + " is not the disk the state was saved with"), std::string::npos) << alert;
+    EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
+    EXPECT_TRUE(read_all(work) == *now);
+    EXPECT_EQ(DISKIMG_SensorPhase[0], DISKIMG_Sensor::SlidingOut);
+    EXPECT_EQ(DISKIMG_SensorFrames[0], DISKIMG_PhaseFrames);
+  }
   // A file the user may not write.
   elsewhere.write("work.st", bytes);
   chmod(elsewhere.path().c_str(), 0755);
@@ -941,9 +948,9 @@ TEST_F(StateFile, ARestoredDriveKeepsTheGeometryItsImageWentInWith) {
   ASSERT_EQ(DISKIMG_Drives[0].sides, 2);
   const std::vector<u8> state = STATE_Encode();
   const std::vector<u8> first_block_only(state.begin(),
-                                         state.end() - STATE_GeometryBlockBytes - STATE_AccessBlockBytes);
+                                         state.end() - STATE_GeometryBlockBytes - STATE_AccessBlockBytes - STATE_SensorBlockBytes);
   std::vector<u8> no_sectors = state;
-  be_write32(&no_sectors[no_sectors.size() - STATE_AccessBlockBytes - 16], 0);
+  be_write32(&no_sectors[no_sectors.size() - STATE_AccessBlockBytes - STATE_SensorBlockBytes - 16], 0);
   struct Case {
     const std::vector<u8>* file;
     i32 sides, sectors;
@@ -1003,4 +1010,56 @@ TEST_F(StateFile, RestoredMachineRunsOnExactlyAsTheSavedOne) {
   ASSERT_EQ(MMU_RamSize, ram_ref.size());
   EXPECT_TRUE(std::equal(ram_ref.begin(), ram_ref.end(), MMU_RamBase));
   EXPECT_GT(MMU_ReadL(0x80c), 0u);
+}
+
+// Drive B's write-protect sensor goes on from where the state's stood: a
+// state saved at any moment of a swap, or with the drive empty since the
+// start, reads the drive's status as the run that never stopped (the new
+// disk going in when the drive takes it). An earlier build's state, which
+// does not tell, has a drive it had empty settled: no change of level.
+TEST_F(StateFile, EachDrivesSensorGoesOnFromWhereTheStatesStood) {
+  boot();
+  PREFS_WriteProtect = 0;
+  TempFolder disks;
+  disks.write("old.st", make_floppy(737280, 2, 9));
+  disks.write("new.st", make_floppy(737280, 2, 9));
+  PSG_PortA = 0x03;  // drive B, side 0
+  const u32 n = DISKIMG_PhaseFrames;
+  bool swapping = false;
+  // The status's write-protect bit at each of `frames` frames, the new
+  // disk going in as soon as the drive takes it.
+  const auto line = [&](u32 frames) {
+    std::vector<u32> seen;
+    testing::internal::CaptureStdout();
+    for (u32 i = 0; i < frames; ++i, DISKIMG_FrameEnded()) {
+      if (swapping && DISKIMG_MayInsert(1)) DISKIMG_Insert(disks.file("new.st").c_str(), 'B');
+      DMA_PutW(0xff8606, 0x80);
+      seen.push_back(DMA_GetW(0xff8604) & 0x40);
+    }
+    testing::internal::GetCapturedStdout();
+    return seen;
+  };
+  // Frames since the old disk came out; none: the drive empty since the start.
+  for (const i32 since : {-1, 5, i32(n) + 5, 2 * i32(n) + 5, 3 * i32(n) + 5}) {
+    SCOPED_TRACE(since);
+    DISKIMG_Reset();
+    swapping = since >= 0;
+    if (swapping) {
+      testing::internal::CaptureStdout();
+      DISKIMG_Insert(disks.file("old.st").c_str(), 'B');
+      testing::internal::GetCapturedStdout();
+      DISKIMG_StRestarted();
+      DISKIMG_Eject('B');
+      line(u32(since));
+    }
+    const std::vector<u8> state = STATE_Encode();
+    const std::vector<u32> unbroken = line(3 * n);
+    for (const bool earlier : {false, true}) {
+      if (earlier && since >= 0) continue;
+      DISKIMG_Reset();
+      const size_t cut = earlier ? STATE_SensorBlockBytes : 0;
+      ASSERT_EQ(decode(std::vector<u8>(state.begin(), state.end() - cut)), STATE_Result::Restored) << alert;
+      EXPECT_EQ(line(3 * n), unbroken) << (earlier ? "an earlier build's state" : "");
+    }
+  }
 }

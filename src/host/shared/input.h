@@ -189,10 +189,11 @@ bool INPUT_PutDisk(char drive, const std::string& path);
 // go in once their drives may take them, and a quit that waited for them
 // follows.
 void INPUT_DiskSwapFrame();
-// A quit waits for the floppies at most this long (host microseconds): past
-// it, INPUT_QuitIfOverdue quits with them left out. The host calls it while
+// A quit waits for the floppies at most this long (host microseconds; a
+// swap takes DISKIMG_SwapFrames, 1.28 s at the ST's own pace): past it,
+// INPUT_QuitIfOverdue quits with them left out. The host calls it while
 // INPUT_QuitWaiting, also from inside long work that holds the frames back.
-constexpr u64 INPUT_QuitWaitLimit = 1000000;
+constexpr u64 INPUT_QuitWaitLimit = 2000000;
 bool INPUT_QuitWaiting();
 void INPUT_QuitIfOverdue();
 // The drives with a floppy waiting (bit 0 A, bit 1 B).

@@ -228,7 +228,10 @@ void MENU_Build() {
 void MENU_SetDiskName(char drive, const std::string& name) {
   const u32 d = drive == 'B' ? 1 : 0;
   *shown_name(d) = name;
-  named[d] = {image_in(d), name};
+  // A name set for a disk that waits for the drive belongs to no image the
+  // drive holds: whatever goes in there (a restored state's own disk) shows
+  // its own.
+  named[d] = {(DISKIMG_InsertedMask & (1u << d)) ? image_in(d) : std::string(), name};
 }
 
 void MENU_UpdateDiskItems() {
