@@ -107,9 +107,9 @@ Peek peek(const std::string& path, DISKIMG_Digest* digest, u8* bootSector) {
   const bool read = pread(fd, bootSector, 512, 0) >= 0;
   close(fd);
   if (!read) return Peek::None;
-  const Peek kind = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) || (bootSector[0] == 0x0e && bootSector[1] == 0x0f)
-                        ? Peek::Packed
-                        : Peek::Plain;
+  const bool packed = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) ||
+                      (bootSector[0] == 0x0e && bootSector[1] == 0x0f);
+  const Peek kind = packed ? Peek::Packed : Peek::Plain;
   if (digest && !DISKIMG_DigestOfFile(path.c_str(), *digest, bootSector)) return Peek::None;
   return kind;
 }

@@ -48,6 +48,10 @@ Bytes expected_file() {
   return b;
 }
 std::string text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+// A state as a build before the access block wrote it.
+Bytes earlier_build(const Bytes& state) {
+  return Bytes(state.begin(), state.end() - STATE_AccessBlockBytes - STATE_SensorBlockBytes);
+}
 
 class StateDisks : public ::testing::Test {
  protected:
@@ -310,7 +314,7 @@ TEST_F(StateFloppies, TheFoldersOwnDisksComeBackInARenamedFolder) {
       SCOPED_TRACE("the state of frame " + std::to_string(s.frame) + (older ? ", of the build before" : ""));
       fs::remove(first + "/disk2.st");
       std::ofstream(first + "/disk2.st", std::ios::binary).write(reinterpret_cast<const char*>(s.work.data()), s.work.size());
-      const Bytes state = older ? Bytes(s.state.begin(), s.state.end() - STATE_AccessBlockBytes - STATE_SensorBlockBytes) : s.state;
+      const Bytes state = older ? earlier_build(s.state) : s.state;
       std::ofstream(first + "/" + APP_AutoStateName, std::ios::binary)
           .write(reinterpret_cast<const char*>(state.data()), state.size());
       fs::rename(first, renamed);
@@ -476,7 +480,7 @@ TEST_F(StateHardDisk, AFileAHostToolAddedSurvivesTheRestore) {
 // (cp -p, rsync -a, tar) and when the state file was copied after the
 // change. The file put on the disk stays as it was.
 TEST_F(StateHardDisk, AnEarlierBuildsStateIsRefusedWhateverTheFilesTimesSay) {
-  const Bytes older(state.begin(), state.end() - STATE_AccessBlockBytes - STATE_SensorBlockBytes);
+  const Bytes older = earlier_build(state);
   const auto [big, changed] = disk_with_a_file_added(200000);
   for (const bool oldTime : {true, false}) {
     SCOPED_TRACE(oldTime ? "the disk put back with its old time" : "the state copied after the change");

@@ -58,6 +58,10 @@ struct Layout {
   u32 total;
 };
 
+// The extension's blocks from the access block on: what a file of a build
+// before that block lacks.
+constexpr u32 access_on = STATE_AccessBlockBytes + STATE_SensorBlockBytes;
+
 template <class F>
 size_t section_size(F save) {
   std::vector<u8> bytes;
@@ -624,7 +628,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   const Case cases[] = {
       {"the image as saved", plain, true, nullptr},
       {"an image saved write-protected", state_with(work, true), false, nullptr},
-      {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - STATE_AccessBlockBytes - STATE_SensorBlockBytes), false,
+      {"an earlier version's state", std::vector<u8>(plain.begin(), plain.end() - access_on), false,
        "earlier version, which does not show that the ST could write it. To let the ST write on it, eject the disk "
        "and insert it again."},
       {"a text file with its digest", state_with(notes), false, "no floppy disk's boot sector"},
@@ -947,10 +951,9 @@ TEST_F(StateFile, ARestoredDriveKeepsTheGeometryItsImageWentInWith) {
   ASSERT_EQ(pwrite(DISKIMG_Files[0], boot_sector, 512, 0), 512);
   ASSERT_EQ(DISKIMG_Drives[0].sides, 2);
   const std::vector<u8> state = STATE_Encode();
-  const std::vector<u8> first_block_only(state.begin(),
-                                         state.end() - STATE_GeometryBlockBytes - STATE_AccessBlockBytes - STATE_SensorBlockBytes);
+  const std::vector<u8> first_block_only(state.begin(), state.end() - STATE_GeometryBlockBytes - access_on);
   std::vector<u8> no_sectors = state;
-  be_write32(&no_sectors[no_sectors.size() - STATE_AccessBlockBytes - STATE_SensorBlockBytes - 16], 0);
+  be_write32(&no_sectors[no_sectors.size() - access_on - 16], 0);
   struct Case {
     const std::vector<u8>* file;
     i32 sides, sectors;
