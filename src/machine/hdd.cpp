@@ -345,6 +345,12 @@ void HDD_CloseImages() {
   close_image(1);
 }
 
+bool HDD_Holds(u32 d, const char* path) {
+  struct stat held, file;
+  return HDD_Open[d] && image[d] && fstat(fileno(image[d]), &held) == 0 && stat(path, &file) == 0 &&
+         held.st_dev == file.st_dev && held.st_ino == file.st_ino;
+}
+
 void HDD_PortCommandE() {
   if (!HDD_Open[0]) {
     d0() = err_general;

@@ -27,6 +27,9 @@ constexpr u32 HDD_EmptyImageBytes = 20971520;
 // when the image of drive C is open.
 u32 HDD_OpenImages();
 void HDD_CloseImages();
+// Whether the open image of drive C (d 0) or D (d 1) is the file at path
+// (the same file, by whatever name).
+bool HDD_Holds(u32 d, const char* path);
 // Builds the BPB of each open image; an image with an unusable boot sector is
 // closed with a message.
 void HDD_ReadBootInfo();

@@ -16,6 +16,8 @@
 #include "cpu/registers.h"
 #include "cpu/saved_state.h"
 #include "host/dialogs.h"
+#include "machine/diskimg.h"
+#include "machine/hdd.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/psg.h"
@@ -310,13 +312,36 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   return STATE_Result::Restored;
 }
 
+namespace {
+
+// Which drive holds the file at path as its disk, as the reason a state is
+// not written there (empty: none). The state would take the file's name
+// from the disk: the drive would go on writing the old file, which no name
+// leads to any more, and all the ST wrote on it would be lost at the quit
+// (a compressed image's name would lead a restore to the state).
+std::string held_by(const char* path) {
+  for (u32 d = 0; d < 2; ++d) {
+    if (DISKIMG_Holds(d, path))
+      return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path +
+             " as its disk: choose another name for the state";
+    if (HDD_Holds(d, path))
+      return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path +
+             " as its image: choose another name for the state";
+  }
+  return {};
+}
+
+}  // namespace
+
 bool STATE_Write(const char* path, std::string* error) {
-  // What the ST printed until now is in "Printer Output" with the state: a
-  // restored machine prints on after it.
-  PRINTER_Flush();
-  const std::vector<u8> bytes = STATE_Encode();
-  std::string why;
-  if (FILES_WriteWhole(path, bytes.data(), bytes.size(), why)) return true;
+  std::string why = held_by(path);
+  if (why.empty()) {
+    // What the ST printed until now is in "Printer Output" with the state:
+    // a restored machine prints on after it.
+    PRINTER_Flush();
+    const std::vector<u8> bytes = STATE_Encode();
+    if (FILES_WriteWhole(path, bytes.data(), bytes.size(), why)) return true;
+  }
   std::fprintf(stderr, "Can't save the state to %s: %s\n", path, why.c_str());
   if (error) *error = why;
   return false;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -688,6 +689,51 @@ TEST_F(Menus, AFileWeMayOnlyReadGoesInWriteProtectedWithAWord) {
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(status, 0);
   }
+  DISKIMG_Reset();
+}
+
+// A state is never saved over a file a drive holds, by whatever name: the alert names the drive and the
+// file stays as it was. Another file is saved over (the hard disk C is in use in every row).
+TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
+  const std::vector<u8> image = make_floppy(737280);
+  for (const char* name : {"a.st", "b.st", "other.st"}) folder.write(name, image);
+  const gzFile gz = gzopen(folder.file("a.st.gz").c_str(), "wb");
+  gzwrite(gz, image.data(), unsigned(image.size()));
+  gzclose(gz);
+  fs::create_symlink("b.st", folder.file("link.st"));
+  fs::create_hard_link(folder.file("b.st"), folder.file("hard.st"));
+  ASSERT_EQ(HDD_CreateEmptyImage(folder.file("HDD-C.dmg").c_str()), 1u);
+  // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved).
+  const struct { const char *path, *image; char drive; const char *holder, *as; } rows[] = {
+      {"a.st", "a.st", 'A', "drive A", "disk"},
+      {"link.st", "b.st", 'B', "drive B", "disk"},
+      {"hard.st", "b.st", 'B', "drive B", "disk"},
+      {"a.st.gz", "a.st.gz", 'A', "drive A", "disk"},
+      {"HDD-C.dmg", "b.st", 'B', "hard disk C", "image"},
+      {"other.st", "a.st", 'A', nullptr, nullptr},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.path);
+    start();
+    const std::string path = folder.file(r.path);
+    testing::internal::CaptureStdout();
+    const u32 in = DISKIMG_Insert(folder.file(r.image).c_str(), r.drive);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(in && HDD_Open[0]);
+    const std::vector<u8> was = read_file(path);
+    bool saved = false;
+    stderr_of([&] { saved = MENU_SaveState(path); });
+    EXPECT_EQ(saved, !r.holder);
+    if (!r.holder) {
+      EXPECT_EQ(fs::file_size(path), STATE_FileSize(MMU_RamSize));
+      continue;
+    }
+    EXPECT_EQ(read_file(path), was);
+    EXPECT_TRUE(logged("alert 14 OK"));
+    EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " holds " + path + " as its " + r.as +
+                                       ": choose another name for the state");
+  }
+  HDD_CloseImages();
   DISKIMG_Reset();
 }
 

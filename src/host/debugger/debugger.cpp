@@ -328,10 +328,11 @@ void freeze() {
                  aside.c_str());
   }
   frozen_refused = false;
-  if (STATE_Write(path.c_str()))
+  std::string why;
+  if (STATE_Write(path.c_str(), &why))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   else
-    std::fprintf(DEBUG_Console(), "Could not save the machine to %s\n", path.c_str());
+    std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());
 }
 
 // The stop's state again, as at a new stop, after the machine changed under it.
