@@ -703,14 +703,16 @@ TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
   fs::create_symlink("b.st", folder.file("link.st"));
   fs::create_hard_link(folder.file("b.st"), folder.file("hard.st"));
   ASSERT_EQ(HDD_CreateEmptyImage(folder.file("HDD-C.dmg").c_str()), 1u);
-  // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved).
-  const struct { const char *path, *image; char drive; const char *holder, *as; } rows[] = {
-      {"a.st", "a.st", 'A', "drive A", "disk"},
-      {"link.st", "b.st", 'B', "drive B", "disk"},
-      {"hard.st", "b.st", 'B', "drive B", "disk"},
-      {"a.st.gz", "a.st.gz", 'A', "drive A", "disk"},
-      {"HDD-C.dmg", "b.st", 'B', "hard disk C", "image"},
-      {"other.st", "a.st", 'A', nullptr, nullptr},
+  // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved);
+  // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out.
+  const struct { const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk"; } rows[] = {
+      {"a.st", "a.st", 'A', "drive A"},
+      {"link.st", "b.st", 'B', "drive B"},
+      {"hard.st", "b.st", 'B', "drive B"},
+      {"a.st.gz", "a.st.gz", 'A', "drive A"},
+      {"HDD-C.dmg", "b.st", 'B', "hard disk C", "holds", "image"},
+      {"other.st", "a.st", 'A', "drive A", "waits for"},
+      {"other.st", "a.st", 'A', nullptr},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.path);
@@ -718,19 +720,21 @@ TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
     const std::string path = folder.file(r.path);
     testing::internal::CaptureStdout();
     const u32 in = DISKIMG_Insert(folder.file(r.image).c_str(), r.drive);
+    if (r.holder && std::string(r.verb) == "waits for") APP_OpenDocuments({path}, false);
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(in && HDD_Open[0]);
     const std::vector<u8> was = read_file(path);
     bool saved = false;
     stderr_of([&] { saved = MENU_SaveState(path); });
     EXPECT_EQ(saved, !r.holder);
+    INPUT_CancelPendingDisk('A');
     if (!r.holder) {
       EXPECT_EQ(fs::file_size(path), STATE_FileSize(MMU_RamSize));
       continue;
     }
     EXPECT_EQ(read_file(path), was);
     EXPECT_TRUE(logged("alert 14 OK"));
-    EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " holds " + path + " as its " + r.as +
+    EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as +
                                        ": choose another name for the state");
   }
   HDD_CloseImages();

@@ -724,6 +724,13 @@ void INPUT_QuitIfOverdue() {
 
 u32 INPUT_PendingDisks() { return (pending[0].empty() ? 0 : 1) | (pending[1].empty() ? 0 : 2); }
 
+char INPUT_DiskWaitingAt(const std::string& path) {
+  std::error_code ec;
+  for (u32 d = 0; d < 2; ++d)
+    if (!pending[d].empty() && std::filesystem::equivalent(pending[d], path, ec)) return d ? 'B' : 'A';
+  return 0;
+}
+
 bool INPUT_CancelPendingDisk(char drive) {
   std::string& p = pending[drive == 'B' || drive == 'b' ? 1 : 0];
   if (p.empty()) return false;

@@ -198,6 +198,9 @@ bool INPUT_QuitWaiting();
 void INPUT_QuitIfOverdue();
 // The drives with a floppy waiting (bit 0 A, bit 1 B).
 u32 INPUT_PendingDisks();
+// The drive ('A' or 'B') a floppy waits for whose file is the one at path
+// (the same file, by whatever name), else 0.
+char INPUT_DiskWaitingAt(const std::string& path);
 // Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
 bool INPUT_CancelPendingDisk(char drive);
 // After a state was restored: the ST's pointer may be anywhere, and it gets
