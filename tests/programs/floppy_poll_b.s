@@ -11,12 +11,6 @@
         .text
         gemdos_program_header 16
 
-        .macro  gemdos fn, args
-        move.w  #\fn,-(sp)
-        trap    #1
-        lea     \args+2(sp),sp
-        .endm
-
 text_start:
         pea     critic(pc)
         move.l  #0x00050101,-(sp)       | Setexc(0x101, critic)

@@ -23,12 +23,6 @@
         .text
         gemdos_program_header bss_size
 
-| GEMDOS call \fn, dropping \args bytes of arguments afterwards.
-        .macro  gemdos fn, args
-        move.w  #\fn,-(sp)
-        trap    #1
-        lea     \args+2(sp),sp
-        .endm
 | The BSS's byte at \offset into \reg (too far for a PC-relative address).
         .macro  bss offset, reg
         lea     text_end(pc),\reg
