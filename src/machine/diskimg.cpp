@@ -66,6 +66,19 @@ bool read_all_at(int fd, u8* buf, size_t n, off_t offset) {
 
 u32 le16(const u8* p) { return u32(p[0]) | u32(p[1]) << 8; }
 
+// A digest hashes an image's first 4 MB, in pieces of a multiple of 32
+// bytes (the hash's group), so that the bytes hash alike in one piece.
+constexpr u64 digest_span = 4u << 20;
+DISKIMG_Digest digest_from(const LaneHash& h, u64 size) {
+  const u64 hash = h.value();
+  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
+}
+DISKIMG_Digest digest_of_bytes(const u8* data, u64 size) {
+  LaneHash h;
+  h.add(data, size_t(std::min<u64>(size, digest_span)));
+  return digest_from(h, size);
+}
+
 }  // namespace
 
 void DISKIMG_Reset() {
@@ -331,10 +344,6 @@ int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protec
   return FILES_OpenRegular(path, O_RDONLY, why);
 }
 
-}  // namespace
-
-namespace {
-
 // The expansion of the MSA image open as fd (size bytes), as an insertion
 // expands it but without a file and without the progress in the status
 // line; false with why.
@@ -351,64 +360,52 @@ bool expand_msa(int fd, off_t size, std::vector<u8>& image, std::string& why) {
   return false;
 }
 
-// The file at path opened as an insertion reads it: the unpacked copy of a
-// compressed image, else the file itself; -1 with why.
-int open_for_reading(const char* path, std::string& why) {
-  const int fd = HOST_UnpackImage(path, why);
-  if (fd != HOST_NotPacked) return fd < 0 ? -1 : fd;
-  return FILES_OpenRegular(path, O_RDONLY, why);
-}
-
-DISKIMG_Digest digest_of_bytes(const u8* data, u64 size) {
-  LaneHash h;
-  h.add(data, size_t(std::min<u64>(size, 4u << 20)));
-  const u64 hash = h.value();
-  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
-}
-
-}  // namespace
-
-bool DISKIMG_CheckImage(const char* path, std::string& why) {
-  const int fd = open_for_reading(path, why);
+// The image a drive would hold of the file at path, looked at without
+// touching the drives: the unpacked copy of a compressed image, an MSA
+// image's expansion, any other file as it is. Its size and, when asked,
+// its digest and first sector (zeros past a shorter image); false with why
+// when it holds none.
+bool look_at(const char* path, std::string& why, u64& size, DISKIMG_Digest* digest = nullptr,
+             u8* bootSector = nullptr) {
+  int fd = HOST_UnpackImage(path, why);
+  if (fd == HOST_NotPacked) fd = FILES_OpenRegular(path, O_RDONLY, why);
   if (fd < 0) return false;
   struct stat st;
-  u64 size = 0;
   bool ok = fstat(fd, &st) == 0;
+  if (bootSector) std::memset(bootSector, 0, 512);
   if (!ok) {
     why = std::string("can't be read (") + std::strerror(errno) + ")";
   } else if (is_msa(fd)) {
     std::vector<u8> image;
     ok = expand_msa(fd, st.st_size, image, why);
     size = image.size();
+    if (ok && digest) *digest = digest_of_bytes(image.data(), size);
+    if (ok && bootSector) std::memcpy(bootSector, image.data(), std::min<size_t>(size, 512));
   } else {
     size = u64(st.st_size);
+    if (digest) *digest = DISKIMG_DigestOf(fd, size);
+    if (bootSector && pread(fd, bootSector, 512, 0) < 0) {
+      why = std::string("can't be read (") + std::strerror(errno) + ")";
+      ok = false;
+    }
   }
   close(fd);
-  if (ok && size <= min_image_size) {
-    why = "is too small for a floppy image (" + std::to_string(size) + " bytes)";
-    ok = false;
-  }
   return ok;
 }
 
-bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector) {
-  std::string why;
-  const int fd = open_for_reading(path, why);
-  if (fd < 0) return false;
-  struct stat st;
-  bool ok = fstat(fd, &st) == 0;
-  std::memset(bootSector, 0, 512);
-  if (ok && is_msa(fd)) {
-    std::vector<u8> image;
-    ok = expand_msa(fd, st.st_size, image, why);
-    digest = digest_of_bytes(image.data(), image.size());
-    std::memcpy(bootSector, image.data(), std::min<size_t>(image.size(), 512));
-  } else if (ok) {
-    digest = DISKIMG_DigestOf(fd, u64(st.st_size));
-    ok = pread(fd, bootSector, 512, 0) >= 0;
-  }
-  close(fd);
-  return ok;
+}  // namespace
+
+bool DISKIMG_CheckImage(const char* path, std::string& why) {
+  u64 size = 0;
+  if (!look_at(path, why, size)) return false;
+  if (size > min_image_size) return true;
+  why = "is too small for a floppy image (" + std::to_string(size) + " bytes)";
+  return false;
+}
+
+bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector, std::string& why) {
+  u64 size = 0;
+  return look_at(path, why, size, &digest, bootSector);
 }
 
 u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
@@ -588,14 +585,13 @@ bool DISKIMG_Holds(u32 d, const char* path) {
 DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size) {
   LaneHash h;
   static u8 chunk[262144];
-  for (u64 at = 0; at < std::min<u64>(size, 4u << 20);) {
+  for (u64 at = 0; at < std::min<u64>(size, digest_span);) {
     const ssize_t got = pread(fd, chunk, sizeof chunk, off_t(at));
     if (got <= 0) break;
     h.add(chunk, size_t(got));
     at += u64(got);
   }
-  const u64 hash = h.value();
-  return {u32(std::min<u64>(size, 0xffffffff)), u32(hash ^ (hash >> 32))};
+  return digest_from(h, size);
 }
 
 bool DISKIMG_IsFloppyBootSector(const u8* s) {

@@ -156,9 +156,10 @@ struct DISKIMG_Digest {
 DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size);
 // The digest and the first sector (zeros past a shorter image) of the image
 // a drive would hold of the file at path: a compressed or MSA image's
-// expansion, any other file as it is; false when it holds none (the file
-// can't be read, unpacked or expanded).
-bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector);
+// expansion, any other file as it is; false with why (words that follow
+// the file's name) when it holds none (the file can't be read, unpacked or
+// expanded).
+bool DISKIMG_DigestOfFile(const char* path, DISKIMG_Digest& digest, u8* bootSector, std::string& why);
 
 // Whether a boot sector describes a disk of sectors of 512 bytes in
 // clusters (what the ST formats and writes), and a geometry one a floppy

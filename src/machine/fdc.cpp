@@ -193,7 +193,8 @@ void FDC_Execute() {
   // sectors or of a track does anything else: on a protected disk the
   // command ends there with that bit alone, nothing written and the DMA
   // address and count as they were. Anything else would tell the operating
-  // system the disk is damaged rather than locked.
+  // system the disk is damaged rather than locked. It goes by the disk's own
+  // protection: one sliding in past the sensor is as protected as in place.
   const bool writes = (command & 0xe0) == 0xa0 || (command & 0xf0) == 0xf0;
   if (writes && present && DISKIMG_WriteProtect[d] == FDC_WriteProtect) {
     SCREEN_SetDriveLight(u32(d), 1);

@@ -110,7 +110,7 @@ Peek peek(const std::string& path, DISKIMG_Digest* digest, u8* bootSector) {
   const bool packed = (bootSector[0] == 0x1f && bootSector[1] == 0x8b) ||
                       (bootSector[0] == 0x0e && bootSector[1] == 0x0f);
   const Peek kind = packed ? Peek::Packed : Peek::Plain;
-  if (digest && !DISKIMG_DigestOfFile(path.c_str(), *digest, bootSector)) return Peek::None;
+  if (digest && !DISKIMG_DigestOfFile(path.c_str(), *digest, bootSector, why)) return Peek::None;
   return kind;
 }
 
@@ -207,8 +207,12 @@ Found find_image(u32 d) {
     const int fd = FILES_OpenRegular(c.c_str(), O_RDONLY, why);
     if (fd >= 0) {
       close(fd);
-      why = isNamed ? "is not the disk the state was saved with (it changed since)"
-                    : "is this folder's own disk, another disk than the one the state was saved with";
+      // One no drive can take now (an image that can't be unpacked or
+      // expanded) is said to be so: it may well be the state's disk.
+      if (DISKIMG_CheckImage(c.c_str(), why)) {
+        why = isNamed ? "is not the disk the state was saved with (it changed since)"
+                      : "is this folder's own disk, another disk than the one the state was saved with";
+      }
     } else if (!isNamed && !file_at(c)) {
       continue;  // this folder has no such disk
     }

@@ -322,11 +322,8 @@ namespace {
 std::string held_by(const char* path) {
   for (u32 d = 0; d < 2; ++d) {
     if (DISKIMG_Holds(d, path))
-      return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path +
-             " as its disk: choose another name for the state";
-    if (HDD_Holds(d, path))
-      return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path +
-             " as its image: choose another name for the state";
+      return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path + " as its disk";
+    if (HDD_Holds(d, path)) return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path + " as its image";
   }
   return {};
 }

@@ -502,7 +502,7 @@ TEST_F(Menus, AnAutomaticStateThatCantBeReadIsKeptAndNamedSo) {
 // the state's stood: one saved in the wait has the disk wait the rest of it
 // again, one whose drive was empty since its start takes it at once, one
 // that puts its own disk there ends the wait.
-TEST_F(Menus, ALoadedStateRestartsOrEndsAFloppysWait) {
+TEST_F(Menus, ALoadedStateCarriesOnOrEndsAFloppysWait) {
   folder.write("old.st", make_floppy(737280));
   folder.write("new.st", make_floppy(737280));
   folder.write("other.st", make_floppy(737280));
@@ -734,8 +734,7 @@ TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
     }
     EXPECT_EQ(read_file(path), was);
     EXPECT_TRUE(logged("alert 14 OK"));
-    EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as +
-                                       ": choose another name for the state");
+    EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as);
   }
   HDD_CloseImages();
   DISKIMG_Reset();

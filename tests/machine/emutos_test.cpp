@@ -379,8 +379,9 @@ TEST_F(EmuTos, CreatingAFileOnAProtectedFloppyIsRefusedAsWriteProtected) {
 // A floppy dropped on drive B while a program polls it (tests/programs/floppy_poll_b.s, in the AUTO
 // folder of A), at moments apart in its polls and in the ST's samples of the write-protect line, is
 // seen as a new disk whatever the protection of the old disk and the new (a gzip image the protected
-// one): the program finds the new disk's file and writes its own beside it, not through the old
-// disk's FAT and directory.
+// one): the program finds the new disk's file, and a writable one takes its own beside it, not
+// through the old disk's FAT and directory. (EmuTOS goes by the protected level of the empty drive;
+// Floppy.EveryChangeOfDiskShowsTheStAChangeOfLevelWithTheNewDiskIn holds the sliding levels.)
 TEST_F(EmuTos, AFloppyDroppedWhileAProgramPollsTheDriveIsSeenAsNew) {
   REQUIRE_EMUTOS();
   std::string keep;  // more than a cluster

@@ -517,10 +517,10 @@ TEST_F(Floppy, CompletionNearTheFrameEndWrapsIntoTheNextFrame) {
   EXPECT_EQ(FDC_IrqTime, (159000 + 2000) % 160256);
 }
 
-// A write to a protected disk ends at the drive's write-protect line as the chip's does, whatever else
-// would refuse it: that bit alone, latched in the status register (a status read adds it for a protected
-// drive anyway), nothing written, nobody asked about the boot sector, DMA address and count kept, the
-// interrupt.
+// A write to a protected disk ends at its protection as the chip's does at the write-protect line,
+// whatever else would refuse it: that bit alone, latched in the status register (a status read adds it
+// for a protected disk in place anyway), nothing written, nobody asked about the boot sector, DMA address
+// and count kept, the interrupt.
 TEST_F(Floppy, WriteProtectionShowsInTheStatus) {
   const std::vector<u8> img = make_floppy(737280, 2, 9);
   insert("a.st", img);

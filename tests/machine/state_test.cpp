@@ -356,6 +356,10 @@ TEST_F(StateFile, EveryMalformedFieldIsRefusedWithTheMachineUntouched) {
     EXPECT_NE(alert.find("Invalid file"), std::string::npos) << c.field;
     EXPECT_EQ(STATE_Encode(), before) << c.field;
   }
+  std::vector<u8> slide = good;  // a slide longer than a phase
+  be_write32(&slide[at[19] + 8], u32(DISKIMG_Sensor::SlidingOut));
+  be_write32(&slide[at[19] + 12], DISKIMG_PhaseFrames + 1);
+  EXPECT_EQ(decode(slide), STATE_Result::BadField);
   // A position past the frame's end is an instruction's whose pass a quit inside a Blitter
   // operation left to come: taken with that pass owed, its start inside the frame and no STOP,
   // and the frame then ends. An owed pass starts at or before the position.
@@ -725,14 +729,18 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     msa.insert(msa.end(), {0x12, 0x00});
     msa.insert(msa.end(), changed.begin() + at, changed.begin() + at + 4608);
   }
-  for (const std::vector<u8>* now : {&changed, &msa}) {
+  // An MSA image that can't be expanded may be the state's disk: it says so.
+  std::vector<u8> damaged = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79, 0x20, 0};
+  for (const auto& [now, said] : {std::pair{&changed, " is not the disk the state was saved with"},
+                                  {&msa, " is not the disk the state was saved with"},
+                                  {&damaged, " is a damaged MSA image"}}) {
     DISKIMG_Reset();
     elsewhere.write("work.st", *now);
     testing::internal::CaptureStdout();
     EXPECT_EQ(decode(plain), STATE_Result::Restored);
     EXPECT_EQ(testing::internal::GetCapturedStdout().find("Restored drive A"), std::string::npos);
     EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-    EXPECT_NE(alert.find(work + " is not the disk the state was saved with"), std::string::npos) << alert;
+    EXPECT_NE(alert.find(work + said), std::string::npos) << alert;
     EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
     EXPECT_TRUE(read_all(work) == *now);
     EXPECT_EQ(DISKIMG_SensorPhase[0], DISKIMG_Sensor::SlidingOut);

@@ -379,7 +379,7 @@ TEST_F(SdlHost, ADropDuringAnExpansionWaitsForIt) {
   EXPECT_EQ(DISKIMG_Expanding, 0u);
   // A quit waits for a swapped floppy only while frames come: when they
   // don't (long Blitter work asks the host in between) it goes ahead within
-  // a second, the drive left empty as the ST last saw it.
+  // two seconds, the drive left empty as the ST last saw it.
   drop(folder.file("second.st"));
   send(SDL_Event{});
   APP_QuitNow();

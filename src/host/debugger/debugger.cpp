@@ -329,7 +329,7 @@ void freeze() {
   }
   frozen_refused = false;
   std::string why;
-  if (STATE_Write(path.c_str(), &why))
+  if (APP_SaveStateAs(path, why))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   else
     std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());

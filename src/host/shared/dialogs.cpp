@@ -105,7 +105,7 @@ const DLG_AlertText alert_texts[] = {
     {"The empty hard disk image could not be created.",
      "The application's folder must be writable and have 20 MB free."},
     {"The hard disk needs TOS 1.62 or later, or EmuTOS.", ""},
-    {"The state of the machine could not be saved.", ""},
+    {"The state of the machine could not be saved.", "Save it under another name, or in another folder."},
     {"The file can't be used as the TOS image.", "The ST goes on as it was."},
     {"The cartridge image can't be read.", "The ST starts without a cartridge."},
     {"The automatic state that could not be restored is kept under another name.",

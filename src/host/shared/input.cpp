@@ -724,13 +724,6 @@ void INPUT_QuitIfOverdue() {
 
 u32 INPUT_PendingDisks() { return (pending[0].empty() ? 0 : 1) | (pending[1].empty() ? 0 : 2); }
 
-char INPUT_DiskWaitingAt(const std::string& path) {
-  std::error_code ec;
-  for (u32 d = 0; d < 2; ++d)
-    if (!pending[d].empty() && std::filesystem::equivalent(pending[d], path, ec)) return d ? 'B' : 'A';
-  return 0;
-}
-
 bool INPUT_CancelPendingDisk(char drive) {
   std::string& p = pending[drive == 'B' || drive == 'b' ? 1 : 0];
   if (p.empty()) return false;
@@ -756,6 +749,17 @@ void INPUT_StateRestored() {
   // waiting, for the restored ST to see the drive empty.
   for (u32 d = 0; d < 2; ++d)
     if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
+}
+
+bool APP_SaveStateAs(const std::string& path, std::string& why) {
+  std::error_code ec;
+  for (u32 d = 0; d < 2; ++d) {
+    if (pending[d].empty() || !std::filesystem::equivalent(pending[d], path, ec)) continue;
+    why = std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
+    std::fprintf(stderr, "Can't save the state to %s: %s\n", path.c_str(), why.c_str());
+    return false;
+  }
+  return STATE_Write(path.c_str(), &why);
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

@@ -198,9 +198,6 @@ bool INPUT_QuitWaiting();
 void INPUT_QuitIfOverdue();
 // The drives with a floppy waiting (bit 0 A, bit 1 B).
 u32 INPUT_PendingDisks();
-// The drive ('A' or 'B') a floppy waits for whose file is the one at path
-// (the same file, by whatever name), else 0.
-char INPUT_DiskWaitingAt(const std::string& path);
 // Forgets the floppy waiting for `drive` ('A' or 'B'): false when none was.
 bool INPUT_CancelPendingDisk(char drive);
 // After a state was restored: the ST's pointer may be anywhere, and it gets
@@ -211,6 +208,12 @@ bool INPUT_CancelPendingDisk(char drive);
 // waiting for a drive the state filled is forgotten: the state's own disk
 // is there).
 void INPUT_StateRestored();
+
+// Save State's and the debugger's write of the machine's state to path:
+// never over a file the machine holds as a disk (STATE_Write), nor over a
+// floppy that waits for its drive (it would go in as the state); false
+// with why.
+bool APP_SaveStateAs(const std::string& path, std::string& why);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved

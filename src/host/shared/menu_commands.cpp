@@ -334,11 +334,7 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  // A floppy waiting for its drive would go in as the state.
-  if (const char drive = INPUT_DiskWaitingAt(path))
-    why = std::string("drive ") + drive + " waits for " + path + " as its disk: choose another name for the state";
-  else if (STATE_Write(path.c_str(), &why))
-    return true;
+  if (APP_SaveStateAs(path, why)) return true;
   if (tell) {
     DLG_SetAlertText((path + ": " + why).c_str());
     DLG_Alert(14, 1);
