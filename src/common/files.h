@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 #include "common/types.h"
@@ -34,6 +35,16 @@ bool FILES_WriteAll(int fd, const u8* data, size_t size);
 // Whether `path` names anything at all, a broken or looping symbolic link
 // included.
 bool FILES_Exists(const char* path);
+
+// A file by device and inode: the same file whatever names or links lead to it.
+struct FILES_Id {
+  u64 device, inode;
+  bool operator==(const FILES_Id&) const = default;
+};
+// The file at `path` (through symbolic links: none for a link to nothing or
+// where nothing is), or the one open as `fd`.
+std::optional<FILES_Id> FILES_IdOf(const char* path);
+std::optional<FILES_Id> FILES_IdOf(int fd);
 
 // Writes `size` bytes as the whole new content of `path`: into a temporary
 // file of a unique name beside the file, flushed to the disk, then renamed

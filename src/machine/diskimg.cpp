@@ -36,7 +36,7 @@ u64 DISKIMG_ImageSize[2];
 u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
-DISKIMG_FileId DISKIMG_Source[2];
+FILES_Id DISKIMG_Source[2];
 DISKIMG_Sensor DISKIMG_SensorPhase[2];
 u32 DISKIMG_SensorFrames[2];
 
@@ -297,12 +297,9 @@ namespace {
 // Whether a drive writes the file open as fd (holds it for writing, with
 // its lock).
 bool a_drive_writes(int fd) {
-  struct stat mine, theirs;
-  if (fstat(fd, &mine) != 0) return false;
+  const auto mine = FILES_IdOf(fd);
   for (u32 d = 0; d < 2; ++d)
-    if (DISKIMG_Writer(d) && fstat(DISKIMG_Files[d], &theirs) == 0 && mine.st_dev == theirs.st_dev &&
-        mine.st_ino == theirs.st_ino)
-      return true;
+    if (mine && DISKIMG_Writer(d) && FILES_IdOf(DISKIMG_Files[d]) == mine) return true;
   return false;
 }
 
@@ -458,9 +455,8 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
 
   DISKIMG_Files[d] = fd;
   DISKIMG_ImageSize[d] = u64(st.st_size);
-  struct stat source = st;
-  if (protection == DISKIMG_Protection::Copy && stat(path, &source) != 0) source = {};
-  DISKIMG_Source[d] = {u64(source.st_dev), u64(source.st_ino)};
+  DISKIMG_Source[d] = (protection == DISKIMG_Protection::Copy ? FILES_IdOf(path) : FILES_IdOf(fd))
+                          .value_or(FILES_Id{});
   if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
   // Without sectors per track every track lands on the first one: a write
   // there would overwrite the boot sector and the FATs. Such an image is only
@@ -575,9 +571,7 @@ DISKIMG_Protection DISKIMG_WriteCheck(const char* path) {
 }
 
 bool DISKIMG_Holds(u32 d, const char* path) {
-  struct stat file;
-  return (DISKIMG_InsertedMask & (1u << d)) && stat(path, &file) == 0 &&
-         DISKIMG_Source[d] == DISKIMG_FileId{u64(file.st_dev), u64(file.st_ino)};
+  return (DISKIMG_InsertedMask & (1u << d)) && FILES_IdOf(path) == DISKIMG_Source[d];
 }
 
 // ---- What tells images apart ----

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/types.h"
 
 struct DISKIMG_Drive {
@@ -122,11 +123,7 @@ void DISKIMG_StRestarted();
 // The file each drive's image came from, by device and inode (for a
 // compressed or MSA image, the file it was unpacked from); zero for an
 // empty drive.
-struct DISKIMG_FileId {
-  u64 device, inode;
-  bool operator==(const DISKIMG_FileId&) const = default;
-};
-extern DISKIMG_FileId DISKIMG_Source[2];
+extern FILES_Id DISKIMG_Source[2];
 // Whether drive d holds the image of the file at path (the same file, by
 // whatever name).
 bool DISKIMG_Holds(u32 d, const char* path);

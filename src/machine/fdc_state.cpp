@@ -59,11 +59,7 @@ std::string stored_path(const u8* name) {
 
 // The file at path (through links: a link to nothing is none), by device
 // and inode: how the restore tells one file from another, whatever its names.
-std::optional<DISKIMG_FileId> file_at(const std::string& path) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return std::nullopt;
-  return DISKIMG_FileId{u64(st.st_dev), u64(st.st_ino)};
-}
+std::optional<FILES_Id> file_at(const std::string& path) { return FILES_IdOf(path.c_str()); }
 
 // Whether two names name one file (or are the same words, for a name
 // nothing is at).
@@ -76,9 +72,9 @@ bool same_file(const std::string& a, const std::string& b) {
 std::string own_path(u32 which) { return APP_Folder.path + (which == 1 ? "/disk1.st" : "/disk2.st"); }
 
 // Which of the folder's own disks the file is (0 neither).
-u32 own_index(const DISKIMG_FileId& id) {
+u32 own_index(const std::optional<FILES_Id>& id) {
   for (u32 which = 1; which <= 2; ++which)
-    if (file_at(own_path(which)) == id) return which;
+    if (id && file_at(own_path(which)) == id) return which;
   return 0;
 }
 
@@ -233,8 +229,7 @@ Found find_image(u32 d) {
 std::string states_word(u32 d, const Found& f, bool& quiet) {
   quiet = plan.accessKnown && !(plan.access[d] & access_image_writable);
   if (quiet) return "it was write-protected when the state was saved";
-  const auto id = file_at(f.path);
-  if (id && own_index(*id)) return {};
+  if (own_index(file_at(f.path))) return {};
   if (!plan.accessKnown || !plan.geometryKnown)
     return "the saved state is of an earlier version, which does not show that the ST could write it";
   const i32* g = plan.geometry[d];
@@ -411,12 +406,10 @@ bool DISKIMG_RestoreGeometry(StateReader& r) {
 void DISKIMG_SaveAccess(StateWriter& w) {
   for (u32 d = 0; d < 2; ++d) {
     u32 access = 0;
-    struct stat st;
     if ((DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Files[d] >= 0) {
       if (!DISKIMG_AlwaysProtected[d]) access |= access_image_writable;
       if (!DISKIMG_WriteProtect[d]) access |= access_st_writes;
-      if (fstat(DISKIMG_Files[d], &st) == 0)
-        access |= own_index({u64(st.st_dev), u64(st.st_ino)}) << access_own_shift;
+      access |= own_index(FILES_IdOf(DISKIMG_Files[d])) << access_own_shift;
     }
     w.u32v(access);
   }

@@ -346,9 +346,9 @@ void HDD_CloseImages() {
 }
 
 bool HDD_Holds(u32 d, const char* path) {
-  struct stat held, file;
-  return HDD_Open[d] && image[d] && fstat(fileno(image[d]), &held) == 0 && stat(path, &file) == 0 &&
-         held.st_dev == file.st_dev && held.st_ino == file.st_ino;
+  if (!HDD_Open[d] || !image[d]) return false;
+  const auto held = FILES_IdOf(fileno(image[d]));
+  return held && FILES_IdOf(path) == held;
 }
 
 void HDD_PortCommandE() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -730,19 +731,31 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
     msa.insert(msa.end(), changed.begin() + at, changed.begin() + at + 4608);
   }
   // An MSA image that can't be expanded may be the state's disk: it says so.
+  // A gzip image the state's drive took, replaced by another disk's, alike.
   std::vector<u8> damaged = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79, 0x20, 0};
-  for (const auto& [now, said] : {std::pair{&changed, " is not the disk the state was saved with"},
-                                  {&msa, " is not the disk the state was saved with"},
-                                  {&damaged, " is a damaged MSA image"}}) {
+  const std::string packed = elsewhere.file("work.st.gz");
+  const auto gzip = [&](const std::vector<u8>& b) {
+    const gzFile gz = gzopen(packed.c_str(), "wb");
+    gzwrite(gz, b.data(), unsigned(b.size()));
+    gzclose(gz);
+  };
+  gzip(bytes);
+  const std::vector<u8> packedState = state_with(packed);
+  gzip(changed);
+  std::vector<u8> packedChanged = read_all(packed);
+  const char* other = " is not the disk the state was saved with";
+  for (const auto& [state, file, now, said] :
+       {std::tuple{&plain, work, &changed, other}, {&plain, work, &msa, other},
+        {&plain, work, &damaged, " is a damaged MSA image"}, {&packedState, packed, &packedChanged, other}}) {
     DISKIMG_Reset();
-    elsewhere.write("work.st", *now);
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(now->data()), now->size());
     testing::internal::CaptureStdout();
-    EXPECT_EQ(decode(plain), STATE_Result::Restored);
+    EXPECT_EQ(decode(*state), STATE_Result::Restored);
     EXPECT_EQ(testing::internal::GetCapturedStdout().find("Restored drive A"), std::string::npos);
     EXPECT_EQ(DISKIMG_InsertedMask, 0u);
-    EXPECT_NE(alert.find(work + said), std::string::npos) << alert;
+    EXPECT_NE(alert.find(file + said), std::string::npos) << alert;
     EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
-    EXPECT_TRUE(read_all(work) == *now);
+    EXPECT_TRUE(read_all(file) == *now);
     EXPECT_EQ(DISKIMG_SensorPhase[0], DISKIMG_Sensor::SlidingOut);
     EXPECT_EQ(DISKIMG_SensorFrames[0], DISKIMG_PhaseFrames);
   }

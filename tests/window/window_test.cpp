@@ -552,12 +552,13 @@ TEST_F(Window, MotionHeldBeforeTheDebuggersRestoreStaysOutOfTheRestoredSt) {
 struct AltInAlert {
   bool before, press, release;
   u32 drives;
+  SDL_Scancode key = SDL_SCANCODE_RALT;  // the Super keys are Command too
 } alt_in_alert;
 std::string dropped;
 void drop_in_alert(u32 turn) {
   if (turn == 1) {
-    if (alt_in_alert.press) key_event(SDL_SCANCODE_RALT, true);
-    if (alt_in_alert.release) key_event(SDL_SCANCODE_RALT, false);
+    if (alt_in_alert.press) key_event(alt_in_alert.key, true);
+    if (alt_in_alert.release) key_event(alt_in_alert.key, false);
     SDL_Event e{};
     for (u32 type : {SDL_DROPBEGIN, SDL_DROPFILE, SDL_DROPCOMPLETE}) {
       e.drop = {type, 0, type == SDL_DROPFILE ? SDL_strdup(dropped.c_str()) : nullptr, 0};
@@ -574,17 +575,17 @@ TEST_F(Window, AFileDroppedDuringAnAlertGoesToTheDriveTheKeysHeldAtTheDropChoose
   ikbd_take();
   SDL_ModalTurnHook = drop_in_alert;
   for (const AltInAlert& c : {AltInAlert{false, true, false, 2}, {true, false, false, 2}, {false, true, true, 1},
-                              {true, false, true, 1}}) {
+                              {true, false, true, 1}, {false, true, false, 2, SDL_SCANCODE_LGUI}}) {
     SCOPED_TRACE(testing::Message() << c.before << c.press << c.release);
     DISKIMG_Reset();
     alt_in_alert = c;
-    if (c.before) key_event(SDL_SCANCODE_RALT, true);
+    if (c.before) key_event(c.key, true);
     SDL_HostPumpEvents();
     EXPECT_EQ(DLG_ConfirmReset(), 0u);
     for (SDL_HostPumpEvents(); SDL_HostQueuedEvents();) EVENTS_DoEvent(0);
     EXPECT_EQ(DISKIMG_InsertedMask | INPUT_PendingDisks(), c.drives);
     EXPECT_EQ(ikbd_take(), std::vector<u8>{});
-    key_event(SDL_SCANCODE_RALT, false);
+    key_event(c.key, false);
     SDL_HostPumpEvents();
   }
   SDL_ModalTurnHook = nullptr;

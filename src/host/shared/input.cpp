@@ -752,9 +752,9 @@ void INPUT_StateRestored() {
 }
 
 bool APP_SaveStateAs(const std::string& path, std::string& why) {
-  std::error_code ec;
+  const auto id = FILES_IdOf(path.c_str());
   for (u32 d = 0; d < 2; ++d) {
-    if (pending[d].empty() || !std::filesystem::equivalent(pending[d], path, ec)) continue;
+    if (!id || pending[d].empty() || FILES_IdOf(pending[d].c_str()) != id) continue;
     why = std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
     std::fprintf(stderr, "Can't save the state to %s: %s\n", path.c_str(), why.c_str());
     return false;
