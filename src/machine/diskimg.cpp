@@ -23,6 +23,7 @@
 #include "host/options.h"
 #include "host/screen.h"
 #include "host/sound.h"
+#include "machine/hdd.h"
 #include "machine/psg.h"
 
 DISKIMG_Drive DISKIMG_Drives[2];
@@ -479,6 +480,17 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   return 1;
 }
 
+namespace {
+
+// The protected-disk alert: "Drive A: PATH" and what follows.
+void tell(u32 d, const std::string& path, const std::string& rest) {
+  const std::string text = std::string("Drive ") + (d ? 'B' : 'A') + ": " + path + rest;
+  DLG_SetAlertText(text.c_str());
+  DLG_Alert(DLG_ProtectedDiskAlert, 0);
+}
+
+}  // namespace
+
 void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why) {
   const std::string eject = "eject the disk and insert it again";
   const std::string writable =
@@ -493,15 +505,18 @@ void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& wh
   } else if (DISKIMG_WhyProtected[d] == DISKIMG_Protection::InUse) {
     const bool drive = a_drive_writes(DISKIMG_Files[d]);
     const std::string other = std::string("drive ") + (d ? 'A' : 'B');
+    // This machine's hard disk writes its image (holding the lock): only
+    // the ST's drive C or D writes on it, so there is nothing to wait for.
+    for (u32 h = 0; h < 2 && !drive; ++h)
+      if (HDD_Holds(h, path.c_str()) && !HDD_ReadOnly[h])
+        return tell(d, path, std::string(" went in write-protected: hard disk ") + (h ? 'D' : 'C') + " holds " +
+                                 path + " as its image. The ST writes on it as drive " + (h ? 'D' : 'C') + ".");
     reason = (drive ? other : "another program (another copy of Vantorell?)") + " writes it";
     advice = eject + " once " + (drive ? other : "that program") + " lets it go.";
   } else {
     advice = eject + ".";
   }
-  const std::string text = std::string("Drive ") + (d ? 'B' : 'A') + ": " + path + " went in write-protected: " +
-                           reason + ". To let the ST write on it, " + advice;
-  DLG_SetAlertText(text.c_str());
-  DLG_Alert(DLG_ProtectedDiskAlert, 0);
+  tell(d, path, " went in write-protected: " + reason + ". To let the ST write on it, " + advice);
 }
 
 u32 DISKIMG_Eject(char drive) {

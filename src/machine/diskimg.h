@@ -67,7 +67,9 @@ bool DISKIMG_CheckImage(const char* path, std::string& why);
 // The caution alert of an image that went into drive d write-protected
 // although the ST could have written it: names the drive and the image,
 // says why (`why`, else the drive's own reason: a file we may only read, or
-// another writer) and what lets the ST write on it.
+// another writer: the other drive, this machine's hard disk C or D, whose
+// image it is and which alone writes it, or another program) and what lets
+// the ST write on it.
 void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& why = {});
 // What an insertion of the plain image at path for writing would find now
 // (its permissions and its lock, tried as the insertion tries them): None

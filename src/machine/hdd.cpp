@@ -175,9 +175,15 @@ u32 HDD_OpenImages() {
   for (u32 d = 0; d < 2; ++d) {
     if (!HDD_Open[d]) continue;
     std::printf("loaded %s\n", image_names[d]);
-    if (HDD_ReadOnly[d])
-      show(std::string(image_names[d]) + " is only read: another program (another copy of Vantorell?) writes " +
-           APP_Folder.path + "/" + image_names[d] + ". The ST can't write on drive " + (d ? 'D' : 'C') + ".");
+    if (!HDD_ReadOnly[d]) continue;
+    // One of our own floppy drives may hold the lock: it is named.
+    const std::string path = APP_Folder.path + "/" + image_names[d];
+    std::string writer = "another program (another copy of Vantorell?) writes " + path;
+    for (u32 f = 0; f < 2; ++f)
+      if (DISKIMG_Writer(f) && DISKIMG_Holds(f, path.c_str()))
+        writer = std::string("drive ") + (f ? 'B' : 'A') + " holds " + path + " as its disk and writes it";
+    show(std::string(image_names[d]) + " is only read: " + writer + ". The ST can't write on drive " +
+         (d ? 'D' : 'C') + ".");
   }
   return HDD_Open[0];
 }

@@ -16,8 +16,9 @@ struct HDD_BpbRecord {
 };
 extern HDD_BpbRecord HDD_Bpb[2];  // C, D
 extern u32 HDD_Open[2];           // 1 while the image of C / D is open
-// 1 while the image is only read: another program writes it (it is locked,
-// flock, exclusive, while we write it). The ST's writes get "write-protected".
+// 1 while the image is only read: another program, or one of our floppy
+// drives, writes it (it is locked, flock, exclusive, while we write it). The
+// ST's writes get "write-protected".
 extern u32 HDD_ReadOnly[2];
 
 constexpr u32 HDD_BpbAddress = 0xfa0300;  // where Getbpb leaves the record

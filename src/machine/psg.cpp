@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "common/files.h"
 #include "host/app.h"
 #include "host/options.h"
+#include "machine/holders.h"
 #include "machine/mfp.h"
 #include "machine/scheduler.h"
 
@@ -61,9 +63,11 @@ ino_t printer_ino;
 // it is looked at before the first write of a frame, not for every byte.
 bool printer_looked;
 
+constexpr const char* printer_name = "Printer Output";
+
 std::string printer_path() {
   APP_GetAppFolder();
-  return APP_Folder.path + "/Printer Output";
+  return APP_Folder.path + "/" + printer_name;
 }
 
 // Says once why printed bytes are lost (`why` follows the file's path) and
@@ -81,15 +85,18 @@ void printer_write_failed(int error) { printer_give_up(std::string(": ") + std::
 // older, longer output survives behind the new one. The file is ours: a
 // symbolic link in its place is not followed (it would truncate whatever it
 // points at), a file with other names (hard links) is not emptied under
-// them, nor is anything but a regular file opened; the bytes are then lost,
-// and that is said once.
+// them, nor is anything but a regular file opened, nor a file the machine
+// holds as a disk; the bytes are then lost, and that is said once.
 bool open_printer_file() {
   const std::string path = printer_path();
   std::string why;
   const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND, why);
   struct stat st;
+  std::string held;
   if (fd >= 0 && fstat(fd, &st) == 0 && st.st_nlink > 1)
     why = "has other names (hard links)";
+  else if (fd >= 0 && !(held = HOLDERS_Of(path.c_str(), HOLDERS_Drives | HOLDERS_HardDisks)).empty())
+    why = held;
   else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0)
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   else if (fd >= 0) {
@@ -100,7 +107,7 @@ bool open_printer_file() {
     return true;
   }
   if (fd >= 0) close(fd);
-  printer_give_up(" " + why);
+  printer_give_up((held.empty() ? " " : ": ") + why);
   return false;
 }
 
@@ -120,9 +127,14 @@ bool printer_file_named() {
 void write_printer_buffer() {
   if (!printer_looked) {
     printer_looked = true;
-    if (!printer_file_named()) {
+    const bool named = printer_file_named();
+    const std::string held = named ? HOLDERS_Of(printer_path().c_str(), HOLDERS_Drives | HOLDERS_HardDisks) : "";
+    if (!named || !held.empty()) {
       close(PRINTER_Fd);
       PRINTER_Fd = -1;
+      // A drive took the file as its disk since the last frame: it is left
+      // to the drive, and the bytes are lost from here on.
+      if (!held.empty()) return printer_give_up(": " + held);
       if (!open_printer_file()) return;
       std::fprintf(stderr, "%s was removed or renamed: printing into a new file\n",
                    printer_path().c_str());
@@ -175,6 +187,21 @@ void PRINTER_Close() {
 }
 
 void PRINTER_KeepOutput() { printer_begun = true; }
+
+bool PRINTER_Holds(const char* path) {
+  const auto id = FILES_IdOf(path);
+  if (id && PRINTER_Fd >= 0 && FILES_IdOf(PRINTER_Fd) == id) return true;
+  const std::string own = printer_path();
+  struct stat st;
+  if (id && lstat(own.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+      *id == FILES_Id{u64(st.st_dev), u64(st.st_ino)})
+    return true;
+  // The name itself, whatever is there (nothing yet, a link the printer
+  // won't follow): the next printed byte may create it.
+  const std::filesystem::path p(path);
+  const auto folder = FILES_IdOf(p.has_parent_path() ? p.parent_path().c_str() : ".");
+  return p.filename() == printer_name && folder && folder == FILES_IdOf(APP_Folder.path.c_str());
+}
 
 void PRINTER_Retry() {
   printer_failed = false;

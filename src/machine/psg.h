@@ -25,7 +25,9 @@ extern i32 PRINTER_Fd;
 // A failed write is said once on standard error, with its reason; the file
 // is then left as it is and printed bytes are dropped until PRINTER_Retry.
 // The first write of a frame looks whether "Printer Output" still names the
-// file: one removed or renamed is left, and the bytes go on into a new one.
+// file: one removed or renamed is left, and the bytes go on into a new one;
+// one a drive (or a hard disk) took as its disk since is left to it, and
+// printed bytes are lost (said once) until PRINTER_Retry.
 void PRINTER_Flush();
 // Closes the printer file, its bytes written (a failure said as above); the
 // next printed byte starts a new one.
@@ -41,6 +43,11 @@ void PRINTER_Retry();
 // saved is there (written by the run that saved it), and a job it is in the
 // middle of goes on after it rather than emptying the file.
 void PRINTER_KeepOutput();
+// Whether the printer holds the file at path: the file it has open, the
+// regular file "Printer Output" in the application's folder (by whatever
+// name or link leads to either), or that name itself, whether or not
+// anything is there yet (its next printed byte may create it).
+bool PRINTER_Holds(const char* path);
 
 u32 PSG_GetB(u32 addr);
 u32 PSG_GetW(u32 addr);

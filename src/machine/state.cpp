@@ -18,6 +18,7 @@
 #include "host/dialogs.h"
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
+#include "machine/holders.h"
 #include "machine/machine_state.h"
 #include "machine/memory.h"
 #include "machine/psg.h"
@@ -312,26 +313,13 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
   return STATE_Result::Restored;
 }
 
-namespace {
-
-// Which drive holds the file at path as its disk, as the reason a state is
-// not written there (empty: none). The state would take the file's name
-// from the disk: the drive would go on writing the old file, which no name
-// leads to any more, and all the ST wrote on it would be lost at the quit
-// (a compressed image's name would lead a restore to the state).
-std::string held_by(const char* path) {
-  for (u32 d = 0; d < 2; ++d) {
-    if (DISKIMG_Holds(d, path))
-      return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path + " as its disk";
-    if (HDD_Holds(d, path)) return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path + " as its image";
-  }
-  return {};
-}
-
-}  // namespace
-
 bool STATE_Write(const char* path, std::string* error) {
-  std::string why = held_by(path);
+  // The state would take the name of a file the machine holds: a drive
+  // would go on writing the old disk, which no name leads to any more, and
+  // all the ST wrote on it would be lost at the quit (a packed image's name
+  // would lead a restore to the state); the printer would empty the state
+  // or print on at its end.
+  std::string why = HOLDERS_Of(path);
   if (why.empty()) {
     // What the ST printed until now is in "Printer Output" with the state:
     // a restored machine prints on after it.

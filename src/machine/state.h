@@ -60,9 +60,10 @@ void STATE_RefuseFile(const std::string& text, u32 why);
 
 // Writes the state to path: a new file in its place, complete or not at all
 // (through a symbolic link, in place of the link's target; an existing
-// file's permissions kept). Never over a file a drive holds as its disk,
-// by whatever name: either floppy drive's image (or the file it was
-// unpacked from), the hard disk's images. False (with a message on standard
-// error, and the reason in `error` when given) when a drive holds it or any
-// step failed; an older file at path is then left as it was.
+// file's permissions kept). Never over a file the machine holds, by
+// whatever name (HOLDERS_Of): either floppy drive's image (or the file it
+// was unpacked from), the hard disks' images, the printer's file. False
+// (with a message on standard error, and the reason in `error` when given)
+// when one of them holds it or any step failed; an older file at path is
+// then left as it was.
 bool STATE_Write(const char* path, std::string* error = nullptr);

@@ -34,6 +34,7 @@
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
+#include "machine/psg.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
 #include "support/floppy_images.h"
@@ -470,6 +471,30 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
   }
 }
 
+// A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes
+// into drive A), stays where and as it is at the quit, and the quit says why no state is saved: in its alert, or on
+// standard error alone under a signal.
+TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
+  const std::string path = folder.file("Auto Saved State"), why = "drive A holds " + path + " as its disk";
+  const std::vector<u8> image = make_floppy(737280);
+  for (const bool signal : {false, true}) {
+    folder.write("Auto Saved State", image);
+    start();
+    machine_run_quietly(1);
+    testing::internal::CaptureStdout();
+    APP_OpenDocuments({path}, false, true);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(APP_AutoStateRefused && DISKIMG_Holds(0, path.c_str()));
+    DLG_ScriptButton(true);  // "Quit Vantorell?", then Quit Anyway
+    DLG_ScriptButton(true);
+    EXPECT_EQ(stderr_of([&] { signal ? APP_QuitNow() : MENU_Command(MENU_Choice(MENU_FileId, 14)); }),
+              "Can't save the state to " + path + ": " + why + "\n");
+    EXPECT_EQ(DLG_LastAlertText() == "The state of the machine: " + why, !signal) << signal;
+    EXPECT_TRUE(read_file(path) == image && !fs::exists(path + " (refused)") && APP_QuitUnsaved) << signal;
+    DISKIMG_Reset();
+  }
+}
+
 // An automatic state the start could not read (its permissions) may be whole: the caution at the quit says
 // so, not that it is damaged, and the quit sets it aside, as it was, before it writes the new one.
 TEST_F(Menus, AnAutomaticStateThatCantBeReadIsKeptAndNamedSo) {
@@ -649,6 +674,14 @@ TEST_F(Menus, AnImageGoesIntoOneDriveForWriting) {
                                      "on it, eject the disk and insert it again once that program lets it go."),
             std::string::npos)
       << DLG_LastAlertText();
+  // This machine's hard disk C writes it: only drive C may, and the alert says so.
+  DISKIMG_Reset();
+  const std::string hdd = folder.file("HDD-C.dmg");
+  ASSERT_TRUE(HDD_CreateEmptyImage(hdd.c_str()) && HDD_OpenImages());
+  quietly([&] { APP_OpenDocuments({hdd}, false); });
+  EXPECT_EQ(DLG_LastAlertText(), "Drive A: " + hdd + " went in write-protected: hard disk C holds " + hdd +
+                                     " as its image. The ST writes on it as drive C.");
+  HDD_CloseImages();
   DISKIMG_Reset();
 }
 
@@ -692,9 +725,11 @@ TEST_F(Menus, AFileWeMayOnlyReadGoesInWriteProtectedWithAWord) {
   DISKIMG_Reset();
 }
 
-// A state is never saved over a file a drive holds, by whatever name: the alert names the drive and the
-// file stays as it was. Another file is saved over (the hard disk C is in use in every row).
-TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
+// A state is never saved over a file the machine holds, by whatever name: the alert names the holder and the file
+// stays as it was. Another file is saved over (the hard disk C is in use in every row). The printer holds its file
+// whether or not the ST printed before the save, and prints into it after; a disk under the printer's name is never
+// printed into.
+TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   const std::vector<u8> image = make_floppy(737280);
   for (const char* name : {"a.st", "b.st", "other.st"}) folder.write(name, image);
   const gzFile gz = gzopen(folder.file("a.st.gz").c_str(), "wb");
@@ -702,27 +737,42 @@ TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
   gzclose(gz);
   fs::create_symlink("b.st", folder.file("link.st"));
   fs::create_hard_link(folder.file("b.st"), folder.file("hard.st"));
+  fs::create_symlink("Printer Output", folder.file("printout"));
   ASSERT_EQ(HDD_CreateEmptyImage(folder.file("HDD-C.dmg").c_str()), 1u);
+  const auto print = [](const std::string& bytes) {
+    for (const char c : bytes) PSG_PutB(0xff8800, 15), PSG_PutB(0xff8802, u8(c));
+    PRINTER_Flush();
+  };
   // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved);
-  // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out.
-  const struct { const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk"; } rows[] = {
+  // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out. `printed`: what the
+  // ST prints before the save, in a row where it prints "p" after it too.
+  const struct {
+    const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk", *printed = nullptr;
+  } rows[] = {
       {"a.st", "a.st", 'A', "drive A"},
       {"link.st", "b.st", 'B', "drive B"},
       {"hard.st", "b.st", 'B', "drive B"},
       {"a.st.gz", "a.st.gz", 'A', "drive A"},
       {"HDD-C.dmg", "b.st", 'B', "hard disk C", "holds", "image"},
       {"other.st", "a.st", 'A', "drive A", "waits for"},
+      {"Printer Output", "a.st", 'A', "the printer", "writes", "output", ""},  // not there yet
+      {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
+      {"Printer Output", "Printer Output", 'B', "drive B", "holds", "disk", "x"},
       {"other.st", "a.st", 'A', nullptr},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.path);
     start();
-    const std::string path = folder.file(r.path);
+    const std::string path = folder.file(r.path), printer = folder.file("Printer Output");
+    const bool disk = std::string(r.image) == "Printer Output";
+    if (disk) folder.write(r.image, image);
+    else fs::remove(printer);
     testing::internal::CaptureStdout();
     const u32 in = DISKIMG_Insert(folder.file(r.image).c_str(), r.drive);
     if (r.holder && std::string(r.verb) == "waits for") APP_OpenDocuments({path}, false);
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(in && HDD_Open[0]);
+    std::string said = stderr_of([&] { print(r.printed ? r.printed : ""); });
     const std::vector<u8> was = read_file(path);
     bool saved = false;
     stderr_of([&] { saved = MENU_SaveState(path); });
@@ -735,6 +785,11 @@ TEST_F(Menus, AStateIsNeverSavedOverADiskTheMachineHolds) {
     EXPECT_EQ(read_file(path), was);
     EXPECT_TRUE(logged("alert 14 OK"));
     EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as);
+    if (!r.printed) continue;
+    said += stderr_of([&] { print("p"); });
+    const std::string printout = r.printed + std::string("p");
+    EXPECT_EQ(read_file(printer), disk ? image : std::vector<u8>(printout.begin(), printout.end()));
+    EXPECT_EQ(said, disk ? printer + ": drive B holds " + printer + " as its disk: printed bytes are lost\n" : "");
   }
   HDD_CloseImages();
   DISKIMG_Reset();

@@ -374,6 +374,16 @@ TEST_F(HardDisk, AnImageAnotherProgramWritesIsOnlyRead) {
   EXPECT_EQ(HDD_ReadOnly[0], 0u);
   frame(1, 0x30000, 1, 300, 2);
   EXPECT_EQ(command(0x45), 0u);
+  // This machine's floppy drive A writes it (it went in while the hard disk was off): the alert names the drive.
+  HDD_CloseImages();
+  const std::string path = folder.file("HDD-C.dmg");
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(path.c_str(), 'A'), 1u);
+  testing::internal::GetCapturedStdout();
+  HDD_OpenImages();
+  EXPECT_EQ(DLG_LastAlertText(), "HDD-C.dmg is only read: drive A holds " + path +
+                                     " as its disk and writes it. The ST can't write on drive C.");
+  DISKIMG_Eject('A');
 }
 
 TEST_F(HardDisk, GetbpbLeavesTheRecordInTheCartridgeWindow) {

@@ -15,6 +15,7 @@
 #include "host/options.h"
 #include "host/shared/menus.h"
 #include "host/sound.h"
+#include "machine/diskimg.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
 #include "machine/psg.h"
@@ -206,6 +207,21 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
   EXPECT_EQ(restored(bad, PSG_RestoreState), 0u);
   EXPECT_EQ(restored(std::vector<u8>(raw.begin(), raw.end() - 1), PSG_RestoreState), 0u);
   EXPECT_EQ(PSG_RegCopy.selected, 11u);
+}
+
+// A drive that takes the printer's open file as its disk has it to itself: from the next frame the printer
+// neither prints on at its end nor empties it, and says so once.
+TEST_F(SoundChip, AFileADriveTookIsNoLongerPrintedInto) {
+  for (u32 i = 0; i < 300000; ++i) set(15, u8(i));
+  const std::vector<u8> disk = printed();
+  const std::string file = folder.file("Printer Output");
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(file.c_str(), 'A'), 1u);
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(), set(15, 'Z'), PRINTER_Flush(); }),
+            file + ": drive A holds " + file + " as its disk: printed bytes are lost\n");
+  EXPECT_EQ(printed(), disk);
+  DISKIMG_Eject('A');
 }
 
 // ---- A guest that prints: the printer test ROM ----

@@ -316,7 +316,10 @@ bool frozen_refused;
 void freeze() {
   const std::string path = frozen_path();
   std::error_code ec;
-  if (frozen_refused && std::filesystem::is_regular_file(path, ec)) {
+  // A disk the machine holds under that name stays where it is: the save
+  // below refuses it and says why.
+  const bool held = !APP_HolderOf(path).empty();
+  if (frozen_refused && !held && std::filesystem::is_regular_file(path, ec)) {
     std::string error;
     const std::string aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
@@ -327,7 +330,7 @@ void freeze() {
     std::fprintf(DEBUG_Console(), "The machine that could not be restored is kept as %s\n",
                  aside.c_str());
   }
-  frozen_refused = false;
+  if (!held) frozen_refused = false;
   std::string why;
   if (APP_SaveStateAs(path, why))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());

@@ -23,6 +23,7 @@
 #include "host/shared/screen_window.h"
 #include "host/sound.h"
 #include "machine/diskimg.h"
+#include "machine/holders.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -205,12 +206,14 @@ std::string state_tos() {
 // state of another machine, one it could not read, a folder, a link to a
 // device) is set aside first, under a name that says so, and the user is
 // told what loads it again (by why it was refused); when it can't be, it
-// stays and no new one is written over it. Returns why the state is not
-// saved, or an empty string.
+// stays and no new one is written over it. A file the machine holds (a
+// disk under that name) is neither set aside nor written over: the save
+// refuses it and says who holds it. Returns why the state is not saved, or
+// an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  if (APP_AutoStateRefused && FILES_Exists(path.c_str())) {
+  if (APP_AutoStateRefused && FILES_Exists(path.c_str()) && APP_HolderOf(path).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
@@ -229,7 +232,7 @@ std::string save_auto_state(bool tell) {
                  DLG_AlertTexts(17).explanation);
   }
   std::string why;
-  if (STATE_Write(path.c_str(), &why)) PREFS_StateTos = state_tos();
+  if (APP_SaveStateAs(path, why)) PREFS_StateTos = state_tos();
   if (!aside.empty()) {
     if (tell) {
       DLG_SetAlertText(aside.c_str());
@@ -751,15 +754,19 @@ void INPUT_StateRestored() {
     if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
 }
 
-bool APP_SaveStateAs(const std::string& path, std::string& why) {
+std::string APP_HolderOf(const std::string& path) {
   const auto id = FILES_IdOf(path.c_str());
-  for (u32 d = 0; d < 2; ++d) {
-    if (!id || pending[d].empty() || FILES_IdOf(pending[d].c_str()) != id) continue;
-    why = std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
-    std::fprintf(stderr, "Can't save the state to %s: %s\n", path.c_str(), why.c_str());
-    return false;
-  }
-  return STATE_Write(path.c_str(), &why);
+  for (u32 d = 0; d < 2; ++d)
+    if (id && !pending[d].empty() && FILES_IdOf(pending[d].c_str()) == id)
+      return std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
+  return HOLDERS_Of(path.c_str());
+}
+
+bool APP_SaveStateAs(const std::string& path, std::string& why) {
+  why = APP_HolderOf(path);
+  if (why.empty()) return STATE_Write(path.c_str(), &why);
+  std::fprintf(stderr, "Can't save the state to %s: %s\n", path.c_str(), why.c_str());
+  return false;
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

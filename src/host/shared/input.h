@@ -209,16 +209,22 @@ bool INPUT_CancelPendingDisk(char drive);
 // is there).
 void INPUT_StateRestored();
 
-// Save State's and the debugger's write of the machine's state to path:
-// never over a file the machine holds as a disk (STATE_Write), nor over a
-// floppy that waits for its drive (it would go in as the state); false
-// with why.
+// Who holds the file at path, as the reason it is not written over or set
+// aside: a drive a dropped floppy waits for ("drive A waits for PATH as its
+// disk"), or what HOLDERS_Of names; empty when nobody does.
+std::string APP_HolderOf(const std::string& path);
+// Save State's, the quit's and the debugger's write of the machine's state
+// to path: never over a file the machine holds (APP_HolderOf: a disk, the
+// hard disk's image, the printer's file, a floppy that waits for its drive
+// and would go in as the state); false with why.
 bool APP_SaveStateAs(const std::string& path, std::string& why);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved
 // State" (whatever the start refused under that name is set aside first, as
-// "Auto Saved State (refused)", and the user told) and the preferences,
+// "Auto Saved State (refused)", and the user told; a file the machine holds
+// under that name, a disk, is neither set aside nor written over, and no
+// state is saved) and the preferences,
 // which remember the state's TOS when it is not the folder's tos.img, and
 // stops the emulation; while a floppy waits to go in, the machine runs on (a
 // pause ends) until it did, so the state saved has it in its drive. What

@@ -19,6 +19,7 @@
 #include "host/shared/dialogs.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
+#include "machine/diskimg.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -289,6 +290,19 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   std::ifstream kept(folder.file("frozen (refused)"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), std::string("\1\2\3"));
   EXPECT_EQ(saved_state(), STATE_Encode());
+}
+
+// A disk drive A holds under that name, which `U` could not restore either, stays where and as it is.
+TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
+  folder.write("frozen", std::vector<u8>(737280, 5));
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(folder.file("frozen").c_str(), 'A'), 1u);
+  testing::internal::GetCapturedStdout();
+  const std::string text = session("U\nF\nq\n");
+  EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen: drive A holds FOLDER/frozen as its disk"),
+            std::string::npos) << text;
+  EXPECT_TRUE(saved_state() == std::vector<u8>(737280, 5) && !std::filesystem::exists(folder.file("frozen (refused)")));
+  DISKIMG_Eject('A');
 }
 
 // The ST of a restored machine has its pointer where it was when saved:

@@ -1,0 +1,25 @@
+// The files the machine holds while it runs, and who holds each: the floppy
+// drives' images (for a packed image, the file it was unpacked from), the
+// hard disks' images and the printer's file. None of the machine's other
+// paths writes over, moves or renames such a file: a state is not saved
+// over one, the printer does not print into a disk, and the quit does not
+// set a disk aside as a refused state.
+#pragma once
+
+#include <string>
+
+#include "common/types.h"
+
+enum HOLDERS_Kind : u32 {
+  HOLDERS_Drives = 1,     // floppy drives A and B
+  HOLDERS_HardDisks = 2,  // hard disks C and D
+  HOLDERS_Printer = 4,    // "Printer Output"
+  HOLDERS_All = 7,
+};
+
+// Who, of `kinds`, holds the file at path (the same file by device and
+// inode, whatever name or link leads to it; the printer also holds its name
+// before anything is there), in words that make a reason: "drive A holds
+// PATH as its disk", "hard disk C holds PATH as its image", "the printer
+// writes PATH as its output". Empty when nobody does.
+std::string HOLDERS_Of(const char* path, u32 kinds = HOLDERS_All);
