@@ -22,6 +22,7 @@
 #include "machine/bigscreen.h"
 #include "machine/diskimg.h"
 #include "machine/fdc.h"
+#include "machine/holders.h"
 #include "machine/memory.h"
 #include "machine/sections.h"
 #include "machine/state.h"
@@ -351,10 +352,13 @@ void HDD_CloseImages() {
   close_image(1);
 }
 
+bool HDD_Holds(u32 d, const FILES_Id& file) {
+  return HDD_Open[d] && image[d] && FILES_IdOf(fileno(image[d])) == file;
+}
+
 bool HDD_Holds(u32 d, const char* path) {
-  if (!HDD_Open[d] || !image[d]) return false;
-  const auto held = FILES_IdOf(fileno(image[d]));
-  return held && FILES_IdOf(path) == held;
+  const auto file = FILES_IdOf(path);
+  return file && HDD_Holds(d, *file);
 }
 
 void HDD_PortCommandE() {
@@ -499,6 +503,13 @@ void HDD_BuildBootSector(u8* s) {
 u32 HDD_CreateEmptyImage(const char* path) {
   APP_GetAppFolder();
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
+  // Never a file the machine holds: an image made from an earlier one by a
+  // link, not a copy, is hard disk C itself.
+  const std::string held = HOLDERS_Of(file.c_str());
+  if (!held.empty()) {
+    std::fprintf(stderr, "Empty hard disk image: %s\n", held.c_str());
+    return 0;
+  }
   const bool existed = FILES_Exists(file.c_str());
   if (existed && !DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
   // Only the file the user agreed to: never through a symbolic link, and a

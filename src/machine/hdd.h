@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/files.h"
 #include "common/types.h"
 
 // The operating system's BPB words of one drive, in its order.
@@ -29,8 +30,9 @@ constexpr u32 HDD_EmptyImageBytes = 20971520;
 u32 HDD_OpenImages();
 void HDD_CloseImages();
 // Whether the open image of drive C (d 0) or D (d 1) is the file at path
-// (the same file, by whatever name).
+// (the same file, by whatever name), or the file `file`.
 bool HDD_Holds(u32 d, const char* path);
+bool HDD_Holds(u32 d, const FILES_Id& file);
 // Builds the BPB of each open image; an image with an unusable boot sector is
 // closed with a message.
 void HDD_ReadBootInfo();
@@ -50,7 +52,7 @@ void HDD_NoDriverAlert();
 // Fills `sector` (512 bytes) with the boot sector of the new empty image.
 void HDD_BuildBootSector(u8* sector);
 // Creates "HDD (Empty).dmg" in the application's folder (or at `path` when
-// given): 1 done, 0 failed, HDD_Cancelled when the user kept an existing
-// file.
+// given): 1 done, 0 failed (also for a file the machine holds, which is
+// left as it is), HDD_Cancelled when the user kept an existing file.
 constexpr u32 HDD_Cancelled = 2;
 u32 HDD_CreateEmptyImage(const char* path = nullptr);

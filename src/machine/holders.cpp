@@ -4,12 +4,20 @@
 #include "machine/hdd.h"
 #include "machine/psg.h"
 
-std::string HOLDERS_Of(const char* path, u32 kinds) {
+std::string HOLDERS_OfFile(const FILES_Id& id, const std::string& path, u32 kinds) {
   for (u32 d = 0; d < 2; ++d) {
-    if ((kinds & HOLDERS_Drives) && DISKIMG_Holds(d, path))
+    if ((kinds & HOLDERS_Drives) && (DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Source[d] == id)
       return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path + " as its disk";
-    if ((kinds & HOLDERS_HardDisks) && HDD_Holds(d, path))
+    if ((kinds & HOLDERS_HardDisks) && HDD_Holds(d, id))
       return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path + " as its image";
+  }
+  return {};
+}
+
+std::string HOLDERS_Of(const char* path, u32 kinds) {
+  if (const auto id = FILES_IdOf(path)) {
+    std::string held = HOLDERS_OfFile(*id, path, kinds);
+    if (!held.empty()) return held;
   }
   if ((kinds & HOLDERS_Printer) && PRINTER_Holds(path))
     return std::string("the printer writes ") + path + " as its output";

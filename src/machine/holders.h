@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "common/files.h"
 #include "common/types.h"
 
 enum HOLDERS_Kind : u32 {
@@ -23,3 +24,7 @@ enum HOLDERS_Kind : u32 {
 // PATH as its disk", "hard disk C holds PATH as its image", "the printer
 // writes PATH as its output". Empty when nobody does.
 std::string HOLDERS_Of(const char* path, u32 kinds = HOLDERS_All);
+// Who, of the drives and hard disks in `kinds`, holds the file `id` (one
+// open already), named `path` in the words. The drives are asked in
+// memory, without a system call.
+std::string HOLDERS_OfFile(const FILES_Id& id, const std::string& path, u32 kinds);

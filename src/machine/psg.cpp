@@ -62,6 +62,8 @@ ino_t printer_ino;
 // Whether the name was looked at since the frame began (or the last retry):
 // it is looked at before the first write of a frame, not for every byte.
 bool printer_looked;
+// The open file's path, for the words of a refusal.
+std::string printer_open_path;
 
 constexpr const char* printer_name = "Printer Output";
 
@@ -93,9 +95,12 @@ bool open_printer_file() {
   const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND, why);
   struct stat st;
   std::string held;
-  if (fd >= 0 && fstat(fd, &st) == 0 && st.st_nlink > 1)
+  if (fd >= 0 && fstat(fd, &st) != 0)
+    why = std::string("can't be looked at (") + std::strerror(errno) + ")";
+  else if (fd >= 0 && st.st_nlink > 1)
     why = "has other names (hard links)";
-  else if (fd >= 0 && !(held = HOLDERS_Of(path.c_str(), HOLDERS_Drives | HOLDERS_HardDisks)).empty())
+  else if (fd >= 0 &&
+           !(held = HOLDERS_OfFile({u64(st.st_dev), u64(st.st_ino)}, path, HOLDERS_Drives | HOLDERS_HardDisks)).empty())
     why = held;
   else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0)
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
@@ -103,6 +108,7 @@ bool open_printer_file() {
     PRINTER_Fd = fd;
     printer_dev = st.st_dev;
     printer_ino = st.st_ino;
+    printer_open_path = path;
     printer_begun = true;
     return true;
   }
@@ -123,22 +129,28 @@ bool printer_file_named() {
 // Writes the gathered bytes. Before the first write of a frame, a printer
 // file that lost its name is left to whoever has it, and the bytes not
 // written yet go to a new "Printer Output" (said once); opened as after a
-// failure, so a file someone else put there is not emptied.
+// failure, so a file someone else put there is not emptied. A file a drive
+// took as its disk since it was opened (a dropped floppy goes in mid-frame:
+// the drives are asked before every write, in memory), or a hard disk (asked
+// as the frame begins), is left to it, and the bytes are lost from there on.
 void write_printer_buffer() {
+  u32 holders = HOLDERS_Drives;
   if (!printer_looked) {
     printer_looked = true;
-    const bool named = printer_file_named();
-    const std::string held = named ? HOLDERS_Of(printer_path().c_str(), HOLDERS_Drives | HOLDERS_HardDisks) : "";
-    if (!named || !held.empty()) {
+    holders |= HOLDERS_HardDisks;
+    if (!printer_file_named()) {
       close(PRINTER_Fd);
       PRINTER_Fd = -1;
-      // A drive took the file as its disk since the last frame: it is left
-      // to the drive, and the bytes are lost from here on.
-      if (!held.empty()) return printer_give_up(": " + held);
       if (!open_printer_file()) return;
       std::fprintf(stderr, "%s was removed or renamed: printing into a new file\n",
                    printer_path().c_str());
     }
+  }
+  const std::string held = HOLDERS_OfFile({u64(printer_dev), u64(printer_ino)}, printer_open_path, holders);
+  if (!held.empty()) {
+    close(PRINTER_Fd);
+    PRINTER_Fd = -1;
+    return printer_give_up(": " + held);
   }
   const u32 n = printer_buffered;
   printer_buffered = 0;

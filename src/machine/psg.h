@@ -25,9 +25,10 @@ extern i32 PRINTER_Fd;
 // A failed write is said once on standard error, with its reason; the file
 // is then left as it is and printed bytes are dropped until PRINTER_Retry.
 // The first write of a frame looks whether "Printer Output" still names the
-// file: one removed or renamed is left, and the bytes go on into a new one;
-// one a drive (or a hard disk) took as its disk since is left to it, and
-// printed bytes are lost (said once) until PRINTER_Retry.
+// file: one removed or renamed is left, and the bytes go on into a new one.
+// A file a drive (or a hard disk) took as its disk since it was opened is
+// left to it before the next write, and printed bytes are lost (said once)
+// until PRINTER_Retry.
 void PRINTER_Flush();
 // Closes the printer file, its bytes written (a failure said as above); the
 // next printed byte starts a new one.

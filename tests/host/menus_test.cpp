@@ -745,9 +745,10 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   };
   // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved);
   // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out. `printed`: what the
-  // ST prints before the save, in a row where it prints "p" after it too.
+  // ST prints before the save, in a row where it prints "p" after it too; `old`: an earlier run's printout is there.
   const struct {
     const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk", *printed = nullptr;
+    bool old = false;
   } rows[] = {
       {"a.st", "a.st", 'A', "drive A"},
       {"link.st", "b.st", 'B', "drive B"},
@@ -756,16 +757,19 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"HDD-C.dmg", "b.st", 'B', "hard disk C", "holds", "image"},
       {"other.st", "a.st", 'A', "drive A", "waits for"},
       {"Printer Output", "a.st", 'A', "the printer", "writes", "output", ""},  // not there yet
+      {"printout", "a.st", 'A', "the printer", "writes", "output", "", true},
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
       {"Printer Output", "Printer Output", 'B', "drive B", "holds", "disk", "x"},
       {"other.st", "a.st", 'A', nullptr},
+      {"sub/Printer Output", "a.st", 'A', nullptr},
   };
+  fs::create_directory(folder.file("sub"));
   for (const auto& r : rows) {
     SCOPED_TRACE(r.path);
     start();
     const std::string path = folder.file(r.path), printer = folder.file("Printer Output");
     const bool disk = std::string(r.image) == "Printer Output";
-    if (disk) folder.write(r.image, image);
+    if (disk || r.old) folder.write("Printer Output", disk ? image : std::vector<u8>{'o', 'l', 'd'});
     else fs::remove(printer);
     testing::internal::CaptureStdout();
     const u32 in = DISKIMG_Insert(folder.file(r.image).c_str(), r.drive);

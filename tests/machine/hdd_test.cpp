@@ -304,6 +304,16 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   DLG_FixedAnswers.confirmFormat = 0;
   EXPECT_EQ(read_all(folder.file("victim")), std::vector<u8>(10, 3));
   EXPECT_FALSE(std::filesystem::exists(folder.file("missing")));
+  // Nor a file the machine holds, whatever the answer: hard disk C's image under another name.
+  std::vector<u8> c = empty_image();
+  c[100000] = 7;
+  start(c);
+  std::filesystem::create_hard_link(folder.file("HDD-C.dmg"), folder.file("copy.dmg"));
+  DLG_FixedAnswers.confirmFormat = 1;
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(HDD_CreateEmptyImage(folder.file("copy.dmg").c_str()), 0u); }),
+            "Empty hard disk image: hard disk C holds " + folder.file("copy.dmg") + " as its image\n");
+  DLG_FixedAnswers.confirmFormat = 0;
+  EXPECT_EQ(read_all(folder.file("HDD-C.dmg")), c);
 }
 
 // ---- The port ----
