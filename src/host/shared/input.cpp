@@ -208,8 +208,8 @@ std::string state_tos() {
 // told what loads it again (by why it was refused); when it can't be, it
 // stays and no new one is written over it. A file the machine holds (a
 // disk under that name, or a link to one) is neither set aside nor written
-// over: the save refuses it and says who holds it. Returns why the state is not saved, or
-// an empty string.
+// over: the save refuses it and says who holds it. Returns why the state is
+// not saved, or an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
