@@ -180,6 +180,8 @@ u32 HDD_OpenImages() {
     // One of our own floppy drives may hold the lock: it is named.
     const std::string path = APP_Folder.path + "/" + image_names[d];
     std::string writer = "another program (another copy of Vantorell?) writes " + path;
+    if (d == 1 && HDD_Open[0] && !HDD_ReadOnly[0] && HDD_Holds(0, path.c_str()))
+      writer = "hard disk C holds " + path + " as its image and writes it";
     for (u32 f = 0; f < 2; ++f)
       if (DISKIMG_Writer(f) && DISKIMG_Holds(f, path.c_str()))
         writer = std::string("drive ") + (f ? 'B' : 'A') + " holds " + path + " as its disk and writes it";

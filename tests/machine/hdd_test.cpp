@@ -394,6 +394,12 @@ TEST_F(HardDisk, AnImageAnotherProgramWritesIsOnlyRead) {
   EXPECT_EQ(DLG_LastAlertText(), "HDD-C.dmg is only read: drive A holds " + path +
                                      " as its disk and writes it. The ST can't write on drive C.");
   DISKIMG_Eject('A');
+  // D's image is a link to C's: hard disk C writes it.
+  ASSERT_EQ(link(path.c_str(), folder.file("HDD-D.dmg").c_str()), 0);
+  HDD_OpenImages();
+  EXPECT_EQ(HDD_ReadOnly[0] + 2 * HDD_ReadOnly[1], 2u);
+  EXPECT_EQ(DLG_LastAlertText(), "HDD-D.dmg is only read: hard disk C holds " + folder.file("HDD-D.dmg") +
+                                     " as its image and writes it. The ST can't write on drive D.");
 }
 
 TEST_F(HardDisk, GetbpbLeavesTheRecordInTheCartridgeWindow) {

@@ -246,6 +246,13 @@ TEST(Headless, OutputThatCantBeWrittenFailsTheRun) {
     EXPECT_EQ(r.status, 1) << closed << "\n" << r.out;
     EXPECT_TRUE(read_file(folder.file("disk1.st")) == floppy) << closed;
   }
+  // Nor is the picture written over the disk in drive A.
+  const ShellResult r = shell("timeout 60 sh -c " + shell_quote(HEADLESS_PATH " --folder " + folder.path() +
+                                                                 " --frames 20 --screenshot " +
+                                                                 folder.file("disk1.st") + " >/dev/null"));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("no picture written: drive A holds"), std::string::npos) << r.out;
+  EXPECT_TRUE(read_file(folder.file("disk1.st")) == floppy);
   std::filesystem::remove(folder.file("disk1.st"));
 }
 

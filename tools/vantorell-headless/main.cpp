@@ -39,6 +39,7 @@
 #include "host/sound.h"
 #include "host/shared/screen_convert.h"
 #include "input_script.h"
+#include "machine/holders.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
 #include "machine/scheduler.h"
@@ -189,8 +190,11 @@ int main(int argc, char** argv) {
   const auto t1 = std::chrono::steady_clock::now();
   if (!screenshot.empty()) {
     const SCREEN_Image picture = SCREEN_ConvertST(MMU_RamBase, MMU_RamSize, SCREEN_CurrentView());
-    std::string error;
-    if (!SCREEN_WritePng(screenshot, picture, error)) {
+    // Never written over a file the machine holds (a disk, a hard disk's
+    // image, the printer's output).
+    std::string error = HOLDERS_Of(screenshot.c_str());
+    if (!error.empty()) error = "no picture written: " + error;
+    if (!error.empty() || !SCREEN_WritePng(screenshot, picture, error)) {
       std::fprintf(stderr, "vantorell-headless: %s\n", error.c_str());
       APP_ShutDown();
       return finish(1);
