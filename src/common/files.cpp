@@ -90,13 +90,13 @@ bool FILES_Exists(const char* path) {
 std::optional<FILES_Id> FILES_IdOf(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return std::nullopt;
-  return FILES_Id{u64(st.st_dev), u64(st.st_ino)};
+  return FILES_IdOf(st);
 }
 
 std::optional<FILES_Id> FILES_IdOf(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return std::nullopt;
-  return FILES_Id{u64(st.st_dev), u64(st.st_ino)};
+  return FILES_IdOf(st);
 }
 
 bool FILES_WriteWhole(const char* path, const u8* data, size_t size, std::string& error) {

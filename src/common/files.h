@@ -7,6 +7,8 @@
 // temporary name.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -42,9 +44,11 @@ struct FILES_Id {
   bool operator==(const FILES_Id&) const = default;
 };
 // The file at `path` (through symbolic links: none for a link to nothing or
-// where nothing is), or the one open as `fd`.
+// where nothing is), the one open as `fd`, or the one `st` describes.
 std::optional<FILES_Id> FILES_IdOf(const char* path);
+inline std::optional<FILES_Id> FILES_IdOf(const std::string& path) { return FILES_IdOf(path.c_str()); }
 std::optional<FILES_Id> FILES_IdOf(int fd);
+inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(st.st_ino)}; }
 
 // Writes `size` bytes as the whole new content of `path`: into a temporary
 // file of a unique name beside the file, flushed to the disk, then renamed

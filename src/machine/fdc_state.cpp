@@ -57,14 +57,10 @@ std::string stored_path(const u8* name) {
   return path;
 }
 
-// The file at path (through links: a link to nothing is none), by device
-// and inode: how the restore tells one file from another, whatever its names.
-std::optional<FILES_Id> file_at(const std::string& path) { return FILES_IdOf(path.c_str()); }
-
 // Whether two names name one file (or are the same words, for a name
 // nothing is at).
 bool same_file(const std::string& a, const std::string& b) {
-  const auto fa = file_at(a), fb = file_at(b);
+  const auto fa = FILES_IdOf(a), fb = FILES_IdOf(b);
   return a == b || (fa && fb && *fa == *fb);
 }
 
@@ -74,7 +70,7 @@ std::string own_path(u32 which) { return APP_Folder.path + (which == 1 ? "/disk1
 // Which of the folder's own disks the file is (0 neither).
 u32 own_index(const std::optional<FILES_Id>& id) {
   for (u32 which = 1; which <= 2; ++which)
-    if (id && file_at(own_path(which)) == id) return which;
+    if (id && FILES_IdOf(own_path(which)) == id) return which;
   return 0;
 }
 
@@ -156,7 +152,7 @@ Found find_image(u32 d) {
   if (!((plan.mask >> d) & 1)) return f;
   const u8* name = plan.names[d];
   const u32 own = plan.accessKnown ? (plan.access[d] >> access_own_shift) & 3 : 0;
-  const bool ownThere = own && file_at(own_path(own));
+  const bool ownThere = own && FILES_IdOf(own_path(own));
   if (name[0] == 255 && !ownThere) {
     // Cut to the field's length, the path may name another file: the drive
     // keeps only an image whose path was cut the same, else stays empty
@@ -188,7 +184,7 @@ Found find_image(u32 d) {
   };
   if (ownThere) consider(own_path(own));
   consider(named);
-  if (plan.digestsKnown && !file_at(named)) consider(own_path(d + 1));
+  if (plan.digestsKnown && !FILES_IdOf(named)) consider(own_path(d + 1));
   for (const std::string& c : candidates)
     if (is_states_image(d, c, f)) return f;
   f.held = false;
@@ -209,7 +205,7 @@ Found find_image(u32 d) {
         why = isNamed ? "is not the disk the state was saved with (it changed since)"
                       : "is this folder's own disk, another disk than the one the state was saved with";
       }
-    } else if (!isNamed && !file_at(c)) {
+    } else if (!isNamed && !FILES_IdOf(c)) {
       continue;  // this folder has no such disk
     }
     f.refusal += (f.refusal.empty() ? "" : "; ") + c + " " + why;
@@ -229,7 +225,7 @@ Found find_image(u32 d) {
 std::string states_word(u32 d, const Found& f, bool& quiet) {
   quiet = plan.accessKnown && !(plan.access[d] & access_image_writable);
   if (quiet) return "it was write-protected when the state was saved";
-  if (own_index(file_at(f.path))) return {};
+  if (own_index(FILES_IdOf(f.path))) return {};
   if (!plan.accessKnown || !plan.geometryKnown)
     return "the saved state is of an earlier version, which does not show that the ST could write it";
   const i32* g = plan.geometry[d];

@@ -57,8 +57,7 @@ bool printer_failed;
 // it goes on at its end.
 bool printer_begun;
 // The open file, to see whether "Printer Output" still names it.
-dev_t printer_dev;
-ino_t printer_ino;
+FILES_Id printer_id;
 // Whether the name was looked at since the frame began (or the last retry):
 // it is looked at before the first write of a frame, not for every byte.
 bool printer_looked;
@@ -100,14 +99,13 @@ bool open_printer_file() {
   else if (fd >= 0 && st.st_nlink > 1)
     why = "has other names (hard links)";
   else if (fd >= 0 &&
-           !(held = HOLDERS_OfFile({u64(st.st_dev), u64(st.st_ino)}, path, HOLDERS_Drives | HOLDERS_HardDisks)).empty())
+           !(held = HOLDERS_OfFile(FILES_IdOf(st), path, HOLDERS_Drives | HOLDERS_HardDisks)).empty())
     why = held;
   else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0)
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   else if (fd >= 0) {
     PRINTER_Fd = fd;
-    printer_dev = st.st_dev;
-    printer_ino = st.st_ino;
+    printer_id = FILES_IdOf(st);
     printer_open_path = path;
     printer_begun = true;
     return true;
@@ -122,8 +120,7 @@ bool open_printer_file() {
 bool printer_file_named() {
   struct stat own, named;
   return fstat(PRINTER_Fd, &own) == 0 && own.st_nlink > 0 &&
-         lstat(printer_path().c_str(), &named) == 0 && named.st_dev == printer_dev &&
-         named.st_ino == printer_ino;
+         lstat(printer_path().c_str(), &named) == 0 && FILES_IdOf(named) == printer_id;
 }
 
 // Writes the gathered bytes. Before the first write of a frame, a printer
@@ -146,7 +143,7 @@ void write_printer_buffer() {
                    printer_path().c_str());
     }
   }
-  const std::string held = HOLDERS_OfFile({u64(printer_dev), u64(printer_ino)}, printer_open_path, holders);
+  const std::string held = HOLDERS_OfFile(printer_id, printer_open_path, holders);
   if (!held.empty()) {
     close(PRINTER_Fd);
     PRINTER_Fd = -1;
@@ -205,8 +202,7 @@ bool PRINTER_Holds(const char* path) {
   if (id && PRINTER_Fd >= 0 && FILES_IdOf(PRINTER_Fd) == id) return true;
   const std::string own = printer_path();
   struct stat st;
-  if (id && lstat(own.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-      *id == FILES_Id{u64(st.st_dev), u64(st.st_ino)})
+  if (id && lstat(own.c_str(), &st) == 0 && S_ISREG(st.st_mode) && *id == FILES_IdOf(st))
     return true;
   // The name itself, whatever is there (nothing yet, a link the printer
   // won't follow): the next printed byte may create it.
