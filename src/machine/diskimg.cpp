@@ -38,6 +38,7 @@ u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
 FILES_Id DISKIMG_Source[2];
+std::string DISKIMG_Waiting[2];
 DISKIMG_Sensor DISKIMG_SensorPhase[2];
 u32 DISKIMG_SensorFrames[2];
 
@@ -92,6 +93,7 @@ void DISKIMG_Reset() {
     DISKIMG_AlwaysProtected[d] = 0;
     DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;
     DISKIMG_Source[d] = {};
+    DISKIMG_Waiting[d].clear();
     DISKIMG_SensorPhase[d] = DISKIMG_Sensor::Settled;
     DISKIMG_SensorFrames[d] = 0;
     set_name(name_of(d), "nothing");

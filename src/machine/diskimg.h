@@ -47,7 +47,8 @@ extern u32 DISKIMG_Expanding;
 enum class DISKIMG_Protection : u8 { None, Asked, Copy, ReadOnlyFile, InUse, NoGeometry };
 extern DISKIMG_Protection DISKIMG_WhyProtected[2];
 
-// Puts every drive back to empty (closing open images) and the names to "nothing".
+// Puts every drive back to empty (closing open images, forgetting the
+// floppies that wait) and the names to "nothing".
 void DISKIMG_Reset();
 // 1 inserted, 0 refused (an alert names the file and says why). drive is
 // 'A' or 'B' (either case). With readOnly the file is only read and the
@@ -126,6 +127,11 @@ void DISKIMG_StRestarted();
 // compressed or MSA image, the file it was unpacked from); zero for an
 // empty drive.
 extern FILES_Id DISKIMG_Source[2];
+// The floppy dropped on each drive while it held another disk, by its path,
+// waiting for the ST to see the drive empty (the host puts it here and takes
+// it into the drive); empty when none waits. It is as much the drive's as
+// the disk in it: nothing else of the machine's writes over it.
+extern std::string DISKIMG_Waiting[2];
 // Whether drive d holds the image of the file at path (the same file, by
 // whatever name).
 bool DISKIMG_Holds(u32 d, const char* path);

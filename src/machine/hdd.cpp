@@ -502,14 +502,15 @@ void HDD_BuildBootSector(u8* s) {
   s[0x1ff] = 0xaa;
 }
 
-u32 HDD_CreateEmptyImage(const char* path) {
+u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
   APP_GetAppFolder();
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
   // Never a file the machine holds: an image made from an earlier one by a
   // link, not a copy, is hard disk C itself.
-  const std::string held = HOLDERS_Of(file.c_str());
-  if (!held.empty()) {
-    std::fprintf(stderr, "Empty hard disk image: %s\n", held.c_str());
+  const std::string holder = HOLDERS_Of(file.c_str());
+  if (held) *held = holder.empty() ? std::string() : file + ": " + holder;
+  if (!holder.empty()) {
+    std::fprintf(stderr, "Empty hard disk image: %s\n", holder.c_str());
     return 0;
   }
   const bool existed = FILES_Exists(file.c_str());

@@ -52,7 +52,9 @@ void HDD_NoDriverAlert();
 // Fills `sector` (512 bytes) with the boot sector of the new empty image.
 void HDD_BuildBootSector(u8* sector);
 // Creates "HDD (Empty).dmg" in the application's folder (or at `path` when
-// given): 1 done, 0 failed (also for a file the machine holds, which is
-// left as it is), HDD_Cancelled when the user kept an existing file.
+// given): 1 done, 0 failed, HDD_Cancelled when the user kept an existing
+// file. A file the machine holds is left as it is (0), and `held`, when
+// given, is then the file's path and who holds it ("PATH: drive A holds PATH
+// as its disk"); otherwise it is left empty.
 constexpr u32 HDD_Cancelled = 2;
-u32 HDD_CreateEmptyImage(const char* path = nullptr);
+u32 HDD_CreateEmptyImage(const char* path = nullptr, std::string* held = nullptr);

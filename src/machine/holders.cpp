@@ -8,6 +8,11 @@ std::string HOLDERS_OfFile(const FILES_Id& id, const std::string& path, u32 kind
   for (u32 d = 0; d < 2; ++d) {
     if ((kinds & HOLDERS_Drives) && (DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Source[d] == id)
       return std::string("drive ") + (d ? 'B' : 'A') + " holds " + path + " as its disk";
+    // A floppy waiting for its drive is looked at where it lies: it goes in
+    // by its path, whatever file that names then.
+    if ((kinds & HOLDERS_Drives) && !DISKIMG_Waiting[d].empty() &&
+        FILES_IdOf(DISKIMG_Waiting[d].c_str()) == id)
+      return std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
     if ((kinds & HOLDERS_HardDisks) && HDD_Holds(d, id))
       return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path + " as its image";
   }

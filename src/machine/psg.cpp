@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "common/files.h"
 #include "host/app.h"
@@ -63,6 +64,31 @@ FILES_Id printer_id;
 bool printer_looked;
 // The open file's path, for the words of a refusal.
 std::string printer_open_path;
+// The files the printer found held by a drive (also as a floppy waiting for
+// it) or a hard disk in this run, each kept open so that no other file takes
+// its device and inode: none is printed into again, also once its drive let
+// it go, and the bytes are lost as was said when it was found (said again
+// only when the printer printed into another file since). Another file put
+// under the name is the printer's again.
+struct HeldFile {
+  int fd;
+  FILES_Id id;
+  bool said;  // its loss is the last the user was told of
+};
+std::vector<HeldFile> printer_held;
+
+HeldFile* found_held(const FILES_Id& id) {
+  for (HeldFile& h : printer_held)
+    if (h.id == id) return &h;
+  return nullptr;
+}
+
+// Keeps the descriptor of a file the printer found held (or closes it, when
+// that file is known already).
+void keep_held(int fd, const FILES_Id& id) {
+  if (found_held(id)) close(fd);
+  else printer_held.push_back({fd, id, true});
+}
 
 constexpr const char* printer_name = "Printer Output";
 
@@ -71,12 +97,17 @@ std::string printer_path() {
   return APP_Folder.path + "/" + printer_name;
 }
 
+// Drops printed bytes from here on.
+void printer_stop() {
+  printer_failed = true;
+  printer_buffered = 0;
+}
+
 // Says once why printed bytes are lost (`why` follows the file's path) and
 // drops them from here on.
 void printer_give_up(const std::string& why) {
   std::fprintf(stderr, "%s%s: printed bytes are lost\n", printer_path().c_str(), why.c_str());
-  printer_failed = true;
-  printer_buffered = 0;
+  printer_stop();
 }
 
 // A write or the close failed: the file keeps what reached it.
@@ -87,30 +118,42 @@ void printer_write_failed(int error) { printer_give_up(std::string(": ") + std::
 // symbolic link in its place is not followed (it would truncate whatever it
 // points at), a file with other names (hard links) is not emptied under
 // them, nor is anything but a regular file opened, nor a file the machine
-// holds as a disk; the bytes are then lost, and that is said once.
+// holds as a disk, nor one it was found to hold earlier in the run; the
+// bytes are then lost, and that is said once.
 bool open_printer_file() {
   const std::string path = printer_path();
   std::string why;
   const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND, why);
   struct stat st;
   std::string held;
-  if (fd >= 0 && fstat(fd, &st) != 0)
+  if (fd >= 0 && fstat(fd, &st) != 0) {
     why = std::string("can't be looked at (") + std::strerror(errno) + ")";
-  else if (fd >= 0 && st.st_nlink > 1)
+  } else if (HeldFile* h = fd >= 0 ? found_held(FILES_IdOf(st)) : nullptr) {
+    close(fd);
+    if (h->said) {
+      printer_stop();  // said when it was found
+    } else {
+      h->said = true;
+      printer_give_up(" was held as a disk earlier in this run");
+    }
+    return false;
+  } else if (fd >= 0 && st.st_nlink > 1) {
     why = "has other names (hard links)";
-  else if (fd >= 0 &&
-           !(held = HOLDERS_OfFile(FILES_IdOf(st), path, HOLDERS_Drives | HOLDERS_HardDisks)).empty())
+  } else if (fd >= 0 &&
+             !(held = HOLDERS_OfFile(FILES_IdOf(st), path, HOLDERS_Drives | HOLDERS_HardDisks)).empty()) {
     why = held;
-  else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0)
+  } else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0) {
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
-  else if (fd >= 0) {
+  } else if (fd >= 0) {
+    for (HeldFile& h : printer_held) h.said = false;
     PRINTER_Fd = fd;
     printer_id = FILES_IdOf(st);
     printer_open_path = path;
     printer_begun = true;
     return true;
   }
-  if (fd >= 0) close(fd);
+  if (fd >= 0 && !held.empty()) keep_held(fd, FILES_IdOf(st));
+  else if (fd >= 0) close(fd);
   printer_give_up((held.empty() ? " " : ": ") + why);
   return false;
 }
@@ -128,8 +171,9 @@ bool printer_file_named() {
 // written yet go to a new "Printer Output" (said once); opened as after a
 // failure, so a file someone else put there is not emptied. A file a drive
 // took as its disk since it was opened (a dropped floppy goes in mid-frame:
-// the drives are asked before every write, in memory), or a hard disk (asked
-// as the frame begins), is left to it, and the bytes are lost from there on.
+// the drives are asked before every write, in memory, and a floppy waiting
+// for a drive where it lies), or a hard disk (asked as the frame begins), is
+// left to it for the rest of the run, and the bytes are lost from there on.
 void write_printer_buffer() {
   u32 holders = HOLDERS_Drives;
   if (!printer_looked) {
@@ -145,7 +189,7 @@ void write_printer_buffer() {
   }
   const std::string held = HOLDERS_OfFile(printer_id, printer_open_path, holders);
   if (!held.empty()) {
-    close(PRINTER_Fd);
+    keep_held(PRINTER_Fd, printer_id);
     PRINTER_Fd = -1;
     return printer_give_up(": " + held);
   }
@@ -193,6 +237,8 @@ void PRINTER_Close() {
   PRINTER_Fd = -1;
   if (fd >= 0 && close(fd) != 0) printer_write_failed(errno);
   printer_failed = printer_begun = false;
+  for (const HeldFile& h : printer_held) close(h.fd);
+  printer_held.clear();
 }
 
 void PRINTER_KeepOutput() { printer_begun = true; }

@@ -26,18 +26,21 @@ extern i32 PRINTER_Fd;
 // is then left as it is and printed bytes are dropped until PRINTER_Retry.
 // The first write of a frame looks whether "Printer Output" still names the
 // file: one removed or renamed is left, and the bytes go on into a new one.
-// A file a drive (or a hard disk) took as its disk since it was opened is
-// left to it before the next write, and printed bytes are lost (said once)
-// until PRINTER_Retry.
+// A file a drive (or a hard disk, or a floppy waiting for a drive) took as
+// its disk since it was opened is left to it before the next write, and
+// printed bytes are lost from then on (said once): a file found so is never
+// printed into again in this run, also once the drive let it go, and
+// PRINTER_Retry does not bring it back.
 void PRINTER_Flush();
 // Closes the printer file, its bytes written (a failure said as above); the
-// next printed byte starts a new one.
+// next printed byte starts a new one. The end of a run: the files found held
+// as disks may be printed into by the next.
 void PRINTER_Close();
-// A printer file that was refused or failed is tried again at the next
-// printed byte, and goes on at its end when this run began it: at every
-// reset of the machine and after every menu command (a change of the
-// options). The next write looks at the file's name again, as at a frame's
-// start; nothing else changes for a file that works.
+// A printer file that was refused or failed (but one found held as a disk)
+// is tried again at the next printed byte, and goes on at its end when this
+// run began it: at every reset of the machine and after every menu command
+// (a change of the options). The next write looks at the file's name
+// again, as at a frame's start; nothing else changes for a file that works.
 void PRINTER_Retry();
 // A restored machine prints on at the end of "Printer Output", also when
 // this run has not opened it yet: what it printed before the state was

@@ -62,7 +62,8 @@ void STATE_RefuseFile(const std::string& text, u32 why);
 // (through a symbolic link, in place of the link's target; an existing
 // file's permissions kept). Never over a file the machine holds, by
 // whatever name (HOLDERS_Of): either floppy drive's image (or the file it
-// was unpacked from), the hard disks' images, the printer's file. False
+// was unpacked from), a floppy waiting for a drive (it would go in as the
+// state), the hard disks' images, the printer's file. False
 // (with a message on standard error, and the reason in `error` when given)
 // when one of them holds it or any step failed; an older file at path is
 // then left as it was.

@@ -216,6 +216,25 @@ const Row rows[] = {
        EXPECT_EQ(fs::file_size(f.file("HDD (Empty).dmg")), HDD_EmptyImageBytes);
        EXPECT_TRUE(logged("alert 11 OK"));
      }},
+    // Not over a floppy dropped under its name, waiting for drive A: the alert names who holds it.
+    {MENU_DisksId, 6,
+     [](const TempFolder& f) {
+       f.write("a.st", make_floppy(737280));
+       f.write("HDD (Empty).dmg", make_floppy(737280));
+       ASSERT_EQ(MENU_InsertImage('A', f.file("a.st")), 1u);
+       APP_OpenDocuments({f.file("HDD (Empty).dmg")}, false);
+       DLG_ScriptButton(true);
+     },
+     [](const TempFolder& f) {
+       const std::string path = f.file("HDD (Empty).dmg");
+       EXPECT_EQ(read_file(path), make_floppy(737280));
+       EXPECT_TRUE(logged("alert 21 OK"));
+       EXPECT_EQ(DLG_LastAlertText(), path + ": drive A waits for " + path + " as its disk");
+       EXPECT_STREQ(DLG_AlertTexts(21).message, "The empty hard disk image could not be created.");
+       EXPECT_STREQ(DLG_AlertTexts(21).explanation,
+                    "The machine holds the file of its name, which is left as it is. Once it no longer does (the "
+                    "disk out of its drive, the hard disk off, or the file renamed), choose the item again.");
+     }},
     // TOS 1.04 can't use the hard disk.
     {MENU_DisksId, 7, [](auto&) { DLG_ScriptButton(true); },
      [](auto&) {
@@ -760,6 +779,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"printout", "a.st", 'A', "the printer", "writes", "output", "", true},
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
       {"Printer Output", "Printer Output", 'B', "drive B", "holds", "disk", "x"},
+      {"Printer Output", "a.st", 'A', "drive A", "waits for", "disk", "x"},
       {"other.st", "a.st", 'A', nullptr},
       {"sub/Printer Output", "a.st", 'A', nullptr},
   };
@@ -768,7 +788,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     SCOPED_TRACE(r.path);
     start();
     const std::string path = folder.file(r.path), printer = folder.file("Printer Output");
-    const bool disk = std::string(r.image) == "Printer Output";
+    const bool disk = std::string(r.path) == "Printer Output" && std::string(r.as) == "disk";
     if (disk || r.old) folder.write("Printer Output", disk ? image : std::vector<u8>{'o', 'l', 'd'});
     else fs::remove(printer);
     testing::internal::CaptureStdout();
@@ -781,7 +801,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     bool saved = false;
     stderr_of([&] { saved = MENU_SaveState(path); });
     EXPECT_EQ(saved, !r.holder);
-    INPUT_CancelPendingDisk('A');
+    if (!disk) INPUT_CancelPendingDisk('A');
     if (!r.holder) {
       EXPECT_EQ(fs::file_size(path), STATE_FileSize(MMU_RamSize));
       continue;
@@ -793,7 +813,19 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     said += stderr_of([&] { print("p"); });
     const std::string printout = r.printed + std::string("p");
     EXPECT_EQ(read_file(printer), disk ? image : std::vector<u8>(printout.begin(), printout.end()));
-    EXPECT_EQ(said, disk ? printer + ": drive B holds " + printer + " as its disk: printed bytes are lost\n" : "");
+    const std::string refused = printer + ": " + r.holder + " " + r.verb + " " + printer + " as its disk";
+    EXPECT_EQ(said, disk ? refused + ": printed bytes are lost\n" : "");
+    if (!disk) continue;
+    // The disk is (or goes) into its drive as it was; once the drive lets it go, the ST prints on, and the
+    // disk stays as it was without another word.
+    testing::internal::CaptureStdout();
+    for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
+    EXPECT_TRUE(DISKIMG_Holds(r.drive - 'A', printer.c_str()));
+    DISKIMG_Eject(r.drive);
+    testing::internal::GetCapturedStdout();
+    PRINTER_Retry();
+    EXPECT_EQ(stderr_of([&] { print("q"); }), "");
+    EXPECT_EQ(read_file(printer), image);
   }
   HDD_CloseImages();
   DISKIMG_Reset();

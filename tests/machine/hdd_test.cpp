@@ -310,8 +310,10 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   start(c);
   std::filesystem::create_hard_link(folder.file("HDD-C.dmg"), folder.file("copy.dmg"));
   DLG_FixedAnswers.confirmFormat = 1;
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(HDD_CreateEmptyImage(folder.file("copy.dmg").c_str()), 0u); }),
+  std::string held;
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(HDD_CreateEmptyImage(folder.file("copy.dmg").c_str(), &held), 0u); }),
             "Empty hard disk image: hard disk C holds " + folder.file("copy.dmg") + " as its image\n");
+  EXPECT_EQ(held, folder.file("copy.dmg") + ": hard disk C holds " + folder.file("copy.dmg") + " as its image");
   DLG_FixedAnswers.confirmFormat = 0;
   EXPECT_EQ(read_all(folder.file("HDD-C.dmg")), c);
 }

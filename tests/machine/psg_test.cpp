@@ -210,19 +210,41 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
 }
 
 // A drive that takes the printer's open file as its disk, also in the middle of a frame that wrote to it
-// already, has it to itself: the printer neither prints on at its end nor empties it, and says so once.
+// already, or a floppy dropped on a drive that waits for it, has it to itself for the rest of the run: the
+// printer neither prints on at its end nor empties it, and says so once (again only after it printed into
+// another file meanwhile).
 TEST_F(SoundChip, AFileADriveTookIsNoLongerPrintedInto) {
-  for (u32 i = 0; i < 300000; ++i) set(15, u8(i));  // full buffers written in this frame, the rest waits
-  const std::string file = folder.file("Printer Output");
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<u8> disk = rest_of(in);
-  testing::internal::CaptureStdout();
-  ASSERT_EQ(DISKIMG_Insert(file.c_str(), 'A'), 1u);
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(), set(15, 'Z'), PRINTER_Flush(); }),
-            file + ": drive A holds " + file + " as its disk: printed bytes are lost\n");
-  EXPECT_EQ(printed(), disk);
-  DISKIMG_Eject('A');
+  for (const bool waits : {false, true}) {
+    SCOPED_TRACE(waits ? "waits" : "in the drive");
+    machine_reset_globals();
+    for (u32 i = 0; i < 300000; ++i) set(15, u8(i));  // full buffers written in this frame, the rest waits
+    const std::string file = folder.file("Printer Output"), kept = folder.file("kept.st");
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<u8> disk = rest_of(in);
+    testing::internal::CaptureStdout();
+    if (waits) DISKIMG_Waiting[0] = file;
+    else ASSERT_EQ(DISKIMG_Insert(file.c_str(), 'A'), 1u);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(), set(15, 'Z'), PRINTER_Flush(); }),
+              file + ": drive A " + (waits ? "waits for " : "holds ") + file +
+                  " as its disk: printed bytes are lost\n");
+    EXPECT_EQ(printed(), disk);
+    // Nor once the drive let it go: the bytes stay lost, as was said.
+    DISKIMG_Eject('A');
+    DISKIMG_Waiting[0].clear();
+    PRINTER_Retry();
+    EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(); }), "");
+    EXPECT_EQ(printed(), disk);
+    // Renamed, it leaves the name to a new printout; put back over that, it is said again.
+    std::filesystem::rename(file, kept);
+    PRINTER_Retry();
+    EXPECT_EQ(stderr_of([] { set(15, 'N'), PRINTER_Flush(); }), "");
+    EXPECT_EQ(printed(), std::vector<u8>{'N'});
+    std::filesystem::rename(kept, file);
+    EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(); }),
+              file + " was held as a disk earlier in this run: printed bytes are lost\n");
+    EXPECT_EQ(printed(), disk);
+  }
 }
 
 // ---- A guest that prints: the printer test ROM ----

@@ -17,6 +17,7 @@
 #include "host/shared/menus.h"
 #include "host/shared/screen_window.h"
 #include "machine/acia.h"
+#include "machine/holders.h"
 #include "machine/ikbd.h"
 #include "machine/memory.h"
 #include "machine/mfp.h"
@@ -318,7 +319,7 @@ void freeze() {
   std::error_code ec;
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
-  const bool held = !APP_HolderOf(path).empty();
+  const bool held = !HOLDERS_Of(path.c_str()).empty();
   if (frozen_refused && !held && std::filesystem::is_regular_file(path, ec)) {
     std::string error;
     const std::string aside = FILES_SetAside(path, "refused", error);
@@ -332,7 +333,7 @@ void freeze() {
   }
   if (!held) frozen_refused = false;
   std::string why;
-  if (APP_SaveStateAs(path, why))
+  if (STATE_Write(path.c_str(), &why))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   else
     std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());

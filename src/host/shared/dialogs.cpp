@@ -117,6 +117,9 @@ const DLG_AlertText alert_texts[] = {
      "Quit Anyway quits without it. Cancel goes back to the ST, which runs on as before, so that the cause "
      "can be mended first."},
     {"The disk went in write-protected.", "The ST can't write on it: its writes end with \"write-protected\"."},
+    {"The empty hard disk image could not be created.",
+     "The machine holds the file of its name, which is left as it is. Once it no longer does (the disk out of "
+     "its drive, the hard disk off, or the file renamed), choose the item again."},
 };
 
 // The quit's explanation while the machine is not saved on quit, and while

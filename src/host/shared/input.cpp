@@ -177,8 +177,9 @@ void button_down(const INPUT_Event& e) {
 }
 
 // The floppy waiting to go into each drive until the ST has seen the drive
-// empty (none: an empty path).
-std::string pending[2];
+// empty (none: an empty path). The drives keep it, so that whatever asks
+// who holds a file knows it.
+std::string (&pending)[2] = DISKIMG_Waiting;
 // Who asked to quit: a termination signal (nobody to ask: what can't be
 // saved is said on standard error), the user in the window (asked to
 // confirm first), or the debugger's `q` (typed: not asked again). The user
@@ -213,7 +214,7 @@ std::string state_tos() {
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  if (APP_AutoStateRefused && FILES_Exists(path.c_str()) && APP_HolderOf(path).empty()) {
+  if (APP_AutoStateRefused && FILES_Exists(path.c_str()) && HOLDERS_Of(path.c_str()).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
@@ -232,7 +233,7 @@ std::string save_auto_state(bool tell) {
                  DLG_AlertTexts(17).explanation);
   }
   std::string why;
-  if (APP_SaveStateAs(path, why)) PREFS_StateTos = state_tos();
+  if (STATE_Write(path.c_str(), &why)) PREFS_StateTos = state_tos();
   if (!aside.empty()) {
     if (tell) {
       DLG_SetAlertText(aside.c_str());
@@ -752,21 +753,6 @@ void INPUT_StateRestored() {
   // waiting, for the restored ST to see the drive empty.
   for (u32 d = 0; d < 2; ++d)
     if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
-}
-
-std::string APP_HolderOf(const std::string& path) {
-  const auto id = FILES_IdOf(path.c_str());
-  for (u32 d = 0; d < 2; ++d)
-    if (id && !pending[d].empty() && FILES_IdOf(pending[d].c_str()) == id)
-      return std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
-  return HOLDERS_Of(path.c_str());
-}
-
-bool APP_SaveStateAs(const std::string& path, std::string& why) {
-  why = APP_HolderOf(path);
-  if (why.empty()) return STATE_Write(path.c_str(), &why);
-  std::fprintf(stderr, "Can't save the state to %s: %s\n", path.c_str(), why.c_str());
-  return false;
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

@@ -209,16 +209,6 @@ bool INPUT_CancelPendingDisk(char drive);
 // is there).
 void INPUT_StateRestored();
 
-// Who holds the file at path, as the reason it is not written over or set
-// aside: a drive a dropped floppy waits for ("drive A waits for PATH as its
-// disk"), or what HOLDERS_Of names; empty when nobody does.
-std::string APP_HolderOf(const std::string& path);
-// Save State's, the quit's and the debugger's write of the machine's state
-// to path: never over a file the machine holds (APP_HolderOf: a disk, the
-// hard disk's image, the printer's file, a floppy that waits for its drive
-// and would go in as the state); false with why.
-bool APP_SaveStateAs(const std::string& path, std::string& why);
-
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved
 // State" (whatever the start refused under that name is set aside first, as

@@ -173,12 +173,19 @@ void write_protect(u32) {
   MENU_CheckItem(MENU_DisksId, 4, PREFS_WriteProtect != 0);
 }
 
+// A file the machine holds under the image's name is named with its holder,
+// not taken for a folder that can't take the image.
 void empty_hard_disk(u32) {
-  const u32 made = HDD_CreateEmptyImage();
-  if (made == 1)
+  std::string held;
+  const u32 made = HDD_CreateEmptyImage(nullptr, &held);
+  if (made == 1) {
     DLG_Alert(11, 0);
-  else if (made != HDD_Cancelled)
+  } else if (!held.empty()) {
+    DLG_SetAlertText(held.c_str());
+    DLG_Alert(DLG_HeldImageAlert, 1);
+  } else if (made != HDD_Cancelled) {
     DLG_Alert(12, 1);
+  }
 }
 
 // Only a later TOS can use the hard disk. The images are opened (or closed)
@@ -334,7 +341,7 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  if (APP_SaveStateAs(path, why)) return true;
+  if (STATE_Write(path.c_str(), &why)) return true;
   if (tell) {
     DLG_SetAlertText((path + ": " + why).c_str());
     DLG_Alert(14, 1);
