@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace {
 
@@ -91,6 +92,13 @@ std::optional<FILES_Id> FILES_IdOf(const char* path) {
   struct stat st;
   if (stat(path, &st) != 0) return std::nullopt;
   return FILES_IdOf(st);
+}
+
+bool FILES_SamePlace(const char* a, const char* b) {
+  const std::filesystem::path pa(a), pb(b);
+  if (pa.filename() != pb.filename() || pa.filename().empty()) return false;
+  const auto folder_a = FILES_IdOf(pa.has_parent_path() ? pa.parent_path().c_str() : ".");
+  return folder_a && folder_a == FILES_IdOf(pb.has_parent_path() ? pb.parent_path().c_str() : ".");
 }
 
 std::optional<FILES_Id> FILES_IdOf(int fd) {

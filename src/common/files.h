@@ -49,6 +49,9 @@ std::optional<FILES_Id> FILES_IdOf(const char* path);
 inline std::optional<FILES_Id> FILES_IdOf(const std::string& path) { return FILES_IdOf(path.c_str()); }
 std::optional<FILES_Id> FILES_IdOf(int fd);
 inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(st.st_ino)}; }
+// Whether two paths name one place: the same file name in the same folder
+// (by device and inode), whatever is there, nothing included.
+bool FILES_SamePlace(const char* a, const char* b);
 
 // Writes `size` bytes as the whole new content of `path`: into a temporary
 // file of a unique name beside the file, flushed to the disk, then renamed

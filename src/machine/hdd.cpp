@@ -507,12 +507,14 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
   // Never a file the machine holds: an image made from an earlier one by a
   // link, not a copy, is hard disk C itself.
-  const std::string holder = HOLDERS_Of(file.c_str());
-  if (held) *held = holder.empty() ? std::string() : file + ": " + holder;
-  if (!holder.empty()) {
+  if (held) held->clear();
+  const auto refuse_held = [&](const std::string& holder) {
+    if (held) *held = file + ": " + holder;
     std::fprintf(stderr, "Empty hard disk image: %s\n", holder.c_str());
-    return 0;
-  }
+    return 0u;
+  };
+  if (const std::string holder = HOLDERS_Of(file.c_str()); !holder.empty())
+    return refuse_held(holder);
   const bool existed = FILES_Exists(file.c_str());
   if (existed && !DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
   // Only the file the user agreed to: never through a symbolic link, and a
@@ -523,6 +525,14 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
   if (fd < 0) {
     std::fprintf(stderr, "Empty hard disk image: %s %s\n", file.c_str(), why.c_str());
     return 0;
+  }
+  // Asked again of the file opened: what lies under the name may have
+  // changed while the user was asked.
+  const auto id = FILES_IdOf(fd);
+  const std::string now = id ? HOLDERS_OfFile(*id, file, HOLDERS_Drives | HOLDERS_HardDisks) : std::string();
+  if (!now.empty()) {
+    close(fd);
+    return refuse_held(now);
   }
   SCREEN_SetDriveLight(2, 1);
   static const u8 zeros[32768] = {};

@@ -4,6 +4,14 @@
 #include "machine/hdd.h"
 #include "machine/psg.h"
 
+namespace {
+
+std::string waits(u32 d, const std::string& path) {
+  return std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
+}
+
+}  // namespace
+
 std::string HOLDERS_OfFile(const FILES_Id& id, const std::string& path, u32 kinds) {
   for (u32 d = 0; d < 2; ++d) {
     if ((kinds & HOLDERS_Drives) && (DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Source[d] == id)
@@ -12,7 +20,7 @@ std::string HOLDERS_OfFile(const FILES_Id& id, const std::string& path, u32 kind
     // by its path, whatever file that names then.
     if ((kinds & HOLDERS_Drives) && !DISKIMG_Waiting[d].empty() &&
         FILES_IdOf(DISKIMG_Waiting[d].c_str()) == id)
-      return std::string("drive ") + (d ? 'B' : 'A') + " waits for " + path + " as its disk";
+      return waits(d, path);
     if ((kinds & HOLDERS_HardDisks) && HDD_Holds(d, id))
       return std::string("hard disk ") + (d ? 'D' : 'C') + " holds " + path + " as its image";
   }
@@ -24,6 +32,11 @@ std::string HOLDERS_Of(const char* path, u32 kinds) {
     std::string held = HOLDERS_OfFile(*id, path, kinds);
     if (!held.empty()) return held;
   }
+  // A waiting floppy's name also while nothing is there: whatever is put
+  // under it goes into the drive.
+  for (u32 d = 0; d < 2 && (kinds & HOLDERS_Drives); ++d)
+    if (!DISKIMG_Waiting[d].empty() && FILES_SamePlace(path, DISKIMG_Waiting[d].c_str()))
+      return waits(d, path);
   if ((kinds & HOLDERS_Printer) && PRINTER_Holds(path))
     return std::string("the printer writes ") + path + " as its output";
   return {};

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -133,15 +132,17 @@ bool open_printer_file() {
     if (h->said) {
       printer_stop();  // said when it was found
     } else {
+      // Who holds it now, if anyone: else that somebody did.
       h->said = true;
-      printer_give_up(" was held as a disk earlier in this run");
+      held = HOLDERS_OfFile(h->id, path, HOLDERS_Drives | HOLDERS_HardDisks);
+      printer_give_up(held.empty() ? " was held as a disk earlier in this run" : ": " + held);
     }
     return false;
-  } else if (fd >= 0 && st.st_nlink > 1) {
-    why = "has other names (hard links)";
   } else if (fd >= 0 &&
              !(held = HOLDERS_OfFile(FILES_IdOf(st), path, HOLDERS_Drives | HOLDERS_HardDisks)).empty()) {
     why = held;
+  } else if (fd >= 0 && st.st_nlink > 1) {
+    why = "has other names (hard links)";
   } else if (fd >= 0 && !printer_begun && ftruncate(fd, 0) != 0) {
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   } else if (fd >= 0) {
@@ -252,9 +253,7 @@ bool PRINTER_Holds(const char* path) {
     return true;
   // The name itself, whatever is there (nothing yet, a link the printer
   // won't follow): the next printed byte may create it.
-  const std::filesystem::path p(path);
-  const auto folder = FILES_IdOf(p.has_parent_path() ? p.parent_path().c_str() : ".");
-  return p.filename() == printer_name && folder && folder == FILES_IdOf(APP_Folder.path.c_str());
+  return FILES_SamePlace(path, own.c_str());
 }
 
 void PRINTER_Retry() {

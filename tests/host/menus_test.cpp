@@ -764,10 +764,11 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   };
   // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved);
   // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out. `printed`: what the
-  // ST prints before the save, in a row where it prints "p" after it too; `old`: an earlier run's printout is there.
+  // ST prints before the save, in a row where it prints "p" after it too; `old`: an earlier run's printout is
+  // there; `away`: the waiting file is moved away before the save (what is put under its name goes in).
   const struct {
     const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk", *printed = nullptr;
-    bool old = false;
+    bool old = false, away = false;
   } rows[] = {
       {"a.st", "a.st", 'A', "drive A"},
       {"link.st", "b.st", 'B', "drive B"},
@@ -775,6 +776,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"a.st.gz", "a.st.gz", 'A', "drive A"},
       {"HDD-C.dmg", "b.st", 'B', "hard disk C", "holds", "image"},
       {"other.st", "a.st", 'A', "drive A", "waits for"},
+      {"other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true},
       {"Printer Output", "a.st", 'A', "the printer", "writes", "output", ""},  // not there yet
       {"printout", "a.st", 'A', "the printer", "writes", "output", "", true},
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
@@ -796,6 +798,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     if (r.holder && std::string(r.verb) == "waits for") APP_OpenDocuments({path}, false);
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(in && HDD_Open[0]);
+    if (r.away) fs::rename(path, path + ".away");
     std::string said = stderr_of([&] { print(r.printed ? r.printed : ""); });
     const std::vector<u8> was = read_file(path);
     bool saved = false;
@@ -807,6 +810,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       continue;
     }
     EXPECT_EQ(read_file(path), was);
+    if (r.away) fs::rename(path + ".away", path);
     EXPECT_TRUE(logged("alert 14 OK"));
     EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as);
     if (!r.printed) continue;

@@ -214,24 +214,39 @@ TEST_F(SoundChip, SavedSectionHoldsTheSpareBytesAndTheSelection) {
 // printer neither prints on at its end nor empties it, and says so once (again only after it printed into
 // another file meanwhile).
 TEST_F(SoundChip, AFileADriveTookIsNoLongerPrintedInto) {
-  for (const bool waits : {false, true}) {
-    SCOPED_TRACE(waits ? "waits" : "in the drive");
+  enum Way { InTheDrive, Waits, UnderASecondName };  // the last: the printer opens it afresh
+  for (const Way way : {InTheDrive, Waits, UnderASecondName}) {
+    SCOPED_TRACE(way);
     machine_reset_globals();
     for (u32 i = 0; i < 300000; ++i) set(15, u8(i));  // full buffers written in this frame, the rest waits
     const std::string file = folder.file("Printer Output"), kept = folder.file("kept.st");
+    if (way == UnderASecondName) {
+      PRINTER_Close();
+      std::filesystem::create_hard_link(file, kept);
+    }
     std::ifstream in(file, std::ios::binary);
     const std::vector<u8> disk = rest_of(in);
     testing::internal::CaptureStdout();
-    if (waits) DISKIMG_Waiting[0] = file;
-    else ASSERT_EQ(DISKIMG_Insert(file.c_str(), 'A'), 1u);
+    if (way == Waits) DISKIMG_Waiting[0] = file;
+    else ASSERT_EQ(DISKIMG_Insert((way == UnderASecondName ? kept : file).c_str(), 'A'), 1u);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(), set(15, 'Z'), PRINTER_Flush(); }),
-              file + ": drive A " + (waits ? "waits for " : "holds ") + file +
-                  " as its disk: printed bytes are lost\n");
+    const std::string held = file + ": drive A " + (way == Waits ? "waits for " : "holds ") + file +
+                             " as its disk: printed bytes are lost\n";
+    EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(), set(15, 'Z'), PRINTER_Flush(); }), held);
     EXPECT_EQ(printed(), disk);
-    // Nor once the drive let it go: the bytes stay lost, as was said.
+    if (way == InTheDrive) {
+      // Renamed, it leaves the name to a new printout; put back over that while still in the drive,
+      // its holder is named again.
+      std::filesystem::rename(file, kept);
+      PRINTER_Retry();
+      EXPECT_EQ(stderr_of([] { set(15, 'N'), PRINTER_Flush(); }), "");
+      std::filesystem::rename(kept, file);
+      EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(); }), held);
+    }
+    // Nor once the drive let it go (and its other name is gone): the bytes stay lost, as was said.
     DISKIMG_Eject('A');
     DISKIMG_Waiting[0].clear();
+    std::filesystem::remove(kept);
     PRINTER_Retry();
     EXPECT_EQ(stderr_of([] { set(15, 'Z'), PRINTER_Flush(); }), "");
     EXPECT_EQ(printed(), disk);
