@@ -28,8 +28,11 @@ u32 DLG_Alert(u32 index, u32 stopFlag);
 // why).
 constexpr u32 DLG_ProtectedDiskAlert = 20;
 // The stop alert of an empty hard-disk image not made because the machine
-// holds the file of its name (its text names the file and who holds it).
+// holds its name (its text names the file and who holds it).
 constexpr u32 DLG_HeldImageAlert = 21;
+// The stop alert of an empty hard-disk image not made because something other
+// than a plain file lies under its name (its text names the file and what).
+constexpr u32 DLG_NotAFileImageAlert = 22;
 u32 DLG_ConfirmBootWrite();
 // Asked before an existing file is formatted as a new hard-disk image, with
 // OK and Cancel: 1 to go ahead, 0 to leave the file alone.

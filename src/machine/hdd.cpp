@@ -502,28 +502,37 @@ void HDD_BuildBootSector(u8* s) {
   s[0x1ff] = 0xaa;
 }
 
-u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
+u32 HDD_CreateEmptyImage(const char* path, std::string* why) {
   APP_GetAppFolder();
   const std::string file = path ? std::string(path) : APP_Folder.path + "/HDD (Empty).dmg";
+  if (why) why->clear();
+  const auto refuse = [&](u32 reason, const std::string& words) {
+    if (why) *why = file + (reason == HDD_Held ? ": " : " ") + words;
+    const std::string said = reason == HDD_Held ? words : file + " " + words;
+    std::fprintf(stderr, "Empty hard disk image: %s\n", said.c_str());
+    return reason;
+  };
   // Never a file the machine holds: an image made from an earlier one by a
   // link, not a copy, is hard disk C itself.
-  if (held) held->clear();
-  const auto refuse_held = [&](const std::string& holder) {
-    if (held) *held = file + ": " + holder;
-    std::fprintf(stderr, "Empty hard disk image: %s\n", holder.c_str());
-    return 0u;
-  };
-  if (const std::string holder = HOLDERS_Of(file.c_str()); !holder.empty())
-    return refuse_held(holder);
+  if (const std::string holder = HOLDERS_Of(file.c_str()); !holder.empty()) return refuse(HDD_Held, holder);
+  // Nor anything but a plain file (a folder, a symbolic link, a FIFO), which
+  // is not the user's to be asked about formatting.
+  struct stat st;
+  if (lstat(file.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    std::string what = FILES_NotRegular(file.c_str());
+    if (S_ISLNK(st.st_mode))
+      what = stat(file.c_str(), &st) == 0 ? "is a symbolic link" : "is a symbolic link to nothing";
+    return refuse(HDD_NotAFile, what);
+  }
   const bool existed = FILES_Exists(file.c_str());
   if (existed && !DLG_ConfirmFormat("Formating existing HDD file...")) return HDD_Cancelled;
   // Only the file the user agreed to: never through a symbolic link, and a
   // file that appeared after the question is not taken either.
-  std::string why;
+  std::string error;
   const int flags = O_RDWR | O_CREAT | O_NOFOLLOW | (existed ? 0 : O_EXCL);
-  const int fd = FILES_OpenRegular(file.c_str(), flags, why);
+  const int fd = FILES_OpenRegular(file.c_str(), flags, error);
   if (fd < 0) {
-    std::fprintf(stderr, "Empty hard disk image: %s %s\n", file.c_str(), why.c_str());
+    std::fprintf(stderr, "Empty hard disk image: %s %s\n", file.c_str(), error.c_str());
     return 0;
   }
   // Asked again of the file opened: what lies under the name may have
@@ -532,7 +541,7 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
   const std::string now = id ? HOLDERS_OfFile(*id, file, HOLDERS_Drives | HOLDERS_HardDisks) : std::string();
   if (!now.empty()) {
     close(fd);
-    return refuse_held(now);
+    return refuse(HDD_Held, now);
   }
   SCREEN_SetDriveLight(2, 1);
   static const u8 zeros[32768] = {};
@@ -546,5 +555,8 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* held) {
   ok = ok && pwrite(fd, fat_start, 4, 0x200) == 4;
   ok = ok && pwrite(fd, fat_start, 4, 0x5200) == 4;
   ok = close(fd) == 0 && ok;
+  // A file made here that could not be finished (a full disk) goes again;
+  // one the user agreed to format stays as the failure left it.
+  if (!ok && !existed && id && FILES_IdOf(file) == *id) unlink(file.c_str());
   return ok ? 1 : 0;
 }

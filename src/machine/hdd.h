@@ -52,9 +52,13 @@ void HDD_NoDriverAlert();
 // Fills `sector` (512 bytes) with the boot sector of the new empty image.
 void HDD_BuildBootSector(u8* sector);
 // Creates "HDD (Empty).dmg" in the application's folder (or at `path` when
-// given): 1 done, 0 failed, HDD_Cancelled when the user kept an existing
-// file. A file the machine holds is left as it is (0), and `held`, when
-// given, is then the file's path and who holds it ("PATH: drive A holds PATH
-// as its disk"); otherwise it is left empty.
+// given): 1 done, 0 failed (a part-made new file is removed), HDD_Cancelled
+// when the user kept an existing file, HDD_Held when the machine holds the
+// name and HDD_NotAFile when something other than a plain file lies under it
+// (a folder, a symbolic link: nothing is asked), both leaving it as it is.
+// `why`, when given, then names the file and the reason ("PATH: drive A holds
+// PATH as its disk", "PATH is a directory"); otherwise it is left empty.
 constexpr u32 HDD_Cancelled = 2;
-u32 HDD_CreateEmptyImage(const char* path = nullptr, std::string* held = nullptr);
+constexpr u32 HDD_Held = 3;
+constexpr u32 HDD_NotAFile = 4;
+u32 HDD_CreateEmptyImage(const char* path = nullptr, std::string* why = nullptr);

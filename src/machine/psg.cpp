@@ -75,6 +75,10 @@ struct HeldFile {
   bool said;  // its loss is the last the user was told of
 };
 std::vector<HeldFile> printer_held;
+// The name was found held while nothing lay there (a floppy dropped under it
+// waits for its drive, and would take whatever is put there), and that was
+// said since the printer last printed into a file.
+bool printer_name_said;
 
 HeldFile* found_held(const FILES_Id& id) {
   for (HeldFile& h : printer_held)
@@ -112,18 +116,37 @@ void printer_give_up(const std::string& why) {
 // A write or the close failed: the file keeps what reached it.
 void printer_write_failed(int error) { printer_give_up(std::string(": ") + std::strerror(error)); }
 
+// Nothing lies under the name, and a floppy waiting for its drive holds it
+// (`held` says so): the bytes are lost, said once until the printer printed
+// into a file again.
+bool name_held(const std::string& held) {
+  if (printer_name_said) {
+    printer_stop();
+  } else {
+    printer_name_said = true;
+    printer_give_up(": " + held);
+  }
+  return false;
+}
+
 // Opens "Printer Output", the first time in a run afresh, so no tail of an
 // older, longer output survives behind the new one. The file is ours: a
 // symbolic link in its place is not followed (it would truncate whatever it
 // points at), a file with other names (hard links) is not emptied under
 // them, nor is anything but a regular file opened, nor a file the machine
 // holds as a disk, nor one it was found to hold earlier in the run; the
-// bytes are then lost, and that is said once.
+// bytes are then lost, and that is said once. Nothing is made under a name
+// a floppy waiting for its drive holds: it would go in as that disk.
 bool open_printer_file() {
   const std::string path = printer_path();
   std::string why;
-  const int fd = FILES_OpenRegular(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_APPEND, why);
   struct stat st;
+  const bool absent = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+  if (const std::string waits = absent ? HOLDERS_Of(path.c_str(), HOLDERS_Drives) : ""; !waits.empty())
+    return name_held(waits);
+  const int flags = O_RDWR | O_NOFOLLOW | O_APPEND | (absent ? O_CREAT | O_EXCL : 0);
+  const int fd = FILES_OpenRegular(path.c_str(), flags, why);
+  const bool made = absent && fd >= 0;  // never one of the files found held
   std::string held;
   if (fd >= 0 && fstat(fd, &st) != 0) {
     why = std::string("can't be looked at (") + std::strerror(errno) + ")";
@@ -147,11 +170,19 @@ bool open_printer_file() {
     why = std::string("can't be emptied (") + std::strerror(errno) + ")";
   } else if (fd >= 0) {
     for (HeldFile& h : printer_held) h.said = false;
+    printer_name_said = false;
     PRINTER_Fd = fd;
     printer_id = FILES_IdOf(st);
     printer_open_path = path;
     printer_begun = true;
     return true;
+  }
+  if (fd >= 0 && !held.empty() && made) {
+    // Taken by a floppy the moment it was made (one waiting under another
+    // name that leads here): nothing is left behind.
+    if (FILES_IdOf(path) == FILES_IdOf(st)) unlink(path.c_str());
+    close(fd);
+    return name_held(held);
   }
   if (fd >= 0 && !held.empty()) keep_held(fd, FILES_IdOf(st));
   else if (fd >= 0) close(fd);
@@ -237,7 +268,7 @@ void PRINTER_Close() {
   const int fd = PRINTER_Fd;
   PRINTER_Fd = -1;
   if (fd >= 0 && close(fd) != 0) printer_write_failed(errno);
-  printer_failed = printer_begun = false;
+  printer_failed = printer_begun = printer_name_said = false;
   for (const HeldFile& h : printer_held) close(h.fd);
   printer_held.clear();
 }

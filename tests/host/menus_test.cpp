@@ -38,6 +38,7 @@
 #include "machine/shifter.h"
 #include "machine/state.h"
 #include "support/floppy_images.h"
+#include "support/full_disk.h"
 #include "support/machine_fixture.h"
 #include "support/ordinary_user.h"
 
@@ -215,6 +216,24 @@ const Row rows[] = {
      [](const TempFolder& f) {
        EXPECT_EQ(fs::file_size(f.file("HDD (Empty).dmg")), HDD_EmptyImageBytes);
        EXPECT_TRUE(logged("alert 11 OK"));
+       EXPECT_STREQ(DLG_AlertTexts(11).explanation,
+                    "Rename \"HDD (Empty).dmg\" to \"HDD-C.dmg\" (or \"HDD-D.dmg\") and start again to use it. An "
+                    "ST that comes back from its automatic state at that start sees the new disk after File > Reset.");
+     }},
+    // Over a folder nothing is asked or changed, and the alert says what lies there; a new image that a full disk
+    // cut short is not left behind.
+    {MENU_DisksId, 6,
+     [](const TempFolder& f) { fs::remove(f.file("HDD (Empty).dmg")), fs::create_directory(f.file("HDD (Empty).dmg")); },
+     [](const TempFolder& f) {
+       const std::string path = f.file("HDD (Empty).dmg");
+       EXPECT_TRUE(logged("alert 22 OK") && fs::is_directory(path));
+       EXPECT_EQ(DLG_LastAlertText(), path + " is a directory");
+       EXPECT_STREQ(DLG_AlertTexts(22).explanation, "What lies under its name is no plain file, and it is left as "
+                                                    "it is. Once it is renamed or removed, choose the item again.");
+       fs::remove(path);
+       FullDisk full(f.path(), 1 << 20);
+       stderr_of([] { MENU_Command(MENU_Choice(MENU_DisksId, 6)); });
+       EXPECT_TRUE(logged("alert 12 OK") && !fs::exists(path));
      }},
     // Not over a floppy dropped under its name, waiting for drive A: the alert names who holds it.
     {MENU_DisksId, 6,
@@ -232,8 +251,9 @@ const Row rows[] = {
        EXPECT_EQ(DLG_LastAlertText(), path + ": drive A waits for " + path + " as its disk");
        EXPECT_STREQ(DLG_AlertTexts(21).message, "The empty hard disk image could not be created.");
        EXPECT_STREQ(DLG_AlertTexts(21).explanation,
-                    "The machine holds the file of its name, which is left as it is. Once it no longer does (the "
-                    "disk out of its drive, the hard disk off, or the file renamed), choose the item again.");
+                    "The machine holds its name (for a disk, or the printer's output), so nothing under it is "
+                    "changed. Once it no longer does (the disk out of its drive, the hard disk off, or the file "
+                    "renamed), choose the item again.");
      }},
     // TOS 1.04 can't use the hard disk.
     {MENU_DisksId, 7, [](auto&) { DLG_ScriptButton(true); },
@@ -765,7 +785,8 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   // The file saved to, the image put in a drive, and who holds the file as what (none: it is saved);
   // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out. `printed`: what the
   // ST prints before the save, in a row where it prints "p" after it too; `old`: an earlier run's printout is
-  // there; `away`: the waiting file is moved away before the save (what is put under its name goes in).
+  // there; `away`: the waiting file is moved away before the save (what is put under its name goes in; for the
+  // printer's name, nothing is made there, nothing goes in, as the alert says, and the ST prints on).
   const struct {
     const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk", *printed = nullptr;
     bool old = false, away = false;
@@ -782,6 +803,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
       {"Printer Output", "Printer Output", 'B', "drive B", "holds", "disk", "x"},
       {"Printer Output", "a.st", 'A', "drive A", "waits for", "disk", "x"},
+      {"Printer Output", "a.st", 'A', "drive A", "waits for", "disk", "x", false, true},
       {"other.st", "a.st", 'A', nullptr},
       {"sub/Printer Output", "a.st", 'A', nullptr},
   };
@@ -810,13 +832,15 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       continue;
     }
     EXPECT_EQ(read_file(path), was);
-    if (r.away) fs::rename(path + ".away", path);
+    EXPECT_TRUE(!r.away || !fs::exists(path));
+    if (r.away && !disk) fs::rename(path + ".away", path);
     EXPECT_TRUE(logged("alert 14 OK"));
     EXPECT_EQ(DLG_LastAlertText(), path + ": " + r.holder + " " + r.verb + " " + path + " as its " + r.as);
     if (!r.printed) continue;
     said += stderr_of([&] { print("p"); });
     const std::string printout = r.printed + std::string("p");
-    EXPECT_EQ(read_file(printer), disk ? image : std::vector<u8>(printout.begin(), printout.end()));
+    EXPECT_EQ(read_file(printer),
+              r.away ? std::vector<u8>{} : disk ? image : std::vector<u8>(printout.begin(), printout.end()));
     const std::string refused = printer + ": " + r.holder + " " + r.verb + " " + printer + " as its disk";
     EXPECT_EQ(said, disk ? refused + ": printed bytes are lost\n" : "");
     if (!disk) continue;
@@ -824,12 +848,14 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     // disk stays as it was without another word.
     testing::internal::CaptureStdout();
     for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
-    EXPECT_TRUE(DISKIMG_Holds(r.drive - 'A', printer.c_str()));
+    EXPECT_EQ(DISKIMG_Holds(r.drive - 'A', printer.c_str()), !r.away);
+    const std::string missing = "Cant insert a disk in drive A, " + printer + " does not exist";
+    EXPECT_EQ(logged("alert 7 OK") && DLG_LastAlertText() == missing, r.away);
     DISKIMG_Eject(r.drive);
     testing::internal::GetCapturedStdout();
-    PRINTER_Retry();
+    MENU_Command(MENU_Choice(MENU_OptionsId, 7));  // any menu command
     EXPECT_EQ(stderr_of([&] { print("q"); }), "");
-    EXPECT_EQ(read_file(printer), image);
+    EXPECT_EQ(read_file(printer), r.away ? std::vector<u8>{'q'} : image);
   }
   HDD_CloseImages();
   DISKIMG_Reset();

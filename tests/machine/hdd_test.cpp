@@ -299,7 +299,9 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   for (const char* target : {"victim", "missing"}) {
     std::filesystem::remove(link);
     std::filesystem::create_symlink(folder.file(target), link);
-    EXPECT_EQ(HDD_CreateEmptyImage(link.c_str()), 0u) << target;
+    std::string why;
+    EXPECT_EQ(HDD_CreateEmptyImage(link.c_str(), &why), HDD_NotAFile) << target;
+    EXPECT_EQ(why, link + " is a symbolic link" + (target[0] == 'm' ? " to nothing" : ""));
   }
   DLG_FixedAnswers.confirmFormat = 0;
   EXPECT_EQ(read_all(folder.file("victim")), std::vector<u8>(10, 3));
@@ -311,7 +313,7 @@ TEST_F(HardDisk, AnExistingFileIsFormattedOnlyWhenTheUserSaysSo) {
   std::filesystem::create_hard_link(folder.file("HDD-C.dmg"), folder.file("copy.dmg"));
   DLG_FixedAnswers.confirmFormat = 1;
   std::string held;
-  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(HDD_CreateEmptyImage(folder.file("copy.dmg").c_str(), &held), 0u); }),
+  EXPECT_EQ(stderr_of([&] { EXPECT_EQ(HDD_CreateEmptyImage(folder.file("copy.dmg").c_str(), &held), HDD_Held); }),
             "Empty hard disk image: hard disk C holds " + folder.file("copy.dmg") + " as its image\n");
   EXPECT_EQ(held, folder.file("copy.dmg") + ": hard disk C holds " + folder.file("copy.dmg") + " as its image");
   DLG_FixedAnswers.confirmFormat = 0;

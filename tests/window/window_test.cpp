@@ -340,6 +340,22 @@ TEST_F(Window, TheChoosersPathLineFitsAndItsNameFieldHasTheKeyboardFromTheStart)
   }
 }
 
+// After a refusal (a folder that does not exist) the Name field has the keyboard again: BackSpace and Return
+// there save under the name that is left.
+TEST_F(Window, ANameTypedAfterARefusalIsTaken) {
+  boot("screen_low");
+  SDL_ModalTurnHook = [](u32 turn) {
+    if (turn == 2) type_text("no/x");
+    if (turn == 5 || turn == 14) press(SDL_SCANCODE_RETURN);
+    if (turn == 8 || turn == 11) press(SDL_SCANCODE_BACKSPACE);
+    if (turn > 20) press(SDL_SCANCODE_ESCAPE);
+  };
+  std::string chosen;
+  EXPECT_EQ(DLG_HostChooseFile(NAV_RequestFor(NAV_PromptSaveState, true), chosen), 1);
+  EXPECT_EQ(chosen, folder.file("no"));
+  SDL_ModalTurnHook = nullptr;
+}
+
 // The window's maximise button is the zoom box: Double Size goes on, and
 // restoring the window turns it off again. Xvfb has no window manager to
 // carry out the request, so when no event comes back the test hands the

@@ -160,8 +160,10 @@ class Chooser {
     char buffer[1024];
     SDL_strlcpy(buffer, name_.c_str(), sizeof buffer);
     ImGui::SetNextItemWidth(std::min(em * 24, room.x - 100));
-    // The field has the keyboard when the chooser opens, and a folder opened
-    // by its typed name leaves it ready for the next.
+    // The field has the keyboard when the chooser opens, and Return (which
+    // takes it away) gives it back unless the chooser ends: after a folder
+    // opened by its typed name, a refusal or a kept file, it is ready for
+    // the next name.
     if (focus_name_) ImGui::SetKeyboardFocusHere();
     focus_name_ = false;
     if (ImGui::InputText("Name", buffer, sizeof buffer)) name_ = buffer;
@@ -221,18 +223,19 @@ class Chooser {
   }
 
   void accept() {
+    focus_name_ = true;
     if (name_.empty()) return;
     const fs::path p = fs::path(name_).is_absolute() ? fs::path(name_) : folder_ / name_;
     std::error_code ec;
     if (fs::is_directory(p, ec)) {
       name_.clear();
       go(p);
-      focus_name_ = true;
       return;
     }
     error_ = NAV_Refusal(p.string(), request_.save);
     if (!error_.empty()) return;
     if (request_.save && fs::exists(fs::symlink_status(p, ec))) {
+      focus_name_ = false;  // the question has the keys; kept, the file's name gets them back
       replacing_ = open_replace_ = true;
       replace_path_ = p;
       replace_asked_at_ = ImGui::GetFrameCount();
@@ -260,6 +263,7 @@ class Chooser {
     if (ImGui::Button("Cancel") || (keys && escape_pressed())) close = true;
     if (close) {
       replacing_ = false;
+      focus_name_ = true;
       ImGui::CloseCurrentPopup();
     }
     ImGui::EndPopup();

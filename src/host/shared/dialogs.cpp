@@ -101,7 +101,8 @@ const DLG_AlertText alert_texts[] = {
     {"", ""},
     {"The address can't be opened.", "No web browser or mail program took it."},
     {"An empty hard disk image was created.",
-     "Rename \"HDD (Empty).dmg\" to \"HDD-C.dmg\" (or \"HDD-D.dmg\") and start again to use it."},
+     "Rename \"HDD (Empty).dmg\" to \"HDD-C.dmg\" (or \"HDD-D.dmg\") and start again to use it. An ST "
+     "that comes back from its automatic state at that start sees the new disk after File > Reset."},
     {"The empty hard disk image could not be created.",
      "The application's folder must be writable and have 20 MB free."},
     {"The hard disk needs TOS 1.62 or later, or EmuTOS.", ""},
@@ -118,8 +119,11 @@ const DLG_AlertText alert_texts[] = {
      "can be mended first."},
     {"The disk went in write-protected.", "The ST can't write on it: its writes end with \"write-protected\"."},
     {"The empty hard disk image could not be created.",
-     "The machine holds the file of its name, which is left as it is. Once it no longer does (the disk out of "
-     "its drive, the hard disk off, or the file renamed), choose the item again."},
+     "The machine holds its name (for a disk, or the printer's output), so nothing under it is changed. Once it "
+     "no longer does (the disk out of its drive, the hard disk off, or the file renamed), choose the item again."},
+    {"The empty hard disk image could not be created.",
+     "What lies under its name is no plain file, and it is left as it is. Once it is renamed or removed, choose "
+     "the item again."},
 };
 
 // The quit's explanation while the machine is not saved on quit, and while

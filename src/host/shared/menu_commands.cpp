@@ -173,16 +173,17 @@ void write_protect(u32) {
   MENU_CheckItem(MENU_DisksId, 4, PREFS_WriteProtect != 0);
 }
 
-// A file the machine holds under the image's name is named with its holder,
-// not taken for a folder that can't take the image.
+// A file the machine holds under the image's name, or something other than a
+// plain file there, is named with what it is, not taken for a folder that
+// can't take the image.
 void empty_hard_disk(u32) {
-  std::string held;
-  const u32 made = HDD_CreateEmptyImage(nullptr, &held);
+  std::string why;
+  const u32 made = HDD_CreateEmptyImage(nullptr, &why);
   if (made == 1) {
     DLG_Alert(11, 0);
-  } else if (!held.empty()) {
-    DLG_SetAlertText(held.c_str());
-    DLG_Alert(DLG_HeldImageAlert, 1);
+  } else if (made == HDD_Held || made == HDD_NotAFile) {
+    DLG_SetAlertText(why.c_str());
+    DLG_Alert(made == HDD_Held ? DLG_HeldImageAlert : DLG_NotAFileImageAlert, 1);
   } else if (made != HDD_Cancelled) {
     DLG_Alert(12, 1);
   }
