@@ -42,12 +42,14 @@ int FILES_OpenRegular(const char* path, int flags, std::string& why) {
   // Without O_NONBLOCK, opening a FIFO waits for its other end.
   const int fd = open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
+    const int error = errno;
     if (errno == ELOOP && (flags & O_NOFOLLOW))
       why = "is a symbolic link";
     else if (errno == ENOENT && (flags & O_CREAT))
       why = "can't be created (its folder does not exist)";
     else
       why = open_error(errno);
+    errno = error;  // the caller may ask why, too
     return -1;
   }
   struct stat st;

@@ -540,6 +540,9 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* why) {
   const auto id = FILES_IdOf(fd);
   const std::string now = id ? HOLDERS_OfFile(*id, file, HOLDERS_Drives | HOLDERS_HardDisks) : std::string();
   if (!now.empty()) {
+    // Taken the moment it was made (a floppy waiting under another name that
+    // leads here): nothing is left behind.
+    if (!existed && FILES_IdOf(file) == *id) unlink(file.c_str());
     close(fd);
     return refuse(HDD_Held, now);
   }

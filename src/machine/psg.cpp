@@ -141,11 +141,18 @@ bool open_printer_file() {
   const std::string path = printer_path();
   std::string why;
   struct stat st;
-  const bool absent = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
-  if (const std::string waits = absent ? HOLDERS_Of(path.c_str(), HOLDERS_Drives) : ""; !waits.empty())
-    return name_held(waits);
-  const int flags = O_RDWR | O_NOFOLLOW | O_APPEND | (absent ? O_CREAT | O_EXCL : 0);
-  const int fd = FILES_OpenRegular(path.c_str(), flags, why);
+  bool absent;
+  int fd;
+  // A file put under the name between the look and the making is looked at
+  // again, as found there.
+  for (int look = 0;; ++look) {
+    absent = lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+    if (const std::string waits = absent ? HOLDERS_Of(path.c_str(), HOLDERS_Drives) : ""; !waits.empty())
+      return name_held(waits);
+    const int flags = O_RDWR | O_NOFOLLOW | O_APPEND | (absent ? O_CREAT | O_EXCL : 0);
+    fd = FILES_OpenRegular(path.c_str(), flags, why);
+    if (fd >= 0 || !absent || errno != EEXIST || look > 0) break;
+  }
   const bool made = absent && fd >= 0;  // never one of the files found held
   std::string held;
   if (fd >= 0 && fstat(fd, &st) != 0) {

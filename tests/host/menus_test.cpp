@@ -235,7 +235,8 @@ const Row rows[] = {
        stderr_of([] { MENU_Command(MENU_Choice(MENU_DisksId, 6)); });
        EXPECT_TRUE(logged("alert 12 OK") && !fs::exists(path));
      }},
-    // Not over a floppy dropped under its name, waiting for drive A: the alert names who holds it.
+    // Not over a floppy dropped under its name, waiting for drive A: the alert names who holds it. One waiting
+    // under another name that leads there, its file moved away, finds nothing made there either.
     {MENU_DisksId, 6,
      [](const TempFolder& f) {
        f.write("a.st", make_floppy(737280));
@@ -254,6 +255,14 @@ const Row rows[] = {
                     "The machine holds its name (for a disk, or the printer's output), so nothing under it is "
                     "changed. Once it no longer does (the disk out of its drive, the hard disk off, or the file "
                     "renamed), choose the item again.");
+       INPUT_CancelPendingDisk('A');
+       fs::create_symlink("HDD (Empty).dmg", f.file("link.st"));
+       APP_OpenDocuments({f.file("link.st")}, false);
+       fs::rename(path, f.file("away"));
+       stderr_of([] { MENU_Command(MENU_Choice(MENU_DisksId, 6)); });
+       EXPECT_EQ(DLG_LastAlertText(), path + ": drive A waits for " + path + " as its disk");
+       EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+       INPUT_CancelPendingDisk('A');
      }},
     // TOS 1.04 can't use the hard disk.
     {MENU_DisksId, 7, [](auto&) { DLG_ScriptButton(true); },
