@@ -39,10 +39,12 @@ std::string APP_FindFile(const char* name);
 // A floppy image the host unpacks before it goes in (a gzip-compressed ".gz"
 // file): the descriptor of its unpacked copy, an anonymous file that closing
 // removes; HOST_NotPacked for any other file; HOST_UnpackFailed, with `why`
-// saying what went wrong as words that follow the file's name.
+// saying what went wrong as words that follow the file's name. With
+// `packed`, an unpacked image also leaves there a descriptor of the
+// compressed file itself, open read only, for the caller to close.
 constexpr int HOST_NotPacked = -1;
 constexpr int HOST_UnpackFailed = -2;
-int HOST_UnpackImage(const char* path, std::string& why);
+int HOST_UnpackImage(const char* path, std::string& why, int* packed = nullptr);
 
 // ---- Clocks ----------------------------------------------------------------
 

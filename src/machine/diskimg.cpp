@@ -38,6 +38,7 @@ u32 DISKIMG_AlwaysProtected[2];
 u32 DISKIMG_Expanding;
 DISKIMG_Protection DISKIMG_WhyProtected[2];
 FILES_Id DISKIMG_Source[2];
+int DISKIMG_PackedFiles[2] = {-1, -1};
 std::string DISKIMG_Waiting[2];
 DISKIMG_Sensor DISKIMG_SensorPhase[2];
 u32 DISKIMG_SensorFrames[2];
@@ -81,12 +82,19 @@ DISKIMG_Digest digest_of_bytes(const u8* data, u64 size) {
   return digest_from(h, size);
 }
 
+// Closes what drive d holds open: its image and a packed image's file.
+void let_go(u32 d) {
+  for (int* fd : {&DISKIMG_Files[d], &DISKIMG_PackedFiles[d]}) {
+    if (*fd >= 0) close(*fd);
+    *fd = -1;
+  }
+}
+
 }  // namespace
 
 void DISKIMG_Reset() {
   for (u32 d = 0; d < 2; ++d) {
-    if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
-    DISKIMG_Files[d] = -1;
+    let_go(d);
     DISKIMG_Drives[d] = {};
     DISKIMG_WriteProtect[d] = 0x40;
     DISKIMG_ImageSize[d] = 0;
@@ -315,9 +323,12 @@ bool is_msa(int fd) {
 // image, else the file itself, for writing unless readOnly (or we may only
 // read it), locked while it is written. -1 with why set when it can't be
 // opened; `protection` says why an image that was to be written is not.
-int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protection& protection) {
+// With `packed`, an unpacked image also leaves there the compressed file,
+// open read only.
+int open_image(const char* path, bool readOnly, std::string& why, DISKIMG_Protection& protection,
+               int* packed = nullptr) {
   protection = readOnly ? DISKIMG_Protection::Asked : DISKIMG_Protection::None;
-  int fd = HOST_UnpackImage(path, why);
+  int fd = HOST_UnpackImage(path, why, packed);
   if (fd >= 0) {
     // A compressed image goes in as its unpacked copy, which is never
     // written back: it goes in write-protected, so the ST reports the
@@ -358,6 +369,19 @@ bool expand_msa(int fd, off_t size, std::vector<u8>& image, std::string& why) {
     return true;
   why = "is a damaged MSA image";
   return false;
+}
+
+// The MSA file open as fd, as its drive keeps it once expanded: read only,
+// and without the lock an opening for writing took (where it can't be
+// opened again, the descriptor it has, its lock dropped).
+int read_only(int fd) {
+  const int again = open(("/proc/self/fd/" + std::to_string(fd)).c_str(), O_RDONLY | O_CLOEXEC);
+  if (again < 0) {
+    flock(fd, LOCK_UN);
+    return fd;
+  }
+  close(fd);
+  return again;
 }
 
 // The image a drive would hold of the file at path, looked at without
@@ -414,12 +438,12 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   if (DISKIMG_InsertedMask & (1u << d)) return 0;
   // A descriptor left behind by an empty drive (its mask cleared by hand)
   // would hold the image's lock against this very insertion.
-  if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
-  DISKIMG_Files[d] = -1;
+  let_go(d);
 
   std::string why;
   DISKIMG_Protection protection;
-  int fd = open_image(path, readOnly, why, protection);
+  int packed = -1;
+  int fd = open_image(path, readOnly, why, protection, &packed);
   if (fd >= 0) {
     why.clear();
     if (SOUND_Active) SOUND_Pause(1);
@@ -431,8 +455,12 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
     } else if (expanded >= 0) {
       // The expansion is a temporary file that is never written back: the
       // image goes in write-protected, so the ST reports the protection
-      // instead of losing what it writes.
-      close(fd);
+      // instead of losing what it writes. The MSA file stays open (a
+      // compressed one's is open already).
+      if (packed >= 0)
+        close(fd);
+      else
+        packed = read_only(fd);
       fd = expanded;
       protection = DISKIMG_Protection::Copy;
     }
@@ -447,6 +475,7 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   }
   if (fd < 0 || !why.empty()) {
     if (fd >= 0) close(fd);
+    if (packed >= 0) close(packed);
     DISKIMG_Files[d] = -1;
     DISKIMG_InsertedMask &= ~(1u << d);
     DLG_SetAlertText((std::string("Cant insert a disk in drive ") + letter + ", " + path + " " +
@@ -457,9 +486,9 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   }
 
   DISKIMG_Files[d] = fd;
+  DISKIMG_PackedFiles[d] = packed;
   DISKIMG_ImageSize[d] = u64(st.st_size);
-  DISKIMG_Source[d] = (protection == DISKIMG_Protection::Copy ? FILES_IdOf(path) : FILES_IdOf(fd))
-                          .value_or(FILES_Id{});
+  DISKIMG_Source[d] = FILES_IdOf(packed >= 0 ? packed : fd).value_or(FILES_Id{});
   if (DISKIMG_ReadBootSector(d) == 1) DISKIMG_GuessGeometry(DISKIMG_Drives[d], u64(st.st_size));
   // Without sectors per track every track lands on the first one: a write
   // there would overwrite the boot sector and the FATs. Such an image is only
@@ -524,8 +553,7 @@ void DISKIMG_TellProtected(u32 d, const std::string& path, const std::string& wh
 u32 DISKIMG_Eject(char drive) {
   const u32 d = (drive == 'B' || drive == 'b') ? 1 : 0;
   if (!(DISKIMG_InsertedMask & (1u << d))) return 0;
-  if (DISKIMG_Files[d] >= 0) close(DISKIMG_Files[d]);
-  DISKIMG_Files[d] = -1;
+  let_go(d);
   DISKIMG_ImageSize[d] = 0;
   DISKIMG_AlwaysProtected[d] = 0;
   DISKIMG_WhyProtected[d] = DISKIMG_Protection::None;

@@ -127,6 +127,10 @@ void DISKIMG_StRestarted();
 // compressed or MSA image, the file it was unpacked from); zero for an
 // empty drive.
 extern FILES_Id DISKIMG_Source[2];
+// A compressed or MSA image's own file, kept open while its copy is in the
+// drive (read only, without a lock), so that no other file takes its device
+// and inode once the user deletes it; -1 for none.
+extern int DISKIMG_PackedFiles[2];
 // The floppy dropped on each drive while it held another disk, by its path,
 // waiting for the ST to see the drive empty (the host puts it here and takes
 // it into the drive); empty when none waits. It is as much the drive's as

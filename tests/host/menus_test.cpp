@@ -31,6 +31,7 @@
 #include "host/sound.h"
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
+#include "machine/holders.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
 #include "machine/memory.h"
@@ -867,6 +868,80 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     EXPECT_EQ(read_file(printer), r.away ? std::vector<u8>{'q'} : image);
   }
   HDD_CloseImages();
+  DISKIMG_Reset();
+}
+
+// A packed floppy (gzip or MSA) lives in memory once in its drive, so its file may be deleted; the files made after
+// that (the file system hands out the freed inode again) are never taken for the drive's disk: a quick save to one
+// name saves every time, the ST's printing reaches the printer's file, and an empty hard-disk image is made. The
+// packed file (by any name of it) stays the drive's while its disk is in, and Eject leaves no descriptor behind.
+TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
+  const std::vector<u8> image = make_floppy(737280, 2, 9);
+  std::vector<u8> msa = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79};  // every track side stored as it is
+  for (size_t at = 0; at < image.size(); at += 4608) {
+    msa.insert(msa.end(), {0x12, 0x00});
+    msa.insert(msa.end(), image.begin() + long(at), image.begin() + long(at + 4608));
+  }
+  const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  // Each kind of new file on its own, a few times: whichever takes the freed inode is the one asked of.
+  enum { Save, Print, Image };
+  for (const std::string name : {"a.st.gz", "a.msa", "a.msa.gz"}) {
+    for (const int kind : {Save, Print, Image}) {
+      SCOPED_TRACE(name + " " + std::to_string(kind));
+      start();
+      const std::string packed = folder.file(name), link = folder.file("link"), printer = folder.file("Printer Output");
+      const std::vector<u8>& content = name.find("msa") != std::string::npos ? msa : image;
+      if (name == "a.msa") {
+        folder.write(name, content);
+      } else {
+        const gzFile gz = gzopen(packed.c_str(), "wb");
+        gzwrite(gz, content.data(), unsigned(content.size()));
+        gzclose(gz);
+      }
+      fs::create_hard_link(packed, link);
+      fs::remove(printer);
+      const auto before = descriptors();
+      testing::internal::CaptureStdout();
+      ASSERT_EQ(DISKIMG_Insert(packed.c_str(), 'A'), 1u);
+      testing::internal::GetCapturedStdout();
+      EXPECT_EQ(descriptors(), before + 2);  // the image and its packed file, which is only read and not locked
+      EXPECT_EQ(fcntl(DISKIMG_PackedFiles[0], F_GETFL) & O_ACCMODE, O_RDONLY);
+      const int other = open(packed.c_str(), O_RDWR | O_CLOEXEC);
+      EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
+      close(other);
+      for (const std::string& held : {packed, link})
+        EXPECT_EQ(HOLDERS_Of(held.c_str()), "drive A holds " + held + " as its disk");
+      // Standard error's capture file is made before the deletion, so that it is not the file taking the inode.
+      testing::internal::CaptureStderr();
+      fs::remove(packed);
+      fs::remove(link);
+      std::string printout;
+      for (int i = 0; i < 4; ++i) {
+        std::string made = folder.file("quick.sav"), said;
+        if (kind == Save) {
+          EXPECT_TRUE(MENU_SaveState(made));
+          EXPECT_EQ(fs::file_size(made), STATE_FileSize(MMU_RamSize));
+        } else if (kind == Print) {
+          made = printer;
+          printout += char('0' + i);
+          PSG_PutB(0xff8800, 15), PSG_PutB(0xff8802, u8(printout.back()));
+          PRINTER_Flush();
+          MENU_Command(MENU_Choice(MENU_OptionsId, 7));  // any menu command: a refused printer tries again
+        } else {
+          made = folder.file(name + std::to_string(i) + ".dmg");
+          EXPECT_EQ(HDD_CreateEmptyImage(made.c_str(), &said), 1u);
+        }
+        EXPECT_EQ(said, "");
+        EXPECT_EQ(HOLDERS_Of(made.c_str(), HOLDERS_Drives), "");
+      }
+      EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+      EXPECT_FALSE(logged("alert 14 OK"));
+      EXPECT_EQ(read_file(printer), std::vector<u8>(printout.begin(), printout.end()));
+      DISKIMG_Eject('A');
+      PRINTER_Close();
+      EXPECT_EQ(descriptors(), before);
+    }
+  }
   DISKIMG_Reset();
 }
 

@@ -80,7 +80,7 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out) {
   return 0;
 }
 
-int DISKIMG_UnpackCompressed(const std::string& image, std::string& why) {
+int DISKIMG_UnpackCompressed(const std::string& image, std::string& why, int* packed) {
   if (!DISKIMG_SpecIsGz(image)) {
     why = "is no .gz image";
     return -1;
@@ -93,35 +93,43 @@ int DISKIMG_UnpackCompressed(const std::string& image, std::string& why) {
   }
   const int fd = FILES_OpenRegular(path.c_str(), O_RDONLY, why);
   if (fd < 0) return -1;
-  gzFile gz = gzdopen(fd, "rb");
+  // zlib closes the descriptor it reads: a caller that keeps the file gets
+  // another of it.
+  const int kept = packed ? fcntl(fd, F_DUPFD_CLOEXEC, 0) : -1;
+  const auto fail = [&] {
+    if (kept >= 0) close(kept);
+    return -1;
+  };
+  gzFile gz = packed && kept < 0 ? nullptr : gzdopen(fd, "rb");
   if (!gz) {
     close(fd);
     why = "can't be read";
-    return -1;
+    return fail();
   }
   std::vector<u8> buffer(DISKIMG_GzBufferSize);
   size_t size = 0;
   const bool unpacked = read_gzip(gz, buffer, size, why);
   gzclose(gz);
-  if (!unpacked) return -1;
+  if (!unpacked) return fail();
   // A file of a unique name whose name goes at once, as an MSA expansion's:
   // no file of the user's is replaced, and nothing is left behind.
   std::string reason;
   const int out = FILES_AnonymousFile(APP_Folder.path, DISKIMG_GzTempPrefix, ".st", reason);
   if (out < 0) {
     why = "can't be unpacked: " + reason;
-    return -1;
+    return fail();
   }
   if (!FILES_WriteAll(out, buffer.data(), size) || lseek(out, 0, SEEK_SET) != 0) {
     why = std::string("can't be unpacked (") + std::strerror(errno) + ")";
     close(out);
-    return -1;
+    return fail();
   }
+  if (packed) *packed = kept;
   return out;
 }
 
-int HOST_UnpackImage(const char* path, std::string& why) {
+int HOST_UnpackImage(const char* path, std::string& why, int* packed) {
   if (!DISKIMG_SpecIsGz(path)) return HOST_NotPacked;
-  const int fd = DISKIMG_UnpackCompressed(path, why);
+  const int fd = DISKIMG_UnpackCompressed(path, why, packed);
   return fd >= 0 ? fd : HOST_UnpackFailed;
 }

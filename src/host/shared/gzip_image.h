@@ -37,5 +37,6 @@ i32 DISKIMG_SpecToPosixPath(const std::string& spec, std::string& out);
 // the file is no gzip stream (zlib would read a plain file as it is), the
 // stream is damaged or cut short, the image is larger than 999,999 bytes, or
 // the copy can't be written (a full disk); nothing is left in the folder
-// then.
-int DISKIMG_UnpackCompressed(const std::string& image, std::string& why);
+// then. With `packed`, an unpacked image also leaves there a read-only
+// descriptor of the gzip file itself, which the caller closes.
+int DISKIMG_UnpackCompressed(const std::string& image, std::string& why, int* packed = nullptr);
