@@ -405,7 +405,9 @@ void DISKIMG_SaveAccess(StateWriter& w) {
     if ((DISKIMG_InsertedMask & (1u << d)) && DISKIMG_Files[d] >= 0) {
       if (!DISKIMG_AlwaysProtected[d]) access |= access_image_writable;
       if (!DISKIMG_WriteProtect[d]) access |= access_st_writes;
-      access |= own_index(FILES_IdOf(DISKIMG_Files[d])) << access_own_shift;
+      // A packed image's drive reads its expansion: the folder's disk is
+      // the file it was expanded from.
+      access |= own_index(DISKIMG_Source[d]) << access_own_shift;
     }
     w.u32v(access);
   }

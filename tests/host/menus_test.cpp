@@ -877,11 +877,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
 // packed file (by any name of it) stays the drive's while its disk is in, and Eject leaves no descriptor behind.
 TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
   const std::vector<u8> image = make_floppy(737280, 2, 9);
-  std::vector<u8> msa = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79};  // every track side stored as it is
-  for (size_t at = 0; at < image.size(); at += 4608) {
-    msa.insert(msa.end(), {0x12, 0x00});
-    msa.insert(msa.end(), image.begin() + long(at), image.begin() + long(at + 4608));
-  }
+  const std::vector<u8> msa = msa_of(image);
   const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
   // Each kind of new file on its own, a few times: whichever takes the freed inode is the one asked of.
   enum { Save, Print, Image };

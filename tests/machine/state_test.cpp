@@ -725,11 +725,7 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   // is said. To that ST the drive had the state's disk: it is ejected there.
   std::vector<u8> changed = bytes;
   changed[5000] ^= 1;
-  std::vector<u8> msa = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79};
-  for (size_t at = 0; at < changed.size(); at += 4608) {
-    msa.insert(msa.end(), {0x12, 0x00});
-    msa.insert(msa.end(), changed.begin() + at, changed.begin() + at + 4608);
-  }
+  std::vector<u8> msa = msa_of(changed);
   // An MSA image that can't be expanded may be the state's disk: it says so.
   // A gzip image the state's drive took, replaced by another disk's, alike.
   std::vector<u8> damaged = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79, 0x20, 0};
@@ -865,6 +861,35 @@ TEST_F(StateFile, EachDriveWritesAsTheSavedOneDid) {
   ASSERT_EQ(DISKIMG_InsertedMask, 1u);
   EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), disk1);
   EXPECT_TRUE(writes(0));
+  DISKIMG_Reset();
+}
+
+// The folder's own disk follows the folder also as an MSA image (which its
+// drive reads as an expansion): a state taken up in a copy of the folder
+// takes the copy's disk, not the one of the folder it was saved in.
+TEST_F(StateFile, TheFoldersOwnDiskComesFromTheFolderTheStateIsTakenUpIn) {
+  boot();
+  const std::vector<u8> plain = make_floppy(737280, 2, 9), msa = msa_of(plain);
+  TempFolder copy;
+  for (const std::vector<u8>* content : {&plain, &msa}) {
+    SCOPED_TRACE(content == &msa ? "an MSA image" : "a plain image");
+    APP_Folder.path = folder.path();
+    folder.write("disk1.st", *content);
+    copy.write("disk1.st", *content);
+    testing::internal::CaptureStdout();
+    DISKIMG_Reset();
+    ASSERT_EQ(DISKIMG_Insert(folder.file("disk1.st").c_str(), 'A'), 1u);
+    const std::vector<u8> state = STATE_Encode();
+    DISKIMG_Reset();
+    APP_Folder.path = copy.path();
+    const STATE_Result r = decode(state);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(r, STATE_Result::Restored);
+    ASSERT_EQ(DISKIMG_InsertedMask, 1u) << alert;
+    EXPECT_TRUE(DISKIMG_Holds(0, copy.file("disk1.st").c_str()));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(DISKIMG_NameA + 1), DISKIMG_NameA[0]), copy.file("disk1.st"));
+  }
+  APP_Folder.path = folder.path();
   DISKIMG_Reset();
 }
 

@@ -26,6 +26,15 @@ std::vector<u8> make_floppy(u32 size, u32 sides, u32 spt, u32 spc) {
   return img;
 }
 
+std::vector<u8> msa_of(const std::vector<u8>& image) {
+  std::vector<u8> msa = {0x0e, 0x0f, 0, 9, 0, 1, 0, 0, 0, 79};
+  for (size_t at = 0; at + 4608 <= image.size(); at += 4608) {
+    msa.insert(msa.end(), {0x12, 0x00});
+    msa.insert(msa.end(), image.begin() + long(at), image.begin() + long(at + 4608));
+  }
+  return msa;
+}
+
 bool mtools_format(const std::string& path, u32 sides, u32 spt, bool pattern) {
   const std::string cmd = "mformat -C -i '" + path + "' -t 80 -h " + std::to_string(sides) +
                           " -s " + std::to_string(spt) + " :: >/dev/null 2>&1";

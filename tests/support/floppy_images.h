@@ -11,6 +11,9 @@
 // is zero except for the geometry fields when sides and spt are non-zero.
 std::vector<u8> make_floppy(u32 size, u32 sides = 0, u32 spt = 0, u32 spc = 2);
 inline u8 floppy_pattern(u32 i) { return u8(i * 31 + (i >> 9)); }
+// A double-sided image of 80 tracks of 9 sectors (737,280 bytes) as an MSA
+// file, every track side stored as it is.
+std::vector<u8> msa_of(const std::vector<u8>& image);
 
 // Formats a new image at `path` with mtools (80 tracks); false when mtools
 // is missing or fails. With `pattern`, every byte after the boot sector is
