@@ -103,6 +103,19 @@ bool FILES_SamePlace(const char* a, const char* b) {
   return folder_a && folder_a == FILES_IdOf(pb.has_parent_path() ? pb.parent_path().c_str() : ".");
 }
 
+bool FILES_LeadsThrough(const char* name, const char* path) {
+  std::filesystem::path place(name);
+  // As many links as the kernel follows: a loop leads nowhere further.
+  for (int link = 0; link <= 40; ++link) {
+    if (FILES_SamePlace(path, place.c_str())) return true;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(place, error);
+    if (error) return false;
+    place = target.is_absolute() ? target : place.parent_path() / target;
+  }
+  return false;
+}
+
 std::optional<FILES_Id> FILES_IdOf(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return std::nullopt;

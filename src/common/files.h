@@ -52,6 +52,11 @@ inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(
 // Whether two paths name one place: the same file name in the same folder
 // (by device and inode), whatever is there, nothing included.
 bool FILES_SamePlace(const char* a, const char* b);
+// Whether `path` is the place `name` names or one its symbolic links lead
+// through (each link's target taken from the link's folder), up to the file
+// or to the place where nothing is: whatever is put at such a place is what
+// `name` then opens.
+bool FILES_LeadsThrough(const char* name, const char* path);
 
 // Writes `size` bytes as the whole new content of `path`: into a temporary
 // file of a unique name beside the file, flushed to the disk, then renamed

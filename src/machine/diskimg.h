@@ -35,7 +35,8 @@ extern u8 DISKIMG_NameB[256];
 extern u32 DISKIMG_LastSize;        // size of the image last inserted
 extern u64 DISKIMG_ImageSize[2];    // size of each drive's open image
 // 1 while the drive holds an image that no toggle may unprotect (an MSA
-// expansion, which is never written back, or a file opened read-only).
+// expansion or a gzip image's unpacked copy, which is never written back, a
+// file opened read-only, or an image without a geometry).
 extern u32 DISKIMG_AlwaysProtected[2];
 // Non-zero while an MSA image is being expanded: the host polls its events
 // once a track side but acts on none until the expansion is over.

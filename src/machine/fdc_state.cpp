@@ -291,7 +291,10 @@ bool put_back(u32 d, const Found& f, const Verdict& v) {
   }
   DISKIMG_Eject(letter);
   if (!DISKIMG_Insert(f.path.c_str(), letter, !v.readOnly.empty())) return false;
-  if (!v.readOnly.empty() && !v.quiet) DISKIMG_TellProtected(d, f.path, v.readOnly);
+  // A packed image goes in as a copy the ST never writes, whatever the
+  // state says: there is nothing to tell and no advice that would help.
+  const bool copy = DISKIMG_WhyProtected[d] == DISKIMG_Protection::Copy;
+  if (!v.readOnly.empty() && !v.quiet && !copy) DISKIMG_TellProtected(d, f.path, v.readOnly);
   if (v.readOnly.empty() && DISKIMG_WhyProtected[d] == DISKIMG_Protection::ReadOnlyFile)
     DISKIMG_TellProtected(d, f.path);
   return true;

@@ -32,10 +32,11 @@ std::string HOLDERS_Of(const char* path, u32 kinds) {
     std::string held = HOLDERS_OfFile(*id, path, kinds);
     if (!held.empty()) return held;
   }
-  // A waiting floppy's name also while nothing is there: whatever is put
-  // under it goes into the drive.
+  // A waiting floppy's name also while nothing is there, and for a
+  // symbolic link every place it leads through to its file: whatever is
+  // put there goes into the drive.
   for (u32 d = 0; d < 2 && (kinds & HOLDERS_Drives); ++d)
-    if (!DISKIMG_Waiting[d].empty() && FILES_SamePlace(path, DISKIMG_Waiting[d].c_str()))
+    if (!DISKIMG_Waiting[d].empty() && FILES_LeadsThrough(DISKIMG_Waiting[d].c_str(), path))
       return waits(d, path);
   if ((kinds & HOLDERS_Printer) && PRINTER_Holds(path))
     return std::string("the printer writes ") + path + " as its output";

@@ -25,8 +25,9 @@ enum HOLDERS_Kind : u32 {
 // PATH as its disk", "hard disk C holds PATH as its image", "the printer
 // writes PATH as its output", "drive A waits for PATH as its disk" (a
 // dropped floppy that goes in once the ST has seen the drive empty; its
-// name is held also while nothing lies there, since whatever is put under
-// it goes in). Empty when nobody does.
+// name is held also while nothing lies there, and so is every place a
+// symbolic link of that name leads through, since whatever is put there
+// goes in). Empty when nobody does.
 std::string HOLDERS_Of(const char* path, u32 kinds = HOLDERS_All);
 // Who, of the drives and hard disks in `kinds`, holds the file `id` (one
 // open already), named `path` in the words. The drives are asked in

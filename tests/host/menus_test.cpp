@@ -787,6 +787,8 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   fs::create_symlink("b.st", folder.file("link.st"));
   fs::create_hard_link(folder.file("b.st"), folder.file("hard.st"));
   fs::create_symlink("Printer Output", folder.file("printout"));
+  fs::create_symlink("to-other.st", folder.file("chain.st"));
+  fs::create_symlink(folder.file("other.st"), folder.file("to-other.st"));
   ASSERT_EQ(HDD_CreateEmptyImage(folder.file("HDD-C.dmg").c_str()), 1u);
   const auto print = [](const std::string& bytes) {
     for (const char c : bytes) PSG_PutB(0xff8800, 15), PSG_PutB(0xff8802, u8(c));
@@ -796,10 +798,12 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   // "waits for": the file is dropped on the drive, and waits while the drive's disk comes out. `printed`: what the
   // ST prints before the save, in a row where it prints "p" after it too; `old`: an earlier run's printout is
   // there; `away`: the waiting file is moved away before the save (what is put under its name goes in; for the
-  // printer's name, nothing is made there, nothing goes in, as the alert says, and the ST prints on).
+  // printer's name, nothing is made there, nothing goes in, as the alert says, and the ST prints on); `dropped`:
+  // the name dropped instead, a chain of symbolic links leading to the file.
   const struct {
     const char *path, *image; char drive; const char *holder, *verb = "holds", *as = "disk", *printed = nullptr;
     bool old = false, away = false;
+    const char* dropped = nullptr;
   } rows[] = {
       {"a.st", "a.st", 'A', "drive A"},
       {"link.st", "b.st", 'B', "drive B"},
@@ -808,6 +812,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"HDD-C.dmg", "b.st", 'B', "hard disk C", "holds", "image"},
       {"other.st", "a.st", 'A', "drive A", "waits for"},
       {"other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true},
+      {"other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true, "chain.st"},
       {"Printer Output", "a.st", 'A', "the printer", "writes", "output", ""},  // not there yet
       {"printout", "a.st", 'A', "the printer", "writes", "output", "", true},
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},
@@ -827,7 +832,8 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
     else fs::remove(printer);
     testing::internal::CaptureStdout();
     const u32 in = DISKIMG_Insert(folder.file(r.image).c_str(), r.drive);
-    if (r.holder && std::string(r.verb) == "waits for") APP_OpenDocuments({path}, false);
+    if (r.holder && std::string(r.verb) == "waits for")
+      APP_OpenDocuments({r.dropped ? folder.file(r.dropped) : path}, false);
     testing::internal::GetCapturedStdout();
     ASSERT_TRUE(in && HDD_Open[0]);
     if (r.away) fs::rename(path, path + ".away");
@@ -871,10 +877,11 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
   DISKIMG_Reset();
 }
 
-// A packed floppy (gzip or MSA) lives in memory once in its drive, so its file may be deleted; the files made after
-// that (the file system hands out the freed inode again) are never taken for the drive's disk: a quick save to one
-// name saves every time, the ST's printing reaches the printer's file, and an empty hard-disk image is made. The
-// packed file (by any name of it) stays the drive's while its disk is in, and Eject leaves no descriptor behind.
+// A packed floppy (gzip or MSA) lives in its unpacked copy once in its drive, so its file may be deleted; the files
+// made after that (the file system hands out the freed inode again) are never taken for the drive's disk: a quick
+// save to one name saves every time, the ST's printing reaches the printer's file, and an empty hard-disk image is
+// made. The packed file (by any name of it) stays the drive's while its disk is in, and Eject leaves no descriptor
+// behind.
 TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
   const std::vector<u8> image = make_floppy(737280, 2, 9);
   const std::vector<u8> msa = msa_of(image);

@@ -550,7 +550,8 @@ TEST_F(StateFile, FloppiesFromAStateAreOnlyReadUnlessTheyAreTheFolders) {
 // the file is that very floppy image: its digest, a floppy's boot sector,
 // the size the state's geometry gives, a file the user may write and no
 // other drive or program writes. Otherwise the drive only reads it, and an
-// alert says why (unless the ST could not write it when saved either); the
+// alert says why (unless the ST could not write it when saved either, or it
+// is a packed image, which goes in write-protected in any case); the
 // menu's toggle can't lift that, and the file stays byte for byte.
 TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   boot();
@@ -702,6 +703,16 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   testing::internal::GetCapturedStdout();
   close(locker);
   EXPECT_EQ(DISKIMG_Files[0], held);
+  EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
+  // A packed image goes back in as the copy every insertion of it makes,
+  // write-protected: an earlier version's state gives no advice to insert
+  // it again, which would only make another copy.
+  elsewhere.write("work.msa", msa_of(make_floppy(737280, 2, 9)));
+  const std::vector<u8> msaState = state_with(elsewhere.file("work.msa"));
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(decode(std::vector<u8>(msaState.begin(), msaState.end() - access_on)), STATE_Result::Restored) << alert;
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(DISKIMG_WhyProtected[0], DISKIMG_Protection::Copy);
   EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
   // Images the drives hold the other way round: each goes to the drive the
   // state gives it, and both are written.
