@@ -813,6 +813,7 @@ TEST_F(Menus, AStateIsNeverSavedOverAFileTheMachineHolds) {
       {"other.st", "a.st", 'A', "drive A", "waits for"},
       {"other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true},
       {"other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true, "chain.st"},
+      {"to-other.st", "a.st", 'A', "drive A", "waits for", "disk", nullptr, false, true, "chain.st"},
       {"Printer Output", "a.st", 'A', "the printer", "writes", "output", ""},  // not there yet
       {"printout", "a.st", 'A', "the printer", "writes", "output", "", true},
       {"printout", "a.st", 'A', "the printer", "writes", "output", "x"},

@@ -708,12 +708,19 @@ TEST_F(StateFile, AnImageOfAnotherFolderIsWrittenOnlyWhenTheStateProvesIt) {
   // write-protected: an earlier version's state gives no advice to insert
   // it again, which would only make another copy.
   elsewhere.write("work.msa", msa_of(make_floppy(737280, 2, 9)));
-  const std::vector<u8> msaState = state_with(elsewhere.file("work.msa"));
-  testing::internal::CaptureStdout();
-  ASSERT_EQ(decode(std::vector<u8>(msaState.begin(), msaState.end() - access_on)), STATE_Result::Restored) << alert;
-  testing::internal::GetCapturedStdout();
-  EXPECT_EQ(DISKIMG_WhyProtected[0], DISKIMG_Protection::Copy);
-  EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
+  const gzFile gz = gzopen(elsewhere.file("work.st.gz").c_str(), "wb");
+  gzwrite(gz, bytes.data(), unsigned(bytes.size()));
+  gzclose(gz);
+  for (const char* name : {"work.msa", "work.st.gz"}) {
+    SCOPED_TRACE(name);
+    const std::vector<u8> packedState = state_with(elsewhere.file(name));
+    testing::internal::CaptureStdout();
+    const STATE_Result restored = decode(std::vector<u8>(packedState.begin(), packedState.end() - access_on));
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(restored, STATE_Result::Restored) << alert;
+    EXPECT_EQ(DISKIMG_WhyProtected[0], DISKIMG_Protection::Copy);
+    EXPECT_EQ(alert.find("message 20"), std::string::npos) << alert;
+  }
   // Images the drives hold the other way round: each goes to the drive the
   // state gives it, and both are written.
   elsewhere.write("other.st", make_floppy(737280, 2, 9));
