@@ -45,6 +45,9 @@ std::string APP_FindFile(const char* name);
 constexpr int HOST_NotPacked = -1;
 constexpr int HOST_UnpackFailed = -2;
 int HOST_UnpackImage(const char* path, std::string& why, int* packed = nullptr);
+// Whether HOST_UnpackImage unpacks the file at path: by the name the path
+// gives it, whatever the name of a file a symbolic link there leads to.
+bool HOST_UnpacksByName(const char* path);
 
 // ---- Clocks ----------------------------------------------------------------
 

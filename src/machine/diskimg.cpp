@@ -90,6 +90,20 @@ void let_go(u32 d) {
   }
 }
 
+// The name a drive knows its disk by, which a restore opens again: the
+// file's own path, every link resolved. A link whose name and its file's
+// differ in whether the host unpacks them keeps its own name (in its
+// folder's own path): the disk comes back read the way it went in.
+std::string known_name(const char* path) {
+  char full[PATH_MAX];
+  if (!realpath(path, full)) return path;
+  if (HOST_UnpacksByName(full) == HOST_UnpacksByName(path)) return full;
+  const char* slash = std::strrchr(path, '/');
+  const std::string folder = slash ? std::string(path, slash == path ? 1 : size_t(slash - path)) : ".";
+  if (!realpath(folder.c_str(), full)) return path;
+  return std::string(full) + (full[1] ? "/" : "") + (slash ? slash + 1 : path);
+}
+
 }  // namespace
 
 void DISKIMG_Reset() {
@@ -505,8 +519,7 @@ u32 DISKIMG_Insert(const char* path, char drive, bool readOnly) {
   const DISKIMG_Drive& g = DISKIMG_Drives[d];
   std::printf("non-boot FDC %c: %d/%d/%d %d bytes/sector\n", letter, g.sides, g.tracks,
               g.sectorsPerTrack, 512);
-  char full[PATH_MAX];
-  set_name(name_of(d), realpath(path, full) ? full : path);
+  set_name(name_of(d), known_name(path).c_str());
   if (protection == DISKIMG_Protection::InUse) DISKIMG_TellProtected(d, path);
   return 1;
 }

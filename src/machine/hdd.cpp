@@ -557,9 +557,12 @@ u32 HDD_CreateEmptyImage(const char* path, std::string* why) {
   ok = ok && pwrite(fd, sector, 512, 0) == 512;
   ok = ok && pwrite(fd, fat_start, 4, 0x200) == 4;
   ok = ok && pwrite(fd, fat_start, 4, 0x5200) == 4;
-  ok = close(fd) == 0 && ok;
   // A file made here that could not be finished (a full disk) goes again;
-  // one the user agreed to format stays as the failure left it.
-  if (!ok && !existed && id && FILES_IdOf(file) == *id) unlink(file.c_str());
+  // one the user agreed to format stays as the failure left it. Whether the
+  // name still is ours is asked while the file is open: once closed, its
+  // inode may be another new file's.
+  const bool ours = !existed && id && FILES_IdOf(file) == *id;
+  ok = close(fd) == 0 && ok;
+  if (!ok && ours) unlink(file.c_str());
   return ok ? 1 : 0;
 }

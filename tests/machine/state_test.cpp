@@ -1130,3 +1130,71 @@ TEST_F(StateFile, EachDrivesSensorGoesOnFromWhereTheStatesStood) {
     }
   }
 }
+
+// An image that went in through a symbolic link comes back from a state as
+// it went in: a gzip image is unpacked for its ".gz" name, which the file
+// the link leads to need not have, and a file a link of another name leads
+// to goes in as it is though its own name ends in ".gz"; an MSA image is
+// known by its first bytes under any name. The restore takes the very disk
+// back, read the same way, with no alert, whether the compressed file is
+// small or larger than a floppy image (read the other way, it would be a
+// disk that "changed since").
+TEST_F(StateFile, AnImageThatWentInThroughALinkComesBackThroughIt) {
+  boot();
+  PREFS_WriteProtect = 0;
+  std::vector<u8> noisy = make_floppy(737280, 2, 9);
+  u32 seed = 12345;
+  for (size_t i = 512; i < noisy.size(); ++i) seed = seed * 1103515245 + 12345, noisy[i] = u8(seed >> 16);
+  const std::vector<u8> plain = make_floppy(737280, 2, 9);
+  TempFolder disks;
+  const auto gzip = [&](const std::string& name, const std::vector<u8>& bytes) {
+    const gzFile gz = gzopen(disks.file(name).c_str(), "wb");
+    gzwrite(gz, bytes.data(), unsigned(bytes.size()));
+    gzclose(gz);
+  };
+  // The link, the file it leads to and that file's content: a gzip or MSA
+  // image of `image`, or `image` itself.
+  enum { Gzip, Msa, Plain };
+  const struct {
+    const char *link, *target;
+    const std::vector<u8>* image;
+    int as;
+  } rows[] = {
+      {"game.st.gz", "blob", &plain, Gzip},
+      {"noisy.st.gz", "noisy-blob", &noisy, Gzip},
+      {"twin.st.gz", "real.st.gz", &plain, Gzip},
+      {"raw.st", "packed.st.gz", &noisy, Gzip},
+      {"game.msa", "msa-blob", &plain, Msa},
+      {"flat.st.gz.st", "flat.st", &plain, Plain},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.link);
+    if (r.as == Gzip) gzip(r.target, *r.image);
+    else disks.write(r.target, r.as == Msa ? msa_of(*r.image) : *r.image);
+    std::filesystem::create_symlink(disks.file(r.target), disks.file(r.link));
+    testing::internal::CaptureStdout();
+    DISKIMG_Reset();
+    ASSERT_EQ(DISKIMG_Insert(disks.file(r.link).c_str(), 'A'), 1u);
+    const DISKIMG_Protection why = DISKIMG_WhyProtected[0];
+    u8 was[512], now[512];
+    ASSERT_EQ(pread(DISKIMG_Files[0], was, sizeof was, 0), 512);
+    const std::vector<u8> state = STATE_Encode();
+    DISKIMG_Reset();
+    const STATE_Result restored = decode(state);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(restored, STATE_Result::Restored);
+    EXPECT_EQ(alert.find("Cant insert"), std::string::npos) << alert;
+    if (DISKIMG_InsertedMask != 1) {
+      ADD_FAILURE() << "drive A left empty";
+      continue;
+    }
+    EXPECT_TRUE(DISKIMG_Holds(0, disks.file(r.link).c_str()));
+    // Unpacked or expanded again, or the file itself again (a file of
+    // another folder whose first sector is no boot sector goes back only
+    // read, as any does).
+    EXPECT_EQ(DISKIMG_WhyProtected[0] == DISKIMG_Protection::Copy, why == DISKIMG_Protection::Copy);
+    ASSERT_EQ(pread(DISKIMG_Files[0], now, sizeof now, 0), 512);
+    EXPECT_TRUE(std::equal(was, was + 512, now));
+  }
+  DISKIMG_Reset();
+}

@@ -128,8 +128,10 @@ int DISKIMG_UnpackCompressed(const std::string& image, std::string& why, int* pa
   return out;
 }
 
+bool HOST_UnpacksByName(const char* path) { return DISKIMG_SpecIsGz(path); }
+
 int HOST_UnpackImage(const char* path, std::string& why, int* packed) {
-  if (!DISKIMG_SpecIsGz(path)) return HOST_NotPacked;
+  if (!HOST_UnpacksByName(path)) return HOST_NotPacked;
   const int fd = DISKIMG_UnpackCompressed(path, why, packed);
   return fd >= 0 ? fd : HOST_UnpackFailed;
 }
