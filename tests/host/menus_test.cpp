@@ -393,9 +393,10 @@ TEST_F(Menus, TheQuitPathsStateComesBackAtTheNextStart) {
 
 // What stands in the way of "Auto Saved State" when the start did not see it (a folder, a link to a device,
 // a link to nothing): each way to quit says why the state can't be saved. The window's (the menu, the close
-// box, and the quit that waited for a floppy, which ended a pause) asks whether to quit anyway: Cancel goes
-// back to the machine as it was, Quit Anyway quits with status 1; a signal (also one that comes while such a
-// quit waits) quits with the reason on standard error only. What is in the way stays as it was.
+// box, and the quit that waited for a floppy, which ended a pause, also one that went ahead without it when the
+// frames did not come) asks whether to quit anyway: Cancel goes back to the machine as it was, the floppy still
+// waiting, Quit Anyway quits with status 1; a signal (also one that comes while such a quit waits) quits with
+// the reason on standard error only. What is in the way stays as it was.
 TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
   const std::string path = folder.file("Auto Saved State");
   folder.write("game.st", make_floppy(737280));
@@ -409,7 +410,7 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
       {"link to a device", [&] { fs::create_symlink("/dev/null", path); }, " is a device"},
       {"link to nothing", [&] { fs::create_symlink(folder.file("gone"), path); }, " is a symbolic link to nothing"},
   };
-  enum By { Menu, CloseBox, WaitingFloppy, Signal, SignalWhileWaiting };
+  enum By { Menu, CloseBox, WaitingFloppy, Overdue, Signal, SignalWhileWaiting };
   // `anyway`: the answer to what can't be saved.
   const auto quit = [](By by, bool anyway) {
     if (by == Signal) return APP_QuitNow();
@@ -428,14 +429,14 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
     return fs::is_symlink(path) && fs::read_symlink(path) == (obstacle[10] == 'd' ? "/dev/null" : folder.file("gone"));
   };
   for (const auto& o : obstacles) {
-    for (By by : {Menu, CloseBox, WaitingFloppy, Signal, SignalWhileWaiting}) {
+    for (By by : {Menu, CloseBox, WaitingFloppy, Overdue, Signal, SignalWhileWaiting}) {
       SCOPED_TRACE(testing::Message() << o.obstacle << ", way " << by);
       start();
       machine_run_quietly(1);
       APP_StopFlag = 0;  // the frame count's
       o.make();
       mark();
-      const bool waits = by == WaitingFloppy || by == SignalWhileWaiting;
+      const bool waits = by == WaitingFloppy || by == Overdue || by == SignalWhileWaiting;
       if (waits) {
         ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
         APP_OpenDocuments({folder.file("other.st")}, false);
@@ -446,6 +447,14 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
         if (waits) {
           EXPECT_EQ(EVENTS_Paused, 0u);  // the machine runs until the floppy went in
           EXPECT_EQ(APP_StopFlag, 0);
+        }
+        if (by == Overdue) {
+          static u64 now;
+          now = HOST_Microseconds() + INPUT_QuitWaitLimit;
+          HOST_Clock.microseconds = [] { return now; };
+          INPUT_QuitIfOverdue();
+          HOST_UseSystemClock();
+        } else if (waits) {
           for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
         }
       });
@@ -462,15 +471,23 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
       EXPECT_EQ(DLG_LastAlertText(), "The state of the machine: " + path + o.why);
       EXPECT_EQ(APP_StopFlag, 0);
       EXPECT_EQ(APP_QuitUnsaved, 0u);
-      EXPECT_EQ(EVENTS_Paused, by == WaitingFloppy ? 1u : 0u);  // paused again
+      EXPECT_EQ(EVENTS_Paused, by == WaitingFloppy || by == Overdue ? 1u : 0u);  // paused again
       EXPECT_TRUE(by != WaitingFloppy || item(MENU_FileId, 7).checked);
       EVENTS_Paused = 0;
+      if (by == Overdue) {
+        // The floppy the quit went without waits on, and goes in.
+        EXPECT_EQ(said.find("did not go in"), std::string::npos) << said;
+        EXPECT_EQ(INPUT_PendingDisks(), 1u);
+        EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: other.st");
+        for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
+        EXPECT_TRUE(DISKIMG_Holds(0, folder.file("other.st").c_str()));
+      }
       machine_run_quietly(1, true);  // it runs on
       EXPECT_TRUE(marked());
       EXPECT_EQ(DLG_ScriptLeft(), 0u);
       // Again, and Quit Anyway.
       DLG_Log.clear();
-      stderr_of([&] { quit(by == WaitingFloppy ? Menu : by, true); });
+      stderr_of([&] { quit(by == WaitingFloppy || by == Overdue ? Menu : by, true); });
       EXPECT_TRUE(logged("alert 19 OK"));
       EXPECT_EQ(APP_StopFlag, 1);
       EXPECT_EQ(APP_QuitUnsaved, 1u);

@@ -716,14 +716,20 @@ void INPUT_QuitIfOverdue() {
   // The frames do not come (a guest holding the machine inside long Blitter
   // operations): the quit goes ahead with the drive empty, as the ST last
   // saw it. Putting the floppy in now, unseen, would have the ST write its
-  // old disk's directory onto it after a restore.
-  for (const std::string& p : pending)
-    if (!p.empty()) std::fprintf(stderr, "%s did not go in: the quit came first\n", p.c_str());
+  // old disk's directory onto it after a restore. A user who goes back to
+  // the machine (what can't be saved) finds the floppies waiting still.
+  std::string left[2] = {std::move(pending[0]), std::move(pending[1])};
   pending[0].clear();
   pending[1].clear();
   const u32 by = quit_waiting;
   quit_waiting = 0;
-  finish_quit(by);
+  if (!finish_quit(by)) {
+    pending[0] = std::move(left[0]);
+    pending[1] = std::move(left[1]);
+    return;
+  }
+  for (const std::string& p : left)
+    if (!p.empty()) std::fprintf(stderr, "%s did not go in: the quit came first\n", p.c_str());
 }
 
 u32 INPUT_PendingDisks() { return (pending[0].empty() ? 0 : 1) | (pending[1].empty() ? 0 : 2); }

@@ -191,7 +191,8 @@ bool INPUT_PutDisk(char drive, const std::string& path);
 void INPUT_DiskSwapFrame();
 // A quit waits for the floppies at most this long (host microseconds; a
 // swap takes DISKIMG_SwapFrames, 1.28 s at the ST's own pace): past it,
-// INPUT_QuitIfOverdue quits with them left out. The host calls it while
+// INPUT_QuitIfOverdue quits with them left out (they wait on when the user
+// goes back to the machine from what can't be saved). The host calls it while
 // INPUT_QuitWaiting, also from inside long work that holds the frames back.
 constexpr u64 INPUT_QuitWaitLimit = 2000000;
 bool INPUT_QuitWaiting();
