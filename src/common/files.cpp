@@ -96,6 +96,13 @@ std::optional<FILES_Id> FILES_IdOf(const char* path) {
   return FILES_IdOf(st);
 }
 
+std::optional<FILES_Entry> FILES_EntryAt(const char* path) {
+  struct stat st;
+  if (lstat(path, &st) != 0) return std::nullopt;
+  const i64 modified = S_ISDIR(st.st_mode) ? 0 : i64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return FILES_Entry{FILES_IdOf(st), u32(st.st_mode & S_IFMT), modified};
+}
+
 bool FILES_SamePlace(const char* a, const char* b) {
   const std::filesystem::path pa(a), pb(b);
   if (pa.filename() != pb.filename() || pa.filename().empty()) return false;

@@ -49,6 +49,17 @@ std::optional<FILES_Id> FILES_IdOf(const char* path);
 inline std::optional<FILES_Id> FILES_IdOf(const std::string& path) { return FILES_IdOf(path.c_str()); }
 std::optional<FILES_Id> FILES_IdOf(int fd);
 inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(st.st_ino)}; }
+// What is at `path` itself (a symbolic link's own entry, not its target's):
+// its file by device and inode, its kind and, but for a folder, when its
+// content last changed, so that a new file given a freed inode differs from
+// the one that had it. None where nothing is.
+struct FILES_Entry {
+  FILES_Id id;
+  u32 kind;
+  i64 modified_ns;
+  bool operator==(const FILES_Entry&) const = default;
+};
+std::optional<FILES_Entry> FILES_EntryAt(const char* path);
 // Whether two paths name one place: the same file name in the same folder
 // (by device and inode), whatever is there, nothing included.
 bool FILES_SamePlace(const char* a, const char* b);

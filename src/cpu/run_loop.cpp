@@ -203,6 +203,7 @@ void m68k_run_loop() {
       // The restore takes the event times as they were saved.
       APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
       APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
+      APP_AutoStateRefusedEntry = FILES_EntryAt(path.c_str());
     }
   }
   SCHED_PaceMark = HOST_Microseconds();

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "common/types.h"
 
 // ---- The application's folder ------------------------------------------
@@ -33,6 +34,10 @@ void APP_GetAppFolder();
 bool APP_LockFolder();
 // Full path of `name` in APP_Folder when such a file exists, else empty.
 std::string APP_FindFile(const char* name);
+// What was under "Auto Saved State" when the start refused it
+// (APP_AutoStateRefused): the quit sets that aside, and only that, not a
+// state saved under the name since.
+extern std::optional<FILES_Entry> APP_AutoStateRefusedEntry;
 
 // ---- Compressed floppy images ----------------------------------------------
 

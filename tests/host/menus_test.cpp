@@ -500,7 +500,8 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
 
 // Whatever the start refused under the automatic state's name, a folder or a link that is no state as
 // well as a state of another machine, is set aside at the quit (the user told what it is), and the new
-// state takes its place: the quit saved everything.
+// state takes its place: the quit saved everything. A state the user saved in its place since is no longer
+// what the start refused: it is neither set aside nor said to be, and the quit's state is written over it.
 TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const struct {
@@ -517,23 +518,35 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
        [&] { return fs::read_symlink(aside) == folder.file("gone"); }, ", which is a symbolic link to nothing"},
   };
   for (const auto& o : obstacles) {
-    SCOPED_TRACE(o.obstacle);
-    start();
-    o.make();
-    machine_run_quietly(1);
-    EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
-    DLG_ScriptButton(true);
-    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
-    EXPECT_TRUE(logged("alert 17 OK"));
-    EXPECT_FALSE(logged("alert 19 OK"));
-    EXPECT_NE(said.find("kept as " + aside + o.what + ": It is no file, so no saved state"), std::string::npos)
-        << said;
-    EXPECT_TRUE(o.kept());
-    EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
-    EXPECT_EQ(APP_StopFlag, 1);
-    EXPECT_EQ(APP_QuitUnsaved, 0u);
-    fs::remove_all(path);
-    fs::remove_all(aside);
+    // Taken away and saved over by the user, the new file may well be given the freed inode.
+    for (const bool saved_over : {false, true}) {
+      SCOPED_TRACE(testing::Message() << o.obstacle << (saved_over ? ", saved over" : ""));
+      start();
+      o.make();
+      machine_run_quietly(1);
+      EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
+      if (saved_over) {
+        fs::remove_all(path);
+        ASSERT_TRUE(STATE_Write(path.c_str()));
+      }
+      DLG_ScriptButton(true);
+      const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+      EXPECT_EQ(logged("alert 17 OK"), !saved_over);
+      EXPECT_FALSE(logged("alert 19 OK"));
+      if (saved_over) {
+        EXPECT_EQ(said.find("kept as"), std::string::npos) << said;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(aside)));
+      } else {
+        EXPECT_NE(said.find("kept as " + aside + o.what + ": It is no file, so no saved state"), std::string::npos)
+            << said;
+        EXPECT_TRUE(o.kept());
+      }
+      EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+      EXPECT_EQ(APP_StopFlag, 1);
+      EXPECT_EQ(APP_QuitUnsaved, 0u);
+      fs::remove_all(path);
+      fs::remove_all(aside);
+    }
   }
 }
 

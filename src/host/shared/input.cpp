@@ -207,14 +207,17 @@ std::string state_tos() {
 // state of another machine, one it could not read, a folder, a link to a
 // device) is set aside first, under a name that says so, and the user is
 // told what loads it again (by why it was refused); when it can't be, it
-// stays and no new one is written over it. A file the machine holds (a
-// disk under that name, or a link to one) is neither set aside nor written
-// over: the save refuses it and says who holds it. Returns why the state is
-// not saved, or an empty string.
+// stays and no new one is written over it. What was put in its place since
+// (the user saved a state under the name) is no longer what the start
+// refused: it is written over as it would be without the refusal. A file
+// the machine holds (a disk under that name, or a link to one) is neither
+// set aside nor written over: the save refuses it and says who holds it.
+// Returns why the state is not saved, or an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  if (APP_AutoStateRefused && FILES_Exists(path.c_str()) && HOLDERS_Of(path.c_str()).empty()) {
+  const auto entry = FILES_EntryAt(path.c_str());
+  if (APP_AutoStateRefused && entry && entry == APP_AutoStateRefusedEntry && HOLDERS_Of(path.c_str()).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
