@@ -917,6 +917,11 @@ TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
   const std::vector<u8> image = make_floppy(737280, 2, 9);
   const std::vector<u8> msa = msa_of(image);
   const auto descriptors = [] { return std::distance(fs::directory_iterator("/proc/self/fd"), {}); };
+  const auto gzip_to = [](const std::string& path, const std::vector<u8>& bytes) {
+    const gzFile gz = gzopen(path.c_str(), "wb");
+    gzwrite(gz, bytes.data(), unsigned(bytes.size()));
+    gzclose(gz);
+  };
   // Each kind of new file on its own, a few times: whichever takes the freed inode is the one asked of.
   enum { Save, Print, Image };
   for (const std::string name : {"a.st.gz", "a.msa", "a.msa.gz"}) {
@@ -925,13 +930,10 @@ TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
       start();
       const std::string packed = folder.file(name), link = folder.file("link"), printer = folder.file("Printer Output");
       const std::vector<u8>& content = name.find("msa") != std::string::npos ? msa : image;
-      if (name == "a.msa") {
+      if (name == "a.msa")
         folder.write(name, content);
-      } else {
-        const gzFile gz = gzopen(packed.c_str(), "wb");
-        gzwrite(gz, content.data(), unsigned(content.size()));
-        gzclose(gz);
-      }
+      else
+        gzip_to(packed, content);
       fs::create_hard_link(packed, link);
       fs::remove(printer);
       const auto before = descriptors();
@@ -975,6 +977,40 @@ TEST_F(Menus, ADeletedPackedFloppysFileLendsItsPlaceToNoOtherFile) {
       PRINTER_Close();
       EXPECT_EQ(descriptors(), before);
     }
+  }
+  // A restore that puts a packed disk back in keeps its file the same way, and lets go of the one it replaces (and of
+  // its own, should its disk be refused).
+  const std::string gz = folder.file("r.st.gz"), msaFile = folder.file("r.msa"), state = folder.file("r.sav");
+  const auto before = descriptors();
+  for (const std::string& packed : {gz, msaFile}) {
+    SCOPED_TRACE(packed);
+    start();
+    gzip_to(gz, image);
+    folder.write("r.msa", msa);
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(packed.c_str(), 'A'), 1u);
+    ASSERT_TRUE(MENU_SaveState(state));
+    DISKIMG_Eject('A');
+    ASSERT_EQ(DISKIMG_Insert((packed == gz ? msaFile : gz).c_str(), 'A'), 1u);
+    const bool restored = STATE_Read(state.c_str());
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(descriptors(), before + 2);
+    EXPECT_EQ(HOLDERS_Of(packed.c_str()), "drive A holds " + packed + " as its disk");
+    testing::internal::CaptureStderr();
+    fs::remove(packed);
+    for (int i = 0; i < 4; ++i) {
+      const std::string made = folder.file("quick.sav");
+      EXPECT_TRUE(MENU_SaveState(made));
+      EXPECT_EQ(HOLDERS_Of(made.c_str(), HOLDERS_Drives), "");
+    }
+    // The state's disk is gone now: the restore empties the drive and keeps nothing open of it.
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(STATE_Read(state.c_str()));
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(DISKIMG_InsertedMask, 0u);
+    EXPECT_EQ(descriptors(), before);
   }
   DISKIMG_Reset();
 }
