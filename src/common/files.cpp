@@ -96,11 +96,38 @@ std::optional<FILES_Id> FILES_IdOf(const char* path) {
   return FILES_IdOf(st);
 }
 
-std::optional<FILES_Entry> FILES_EntryAt(const char* path) {
+void FILES_HeldEntry::Hold(const char* path) {
+  LetGo();
   struct stat st;
-  if (lstat(path, &st) != 0) return std::nullopt;
-  const i64 modified = S_ISDIR(st.st_mode) ? 0 : i64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  return FILES_Entry{FILES_IdOf(st), u32(st.st_mode & S_IFMT), modified};
+  const int fd = open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (fd >= 0 && fstat(fd, &st) == 0) {
+    fd_ = fd;
+  } else {
+    if (fd >= 0) close(fd);
+    // Out of descriptors: known by device, inode and kind alone, which
+    // keeps it from being written over, at the risk of taking a new file
+    // given its inode for it.
+    if (lstat(path, &st) != 0) return;
+  }
+  held_ = true;
+  id_ = FILES_IdOf(st);
+  kind_ = u32(st.st_mode & S_IFMT);
+}
+
+void FILES_HeldEntry::LetGo() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  held_ = false;
+}
+
+bool FILES_HeldEntry::IsAt(const char* path) const {
+  struct stat st;
+  if (!held_ || lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_)
+    return false;
+  // One no longer linked anywhere is not there, whatever the file system
+  // numbers a new file.
+  struct stat own;
+  return fd_ < 0 || (fstat(fd_, &own) == 0 && own.st_nlink > 0);
 }
 
 bool FILES_SamePlace(const char* a, const char* b) {

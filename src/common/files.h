@@ -49,17 +49,30 @@ std::optional<FILES_Id> FILES_IdOf(const char* path);
 inline std::optional<FILES_Id> FILES_IdOf(const std::string& path) { return FILES_IdOf(path.c_str()); }
 std::optional<FILES_Id> FILES_IdOf(int fd);
 inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(st.st_ino)}; }
-// What is at `path` itself (a symbolic link's own entry, not its target's):
-// its file by device and inode, its kind and, but for a folder, when its
-// content last changed, so that a new file given a freed inode differs from
-// the one that had it. None where nothing is.
-struct FILES_Entry {
-  FILES_Id id;
-  u32 kind;
-  i64 modified_ns;
-  bool operator==(const FILES_Entry&) const = default;
+// What lies at a path itself (a symbolic link's own entry, not its
+// target's), kept open without being read or waited for (a folder, a FIFO,
+// a device node alike): while it is held, no new file can be given its
+// inode, so whatever is written into it, it is still what lies at the path
+// exactly when device, inode and kind are the same there.
+class FILES_HeldEntry {
+ public:
+  FILES_HeldEntry() = default;
+  FILES_HeldEntry(const FILES_HeldEntry&) = delete;
+  FILES_HeldEntry& operator=(const FILES_HeldEntry&) = delete;
+  ~FILES_HeldEntry() { LetGo(); }
+  // Holds what lies at `path` now, instead of what was held; nothing where
+  // nothing is.
+  void Hold(const char* path);
+  void LetGo();
+  // Whether what is held lies at `path` now.
+  bool IsAt(const char* path) const;
+
+ private:
+  bool held_ = false;
+  int fd_ = -1;
+  FILES_Id id_{};
+  u32 kind_ = 0;
 };
-std::optional<FILES_Entry> FILES_EntryAt(const char* path);
 // Whether two paths name one place: the same file name in the same folder
 // (by device and inode), whatever is there, nothing included.
 bool FILES_SamePlace(const char* a, const char* b);

@@ -200,10 +200,12 @@ void m68k_run_loop() {
     APP_AutoStateLoaded = 1;
     const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
     if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
+      // Held before it is read, so that what is held is what was refused.
+      APP_AutoStateRefusedEntry.Hold(path.c_str());
       // The restore takes the event times as they were saved.
       APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
       APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
-      APP_AutoStateRefusedEntry = FILES_EntryAt(path.c_str());
+      if (!APP_AutoStateRefused) APP_AutoStateRefusedEntry.LetGo();
     }
   }
   SCHED_PaceMark = HOST_Microseconds();

@@ -35,9 +35,10 @@ bool APP_LockFolder();
 // Full path of `name` in APP_Folder when such a file exists, else empty.
 std::string APP_FindFile(const char* name);
 // What was under "Auto Saved State" when the start refused it
-// (APP_AutoStateRefused): the quit sets that aside, and only that, not a
-// state saved under the name since.
-extern std::optional<FILES_Entry> APP_AutoStateRefusedEntry;
+// (APP_AutoStateRefused), held until the quit sets it aside: the quit sets
+// aside that, also once written in place, and not a state saved under the
+// name since.
+extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 
 // ---- Compressed floppy images ----------------------------------------------
 

@@ -33,7 +33,7 @@ i32 APP_StopFlag;
 u32 APP_AutoStateLoaded;
 u32 APP_AutoStateTakenUp;
 u32 APP_AutoStateRefused;
-std::optional<FILES_Entry> APP_AutoStateRefusedEntry;
+FILES_HeldEntry APP_AutoStateRefusedEntry;
 u32 APP_QuitUnsaved;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {

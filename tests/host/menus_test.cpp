@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -571,6 +572,52 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
     EXPECT_EQ(DLG_LastAlertText() == "The state of the machine: " + why, !signal) << signal;
     EXPECT_TRUE(read_file(path) == image && !fs::exists(path + " (refused)") && APP_QuitUnsaved) << signal;
     DISKIMG_Reset();
+  }
+}
+
+// What the start refused and is written into since (drive A's disk, which the ST wrote to before it was ejected,
+// or a damaged state mended in place by another program) is still what it refused: the quit sets it aside with
+// what was written. States the user saved under the name since, however many, are not: nothing is set aside.
+TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  for (const std::string how : {"drive A wrote", "changed in place", "saved over"}) {
+    SCOPED_TRACE(how);
+    std::vector<u8> image = make_floppy(737280);
+    folder.write("Auto Saved State", image);
+    start();
+    machine_run_quietly(1);
+    ASSERT_TRUE(APP_AutoStateRefused);
+    const auto refused = FILES_IdOf(path);
+    image[512] = 0x0e;
+    if (how == "drive A wrote") {
+      testing::internal::CaptureStdout();
+      APP_OpenDocuments({path}, false, true);
+      testing::internal::GetCapturedStdout();
+      ASSERT_TRUE(DISKIMG_Holds(0, path.c_str()));
+      ASSERT_EQ(pwrite(DISKIMG_Files[0], &image[512], 1, 512), 1);
+      DISKIMG_Eject('A');
+    } else if (how == "changed in place") {
+      const int fd = open(path.c_str(), O_WRONLY);
+      ASSERT_EQ(pwrite(fd, &image[512], 1, 512), 1);
+      close(fd);
+    } else {
+      // Each save frees the inode of the file it replaces, which the next one may well be given.
+      for (int saves = 0; saves < 8 && (saves < 2 || FILES_IdOf(path) != refused); ++saves)
+        ASSERT_TRUE(STATE_Write(path.c_str()));
+    }
+    DLG_ScriptButton(true);
+    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+    const bool kept = how != "saved over";
+    EXPECT_EQ(logged("alert 17 OK"), kept);
+    EXPECT_EQ(said.find("kept as " + aside + ": ") != std::string::npos, kept) << said;
+    EXPECT_EQ(fs::exists(aside), kept);
+    if (kept) {
+      EXPECT_EQ(read_file(aside), image);
+    }
+    EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+    EXPECT_EQ(APP_QuitUnsaved, 0u);
+    fs::remove(path);
+    fs::remove(aside);
   }
 }
 

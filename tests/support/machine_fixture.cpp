@@ -148,7 +148,7 @@ void machine_reset_globals() {
   APP_AutoStateLoaded = 0;
   APP_AutoStateTakenUp = 0;
   APP_AutoStateRefused = 0;
-  APP_AutoStateRefusedEntry.reset();
+  APP_AutoStateRefusedEntry.LetGo();
   SCHED_StopAfterFrames = 0;
   SCHED_HostDue = 0;
   SCHED_FrameCount = 0;

@@ -310,17 +310,17 @@ void show_help() {
 
 std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
 
-// The file `U` could not restore, as it was then: `F` sets it aside before
-// it writes a new one, so a state of another TOS is not lost without a
-// word, unless another file was put in its place since.
-std::optional<FILES_Entry> frozen_refused;
+// The file `U` could not restore, held: `F` sets it aside before it writes
+// a new one, so a state of another TOS (or a disk the ST wrote to since) is
+// not lost without a word, unless another file was put in its place since.
+FILES_HeldEntry frozen_refused;
 
 void freeze() {
   const std::string path = frozen_path();
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
   const bool held = !HOLDERS_Of(path.c_str()).empty();
-  if (frozen_refused && !held && frozen_refused == FILES_EntryAt(path.c_str())) {
+  if (!held && frozen_refused.IsAt(path.c_str())) {
     std::string error;
     const std::string aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
@@ -331,7 +331,7 @@ void freeze() {
     std::fprintf(DEBUG_Console(), "The machine that could not be restored is kept as %s\n",
                  aside.c_str());
   }
-  if (!held) frozen_refused.reset();
+  if (!held) frozen_refused.LetGo();
   std::string why;
   if (STATE_Write(path.c_str(), &why))
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
@@ -353,13 +353,13 @@ void unfreeze() {
     std::fprintf(DEBUG_Console(), "No saved machine: %s does not exist\n", path.c_str());
     return;
   }
+  frozen_refused.Hold(path.c_str());
   if (!STATE_Read(path.c_str())) {
-    frozen_refused.reset();
-    if (std::filesystem::is_regular_file(path, ec)) frozen_refused = FILES_EntryAt(path.c_str());
+    if (!std::filesystem::is_regular_file(path, ec)) frozen_refused.LetGo();
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;
   }
-  frozen_refused.reset();
+  frozen_refused.LetGo();
   INPUT_StateRestored();
   MENU_UpdateDiskItems();
   std::fprintf(DEBUG_Console(), "Machine restored from %s\n", path.c_str());

@@ -207,17 +207,17 @@ std::string state_tos() {
 // state of another machine, one it could not read, a folder, a link to a
 // device) is set aside first, under a name that says so, and the user is
 // told what loads it again (by why it was refused); when it can't be, it
-// stays and no new one is written over it. What was put in its place since
-// (the user saved a state under the name) is no longer what the start
-// refused: it is written over as it would be without the refusal. A file
-// the machine holds (a disk under that name, or a link to one) is neither
-// set aside nor written over: the save refuses it and says who holds it.
-// Returns why the state is not saved, or an empty string.
+// stays and no new one is written over it. Written into since (by drive A,
+// or another program), it is still what the start refused; what was put in
+// its place since (the user saved a state under the name) is not: it is
+// written over as it would be without the refusal. A file the machine
+// holds (a disk under that name, or a link to one) is neither set aside nor
+// written over: the save refuses it and says who holds it. Returns why the
+// state is not saved, or an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  const auto entry = FILES_EntryAt(path.c_str());
-  if (APP_AutoStateRefused && entry && entry == APP_AutoStateRefusedEntry && HOLDERS_Of(path.c_str()).empty()) {
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path.c_str()) && HOLDERS_Of(path.c_str()).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
@@ -236,7 +236,10 @@ std::string save_auto_state(bool tell) {
                  DLG_AlertTexts(17).explanation);
   }
   std::string why;
-  if (STATE_Write(path.c_str(), &why)) PREFS_StateTos = state_tos();
+  const bool saved = STATE_Write(path.c_str(), &why);
+  if (saved) PREFS_StateTos = state_tos();
+  // Set aside, or written over as no longer the refused one: nothing to hold.
+  if (saved || !aside.empty()) APP_AutoStateRefusedEntry.LetGo();
   if (!aside.empty()) {
     if (tell) {
       DLG_SetAlertText(aside.c_str());

@@ -3,6 +3,7 @@
 //
 // VANTORELL_UPDATE_GOLDEN=1 writes the transcripts anew instead of comparing.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -303,17 +304,26 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   }
 }
 
-// A disk drive A holds under that name, which `U` could not restore either, stays where and as it is.
+// A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
+// after the ST wrote to it, it is still the file `U` refused: the next `F` sets it aside with what was written.
 TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
-  folder.write("frozen", std::vector<u8>(737280, 5));
+  std::vector<u8> image(737280, 5);
+  folder.write("frozen", image);
   testing::internal::CaptureStdout();
   ASSERT_EQ(DISKIMG_Insert(folder.file("frozen").c_str(), 'A'), 1u);
   testing::internal::GetCapturedStdout();
-  const std::string text = session("U\nF\nq\n");
+  std::string text = session("U\nF\ng\n", 2);
   EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen: drive A holds FOLDER/frozen as its disk"),
             std::string::npos) << text;
-  EXPECT_TRUE(saved_state() == std::vector<u8>(737280, 5) && !std::filesystem::exists(folder.file("frozen (refused)")));
+  EXPECT_TRUE(saved_state() == image && !std::filesystem::exists(folder.file("frozen (refused)")));
+  image[512] = 0x0e;
+  ASSERT_EQ(pwrite(DISKIMG_Files[0], &image[512], 1, 512), 1);
   DISKIMG_Eject('A');
+  text = session("F\nq\n");
+  EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
+  std::ifstream kept(folder.file("frozen (refused)"), std::ios::binary);
+  EXPECT_TRUE(std::vector<u8>(std::istreambuf_iterator<char>(kept), {}) == image);
+  EXPECT_EQ(saved_state(), STATE_Encode());
 }
 
 // The ST of a restored machine has its pointer where it was when saved:
