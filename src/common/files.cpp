@@ -112,11 +112,21 @@ void FILES_HeldEntry::Hold(const char* path) {
   held_ = true;
   id_ = FILES_IdOf(st);
   kind_ = u32(st.st_mode & S_IFMT);
+  // A symbolic link is also what it leads to: a file saved through it since
+  // replaces that, not the link.
+  const int target = S_ISLNK(st.st_mode) ? open(path, O_PATH | O_CLOEXEC) : -1;
+  if (target >= 0 && fstat(target, &st) == 0) {
+    target_fd_ = target;
+    target_id_ = FILES_IdOf(st);
+  } else if (target >= 0) {
+    close(target);
+  }
 }
 
 void FILES_HeldEntry::LetGo() {
   if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  if (target_fd_ >= 0) close(target_fd_);
+  fd_ = target_fd_ = -1;
   held_ = false;
 }
 
@@ -127,7 +137,10 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   // One no longer linked anywhere is not there, whatever the file system
   // numbers a new file.
   struct stat own;
-  return fd_ < 0 || (fstat(fd_, &own) == 0 && own.st_nlink > 0);
+  if (fd_ >= 0 && (fstat(fd_, &own) != 0 || own.st_nlink == 0)) return false;
+  // A link that leads to another file than it did: what it led to was
+  // replaced. One that leads nowhere now is still the link it was.
+  return target_fd_ < 0 || stat(path, &st) != 0 || FILES_IdOf(st) == target_id_;
 }
 
 bool FILES_SamePlace(const char* a, const char* b) {

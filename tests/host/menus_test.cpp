@@ -578,12 +578,21 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
 // What the start refused and is written into since (drive A's disk, which the ST wrote to before it was ejected,
 // or a damaged state mended in place by another program) is still what it refused: the quit sets it aside with
 // what was written. States the user saved under the name since, however many, are not: nothing is set aside.
+// The same holds for a symbolic link: saved through, it leads to a new file and stays where it is.
 TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
-  for (const std::string how : {"drive A wrote", "changed in place", "saved over"}) {
-    SCOPED_TRACE(how);
+  const std::pair<std::string, bool> cases[] = {
+      {"drive A wrote", false}, {"changed in place", false}, {"saved over", false},
+      {"drive A wrote", true},  {"saved over", true}};
+  for (const auto& [how, link] : cases) {
+    SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
-    folder.write("Auto Saved State", image);
+    if (link) {
+      folder.write("elsewhere", image);
+      fs::create_symlink("elsewhere", path);
+    } else {
+      folder.write("Auto Saved State", image);
+    }
     start();
     machine_run_quietly(1);
     ASSERT_TRUE(APP_AutoStateRefused);
@@ -615,9 +624,11 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       EXPECT_EQ(read_file(aside), image);
     }
     EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+    EXPECT_EQ(fs::is_symlink(path), link && !kept);
     EXPECT_EQ(APP_QuitUnsaved, 0u);
     fs::remove(path);
     fs::remove(aside);
+    fs::remove(folder.file("elsewhere"));
   }
 }
 
