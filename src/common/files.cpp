@@ -114,33 +114,42 @@ void FILES_HeldEntry::Hold(const char* path) {
   kind_ = u32(st.st_mode & S_IFMT);
   // A symbolic link is also what it leads to: a file saved through it since
   // replaces that, not the link.
-  const int target = S_ISLNK(st.st_mode) ? open(path, O_PATH | O_CLOEXEC) : -1;
+  if (!S_ISLNK(st.st_mode)) return;
+  const int target = open(path, O_PATH | O_CLOEXEC);
   if (target >= 0 && fstat(target, &st) == 0) {
     target_fd_ = target;
-    target_id_ = FILES_IdOf(st);
-  } else if (target >= 0) {
-    close(target);
+  } else {
+    if (target >= 0) close(target);
+    // Out of descriptors, as above; a link to nothing leads nowhere.
+    if (stat(path, &st) != 0) return;
   }
+  has_target_ = true;
+  target_id_ = FILES_IdOf(st);
 }
 
 void FILES_HeldEntry::LetGo() {
   if (fd_ >= 0) close(fd_);
   if (target_fd_ >= 0) close(target_fd_);
   fd_ = target_fd_ = -1;
-  held_ = false;
+  held_ = has_target_ = false;
 }
 
 bool FILES_HeldEntry::IsAt(const char* path) const {
+  if (!held_) return false;
   struct stat st;
-  if (!held_ || lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_)
-    return false;
+  const bool leads = stat(path, &st) == 0;
+  const FILES_Id reached = leads ? FILES_IdOf(st) : FILES_Id{};
+  // What a save at the path would replace is a file held open (moved, with
+  // a link to it put in its place): still that one, whatever leads to it.
+  if (leads && ((fd_ >= 0 && reached == id_) || (target_fd_ >= 0 && reached == target_id_))) return true;
+  if (lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_) return false;
   // One no longer linked anywhere is not there, whatever the file system
   // numbers a new file.
   struct stat own;
   if (fd_ >= 0 && (fstat(fd_, &own) != 0 || own.st_nlink == 0)) return false;
   // A link that leads to another file than it did: what it led to was
   // replaced. One that leads nowhere now is still the link it was.
-  return target_fd_ < 0 || stat(path, &st) != 0 || FILES_IdOf(st) == target_id_;
+  return !has_target_ || !leads || reached == target_id_;
 }
 
 bool FILES_SamePlace(const char* a, const char* b) {

@@ -53,8 +53,9 @@ inline FILES_Id FILES_IdOf(const struct stat& st) { return {u64(st.st_dev), u64(
 // target's), kept open without being read or waited for (a folder, a FIFO,
 // a device node alike): while it is held, no new file can be given its
 // inode, so whatever is written into it, it is still what lies at the path
-// exactly when device, inode and kind are the same there (and, for a
-// symbolic link, those of the file it leads to).
+// when device, inode and kind are the same there (and, for a symbolic
+// link, those of the file it leads to), or when the path leads to a file it
+// holds (moved, and a link to it put in its place).
 class FILES_HeldEntry {
  public:
   FILES_HeldEntry() = default;
@@ -73,7 +74,9 @@ class FILES_HeldEntry {
   int fd_ = -1;
   FILES_Id id_{};
   u32 kind_ = 0;
-  // What a symbolic link led to, held the same way; -1 for any other entry.
+  // What a symbolic link led to, held the same way; none for any other
+  // entry.
+  bool has_target_ = false;
   int target_fd_ = -1;
   FILES_Id target_id_{};
 };

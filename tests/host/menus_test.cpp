@@ -578,12 +578,13 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
 // What the start refused and is written into since (drive A's disk, which the ST wrote to before it was ejected,
 // or a damaged state mended in place by another program) is still what it refused: the quit sets it aside with
 // what was written. States the user saved under the name since, however many, are not: nothing is set aside.
-// The same holds for a symbolic link: saved through, it leads to a new file and stays where it is.
+// The same holds for a symbolic link: saved through, it leads to a new file and stays where it is. Moved, with a
+// link to it in its place, the refused file is what a save there would replace: the link is set aside instead.
 TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const std::pair<std::string, bool> cases[] = {
       {"drive A wrote", false}, {"changed in place", false}, {"saved over", false},
-      {"drive A wrote", true},  {"saved over", true}};
+      {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false}};
   for (const auto& [how, link] : cases) {
     SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
@@ -605,7 +606,11 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       ASSERT_TRUE(DISKIMG_Holds(0, path.c_str()));
       ASSERT_EQ(pwrite(DISKIMG_Files[0], &image[512], 1, 512), 1);
       DISKIMG_Eject('A');
-    } else if (how == "changed in place") {
+    } else if (how == "changed in place" || how == "moved and linked") {
+      if (how == "moved and linked") {
+        fs::rename(path, folder.file("elsewhere"));
+        fs::create_symlink("elsewhere", path);
+      }
       const int fd = open(path.c_str(), O_WRONLY);
       ASSERT_EQ(pwrite(fd, &image[512], 1, 512), 1);
       close(fd);
