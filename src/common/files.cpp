@@ -96,33 +96,33 @@ std::optional<FILES_Id> FILES_IdOf(const char* path) {
   return FILES_IdOf(st);
 }
 
+namespace {
+
+// Opens `path` (the entry itself, or what it leads to) to be held, into
+// `fd`, and tells what it is. Out of descriptors, it is still told, known
+// by device, inode and kind alone, which keeps it from being written over
+// at the risk of taking a new file given its inode for it. False where
+// nothing is.
+bool open_held(const char* path, bool follow, int& fd, struct stat& st) {
+  fd = open(path, O_PATH | O_CLOEXEC | (follow ? 0 : O_NOFOLLOW));
+  if (fd >= 0 && fstat(fd, &st) == 0) return true;
+  if (fd >= 0) close(fd);
+  fd = -1;
+  return (follow ? stat(path, &st) : lstat(path, &st)) == 0;
+}
+
+}  // namespace
+
 void FILES_HeldEntry::Hold(const char* path) {
   LetGo();
   struct stat st;
-  const int fd = open(path, O_PATH | O_NOFOLLOW | O_CLOEXEC);
-  if (fd >= 0 && fstat(fd, &st) == 0) {
-    fd_ = fd;
-  } else {
-    if (fd >= 0) close(fd);
-    // Out of descriptors: known by device, inode and kind alone, which
-    // keeps it from being written over, at the risk of taking a new file
-    // given its inode for it.
-    if (lstat(path, &st) != 0) return;
-  }
+  if (!open_held(path, false, fd_, st)) return;
   held_ = true;
   id_ = FILES_IdOf(st);
   kind_ = u32(st.st_mode & S_IFMT);
   // A symbolic link is also what it leads to: a file saved through it since
-  // replaces that, not the link.
-  if (!S_ISLNK(st.st_mode)) return;
-  const int target = open(path, O_PATH | O_CLOEXEC);
-  if (target >= 0 && fstat(target, &st) == 0) {
-    target_fd_ = target;
-  } else {
-    if (target >= 0) close(target);
-    // Out of descriptors, as above; a link to nothing leads nowhere.
-    if (stat(path, &st) != 0) return;
-  }
+  // replaces that, not the link. A link to nothing leads nowhere.
+  if (!S_ISLNK(st.st_mode) || !open_held(path, true, target_fd_, st)) return;
   has_target_ = true;
   target_id_ = FILES_IdOf(st);
 }
