@@ -139,9 +139,12 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   struct stat st;
   const bool leads = stat(path, &st) == 0;
   const FILES_Id reached = leads ? FILES_IdOf(st) : FILES_Id{};
-  // What a save at the path would replace is a file held open (moved, with
-  // a link to it put in its place): still that one, whatever leads to it.
-  if (leads && ((fd_ >= 0 && reached == id_) || (target_fd_ >= 0 && reached == target_id_))) return true;
+  const u32 kind = leads ? u32(st.st_mode & S_IFMT) : 0;
+  // What a save at the path would replace is the held file (moved, with a
+  // link to it put in its place): still that one, whatever leads to it.
+  // Known by what it was alone (held out of descriptors), it is taken for
+  // that one too rather than written over.
+  if (leads && ((reached == id_ && kind == kind_) || (has_target_ && reached == target_id_))) return true;
   if (lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_) return false;
   // One no longer linked anywhere is not there, whatever the file system
   // numbers a new file.

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -584,7 +585,8 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const std::pair<std::string, bool> cases[] = {
       {"drive A wrote", false}, {"changed in place", false}, {"saved over", false},
-      {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false}};
+      {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false},
+      {"moved and linked, held out of descriptors", false}};
   for (const auto& [how, link] : cases) {
     SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
@@ -598,6 +600,19 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
     machine_run_quietly(1);
     ASSERT_TRUE(APP_AutoStateRefused);
     const auto refused = FILES_IdOf(path);
+    if (how.ends_with("out of descriptors")) {
+      // As a start that had every descriptor taken holds it: by what it is alone.
+      rlimit limit;
+      getrlimit(RLIMIT_NOFILE, &limit);
+      const rlimit few = {256, limit.rlim_max};
+      APP_AutoStateRefusedEntry.LetGo();
+      setrlimit(RLIMIT_NOFILE, &few);
+      std::vector<int> taken;
+      for (int fd; (fd = open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;) taken.push_back(fd);
+      APP_AutoStateRefusedEntry.Hold(path.c_str());
+      for (const int fd : taken) close(fd);
+      setrlimit(RLIMIT_NOFILE, &limit);
+    }
     image[512] = 0x0e;
     if (how == "drive A wrote") {
       testing::internal::CaptureStdout();
@@ -606,8 +621,8 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       ASSERT_TRUE(DISKIMG_Holds(0, path.c_str()));
       ASSERT_EQ(pwrite(DISKIMG_Files[0], &image[512], 1, 512), 1);
       DISKIMG_Eject('A');
-    } else if (how == "changed in place" || how == "moved and linked") {
-      if (how == "moved and linked") {
+    } else if (how == "changed in place" || how.starts_with("moved and linked")) {
+      if (how != "changed in place") {
         fs::rename(path, folder.file("elsewhere"));
         fs::create_symlink("elsewhere", path);
       }
