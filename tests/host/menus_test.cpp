@@ -1124,6 +1124,24 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   EXPECT_EQ(read_file(folder.file("Auto Saved State (refused)")), state);
   EXPECT_EQ(read_file(folder.file("Auto Saved State")).size(), STATE_FileSize(MMU_RamSize));
   EXPECT_EQ(PREFS_StateTos, "");  // the folder's tos.img
+
+  // Refused again, then loaded from the menu once its TOS is back: refused no longer, it is written over.
+  fs::rename(folder.file("Auto Saved State (refused)"), folder.file("Auto Saved State"));
+  start(remembered);
+  machine_run_quietly(1);
+  ASSERT_TRUE(APP_AutoStateRefused);
+  folder.write("tos206.img", make_tos_image(2, 6, 0x40000));
+  DLG_ScriptButton(true);
+  DLG_ScriptFile(folder.file("tos206.img"));
+  MENU_Command(MENU_Choice(MENU_FileId, 1));
+  DLG_ScriptFile(folder.file("Auto Saved State"));
+  MENU_Command(MENU_Choice(MENU_StatesId, 2));
+  EXPECT_TRUE(marked());
+  DLG_Log.clear();
+  quit();
+  EXPECT_FALSE(logged("alert 17 OK"));
+  EXPECT_FALSE(fs::exists(folder.file("Auto Saved State (refused)")));
+  EXPECT_EQ(PREFS_StateTos, remembered);
 }
 
 // With a RAM size waiting for the next start, the quit says that start won't

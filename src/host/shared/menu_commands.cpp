@@ -245,11 +245,17 @@ void save_state_as(u32) {
 }
 
 // A restored state inserts its own images again: the eject items follow.
-// Its ST has its pointer where it was when saved.
+// Its ST has its pointer where it was when saved. The automatic state the
+// start refused, loaded here (its TOS back, made readable), is refused no
+// longer: the quit writes over it as after a start that restored it.
 void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
   if (!reply.chosen || !STATE_Read(reply.path.c_str())) return;
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(reply.path.c_str())) {
+    APP_AutoStateRefusedEntry.LetGo();
+    APP_AutoStateRefused = 0;
+  }
   INPUT_StateRestored();
   MENU_UpdateDiskItems();
 }
