@@ -445,6 +445,10 @@ bool run_command(const std::string& line) {
 
 }  // namespace
 
+void DEBUG_StateLoaded(const char* path) {
+  if (frozen_refused.IsAt(path)) frozen_refused.LetGo();
+}
+
 void DEBUG_CommandLoop() {
   const u32 pc = m68k_get_pc();
   if (DEBUG_StepToActive && pc != DEBUG_StepToAddr) {

@@ -51,6 +51,11 @@ extern i32 DEBUG_TraceCount;
 // reads the machine's state from.
 constexpr const char* DEBUG_FrozenName = "frozen";
 
+// The menu restored the machine from `path`: when that is the file `U` could
+// not restore (its TOS back, made readable), `F` writes over it as after a
+// `U` that restored it, instead of setting it aside as refused.
+void DEBUG_StateLoaded(const char* path);
+
 // The menu's command: opens the debugger after the current instruction (and
 // cancels a step-to in progress). The menu is only reached while the CPU
 // runs, so an open debugger stops again too: one that `j` or the end of its

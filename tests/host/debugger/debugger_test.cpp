@@ -20,6 +20,7 @@
 #include "host/shared/dialogs.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
+#include "host/shared/menus.h"
 #include "machine/diskimg.h"
 #include "machine/ikbd.h"
 #include "machine/machine.h"
@@ -285,20 +286,29 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
 
 // A file `U` could not restore is set aside by the next `F`, not written over. One the user put in its place
 // between the two (a state saved from the menu, which may be given the freed inode) is no longer the refused
-// one: `F` writes over it and says nothing of a refused file.
+// one: `F` writes over it and says nothing of a refused file. Made a state in place and loaded from the menu,
+// it is refused no longer either.
 TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
-  for (const bool replaced : {false, true}) {
-    SCOPED_TRACE(replaced);
+  enum { Kept, Replaced, LoadedFromTheMenu };
+  for (const int then : {Kept, Replaced, LoadedFromTheMenu}) {
+    SCOPED_TRACE(then);
     folder.write("frozen", {1, 2, 3});
     std::string text = session("U\ng\n", 2);
-    if (replaced) {
+    if (then == Replaced) {
       std::filesystem::remove(folder.file("frozen"));
       ASSERT_TRUE(STATE_Write(folder.file("frozen").c_str()));
+    } else if (then == LoadedFromTheMenu) {
+      const std::vector<u8> state = STATE_Encode();
+      std::ofstream(folder.file("frozen"), std::ios::binary | std::ios::trunc)
+          .write(reinterpret_cast<const char*>(state.data()), std::streamsize(state.size()));
+      DLG_ScriptFile(folder.file("frozen"));
+      MENU_Command(MENU_Choice(MENU_StatesId, 2));
     }
     text += session("F\nq\n");
-    EXPECT_EQ(text.find("kept as FOLDER/frozen (refused)") != std::string::npos, !replaced) << text;
-    std::ifstream kept(folder.file("frozen (refused)"), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), replaced ? "" : std::string("\1\2\3"));
+    EXPECT_EQ(text.find("kept as FOLDER/frozen (refused)") != std::string::npos, then == Kept) << text;
+    std::ifstream file(folder.file("frozen (refused)"), std::ios::binary);
+    const std::string kept(std::istreambuf_iterator<char>(file), {});
+    EXPECT_TRUE(kept == (then == Kept ? "\1\2\3" : "")) << kept.size() << " bytes kept";
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
