@@ -39,6 +39,10 @@ std::string APP_FindFile(const char* name);
 // aside that, also once written in place, and not a state saved under the
 // name since.
 extern FILES_HeldEntry APP_AutoStateRefusedEntry;
+// A state restored from path (Load State, the debugger's `U`): when that is
+// what the start refused, it is refused no longer, and the quit writes over
+// it as after a start that restored it.
+void APP_StateLoaded(const char* path);
 
 // ---- Compressed floppy images ----------------------------------------------
 

@@ -360,6 +360,7 @@ void unfreeze() {
     return;
   }
   frozen_refused.LetGo();
+  APP_StateLoaded(path.c_str());  // "frozen" a link to the automatic state the start refused
   INPUT_StateRestored();
   MENU_UpdateDiskItems();
   std::fprintf(DEBUG_Console(), "Machine restored from %s\n", path.c_str());

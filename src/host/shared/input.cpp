@@ -767,6 +767,12 @@ void INPUT_StateRestored() {
     if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
 }
 
+void APP_StateLoaded(const char* path) {
+  if (!APP_AutoStateRefused || !APP_AutoStateRefusedEntry.IsAt(path)) return;
+  APP_AutoStateRefusedEntry.LetGo();
+  APP_AutoStateRefused = 0;
+}
+
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }
 void APP_QuitNow() { quit(QuitBySignal); }
 bool APP_QuitFromDebugger() { return quit(QuitByDebugger); }

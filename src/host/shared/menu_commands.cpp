@@ -253,10 +253,7 @@ void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
   if (!reply.chosen || !STATE_Read(reply.path.c_str())) return;
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(reply.path.c_str())) {
-    APP_AutoStateRefusedEntry.LetGo();
-    APP_AutoStateRefused = 0;
-  }
+  APP_StateLoaded(reply.path.c_str());
   DEBUG_StateLoaded(reply.path.c_str());
   INPUT_StateRestored();
   MENU_UpdateDiskItems();

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "cpu/registers.h"
+#include "host/app.h"
 #include "host/debugger/debugger.h"
 #include "host/events.h"
 #include "host/shared/dialogs.h"
@@ -312,6 +313,21 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
+}
+
+// A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
+// refusal too: `q` writes over what was just restored instead of setting it aside.
+TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
+  const std::string path = folder.file("Auto Saved State");
+  ASSERT_TRUE(STATE_Write(path.c_str()));
+  APP_AutoStateRefusedEntry.Hold(path.c_str());
+  APP_AutoStateRefused = STATE_RefusedUnreadable;
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  std::string text;
+  stderr_of([&] { text = session("U\nq\n"); });
+  EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos) << text;
+  EXPECT_FALSE(std::filesystem::exists(path + " (refused)"));
+  EXPECT_TRUE(DLG_Log.empty());
 }
 
 // A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
