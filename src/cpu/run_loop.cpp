@@ -171,6 +171,25 @@ bool end_pass() {
   }
 }
 
+// The automatic state, restored or refused (which says why): decided once
+// a start, before the first instruction and before the debugger's first
+// prompt, also when the option is off or there is no such file. A quit from
+// that prompt may not write over a file nobody looked at, nor may `U` be
+// undone by it; and neither switching the option on later nor a file that
+// appears later may put the machine back in time.
+void take_up_auto_state() {
+  if (APP_AutoStateLoaded) return;
+  APP_AutoStateLoaded = 1;
+  const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
+  if (!PREFS_AutoSaveOnQuit || !FILES_Exists(path.c_str())) return;
+  // Held before it is read, so that what is held is what was refused.
+  APP_AutoStateRefusedEntry.Hold(path.c_str());
+  // The restore takes the event times as they were saved.
+  APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
+  APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
+  if (!APP_AutoStateRefused) APP_AutoStateRefusedEntry.LetGo();
+}
+
 }  // namespace
 
 void m68k_go(i32 mode) {
@@ -183,6 +202,7 @@ void m68k_go(i32 mode) {
   m68k_running = 1;
   SCHED_SpareWord = 0;
   m68k_restart();
+  take_up_auto_state();
   while (!APP_StopFlag) {
     if (DEBUG_Requested) DEBUG_CommandLoop();
     m68k_run_loop();
@@ -191,23 +211,7 @@ void m68k_go(i32 mode) {
 }
 
 void m68k_run_loop() {
-  if (!APP_AutoStateLoaded) {
-    // Decided once a start, at the first entry, also when the option is off,
-    // there is no such file or the restore refuses it (which says why): the
-    // run loop is entered again after every visit of the debugger or a menu,
-    // and neither switching the option on later nor a file that appears
-    // later may put the machine back in time.
-    APP_AutoStateLoaded = 1;
-    const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
-    if (PREFS_AutoSaveOnQuit && FILES_Exists(path.c_str())) {
-      // Held before it is read, so that what is held is what was refused.
-      APP_AutoStateRefusedEntry.Hold(path.c_str());
-      // The restore takes the event times as they were saved.
-      APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
-      APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
-      if (!APP_AutoStateRefused) APP_AutoStateRefusedEntry.LetGo();
-    }
-  }
+  take_up_auto_state();
   SCHED_PaceMark = HOST_Microseconds();
   SCREEN_CheckWindowVisible();
   SCREEN_RedrawRequest = 1;

@@ -165,6 +165,7 @@ TEST_F(Debugger, SteppingOverAWaitForAnInterruptEnds) {
 // Cancel leaves the debugger open where it was, Quit Anyway quits.
 TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
   const std::string path = folder.file("Auto Saved State");
+  APP_AutoStateLoaded = 1;  // the start found nothing there: the folder came since
   std::filesystem::create_directory(path);
   DLG_ScriptButton(false);
   DLG_ScriptButton(true);
@@ -185,6 +186,26 @@ TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_EQ(APP_QuitUnsaved, 0u);
   EXPECT_EQ(std::filesystem::file_size(path), STATE_FileSize(MMU_RamSize));
+}
+
+// The start looks at the automatic state before the debugger's first prompt: `q` there sets aside what the
+// start refused instead of writing over it, and saves again the machine the start restored, not the machine
+// as it was before.
+TEST_F(Debugger, TheStartLooksAtTheAutomaticStateBeforeTheFirstPrompt) {
+  const std::string path = folder.file("Auto Saved State");
+  folder.write("Auto Saved State", {'n', 'o', ' ', 's', 't', 'a', 't', 'e'});
+  stderr_of([&] { session("q\n"); });
+  std::ifstream file(path + " (refused)", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "no state");
+  EXPECT_EQ(APP_AutoStateRefused, 0u);
+
+  MMU_WriteL(0x3000, 0x600dcafe);
+  ASSERT_TRUE(STATE_Write(path.c_str()));
+  MMU_WriteL(0x3000, 0);
+  APP_AutoStateLoaded = 0;  // a new start
+  stderr_of([&] { session("q\n"); });
+  EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);
+  EXPECT_EQ(APP_AutoStateTakenUp, 1u);
 }
 
 // An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
@@ -320,6 +341,7 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
 TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
   const std::string path = folder.file("Auto Saved State");
   ASSERT_TRUE(STATE_Write(path.c_str()));
+  APP_AutoStateLoaded = 1;
   APP_AutoStateRefusedEntry.Hold(path.c_str());
   APP_AutoStateRefused = STATE_RefusedUnreadable;
   std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
