@@ -206,6 +206,13 @@ TEST_F(Debugger, TheStartLooksAtTheAutomaticStateBeforeTheFirstPrompt) {
   stderr_of([&] { session("q\n"); });
   EXPECT_EQ(MMU_ReadL(0x3000), 0x600dcafeu);
   EXPECT_EQ(APP_AutoStateTakenUp, 1u);
+
+  // A "frozen" restored at that prompt is the machine that runs on.
+  MMU_WriteL(0x3000, 0xf0f0f0f0);
+  ASSERT_TRUE(STATE_Write(folder.file("frozen").c_str()));
+  APP_AutoStateLoaded = 0;
+  session("U\ng\n", 1);
+  EXPECT_EQ(MMU_ReadL(0x3000), 0xf0f0f0f0u);
 }
 
 // An over-long line is refused whole (its tail would be `q`); `g` to where no code can run, and the
