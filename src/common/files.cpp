@@ -47,6 +47,8 @@ int FILES_OpenRegular(const char* path, int flags, std::string& why) {
       why = "is a symbolic link";
     else if (errno == ENOENT && (flags & O_CREAT))
       why = "can't be created (its folder does not exist)";
+    else if (errno == ENOENT && FILES_Exists(path))
+      why = "is a symbolic link to nothing";
     else
       why = open_error(errno);
     errno = error;  // the caller may ask why, too

@@ -20,7 +20,8 @@
 // a missing file with 0666 less the umask); the descriptor,
 // or -1 with `why` set to what the path is, as words that follow it in a
 // message: "does not exist", "is a directory", "is a FIFO", "is a symbolic
-// link loop", "can't be opened (Permission denied)", ...
+// link loop", "is a symbolic link to nothing", "can't be opened (Permission
+// denied)", ...
 int FILES_OpenRegular(const char* path, int flags, std::string& why);
 
 // What is at `path`, following symbolic links, when something is there and

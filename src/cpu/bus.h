@@ -198,7 +198,8 @@ void MFP_CheckInterrupts();
 
 extern i32 APP_StopFlag;  // 0 run, 1 quit, -1 stop requested
 // 1 once the run loop's first entry of this start has dealt with "Auto Saved
-// State" (restored it when the option is on and the file is there).
+// State" (restored it when the option is on and the file is there, looked
+// at it when the option is off).
 extern u32 APP_AutoStateLoaded;
 // 1 when that entry restored the machine from it.
 extern u32 APP_AutoStateTakenUp;
@@ -222,11 +223,12 @@ enum : u32 {
   STATE_RefusedNotAFile,
   STATE_RefusedEarlierHardDisk,
 };
-// Why STATE_Read last refused a file (one of the above).
+// Why STATE_Read (or STATE_Check) last refused a file (one of the above).
 extern u32 STATE_Refusal;
 // Non-zero when that entry found "Auto Saved State" and the restore refused
-// it, the reason why (STATE_Refused...): the quit sets whatever has that name
-// aside before it writes a new one, and says why.
+// it (or, with the option off, would have), the reason why
+// (STATE_Refused...): the quit sets whatever has that name aside before it
+// writes a new one, and says why.
 extern u32 APP_AutoStateRefused;
 // Resets the emulated devices (the restart and the RESET instruction).
 void APP_HardwareReset();
@@ -234,3 +236,7 @@ void APP_HardwareReset();
 // unchanged and an alert saying why, when the file is no regular file, can't
 // be read or is refused.
 bool STATE_Read(const char* path);
+// Whether STATE_Read would restore the machine from path, which it only
+// looks at: the machine stays as it is, nothing is shown, and a refusal's
+// reason is in STATE_Refusal.
+bool STATE_Check(const char* path);

@@ -181,12 +181,20 @@ void take_up_auto_state() {
   if (APP_AutoStateLoaded) return;
   APP_AutoStateLoaded = 1;
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
-  if (!PREFS_AutoSaveOnQuit || !FILES_Exists(path.c_str())) return;
+  if (!FILES_Exists(path.c_str())) return;
   // Held before it is read, so that what is held is what was refused.
   APP_AutoStateRefusedEntry.Hold(path.c_str());
-  // The restore takes the event times as they were saved.
-  APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
-  APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
+  if (PREFS_AutoSaveOnQuit) {
+    // The restore takes the event times as they were saved.
+    APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
+    APP_AutoStateRefused = APP_AutoStateTakenUp ? 0 : STATE_Refusal;
+  } else {
+    // Left alone, but looked at: the option switched on, the quit then
+    // sets aside what this machine could not have restored (a state of
+    // another TOS the last quit with the option off kept, a disk image)
+    // instead of writing over it unseen.
+    APP_AutoStateRefused = STATE_Check(path.c_str()) ? 0 : STATE_Refusal;
+  }
   if (!APP_AutoStateRefused) APP_AutoStateRefusedEntry.LetGo();
 }
 

@@ -37,8 +37,13 @@ constexpr u64 fixed_bytes = STATE_HeaderSize + 108 + 16561 + 116 + 4 + 209 + 563
                             6 + 7 + m68k_state_section_size + 16 + CART_Size + 84 +
                             STATE_ExtensionBytes;
 
+// Set while a file is only looked at (STATE_Check): its refusal shows
+// nothing.
+bool looking = false;
+
 void refuse(const char* text, u32 why = STATE_RefusedFile) {
   STATE_Refusal = why;
+  if (looking) return;
   DLG_SetAlertText(text);
   DLG_ShowAlert(130);
 }
@@ -291,7 +296,10 @@ void STATE_RefuseFile(const std::string& text, u32 why) {
   section_refusal_why = why;
 }
 
-STATE_Result STATE_Decode(const u8* data, size_t size) {
+namespace {
+
+// Checks every section, then restores the machine when `restore` is set.
+STATE_Result decode(const u8* data, size_t size, bool restore) {
   StateReader header(data, size, false);
   if (!read_header(header)) return STATE_Result::BadHeader;
   if (!known_length(size)) {
@@ -306,12 +314,17 @@ STATE_Result STATE_Decode(const u8* data, size_t size) {
       refuse(section_refusal.c_str(), section_refusal_why);
     return STATE_Result::BadField;
   }
+  if (!restore) return STATE_Result::Restored;
   walk(data, size, true);
   DISKIMG_FinishRestore();
   SCHED_EventsRestored();
   SCHED_PassReplaced = 1;
   return STATE_Result::Restored;
 }
+
+}  // namespace
+
+STATE_Result STATE_Decode(const u8* data, size_t size) { return decode(data, size, true); }
 
 bool STATE_Write(const char* path, std::string* error) {
   // The state would take the name of a file the machine holds: a drive
@@ -332,7 +345,9 @@ bool STATE_Write(const char* path, std::string* error) {
   return false;
 }
 
-bool STATE_Read(const char* path) {
+namespace {
+
+bool read_state(const char* path, bool restore) {
   std::string why;
   const int fd = FILES_OpenRegular(path, O_RDONLY, why);
   if (fd < 0) {
@@ -363,5 +378,16 @@ bool STATE_Read(const char* path) {
     got += size_t(n);
   }
   close(fd);
-  return STATE_Decode(bytes.data(), got) == STATE_Result::Restored;
+  return decode(bytes.data(), got, restore) == STATE_Result::Restored;
+}
+
+}  // namespace
+
+bool STATE_Read(const char* path) { return read_state(path, true); }
+
+bool STATE_Check(const char* path) {
+  looking = true;
+  const bool fits = read_state(path, false);
+  looking = false;
+  return fits;
 }

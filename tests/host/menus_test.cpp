@@ -576,6 +576,45 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
   }
 }
 
+// With the option off the start restores nothing, but looks at what has the automatic state's name, and says
+// nothing of it: switched on, the quit sets aside what this machine could not have restored (a disk image, or
+// a state of another TOS the last quit with the option off kept) and writes over a state it could have, nothing
+// said. With the option still off, the quit leaves either as it is.
+TEST_F(Menus, WithTheOptionOffTheStartLooksAtTheAutomaticStateForALaterQuit) {
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  for (const bool state : {false, true}) {
+    for (const bool on : {false, true}) {
+      SCOPED_TRACE(testing::Message() << (state ? "a state" : "a disk image") << (on ? ", switched on" : ""));
+      start();
+      if (state)
+        ASSERT_TRUE(STATE_Write(path.c_str()));
+      else
+        folder.write("Auto Saved State", make_floppy(737280));
+      const std::vector<u8> before = read_file(path);
+      PREFS_AutoSaveOnQuit = 0;
+      machine_run_quietly(1);
+      EXPECT_EQ(APP_AutoStateTakenUp, 0u);
+      EXPECT_EQ(APP_AutoStateRefused, state ? 0u : u32(STATE_RefusedFile));
+      EXPECT_EQ(DLG_Log, std::vector<std::string>{});
+      PREFS_AutoSaveOnQuit = on;
+      DLG_ScriptButton(true);
+      const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+      const bool kept = on && !state;
+      EXPECT_EQ(logged("alert 17 OK"), kept);
+      EXPECT_EQ(said.find("kept as " + aside + ": It is damaged") != std::string::npos, kept) << said;
+      EXPECT_EQ(fs::exists(aside) && read_file(aside) == before, kept);
+      if (on)
+        EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+      else
+        EXPECT_EQ(read_file(path), before);
+      EXPECT_EQ(APP_StopFlag, 1);
+      fs::remove(path);
+      fs::remove(aside);
+      PREFS_AutoSaveOnQuit = 1;
+    }
+  }
+}
+
 // What the start refused and is written into since (drive A's disk, which the ST wrote to before it was ejected,
 // or a damaged state mended in place by another program) is still what it refused: the quit sets it aside with
 // what was written. States the user saved under the name since, however many, are not: nothing is set aside.

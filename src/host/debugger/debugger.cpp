@@ -349,7 +349,9 @@ void restart_stop() {
 void unfreeze() {
   const std::string path = frozen_path();
   std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) {
+  // A link that leads nowhere (or round) is there all the same: the restore
+  // says what it is.
+  if (!FILES_Exists(path.c_str())) {
     std::fprintf(DEBUG_Console(), "No saved machine: %s does not exist\n", path.c_str());
     return;
   }

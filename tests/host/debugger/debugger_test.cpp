@@ -311,6 +311,11 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
   EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos);
   EXPECT_EQ(saved_state(), STATE_Encode());
   EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
+  // A link that leads nowhere is there: `U` says what it is.
+  std::filesystem::remove(folder.file("frozen"));
+  std::filesystem::create_symlink("gone", folder.file("frozen"));
+  EXPECT_NE(session("U\ng\n", 2).find("Could not restore the machine from FOLDER/frozen"), std::string::npos);
+  EXPECT_NE(DLG_LastAlertText().find("frozen is a symbolic link to nothing"), std::string::npos);
 }
 
 // A file `U` could not restore is set aside by the next `F`, not written over. One the user put in its place
