@@ -43,6 +43,10 @@ extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 // what the start refused, it is refused no longer, and the quit writes over
 // it as after a start that restored it.
 void APP_StateLoaded(const char* path);
+// Whether a state saved at path (through its symbolic links) would replace
+// what the start refused under "Auto Saved State" before the quit has set
+// it aside.
+bool APP_LeadsToRefusedAutoState(const char* path);
 
 // ---- Compressed floppy images ----------------------------------------------
 

@@ -320,6 +320,16 @@ void freeze() {
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
   const bool held = !HOLDERS_Of(path.c_str()).empty();
+  // A link to the automatic state the start refused (which `U` may have
+  // refused too) is left as it is: that file stays for the quit to set
+  // aside and say what loads it again.
+  if (!held && APP_LeadsToRefusedAutoState(path.c_str())) {
+    std::fprintf(DEBUG_Console(),
+                 "Could not save the machine to %s: it leads to %s/%s, which could not be restored at the "
+                 "start and is kept\n",
+                 path.c_str(), APP_Folder.path.c_str(), APP_AutoStateName);
+    return;
+  }
   if (!held && frozen_refused.IsAt(path.c_str())) {
     std::string error;
     const std::string aside = FILES_SetAside(path, "refused", error);

@@ -773,6 +773,17 @@ void APP_StateLoaded(const char* path) {
   APP_AutoStateRefused = 0;
 }
 
+bool APP_LeadsToRefusedAutoState(const char* path) {
+  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+  if (!APP_AutoStateRefused || !APP_AutoStateRefusedEntry.IsAt(auto_path.c_str())) return false;
+  // A save replaces the file where the links end: the refused file itself,
+  // or what the refused link leads to. Another name of that file (a hard
+  // link) is replaced alone.
+  std::error_code error, auto_error;
+  const std::filesystem::path end = std::filesystem::canonical(path, error);
+  return !error && end == std::filesystem::canonical(auto_path, auto_error) && !auto_error;
+}
+
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }
 void APP_QuitNow() { quit(QuitBySignal); }
 bool APP_QuitFromDebugger() { return quit(QuitByDebugger); }

@@ -190,14 +190,26 @@ TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
 
 // The start looks at the automatic state before the debugger's first prompt: `q` there sets aside what the
 // start refused instead of writing over it, and saves again the machine the start restored, not the machine
-// as it was before.
+// as it was before. `F` through a "frozen" that leads to what the start refused (`U` refused it or not)
+// leaves that file for `q` to set aside.
 TEST_F(Debugger, TheStartLooksAtTheAutomaticStateBeforeTheFirstPrompt) {
   const std::string path = folder.file("Auto Saved State");
-  folder.write("Auto Saved State", {'n', 'o', ' ', 's', 't', 'a', 't', 'e'});
-  stderr_of([&] { session("q\n"); });
-  std::ifstream file(path + " (refused)", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "no state");
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  for (const char* commands : {"F\nq\n", "U\nF\nq\n"}) {
+    folder.write("Auto Saved State", {'n', 'o', ' ', 's', 't', 'a', 't', 'e'});
+    APP_AutoStateLoaded = 0;
+    std::string text;
+    stderr_of([&] { text = session(commands); });
+    EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen: it leads to FOLDER/Auto Saved State, "
+                        "which could not be restored at the start and is kept"),
+              std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("frozen (refused)")));
+    std::ifstream file(path + " (refused)", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "no state");
+    std::filesystem::remove(path + " (refused)");
+  }
   EXPECT_EQ(APP_AutoStateRefused, 0u);
+  std::filesystem::remove(folder.file("frozen"));
 
   MMU_WriteL(0x3000, 0x600dcafe);
   ASSERT_TRUE(STATE_Write(path.c_str()));
