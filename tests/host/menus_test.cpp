@@ -576,6 +576,43 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
   }
 }
 
+// Such a disk that still waits for drive A when the quit goes ahead without it is set aside like any refused
+// file. Should the user go back to the machine (the state could not be written), it waits on under its new name
+// and goes in from there, not from the name the quit writes its states to.
+TEST_F(Menus, AFloppyAnOverdueQuitSetAsideWaitsOnUnderItsNewName) {
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  const std::vector<u8> image = make_floppy(737280);
+  folder.write("Auto Saved State", image);
+  folder.write("game.st", image);
+  start();
+  machine_run_quietly(1);
+  APP_StopFlag = 0;  // the frame count's
+  ASSERT_TRUE(APP_AutoStateRefused);
+  ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
+  APP_OpenDocuments({path}, false);
+  ASSERT_EQ(INPUT_PendingDisks(), 1u);
+  DLG_ScriptButton(true);   // "Quit Vantorell?"
+  DLG_ScriptButton(true);   // what became of the refused file
+  DLG_ScriptButton(false);  // what can't be saved: back to the machine
+  const std::string said = stderr_of([] {
+    MENU_Command(MENU_Choice(MENU_FileId, 14));
+    static u64 now;
+    now = HOST_Microseconds() + INPUT_QuitWaitLimit;
+    HOST_Clock.microseconds = [] { return now; };
+    const FileSizeLimit full(4096);
+    INPUT_QuitIfOverdue();
+    HOST_UseSystemClock();
+  });
+  EXPECT_NE(said.find("kept as " + aside), std::string::npos) << said;
+  EXPECT_TRUE(logged("alert 19 Cancel")) << said;
+  EXPECT_EQ(APP_StopFlag, 0);
+  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: Auto Saved State (refused)");
+  for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
+  EXPECT_TRUE(DISKIMG_Holds(0, aside.c_str()));
+  EXPECT_EQ(read_file(aside), image);
+  DISKIMG_Reset();
+}
+
 // With the option off the start restores nothing, but looks at what has the automatic state's name, and says
 // nothing of it: switched on, the quit sets aside what this machine could not have restored (a disk image, or
 // a state of another TOS the last quit with the option off kept) and writes over a state it could have, nothing

@@ -334,7 +334,8 @@ void freeze() {
     std::string error;
     const std::string aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
-      std::fprintf(DEBUG_Console(), "The machine that could not be restored from %s is kept: %s\n",
+      std::fprintf(DEBUG_Console(),
+                   "Could not save the machine to %s, which could not be restored and is kept: %s\n",
                    path.c_str(), error.c_str());
       return;
     }

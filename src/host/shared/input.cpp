@@ -214,9 +214,13 @@ std::string state_tos() {
 // holds (a disk under that name, or a link to one) is neither set aside nor
 // written over: the save refuses it and says who holds it. Returns why the
 // state is not saved, or an empty string.
+// The name the last quit set the refused file aside under (none: empty).
+std::string quit_set_aside;
+
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
+  quit_set_aside.clear();
   if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path.c_str()) && HOLDERS_Of(path.c_str()).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
@@ -231,6 +235,7 @@ std::string save_auto_state(bool tell) {
       std::fprintf(stderr, "%s\n", why.c_str());
       return why;
     }
+    quit_set_aside = aside;
     if (!what.empty()) aside += ", which " + what;
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
                  DLG_AlertTexts(17).explanation);
@@ -725,13 +730,24 @@ void INPUT_QuitIfOverdue() {
   // old disk's directory onto it after a restore. A user who goes back to
   // the machine (what can't be saved) finds the floppies waiting still.
   std::string left[2] = {std::move(pending[0]), std::move(pending[1])};
+  const std::optional<FILES_Id> was[2] = {FILES_IdOf(left[0]), FILES_IdOf(left[1])};
   pending[0].clear();
   pending[1].clear();
   const u32 by = quit_waiting;
   quit_waiting = 0;
   if (!finish_quit(by)) {
-    pending[0] = std::move(left[0]);
-    pending[1] = std::move(left[1]);
+    for (u32 d = 0; d < 2; ++d) {
+      // A floppy the quit set aside (a disk image under the automatic
+      // state's name, which the start refused) waits on under its new name:
+      // the old one may lead to the quit's state now.
+      if (was[d] && !quit_set_aside.empty() && FILES_IdOf(left[d]) != was[d] &&
+          FILES_IdOf(quit_set_aside) == was[d]) {
+        left[d] = quit_set_aside;
+        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(left[d]).filename().string());
+      }
+      pending[d] = std::move(left[d]);
+    }
+    MENU_UpdateDiskItems();
     return;
   }
   for (const std::string& p : left)

@@ -358,6 +358,15 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
+  // Every name to keep it under taken: `F` saves nothing, and says so.
+  folder.write("frozen", {1, 2, 3});
+  folder.write("frozen (refused)", {});
+  for (int n = 2; n < 100; ++n) folder.write("frozen (refused " + std::to_string(n) + ")", {});
+  const std::string text = session("U\nF\nq\n");
+  EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen, which could not be restored and is kept: "
+                      "can't rename FOLDER/frozen: every name for it is taken"),
+            std::string::npos) << text;
+  EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
