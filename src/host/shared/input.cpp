@@ -202,6 +202,9 @@ std::string state_tos() {
   return ec ? std::string() : path;
 }
 
+// The name this quit set the refused file aside under (none: empty).
+std::string quit_set_aside;
+
 // Writes the automatic state, whole or not at all, and the preferences
 // then remember its TOS. Whatever the start refused under that name (a
 // state of another machine, one it could not read, a folder, a link to a
@@ -214,9 +217,6 @@ std::string state_tos() {
 // holds (a disk under that name, or a link to one) is neither set aside nor
 // written over: the save refuses it and says who holds it. Returns why the
 // state is not saved, or an empty string.
-// The name the last quit set the refused file aside under (none: empty).
-std::string quit_set_aside;
-
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
@@ -735,6 +735,7 @@ void INPUT_QuitIfOverdue() {
   pending[1].clear();
   const u32 by = quit_waiting;
   quit_waiting = 0;
+  quit_set_aside.clear();
   if (!finish_quit(by)) {
     for (u32 d = 0; d < 2; ++d) {
       // A floppy the quit set aside (a disk image under the automatic
