@@ -577,40 +577,63 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
 }
 
 // Such a disk that still waits for drive A when the quit goes ahead without it is set aside like any refused
-// file. Should the user go back to the machine (the state could not be written), it waits on under its new name
-// and goes in from there, not from the name the quit writes its states to.
-TEST_F(Menus, AFloppyAnOverdueQuitSetAsideWaitsOnUnderItsNewName) {
+// file, and said to be left out under its new name. Should the user go back to the machine (the state could not
+// be written), it waits on under that name and goes in from there, not from the name the quit writes its states
+// to. One the start did not refuse (put there later) is the user's disk: no state is written over it.
+TEST_F(Menus, AFloppyAnOverdueQuitLeavesOutIsNeitherLostNorWrittenOver) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const std::vector<u8> image = make_floppy(737280);
-  folder.write("Auto Saved State", image);
-  folder.write("game.st", image);
-  start();
-  machine_run_quietly(1);
-  APP_StopFlag = 0;  // the frame count's
-  ASSERT_TRUE(APP_AutoStateRefused);
-  ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
-  APP_OpenDocuments({path}, false);
-  ASSERT_EQ(INPUT_PendingDisks(), 1u);
-  DLG_ScriptButton(true);   // "Quit Vantorell?"
-  DLG_ScriptButton(true);   // what became of the refused file
-  DLG_ScriptButton(false);  // what can't be saved: back to the machine
-  const std::string said = stderr_of([] {
-    MENU_Command(MENU_Choice(MENU_FileId, 14));
-    static u64 now;
-    now = HOST_Microseconds() + INPUT_QuitWaitLimit;
-    HOST_Clock.microseconds = [] { return now; };
-    const FileSizeLimit full(4096);
-    INPUT_QuitIfOverdue();
-    HOST_UseSystemClock();
-  });
-  EXPECT_NE(said.find("kept as " + aside), std::string::npos) << said;
-  EXPECT_TRUE(logged("alert 19 Cancel")) << said;
-  EXPECT_EQ(APP_StopFlag, 0);
-  EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: Auto Saved State (refused)");
-  for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
-  EXPECT_TRUE(DISKIMG_Holds(0, aside.c_str()));
-  EXPECT_EQ(read_file(aside), image);
-  DISKIMG_Reset();
+  for (const bool refused : {true, false}) {
+    for (const bool back : {true, false}) {
+      SCOPED_TRACE(testing::Message() << (refused ? "refused" : "came later") << (back ? ", back" : ", quit"));
+      folder.write("game.st", image);
+      if (refused) folder.write("Auto Saved State", image);
+      start();
+      machine_run_quietly(1);
+      APP_StopFlag = 0;  // the frame count's
+      ASSERT_EQ(APP_AutoStateRefused != 0, refused);
+      if (!refused) folder.write("Auto Saved State", image);
+      ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
+      APP_OpenDocuments({path}, false);
+      ASSERT_EQ(INPUT_PendingDisks(), 1u);
+      DLG_ScriptButton(true);                         // "Quit Vantorell?"
+      if (refused) DLG_ScriptButton(true);            // what became of the refused file
+      if (back || !refused) DLG_ScriptButton(!back);  // what can't be saved
+      const std::string said = stderr_of([&] {
+        MENU_Command(MENU_Choice(MENU_FileId, 14));
+        static u64 now;
+        now = HOST_Microseconds() + INPUT_QuitWaitLimit;
+        HOST_Clock.microseconds = [] { return now; };
+        const FileSizeLimit full(back ? 4096 : 1u << 30);
+        INPUT_QuitIfOverdue();
+        HOST_UseSystemClock();
+      });
+      const std::string disk = refused ? aside : path;
+      EXPECT_EQ(said.find("kept as " + aside) != std::string::npos, refused) << said;
+      if (!refused) {
+        EXPECT_NE(said.find("Can't save the state to " + path + ": drive A waits for " + path + " as its disk"),
+                  std::string::npos) << said;
+      }
+      EXPECT_EQ(read_file(disk), image);
+      EXPECT_EQ(APP_StopFlag, back ? 0 : 1);
+      EXPECT_EQ(logged("alert 19 OK"), !refused && !back);
+      if (back) {
+        EXPECT_TRUE(logged("alert 19 Cancel")) << said;
+        EXPECT_EQ(item(MENU_DisksId, 1).text, "Eject A: " + fs::path(disk).filename().string());
+        for (u32 i = 0; i < DISKIMG_SwapFrames; ++i) frame_passes();
+        EXPECT_TRUE(DISKIMG_Holds(0, disk.c_str()));
+      } else {
+        EXPECT_NE(said.find(disk + " did not go in: the quit came first"), std::string::npos) << said;
+        EXPECT_EQ(INPUT_PendingDisks(), 0u);
+        if (refused) {
+          EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
+        }
+      }
+      DISKIMG_Reset();
+      fs::remove(path);
+      fs::remove(aside);
+    }
+  }
 }
 
 // With the option off the start restores nothing, but looks at what has the automatic state's name, and says

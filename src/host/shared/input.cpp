@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <utility>
 
 #include "common/endian.h"
 #include "common/files.h"
@@ -202,8 +203,16 @@ std::string state_tos() {
   return ec ? std::string() : path;
 }
 
-// The name this quit set the refused file aside under (none: empty).
-std::string quit_set_aside;
+// Who holds the file at `path`, the floppies waiting for a drive left out:
+// a quit that goes ahead without them (overdue) may set aside a refused
+// state that waits as a disk, which then waits on under its new name.
+std::string holder_in_place(const std::string& path) {
+  std::string waiting[2];
+  std::swap(waiting, pending);
+  std::string held = HOLDERS_Of(path.c_str());
+  std::swap(waiting, pending);
+  return held;
+}
 
 // Writes the automatic state, whole or not at all, and the preferences
 // then remember its TOS. Whatever the start refused under that name (a
@@ -215,18 +224,20 @@ std::string quit_set_aside;
 // its place since (the user saved a state under the name) is not: it is
 // written over as it would be without the refusal. A file the machine
 // holds (a disk under that name, or a link to one) is neither set aside nor
-// written over: the save refuses it and says who holds it. Returns why the
-// state is not saved, or an empty string.
+// written over: the save refuses it and says who holds it, and so does a
+// floppy waiting for a drive under that name that the start did not refuse
+// (the quit went ahead without it). Returns why the state is not saved, or
+// an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  quit_set_aside.clear();
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path.c_str()) && HOLDERS_Of(path.c_str()).empty()) {
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path.c_str()) && holder_in_place(path).empty()) {
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
     struct stat st;
     if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
+    const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
@@ -235,7 +246,14 @@ std::string save_auto_state(bool tell) {
       std::fprintf(stderr, "%s\n", why.c_str());
       return why;
     }
-    quit_set_aside = aside;
+    // A floppy waiting for that file waits on under its new name: the old
+    // one leads to the state written next.
+    for (u32 d = 0; d < 2; ++d) {
+      if (was[d] && FILES_IdOf(pending[d]) != was[d] && FILES_IdOf(aside) == was[d]) {
+        pending[d] = aside;
+        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(aside).filename().string());
+      }
+    }
     if (!what.empty()) aside += ", which " + what;
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
                  DLG_AlertTexts(17).explanation);
@@ -727,32 +745,19 @@ void INPUT_QuitIfOverdue() {
   // The frames do not come (a guest holding the machine inside long Blitter
   // operations): the quit goes ahead with the drive empty, as the ST last
   // saw it. Putting the floppy in now, unseen, would have the ST write its
-  // old disk's directory onto it after a restore. A user who goes back to
-  // the machine (what can't be saved) finds the floppies waiting still.
-  std::string left[2] = {std::move(pending[0]), std::move(pending[1])};
-  const std::optional<FILES_Id> was[2] = {FILES_IdOf(left[0]), FILES_IdOf(left[1])};
-  pending[0].clear();
-  pending[1].clear();
+  // old disk's directory onto it after a restore. The floppies wait on
+  // while the quit saves, so no state is written over one; a user who goes
+  // back to the machine (what can't be saved) finds them waiting still.
   const u32 by = quit_waiting;
   quit_waiting = 0;
-  quit_set_aside.clear();
   if (!finish_quit(by)) {
-    for (u32 d = 0; d < 2; ++d) {
-      // A floppy the quit set aside (a disk image under the automatic
-      // state's name, which the start refused) waits on under its new name:
-      // the old one may lead to the quit's state now.
-      if (was[d] && !quit_set_aside.empty() && FILES_IdOf(left[d]) != was[d] &&
-          FILES_IdOf(quit_set_aside) == was[d]) {
-        left[d] = quit_set_aside;
-        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(left[d]).filename().string());
-      }
-      pending[d] = std::move(left[d]);
-    }
     MENU_UpdateDiskItems();
     return;
   }
-  for (const std::string& p : left)
+  for (std::string& p : pending) {
     if (!p.empty()) std::fprintf(stderr, "%s did not go in: the quit came first\n", p.c_str());
+    p.clear();
+  }
 }
 
 u32 INPUT_PendingDisks() { return (pending[0].empty() ? 0 : 1) | (pending[1].empty() ? 0 : 2); }
