@@ -577,24 +577,27 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
 }
 
 // Such a disk that still waits for drive A when the quit goes ahead without it is set aside like any refused
-// file, and said to be left out under its new name. Should the user go back to the machine (the state could not
-// be written), it waits on under that name and goes in from there, not from the name the quit writes its states
-// to. One the start did not refuse (put there later) is the user's disk: no state is written over it.
+// file (or with the refused folder it lies in), and said to be left out under its new name. Should the user go
+// back to the machine (the state could not be written), it waits on under that name and goes in from there, not
+// from the name the quit writes its states to. One the start did not refuse (put there later) is the user's
+// disk: no state is written over it.
 TEST_F(Menus, AFloppyAnOverdueQuitLeavesOutIsNeitherLostNorWrittenOver) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const std::vector<u8> image = make_floppy(737280);
-  for (const bool refused : {true, false}) {
+  for (const char* where : {"refused", "in a refused folder", "came later"}) {
     for (const bool back : {true, false}) {
-      SCOPED_TRACE(testing::Message() << (refused ? "refused" : "came later") << (back ? ", back" : ", quit"));
+      SCOPED_TRACE(testing::Message() << where << (back ? ", back" : ", quit"));
+      const bool refused = where[0] != 'c', inside = where[0] == 'i';
       folder.write("game.st", image);
-      if (refused) folder.write("Auto Saved State", image);
+      if (inside) fs::create_directory(path);
+      if (refused) folder.write(inside ? "Auto Saved State/inner.st" : "Auto Saved State", image);
       start();
       machine_run_quietly(1);
       APP_StopFlag = 0;  // the frame count's
       ASSERT_EQ(APP_AutoStateRefused != 0, refused);
       if (!refused) folder.write("Auto Saved State", image);
       ASSERT_EQ(MENU_InsertImage('A', folder.file("game.st")), 1u);
-      APP_OpenDocuments({path}, false);
+      APP_OpenDocuments({inside ? path + "/inner.st" : path}, false);
       ASSERT_EQ(INPUT_PendingDisks(), 1u);
       DLG_ScriptButton(true);                         // "Quit Vantorell?"
       if (refused) DLG_ScriptButton(true);            // what became of the refused file
@@ -608,7 +611,7 @@ TEST_F(Menus, AFloppyAnOverdueQuitLeavesOutIsNeitherLostNorWrittenOver) {
         INPUT_QuitIfOverdue();
         HOST_UseSystemClock();
       });
-      const std::string disk = refused ? aside : path;
+      const std::string disk = inside ? aside + "/inner.st" : refused ? aside : path;
       EXPECT_EQ(said.find("kept as " + aside) != std::string::npos, refused) << said;
       if (!refused) {
         EXPECT_NE(said.find("Can't save the state to " + path + ": drive A waits for " + path + " as its disk"),
@@ -630,8 +633,8 @@ TEST_F(Menus, AFloppyAnOverdueQuitLeavesOutIsNeitherLostNorWrittenOver) {
         }
       }
       DISKIMG_Reset();
-      fs::remove(path);
-      fs::remove(aside);
+      fs::remove_all(path);
+      fs::remove_all(aside);
     }
   }
 }

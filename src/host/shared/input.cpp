@@ -237,7 +237,18 @@ std::string save_auto_state(bool tell) {
     std::string what = FILES_NotRegular(path.c_str());
     struct stat st;
     if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
+    // Where each waiting floppy lies in what is set aside (the file itself:
+    // ".", or one in a folder of that name or a link's folder).
     const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
+    std::filesystem::path inside[2];
+    std::error_code ec;
+    const std::filesystem::path home = std::filesystem::canonical(path, ec);
+    for (u32 d = 0; d < 2 && !ec; ++d) {
+      if (pending[d].empty()) continue;
+      std::error_code lost;
+      const std::filesystem::path rel = std::filesystem::canonical(pending[d], lost).lexically_relative(home);
+      if (!lost && !rel.empty() && *rel.begin() != "..") inside[d] = rel;
+    }
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
     if (aside.empty()) {
@@ -249,9 +260,11 @@ std::string save_auto_state(bool tell) {
     // A floppy waiting for that file waits on under its new name: the old
     // one leads to the state written next.
     for (u32 d = 0; d < 2; ++d) {
-      if (was[d] && FILES_IdOf(pending[d]) != was[d] && FILES_IdOf(aside) == was[d]) {
-        pending[d] = aside;
-        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(aside).filename().string());
+      if (inside[d].empty() || FILES_IdOf(pending[d]) == was[d]) continue;
+      const std::string now = inside[d] == "." ? aside : (std::filesystem::path(aside) / inside[d]).string();
+      if (FILES_IdOf(now) == was[d]) {
+        pending[d] = now;
+        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(now).filename().string());
       }
     }
     if (!what.empty()) aside += ", which " + what;
