@@ -129,6 +129,11 @@ void DEBUG_RequestEntry() {
   m68k_pend_set(m68k_pend_leave);
 }
 
+void DEBUG_QuitCancelled() {
+  std::fputs("The quit was cancelled\n", DEBUG_Console());
+  DEBUG_RequestEntry();
+}
+
 bool DEBUG_SetPC(u32 address) {
   if (!m68k_jump_target_ok(address)) return false;
   m68k_jump_to(address);
@@ -433,6 +438,9 @@ bool run_command(const std::string& line) {
         std::fputs("The quit was cancelled\n", DEBUG_Console());
         return false;
       }
+      // A floppy still to go in: the machine runs on until it is in (a
+      // cancel then opens the debugger again).
+      if (INPUT_QuitWaiting()) std::fputs("The quit waits for the floppy to go in\n", DEBUG_Console());
       DEBUG_Requested = 0;
       DEBUG_Active = 0;
       return true;

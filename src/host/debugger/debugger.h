@@ -62,6 +62,11 @@ void DEBUG_StateLoaded(const char* path);
 // input let run on, or whose step a restart of the machine dropped.
 void DEBUG_RequestEntry();
 
+// A quit `q` asked for waited for a floppy to go in (the debugger closed
+// meanwhile), and the user went back from what could not be saved: says so
+// and opens the debugger again.
+void DEBUG_QuitCancelled();
+
 // Sets the PC for `g`. Refuses (false, nothing changed) an address the jump
 // guard would answer with a restart: one without memory, or outside RAM and
 // the ROM and cartridge windows.

@@ -13,6 +13,7 @@
 #include "common/files.h"
 #include "cpu/exceptions.h"
 #include "host/app.h"
+#include "host/debugger/debugger.h"
 #include "host/dialogs.h"
 #include "host/events.h"
 #include "host/menu.h"
@@ -742,13 +743,20 @@ bool INPUT_PutDisk(char drive, const std::string& path) {
   return true;
 }
 
+// Ends a quit that waited for the floppies; false when the user went back.
+// The debugger's `q` closed the debugger for the wait: going back opens it
+// again, as a `q` cancelled at once leaves it open.
+bool finish_waited_quit() {
+  const u32 by = quit_waiting;
+  quit_waiting = 0;
+  if (finish_quit(by)) return true;
+  if (by == QuitByDebugger) DEBUG_QuitCancelled();
+  return false;
+}
+
 void INPUT_DiskSwapFrame() {
   insert_pending();
-  if (quit_waiting && !INPUT_PendingDisks()) {
-    const u32 by = quit_waiting;
-    quit_waiting = 0;
-    finish_quit(by);
-  }
+  if (quit_waiting && !INPUT_PendingDisks()) finish_waited_quit();
 }
 
 bool INPUT_QuitWaiting() { return quit_waiting != 0; }
@@ -761,9 +769,7 @@ void INPUT_QuitIfOverdue() {
   // old disk's directory onto it after a restore. The floppies wait on
   // while the quit saves, so no state is written over one; a user who goes
   // back to the machine (what can't be saved) finds them waiting still.
-  const u32 by = quit_waiting;
-  quit_waiting = 0;
-  if (!finish_quit(by)) {
+  if (!finish_waited_quit()) {
     MENU_UpdateDiskItems();
     return;
   }

@@ -226,7 +226,8 @@ void INPUT_StateRestored();
 // (a termination signal): what can't be saved is said on standard error
 // only, and the quit goes ahead. APP_QuitFromDebugger is the debugger's:
 // not confirmed, but what can't be saved is asked about as for the user;
-// false when the user cancelled.
+// false when the user cancelled (a quit that waits for a floppy is true at
+// once: cancelled later, it opens the debugger again).
 void APP_AutoSaveOnQuit();
 void APP_QuitNow();
 bool APP_QuitFromDebugger();

@@ -188,6 +188,29 @@ TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
   EXPECT_EQ(std::filesystem::file_size(path), STATE_FileSize(MMU_RamSize));
 }
 
+// A `q` that waits for a floppy to go in lets the machine run on meanwhile; Cancel in the alert that follows
+// opens the debugger again, as it leaves open one that asked at once.
+TEST_F(Debugger, QuitCancelledAfterWaitingForAFloppyOpensTheDebuggerAgain) {
+  APP_AutoStateLoaded = 1;
+  std::filesystem::create_directory(folder.file("Auto Saved State"));
+  folder.write("a.st", std::vector<u8>(737280, 0));
+  folder.write("b.st", std::vector<u8>(737280, 0));
+  testing::internal::CaptureStdout();
+  ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A'), 1u);
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(INPUT_PutDisk('A', folder.file("b.st")));
+  DLG_ScriptButton(false);
+  DLG_ScriptButton(true);
+  std::string text;
+  stderr_of([&] { text = session("q\nr\nq\n", DISKIMG_SwapFrames + 10); });
+  EXPECT_NE(text.find(">q\nThe quit waits for the floppy to go in\nThe quit was cancelled\n"), std::string::npos)
+      << text;
+  EXPECT_NE(text.find(">r\n"), std::string::npos) << text;
+  EXPECT_EQ(DLG_Log, (std::vector<std::string>{"alert 19 Cancel", "alert 19 OK"}));
+  EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_EQ(INPUT_PendingDisks(), 0u);
+}
+
 // The start looks at the automatic state before the debugger's first prompt: `q` there sets aside what the
 // start refused instead of writing over it, and saves again the machine the start restored, not the machine
 // as it was before. `F` through a "frozen" that leads to what the start refused (`U` refused it or not)
