@@ -129,8 +129,12 @@ void DEBUG_RequestEntry() {
   m68k_pend_set(m68k_pend_leave);
 }
 
+namespace {
+constexpr const char* quit_cancelled = "The quit was cancelled\n";
+}  // namespace
+
 void DEBUG_QuitCancelled() {
-  std::fputs("The quit was cancelled\n", DEBUG_Console());
+  std::fputs(quit_cancelled, DEBUG_Console());
   DEBUG_RequestEntry();
 }
 
@@ -435,7 +439,7 @@ bool run_command(const std::string& line) {
       // The quit path, as every quit takes it; one the user cancels (the
       // state or the preferences can't be saved) leaves the debugger open.
       if (!APP_QuitFromDebugger()) {
-        std::fputs("The quit was cancelled\n", DEBUG_Console());
+        std::fputs(quit_cancelled, DEBUG_Console());
         return false;
       }
       // A floppy still to go in: the machine runs on until it is in (a

@@ -743,6 +743,8 @@ bool INPUT_PutDisk(char drive, const std::string& path) {
   return true;
 }
 
+namespace {
+
 // Ends a quit that waited for the floppies; false when the user went back.
 // The debugger's `q` closed the debugger for the wait: going back opens it
 // again, as a `q` cancelled at once leaves it open.
@@ -753,6 +755,8 @@ bool finish_waited_quit() {
   if (by == QuitByDebugger) DEBUG_QuitCancelled();
   return false;
 }
+
+}  // namespace
 
 void INPUT_DiskSwapFrame() {
   insert_pending();

@@ -189,26 +189,48 @@ TEST_F(Debugger, QuitSavesTheStateOrAsksWhenItCant) {
 }
 
 // A `q` that waits for a floppy to go in lets the machine run on meanwhile; Cancel in the alert that follows
-// opens the debugger again, as it leaves open one that asked at once.
+// (the floppy went in, or the wait ran out and the quit went ahead without it) opens the debugger again, as it
+// leaves open one that asked at once.
 TEST_F(Debugger, QuitCancelledAfterWaitingForAFloppyOpensTheDebuggerAgain) {
   APP_AutoStateLoaded = 1;
   std::filesystem::create_directory(folder.file("Auto Saved State"));
   folder.write("a.st", std::vector<u8>(737280, 0));
   folder.write("b.st", std::vector<u8>(737280, 0));
-  testing::internal::CaptureStdout();
-  ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A'), 1u);
-  testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(INPUT_PutDisk('A', folder.file("b.st")));
-  DLG_ScriptButton(false);
-  DLG_ScriptButton(true);
-  std::string text;
-  stderr_of([&] { text = session("q\nr\nq\n", DISKIMG_SwapFrames + 10); });
-  EXPECT_NE(text.find(">q\nThe quit waits for the floppy to go in\nThe quit was cancelled\n"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find(">r\n"), std::string::npos) << text;
-  EXPECT_EQ(DLG_Log, (std::vector<std::string>{"alert 19 Cancel", "alert 19 OK"}));
-  EXPECT_EQ(APP_StopFlag, 1);
-  EXPECT_EQ(INPUT_PendingDisks(), 0u);
+  for (const bool overdue : {false, true}) {
+    SCOPED_TRACE(overdue ? "overdue" : "went in");
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(DISKIMG_Insert(folder.file("a.st").c_str(), 'A'), 1u);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(INPUT_PutDisk('A', folder.file("b.st")));
+    APP_StopFlag = 0;
+    DLG_Log.clear();
+    DLG_ScriptButton(false);
+    DLG_ScriptButton(true);
+    static u32 late;  // the poll at which the wait has run out
+    late = EVENTS_PollCount + 2;
+    EVENTS_ScriptHook = [](u32 poll) {
+      if (poll != late) return;
+      static u64 now;
+      now = HOST_Microseconds() + INPUT_QuitWaitLimit;
+      HOST_Clock.microseconds = [] { return now; };
+      INPUT_QuitIfOverdue();
+      HOST_UseSystemClock();
+    };
+    if (!overdue) EVENTS_ScriptHook = nullptr;
+    std::string text;
+    stderr_of([&] { text = session("q\nr\nq\n", 2 * DISKIMG_SwapFrames + 10); });
+    EVENTS_ScriptHook = nullptr;
+    EXPECT_NE(text.find(">q\nThe quit waits for the floppy to go in\nThe quit was cancelled\n"),
+              std::string::npos) << text;
+    // Back from an overdue quit, the floppy waits still, and so does the next quit.
+    EXPECT_NE(text.find(">r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.rfind("The quit waits") > text.find(">r\n"), overdue) << text;
+    EXPECT_EQ(DLG_Log, (std::vector<std::string>{"alert 19 Cancel", "alert 19 OK"}));
+    EXPECT_EQ(APP_StopFlag, 1);
+    EXPECT_EQ(INPUT_PendingDisks(), 0u);
+    EXPECT_EQ(DISKIMG_InsertedMask, 1u);
+    DISKIMG_Eject('A');
+  }
 }
 
 // The start looks at the automatic state before the debugger's first prompt: `q` there sets aside what the
