@@ -318,7 +318,9 @@ bool finish_quit(u32 by) {
 bool quit(u32 by) {
   if (quit_waiting) {
     // A signal meanwhile: nobody may be there to answer when it follows.
-    if (by == QuitBySignal) quit_waiting = by;
+    // The debugger's `q` joining the window's quit closed the debugger for
+    // the wait like its own: going back opens it again.
+    if (by == QuitBySignal || (by == QuitByDebugger && quit_waiting == QuitByUser)) quit_waiting = by;
     return true;
   }
   if (SOUND_Active) SOUND_Pause(1);
