@@ -333,10 +333,13 @@ void freeze() {
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again.
   if (!held && APP_LeadsToRefusedAutoState(path.c_str())) {
+    // Also when that one leads here, or both to a third.
+    const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+    const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
     std::fprintf(DEBUG_Console(),
-                 "Could not save the machine to %s: it leads to %s/%s, which could not be restored at the "
-                 "start and is kept\n",
-                 path.c_str(), APP_Folder.path.c_str(), APP_AutoStateName);
+                 "Could not save the machine to %s: it %s %s, which could not be restored at the start "
+                 "and is kept\n",
+                 path.c_str(), leads ? "leads to" : "is one file with", auto_path.c_str());
     return;
   }
   if (!held && frozen_refused.IsAt(path.c_str())) {
@@ -377,7 +380,10 @@ void unfreeze() {
   }
   frozen_refused.Hold(path.c_str());
   if (!STATE_Read(path.c_str())) {
-    if (!std::filesystem::is_regular_file(path, ec)) frozen_refused.LetGo();
+    // A folder, a FIFO or a device holds nothing a save could lose; a link,
+    // which may lead to a file later, stays held.
+    if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_symlink(path, ec))
+      frozen_refused.LetGo();
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;
   }

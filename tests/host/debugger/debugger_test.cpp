@@ -262,6 +262,20 @@ TEST_F(Debugger, TheStartLooksAtTheAutomaticStateBeforeTheFirstPrompt) {
   }
   EXPECT_EQ(APP_AutoStateRefused, 0u);
   std::filesystem::remove(folder.file("frozen"));
+  // The other way round: "frozen" is the file the refused link leads to.
+  folder.write("frozen", {'n', 'o', ' ', 's', 't', 'a', 't', 'e'});
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink("frozen", path);
+  APP_AutoStateLoaded = 0;
+  std::string text;
+  stderr_of([&] { text = session("F\nq\n"); });
+  EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen: it is one file with FOLDER/Auto Saved "
+                      "State"),
+            std::string::npos) << text;
+  EXPECT_EQ(std::filesystem::read_symlink(path + " (refused)"), "frozen");
+  EXPECT_EQ(saved_state(), (std::vector<u8>{'n', 'o', ' ', 's', 't', 'a', 't', 'e'}));
+  for (const char* name : {"frozen", "Auto Saved State", "Auto Saved State (refused)"})
+    std::filesystem::remove(folder.file(name));
 
   MMU_WriteL(0x3000, 0x600dcafe);
   ASSERT_TRUE(STATE_Write(path.c_str()));
@@ -375,11 +389,25 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
   EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos);
   EXPECT_EQ(saved_state(), STATE_Encode());
   EXPECT_EQ(m68k_get_pc(), 0xfc0000u);
-  // A link that leads nowhere is there: `U` says what it is.
-  std::filesystem::remove(folder.file("frozen"));
-  std::filesystem::create_symlink("gone", folder.file("frozen"));
-  EXPECT_NE(session("U\ng\n", 2).find("Could not restore the machine from FOLDER/frozen"), std::string::npos);
-  EXPECT_NE(DLG_LastAlertText().find("frozen is a symbolic link to nothing"), std::string::npos);
+  // A link that leads nowhere is there: `U` says what it is, and `F` sets it aside as the quit does, also
+  // when a file was put where it leads since: that file is kept.
+  for (const bool appears : {false, true}) {
+    SCOPED_TRACE(appears);
+    std::filesystem::remove(folder.file("frozen"));
+    std::filesystem::remove(folder.file("gone"));
+    std::filesystem::create_symlink("gone", folder.file("frozen"));
+    std::string text = session("U\ng\n", 2);
+    EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen"), std::string::npos);
+    EXPECT_NE(DLG_LastAlertText().find("frozen is a symbolic link to nothing"), std::string::npos);
+    if (appears) folder.write("gone", {1, 2, 3});
+    text = session("F\nq\n");
+    EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
+    EXPECT_TRUE(std::filesystem::is_symlink(folder.file("frozen (refused)")));
+    std::ifstream gone(folder.file("gone"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(gone), {}), appears ? "\1\2\3" : "");
+    EXPECT_EQ(saved_state(), STATE_Encode());
+    std::filesystem::remove(folder.file("frozen (refused)"));
+  }
 }
 
 // A file `U` could not restore is set aside by the next `F`, not written over. One the user put in its place
