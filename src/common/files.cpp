@@ -177,6 +177,12 @@ bool FILES_LeadsThrough(const char* name, const char* path) {
   return false;
 }
 
+bool FILES_SameEnd(const char* a, const char* b) {
+  std::error_code error_a, error_b;
+  const std::filesystem::path end = std::filesystem::canonical(a, error_a);
+  return !error_a && end == std::filesystem::canonical(b, error_b) && !error_b;
+}
+
 std::optional<FILES_Id> FILES_IdOf(int fd) {
   struct stat st;
   if (fstat(fd, &st) != 0) return std::nullopt;

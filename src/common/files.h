@@ -89,6 +89,9 @@ bool FILES_SamePlace(const char* a, const char* b);
 // or to the place where nothing is: whatever is put at such a place is what
 // `name` then opens.
 bool FILES_LeadsThrough(const char* name, const char* path);
+// Whether `a` and `b` both lead (through their symbolic links) to one file
+// that is there: a save at either replaces what the other opens.
+bool FILES_SameEnd(const char* a, const char* b);
 
 // Writes `size` bytes as the whole new content of `path`: into a temporary
 // file of a unique name beside the file, flushed to the disk, then renamed

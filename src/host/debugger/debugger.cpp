@@ -321,7 +321,8 @@ std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
 
 // The file `U` could not restore, held: `F` sets it aside before it writes
 // a new one, so a state of another TOS (or a disk the ST wrote to since) is
-// not lost without a word, unless another file was put in its place since.
+// not lost without a word, unless another file was put in its place since;
+// the quit does not write the automatic state over it through a link.
 FILES_HeldEntry frozen_refused;
 
 void freeze() {
@@ -479,6 +480,11 @@ bool run_command(const std::string& line) {
 
 void DEBUG_StateLoaded(const char* path) {
   if (frozen_refused.IsAt(path)) frozen_refused.LetGo();
+}
+
+bool DEBUG_LeadsToRefusedFrozen(const char* path) {
+  const std::string frozen = frozen_path();
+  return frozen_refused.IsAt(frozen.c_str()) && FILES_SameEnd(path, frozen.c_str());
 }
 
 void DEBUG_CommandLoop() {

@@ -56,6 +56,10 @@ constexpr const char* DEBUG_FrozenName = "frozen";
 // `U` that restored it, instead of setting it aside as refused.
 void DEBUG_StateLoaded(const char* path);
 
+// Whether a save at `path` would replace the file `U` could not restore
+// (which `F` would set aside first): `path` leads to it.
+bool DEBUG_LeadsToRefusedFrozen(const char* path);
+
 // The menu's command: opens the debugger after the current instruction (and
 // cancels a step-to in progress). The menu is only reached while the CPU
 // runs, so an open debugger stops again too: one that `j` or the end of its

@@ -227,8 +227,9 @@ std::string holder_in_place(const std::string& path) {
 // holds (a disk under that name, or a link to one) is neither set aside nor
 // written over: the save refuses it and says who holds it, and so does a
 // floppy waiting for a drive under that name that the start did not refuse
-// (the quit went ahead without it). Returns why the state is not saved, or
-// an empty string.
+// (the quit went ahead without it). Nor is a file the debugger's `U` refused
+// that the name leads to written over. Returns why the state is not saved,
+// or an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
@@ -272,9 +273,20 @@ std::string save_auto_state(bool tell) {
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
                  DLG_AlertTexts(17).explanation);
   }
+  // A link to the file the debugger's `U` refused (or both links to one
+  // file) would write over it: that file stays for `F` to set aside. One a
+  // drive holds is refused by the save, which says where it is.
   std::string why;
-  const bool saved = STATE_Write(path.c_str(), &why);
-  if (saved) PREFS_StateTos = state_tos();
+  bool saved = false;
+  if (HOLDERS_Of(path.c_str()).empty() && DEBUG_LeadsToRefusedFrozen(path.c_str())) {
+    const std::string frozen = APP_Folder.path + "/" + DEBUG_FrozenName;
+    const bool leads = FILES_LeadsThrough(path.c_str(), frozen.c_str());
+    why = path + (leads ? " leads to " : " is one file with ") + frozen +
+          ", which the debugger could not restore and is kept; no new state is saved";
+    std::fprintf(stderr, "%s\n", why.c_str());
+  } else if ((saved = STATE_Write(path.c_str(), &why))) {
+    PREFS_StateTos = state_tos();
+  }
   // Set aside, or written over as no longer the refused one: nothing to hold.
   if (saved || !aside.empty()) APP_AutoStateRefusedEntry.LetGo();
   if (!aside.empty()) {
@@ -826,9 +838,7 @@ bool APP_LeadsToRefusedAutoState(const char* path) {
   // A save replaces the file where the links end: the refused file itself,
   // or what the refused link leads to. Another name of that file (a hard
   // link) is replaced alone.
-  std::error_code error, auto_error;
-  const std::filesystem::path end = std::filesystem::canonical(path, error);
-  return !error && end == std::filesystem::canonical(auto_path, auto_error) && !auto_error;
+  return FILES_SameEnd(path, auto_path.c_str());
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

@@ -447,6 +447,26 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
                       "can't rename FOLDER/frozen: every name for it is taken"),
             std::string::npos) << text;
   EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+  // Nor does the quit write over it through an automatic state that leads to it (also by a link of its own,
+  // or both to a third file): it keeps the file and says why no state is saved.
+  const std::string auto_path = folder.file("Auto Saved State");
+  for (const bool third : {false, true}) {
+    SCOPED_TRACE(third);
+    std::filesystem::remove(auto_path);
+    std::filesystem::create_symlink(third ? "third" : "frozen", auto_path);
+    if (third) {
+      std::filesystem::rename(folder.file("frozen"), folder.file("third"));
+      std::filesystem::create_symlink("third", folder.file("frozen"));
+    }
+    DLG_Log.clear();
+    DLG_ScriptButton(true);  // Quit Anyway
+    stderr_of([&] { session("U\nq\n"); });
+    EXPECT_EQ(DLG_Log, (std::vector<std::string>{"alert 130 OK", "alert 19 OK"}));  // `U` refused, the quit asks
+    EXPECT_NE(DLG_LastAlertText().find(auto_path + (third ? " is one file with " : " leads to ") +
+                                       folder.file("frozen") + ", which the debugger could not restore"),
+              std::string::npos) << DLG_LastAlertText();
+    EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+  }
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
