@@ -467,6 +467,15 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
               std::string::npos) << DLG_LastAlertText();
     EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
   }
+  // A quit by a signal asks nobody: it keeps the file all the same and says why on standard error.
+  DLG_Log.clear();
+  session("U\ng\n", 2);
+  APP_QuitUnsaved = 0;
+  const std::string said = stderr_of([] { APP_QuitNow(); });
+  EXPECT_NE(said.find("which the debugger could not restore and is kept"), std::string::npos) << said;
+  EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});
+  EXPECT_EQ(APP_QuitUnsaved, 1u);
+  EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
