@@ -632,6 +632,13 @@ bool DISKIMG_Holds(u32 d, const char* path) {
   return (DISKIMG_InsertedMask & (1u << d)) && FILES_IdOf(path) == DISKIMG_Source[d];
 }
 
+std::string DISKIMG_NameOf(u32 d) {
+  const u8* n = name_of(d);
+  return std::string(n + 1, n + 1 + n[0]);
+}
+
+void DISKIMG_Moved(u32 d, const char* path) { set_name(name_of(d), known_name(path).c_str()); }
+
 // ---- What tells images apart ----
 
 DISKIMG_Digest DISKIMG_DigestOf(int fd, u64 size) {

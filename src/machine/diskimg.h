@@ -140,6 +140,11 @@ extern std::string DISKIMG_Waiting[2];
 // Whether drive d holds the image of the file at path (the same file, by
 // whatever name).
 bool DISKIMG_Holds(u32 d, const char* path);
+// The name drive d knows its disk by (its full path, which a saved state
+// keeps), and a new one once the file went under another name with the
+// folder it lies in: a state saved next names the disk where it is.
+std::string DISKIMG_NameOf(u32 d);
+void DISKIMG_Moved(u32 d, const char* path);
 // 0 when the boot sector gave a usable geometry, 1 when the size must be guessed.
 u32 DISKIMG_ReadBootSector(u32 drive);
 // Geometry from the image's size alone.

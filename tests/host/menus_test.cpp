@@ -504,6 +504,7 @@ TEST_F(Menus, AQuitThatCantSaveTheStateSaysWhyAndMayGoBack) {
 // well as a state of another machine, is set aside at the quit (the user told what it is), and the new
 // state takes its place: the quit saved everything. A state the user saved in its place since is no longer
 // what the start refused: it is neither set aside nor said to be, and the quit's state is written over it.
+// A disk drive A took from the folder is in its drive again at the next start, from the folder's new name.
 TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
   const struct {
@@ -527,6 +528,11 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       o.make();
       machine_run_quietly(1);
       EXPECT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
+      const bool disk = o.obstacle[0] == 'f' && !saved_over;
+      if (disk) {
+        folder.write("Auto Saved State/game.st", make_floppy(737280));
+        ASSERT_EQ(MENU_InsertImage('A', path + "/game.st"), 1u);
+      }
       if (saved_over) {
         fs::remove_all(path);
         ASSERT_TRUE(STATE_Write(path.c_str()));
@@ -546,6 +552,13 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       EXPECT_EQ(read_file(path).size(), STATE_FileSize(MMU_RamSize));
       EXPECT_EQ(APP_StopFlag, 1);
       EXPECT_EQ(APP_QuitUnsaved, 0u);
+      if (disk) {
+        start();
+        machine_run_quietly(1);
+        EXPECT_EQ(APP_AutoStateRefused, 0u);
+        EXPECT_TRUE(DISKIMG_Holds(0, (aside + "/game.st").c_str())) << DLG_LastAlertText();
+        DISKIMG_Reset();
+      }
       fs::remove_all(path);
       fs::remove_all(aside);
     }

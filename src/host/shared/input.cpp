@@ -240,16 +240,21 @@ std::string save_auto_state(bool tell) {
     struct stat st;
     if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
     // Where each waiting floppy lies in what is set aside (the file itself:
-    // ".", or one in a folder of that name or a link's folder).
+    // ".", or one in a folder of that name or a link's folder), and each
+    // drive's disk (in a folder of that name).
     const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
-    std::filesystem::path inside[2];
+    std::filesystem::path inside[2], held[2];
     std::error_code ec;
     const std::filesystem::path home = std::filesystem::canonical(path, ec);
-    for (u32 d = 0; d < 2 && !ec; ++d) {
-      if (pending[d].empty()) continue;
+    const auto within = [&](const std::filesystem::path& file) {
+      const std::filesystem::path rel = file.lexically_relative(home);
+      return ec || rel.empty() || *rel.begin() == ".." ? std::filesystem::path() : rel;
+    };
+    for (u32 d = 0; d < 2; ++d) {
       std::error_code lost;
-      const std::filesystem::path rel = std::filesystem::canonical(pending[d], lost).lexically_relative(home);
-      if (!lost && !rel.empty() && *rel.begin() != "..") inside[d] = rel;
+      if (!pending[d].empty()) inside[d] = within(std::filesystem::canonical(pending[d], lost));
+      if (lost) inside[d].clear();
+      if (DISKIMG_InsertedMask & (1u << d)) held[d] = within(DISKIMG_NameOf(d));
     }
     std::string error;
     aside = FILES_SetAside(path, "refused", error);
@@ -260,8 +265,11 @@ std::string save_auto_state(bool tell) {
       return why;
     }
     // A floppy waiting for that file waits on under its new name: the old
-    // one leads to the state written next.
+    // one leads to the state written next. A drive's disk from the folder
+    // is there again at the next start.
     for (u32 d = 0; d < 2; ++d) {
+      const std::string moved = (std::filesystem::path(aside) / held[d]).string();
+      if (!held[d].empty() && FILES_IdOf(moved) == DISKIMG_Source[d]) DISKIMG_Moved(d, moved.c_str());
       if (inside[d].empty() || FILES_IdOf(pending[d]) == was[d]) continue;
       const std::string now = inside[d] == "." ? aside : (std::filesystem::path(aside) / inside[d]).string();
       if (FILES_IdOf(now) == was[d]) {

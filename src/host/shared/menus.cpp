@@ -146,11 +146,6 @@ std::string eject_text(char drive, const std::string& name) {
 }
 
 std::string* shown_name(u32 d) { return d ? &MENU_DiskNameB : &MENU_DiskNameA; }
-// The machine's name of the image in drive d (its full path).
-std::string image_in(u32 d) {
-  const u8* n = d ? DISKIMG_NameB : DISKIMG_NameA;
-  return std::string(n + 1, n + 1 + n[0]);
-}
 // What each drive's name was last set for: the image and the name then.
 struct Named {
   std::string image, name;
@@ -231,12 +226,12 @@ void MENU_SetDiskName(char drive, const std::string& name) {
   // A name set for a disk that waits for the drive belongs to no image the
   // drive holds: whatever goes in there (a restored state's own disk) shows
   // its own.
-  named[d] = {(DISKIMG_InsertedMask & (1u << d)) ? image_in(d) : std::string(), name};
+  named[d] = {(DISKIMG_InsertedMask & (1u << d)) ? DISKIMG_NameOf(d) : std::string(), name};
 }
 
 void MENU_UpdateDiskItems() {
   for (u32 d = 0; d < 2; ++d) {
-    const std::string image = image_in(d);
+    const std::string image = DISKIMG_NameOf(d);
     if ((DISKIMG_InsertedMask & (1u << d)) && (image != named[d].image || *shown_name(d) != named[d].name))
       MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(image).filename().string());
   }
