@@ -1257,6 +1257,27 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   EXPECT_FALSE(logged("alert 17 OK"));
   EXPECT_FALSE(fs::exists(folder.file("Auto Saved State (refused)")));
   EXPECT_EQ(PREFS_StateTos, remembered);
+
+  // Loaded from a refused folder under the automatic state's name, the TOS is remembered where the quit set the
+  // folder aside, and the state comes back on it.
+  const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  fs::remove(path);
+  fs::create_directory(path);
+  fs::rename(folder.file("tos206.img"), path + "/tos206.img");
+  start();
+  machine_run_quietly(1);
+  ASSERT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
+  DLG_ScriptButton(true);
+  DLG_ScriptFile(path + "/tos206.img");
+  MENU_Command(MENU_Choice(MENU_FileId, 1));
+  machine_run_quietly(3);
+  mark();
+  stderr_of(quit);
+  EXPECT_EQ(PREFS_StateTos, aside + "/tos206.img");
+  start(aside + "/tos206.img");
+  machine_run_quietly(1);
+  EXPECT_EQ(MMU_TosVersion, 26u);
+  EXPECT_TRUE(marked());
 }
 
 // With a RAM size waiting for the next start, the quit says that start won't

@@ -345,7 +345,7 @@ void freeze() {
   }
   if (!held && frozen_refused.IsAt(path.c_str())) {
     std::string error;
-    const std::string aside = FILES_SetAside(path, "refused", error);
+    const std::string aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
       std::fprintf(DEBUG_Console(),
                    "Could not save the machine to %s, which could not be restored and is kept: %s\n",

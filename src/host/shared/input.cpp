@@ -215,6 +215,44 @@ std::string holder_in_place(const std::string& path) {
   return held;
 }
 
+}  // namespace
+
+std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
+  namespace fs = std::filesystem;
+  // Where each file the machine took lies in what is set aside: "." for
+  // the file itself, empty outside it.
+  std::error_code ec;
+  const fs::path home = fs::canonical(path, ec);
+  const auto within = [&](const std::string& file, bool resolve) {
+    std::error_code lost;
+    const fs::path rel = (resolve ? fs::canonical(file, lost) : fs::path(file)).lexically_relative(home);
+    return ec || lost || file.empty() || rel.empty() || *rel.begin() == ".." ? fs::path() : rel;
+  };
+  fs::path waits[2], held[2];
+  const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
+  for (u32 d = 0; d < 2; ++d) {
+    waits[d] = within(pending[d], true);
+    if (DISKIMG_InsertedMask & (1u << d)) held[d] = within(DISKIMG_NameOf(d), false);
+  }
+  const fs::path tos = within(MMU_TosPath, true);
+  const std::optional<FILES_Id> tosId = FILES_IdOf(MMU_TosPath);
+  const std::string aside = FILES_SetAside(path, "refused", error);
+  if (aside.empty()) return aside;
+  const auto now = [&](const fs::path& rel) { return rel == "." ? aside : (fs::path(aside) / rel).string(); };
+  for (u32 d = 0; d < 2; ++d) {
+    if (!held[d].empty() && FILES_IdOf(now(held[d])) == DISKIMG_Source[d])
+      DISKIMG_Moved(d, now(held[d]).c_str());
+    // The old name of a waiting floppy may lead to the state written next.
+    if (waits[d].empty() || FILES_IdOf(pending[d]) == was[d] || FILES_IdOf(now(waits[d])) != was[d]) continue;
+    pending[d] = now(waits[d]);
+    MENU_SetDiskName(d ? 'B' : 'A', fs::path(pending[d]).filename().string());
+  }
+  if (!tos.empty() && FILES_IdOf(now(tos)) == tosId) MMU_TosPath = now(tos);
+  return aside;
+}
+
+namespace {
+
 // Writes the automatic state, whole or not at all, and the preferences
 // then remember its TOS. Whatever the start refused under that name (a
 // state of another machine, one it could not read, a folder, a link to a
@@ -239,43 +277,13 @@ std::string save_auto_state(bool tell) {
     std::string what = FILES_NotRegular(path.c_str());
     struct stat st;
     if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
-    // Where each waiting floppy lies in what is set aside (the file itself:
-    // ".", or one in a folder of that name or a link's folder), and each
-    // drive's disk (in a folder of that name).
-    const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
-    std::filesystem::path inside[2], held[2];
-    std::error_code ec;
-    const std::filesystem::path home = std::filesystem::canonical(path, ec);
-    const auto within = [&](const std::filesystem::path& file) {
-      const std::filesystem::path rel = file.lexically_relative(home);
-      return ec || rel.empty() || *rel.begin() == ".." ? std::filesystem::path() : rel;
-    };
-    for (u32 d = 0; d < 2; ++d) {
-      std::error_code lost;
-      if (!pending[d].empty()) inside[d] = within(std::filesystem::canonical(pending[d], lost));
-      if (lost) inside[d].clear();
-      if (DISKIMG_InsertedMask & (1u << d)) held[d] = within(DISKIMG_NameOf(d));
-    }
     std::string error;
-    aside = FILES_SetAside(path, "refused", error);
+    aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
       const std::string why =
           path + " could not be restored at the start and is kept; no new state is saved: " + error;
       std::fprintf(stderr, "%s\n", why.c_str());
       return why;
-    }
-    // A floppy waiting for that file waits on under its new name: the old
-    // one leads to the state written next. A drive's disk from the folder
-    // is there again at the next start.
-    for (u32 d = 0; d < 2; ++d) {
-      const std::string moved = (std::filesystem::path(aside) / held[d]).string();
-      if (!held[d].empty() && FILES_IdOf(moved) == DISKIMG_Source[d]) DISKIMG_Moved(d, moved.c_str());
-      if (inside[d].empty() || FILES_IdOf(pending[d]) == was[d]) continue;
-      const std::string now = inside[d] == "." ? aside : (std::filesystem::path(aside) / inside[d]).string();
-      if (FILES_IdOf(now) == was[d]) {
-        pending[d] = now;
-        MENU_SetDiskName(d ? 'B' : 'A', std::filesystem::path(now).filename().string());
-      }
     }
     if (!what.empty()) aside += ", which " + what;
     std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),

@@ -210,6 +210,15 @@ bool INPUT_CancelPendingDisk(char drive);
 // is there).
 void INPUT_StateRestored();
 
+// Sets what lies under `path` aside as "PATH (refused)" (FILES_SetAside),
+// and what the machine took from it follows it: a floppy waiting for a
+// drive (the file itself, or one in a folder of that name or a link's
+// folder) waits on under its new name, and a drive's disk and the TOS in
+// place (from a folder of that name) are known by theirs, so that a state
+// saved next names them where they are. Returns the new name, or an empty
+// string and why in `error`.
+std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
+
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved
 // State" (whatever the start refused under that name is set aside first, as
