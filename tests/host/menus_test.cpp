@@ -1258,26 +1258,43 @@ TEST_F(Menus, TheStateComesBackOnItsOwnTosAndARefusedOneIsKept) {
   EXPECT_FALSE(fs::exists(folder.file("Auto Saved State (refused)")));
   EXPECT_EQ(PREFS_StateTos, remembered);
 
-  // Loaded from a refused folder under the automatic state's name, the TOS is remembered where the quit set the
-  // folder aside, and the state comes back on it.
+  // Loaded from a refused folder under the automatic state's name (also through a link of its own in there),
+  // the TOS is remembered where the quit set the folder aside, and the state comes back on it. Loaded by a name
+  // of its own when the folder is a link, it is remembered by that name, which the link set aside may leave.
   const std::string path = folder.file("Auto Saved State"), aside = path + " (refused)";
+  const std::string rom = folder.file("roms/tos206.img");
   fs::remove(path);
-  fs::create_directory(path);
-  fs::rename(folder.file("tos206.img"), path + "/tos206.img");
-  start();
-  machine_run_quietly(1);
-  ASSERT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
-  DLG_ScriptButton(true);
-  DLG_ScriptFile(path + "/tos206.img");
-  MENU_Command(MENU_Choice(MENU_FileId, 1));
-  machine_run_quietly(3);
-  mark();
-  stderr_of(quit);
-  EXPECT_EQ(PREFS_StateTos, aside + "/tos206.img");
-  start(aside + "/tos206.img");
-  machine_run_quietly(1);
-  EXPECT_EQ(MMU_TosVersion, 26u);
-  EXPECT_TRUE(marked());
+  fs::create_directory(folder.file("roms"));
+  fs::rename(folder.file("tos206.img"), rom);
+  for (const char* how : {"in it", "linked from it", "by its own name"}) {
+    SCOPED_TRACE(how);
+    const bool own = how[0] == 'b';
+    if (own) {
+      fs::create_directory_symlink("roms", path);
+    } else {
+      fs::create_directory(path);
+      if (how[0] == 'i') fs::copy_file(rom, path + "/tos206.img");
+      else fs::create_symlink(rom, path + "/tos206.img");
+    }
+    start();
+    machine_run_quietly(1);
+    ASSERT_EQ(APP_AutoStateRefused, u32(STATE_RefusedNotAFile));
+    DLG_ScriptButton(true);
+    DLG_ScriptFile(own ? rom : path + "/tos206.img");
+    MENU_Command(MENU_Choice(MENU_FileId, 1));
+    machine_run_quietly(3);
+    mark();
+    stderr_of(quit);
+    const std::string tos = own ? rom : aside + "/tos206.img";
+    EXPECT_EQ(PREFS_StateTos, tos);
+    if (own) fs::remove(aside);
+    start(tos);
+    machine_run_quietly(1);
+    EXPECT_EQ(MMU_TosVersion, 26u);
+    EXPECT_TRUE(marked());
+    fs::remove_all(aside);
+    fs::remove(path);
+  }
 }
 
 // With a RAM size waiting for the next start, the quit says that start won't

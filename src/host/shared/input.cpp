@@ -219,35 +219,56 @@ std::string holder_in_place(const std::string& path) {
 
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
   namespace fs = std::filesystem;
-  // Where each file the machine took lies in what is set aside: "." for
-  // the file itself, empty outside it.
-  std::error_code ec;
-  const fs::path home = fs::canonical(path, ec);
-  const auto within = [&](const std::string& file, bool resolve) {
-    std::error_code lost;
-    const fs::path rel = (resolve ? fs::canonical(file, lost) : fs::path(file)).lexically_relative(home);
-    return ec || lost || file.empty() || rel.empty() || *rel.begin() == ".." ? fs::path() : rel;
+  std::error_code lost[2];
+  const fs::path named = fs::absolute(path, lost[0]).lexically_normal(), home = fs::canonical(path, lost[1]);
+  // Where a file the machine took lies in what is set aside ("." for the
+  // file itself): by its name as given (a link keeps its own name, which
+  // says whether it is unpacked), with its folder's links resolved, and
+  // with its own too (a link that leads through that name).
+  struct Taken {
+    std::string file;
+    std::optional<FILES_Id> id;
+    fs::path at[3];
   };
-  fs::path waits[2], held[2];
-  const std::optional<FILES_Id> was[2] = {FILES_IdOf(pending[0]), FILES_IdOf(pending[1])};
+  const auto take = [&](const std::string& file, std::optional<FILES_Id> id) {
+    Taken t{file, id, {}};
+    if (file.empty() || !id) return t;
+    std::error_code failed[3];
+    const fs::path as = fs::absolute(file, failed[0]).lexically_normal();
+    const fs::path ways[3] = {as, fs::canonical(as.parent_path(), failed[1]) / as.filename(),
+                              fs::canonical(file, failed[2])};
+    for (u32 w = 0; w < 3; ++w) {
+      const fs::path rel = ways[w].lexically_relative(w ? home : named);
+      if (!failed[w] && !lost[w ? 1 : 0] && !rel.empty() && *rel.begin() != "..") t.at[w] = rel;
+    }
+    return t;
+  };
+  Taken waits[2], held[2];
   for (u32 d = 0; d < 2; ++d) {
-    waits[d] = within(pending[d], true);
-    if (DISKIMG_InsertedMask & (1u << d)) held[d] = within(DISKIMG_NameOf(d), false);
+    waits[d] = take(pending[d], FILES_IdOf(pending[d]));
+    if (DISKIMG_InsertedMask & (1u << d)) held[d] = take(DISKIMG_NameOf(d), DISKIMG_Source[d]);
   }
-  const fs::path tos = within(MMU_TosPath, true);
-  const std::optional<FILES_Id> tosId = FILES_IdOf(MMU_TosPath);
+  const Taken tos = take(MMU_TosPath, FILES_IdOf(MMU_TosPath));
   const std::string aside = FILES_SetAside(path, "refused", error);
   if (aside.empty()) return aside;
-  const auto now = [&](const fs::path& rel) { return rel == "." ? aside : (fs::path(aside) / rel).string(); };
+  // Once its name no longer leads to it, a file the machine took is known
+  // by the one under the new name that does (empty: none).
+  const auto follow = [&](const Taken& t) {
+    if (!t.id || FILES_IdOf(t.file) == t.id) return std::string();
+    for (const fs::path& rel : t.at) {
+      const std::string now = rel == "." ? aside : (fs::path(aside) / rel).string();
+      if (!rel.empty() && FILES_IdOf(now) == t.id) return now;
+    }
+    return std::string();
+  };
   for (u32 d = 0; d < 2; ++d) {
-    if (!held[d].empty() && FILES_IdOf(now(held[d])) == DISKIMG_Source[d])
-      DISKIMG_Moved(d, now(held[d]).c_str());
-    // The old name of a waiting floppy may lead to the state written next.
-    if (waits[d].empty() || FILES_IdOf(pending[d]) == was[d] || FILES_IdOf(now(waits[d])) != was[d]) continue;
-    pending[d] = now(waits[d]);
-    MENU_SetDiskName(d ? 'B' : 'A', fs::path(pending[d]).filename().string());
+    if (const std::string now = follow(held[d]); !now.empty()) DISKIMG_Moved(d, now.c_str());
+    if (const std::string now = follow(waits[d]); !now.empty()) {
+      pending[d] = now;
+      MENU_SetDiskName(d ? 'B' : 'A', fs::path(now).filename().string());
+    }
   }
-  if (!tos.empty() && FILES_IdOf(now(tos)) == tosId) MMU_TosPath = now(tos);
+  if (const std::string now = follow(tos); !now.empty()) MMU_TosPath = now;
   return aside;
 }
 

@@ -213,10 +213,10 @@ void INPUT_StateRestored();
 // Sets what lies under `path` aside as "PATH (refused)" (FILES_SetAside),
 // and what the machine took from it follows it: a floppy waiting for a
 // drive (the file itself, or one in a folder of that name or a link's
-// folder) waits on under its new name, and a drive's disk and the TOS in
-// place (from a folder of that name) are known by theirs, so that a state
-// saved next names them where they are. Returns the new name, or an empty
-// string and why in `error`.
+// folder), a drive's disk and the TOS in place, whose names no longer lead
+// to them, are known by the names under the new one that do, so that a
+// state saved next names them where they are. Returns the new name, or an
+// empty string and why in `error`.
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 
 // The quit request of the close box and the desktop: asks to confirm, then

@@ -4,6 +4,7 @@
 // VANTORELL_UPDATE_GOLDEN=1 writes the transcripts anew instead of comparing.
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -496,8 +497,8 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 
 // A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
 // after the ST wrote to it, it is still the file `U` refused: the next `F` sets it aside with what was written.
-// A floppy from a refused "frozen" that leads to a folder, waiting for drive A when `F` sets the link aside,
-// waits on under the new name and goes in from there.
+// A floppy from a refused "frozen" that leads to a folder (a packed one, by a link of its own there), waiting
+// for drive A when `F` sets the link aside, waits on under the new name and goes in from there.
 TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   std::vector<u8> image(737280, 5);
   folder.write("frozen", image);
@@ -520,18 +521,21 @@ TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   std::filesystem::remove(folder.file("frozen"));
   std::filesystem::remove(folder.file("frozen (refused)"));
   std::filesystem::create_directory(folder.file("disks"));
-  folder.write("disks/inner.st", image);
+  const gzFile gz = gzopen(folder.file("disks/packed").c_str(), "wb");
+  gzwrite(gz, image.data(), unsigned(image.size()));
+  gzclose(gz);
+  std::filesystem::create_symlink("packed", folder.file("disks/inner.st.gz"));  // unpacked by this name
   folder.write("game.st", image);
   std::filesystem::create_symlink("disks", folder.file("frozen"));
   testing::internal::CaptureStdout();
   ASSERT_EQ(DISKIMG_Insert(folder.file("game.st").c_str(), 'A'), 1u);
   session("U\ng\n", 2);
-  APP_OpenDocuments({folder.file("frozen/inner.st")}, false);
+  APP_OpenDocuments({folder.file("frozen/inner.st.gz")}, false);
   ASSERT_EQ(INPUT_PendingDisks(), 1u);
   text = session("F\ng\n", DISKIMG_SwapFrames + 2);
   testing::internal::GetCapturedStdout();
   EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
-  EXPECT_TRUE(DISKIMG_Holds(0, folder.file("frozen (refused)/inner.st").c_str())) << DLG_LastAlertText();
+  EXPECT_TRUE(DISKIMG_Holds(0, folder.file("frozen (refused)/inner.st.gz").c_str())) << DLG_LastAlertText();
   EXPECT_EQ(saved_state().size(), STATE_FileSize(MMU_RamSize));
 }
 
