@@ -252,12 +252,15 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
   const std::string aside = FILES_SetAside(path, "refused", error);
   if (aside.empty()) return aside;
   // Once its name no longer leads to it, a file the machine took is known
-  // by the one under the new name that does (empty: none).
+  // by the one under the new name that does, and is read the same way
+  // (packed or not: a link's own name may be the only one that unpacks it);
+  // empty: none.
   const auto follow = [&](const Taken& t) {
     if (!t.id || FILES_IdOf(t.file) == t.id) return std::string();
+    const bool unpacked = HOST_UnpacksByName(t.file.c_str());
     for (const fs::path& rel : t.at) {
       const std::string now = rel == "." ? aside : (fs::path(aside) / rel).string();
-      if (!rel.empty() && FILES_IdOf(now) == t.id) return now;
+      if (!rel.empty() && HOST_UnpacksByName(now.c_str()) == unpacked && FILES_IdOf(now) == t.id) return now;
     }
     return std::string();
   };

@@ -498,7 +498,8 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 // A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
 // after the ST wrote to it, it is still the file `U` refused: the next `F` sets it aside with what was written.
 // A floppy from a refused "frozen" that leads to a folder (a packed one, by a link of its own there), waiting
-// for drive A when `F` sets the link aside, waits on under the new name and goes in from there.
+// for drive A when `F` sets the link aside, waits on under the new name and goes in from there. One that drive B
+// holds by a link through "frozen" that alone unpacks it keeps that name.
 TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   std::vector<u8> image(737280, 5);
   folder.write("frozen", image);
@@ -527,8 +528,10 @@ TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   std::filesystem::create_symlink("packed", folder.file("disks/inner.st.gz"));  // unpacked by this name
   folder.write("game.st", image);
   std::filesystem::create_symlink("disks", folder.file("frozen"));
+  std::filesystem::create_symlink("frozen/packed", folder.file("b.st.gz"));
   testing::internal::CaptureStdout();
   ASSERT_EQ(DISKIMG_Insert(folder.file("game.st").c_str(), 'A'), 1u);
+  ASSERT_EQ(DISKIMG_Insert(folder.file("b.st.gz").c_str(), 'B'), 1u);
   session("U\ng\n", 2);
   APP_OpenDocuments({folder.file("frozen/inner.st.gz")}, false);
   ASSERT_EQ(INPUT_PendingDisks(), 1u);
@@ -536,6 +539,7 @@ TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   testing::internal::GetCapturedStdout();
   EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
   EXPECT_TRUE(DISKIMG_Holds(0, folder.file("frozen (refused)/inner.st.gz").c_str())) << DLG_LastAlertText();
+  EXPECT_EQ(DISKIMG_NameOf(1), folder.file("b.st.gz"));  // no name under the new one unpacks it
   EXPECT_EQ(saved_state().size(), STATE_FileSize(MMU_RamSize));
 }
 
