@@ -69,6 +69,8 @@ class FILES_HeldEntry {
   void LetGo();
   // Whether what is held lies at `path` now.
   bool IsAt(const char* path) const;
+  // Whether anything is held (wherever it lies now).
+  bool Held() const { return held_; }
 
  private:
   bool held_ = false;

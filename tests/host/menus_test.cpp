@@ -701,7 +701,8 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
   const std::pair<std::string, bool> cases[] = {
       {"drive A wrote", false}, {"changed in place", false}, {"saved over", false},
       {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false},
-      {"moved and linked, held out of descriptors", false}};
+      {"moved and linked, held out of descriptors", false}, {"saved anew by another program", false},
+      {"saved anew by another program", true}};
   for (const auto& [how, link] : cases) {
     SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
@@ -744,6 +745,10 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       const int fd = open(path.c_str(), O_WRONLY);
       ASSERT_EQ(pwrite(fd, &image[512], 1, 512), 1);
       close(fd);
+    } else if (how == "saved anew by another program") {
+      // As an editor saves: a new file renamed over the old one.
+      folder.write("new", image);
+      fs::rename(folder.file("new"), link ? folder.file("elsewhere") : path);
     } else {
       // Each save frees the inode of the file it replaces, which the next one may well be given.
       for (int saves = 0; saves < 8 && (saves < 2 || FILES_IdOf(path) != refused); ++saves)

@@ -343,16 +343,30 @@ void freeze() {
                  path.c_str(), leads ? "leads to" : "is one file with", auto_path.c_str());
     return;
   }
-  if (!held && frozen_refused.IsAt(path.c_str())) {
-    std::string error;
-    const std::string aside = INPUT_SetAsideRefused(path, error);
+  const INPUT_Refused refused = held ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
+  if (refused != INPUT_Refused::None) {
+    std::string error, aside;
+    // A link set aside leaves what it leads to where it is: the automatic
+    // state's file (or its link's end) would then be written over by the
+    // quit, which no longer knows it for the refused one.
+    const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path, ec) && FILES_SameEnd(path.c_str(), auto_path.c_str())) {
+      error = FILES_LeadsThrough(path.c_str(), auto_path.c_str())
+                  ? "it leads to the automatic state's file, " + auto_path
+                  : "it leads where the automatic state's file, " + auto_path + ", leads";
+    } else {
+      aside = INPUT_SetAsideRefused(path, error);
+    }
     if (aside.empty()) {
       std::fprintf(DEBUG_Console(),
                    "Could not save the machine to %s, which could not be restored and is kept: %s\n",
                    path.c_str(), error.c_str());
       return;
     }
-    std::fprintf(DEBUG_Console(), "The machine that could not be restored is kept as %s\n",
+    std::fprintf(DEBUG_Console(), "%s is kept as %s\n",
+                 refused == INPUT_Refused::Replaced ? "What replaced the machine that could not be restored"
+                                                    : "The machine that could not be restored",
                  aside.c_str());
   }
   if (!held) frozen_refused.LetGo();
@@ -484,7 +498,8 @@ void DEBUG_StateLoaded(const char* path) {
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   const std::string frozen = frozen_path();
-  return frozen_refused.IsAt(frozen.c_str()) && FILES_SameEnd(path, frozen.c_str());
+  return INPUT_RefusedAt(frozen_refused, frozen.c_str()) != INPUT_Refused::None &&
+         FILES_SameEnd(path, frozen.c_str());
 }
 
 void DEBUG_CommandLoop() {

@@ -275,6 +275,15 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
   return aside;
 }
 
+INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) {
+  if (refused.IsAt(path)) return INPUT_Refused::Itself;
+  // Unreadable, it may be anything but a state this machine saved.
+  struct stat st;
+  return refused.Held() && stat(path, &st) == 0 && S_ISREG(st.st_mode) && !STATE_BeginsAsState(path)
+             ? INPUT_Refused::Replaced
+             : INPUT_Refused::None;
+}
+
 namespace {
 
 // Writes the automatic state, whole or not at all, and the preferences
@@ -283,9 +292,10 @@ namespace {
 // device) is set aside first, under a name that says so, and the user is
 // told what loads it again (by why it was refused); when it can't be, it
 // stays and no new one is written over it. Written into since (by drive A,
-// or another program), it is still what the start refused; what was put in
-// its place since (the user saved a state under the name) is not: it is
-// written over as it would be without the refusal. A file the machine
+// or another program), it is still what the start refused, and so is a new
+// file another program saved in its place; a state put in its place since
+// (the user saved one under the name) is not: it is written over as it
+// would be without the refusal. A file the machine
 // holds (a disk under that name, or a link to one) is neither set aside nor
 // written over: the save refuses it and says who holds it, and so does a
 // floppy waiting for a drive under that name that the start did not refuse
@@ -295,7 +305,11 @@ namespace {
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path.c_str()) && holder_in_place(path).empty()) {
+  const INPUT_Refused refused =
+      APP_AutoStateRefused ? INPUT_RefusedAt(APP_AutoStateRefusedEntry, path.c_str()) : INPUT_Refused::None;
+  if (refused != INPUT_Refused::None && holder_in_place(path).empty()) {
+    // Another program's file, whatever the one it replaced was.
+    if (refused == INPUT_Refused::Replaced) APP_AutoStateRefused = STATE_RefusedFile;
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
@@ -310,7 +324,9 @@ std::string save_auto_state(bool tell) {
       return why;
     }
     if (!what.empty()) aside += ", which " + what;
-    std::fprintf(stderr, "The automatic state refused at the start is kept as %s: %s\n", aside.c_str(),
+    const char* kept =
+        refused == INPUT_Refused::Replaced ? "What replaced the automatic state" : "The automatic state";
+    std::fprintf(stderr, "%s refused at the start is kept as %s: %s\n", kept, aside.c_str(),
                  DLG_AlertTexts(17).explanation);
   }
   // A link to the file the debugger's `U` refused (or both links to one
@@ -874,7 +890,9 @@ void APP_StateLoaded(const char* path) {
 
 bool APP_LeadsToRefusedAutoState(const char* path) {
   const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
-  if (!APP_AutoStateRefused || !APP_AutoStateRefusedEntry.IsAt(auto_path.c_str())) return false;
+  if (!APP_AutoStateRefused ||
+      INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) == INPUT_Refused::None)
+    return false;
   // A save replaces the file where the links end: the refused file itself,
   // or what the refused link leads to. Another name of that file (a hard
   // link) is replaced alone.

@@ -19,6 +19,8 @@
 
 #include "common/types.h"
 
+class FILES_HeldEntry;
+
 // Codes from 0x80 on stand for the ST key of scan code (code - 0x80)
 // itself: keys the ST has and the original platform's keyboards give no
 // code for (Undo, Insert, Clr/Home, Delete, the keypad's brackets).
@@ -218,6 +220,15 @@ void INPUT_StateRestored();
 // state saved next names them where they are. Returns the new name, or an
 // empty string and why in `error`.
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
+
+// What a save at `path` would replace of the file refused under that name
+// that `refused` holds: none of it; the file itself (written into, or moved
+// with a link to it put in its place); or what was put in its place since
+// and is no saved state (another program's new version of it, saved as a
+// new file). A state saved under the name since is none of it: it is
+// written over as it would be without the refusal.
+enum class INPUT_Refused { None, Itself, Replaced };
+INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved

@@ -416,12 +416,15 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
 // one: `F` writes over it and says nothing of a refused file. Made a state in place and loaded from the menu,
 // it is refused no longer either.
 TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
-  enum { Kept, Replaced, LoadedFromTheMenu };
-  for (const int then : {Kept, Replaced, LoadedFromTheMenu}) {
+  enum { Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram };
+  for (const int then : {Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram}) {
     SCOPED_TRACE(then);
     folder.write("frozen", {1, 2, 3});
     std::string text = session("U\ng\n", 2);
-    if (then == Replaced) {
+    if (then == SavedAnewByAnotherProgram) {
+      folder.write("new", {4, 5, 6});
+      std::filesystem::rename(folder.file("new"), folder.file("frozen"));
+    } else if (then == Replaced) {
       std::filesystem::remove(folder.file("frozen"));
       ASSERT_TRUE(STATE_Write(folder.file("frozen").c_str()));
     } else if (then == LoadedFromTheMenu) {
@@ -432,10 +435,11 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
       MENU_Command(MENU_Choice(MENU_StatesId, 2));
     }
     text += session("F\nq\n");
-    EXPECT_EQ(text.find("kept as FOLDER/frozen (refused)") != std::string::npos, then == Kept) << text;
+    const bool aside = then == Kept || then == SavedAnewByAnotherProgram;
+    EXPECT_EQ(text.find("kept as FOLDER/frozen (refused)") != std::string::npos, aside) << text;
     std::ifstream file(folder.file("frozen (refused)"), std::ios::binary);
     const std::string kept(std::istreambuf_iterator<char>(file), {});
-    EXPECT_TRUE(kept == (then == Kept ? "\1\2\3" : "")) << kept.size() << " bytes kept";
+    EXPECT_TRUE(kept == (then == Kept ? "\1\2\3" : aside ? "\4\5\6" : "")) << kept.size() << " bytes kept";
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
@@ -477,6 +481,23 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});
   EXPECT_EQ(APP_QuitUnsaved, 1u);
   EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+
+  // A "frozen" that links to the automatic state's file (one that came after the start) is not set aside
+  // either: the link alone would be, and the quit would write over what it leads to.
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    if (entry.path().filename().string().starts_with("frozen") || entry.path() == auto_path ||
+        entry.path().filename() == "third")
+      std::filesystem::remove(entry.path());
+  folder.write("Auto Saved State", {7, 8, 9});
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  DLG_ScriptButton(true);  // Quit Anyway
+  std::string said_then;
+  stderr_of([&] { said_then = session("U\nF\nq\n"); });
+  EXPECT_NE(said_then.find("Could not save the machine to FOLDER/frozen, which could not be restored and is "
+                           "kept: it leads to the automatic state's file, FOLDER/Auto Saved State"),
+            std::string::npos) << said_then;
+  EXPECT_FALSE(std::filesystem::exists(folder.file("frozen (refused)")));
+  EXPECT_EQ(saved_state(), (std::vector<u8>{7, 8, 9}));
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
