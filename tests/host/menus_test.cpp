@@ -797,6 +797,23 @@ TEST_F(Menus, AnAutomaticStateThatCantBeReadIsKeptAndNamedSo) {
   EXPECT_NE(explanation.find("could not be read at the start"), std::string::npos) << explanation;
   EXPECT_EQ(explanation.find("damaged"), std::string::npos) << explanation;
   APP_AutoStateRefused = 0;
+
+  // Saved over with Save State As, it is the user's own state, unreadable as the file it replaced was: the
+  // quit writes over it as usual.
+  fs::remove(aside);
+  ASSERT_TRUE(STATE_Write(path.c_str()));
+  chmod(path.c_str(), 0);
+  start();
+  EXPECT_EQ(run_as_ordinary_user([&] {
+              if (access(path.c_str(), R_OK) == 0) return 3;
+              machine_run_quietly(1);
+              if (APP_AutoStateRefused != STATE_RefusedUnreadable || !MENU_SaveState(path)) return 1;
+              DLG_ScriptButton(true);
+              stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+              return logged("alert 17 OK") || APP_StopFlag != 1 ? 2 : 0;
+            }),
+            0);
+  EXPECT_FALSE(fs::exists(aside));
 }
 
 // A floppy dropped in place of another waits while the old one slides out

@@ -330,12 +330,12 @@ void freeze() {
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
   const bool held = !HOLDERS_Of(path.c_str()).empty();
+  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again.
   if (!held && APP_LeadsToRefusedAutoState(path.c_str())) {
     // Also when that one leads here, or both to a third.
-    const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
     const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
     std::fprintf(DEBUG_Console(),
                  "Could not save the machine to %s: it %s %s, which could not be restored at the start "
@@ -347,11 +347,12 @@ void freeze() {
   if (refused != INPUT_Refused::None) {
     std::string error, aside;
     // A link set aside leaves what it leads to where it is: the automatic
-    // state's file (or its link's end) would then be written over by the
-    // quit, which no longer knows it for the refused one.
-    const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+    // state's file (or its link's end, unless that link leads through this
+    // one) would then be written over by the quit, which no longer knows it
+    // for the refused one.
     std::error_code ec;
-    if (std::filesystem::is_symlink(path, ec) && FILES_SameEnd(path.c_str(), auto_path.c_str())) {
+    if (std::filesystem::is_symlink(path, ec) && FILES_SameEnd(path.c_str(), auto_path.c_str()) &&
+        !FILES_LeadsThrough(auto_path.c_str(), path.c_str())) {
       error = FILES_LeadsThrough(path.c_str(), auto_path.c_str())
                   ? "it leads to the automatic state's file, " + auto_path
                   : "it leads where the automatic state's file, " + auto_path + ", leads";
@@ -494,6 +495,10 @@ bool run_command(const std::string& line) {
 
 void DEBUG_StateLoaded(const char* path) {
   if (frozen_refused.IsAt(path)) frozen_refused.LetGo();
+}
+
+void DEBUG_StateSaved(const char* path) {
+  if (FILES_SameEnd(path, frozen_path().c_str())) frozen_refused.LetGo();
 }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {

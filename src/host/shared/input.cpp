@@ -277,7 +277,8 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
 
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) {
   if (refused.IsAt(path)) return INPUT_Refused::Itself;
-  // Unreadable, it may be anything but a state this machine saved.
+  // The machine's own saves there let it go (APP_StateSaved): one that
+  // can't be read is another program's too.
   struct stat st;
   return refused.Held() && stat(path, &st) == 0 && S_ISREG(st.st_mode) && !STATE_BeginsAsState(path)
              ? INPUT_Refused::Replaced
@@ -295,21 +296,18 @@ namespace {
 // or another program), it is still what the start refused, and so is a new
 // file another program saved in its place; a state put in its place since
 // (the user saved one under the name) is not: it is written over as it
-// would be without the refusal. A file the machine
-// holds (a disk under that name, or a link to one) is neither set aside nor
-// written over: the save refuses it and says who holds it, and so does a
-// floppy waiting for a drive under that name that the start did not refuse
-// (the quit went ahead without it). Nor is a file the debugger's `U` refused
-// that the name leads to written over. Returns why the state is not saved,
-// or an empty string.
+// would be without the refusal. A file the machine holds (a disk under that
+// name, or a link to one) is neither set aside nor written over: the save
+// refuses it and says who holds it, and so does a floppy waiting for a
+// drive under that name that the start did not refuse (the quit went ahead
+// without it). Nor is a file the debugger's `U` refused that the name leads
+// to written over. Returns why the state is not saved, or an empty string.
 std::string save_auto_state(bool tell) {
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   std::string aside;
   const INPUT_Refused refused =
       APP_AutoStateRefused ? INPUT_RefusedAt(APP_AutoStateRefusedEntry, path.c_str()) : INPUT_Refused::None;
   if (refused != INPUT_Refused::None && holder_in_place(path).empty()) {
-    // Another program's file, whatever the one it replaced was.
-    if (refused == INPUT_Refused::Replaced) APP_AutoStateRefused = STATE_RefusedFile;
     // What is there when it is no file (a folder, a FIFO, a device): said
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
@@ -324,6 +322,8 @@ std::string save_auto_state(bool tell) {
       return why;
     }
     if (!what.empty()) aside += ", which " + what;
+    // Another program's file, whatever the one it replaced was.
+    if (refused == INPUT_Refused::Replaced) APP_AutoStateRefused = STATE_RefusedFile;
     const char* kept =
         refused == INPUT_Refused::Replaced ? "What replaced the automatic state" : "The automatic state";
     std::fprintf(stderr, "%s refused at the start is kept as %s: %s\n", kept, aside.c_str(),
@@ -884,6 +884,13 @@ void INPUT_StateRestored() {
 
 void APP_StateLoaded(const char* path) {
   if (!APP_AutoStateRefused || !APP_AutoStateRefusedEntry.IsAt(path)) return;
+  APP_AutoStateRefusedEntry.LetGo();
+  APP_AutoStateRefused = 0;
+}
+
+void APP_StateSaved(const char* path) {
+  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+  if (!APP_AutoStateRefused || !FILES_SameEnd(path, auto_path.c_str())) return;
   APP_AutoStateRefusedEntry.LetGo();
   APP_AutoStateRefused = 0;
 }

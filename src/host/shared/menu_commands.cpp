@@ -347,7 +347,11 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  if (STATE_Write(path.c_str(), &why)) return true;
+  if (STATE_Write(path.c_str(), &why)) {
+    APP_StateSaved(path.c_str());
+    DEBUG_StateSaved(path.c_str());
+    return true;
+  }
   if (tell) {
     DLG_SetAlertText((path + ": " + why).c_str());
     DLG_Alert(14, 1);

@@ -498,6 +498,17 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
             std::string::npos) << said_then;
   EXPECT_FALSE(std::filesystem::exists(folder.file("frozen (refused)")));
   EXPECT_EQ(saved_state(), (std::vector<u8>{7, 8, 9}));
+  // The automatic state's link leading through "frozen" to its file: both go with the link set aside.
+  std::filesystem::remove(folder.file("frozen"));
+  std::filesystem::rename(auto_path, folder.file("third"));
+  std::filesystem::create_symlink("third", folder.file("frozen"));
+  std::filesystem::create_symlink("frozen", auto_path);
+  DLG_Log.clear();
+  stderr_of([&] { said_then = session("U\nF\nq\n"); });
+  EXPECT_NE(said_then.find("kept as FOLDER/frozen (refused)"), std::string::npos) << said_then;
+  std::ifstream third(folder.file("frozen (refused)"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(third), {}), "\7\10\11");
+  EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});  // `U` refused; the quit asks nothing
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
