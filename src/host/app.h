@@ -43,11 +43,11 @@ extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 // what the start refused, it is refused no longer, and the quit writes over
 // it as after a start that restored it.
 void APP_StateLoaded(const char* path);
-// A state saved at path (Save State As): when that replaced what the start
-// refused (the file under the name, or the one its link leads to), the name
-// holds this machine's state, which the quit writes over as usual, whether
-// or not it can be read.
-void APP_StateSaved(const char* path);
+// A state was saved (Save State As) over what the start refused, where
+// APP_LeadsToRefusedAutoState said the save led: the name holds this
+// machine's state now, which the quit writes over as usual, whether or not
+// it can be read.
+void APP_RefusedSavedOver();
 // Whether a state saved at path (through its symbolic links) would replace
 // what the start refused under "Auto Saved State" before the quit has set
 // it aside.

@@ -563,6 +563,19 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       fs::remove_all(aside);
     }
   }
+  // Saved where the refused link led nowhere, the user's state replaced nothing refused: the link is set
+  // aside, and no state is written over the user's through it.
+  start();
+  fs::create_symlink("gone", path);
+  machine_run_quietly(1);
+  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+  const auto mine = FILES_IdOf(folder.file("gone"));
+  DLG_ScriptButton(true);
+  stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+  EXPECT_TRUE(logged("alert 17 OK"));
+  EXPECT_EQ(fs::read_symlink(aside), "gone");
+  EXPECT_EQ(FILES_IdOf(folder.file("gone")), mine);
+  EXPECT_FALSE(fs::is_symlink(path));
 }
 
 // A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes

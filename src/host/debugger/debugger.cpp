@@ -497,9 +497,7 @@ void DEBUG_StateLoaded(const char* path) {
   if (frozen_refused.IsAt(path)) frozen_refused.LetGo();
 }
 
-void DEBUG_StateSaved(const char* path) {
-  if (FILES_SameEnd(path, frozen_path().c_str())) frozen_refused.LetGo();
-}
+void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   const std::string frozen = frozen_path();

@@ -55,9 +55,10 @@ constexpr const char* DEBUG_FrozenName = "frozen";
 // not restore (its TOS back, made readable), `F` writes over it as after a
 // `U` that restored it, instead of setting it aside as refused.
 void DEBUG_StateLoaded(const char* path);
-// The menu saved the machine at `path`: when that replaced the file `U`
-// could not restore, `F` writes over it as usual.
-void DEBUG_StateSaved(const char* path);
+// The menu saved the machine over the file `U` could not restore (where
+// DEBUG_LeadsToRefusedFrozen said the save led): `F` writes over it as
+// usual.
+void DEBUG_RefusedSavedOver();
 
 // Whether a save at `path` would replace the file `U` could not restore
 // (which `F` would set aside first): `path` leads to it.

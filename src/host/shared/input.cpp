@@ -277,8 +277,9 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
 
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) {
   if (refused.IsAt(path)) return INPUT_Refused::Itself;
-  // The machine's own saves there let it go (APP_StateSaved): one that
-  // can't be read is another program's too.
+  // The machine's own saves there let it go (APP_RefusedSavedOver,
+  // DEBUG_RefusedSavedOver): one that can't be read is another program's
+  // too.
   struct stat st;
   return refused.Held() && stat(path, &st) == 0 && S_ISREG(st.st_mode) && !STATE_BeginsAsState(path)
              ? INPUT_Refused::Replaced
@@ -888,9 +889,7 @@ void APP_StateLoaded(const char* path) {
   APP_AutoStateRefused = 0;
 }
 
-void APP_StateSaved(const char* path) {
-  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
-  if (!APP_AutoStateRefused || !FILES_SameEnd(path, auto_path.c_str())) return;
+void APP_RefusedSavedOver() {
   APP_AutoStateRefusedEntry.LetGo();
   APP_AutoStateRefused = 0;
 }

@@ -347,9 +347,13 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
+  // Told before the save: one that creates the file a refused link led
+  // nowhere to replaces nothing refused.
+  const bool over_auto = APP_LeadsToRefusedAutoState(path.c_str());
+  const bool over_frozen = DEBUG_LeadsToRefusedFrozen(path.c_str());
   if (STATE_Write(path.c_str(), &why)) {
-    APP_StateSaved(path.c_str());
-    DEBUG_StateSaved(path.c_str());
+    if (over_auto) APP_RefusedSavedOver();
+    if (over_frozen) DEBUG_RefusedSavedOver();
     return true;
   }
   if (tell) {

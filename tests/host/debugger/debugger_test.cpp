@@ -509,6 +509,17 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   std::ifstream third(folder.file("frozen (refused)"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(third), {}), "\7\10\11");
   EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});  // `U` refused; the quit asks nothing
+
+  // Saved with the menu where a refused "frozen" led nowhere, the user's state is no refused file: `F` sets
+  // the link aside rather than write over it.
+  std::filesystem::remove(folder.file("frozen"));
+  std::filesystem::create_symlink("mine", folder.file("frozen"));
+  session("U\ng\n", 2);
+  ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
+  const auto mine = FILES_IdOf(folder.file("mine"));
+  said_then = session("F\ng\n", 2);
+  EXPECT_NE(said_then.find("kept as FOLDER/frozen (refused"), std::string::npos) << said_then;
+  EXPECT_EQ(FILES_IdOf(folder.file("mine")), mine);
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
