@@ -883,15 +883,13 @@ void INPUT_StateRestored() {
     if (DISKIMG_InsertedMask & (1u << d)) pending[d].clear();
 }
 
-void APP_StateLoaded(const char* path) {
-  if (!APP_AutoStateRefused || !APP_AutoStateRefusedEntry.IsAt(path)) return;
+void APP_RefusedSavedOver() {
   APP_AutoStateRefusedEntry.LetGo();
   APP_AutoStateRefused = 0;
 }
 
-void APP_RefusedSavedOver() {
-  APP_AutoStateRefusedEntry.LetGo();
-  APP_AutoStateRefused = 0;
+void APP_StateLoaded(const char* path) {
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path)) APP_RefusedSavedOver();
 }
 
 bool APP_LeadsToRefusedAutoState(const char* path) {
