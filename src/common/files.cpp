@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 
 namespace {
@@ -173,6 +174,41 @@ bool FILES_LeadsThrough(const char* name, const char* path) {
     const std::filesystem::path target = std::filesystem::read_symlink(place, error);
     if (error) return false;
     place = target.is_absolute() ? target : place.parent_path() / target;
+  }
+  return false;
+}
+
+bool FILES_PassesThrough(const char* name, const char* path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path whole = fs::absolute(name, error);
+  if (error) return false;
+  // Walked a part at a time, as the kernel does: a link's target takes its
+  // place among the parts still to walk. `at` holds no link, so ".." in a
+  // target is its folder.
+  const fs::path parts = whole.relative_path();
+  std::deque<fs::path> ahead(parts.begin(), parts.end());
+  fs::path at = whole.root_path();
+  for (int links = 0; !ahead.empty();) {
+    const fs::path part = ahead.front();
+    ahead.pop_front();
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      at = at.parent_path();
+      continue;
+    }
+    const fs::path next = at / part;
+    if (FILES_SamePlace(path, next.c_str())) return true;
+    const fs::path target = fs::read_symlink(next, error);
+    if (error) {
+      at = next;
+      continue;
+    }
+    // As many links as the kernel follows: a loop leads nowhere further.
+    if (++links > 40) return false;
+    const fs::path rest = target.relative_path();
+    ahead.insert(ahead.begin(), rest.begin(), rest.end());
+    if (target.is_absolute()) at = target.root_path();
   }
   return false;
 }

@@ -91,6 +91,11 @@ bool FILES_SamePlace(const char* a, const char* b);
 // or to the place where nothing is: whatever is put at such a place is what
 // `name` then opens.
 bool FILES_LeadsThrough(const char* name, const char* path);
+// Whether opening `name` passes through the place `path` names: `name`
+// itself, a folder on its way, or a symbolic link it follows (or a folder
+// on that link's way). Whatever is moved from such a place, `name` no
+// longer opens what it opened.
+bool FILES_PassesThrough(const char* name, const char* path);
 // Whether `a` and `b` both lead (through their symbolic links) to one file
 // that is there: a save at either replaces what the other opens.
 bool FILES_SameEnd(const char* a, const char* b);

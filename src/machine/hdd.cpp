@@ -136,6 +136,8 @@ void HDD_ReadBootInfo() {
   }
 }
 
+std::string HDD_ImagePath(u32 d) { return APP_Folder.path + "/" + image_names[d]; }
+
 u32 HDD_OpenImages() {
   HDD_CloseImages();
   HDD_Bpb[0] = HDD_Bpb[1] = default_bpb;
@@ -144,7 +146,7 @@ u32 HDD_OpenImages() {
     // A missing image is no message; one that is there but can't be used
     // (read-only, a directory, a FIFO, too short) says why instead of
     // vanishing.
-    const std::string path = APP_Folder.path + "/" + image_names[d];
+    const std::string path = HDD_ImagePath(d);
     if (!FILES_Exists(path.c_str())) continue;
     std::string why;
     int fd = FILES_OpenRegular(path.c_str(), O_RDWR, why);
@@ -178,7 +180,7 @@ u32 HDD_OpenImages() {
     std::printf("loaded %s\n", image_names[d]);
     if (!HDD_ReadOnly[d]) continue;
     // One of our own floppy drives may hold the lock: it is named.
-    const std::string path = APP_Folder.path + "/" + image_names[d];
+    const std::string path = HDD_ImagePath(d);
     std::string writer = "another program (another copy of Vantorell?) writes " + path;
     if (d == 1 && HDD_Open[0] && !HDD_ReadOnly[0] && HDD_Holds(0, path.c_str()))
       writer = "hard disk C holds " + path + " as its image and writes it";

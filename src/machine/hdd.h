@@ -28,6 +28,8 @@ constexpr u32 HDD_EmptyImageBytes = 20971520;
 // Opens "HDD-C.dmg" and "HDD-D.dmg" from the application's folder; non-zero
 // when the image of drive C is open.
 u32 HDD_OpenImages();
+// Where every start opens the image of C (d 0) or D (d 1).
+std::string HDD_ImagePath(u32 d);
 void HDD_CloseImages();
 // Whether the open image of drive C (d 0) or D (d 1) is the file at path
 // (the same file, by whatever name), or the file `file`.

@@ -42,3 +42,10 @@ std::string HOLDERS_Of(const char* path, u32 kinds) {
     return std::string("the printer writes ") + path + " as its output";
   return {};
 }
+
+std::string HOLDERS_Through(const char* path) {
+  for (u32 d = 0; d < 2; ++d)
+    if (const std::string name = HDD_ImagePath(d); HDD_Open[d] && FILES_PassesThrough(name.c_str(), path))
+      return std::string("hard disk ") + (d ? 'D' : 'C') + " opens its image " + name + " through " + path;
+  return {};
+}

@@ -580,7 +580,7 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
 
 // A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes
 // into drive A), stays where and as it is at the quit, and the quit says why no state is saved: in its alert, or on
-// standard error alone under a signal.
+// standard error alone under a signal. A hard disk's image in a refused folder stays there too.
 TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
   const std::string path = folder.file("Auto Saved State"), why = "drive A holds " + path + " as its disk";
   const std::vector<u8> image = make_floppy(737280);
@@ -599,6 +599,32 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
     EXPECT_EQ(DLG_LastAlertText() == "The state of the machine: " + why, !signal) << signal;
     EXPECT_TRUE(read_file(path) == image && !fs::exists(path + " (refused)") && APP_QuitUnsaved) << signal;
     DISKIMG_Reset();
+  }
+  // So does a refused folder (or a link to one) that hard disk C's image is opened through: set aside, the next
+  // start would find no image, and refuse the quit's state for it.
+  std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
+  HDD_BuildBootSector(hdd.data());
+  hdd[HDD_EmptyImageBytes - 1] = 0x5a;  // what the ST wrote
+  for (const bool link : {false, true}) {
+    SCOPED_TRACE(link);
+    fs::remove(path);
+    fs::create_directory(folder.file("disks"));
+    folder.write("disks/hd.dmg", hdd);
+    link ? fs::create_symlink("disks", path) : fs::rename(folder.file("disks"), path);
+    fs::create_symlink("Auto Saved State/hd.dmg", folder.file("HDD-C.dmg"));
+    start();
+    machine_run_quietly(1);
+    ASSERT_TRUE(APP_AutoStateRefused && HDD_Open[0]);
+    DLG_ScriptButton(true);
+    DLG_ScriptButton(true);
+    const std::string why = path + " could not be restored at the start and is kept; no new state is saved: " +
+                            "hard disk C opens its image " + folder.file("HDD-C.dmg") + " through " + path;
+    EXPECT_EQ(stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); }), why + "\n");
+    EXPECT_EQ(DLG_LastAlertText(), "The state of the machine: " + why);
+    EXPECT_TRUE(read_file(folder.file("HDD-C.dmg")) == hdd && !fs::exists(path + " (refused)") && APP_QuitUnsaved);
+    fs::remove_all(folder.file("disks"));
+    fs::remove_all(path);
+    fs::remove(folder.file("HDD-C.dmg"));
   }
 }
 

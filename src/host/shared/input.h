@@ -217,8 +217,10 @@ void INPUT_StateRestored();
 // drive (the file itself, or one in a folder of that name or a link's
 // folder), a drive's disk and the TOS in place, whose names no longer lead
 // to them, are known by the names under the new one that do, so that a
-// state saved next names them where they are. Returns the new name, or an
-// empty string and why in `error`.
+// state saved next names them where they are. Nothing is set aside that a
+// hard disk's image name passes through (HOLDERS_Through), which the next
+// start would no longer find. Returns the new name, or an empty string and
+// why in `error`.
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 
 // What a save at `path` would replace of the file refused under that name
