@@ -1,5 +1,7 @@
 #include "machine/holders.h"
 
+#include <sys/stat.h>
+
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
 #include "machine/psg.h"
@@ -44,8 +46,10 @@ std::string HOLDERS_Of(const char* path, u32 kinds) {
 }
 
 std::string HOLDERS_Through(const char* path) {
+  struct stat st;
   for (u32 d = 0; d < 2; ++d)
-    if (const std::string name = HDD_ImagePath(d); HDD_Open[d] && FILES_PassesThrough(name.c_str(), path))
-      return std::string("hard disk ") + (d ? 'D' : 'C') + " opens its image " + name + " through " + path;
+    if (const std::string name = HDD_ImagePath(d);
+        stat(name.c_str(), &st) == 0 && FILES_PassesThrough(name.c_str(), path))
+      return std::string("hard disk ") + (d ? 'D' : 'C') + " finds its image " + name + " through " + path;
   return {};
 }

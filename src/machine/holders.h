@@ -29,11 +29,11 @@ enum HOLDERS_Kind : u32 {
 // symbolic link of that name leads through, since whatever is put there
 // goes in). Empty when nobody does.
 std::string HOLDERS_Of(const char* path, u32 kinds = HOLDERS_All);
-// Who opens the file again at the next start by a name that passes
-// through `path` (FILES_PassesThrough), so that what lies there can't be
-// moved without losing it: the open hard disks, by their images' names. In
-// words that make a reason: "hard disk C opens its image NAME through
-// PATH"; empty when nobody does.
+// Who finds a file at every start by a name that passes through `path`
+// (FILES_PassesThrough), so that what lies there can't be moved without
+// losing it: the hard disks, by their images' names, also while they are
+// off (they may be switched on again). In words that make a reason: "hard
+// disk C finds its image NAME through PATH"; empty when nobody does.
 std::string HOLDERS_Through(const char* path);
 // Who, of the drives and hard disks in `kinds`, holds the file `id` (one
 // open already), named `path` in the words. The drives are asked in

@@ -19,6 +19,7 @@ namespace fs = std::filesystem;
 //   abs_inner  -> FOLDER/box/inner (absolute)
 //   up         -> to_box/inner/..   (box, by the link's folder)
 //   chain      -> up/inner/disk.img
+//   back       -> abs_inner/../inner (box by way of abs_inner's end, not by its name)
 //   loop_a     -> loop_b -> loop_a
 TEST(Files, APathPassesThroughEveryPlaceOnItsWay) {
   TempFolder folder;
@@ -30,6 +31,7 @@ TEST(Files, APathPassesThroughEveryPlaceOnItsWay) {
   fs::create_symlink(at("box/inner"), at("abs_inner"));
   fs::create_symlink("to_box/inner/..", at("up"));
   fs::create_symlink("up/inner/disk.img", at("chain"));
+  fs::create_symlink("abs_inner/../inner", at("back"));
   fs::create_symlink("loop_b", at("loop_a"));
   fs::create_symlink("loop_a", at("loop_b"));
   const struct {
@@ -48,13 +50,16 @@ TEST(Files, APathPassesThroughEveryPlaceOnItsWay) {
       {"chain", "to_box", true},  // on up's way
       {"chain", "box/inner", true},
       {"chain", "other", false},
+      {"back", "box", true},
+      {"back", "abs_inner", true},
       {"other/../box/inner/disk.img", "other", true},
       {"box/inner/missing/x", "box/inner/missing", true},  // nothing there: up to where nothing is
       {"loop_a", "loop_b", true},
       {"loop_a/x", "other", false},
   };
   for (const auto& r : rows)
-    EXPECT_EQ(FILES_PassesThrough(at(r.name).c_str(), at(r.place).c_str()), r.passes) << r.name << " / " << r.place;
+    EXPECT_EQ(FILES_PassesThrough(at(r.name).c_str(), at(r.place).c_str()), r.passes)
+        << r.name << " / " << r.place;
 }
 
 }  // namespace

@@ -600,31 +600,46 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
     EXPECT_TRUE(read_file(path) == image && !fs::exists(path + " (refused)") && APP_QuitUnsaved) << signal;
     DISKIMG_Reset();
   }
-  // So does a refused folder (or a link to one) that hard disk C's image is opened through: set aside, the next
-  // start would find no image, and refuse the quit's state for it.
+  // So does a refused folder (or a link to one) that hard disk C's image is found through, also while the hard
+  // disk is off: set aside, the next start would find no image, and refuse the quit's state for it. An image
+  // beside it lets it be set aside.
   std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
   HDD_BuildBootSector(hdd.data());
   hdd[HDD_EmptyImageBytes - 1] = 0x5a;  // what the ST wrote
-  for (const bool link : {false, true}) {
-    SCOPED_TRACE(link);
+  enum { InIt, ThroughALink, InItWhileOff, Beside };
+  for (const int where : {InIt, ThroughALink, InItWhileOff, Beside}) {
+    SCOPED_TRACE(where);
     fs::remove(path);
     fs::create_directory(folder.file("disks"));
     folder.write("disks/hd.dmg", hdd);
-    link ? fs::create_symlink("disks", path) : fs::rename(folder.file("disks"), path);
-    fs::create_symlink("Auto Saved State/hd.dmg", folder.file("HDD-C.dmg"));
+    where == ThroughALink ? fs::create_symlink("disks", path) : fs::rename(folder.file("disks"), path);
+    if (where == Beside)
+      fs::rename(path + "/hd.dmg", folder.file("HDD-C.dmg"));
+    else
+      fs::create_symlink("Auto Saved State/hd.dmg", folder.file("HDD-C.dmg"));
     start();
     machine_run_quietly(1);
     ASSERT_TRUE(APP_AutoStateRefused && HDD_Open[0]);
+    if (where == InItWhileOff) {
+      PREFS_HardDiskOn = 0;
+      HDD_OpenImages();
+    }
     DLG_ScriptButton(true);
     DLG_ScriptButton(true);
+    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
     const std::string why = path + " could not be restored at the start and is kept; no new state is saved: " +
-                            "hard disk C opens its image " + folder.file("HDD-C.dmg") + " through " + path;
-    EXPECT_EQ(stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); }), why + "\n");
-    EXPECT_EQ(DLG_LastAlertText(), "The state of the machine: " + why);
-    EXPECT_TRUE(read_file(folder.file("HDD-C.dmg")) == hdd && !fs::exists(path + " (refused)") && APP_QuitUnsaved);
-    fs::remove_all(folder.file("disks"));
-    fs::remove_all(path);
-    fs::remove(folder.file("HDD-C.dmg"));
+                            "hard disk C finds its image " + folder.file("HDD-C.dmg") + " through " + path;
+    if (where == Beside) {
+      EXPECT_TRUE(logged("alert 17 OK") && fs::exists(path + " (refused)") && !APP_QuitUnsaved) << said;
+    } else {
+      EXPECT_EQ(said, why + "\n");
+      EXPECT_EQ(DLG_LastAlertText(), "The state of the machine: " + why);
+      EXPECT_TRUE(!fs::exists(path + " (refused)") && APP_QuitUnsaved);
+    }
+    EXPECT_EQ(read_file(folder.file("HDD-C.dmg")), hdd);
+    PREFS_HardDiskOn = 1;
+    for (const char* name : {"disks", "Auto Saved State", "Auto Saved State (refused)", "HDD-C.dmg"})
+      fs::remove_all(folder.file(name));
   }
 }
 

@@ -543,7 +543,7 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 // after the ST wrote to it, it is still the file `U` refused: the next `F` sets it aside with what was written.
 // A floppy from a refused "frozen" that leads to a folder (a packed one, by a link of its own there), waiting
 // for drive A when `F` sets the link aside, waits on under the new name and goes in from there. One that drive B
-// holds by a link through "frozen" that alone unpacks it keeps that name. A hard disk's image opened through it
+// holds by a link through "frozen" that alone unpacks it keeps that name. A hard disk's image found through it
 // keeps "frozen" where it is.
 TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   std::vector<u8> image(737280, 5);
@@ -587,7 +587,7 @@ TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   EXPECT_EQ(DISKIMG_NameOf(1), folder.file("b.st.gz"));  // no name under the new one unpacks it
   EXPECT_EQ(saved_state().size(), STATE_FileSize(MMU_RamSize));
 
-  // Nor is a "frozen" set aside that hard disk C's image is opened through: the next start would not find it.
+  // Nor is a "frozen" set aside that hard disk C's image is found through: the next start would not find it.
   std::filesystem::remove(folder.file("frozen"));
   std::filesystem::create_symlink("disks", folder.file("frozen"));
   std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
@@ -600,7 +600,7 @@ TEST_F(Debugger, FreezeLeavesADiskOfThatNameAlone) {
   text = session("U\nF\ng\n", 2);
   HDD_CloseImages();
   EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen, which could not be restored and is kept: "
-                      "hard disk C opens its image FOLDER/HDD-C.dmg through FOLDER/frozen"),
+                      "hard disk C finds its image FOLDER/HDD-C.dmg through FOLDER/frozen"),
             std::string::npos) << text;
   EXPECT_EQ(std::filesystem::read_symlink(folder.file("frozen")), "disks");
 }
