@@ -4,6 +4,7 @@
 
 #include "machine/diskimg.h"
 #include "machine/hdd.h"
+#include "machine/memory.h"
 #include "machine/psg.h"
 
 namespace {
@@ -51,5 +52,8 @@ std::string HOLDERS_Through(const char* path) {
     if (const std::string name = HDD_ImagePath(d);
         stat(name.c_str(), &st) == 0 && FILES_PassesThrough(name.c_str(), path))
       return std::string("hard disk ") + (d ? 'D' : 'C') + " finds its image " + name + " through " + path;
+  if (const std::string cart = CART_ImagePath();
+      stat(cart.c_str(), &st) == 0 && FILES_PassesThrough(cart.c_str(), path))
+    return "the cartridge port finds its image " + cart + " through " + path;
   return {};
 }

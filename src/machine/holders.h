@@ -32,8 +32,11 @@ std::string HOLDERS_Of(const char* path, u32 kinds = HOLDERS_All);
 // Who finds a file at every start by a name that passes through `path`
 // (FILES_PassesThrough), so that what lies there can't be moved without
 // losing it: the hard disks, by their images' names, also while they are
-// off (they may be switched on again). In words that make a reason: "hard
-// disk C finds its image NAME through PATH"; empty when nobody does.
+// off (they may be switched on again), and the cartridge port by
+// "cart.img" (the next start would have no cartridge, and refuse a state
+// saved with one). In words that make a reason: "hard disk C finds its
+// image NAME through PATH", "the cartridge port finds its image NAME
+// through PATH"; empty when nobody does.
 std::string HOLDERS_Through(const char* path);
 // Who, of the drives and hard disks in `kinds`, holds the file `id` (one
 // open already), named `path` in the words. The drives are asked in

@@ -276,6 +276,9 @@ namespace {
 bool is_driver_image(const u8* window, size_t length) {
   return length >= 0x44 && be_read16(window) == 0x601a;
 }
+
+constexpr const char* cart_name = "cart.img";
+
 }  // namespace
 
 u32 CART_Load(const char* name) {
@@ -303,6 +306,8 @@ u32 CART_Load(const char* name) {
   }
   return std::fclose(f) == 0 ? 1 : 0;
 }
+
+std::string CART_ImagePath() { return APP_Folder.path + "/" + cart_name; }
 
 void MMU_ClearRAM() {
   if (MMU_RamBase && MMU_RamSize > 9) std::memset(MMU_RamBase + 9, 0, MMU_RamSize - 9);
@@ -380,6 +385,6 @@ void MMU_Init() {
   if (!CART_Buffer) CART_Buffer = alloc_guarded(CART_Size);
   if (!CART_Buffer) APP_Fatal(2);
   MMU_MapBanks(&CART_Bank, 0xfa, 2);
-  CART_Load("cart.img");
+  CART_Load(cart_name);
   SCREEN_DrawStatusLine();
 }

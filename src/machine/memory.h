@@ -50,6 +50,8 @@ u32 MMU_LoadTOS(const std::string& path, std::string* why = nullptr);
 extern std::string MMU_TosPath;
 void MMU_DetectTOSVersion();
 u32 CART_Load(const char* name);
+// Where every start loads the cartridge from.
+std::string CART_ImagePath();
 
 // Raises a bus error for a device or bank access (vector 2, access address 0)
 // through the processor's fault latch: the frame is built when the

@@ -641,6 +641,23 @@ TEST_F(Menus, AQuitLeavesADiskUnderTheAutomaticStatesName) {
     for (const char* name : {"disks", "Auto Saved State", "Auto Saved State (refused)", "HDD-C.dmg"})
       fs::remove_all(folder.file(name));
   }
+  // Nor one "cart.img" is found through: the next start would have no cartridge, and refuse the state for it.
+  fs::create_directory(path);
+  const std::vector<u8> rom(64, 1);
+  folder.write("Auto Saved State/rom.img", rom);
+  fs::create_symlink("Auto Saved State/rom.img", folder.file("cart.img"));
+  CART_PortConfig = 0;
+  start();
+  machine_run_quietly(1);
+  ASSERT_TRUE(APP_AutoStateRefused && CART_PortConfig == 2);
+  DLG_ScriptButton(true);
+  DLG_ScriptButton(true);
+  EXPECT_EQ(stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); }),
+            path + " could not be restored at the start and is kept; no new state is saved: the cartridge port " +
+                "finds its image " + folder.file("cart.img") + " through " + path + "\n");
+  EXPECT_TRUE(read_file(folder.file("cart.img")) == rom && !fs::exists(path + " (refused)"));
+  CART_PortConfig = 0;
+  fs::remove(folder.file("cart.img"));
 }
 
 // Such a disk that still waits for drive A when the quit goes ahead without it is set aside like any refused

@@ -219,8 +219,9 @@ std::string holder_in_place(const std::string& path) {
 
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
   namespace fs = std::filesystem;
-  // A hard disk's image, which the next start opens by its name alone, is
-  // not taken from that name: it stays, and with it what leads there.
+  // A hard disk's or the cartridge's image, which the next start opens by
+  // its name alone, is not taken from that name: it stays, and with it what
+  // leads there.
   if (error = HOLDERS_Through(path.c_str()); !error.empty()) return {};
   std::error_code lost[2];
   const fs::path named = fs::absolute(path, lost[0]).lexically_normal(), home = fs::canonical(path, lost[1]);

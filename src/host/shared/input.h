@@ -218,8 +218,8 @@ void INPUT_StateRestored();
 // folder), a drive's disk and the TOS in place, whose names no longer lead
 // to them, are known by the names under the new one that do, so that a
 // state saved next names them where they are. Nothing is set aside that a
-// hard disk's image name passes through (HOLDERS_Through), which the next
-// start would no longer find. Returns the new name, or an empty string and
+// hard disk's or the cartridge's image name passes through
+// (HOLDERS_Through), which the next start would no longer find. Returns the new name, or an empty string and
 // why in `error`.
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 
