@@ -52,6 +52,12 @@ void APP_RefusedSavedOver();
 // what the start refused under "Auto Saved State" before the quit has set
 // it aside.
 bool APP_LeadsToRefusedAutoState(const char* path);
+// Whether a state saved at `path` would make the file that the link the
+// start refused under "Auto Saved State" leads to and finds nothing at
+// (INPUT_FillsRefusedLink); once it is saved, APP_RefusedLinkFilled keeps
+// it from the quit's state.
+bool APP_FillsRefusedLink(const char* path);
+void APP_RefusedLinkFilled();
 
 // ---- Compressed floppy images ----------------------------------------------
 

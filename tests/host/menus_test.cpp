@@ -563,19 +563,25 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       fs::remove_all(aside);
     }
   }
-  // Saved where the refused link led nowhere, the user's state replaced nothing refused: the link is set
-  // aside, and no state is written over the user's through it.
-  start();
-  fs::create_symlink("gone", path);
-  machine_run_quietly(1);
-  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
-  const auto mine = FILES_IdOf(folder.file("gone"));
-  DLG_ScriptButton(true);
-  stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
-  EXPECT_TRUE(logged("alert 17 OK"));
-  EXPECT_EQ(fs::read_symlink(aside), "gone");
-  EXPECT_EQ(FILES_IdOf(folder.file("gone")), mine);
-  EXPECT_FALSE(fs::is_symlink(path));
+  // Saved where the refused link leads nowhere (it never did, or its file was removed since), the user's state
+  // replaced nothing refused: the link is set aside, and no state is written over the user's through it.
+  for (const bool removed : {false, true}) {
+    SCOPED_TRACE(removed);
+    start();
+    fs::create_symlink("gone", path);
+    if (removed) folder.write("gone", {'n', 'o'});
+    machine_run_quietly(1);
+    fs::remove(folder.file("gone"));
+    ASSERT_TRUE(APP_AutoStateRefused && MENU_SaveState(folder.file("gone")));
+    const std::vector<u8> mine = read_file(folder.file("gone"));
+    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on
+    DLG_ScriptButton(true);
+    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+    EXPECT_TRUE(read_file(folder.file("gone")) == mine) << said;
+    EXPECT_TRUE(logged("alert 17 OK") && fs::is_symlink(aside) && fs::read_symlink(aside) == "gone");
+    EXPECT_FALSE(fs::is_symlink(path));
+    for (const char* name : {"gone", "Auto Saved State", "Auto Saved State (refused)"}) fs::remove(folder.file(name));
+  }
 }
 
 // A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes

@@ -371,11 +371,17 @@ void freeze() {
                  aside.c_str());
   }
   if (!held) frozen_refused.LetGo();
+  // The machine saved where the automatic state's refused link leads
+  // nowhere is no more the quit's to write over than a state the menu saved
+  // there.
+  const bool fills_auto = APP_FillsRefusedLink(path.c_str());
   std::string why;
-  if (STATE_Write(path.c_str(), &why))
+  if (STATE_Write(path.c_str(), &why)) {
+    if (fills_auto) APP_RefusedLinkFilled();
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
-  else
+  } else {
     std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());
+  }
 }
 
 // The stop's state again, as at a new stop, after the machine changed under it.
@@ -498,6 +504,12 @@ void DEBUG_StateLoaded(const char* path) {
 }
 
 void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }
+
+bool DEBUG_FillsRefusedLink(const char* path) {
+  return INPUT_FillsRefusedLink(frozen_refused, frozen_path().c_str(), path);
+}
+
+void DEBUG_RefusedLinkFilled() { frozen_refused.Hold(frozen_path().c_str()); }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   const std::string frozen = frozen_path();

@@ -290,6 +290,11 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) 
              : INPUT_Refused::None;
 }
 
+bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path) {
+  struct stat st;
+  return refused.IsAt(name) && stat(name, &st) != 0 && FILES_LeadsThrough(name, path);
+}
+
 namespace {
 
 // Writes the automatic state, whole or not at all, and the preferences
@@ -894,6 +899,15 @@ void APP_RefusedSavedOver() {
 
 void APP_StateLoaded(const char* path) {
   if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path)) APP_RefusedSavedOver();
+}
+
+bool APP_FillsRefusedLink(const char* path) {
+  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+  return APP_AutoStateRefused && INPUT_FillsRefusedLink(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
+}
+
+void APP_RefusedLinkFilled() {
+  APP_AutoStateRefusedEntry.Hold((APP_Folder.path + "/" + APP_AutoStateName).c_str());
 }
 
 bool APP_LeadsToRefusedAutoState(const char* path) {

@@ -231,6 +231,13 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 // written over as it would be without the refusal.
 enum class INPUT_Refused { None, Itself, Replaced };
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
+// Whether a save at `path` would make the file that the refused symbolic
+// link `name` (still the one `refused` holds) leads to and finds nothing at:
+// it never led anywhere, or its file was removed since. The state saved
+// there is the user's and replaces nothing refused; once it is saved, the
+// link is held again with it, so that the quit or `F` sets the link aside
+// rather than write over that state through it.
+bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved

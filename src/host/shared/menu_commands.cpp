@@ -348,12 +348,17 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
   // Told before the save: one that creates the file a refused link led
-  // nowhere to replaces nothing refused.
+  // nowhere to replaces nothing refused, and that link, held again with
+  // the new state, is set aside rather than written over through.
   const bool over_auto = APP_LeadsToRefusedAutoState(path.c_str());
   const bool over_frozen = DEBUG_LeadsToRefusedFrozen(path.c_str());
+  const bool fills_auto = APP_FillsRefusedLink(path.c_str());
+  const bool fills_frozen = DEBUG_FillsRefusedLink(path.c_str());
   if (STATE_Write(path.c_str(), &why)) {
     if (over_auto) APP_RefusedSavedOver();
     if (over_frozen) DEBUG_RefusedSavedOver();
+    if (fills_auto) APP_RefusedLinkFilled();
+    if (fills_frozen) DEBUG_RefusedLinkFilled();
     return true;
   }
   if (tell) {

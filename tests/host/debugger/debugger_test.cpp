@@ -511,16 +511,39 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(third), {}), "\7\10\11");
   EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});  // `U` refused; the quit asks nothing
 
-  // Saved with the menu where a refused "frozen" led nowhere, the user's state is no refused file: `F` sets
-  // the link aside rather than write over it.
+  // Saved with the menu where a refused "frozen" leads nowhere (it never did, or its file was removed since),
+  // the user's state is no refused file: `F` sets the link aside rather than write over it.
+  for (const bool removed : {false, true}) {
+    std::filesystem::remove(folder.file("frozen"));
+    std::filesystem::create_symlink("mine", folder.file("frozen"));
+    if (removed) folder.write("mine", {1, 2, 3});
+    session("U\ng\n", 2);
+    std::filesystem::remove(folder.file("mine"));
+    ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
+    std::ifstream saved(folder.file("mine"), std::ios::binary);
+    const std::string mine(std::istreambuf_iterator<char>(saved), {});
+    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
+    said_then = session("F\ng\n", 2);
+    EXPECT_NE(said_then.find("kept as FOLDER/frozen (refused"), std::string::npos) << said_then;
+    std::ifstream kept(folder.file("mine"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), mine) << removed;
+  }
+  // Nor is the machine `F` saves where the start's refused "Auto Saved State" link leads since its file was
+  // removed written over by the quit through that link.
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    if (entry.path().filename().string().starts_with("Auto Saved State")) std::filesystem::remove(entry.path());
   std::filesystem::remove(folder.file("frozen"));
-  std::filesystem::create_symlink("mine", folder.file("frozen"));
-  session("U\ng\n", 2);
-  ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
-  const auto mine = FILES_IdOf(folder.file("mine"));
-  said_then = session("F\ng\n", 2);
-  EXPECT_NE(said_then.find("kept as FOLDER/frozen (refused"), std::string::npos) << said_then;
-  EXPECT_EQ(FILES_IdOf(folder.file("mine")), mine);
+  std::filesystem::create_symlink("frozen", auto_path);
+  folder.write("frozen", {4, 5});
+  APP_AutoStateRefusedEntry.Hold(auto_path.c_str());
+  APP_AutoStateRefused = STATE_RefusedFile;
+  std::filesystem::remove(folder.file("frozen"));
+  session("F\ng\n", 2);
+  const std::vector<u8> frozen = saved_state();
+  MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on
+  const std::string quit = stderr_of([&] { session("q\n"); });
+  EXPECT_TRUE(saved_state() == frozen) << quit;
+  EXPECT_TRUE(std::filesystem::is_symlink(auto_path + " (refused)")) << quit;
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
