@@ -158,6 +158,19 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   return !has_target_ || !leads || reached == target_id_;
 }
 
+bool FILES_HeldEntry::Reaches(const char* path) const {
+  struct stat st;
+  if (!held_ || stat(path, &st) != 0) return false;
+  const FILES_Id reached = FILES_IdOf(st);
+  return (reached == id_ && u32(st.st_mode & S_IFMT) == kind_) || (has_target_ && reached == target_id_);
+}
+
+void FILES_HeldEntry::KeepLinkOnly() {
+  if (target_fd_ >= 0) close(target_fd_);
+  target_fd_ = -1;
+  has_target_ = false;
+}
+
 bool FILES_SamePlace(const char* a, const char* b) {
   const std::filesystem::path pa(a), pb(b);
   if (pa.filename() != pb.filename() || pa.filename().empty()) return false;

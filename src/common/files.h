@@ -69,6 +69,12 @@ class FILES_HeldEntry {
   void LetGo();
   // Whether what is held lies at `path` now.
   bool IsAt(const char* path) const;
+  // Whether a save at `path` would replace what is held: where its links
+  // end is the held file itself, or what the held link led to.
+  bool Reaches(const char* path) const;
+  // A held symbolic link no longer stands for what it led to: it alone is
+  // held, whatever it leads to from now on.
+  void KeepLinkOnly();
   // Whether anything is held (wherever it lies now).
   bool Held() const { return held_; }
 

@@ -573,11 +573,16 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     machine_run_quietly(1);
     fs::remove(folder.file("gone"));
     ASSERT_TRUE(APP_AutoStateRefused && MENU_SaveState(folder.file("gone")));
+    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on, and the user saves again
+    ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
     const std::vector<u8> mine = read_file(folder.file("gone"));
-    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on
+    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
     DLG_ScriptButton(true);
     const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
     EXPECT_TRUE(read_file(folder.file("gone")) == mine) << said;
+    EXPECT_NE(said.find("(refused), which leads to the state saved since as " +
+                        fs::canonical(folder.file("gone")).string() + ": It"),
+              std::string::npos) << said;
     EXPECT_TRUE(logged("alert 17 OK") && fs::is_symlink(aside) && fs::read_symlink(aside) == "gone");
     EXPECT_FALSE(fs::is_symlink(path));
     for (const char* name : {"gone", "Auto Saved State", "Auto Saved State (refused)"}) fs::remove(folder.file(name));

@@ -509,12 +509,10 @@ bool DEBUG_FillsRefusedLink(const char* path) {
   return INPUT_FillsRefusedLink(frozen_refused, frozen_path().c_str(), path);
 }
 
-void DEBUG_RefusedLinkFilled() { frozen_refused.Hold(frozen_path().c_str()); }
+void DEBUG_RefusedLinkFilled() { frozen_refused.KeepLinkOnly(); }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
-  const std::string frozen = frozen_path();
-  return INPUT_RefusedAt(frozen_refused, frozen.c_str()) != INPUT_Refused::None &&
-         FILES_SameEnd(path, frozen.c_str());
+  return INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);
 }
 
 void DEBUG_CommandLoop() {

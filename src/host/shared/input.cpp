@@ -291,8 +291,20 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) 
 }
 
 bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path) {
-  struct stat st;
-  return refused.IsAt(name) && stat(name, &st) != 0 && FILES_LeadsThrough(name, path);
+  // Still the refused entry, and not leading to the refused file: the link
+  // itself, leading nowhere or to a state saved there since.
+  return refused.IsAt(name) && !refused.Reaches(name) && FILES_LeadsThrough(name, path);
+}
+
+bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
+  const INPUT_Refused at = INPUT_RefusedAt(refused, name);
+  // The refused link itself, which leads nowhere or to a state saved since
+  // where it led nowhere: what it leads to is no refused file.
+  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && !refused.Reaches(name))) return false;
+  // A save replaces the file where the links end: the refused file itself,
+  // or what the refused link leads to. Another name of that file (a hard
+  // link) is replaced alone.
+  return FILES_SameEnd(path, name);
 }
 
 namespace {
@@ -322,7 +334,15 @@ std::string save_auto_state(bool tell) {
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
     struct stat st;
-    if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
+    std::error_code ec;
+    if (what.empty() && stat(path.c_str(), &st) != 0) {
+      what = "is a symbolic link to nothing";
+    } else if (what.empty() && refused == INPUT_Refused::Itself &&
+               !APP_AutoStateRefusedEntry.Reaches(path.c_str())) {
+      // The refused link, which leads to a state saved where it led nowhere:
+      // that state stays where it is.
+      what = "leads to the state saved since as " + std::filesystem::canonical(path, ec).string();
+    }
     std::string error;
     aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
@@ -906,19 +926,11 @@ bool APP_FillsRefusedLink(const char* path) {
   return APP_AutoStateRefused && INPUT_FillsRefusedLink(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
-void APP_RefusedLinkFilled() {
-  APP_AutoStateRefusedEntry.Hold((APP_Folder.path + "/" + APP_AutoStateName).c_str());
-}
+void APP_RefusedLinkFilled() { APP_AutoStateRefusedEntry.KeepLinkOnly(); }
 
 bool APP_LeadsToRefusedAutoState(const char* path) {
   const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
-  if (!APP_AutoStateRefused ||
-      INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) == INPUT_Refused::None)
-    return false;
-  // A save replaces the file where the links end: the refused file itself,
-  // or what the refused link leads to. Another name of that file (a hard
-  // link) is replaced alone.
-  return FILES_SameEnd(path, auto_path.c_str());
+  return APP_AutoStateRefused && INPUT_LeadsToRefused(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
 void APP_AutoSaveOnQuit() { quit(QuitByUser); }

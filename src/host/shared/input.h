@@ -219,8 +219,8 @@ void INPUT_StateRestored();
 // to them, are known by the names under the new one that do, so that a
 // state saved next names them where they are. Nothing is set aside that a
 // hard disk's or the cartridge's image name passes through
-// (HOLDERS_Through), which the next start would no longer find. Returns the new name, or an empty string and
-// why in `error`.
+// (HOLDERS_Through), which the next start would no longer find. Returns
+// the new name, or an empty string and why in `error`.
 std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 
 // What a save at `path` would replace of the file refused under that name
@@ -231,12 +231,17 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 // written over as it would be without the refusal.
 enum class INPUT_Refused { None, Itself, Replaced };
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
+// Whether a save at `path` would replace what was refused under `name`
+// (which `refused` holds): the refused file, or what was put in its place
+// since and is no saved state, where `path`'s links end.
+bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path);
 // Whether a save at `path` would make the file that the refused symbolic
-// link `name` (still the one `refused` holds) leads to and finds nothing at:
-// it never led anywhere, or its file was removed since. The state saved
-// there is the user's and replaces nothing refused; once it is saved, the
-// link is held again with it, so that the quit or `F` sets the link aside
-// rather than write over that state through it.
+// link `name` (still the one `refused` holds) leads to: one that finds
+// nothing there (it never led anywhere, or its file was removed since), or
+// that replaces a state saved there so since. The state saved there is the
+// user's and replaces nothing refused; once it is saved, the link alone is
+// held (FILES_HeldEntry::KeepLinkOnly), so that the quit or `F` sets it
+// aside rather than write over that state through it.
 bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path);
 
 // The quit request of the close box and the desktop: asks to confirm, then

@@ -539,6 +539,9 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   APP_AutoStateRefused = STATE_RefusedFile;
   std::filesystem::remove(folder.file("frozen"));
   session("F\ng\n", 2);
+  MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
+  const std::string again = session("F\ng\n", 2);  // over the machine it saved, no refused file
+  EXPECT_NE(again.find("Machine saved to FOLDER/frozen"), std::string::npos) << again;
   const std::vector<u8> frozen = saved_state();
   MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on
   const std::string quit = stderr_of([&] { session("q\n"); });
