@@ -134,7 +134,7 @@ void FILES_HeldEntry::LetGo() {
   if (fd_ >= 0) close(fd_);
   if (target_fd_ >= 0) close(target_fd_);
   fd_ = target_fd_ = -1;
-  held_ = has_target_ = false;
+  held_ = has_target_ = filled_ = false;
 }
 
 bool FILES_HeldEntry::IsAt(const char* path) const {
@@ -158,17 +158,14 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   return !has_target_ || !leads || reached == target_id_;
 }
 
-bool FILES_HeldEntry::Reaches(const char* path) const {
-  struct stat st;
-  if (!held_ || stat(path, &st) != 0) return false;
-  const FILES_Id reached = FILES_IdOf(st);
-  return (reached == id_ && u32(st.st_mode & S_IFMT) == kind_) || (has_target_ && reached == target_id_);
+void FILES_HeldEntry::HoldFilled(const char* path) {
+  Hold(path);
+  filled_ = has_target_;
 }
 
-void FILES_HeldEntry::KeepLinkOnly() {
-  if (target_fd_ >= 0) close(target_fd_);
-  target_fd_ = -1;
-  has_target_ = false;
+bool FILES_HeldEntry::LeadsToFilled(const char* path) const {
+  struct stat st;
+  return filled_ && stat(path, &st) == 0 && FILES_IdOf(st) == target_id_;
 }
 
 bool FILES_SamePlace(const char* a, const char* b) {

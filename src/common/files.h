@@ -69,12 +69,11 @@ class FILES_HeldEntry {
   void LetGo();
   // Whether what is held lies at `path` now.
   bool IsAt(const char* path) const;
-  // Whether a save at `path` would replace what is held: where its links
-  // end is the held file itself, or what the held link led to.
-  bool Reaches(const char* path) const;
-  // A held symbolic link no longer stands for what it led to: it alone is
-  // held, whatever it leads to from now on.
-  void KeepLinkOnly();
+  // Holds the symbolic link at `path` again, with the file it leads to now:
+  // one saved there where it led nowhere, which is not what was held.
+  void HoldFilled(const char* path);
+  // Whether `path` leads (through its links) to the file HoldFilled took.
+  bool LeadsToFilled(const char* path) const;
   // Whether anything is held (wherever it lies now).
   bool Held() const { return held_; }
 
@@ -88,6 +87,7 @@ class FILES_HeldEntry {
   bool has_target_ = false;
   int target_fd_ = -1;
   FILES_Id target_id_{};
+  bool filled_ = false;  // the target is HoldFilled's
 };
 // Whether two paths name one place: the same file name in the same folder
 // (by device and inode), whatever is there, nothing included.

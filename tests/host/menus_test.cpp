@@ -564,25 +564,32 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     }
   }
   // Saved where the refused link leads nowhere (it never did, or its file was removed since), the user's state
-  // replaced nothing refused: the link is set aside, and no state is written over the user's through it.
-  for (const bool removed : {false, true}) {
-    SCOPED_TRACE(removed);
+  // replaced nothing refused, nor do later saves there: the link is set aside, and no state is written over the
+  // user's through it. Another program's file put there is no state the user saved, and is kept too.
+  enum { NeverThere, Removed, OtherProgram };
+  for (const int how : {NeverThere, Removed, OtherProgram}) {
+    SCOPED_TRACE(how);
     start();
     fs::create_symlink("gone", path);
-    if (removed) folder.write("gone", {'n', 'o'});
+    if (how == Removed) folder.write("gone", {'n', 'o'});
     machine_run_quietly(1);
     fs::remove(folder.file("gone"));
-    ASSERT_TRUE(APP_AutoStateRefused && MENU_SaveState(folder.file("gone")));
-    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on, and the user saves again
-    ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+    ASSERT_TRUE(APP_AutoStateRefused);
+    if (how == OtherProgram) {
+      folder.write("gone", {'n', 'o'});
+    } else {
+      ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+      MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on, and the user saves again
+      ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+    }
     const std::vector<u8> mine = read_file(folder.file("gone"));
     MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
     DLG_ScriptButton(true);
     const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
     EXPECT_TRUE(read_file(folder.file("gone")) == mine) << said;
-    EXPECT_NE(said.find("(refused), which leads to the state saved since as " +
-                        fs::canonical(folder.file("gone")).string() + ": It"),
-              std::string::npos) << said;
+    EXPECT_EQ(said.find("(refused), which leads to the state saved since as " +
+                        fs::canonical(folder.file("gone")).string() + ": It") != std::string::npos,
+              how != OtherProgram) << said;
     EXPECT_TRUE(logged("alert 17 OK") && fs::is_symlink(aside) && fs::read_symlink(aside) == "gone");
     EXPECT_FALSE(fs::is_symlink(path));
     for (const char* name : {"gone", "Auto Saved State", "Auto Saved State (refused)"}) fs::remove(folder.file(name));

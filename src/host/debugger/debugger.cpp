@@ -509,7 +509,7 @@ bool DEBUG_FillsRefusedLink(const char* path) {
   return INPUT_FillsRefusedLink(frozen_refused, frozen_path().c_str(), path);
 }
 
-void DEBUG_RefusedLinkFilled() { frozen_refused.KeepLinkOnly(); }
+void DEBUG_RefusedLinkFilled() { frozen_refused.HoldFilled(frozen_path().c_str()); }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   return INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);

@@ -291,16 +291,18 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) 
 }
 
 bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path) {
-  // Still the refused entry, and not leading to the refused file: the link
-  // itself, leading nowhere or to a state saved there since.
-  return refused.IsAt(name) && !refused.Reaches(name) && FILES_LeadsThrough(name, path);
+  // Still the refused entry, leading nowhere (then it is a link) or to the
+  // state saved there so.
+  struct stat st;
+  return refused.IsAt(name) && (stat(name, &st) != 0 || refused.LeadsToFilled(name)) &&
+         FILES_LeadsThrough(name, path);
 }
 
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
   const INPUT_Refused at = INPUT_RefusedAt(refused, name);
-  // The refused link itself, which leads nowhere or to a state saved since
-  // where it led nowhere: what it leads to is no refused file.
-  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && !refused.Reaches(name))) return false;
+  // The refused link, which leads to a state saved where it led nowhere:
+  // that state is no refused file.
+  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && refused.LeadsToFilled(name))) return false;
   // A save replaces the file where the links end: the refused file itself,
   // or what the refused link leads to. Another name of that file (a hard
   // link) is replaced alone.
@@ -338,7 +340,7 @@ std::string save_auto_state(bool tell) {
     if (what.empty() && stat(path.c_str(), &st) != 0) {
       what = "is a symbolic link to nothing";
     } else if (what.empty() && refused == INPUT_Refused::Itself &&
-               !APP_AutoStateRefusedEntry.Reaches(path.c_str())) {
+               APP_AutoStateRefusedEntry.LeadsToFilled(path.c_str())) {
       // The refused link, which leads to a state saved where it led nowhere:
       // that state stays where it is.
       what = "leads to the state saved since as " + std::filesystem::canonical(path, ec).string();
@@ -926,7 +928,9 @@ bool APP_FillsRefusedLink(const char* path) {
   return APP_AutoStateRefused && INPUT_FillsRefusedLink(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
-void APP_RefusedLinkFilled() { APP_AutoStateRefusedEntry.KeepLinkOnly(); }
+void APP_RefusedLinkFilled() {
+  APP_AutoStateRefusedEntry.HoldFilled((APP_Folder.path + "/" + APP_AutoStateName).c_str());
+}
 
 bool APP_LeadsToRefusedAutoState(const char* path) {
   const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;

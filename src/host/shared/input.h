@@ -239,9 +239,10 @@ bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, cons
 // link `name` (still the one `refused` holds) leads to: one that finds
 // nothing there (it never led anywhere, or its file was removed since), or
 // that replaces a state saved there so since. The state saved there is the
-// user's and replaces nothing refused; once it is saved, the link alone is
-// held (FILES_HeldEntry::KeepLinkOnly), so that the quit or `F` sets it
-// aside rather than write over that state through it.
+// user's and replaces nothing refused; once it is saved, the link is held
+// again with it (FILES_HeldEntry::HoldFilled), so that the quit or `F` sets
+// the link aside rather than write over that state through it, and so that
+// what another program puts in its place is still told apart.
 bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path);
 
 // The quit request of the close box and the desktop: asks to confirm, then

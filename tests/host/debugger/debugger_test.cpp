@@ -547,6 +547,18 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   const std::string quit = stderr_of([&] { session("q\n"); });
   EXPECT_TRUE(saved_state() == frozen) << quit;
   EXPECT_TRUE(std::filesystem::is_symlink(auto_path + " (refused)")) << quit;
+  // Another program's file where a "frozen" `U` refused leads nowhere is no state saved there: the quit writes
+  // no state over it through a link of its own.
+  for (const char* name : {"frozen", "Auto Saved State", "Auto Saved State (refused)"})
+    std::filesystem::remove(folder.file(name));
+  std::filesystem::create_symlink("gone", folder.file("frozen"));
+  session("U\ng\n", 2);
+  folder.write("gone", {1, 2, 3});
+  std::filesystem::create_symlink("frozen", auto_path);
+  DLG_ScriptButton(true);  // Quit Anyway
+  const std::string unsaved = stderr_of([&] { session("q\n"); });
+  std::ifstream gone(folder.file("gone"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(gone), {}), "\1\2\3") << unsaved;
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
