@@ -52,12 +52,13 @@ void APP_RefusedSavedOver();
 // what the start refused under "Auto Saved State" before the quit has set
 // it aside.
 bool APP_LeadsToRefusedAutoState(const char* path);
-// Whether a state saved at `path` would make the file that the link the
-// start refused under "Auto Saved State" leads to and finds nothing at
-// (INPUT_FillsRefusedLink); once it is saved, APP_RefusedLinkFilled keeps
-// it from the quit's state.
-bool APP_FillsRefusedLink(const char* path);
-void APP_RefusedLinkFilled();
+// Whether what the start refused under "Auto Saved State" is a link that
+// leads nowhere, or to a state the user saved there since
+// (INPUT_RefusedLinkOpen); a state saved at `path` meanwhile is given to
+// APP_RefusedLinkSaved, which keeps it from the quit's state when the link
+// leads to it.
+bool APP_RefusedLinkOpen();
+void APP_RefusedLinkSaved(const char* path);
 
 // ---- Compressed floppy images ----------------------------------------------
 

@@ -564,8 +564,9 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     }
   }
   // Saved where the refused link leads nowhere (it never did, or its file was removed since), the user's state
-  // replaced nothing refused, nor do later saves there: the link is set aside, and no state is written over the
-  // user's through it. Another program's file put there is no state the user saved, and is kept too.
+  // replaced nothing refused, nor do later saves there (by any name) and its restore: the link is set aside, and
+  // no state is written over the user's through it. Another program's file put there is no state the user saved,
+  // and is kept too.
   enum { NeverThere, Removed, OtherProgram };
   for (const int how : {NeverThere, Removed, OtherProgram}) {
     SCOPED_TRACE(how);
@@ -581,6 +582,10 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
       MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on, and the user saves again
       ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+      fs::create_symlink("gone", folder.file("mine"));
+      ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
+      DLG_ScriptFile(folder.file("gone"));
+      MENU_Command(MENU_Choice(MENU_StatesId, 2));  // Restore State
     }
     const std::vector<u8> mine = read_file(folder.file("gone"));
     MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
@@ -592,7 +597,8 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
               how != OtherProgram) << said;
     EXPECT_TRUE(logged("alert 17 OK") && fs::is_symlink(aside) && fs::read_symlink(aside) == "gone");
     EXPECT_FALSE(fs::is_symlink(path));
-    for (const char* name : {"gone", "Auto Saved State", "Auto Saved State (refused)"}) fs::remove(folder.file(name));
+    for (const char* name : {"gone", "mine", "Auto Saved State", "Auto Saved State (refused)"})
+      fs::remove(folder.file(name));
   }
 }
 

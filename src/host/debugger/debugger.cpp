@@ -346,6 +346,7 @@ void freeze() {
   const INPUT_Refused refused = held ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
   if (refused != INPUT_Refused::None) {
     std::string error, aside;
+    const std::string filled = INPUT_FilledWords(frozen_refused, path.c_str());
     // A link set aside leaves what it leads to where it is: the automatic
     // state's file (or its link's end, unless that link leads through this
     // one) would then be written over by the quit, which no longer knows it
@@ -365,19 +366,19 @@ void freeze() {
                    path.c_str(), error.c_str());
       return;
     }
-    std::fprintf(DEBUG_Console(), "%s is kept as %s\n",
+    std::fprintf(DEBUG_Console(), "%s is kept as %s%s%s\n",
                  refused == INPUT_Refused::Replaced ? "What replaced the machine that could not be restored"
                                                     : "The machine that could not be restored",
-                 aside.c_str());
+                 aside.c_str(), filled.empty() ? "" : ", which ", filled.c_str());
   }
   if (!held) frozen_refused.LetGo();
   // The machine saved where the automatic state's refused link leads
   // nowhere is no more the quit's to write over than a state the menu saved
   // there.
-  const bool fills_auto = APP_FillsRefusedLink(path.c_str());
+  const bool auto_open = APP_RefusedLinkOpen();
   std::string why;
   if (STATE_Write(path.c_str(), &why)) {
-    if (fills_auto) APP_RefusedLinkFilled();
+    if (auto_open) APP_RefusedLinkSaved(path.c_str());
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   } else {
     std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());
@@ -500,16 +501,17 @@ bool run_command(const std::string& line) {
 }  // namespace
 
 void DEBUG_StateLoaded(const char* path) {
-  if (frozen_refused.IsAt(path)) frozen_refused.LetGo();
+  // The state saved where the refused link led nowhere is the user's.
+  if (frozen_refused.IsAt(path) && !frozen_refused.LeadsToFilled(path)) frozen_refused.LetGo();
 }
 
 void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }
 
-bool DEBUG_FillsRefusedLink(const char* path) {
-  return INPUT_FillsRefusedLink(frozen_refused, frozen_path().c_str(), path);
-}
+bool DEBUG_RefusedLinkOpen() { return INPUT_RefusedLinkOpen(frozen_refused, frozen_path().c_str()); }
 
-void DEBUG_RefusedLinkFilled() { frozen_refused.HoldFilled(frozen_path().c_str()); }
+void DEBUG_RefusedLinkSaved(const char* path) {
+  INPUT_RefusedLinkSaved(frozen_refused, frozen_path().c_str(), path);
+}
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   return INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);

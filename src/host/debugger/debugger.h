@@ -63,11 +63,12 @@ void DEBUG_RefusedSavedOver();
 // Whether a save at `path` would replace the file `U` could not restore
 // (which `F` would set aside first): `path` leads to it.
 bool DEBUG_LeadsToRefusedFrozen(const char* path);
-// Whether a save at `path` would make the file that the link `U` refused
-// under "frozen" leads to and finds nothing at (INPUT_FillsRefusedLink);
-// once it is saved, DEBUG_RefusedLinkFilled keeps it from `F`.
-bool DEBUG_FillsRefusedLink(const char* path);
-void DEBUG_RefusedLinkFilled();
+// Whether what `U` refused under "frozen" is a link that leads nowhere, or
+// to a state the user saved there since (INPUT_RefusedLinkOpen); a state
+// saved at `path` meanwhile is given to DEBUG_RefusedLinkSaved, which keeps
+// it from `F` when the link leads to it.
+bool DEBUG_RefusedLinkOpen();
+void DEBUG_RefusedLinkSaved(const char* path);
 
 // The menu's command: opens the debugger after the current instruction (and
 // cancels a step-to in progress). The menu is only reached while the CPU

@@ -290,12 +290,22 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) 
              : INPUT_Refused::None;
 }
 
-bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path) {
+bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name) {
   // Still the refused entry, leading nowhere (then it is a link) or to the
   // state saved there so.
   struct stat st;
-  return refused.IsAt(name) && (stat(name, &st) != 0 || refused.LeadsToFilled(name)) &&
-         FILES_LeadsThrough(name, path);
+  return refused.IsAt(name) && (stat(name, &st) != 0 || refused.LeadsToFilled(name));
+}
+
+void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const char* path) {
+  if (FILES_SameEnd(name, path)) refused.HoldFilled(name);
+}
+
+std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name) {
+  std::error_code ec;
+  return refused.LeadsToFilled(name)
+             ? "leads to the state saved since as " + std::filesystem::canonical(name, ec).string()
+             : std::string();
 }
 
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
@@ -336,15 +346,10 @@ std::string save_auto_state(bool tell) {
     // with the name it is kept under.
     std::string what = FILES_NotRegular(path.c_str());
     struct stat st;
-    std::error_code ec;
-    if (what.empty() && stat(path.c_str(), &st) != 0) {
-      what = "is a symbolic link to nothing";
-    } else if (what.empty() && refused == INPUT_Refused::Itself &&
-               APP_AutoStateRefusedEntry.LeadsToFilled(path.c_str())) {
-      // The refused link, which leads to a state saved where it led nowhere:
-      // that state stays where it is.
-      what = "leads to the state saved since as " + std::filesystem::canonical(path, ec).string();
-    }
+    if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
+    // The refused link, which leads to a state saved where it led nowhere:
+    // that state stays where it is.
+    if (what.empty()) what = INPUT_FilledWords(APP_AutoStateRefusedEntry, path.c_str());
     std::string error;
     aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
@@ -920,16 +925,21 @@ void APP_RefusedSavedOver() {
 }
 
 void APP_StateLoaded(const char* path) {
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path)) APP_RefusedSavedOver();
+  // The state saved where the refused link led nowhere is the user's, not
+  // what was refused.
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) &&
+      !APP_AutoStateRefusedEntry.LeadsToFilled(path))
+    APP_RefusedSavedOver();
 }
 
-bool APP_FillsRefusedLink(const char* path) {
+bool APP_RefusedLinkOpen() {
   const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
-  return APP_AutoStateRefused && INPUT_FillsRefusedLink(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
+  return APP_AutoStateRefused && INPUT_RefusedLinkOpen(APP_AutoStateRefusedEntry, auto_path.c_str());
 }
 
-void APP_RefusedLinkFilled() {
-  APP_AutoStateRefusedEntry.HoldFilled((APP_Folder.path + "/" + APP_AutoStateName).c_str());
+void APP_RefusedLinkSaved(const char* path) {
+  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+  INPUT_RefusedLinkSaved(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
 bool APP_LeadsToRefusedAutoState(const char* path) {

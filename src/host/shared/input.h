@@ -235,15 +235,20 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
 // (which `refused` holds): the refused file, or what was put in its place
 // since and is no saved state, where `path`'s links end.
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path);
-// Whether a save at `path` would make the file that the refused symbolic
-// link `name` (still the one `refused` holds) leads to: one that finds
-// nothing there (it never led anywhere, or its file was removed since), or
-// that replaces a state saved there so since. The state saved there is the
-// user's and replaces nothing refused; once it is saved, the link is held
+// Whether what was refused under `name` (still the entry `refused` holds)
+// is a symbolic link that leads nowhere (it never did, or its file was
+// removed since) or to a state saved there so since: a state the machine
+// saves where it leads then is the user's, and replaces nothing refused.
+bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name);
+// After a state was saved at `path` while INPUT_RefusedLinkOpen: when the
+// link `name` leads to it (by whatever name it was saved), holds the link
 // again with it (FILES_HeldEntry::HoldFilled), so that the quit or `F` sets
-// the link aside rather than write over that state through it, and so that
-// what another program puts in its place is still told apart.
-bool INPUT_FillsRefusedLink(const FILES_HeldEntry& refused, const char* name, const char* path);
+// the link aside rather than write over that state through it, and tells
+// apart what another program puts in its place.
+void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const char* path);
+// The words for a refused link set aside that leads to such a state
+// ("leads to the state saved since as PATH"); empty for any other.
+std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved

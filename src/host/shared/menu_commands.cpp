@@ -352,13 +352,13 @@ bool MENU_SaveState(const std::string& path, bool tell) {
   // the new state, is set aside rather than written over through.
   const bool over_auto = APP_LeadsToRefusedAutoState(path.c_str());
   const bool over_frozen = DEBUG_LeadsToRefusedFrozen(path.c_str());
-  const bool fills_auto = APP_FillsRefusedLink(path.c_str());
-  const bool fills_frozen = DEBUG_FillsRefusedLink(path.c_str());
+  const bool auto_open = APP_RefusedLinkOpen();
+  const bool frozen_open = DEBUG_RefusedLinkOpen();
   if (STATE_Write(path.c_str(), &why)) {
     if (over_auto) APP_RefusedSavedOver();
     if (over_frozen) DEBUG_RefusedSavedOver();
-    if (fills_auto) APP_RefusedLinkFilled();
-    if (fills_frozen) DEBUG_RefusedLinkFilled();
+    if (auto_open) APP_RefusedLinkSaved(path.c_str());
+    if (frozen_open) DEBUG_RefusedLinkSaved(path.c_str());
     return true;
   }
   if (tell) {

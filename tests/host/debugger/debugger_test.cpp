@@ -520,11 +520,15 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     session("U\ng\n", 2);
     std::filesystem::remove(folder.file("mine"));
     ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
+    DLG_ScriptFile(folder.file("mine"));
+    MENU_Command(MENU_Choice(MENU_StatesId, 2));  // Restore State: still the user's
     std::ifstream saved(folder.file("mine"), std::ios::binary);
     const std::string mine(std::istreambuf_iterator<char>(saved), {});
     MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
     said_then = session("F\ng\n", 2);
     EXPECT_NE(said_then.find("kept as FOLDER/frozen (refused"), std::string::npos) << said_then;
+    EXPECT_NE(said_then.find(", which leads to the state saved since as FOLDER/mine\n"), std::string::npos)
+        << said_then;
     std::ifstream kept(folder.file("mine"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), mine) << removed;
   }
