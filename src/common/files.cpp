@@ -154,8 +154,9 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   struct stat own;
   if (fd_ >= 0 && (fstat(fd_, &own) != 0 || own.st_nlink == 0)) return false;
   // A link that leads to another file than it did: what it led to was
-  // replaced. One that leads nowhere now is still the link it was.
-  return !has_target_ || !leads || reached == target_id_;
+  // replaced (a link held alone stands for nothing it leads to). One that
+  // leads nowhere now is still the link it was.
+  return !has_target_ || filled_ || !leads || reached == target_id_;
 }
 
 void FILES_HeldEntry::HoldFilled(const char* path) {

@@ -69,9 +69,12 @@ class FILES_HeldEntry {
   void LetGo();
   // Whether what is held lies at `path` now.
   bool IsAt(const char* path) const;
-  // Holds the symbolic link at `path` again, with the file it leads to now:
-  // one saved there where it led nowhere, which is not what was held.
+  // Holds the symbolic link at `path` again, as the link alone: what it
+  // leads to now was saved there where it led nowhere, and is not what was
+  // held, nor is whatever replaces it. The link is at its place whatever it
+  // leads to; that file is remembered for LeadsToFilled.
   void HoldFilled(const char* path);
+  bool Filled() const { return filled_; }
   // Whether `path` leads (through its links) to the file HoldFilled took.
   bool LeadsToFilled(const char* path) const;
   // Whether anything is held (wherever it lies now).

@@ -564,8 +564,8 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     }
   }
   // Saved where the refused link leads nowhere (it never did, or its file was removed since), the user's state
-  // replaced nothing refused, nor do later saves there (by any name) and its restore: the link is set aside, and
-  // no state is written over the user's through it. Another program's file put there is no state the user saved,
+  // replaced nothing refused, nor do later saves there (by any name, over whatever is there) and its restore: the
+  // link is set aside, and no state is written over the user's through it. Another program's file put there is no state the user saved,
   // and is kept too.
   enum { NeverThere, Removed, OtherProgram };
   for (const int how : {NeverThere, Removed, OtherProgram}) {
@@ -581,6 +581,9 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     } else {
       ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
       MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);  // the machine runs on, and the user saves again
+      ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+      fs::remove(folder.file("gone"));
+      folder.write("gone", {'n', 'o'});  // another program's file in its place, which the user saves over
       ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
       fs::create_symlink("gone", folder.file("mine"));
       ASSERT_TRUE(MENU_SaveState(folder.file("mine")));

@@ -401,7 +401,10 @@ void unfreeze() {
     std::fprintf(DEBUG_Console(), "No saved machine: %s does not exist\n", path.c_str());
     return;
   }
-  frozen_refused.Hold(path.c_str());
+  // The refused link held alone since the user saved where it led nowhere
+  // stays so, whatever `U` makes of what it leads to.
+  const bool link_alone = frozen_refused.Filled() && frozen_refused.IsAt(path.c_str());
+  if (!link_alone) frozen_refused.Hold(path.c_str());
   if (!STATE_Read(path.c_str())) {
     // A folder, a FIFO or a device holds nothing a save could lose; a link,
     // which may lead to a file later, stays held.
@@ -410,7 +413,7 @@ void unfreeze() {
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;
   }
-  frozen_refused.LetGo();
+  if (!link_alone) frozen_refused.LetGo();
   APP_StateLoaded(path.c_str());  // "frozen" a link to the automatic state the start refused
   INPUT_StateRestored();
   MENU_UpdateDiskItems();
@@ -501,8 +504,8 @@ bool run_command(const std::string& line) {
 }  // namespace
 
 void DEBUG_StateLoaded(const char* path) {
-  // The state saved where the refused link led nowhere is the user's.
-  if (frozen_refused.IsAt(path) && !frozen_refused.LeadsToFilled(path)) frozen_refused.LetGo();
+  // Whatever a refused link held alone leads to is not what was refused.
+  if (frozen_refused.IsAt(path) && !frozen_refused.Filled()) frozen_refused.LetGo();
 }
 
 void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }

@@ -294,7 +294,7 @@ bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name) {
   // Still the refused entry, leading nowhere (then it is a link) or to the
   // state saved there so.
   struct stat st;
-  return refused.IsAt(name) && (stat(name, &st) != 0 || refused.LeadsToFilled(name));
+  return refused.IsAt(name) && (stat(name, &st) != 0 || refused.Filled());
 }
 
 void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const char* path) {
@@ -310,9 +310,9 @@ std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name) 
 
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
   const INPUT_Refused at = INPUT_RefusedAt(refused, name);
-  // The refused link, which leads to a state saved where it led nowhere:
-  // that state is no refused file.
-  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && refused.LeadsToFilled(name))) return false;
+  // The refused link, held alone since a state was saved where it led
+  // nowhere: what it leads to is no refused file.
+  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && refused.Filled())) return false;
   // A save replaces the file where the links end: the refused file itself,
   // or what the refused link leads to. Another name of that file (a hard
   // link) is replaced alone.
@@ -925,10 +925,9 @@ void APP_RefusedSavedOver() {
 }
 
 void APP_StateLoaded(const char* path) {
-  // The state saved where the refused link led nowhere is the user's, not
-  // what was refused.
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) &&
-      !APP_AutoStateRefusedEntry.LeadsToFilled(path))
+  // Whatever a refused link held alone leads to (a state saved where it led
+  // nowhere) is not what was refused.
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) && !APP_AutoStateRefusedEntry.Filled())
     APP_RefusedSavedOver();
 }
 

@@ -237,8 +237,9 @@ INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path);
 // Whether what was refused under `name` (still the entry `refused` holds)
 // is a symbolic link that leads nowhere (it never did, or its file was
-// removed since) or to a state saved there so since: a state the machine
-// saves where it leads then is the user's, and replaces nothing refused.
+// removed since) or is held alone since a state was saved there so: a state
+// the machine saves where it leads then is the user's, and replaces nothing
+// refused.
 bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name);
 // After a state was saved at `path` while INPUT_RefusedLinkOpen: when the
 // link `name` leads to it (by whatever name it was saved), holds the link

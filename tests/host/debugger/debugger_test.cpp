@@ -522,6 +522,7 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
     DLG_ScriptFile(folder.file("mine"));
     MENU_Command(MENU_Choice(MENU_StatesId, 2));  // Restore State: still the user's
+    EXPECT_NE(session("U\ng\n", 2).find("Machine restored from FOLDER/frozen"), std::string::npos);  // so too
     std::ifstream saved(folder.file("mine"), std::ios::binary);
     const std::string mine(std::istreambuf_iterator<char>(saved), {});
     MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
