@@ -333,10 +333,13 @@ void freeze() {
   const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
-  // aside and say what loads it again.
-  if (!held && APP_LeadsToRefusedAutoState(path.c_str())) {
-    // Also when that one leads here, or both to a third.
-    const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
+  // aside and say what loads it again. Where that refused link led nowhere,
+  // what it leads to is a state of the user's, which `F` writes over only
+  // by a way that does not pass through the link.
+  const bool auto_open = APP_RefusedLinkOpen();
+  // Also when that one leads here, or both to a third.
+  const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
+  if (!held && APP_LeadsToRefusedAutoState(path.c_str()) && (!auto_open || leads)) {
     std::fprintf(DEBUG_Console(),
                  "Could not save the machine to %s: it %s %s, which could not be restored at the start "
                  "and is kept\n",
@@ -375,7 +378,6 @@ void freeze() {
   // The machine saved where the automatic state's refused link leads
   // nowhere is no more the quit's to write over than a state the menu saved
   // there.
-  const bool auto_open = APP_RefusedLinkOpen();
   std::string why;
   if (STATE_Write(path.c_str(), &why)) {
     if (auto_open) APP_RefusedLinkSaved(path.c_str());

@@ -309,10 +309,7 @@ std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name) 
 }
 
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
-  const INPUT_Refused at = INPUT_RefusedAt(refused, name);
-  // The refused link, held alone since a state was saved where it led
-  // nowhere: what it leads to is no refused file.
-  if (at == INPUT_Refused::None || (at == INPUT_Refused::Itself && refused.Filled())) return false;
+  if (INPUT_RefusedAt(refused, name) == INPUT_Refused::None) return false;
   // A save replaces the file where the links end: the refused file itself,
   // or what the refused link leads to. Another name of that file (a hard
   // link) is replaced alone.

@@ -232,8 +232,11 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 enum class INPUT_Refused { None, Itself, Replaced };
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
 // Whether a save at `path` would replace what was refused under `name`
-// (which `refused` holds): the refused file, or what was put in its place
-// since and is no saved state, where `path`'s links end.
+// (which `refused` holds), where `path`'s links end: the refused file, what
+// was put in its place since and is no saved state, or what a refused link
+// leads to (for a link held alone, INPUT_RefusedLinkOpen, the user's: a
+// save of the user's there replaces nothing refused, but no other save is
+// made through the link).
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path);
 // Whether what was refused under `name` (still the entry `refused` holds)
 // is a symbolic link that leads nowhere (it never did, or its file was

@@ -347,13 +347,13 @@ u32 MENU_InsertImage(char drive, const std::string& path) {
 
 bool MENU_SaveState(const std::string& path, bool tell) {
   std::string why;
-  // Told before the save: one that creates the file a refused link led
-  // nowhere to replaces nothing refused, and that link, held again with
-  // the new state, is set aside rather than written over through.
-  const bool over_auto = APP_LeadsToRefusedAutoState(path.c_str());
-  const bool over_frozen = DEBUG_LeadsToRefusedFrozen(path.c_str());
+  // Told before the save: one where a refused link leads nowhere, or to
+  // the user's own state saved there so, replaces nothing refused, and that
+  // link, held alone, is set aside rather than written over through.
   const bool auto_open = APP_RefusedLinkOpen();
   const bool frozen_open = DEBUG_RefusedLinkOpen();
+  const bool over_auto = !auto_open && APP_LeadsToRefusedAutoState(path.c_str());
+  const bool over_frozen = !frozen_open && DEBUG_LeadsToRefusedFrozen(path.c_str());
   if (STATE_Write(path.c_str(), &why)) {
     if (over_auto) APP_RefusedSavedOver();
     if (over_frozen) DEBUG_RefusedSavedOver();

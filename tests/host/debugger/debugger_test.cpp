@@ -564,6 +564,35 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   const std::string unsaved = stderr_of([&] { session("q\n"); });
   std::ifstream gone(folder.file("gone"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(gone), {}), "\1\2\3") << unsaved;
+  // Nor over the user's state saved there (or another program's file put in its place since).
+  for (const bool other_program : {false, true}) {
+    for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
+    std::filesystem::create_symlink("gone", folder.file("frozen"));
+    session("U\ng\n", 2);
+    ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+    if (other_program) folder.write("gone", {1, 2, 3});
+    std::ifstream before(folder.file("gone"), std::ios::binary);
+    const std::string kept(std::istreambuf_iterator<char>(before), {});
+    std::filesystem::create_symlink("frozen", auto_path);
+    MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
+    DLG_ScriptButton(true);
+    const std::string said = stderr_of([&] { session("q\n"); });
+    std::ifstream after(folder.file("gone"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(after), {}), kept) << said;
+  }
+  // Nor does `F` write through the automatic state's refused link to what it leads to.
+  for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
+  APP_StopFlag = 0;
+  DEBUG_RefusedSavedOver();
+  std::filesystem::create_symlink("gone", auto_path);
+  APP_AutoStateRefusedEntry.Hold(auto_path.c_str());
+  APP_AutoStateRefused = STATE_RefusedNotAFile;
+  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+  folder.write("gone", {1, 2, 3});
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  const std::string through = session("F\ng\n", 2);
+  std::ifstream gone_now(folder.file("gone"), std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(gone_now), {}), "\1\2\3") << through;
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
