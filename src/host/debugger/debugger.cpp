@@ -334,12 +334,14 @@ void freeze() {
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again. Where that refused link led nowhere,
-  // what it leads to is a state of the user's, which `F` writes over only
-  // by a way that does not pass through the link.
+  // "frozen" itself (no link) is `F`'s own file, which it writes over as
+  // ever; nothing is written through a link.
   const bool auto_open = APP_RefusedLinkOpen();
-  // Also when that one leads here, or both to a third.
-  const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
-  if (!held && APP_LeadsToRefusedAutoState(path.c_str()) && (!auto_open || leads)) {
+  std::error_code ec;
+  const bool own = auto_open && !std::filesystem::is_symlink(path, ec);
+  if (!held && !own && APP_LeadsToRefusedAutoState(path.c_str())) {
+    // Also when that one leads here, or both to a third.
+    const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
     std::fprintf(DEBUG_Console(),
                  "Could not save the machine to %s: it %s %s, which could not be restored at the start "
                  "and is kept\n",
@@ -354,7 +356,6 @@ void freeze() {
     // state's file (or its link's end, unless that link leads through this
     // one) would then be written over by the quit, which no longer knows it
     // for the refused one.
-    std::error_code ec;
     if (std::filesystem::is_symlink(path, ec) && FILES_SameEnd(path.c_str(), auto_path.c_str()) &&
         !FILES_LeadsThrough(auto_path.c_str(), path.c_str())) {
       error = FILES_LeadsThrough(path.c_str(), auto_path.c_str())
