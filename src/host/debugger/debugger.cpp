@@ -334,11 +334,13 @@ void freeze() {
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again. Where that refused link led nowhere,
-  // "frozen" itself (no link) is `F`'s own file, which it writes over as
+  // the "frozen" a state was saved as since (no link, and nothing another
+  // program put in its place) is `F`'s own file, which it writes over as
   // ever; nothing is written through a link.
   const bool auto_open = APP_RefusedLinkOpen();
   std::error_code ec;
-  const bool own = auto_open && !std::filesystem::is_symlink(path, ec);
+  const bool own = auto_open && !std::filesystem::is_symlink(path, ec) &&
+                   APP_AutoStateRefusedEntry.LeadsToFilled(auto_path.c_str());
   if (!held && !own && APP_LeadsToRefusedAutoState(path.c_str())) {
     // Also when that one leads here, or both to a third.
     const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());

@@ -596,6 +596,15 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     std::ifstream gone_now(folder.file("gone"), std::ios::binary);
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(gone_now), {}) == "\1\2\3") << to;
   }
+  // Nor over one put in place of its own "frozen" there.
+  for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
+  std::filesystem::create_symlink("frozen", auto_path);
+  APP_AutoStateRefusedEntry.Hold(auto_path.c_str());
+  session("F\ng\n", 2);
+  folder.write("new", {9, 9, 9});
+  std::filesystem::rename(folder.file("new"), folder.file("frozen"));
+  session("F\ng\n", 2);
+  EXPECT_TRUE(saved_state() == (std::vector<u8>{9, 9, 9}));
 }
 
 // A "frozen" that leads to the automatic state the start refused, restored by `U` once it can be, lifts that
