@@ -182,8 +182,10 @@ void take_up_auto_state() {
   APP_AutoStateLoaded = 1;
   const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
   if (!FILES_Exists(path.c_str())) return;
-  // Held before it is read, so that what is held is what was refused.
+  // Held before it is read, so that what is held is what was refused, or
+  // taken.
   APP_AutoStateRefusedEntry.Hold(path.c_str());
+  APP_AutoStateTakenEntry.Hold(path.c_str());
   if (PREFS_AutoSaveOnQuit) {
     // The restore takes the event times as they were saved.
     APP_AutoStateTakenUp = STATE_Read(path.c_str()) ? 1 : 0;
@@ -195,7 +197,7 @@ void take_up_auto_state() {
     // instead of writing over it unseen.
     APP_AutoStateRefused = STATE_Check(path.c_str()) ? 0 : STATE_Refusal;
   }
-  if (!APP_AutoStateRefused) APP_AutoStateRefusedEntry.LetGo();
+  (APP_AutoStateRefused ? APP_AutoStateTakenEntry : APP_AutoStateRefusedEntry).LetGo();
 }
 
 }  // namespace

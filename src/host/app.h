@@ -39,6 +39,10 @@ std::string APP_FindFile(const char* name);
 // aside that, also once written in place, and not a state saved under the
 // name since.
 extern FILES_HeldEntry APP_AutoStateRefusedEntry;
+// What the start found there and did not refuse (restored it, or found it a
+// state it restores with the option off), held: the quit's own file, which
+// it writes over at the end whoever else could not restore it since.
+extern FILES_HeldEntry APP_AutoStateTakenEntry;
 // A state restored from path (Load State, the debugger's `U`): when that is
 // what the start refused, it is refused no longer, and the quit writes over
 // it as after a start that restored it.

@@ -34,6 +34,7 @@ u32 APP_AutoStateLoaded;
 u32 APP_AutoStateTakenUp;
 u32 APP_AutoStateRefused;
 FILES_HeldEntry APP_AutoStateRefusedEntry;
+FILES_HeldEntry APP_AutoStateTakenEntry;
 u32 APP_QuitUnsaved;
 
 const char* APP_TosLine(u32 version, u32 emuTos) {

@@ -149,6 +149,7 @@ void machine_reset_globals() {
   APP_AutoStateTakenUp = 0;
   APP_AutoStateRefused = 0;
   APP_AutoStateRefusedEntry.LetGo();
+  APP_AutoStateTakenEntry.LetGo();
   SCHED_StopAfterFrames = 0;
   SCHED_HostDue = 0;
   SCHED_FrameCount = 0;

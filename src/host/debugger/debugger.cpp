@@ -318,6 +318,7 @@ void show_help() {
 }
 
 std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
+std::string auto_state_path() { return APP_Folder.path + "/" + APP_AutoStateName; }
 
 // The file `U` could not restore, held: `F` sets it aside before it writes
 // a new one, so a state of another TOS (or a disk the ST wrote to since) is
@@ -330,7 +331,7 @@ void freeze() {
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
   const bool held = !HOLDERS_Of(path.c_str()).empty();
-  const std::string auto_path = APP_Folder.path + "/" + APP_AutoStateName;
+  const std::string auto_path = auto_state_path();
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again. Where that refused link led nowhere,
@@ -414,6 +415,12 @@ void unfreeze() {
     // A folder, a FIFO or a device holds nothing a save could lose; a link,
     // which may lead to a file later, stays held.
     if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_symlink(path, ec))
+      frozen_refused.LetGo();
+    // Through a link, the automatic state the start took, which the quit
+    // writes over all the same: nothing to keep from `F` or the quit.
+    const std::string auto_path = auto_state_path();
+    if (!link_alone && APP_AutoStateTakenEntry.IsAt(auto_path.c_str()) &&
+        FILES_SameEnd(path.c_str(), auto_path.c_str()))
       frozen_refused.LetGo();
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;

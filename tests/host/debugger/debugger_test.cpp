@@ -623,6 +623,33 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
   EXPECT_TRUE(DLG_Log.empty());
 }
 
+// A "frozen" that leads to the automatic state the start restored, which `U` can't restore once the ST wrote to
+// its hard disk, keeps nothing from `F` or the quit: that file is the quit's to write over at the end anyway.
+TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
+  const std::string auto_path = folder.file("Auto Saved State");
+  std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
+  HDD_BuildBootSector(hdd.data());
+  folder.write("HDD-C.dmg", hdd);
+  testing::internal::CaptureStdout();
+  ASSERT_TRUE(HDD_OpenImages());
+  testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(STATE_Write(auto_path.c_str()));
+  HDD_CloseImages();
+  SetUp();  // the next start, which restores it
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  session("g\n", 2);
+  ASSERT_EQ(APP_AutoStateTakenUp, 1u);
+  std::fstream(folder.file("HDD-C.dmg"), std::ios::in | std::ios::out | std::ios::binary).seekp(512 * 20).put(1);
+  std::string text = session("U\nF\ng\n", 2);
+  EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Machine saved to FOLDER/frozen\n"), std::string::npos) << text;
+  DLG_ScriptButton(true);  // Quit Anyway, were it asked
+  stderr_of([&] { session("q\n"); });
+  EXPECT_EQ(APP_QuitUnsaved, 0u);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("frozen")) && saved_state() == STATE_Encode());
+  HDD_CloseImages();
+}
+
 // A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
 // after the ST wrote to it, it is still the file `U` refused: the next `F` sets it aside with what was written.
 // A floppy from a refused "frozen" that leads to a folder (a packed one, by a link of its own there), waiting
