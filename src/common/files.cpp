@@ -40,7 +40,18 @@ std::string folder_of(const std::string& path) {
 }  // namespace
 
 int FILES_OpenRegular(const char* path, int flags, std::string& why) {
-  // Without O_NONBLOCK, opening a FIFO waits for its other end.
+  // What is no regular file is told without being opened: a device acts on
+  // an open (a serial port raises its lines, a tape rewinds), and a program
+  // waiting to write into a FIFO would take it for its reader. A link not to
+  // be followed is left to the open, which names it.
+  struct stat st;
+  if (((flags & O_NOFOLLOW) ? lstat(path, &st) : stat(path, &st)) == 0 && !S_ISREG(st.st_mode) &&
+      !S_ISLNK(st.st_mode)) {
+    why = kind_of(st.st_mode);
+    return -1;
+  }
+  // Without O_NONBLOCK, opening a FIFO waits for its other end (one put in
+  // the file's place since).
   const int fd = open(path, flags | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
   if (fd < 0) {
     const int error = errno;
@@ -55,7 +66,6 @@ int FILES_OpenRegular(const char* path, int flags, std::string& why) {
     errno = error;  // the caller may ask why, too
     return -1;
   }
-  struct stat st;
   if (fstat(fd, &st) != 0) {
     why = open_error(errno);
   } else if (!S_ISREG(st.st_mode)) {

@@ -1,6 +1,9 @@
 #include "common/files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -60,6 +63,37 @@ TEST(Files, APathPassesThroughEveryPlaceOnItsWay) {
   for (const auto& r : rows)
     EXPECT_EQ(FILES_PassesThrough(at(r.name).c_str(), at(r.place).c_str()), r.passes)
         << r.name << " / " << r.place;
+}
+
+// What is no regular file is named without being opened: a program waiting
+// to write into a FIFO would take the open for its reader, and a device may
+// act on it (a serial port's lines, a tape's rewind).
+TEST(Files, WhatIsNoRegularFileIsNamedUnopened) {
+  TempFolder folder;
+  ASSERT_EQ(mkfifo(folder.file("fifo").c_str(), 0600), 0);
+  fs::create_symlink("fifo", folder.file("link"));
+  fs::create_symlink("/dev/null", folder.file("device"));
+  const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(inotify_add_watch(watch, folder.file("fifo").c_str(), IN_OPEN), 0);
+  const struct {
+    const char* name;
+    int flags;
+    const char* why;
+  } rows[] = {
+      {"fifo", O_RDONLY, "is a FIFO"},
+      {"link", O_RDWR, "is a FIFO"},
+      {"link", O_RDWR | O_NOFOLLOW, "is a symbolic link"},
+      {"device", O_RDONLY, "is a device"},
+      {"", O_RDONLY, "is a directory"},
+  };
+  for (const auto& r : rows) {
+    std::string why;
+    EXPECT_EQ(FILES_OpenRegular(folder.file(r.name).c_str(), r.flags, why), -1) << r.name;
+    EXPECT_EQ(why, r.why) << r.name;
+  }
+  char event[256];
+  EXPECT_LT(read(watch, event, sizeof event), 0);  // nothing opened the FIFO
+  close(watch);
 }
 
 }  // namespace
