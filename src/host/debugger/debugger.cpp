@@ -12,6 +12,7 @@
 #include "cpu/registers.h"
 #include "host/app.h"
 #include "host/debugger/disassembler.h"
+#include "host/options.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
 #include "host/shared/menus.h"
@@ -326,6 +327,15 @@ std::string auto_state_path() { return APP_Folder.path + "/" + APP_AutoStateName
 // the quit does not write the automatic state over it through a link.
 FILES_HeldEntry frozen_refused;
 
+// Whether the refused "frozen", still that one, leads to the automatic state
+// the start took, which a quit with the option on writes over all the same:
+// nothing of it is kept from `F` or the quit then.
+bool frozen_is_taken_auto() {
+  const std::string path = frozen_path(), auto_path = auto_state_path();
+  return PREFS_AutoSaveOnQuit && !frozen_refused.Filled() && frozen_refused.IsAt(path.c_str()) &&
+         APP_AutoStateTakenEntry.IsAt(auto_path.c_str()) && FILES_SameEnd(path.c_str(), auto_path.c_str());
+}
+
 void freeze() {
   const std::string path = frozen_path();
   // A disk the machine holds under that name stays where it is: the save
@@ -351,7 +361,8 @@ void freeze() {
                  path.c_str(), leads ? "leads to" : "is one file with", auto_path.c_str());
     return;
   }
-  const INPUT_Refused refused = held ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
+  const INPUT_Refused refused =
+      held || frozen_is_taken_auto() ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
   if (refused != INPUT_Refused::None) {
     std::string error, aside;
     const std::string filled = INPUT_FilledWords(frozen_refused, path.c_str());
@@ -415,12 +426,6 @@ void unfreeze() {
     // A folder, a FIFO or a device holds nothing a save could lose; a link,
     // which may lead to a file later, stays held.
     if (!std::filesystem::is_regular_file(path, ec) && !std::filesystem::is_symlink(path, ec))
-      frozen_refused.LetGo();
-    // Through a link, the automatic state the start took, which the quit
-    // writes over all the same: nothing to keep from `F` or the quit.
-    const std::string auto_path = auto_state_path();
-    if (!link_alone && APP_AutoStateTakenEntry.IsAt(auto_path.c_str()) &&
-        FILES_SameEnd(path.c_str(), auto_path.c_str()))
       frozen_refused.LetGo();
     std::fprintf(DEBUG_Console(), "Could not restore the machine from %s\n", path.c_str());
     return;
@@ -529,7 +534,7 @@ void DEBUG_RefusedLinkSaved(const char* path) {
 }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
-  return INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);
+  return !frozen_is_taken_auto() && INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);
 }
 
 void DEBUG_CommandLoop() {

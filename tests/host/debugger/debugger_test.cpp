@@ -19,6 +19,7 @@
 #include "host/app.h"
 #include "host/debugger/debugger.h"
 #include "host/events.h"
+#include "host/options.h"
 #include "host/shared/dialogs.h"
 #include "host/screen.h"
 #include "host/shared/input.h"
@@ -32,6 +33,7 @@
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
+#include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 
 namespace {
@@ -624,30 +626,42 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 }
 
 // A "frozen" that leads to the automatic state the start restored, which `U` can't restore once the ST wrote to
-// its hard disk, keeps nothing from `F` or the quit: that file is the quit's to write over at the end anyway.
+// its hard disk, keeps nothing from `F` or the quit while the quit writes over that file at the end anyway; with
+// the option off, which keeps it, `F` refuses as before, and another program's file put in place of "frozen"
+// since is set aside as before.
 TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
   const std::string auto_path = folder.file("Auto Saved State");
-  std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
-  HDD_BuildBootSector(hdd.data());
-  folder.write("HDD-C.dmg", hdd);
-  testing::internal::CaptureStdout();
-  ASSERT_TRUE(HDD_OpenImages());
-  testing::internal::GetCapturedStdout();
-  ASSERT_TRUE(STATE_Write(auto_path.c_str()));
-  HDD_CloseImages();
-  SetUp();  // the next start, which restores it
-  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
-  session("g\n", 2);
-  ASSERT_EQ(APP_AutoStateTakenUp, 1u);
-  std::fstream(folder.file("HDD-C.dmg"), std::ios::in | std::ios::out | std::ios::binary).seekp(512 * 20).put(1);
-  std::string text = session("U\nF\ng\n", 2);
-  EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("Machine saved to FOLDER/frozen\n"), std::string::npos) << text;
-  DLG_ScriptButton(true);  // Quit Anyway, were it asked
-  stderr_of([&] { session("q\n"); });
-  EXPECT_EQ(APP_QuitUnsaved, 0u);
-  EXPECT_TRUE(std::filesystem::is_symlink(folder.file("frozen")) && saved_state() == STATE_Encode());
-  HDD_CloseImages();
+  for (const auto& [on, replaced] : {std::pair{1u, false}, {0u, false}, {1u, true}}) {
+    for (const char* name : {"frozen", "Auto Saved State", "frozen (refused)"})
+      std::filesystem::remove(folder.file(name));
+    std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
+    HDD_BuildBootSector(hdd.data());
+    folder.write("HDD-C.dmg", hdd);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(HDD_OpenImages());
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(STATE_Write(auto_path.c_str()));
+    const std::vector<u8> start = read_file(auto_path);
+    HDD_CloseImages();
+    SetUp();  // the next start, which takes it up
+    PREFS_AutoSaveOnQuit = on;
+    std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+    session("g\n", 2);
+    ASSERT_EQ(APP_AutoStateRefused, 0u);
+    std::fstream(folder.file("HDD-C.dmg"), std::ios::in | std::ios::out | std::ios::binary).seekp(512 * 20).put(1);
+    std::string text = session("U\ng\n", 2);
+    EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
+    if (replaced) std::filesystem::remove(folder.file("frozen")), folder.write("frozen", {1, 2, 3});
+    text = session("F\ng\n", 2);
+    EXPECT_EQ(text.find("Machine saved to FOLDER/frozen\n") != std::string::npos, on != 0) << text;
+    DLG_ScriptButton(true);  // Quit Anyway, were it asked
+    stderr_of([&] { session("q\n"); });
+    EXPECT_EQ(APP_QuitUnsaved, 0u);
+    EXPECT_NE(std::filesystem::is_symlink(folder.file("frozen")), replaced);
+    EXPECT_TRUE(read_file(auto_path) == (on ? STATE_Encode() : start)) << on;
+    EXPECT_TRUE(!replaced || read_file(folder.file("frozen (refused)")) == std::vector<u8>({1, 2, 3}));
+    HDD_CloseImages();
+  }
 }
 
 // A disk drive A holds under that name, which `U` could not restore either, stays where and as it is. Ejected
