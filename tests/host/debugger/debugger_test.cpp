@@ -628,10 +628,14 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 // A "frozen" that leads to the automatic state the start restored, which `U` can't restore once the ST wrote to
 // its hard disk, keeps nothing from `F` or the quit while the quit writes over that file at the end anyway; with
 // the option off, which keeps it, `F` refuses as before, and another program's file put in place of "frozen"
-// since is set aside as before.
+// since is set aside as before. Without an `F`, the quit saves over it all the same.
 TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
   const std::string auto_path = folder.file("Auto Saved State");
-  for (const auto& [on, replaced] : {std::pair{1u, false}, {0u, false}, {1u, true}}) {
+  const struct {
+    u32 on;
+    bool replaced, freeze;
+  } rows[] = {{1, false, true}, {0, false, true}, {1, true, true}, {1, false, false}};
+  for (const auto& [on, replaced, freeze] : rows) {
     for (const char* name : {"frozen", "Auto Saved State", "frozen (refused)"})
       std::filesystem::remove(folder.file(name));
     std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
@@ -652,8 +656,8 @@ TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
     std::string text = session("U\ng\n", 2);
     EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
     if (replaced) std::filesystem::remove(folder.file("frozen")), folder.write("frozen", {1, 2, 3});
-    text = session("F\ng\n", 2);
-    EXPECT_EQ(text.find("Machine saved to FOLDER/frozen\n") != std::string::npos, on != 0) << text;
+    text = session(freeze ? "F\ng\n" : "g\n", 2);
+    EXPECT_EQ(text.find("Machine saved to FOLDER/frozen\n") != std::string::npos, on && freeze) << text;
     DLG_ScriptButton(true);  // Quit Anyway, were it asked
     stderr_of([&] { session("q\n"); });
     EXPECT_EQ(APP_QuitUnsaved, 0u);
