@@ -180,7 +180,7 @@ bool end_pass() {
 void take_up_auto_state() {
   if (APP_AutoStateLoaded) return;
   APP_AutoStateLoaded = 1;
-  const std::string path = APP_Folder.path + "/" + APP_AutoStateName;
+  const std::string path = APP_AutoStatePath();
   if (!FILES_Exists(path.c_str())) return;
   // Held before it is read, so that what is held is what was refused, or
   // taken.

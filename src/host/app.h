@@ -34,6 +34,8 @@ void APP_GetAppFolder();
 bool APP_LockFolder();
 // Full path of `name` in APP_Folder when such a file exists, else empty.
 std::string APP_FindFile(const char* name);
+// Where the quit writes the automatic state, and the start reads it.
+std::string APP_AutoStatePath();
 // What was under "Auto Saved State" when the start refused it
 // (APP_AutoStateRefused), held until the quit sets it aside: the quit sets
 // aside that, also once written in place, and not a state saved under the

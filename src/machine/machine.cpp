@@ -37,6 +37,8 @@ FILES_HeldEntry APP_AutoStateRefusedEntry;
 FILES_HeldEntry APP_AutoStateTakenEntry;
 u32 APP_QuitUnsaved;
 
+std::string APP_AutoStatePath() { return APP_Folder.path + "/" + APP_AutoStateName; }
+
 const char* APP_TosLine(u32 version, u32 emuTos) {
   switch (version) {
     case 10: return "TOS 1.0";

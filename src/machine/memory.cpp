@@ -356,7 +356,7 @@ void MMU_Init() {
   MMU_TosVersion = 0;
   // The automatic state comes back on the TOS it was saved with, while that
   // image is there and loads; else the folder's tos.img, as every start.
-  const std::string state = APP_Folder.path + "/" + APP_AutoStateName;
+  const std::string state = APP_AutoStatePath();
   if (!PREFS_StateTos.empty() && PREFS_AutoSaveOnQuit && FILES_Exists(state.c_str())) {
     std::string why;
     if (!MMU_LoadTOS(PREFS_StateTos, &why))

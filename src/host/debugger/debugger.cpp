@@ -319,7 +319,6 @@ void show_help() {
 }
 
 std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
-std::string auto_state_path() { return APP_Folder.path + "/" + APP_AutoStateName; }
 
 // The file `U` could not restore, held: `F` sets it aside before it writes
 // a new one, so a state of another TOS (or a disk the ST wrote to since) is
@@ -331,7 +330,7 @@ FILES_HeldEntry frozen_refused;
 // the start took, which a quit with the option on writes over all the same:
 // nothing of it is kept from `F` or the quit then.
 bool frozen_is_taken_auto() {
-  const std::string path = frozen_path(), auto_path = auto_state_path();
+  const std::string path = frozen_path(), auto_path = APP_AutoStatePath();
   return PREFS_AutoSaveOnQuit && !frozen_refused.Filled() && frozen_refused.IsAt(path.c_str()) &&
          APP_AutoStateTakenEntry.IsAt(auto_path.c_str()) && FILES_SameEnd(path.c_str(), auto_path.c_str());
 }
@@ -341,7 +340,7 @@ void freeze() {
   // A disk the machine holds under that name stays where it is: the save
   // below refuses it and says why.
   const bool held = !HOLDERS_Of(path.c_str()).empty();
-  const std::string auto_path = auto_state_path();
+  const std::string auto_path = APP_AutoStatePath();
   // A link to the automatic state the start refused (which `U` may have
   // refused too) is left as it is: that file stays for the quit to set
   // aside and say what loads it again. Where that refused link led nowhere,

@@ -204,9 +204,6 @@ std::string state_tos() {
   return ec ? std::string() : path;
 }
 
-// Where the quit writes the automatic state, and the start reads it.
-std::string auto_state_path() { return APP_Folder.path + "/" + APP_AutoStateName; }
-
 // Who holds the file at `path`, the floppies waiting for a drive left out:
 // a quit that goes ahead without them (overdue) may set aside a refused
 // state that waits as a disk, which then waits on under its new name.
@@ -337,7 +334,7 @@ namespace {
 // without it). Nor is a file the debugger's `U` refused that the name leads
 // to written over. Returns why the state is not saved, or an empty string.
 std::string save_auto_state(bool tell) {
-  const std::string path = auto_state_path();
+  const std::string path = APP_AutoStatePath();
   std::string aside;
   const INPUT_Refused refused =
       APP_AutoStateRefused ? INPUT_RefusedAt(APP_AutoStateRefusedEntry, path.c_str()) : INPUT_Refused::None;
@@ -932,17 +929,17 @@ void APP_StateLoaded(const char* path) {
 }
 
 bool APP_RefusedLinkOpen() {
-  const std::string auto_path = auto_state_path();
+  const std::string auto_path = APP_AutoStatePath();
   return APP_AutoStateRefused && INPUT_RefusedLinkOpen(APP_AutoStateRefusedEntry, auto_path.c_str());
 }
 
 void APP_RefusedLinkSaved(const char* path) {
-  const std::string auto_path = auto_state_path();
+  const std::string auto_path = APP_AutoStatePath();
   INPUT_RefusedLinkSaved(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
 bool APP_LeadsToRefusedAutoState(const char* path) {
-  const std::string auto_path = auto_state_path();
+  const std::string auto_path = APP_AutoStatePath();
   return APP_AutoStateRefused && INPUT_LeadsToRefused(APP_AutoStateRefusedEntry, auto_path.c_str(), path);
 }
 
