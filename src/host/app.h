@@ -42,9 +42,15 @@ std::string APP_AutoStatePath();
 // name since.
 extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 // What the start found there and did not refuse (restored it, or found it a
-// state it restores with the option off), held: the quit's own file, which
-// it writes over at the end whoever else could not restore it since.
+// state it restores with the option off), or the machine saved there since
+// (APP_StateSaved), held: the quit's own file, which it writes over at the
+// end whoever else could not restore it since.
 extern FILES_HeldEntry APP_AutoStateTakenEntry;
+// A state was saved at path (Save State As, the debugger's `F`, the quit
+// itself, which the user may cancel): where the automatic state's name
+// leads there and nothing the start refused is left under it, that is the
+// quit's own file again.
+void APP_StateSaved(const char* path);
 // A state restored from path (Load State, the debugger's `U`): when that is
 // what the start refused, it is refused no longer, and the quit writes over
 // it as after a start that restored it.

@@ -327,8 +327,9 @@ std::string frozen_path() { return APP_Folder.path + "/" + DEBUG_FrozenName; }
 FILES_HeldEntry frozen_refused;
 
 // Whether the refused "frozen", still that one, leads to the automatic state
-// the start took, which a quit with the option on writes over all the same:
-// nothing of it is kept from `F` or the quit then.
+// the start took (or the machine saved there since), which a quit with the
+// option on writes over all the same: nothing of it is kept from `F` or the
+// quit then.
 bool frozen_is_taken_auto() {
   const std::string path = frozen_path(), auto_path = APP_AutoStatePath();
   return PREFS_AutoSaveOnQuit && !frozen_refused.Filled() && frozen_refused.IsAt(path.c_str()) &&
@@ -395,6 +396,7 @@ void freeze() {
   std::string why;
   if (STATE_Write(path.c_str(), &why)) {
     if (auto_open) APP_RefusedLinkSaved(path.c_str());
+    APP_StateSaved(path.c_str());
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
   } else {
     std::fprintf(DEBUG_Console(), "Could not save the machine to %s: %s\n", path.c_str(), why.c_str());

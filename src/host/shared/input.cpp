@@ -386,6 +386,7 @@ std::string save_auto_state(bool tell) {
     }
     APP_AutoStateRefused = 0;
   }
+  if (saved) APP_StateSaved(path.c_str());
   return why;
 }
 
@@ -926,6 +927,12 @@ void APP_StateLoaded(const char* path) {
   // nowhere) is not what was refused.
   if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) && !APP_AutoStateRefusedEntry.Filled())
     APP_RefusedSavedOver();
+}
+
+void APP_StateSaved(const char* path) {
+  const std::string auto_path = APP_AutoStatePath();
+  const bool refused = APP_AutoStateRefused && APP_AutoStateRefusedEntry.Held();
+  if (!refused && FILES_SameEnd(path, auto_path.c_str())) APP_AutoStateTakenEntry.Hold(auto_path.c_str());
 }
 
 bool APP_RefusedLinkOpen() {

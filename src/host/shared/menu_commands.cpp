@@ -359,6 +359,7 @@ bool MENU_SaveState(const std::string& path, bool tell) {
     if (over_frozen) DEBUG_RefusedSavedOver();
     if (auto_open) APP_RefusedLinkSaved(path.c_str());
     if (frozen_open) DEBUG_RefusedLinkSaved(path.c_str());
+    APP_StateSaved(path.c_str());
     return true;
   }
   if (tell) {

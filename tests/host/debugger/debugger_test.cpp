@@ -633,9 +633,10 @@ TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
   const std::string auto_path = folder.file("Auto Saved State");
   const struct {
     u32 on;
-    bool replaced, freeze;
-  } rows[] = {{1, false, true}, {0, false, true}, {1, true, true}, {1, false, false}};
-  for (const auto& [on, replaced, freeze] : rows) {
+    bool replaced, freeze, saved;  // saved: from the menu, after the start took it up
+  } rows[] = {{1, false, true, false}, {0, false, true, false}, {1, true, true, false},
+              {1, false, false, false}, {1, false, true, true}, {1, false, false, true}};
+  for (const auto& [on, replaced, freeze, saved] : rows) {
     for (const char* name : {"frozen", "Auto Saved State", "frozen (refused)"})
       std::filesystem::remove(folder.file(name));
     std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
@@ -652,6 +653,9 @@ TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
     std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
     session("g\n", 2);
     ASSERT_EQ(APP_AutoStateRefused, 0u);
+    if (saved) {
+      ASSERT_TRUE(MENU_SaveState(auto_path));
+    }
     std::fstream(folder.file("HDD-C.dmg"), std::ios::in | std::ios::out | std::ios::binary).seekp(512 * 20).put(1);
     std::string text = session("U\ng\n", 2);
     EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
