@@ -854,8 +854,9 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
     }
     DLG_ScriptButton(true);
     const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
-    const bool kept = how != "saved over";
-    EXPECT_EQ(logged("alert 17 OK"), kept);
+    const bool kept = how != "saved over", anew = how.starts_with("saved anew");
+    EXPECT_EQ(logged("alert 17 OK"), kept && !anew);
+    EXPECT_EQ(logged("alert 23 OK"), anew);  // not the refused file
     EXPECT_EQ(said.find("kept as " + aside + ": ") != std::string::npos, kept) << said;
     EXPECT_EQ(fs::exists(aside), kept);
     if (kept) {
@@ -1453,6 +1454,19 @@ TEST_F(Menus, AQuitBeforeAnotherRamSizeSaysWhatBecomesOfTheState) {
   start();
   EXPECT_TRUE(STATE_Read(folder.file("Auto Saved State (refused)").c_str()));
   EXPECT_TRUE(marked());
+
+  // Refused again, then written over in place by a disk image: the quit no longer says it is a state.
+  fs::rename(folder.file("Auto Saved State (refused)"), folder.file("Auto Saved State"));
+  start("", true);
+  machine_run_quietly(1);
+  ASSERT_EQ(APP_AutoStateRefused, u32(STATE_RefusedRam));
+  const std::vector<u8> image = make_floppy(737280);
+  const int fd = open(folder.file("Auto Saved State").c_str(), O_WRONLY);
+  ASSERT_EQ(pwrite(fd, image.data(), 4, 0), 4);
+  close(fd);
+  testing::internal::CaptureStderr();
+  quit();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(": It is damaged, or no saved state"), npos);
 }
 
 // Each box sets its option at once, and the preferences record takes it.

@@ -124,6 +124,7 @@ const DLG_AlertText alert_texts[] = {
     {"The empty hard disk image could not be created.",
      "What lies under its name is no plain file, and it is left as it is. Once it is renamed or removed, choose "
      "the item again."},
+    {"What replaced the automatic state that could not be restored is kept under another name.", ""},
 };
 
 // The quit's explanation while the machine is not saved on quit, and while
@@ -167,7 +168,7 @@ const char* kept_state_explanation(u32 refusal) {
 DLG_AlertText DLG_AlertTexts(u32 n) {
   if (n == 3 && !PREFS_AutoSaveOnQuit) return {alert_texts[3].message, quit_unsaved};
   if (n == 3 && MMU_StartRamSize() != MMU_RamSize) return {alert_texts[3].message, quit_other_ram};
-  if (n == 17) return {alert_texts[17].message, kept_state_explanation(APP_AutoStateRefused)};
+  if (n == 17 || n == 23) return {alert_texts[n].message, kept_state_explanation(APP_AutoStateRefused)};
   return n < std::size(alert_texts) ? alert_texts[n] : alert_texts[0];
 }
 

@@ -347,6 +347,13 @@ std::string save_auto_state(bool tell) {
     // The refused link, which leads to a state saved where it led nowhere:
     // that state stays where it is.
     if (what.empty()) what = INPUT_FilledWords(APP_AutoStateRefusedEntry, path.c_str());
+    // A state written over in place since (a disk image copied onto it) is
+    // no longer one of another TOS, RAM size, cartridge or hard disk.
+    const u32 why_refused = APP_AutoStateRefused;
+    const bool of_a_state = why_refused != STATE_RefusedFile && why_refused != STATE_RefusedUnreadable &&
+                            why_refused != STATE_RefusedNotAFile;
+    const bool no_state =
+        what.empty() && of_a_state && access(path.c_str(), R_OK) == 0 && !STATE_BeginsAsState(path.c_str());
     std::string error;
     aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
@@ -357,7 +364,7 @@ std::string save_auto_state(bool tell) {
     }
     if (!what.empty()) aside += ", which " + what;
     // Another program's file, whatever the one it replaced was.
-    if (refused == INPUT_Refused::Replaced) APP_AutoStateRefused = STATE_RefusedFile;
+    if (refused == INPUT_Refused::Replaced || no_state) APP_AutoStateRefused = STATE_RefusedFile;
     const char* kept =
         refused == INPUT_Refused::Replaced ? "What replaced the automatic state" : "The automatic state";
     std::fprintf(stderr, "%s refused at the start is kept as %s: %s\n", kept, aside.c_str(),
@@ -382,7 +389,7 @@ std::string save_auto_state(bool tell) {
   if (!aside.empty()) {
     if (tell) {
       DLG_SetAlertText(aside.c_str());
-      DLG_Alert(17, 0);  // its explanation by the refusal
+      DLG_Alert(refused == INPUT_Refused::Replaced ? 23 : 17, 0);  // its explanation by the refusal
     }
     APP_AutoStateRefused = 0;
   }
