@@ -869,6 +869,20 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
     fs::remove(aside);
     fs::remove(folder.file("elsewhere"));
   }
+  // Another program's file that can't be set aside (every name taken) is kept, and said to be that file.
+  folder.write("Auto Saved State", make_floppy(737280));
+  start();
+  machine_run_quietly(1);
+  folder.write("new", {1, 2, 3});
+  fs::rename(folder.file("new"), path);
+  folder.write("Auto Saved State (refused)", {});
+  for (int n = 2; n < 100; ++n) folder.write("Auto Saved State (refused " + std::to_string(n) + ")", {});
+  DLG_ScriptButton(true);  // Quit Anyway
+  const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+  EXPECT_EQ(said.substr(0, said.find('\n')),
+            path + ", put in place of the automatic state that could not be restored at the start, is kept; no new "
+                   "state is saved: can't rename " + path + ": every name for it is taken");
+  EXPECT_EQ(read_file(path), std::vector<u8>({1, 2, 3}));
 }
 
 // An automatic state the start could not read (its permissions) may be whole: the caution at the quit says

@@ -355,17 +355,19 @@ void freeze() {
   if (!held && !own && APP_LeadsToRefusedAutoState(path.c_str())) {
     // Also when that one leads here, or both to a third.
     const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
-    std::fprintf(DEBUG_Console(),
-                 "Could not save the machine to %s: it %s %s, which could not be restored at the start "
-                 "and is kept\n",
-                 path.c_str(), leads ? "leads to" : "is one file with", auto_path.c_str());
+    const bool replaced =
+        INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) == INPUT_Refused::Replaced;
+    std::fprintf(DEBUG_Console(), "Could not save the machine to %s: it %s %s, which %s is kept\n", path.c_str(),
+                 leads ? "leads to" : "is one file with", auto_path.c_str(),
+                 replaced ? "was put in place of the automatic state that could not be restored at the start, and"
+                          : "could not be restored at the start and");
     return;
   }
   const INPUT_Refused refused =
       held || frozen_is_taken_auto() ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
   if (refused != INPUT_Refused::None) {
     std::string error, aside;
-    const std::string filled = INPUT_FilledWords(frozen_refused, path.c_str());
+    const std::string what = INPUT_RefusedWords(frozen_refused, path.c_str());
     // A link set aside leaves what it leads to where it is: the automatic
     // state's file (or its link's end, unless that link leads through this
     // one) would then be written over by the quit, which no longer knows it
@@ -387,14 +389,18 @@ void freeze() {
     std::fprintf(DEBUG_Console(), "%s is kept as %s%s%s\n",
                  refused == INPUT_Refused::Replaced ? "What replaced the machine that could not be restored"
                                                     : "The machine that could not be restored",
-                 aside.c_str(), filled.empty() ? "" : ", which ", filled.c_str());
+                 aside.c_str(), what.empty() ? "" : ", which ", what.c_str());
   }
-  if (!held) frozen_refused.LetGo();
+  // Set aside, it is no longer in the way; otherwise held until a state is
+  // written there: a save that fails keeps it known should the next `F` no
+  // longer write over the automatic state the start took (the option off).
+  if (!held && refused != INPUT_Refused::None) frozen_refused.LetGo();
   // The machine saved where the automatic state's refused link leads
   // nowhere is no more the quit's to write over than a state the menu saved
   // there.
   std::string why;
   if (STATE_Write(path.c_str(), &why)) {
+    if (!held) frozen_refused.LetGo();
     if (auto_open) APP_RefusedLinkSaved(path.c_str());
     APP_StateSaved(path.c_str());
     std::fprintf(DEBUG_Console(), "Machine saved to %s\n", path.c_str());
@@ -536,6 +542,10 @@ void DEBUG_RefusedLinkSaved(const char* path) {
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
   return !frozen_is_taken_auto() && INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);
+}
+
+bool DEBUG_RefusedFrozenReplaced() {
+  return INPUT_RefusedAt(frozen_refused, frozen_path().c_str()) == INPUT_Refused::Replaced;
 }
 
 void DEBUG_CommandLoop() {

@@ -63,6 +63,9 @@ void DEBUG_RefusedSavedOver();
 // Whether a save at `path` would replace the file `U` could not restore
 // (which `F` would set aside first): `path` leads to it.
 bool DEBUG_LeadsToRefusedFrozen(const char* path);
+// Whether what "frozen" holds now is another program's file put in place of
+// the one `U` could not restore (which `F` sets aside all the same).
+bool DEBUG_RefusedFrozenReplaced();
 // Whether what `U` refused under "frozen" is a link that leads nowhere, or
 // to a state the user saved there since (INPUT_RefusedLinkOpen); a state
 // saved at `path` meanwhile is given to DEBUG_RefusedLinkSaved, which keeps

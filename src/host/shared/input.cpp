@@ -301,11 +301,16 @@ void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const ch
   if (FILES_SameEnd(name, path)) refused.HoldFilled(name);
 }
 
-std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name) {
+std::string INPUT_RefusedWords(const FILES_HeldEntry& refused, const char* name) {
+  std::string what = FILES_NotRegular(name);
+  struct stat st;
+  if (what.empty() && stat(name, &st) != 0) what = "is a symbolic link to nothing";
+  // The refused link, which leads to a state saved where it led nowhere:
+  // that state stays where it is.
   std::error_code ec;
-  return refused.LeadsToFilled(name)
-             ? "leads to the state saved since as " + std::filesystem::canonical(name, ec).string()
-             : std::string();
+  if (what.empty() && refused.LeadsToFilled(name))
+    what = "leads to the state saved since as " + std::filesystem::canonical(name, ec).string();
+  return what;
 }
 
 bool INPUT_LeadsToRefused(const FILES_HeldEntry& refused, const char* name, const char* path) {
@@ -339,14 +344,8 @@ std::string save_auto_state(bool tell) {
   const INPUT_Refused refused =
       APP_AutoStateRefused ? INPUT_RefusedAt(APP_AutoStateRefusedEntry, path.c_str()) : INPUT_Refused::None;
   if (refused != INPUT_Refused::None && holder_in_place(path).empty()) {
-    // What is there when it is no file (a folder, a FIFO, a device): said
-    // with the name it is kept under.
-    std::string what = FILES_NotRegular(path.c_str());
-    struct stat st;
-    if (what.empty() && stat(path.c_str(), &st) != 0) what = "is a symbolic link to nothing";
-    // The refused link, which leads to a state saved where it led nowhere:
-    // that state stays where it is.
-    if (what.empty()) what = INPUT_FilledWords(APP_AutoStateRefusedEntry, path.c_str());
+    // What is there when it is no file: said with the name it is kept under.
+    const std::string what = INPUT_RefusedWords(APP_AutoStateRefusedEntry, path.c_str());
     // A state written over in place since (a disk image copied onto it) is
     // no longer one of another TOS, RAM size, cartridge or hard disk.
     const u32 why_refused = APP_AutoStateRefused;
@@ -358,7 +357,11 @@ std::string save_auto_state(bool tell) {
     aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
       const std::string why =
-          path + " could not be restored at the start and is kept; no new state is saved: " + error;
+          path +
+          (refused == INPUT_Refused::Replaced
+               ? ", put in place of the automatic state that could not be restored at the start, is kept"
+               : " could not be restored at the start and is kept") +
+          "; no new state is saved: " + error;
       std::fprintf(stderr, "%s\n", why.c_str());
       return why;
     }
@@ -379,7 +382,9 @@ std::string save_auto_state(bool tell) {
     const std::string frozen = APP_Folder.path + "/" + DEBUG_FrozenName;
     const bool leads = FILES_LeadsThrough(path.c_str(), frozen.c_str());
     why = path + (leads ? " leads to " : " is one file with ") + frozen +
-          ", which the debugger could not restore and is kept; no new state is saved";
+          (DEBUG_RefusedFrozenReplaced() ? ", which was put in place of what the debugger could not restore, and"
+                                         : ", which the debugger could not restore and") +
+          " is kept; no new state is saved";
     std::fprintf(stderr, "%s\n", why.c_str());
   } else if ((saved = STATE_Write(path.c_str(), &why))) {
     PREFS_StateTos = state_tos();

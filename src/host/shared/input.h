@@ -250,9 +250,11 @@ bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name);
 // the link aside rather than write over that state through it, and tells
 // apart what another program puts in its place.
 void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const char* path);
-// The words for a refused link set aside that leads to such a state
-// ("leads to the state saved since as PATH"); empty for any other.
-std::string INPUT_FilledWords(const FILES_HeldEntry& refused, const char* name);
+// What the refused entry at `name` is when it is no plain file, in words
+// that follow its new name once set aside: a folder, a FIFO, a device, a
+// symbolic link to nothing, or a link that leads to such a state ("leads to
+// the state saved since as PATH"); empty for a file.
+std::string INPUT_RefusedWords(const FILES_HeldEntry& refused, const char* name);
 
 // The quit request of the close box and the desktop: asks to confirm, then
 // saves, with the auto-save option, the machine's state as "Auto Saved

@@ -33,6 +33,7 @@
 #include "machine/scheduler.h"
 #include "machine/shifter.h"
 #include "machine/state.h"
+#include "support/file_size_limit.h"
 #include "support/floppy_images.h"
 #include "support/machine_fixture.h"
 
@@ -264,6 +265,18 @@ TEST_F(Debugger, TheStartLooksAtTheAutomaticStateBeforeTheFirstPrompt) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "no state");
     std::filesystem::remove(path + " (refused)");
   }
+  // Another program's file put in its place since is kept too, and said to be that file.
+  folder.write("Auto Saved State", {'n', 'o', ' ', 's', 't', 'a', 't', 'e'});
+  APP_AutoStateLoaded = 0;
+  session("g\n", 1);
+  folder.write("new", {1, 2, 3});
+  std::filesystem::rename(folder.file("new"), path);
+  std::string said;
+  stderr_of([&] { said = session("F\nq\n"); });
+  EXPECT_NE(said.find("it leads to FOLDER/Auto Saved State, which was put in place of the automatic state that "
+                      "could not be restored at the start, and is kept"),
+            std::string::npos) << said;
+  std::filesystem::remove(path + " (refused)");
   EXPECT_EQ(APP_AutoStateRefused, 0u);
   std::filesystem::remove(folder.file("frozen"));
   // The other way round: "frozen" is the file the refused link leads to.
@@ -405,7 +418,9 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
     EXPECT_NE(DLG_LastAlertText().find("frozen is a symbolic link to nothing"), std::string::npos);
     if (appears) folder.write("gone", {1, 2, 3});
     text = session("F\nq\n");
-    EXPECT_NE(text.find("kept as FOLDER/frozen (refused)"), std::string::npos) << text;
+    EXPECT_NE(text.find(appears ? "kept as FOLDER/frozen (refused)\n"
+                                : "kept as FOLDER/frozen (refused), which is a symbolic link to nothing\n"),
+              std::string::npos) << text;
     EXPECT_TRUE(std::filesystem::is_symlink(folder.file("frozen (refused)")));
     std::ifstream gone(folder.file("gone"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(gone), {}), appears ? "\1\2\3" : "");
@@ -484,6 +499,19 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 130 OK"});
   EXPECT_EQ(APP_QuitUnsaved, 1u);
   EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+  // Another program's file put in its place since is kept too, and said to be that file.
+  std::filesystem::remove(folder.file("frozen"));
+  folder.write("frozen", {1, 2, 3});
+  std::filesystem::remove(auto_path);
+  std::filesystem::create_symlink("frozen", auto_path);
+  session("U\ng\n", 2);
+  folder.write("new", {4, 5, 6});
+  std::filesystem::rename(folder.file("new"), folder.file("frozen"));
+  EXPECT_NE(stderr_of([] { APP_QuitNow(); })
+                .find(auto_path + " leads to " + folder.file("frozen") +
+                      ", which was put in place of what the debugger could not restore, and is kept"),
+            std::string::npos);
+  EXPECT_EQ(saved_state(), (std::vector<u8>{4, 5, 6}));
 
   // A "frozen" that links to the automatic state's file (one that came after the start) is not set aside
   // either: the link alone would be, and the quit would write over what it leads to.
@@ -627,16 +655,19 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
 
 // A "frozen" that leads to the automatic state the start restored, which `U` can't restore once the ST wrote to
 // its hard disk, keeps nothing from `F` or the quit while the quit writes over that file at the end anyway; with
-// the option off, which keeps it, `F` refuses as before, and another program's file put in place of "frozen"
-// since is set aside as before. Without an `F`, the quit saves over it all the same.
+// the option off, which keeps it, `F` refuses as before (also after an `F` that failed with the option on),
+// and another program's file put in place of "frozen" since is set aside as before. Without an `F`, the quit
+// saves over it all the same.
 TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
   const std::string auto_path = folder.file("Auto Saved State");
   const struct {
     u32 on;
     bool replaced, freeze, saved;  // saved: from the menu, after the start took it up
-  } rows[] = {{1, false, true, false}, {0, false, true, false}, {1, true, true, false},
-              {1, false, false, false}, {1, false, true, true}, {1, false, false, true}};
-  for (const auto& [on, replaced, freeze, saved] : rows) {
+    bool failed;                   // an `F` the disk had no room for, the option switched off after it
+  } rows[] = {{1, false, true, false, false}, {0, false, true, false, false}, {1, true, true, false, false},
+              {1, false, false, false, false}, {1, false, true, true, false}, {1, false, false, true, false},
+              {1, false, true, false, true}};
+  for (auto [on, replaced, freeze, saved, failed] : rows) {
     for (const char* name : {"frozen", "Auto Saved State", "frozen (refused)"})
       std::filesystem::remove(folder.file(name));
     std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
@@ -660,6 +691,12 @@ TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
     std::string text = session("U\ng\n", 2);
     EXPECT_NE(text.find("Could not restore the machine from FOLDER/frozen\n"), std::string::npos) << text;
     if (replaced) std::filesystem::remove(folder.file("frozen")), folder.write("frozen", {1, 2, 3});
+    if (failed) {
+      FileSizeLimit full(4096);
+      text = session("F\ng\n", 2);
+      EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen: "), std::string::npos) << text;
+      PREFS_AutoSaveOnQuit = on = 0;
+    }
     text = session(freeze ? "F\ng\n" : "g\n", 2);
     EXPECT_EQ(text.find("Machine saved to FOLDER/frozen\n") != std::string::npos, on && freeze) << text;
     DLG_ScriptButton(true);  // Quit Anyway, were it asked
