@@ -357,10 +357,12 @@ void freeze() {
     const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
     const bool replaced =
         INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) == INPUT_Refused::Replaced;
-    std::fprintf(DEBUG_Console(), "Could not save the machine to %s: it %s %s, which %s is kept\n", path.c_str(),
-                 leads ? "leads to" : "is one file with", auto_path.c_str(),
-                 replaced ? "was put in place of the automatic state that could not be restored at the start, and"
-                          : "could not be restored at the start and");
+    const char* what = replaced ? "was put in place of the automatic state that " : "";
+    std::fprintf(DEBUG_Console(),
+                 "Could not save the machine to %s: it %s %s, which %scould not be restored at the start%s "
+                 "is kept\n",
+                 path.c_str(), leads ? "leads to" : "is one file with", auto_path.c_str(), what,
+                 replaced ? ", and" : " and");
     return;
   }
   const INPUT_Refused refused =

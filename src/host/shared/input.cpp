@@ -381,9 +381,10 @@ std::string save_auto_state(bool tell) {
   if (HOLDERS_Of(path.c_str()).empty() && DEBUG_LeadsToRefusedFrozen(path.c_str())) {
     const std::string frozen = APP_Folder.path + "/" + DEBUG_FrozenName;
     const bool leads = FILES_LeadsThrough(path.c_str(), frozen.c_str());
+    const bool replaced = DEBUG_RefusedFrozenReplaced();
     why = path + (leads ? " leads to " : " is one file with ") + frozen +
-          (DEBUG_RefusedFrozenReplaced() ? ", which was put in place of what the debugger could not restore, and"
-                                         : ", which the debugger could not restore and") +
+          (replaced ? ", which was put in place of what the debugger could not restore, and"
+                    : ", which the debugger could not restore and") +
           " is kept; no new state is saved";
     std::fprintf(stderr, "%s\n", why.c_str());
   } else if ((saved = STATE_Write(path.c_str(), &why))) {
