@@ -52,8 +52,9 @@ extern FILES_HeldEntry APP_AutoStateTakenEntry;
 // quit's own file again.
 void APP_StateSaved(const char* path);
 // A state restored from path (Load State, the debugger's `U`): when that is
-// what the start refused, it is refused no longer, and the quit writes over
-// it as after a start that restored it.
+// what the start refused, still under the automatic state's name, it is
+// refused no longer, and the quit writes over it as after a start that
+// restored it.
 void APP_StateLoaded(const char* path);
 // A state was saved (Save State As) over what the start refused, where
 // APP_LeadsToRefusedAutoState said the save led: the name holds this

@@ -382,15 +382,17 @@ void freeze() {
     } else {
       aside = INPUT_SetAsideRefused(path, error);
     }
+    const bool replaced = refused == INPUT_Refused::Replaced;
     if (aside.empty()) {
-      std::fprintf(DEBUG_Console(),
-                   "Could not save the machine to %s, which could not be restored and is kept: %s\n",
-                   path.c_str(), error.c_str());
+      std::fprintf(DEBUG_Console(), "Could not save the machine to %s, which %s is kept: %s\n", path.c_str(),
+                   replaced ? "was put in place of the machine that could not be restored, and"
+                            : "could not be restored and",
+                   error.c_str());
       return;
     }
     std::fprintf(DEBUG_Console(), "%s is kept as %s%s%s\n",
-                 refused == INPUT_Refused::Replaced ? "What replaced the machine that could not be restored"
-                                                    : "The machine that could not be restored",
+                 replaced ? "What replaced the machine that could not be restored"
+                          : "The machine that could not be restored",
                  aside.c_str(), what.empty() ? "" : ", which ", what.c_str());
   }
   // Set aside, it is no longer in the way; otherwise held until a state is
@@ -530,8 +532,10 @@ bool run_command(const std::string& line) {
 }  // namespace
 
 void DEBUG_StateLoaded(const char* path) {
-  // Whatever a refused link held alone leads to is not what was refused.
-  if (frozen_refused.IsAt(path) && !frozen_refused.Filled()) frozen_refused.LetGo();
+  // Whatever a refused link held alone leads to is not what was refused;
+  // restored under another name since, it no longer stands for "frozen".
+  if (frozen_refused.IsAt(path) && !frozen_refused.Filled() && frozen_refused.IsAt(frozen_path().c_str()))
+    frozen_refused.LetGo();
 }
 
 void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }

@@ -52,8 +52,9 @@ extern i32 DEBUG_TraceCount;
 constexpr const char* DEBUG_FrozenName = "frozen";
 
 // The menu restored the machine from `path`: when that is the file `U` could
-// not restore (its TOS back, made readable), `F` writes over it as after a
-// `U` that restored it, instead of setting it aside as refused.
+// not restore (its TOS back, made readable), still under "frozen", `F`
+// writes over it as after a `U` that restored it, instead of setting it
+// aside as refused.
 void DEBUG_StateLoaded(const char* path);
 // The menu saved the machine over the file `U` could not restore (where
 // DEBUG_LeadsToRefusedFrozen said the save led): `F` writes over it as

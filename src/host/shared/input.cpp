@@ -937,14 +937,21 @@ void APP_RefusedSavedOver() {
 
 void APP_StateLoaded(const char* path) {
   // Whatever a refused link held alone leads to (a state saved where it led
-  // nowhere) is not what was refused.
-  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) && !APP_AutoStateRefusedEntry.Filled())
+  // nowhere) is not what was refused. Restored under another name since,
+  // it no longer stands for what lies under the automatic state's name now.
+  const std::string auto_path = APP_AutoStatePath();
+  if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) && !APP_AutoStateRefusedEntry.Filled() &&
+      APP_AutoStateRefusedEntry.IsAt(auto_path.c_str())) {
     APP_RefusedSavedOver();
+    APP_AutoStateTakenEntry.Hold(auto_path.c_str());
+  }
 }
 
 void APP_StateSaved(const char* path) {
   const std::string auto_path = APP_AutoStatePath();
-  const bool refused = APP_AutoStateRefused && APP_AutoStateRefusedEntry.Held();
+  // Held, what the start refused may no longer be under the name at all.
+  const bool refused = APP_AutoStateRefused &&
+                       INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) != INPUT_Refused::None;
   if (!refused && FILES_SameEnd(path, auto_path.c_str())) APP_AutoStateTakenEntry.Hold(auto_path.c_str());
 }
 

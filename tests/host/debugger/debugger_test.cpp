@@ -461,15 +461,25 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
-  // Every name to keep it under taken: `F` saves nothing, and says so.
-  folder.write("frozen", {1, 2, 3});
+  // Every name to keep it under taken: `F` saves nothing, and says so, and what it keeps: another program's
+  // file put in its place is none the debugger could not restore.
   folder.write("frozen (refused)", {});
   for (int n = 2; n < 100; ++n) folder.write("frozen (refused " + std::to_string(n) + ")", {});
-  const std::string text = session("U\nF\nq\n");
-  EXPECT_NE(text.find("Could not save the machine to FOLDER/frozen, which could not be restored and is kept: "
-                      "can't rename FOLDER/frozen: every name for it is taken"),
-            std::string::npos) << text;
-  EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+  for (const bool replaced : {false, true}) {
+    folder.write("frozen", {1, 2, 3});
+    std::string text = session("U\ng\n", 2);
+    if (replaced) {
+      folder.write("new", {1, 2, 3});
+      std::filesystem::rename(folder.file("new"), folder.file("frozen"));
+    }
+    text += session("F\nq\n");
+    EXPECT_NE(text.find(std::string("Could not save the machine to FOLDER/frozen, which ") +
+                        (replaced ? "was put in place of the machine that could not be restored, and"
+                                  : "could not be restored and") +
+                        " is kept: can't rename FOLDER/frozen: every name for it is taken"),
+              std::string::npos) << text;
+    EXPECT_EQ(saved_state(), (std::vector<u8>{1, 2, 3}));
+  }
   // Nor does the quit write over it through an automatic state that leads to it (also by a link of its own,
   // or both to a third file): it keeps the file and says why no state is saved.
   const std::string auto_path = folder.file("Auto Saved State");
@@ -651,23 +661,48 @@ TEST_F(Debugger, ThawLiftsTheStartsRefusalOfTheSameFile) {
   EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos) << text;
   EXPECT_FALSE(std::filesystem::exists(path + " (refused)"));
   EXPECT_TRUE(DLG_Log.empty());
+  // Not when it lies under another name since: another program's file put under the automatic state's name
+  // is kept from the quit, and one put in place of a refused "frozen" from `F`, restored from the menu.
+  std::filesystem::rename(path, folder.file("old"));
+  APP_AutoStateRefusedEntry.Hold(folder.file("old").c_str());
+  APP_AutoStateRefused = STATE_RefusedUnreadable;
+  folder.write("Auto Saved State", {1, 2, 3});
+  std::filesystem::remove(folder.file("frozen"));
+  std::filesystem::create_symlink("old", folder.file("frozen"));
+  APP_StopFlag = 0;
+  stderr_of([&] { text = session("U\nq\n"); });
+  EXPECT_NE(text.find("Machine restored from FOLDER/frozen"), std::string::npos) << text;
+  EXPECT_EQ(read_file(path + " (refused)"), std::vector<u8>({1, 2, 3}));
+  std::filesystem::remove(folder.file("frozen"));
+  const std::vector<u8> state = read_file(path);
+  folder.write("frozen", std::vector<u8>(state.begin(), state.end() - 1));  // damaged
+  APP_StopFlag = 0;
+  ASSERT_NE(session("U\ng\n", 2).find("Could not restore"), std::string::npos);
+  std::filesystem::rename(folder.file("frozen"), folder.file("old"));
+  folder.write("old", state);  // mended in place
+  folder.write("frozen", {4, 5, 6});
+  DLG_ScriptFile(folder.file("old"));
+  MENU_Command(MENU_Choice(MENU_StatesId, 2));
+  EXPECT_NE(session("F\ng\n", 2).find("kept as FOLDER/frozen (refused)"), std::string::npos);
+  EXPECT_EQ(read_file(folder.file("frozen (refused)")), std::vector<u8>({4, 5, 6}));
 }
 
 // A "frozen" that leads to the automatic state the start restored, which `U` can't restore once the ST wrote to
 // its hard disk, keeps nothing from `F` or the quit while the quit writes over that file at the end anyway; with
 // the option off, which keeps it, `F` refuses as before (also after an `F` that failed with the option on),
 // and another program's file put in place of "frozen" since is set aside as before. Without an `F`, the quit
-// saves over it all the same.
+// saves over it all the same. So with one the start refused, restored from the menu or saved anew since.
 TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
   const std::string auto_path = folder.file("Auto Saved State");
   const struct {
     u32 on;
     bool replaced, freeze, saved;  // saved: from the menu, after the start took it up
     bool failed;                   // an `F` the disk had no room for, the option switched off after it
-  } rows[] = {{1, false, true, false, false}, {0, false, true, false, false}, {1, true, true, false, false},
-              {1, false, false, false, false}, {1, false, true, true, false}, {1, false, false, true, false},
-              {1, false, true, false, true}};
-  for (auto [on, replaced, freeze, saved, failed] : rows) {
+    int refused;  // as by a start that refused it, then 1: restored from the menu, 2: removed and saved anew
+  } rows[] = {{1, false, true, false, false, 0}, {0, false, true, false, false, 0}, {1, true, true, false, false, 0},
+              {1, false, false, false, false, 0}, {1, false, true, true, false, 0}, {1, false, false, true, false, 0},
+              {1, false, true, false, true, 0}, {1, false, true, false, false, 1}, {1, false, false, false, false, 2}};
+  for (auto [on, replaced, freeze, saved, failed, refused] : rows) {
     for (const char* name : {"frozen", "Auto Saved State", "frozen (refused)"})
       std::filesystem::remove(folder.file(name));
     std::vector<u8> hdd(HDD_EmptyImageBytes, 0);
@@ -684,7 +719,15 @@ TEST_F(Debugger, ThawRefusedKeepsNothingOfTheStartsOwnAutomaticState) {
     std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
     session("g\n", 2);
     ASSERT_EQ(APP_AutoStateRefused, 0u);
-    if (saved) {
+    if (refused) {
+      APP_AutoStateTakenEntry.LetGo();
+      APP_AutoStateRefusedEntry.Hold(auto_path.c_str());
+      APP_AutoStateRefused = STATE_RefusedUnreadable;
+      DLG_ScriptClear();  // the last row's Quit Anyway, not asked for
+      if (refused == 1) DLG_ScriptFile(auto_path), MENU_Command(MENU_Choice(MENU_StatesId, 2));
+      else std::filesystem::remove(auto_path);
+    }
+    if (saved || refused == 2) {
       ASSERT_TRUE(MENU_SaveState(auto_path));
     }
     std::fstream(folder.file("HDD-C.dmg"), std::ios::in | std::ios::out | std::ios::binary).seekp(512 * 20).put(1);
