@@ -43,7 +43,8 @@ std::string APP_AutoStatePath();
 extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 // What the start found there and did not refuse (restored it, or found it a
 // state it restores with the option off), or the machine saved there since
-// (APP_StateSaved), held: the quit's own file, which it writes over at the
+// (APP_StateSaved), or what it refused and restored from there since
+// (APP_StateLoaded), held: the quit's own file, which it writes over at the
 // end whoever else could not restore it since.
 extern FILES_HeldEntry APP_AutoStateTakenEntry;
 // A state was saved at path (Save State As, the debugger's `F`, the quit

@@ -533,7 +533,7 @@ bool run_command(const std::string& line) {
 
 void DEBUG_StateLoaded(const char* path) {
   // Whatever a refused link held alone leads to is not what was refused;
-  // restored under another name since, it no longer stands for "frozen".
+  // moved from "frozen" since, it no longer stands for what lies there now.
   if (frozen_refused.IsAt(path) && !frozen_refused.Filled() && frozen_refused.IsAt(frozen_path().c_str()))
     frozen_refused.LetGo();
 }

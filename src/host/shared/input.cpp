@@ -937,8 +937,8 @@ void APP_RefusedSavedOver() {
 
 void APP_StateLoaded(const char* path) {
   // Whatever a refused link held alone leads to (a state saved where it led
-  // nowhere) is not what was refused. Restored under another name since,
-  // it no longer stands for what lies under the automatic state's name now.
+  // nowhere) is not what was refused. Moved from the automatic state's
+  // name since, it no longer stands for what lies there now.
   const std::string auto_path = APP_AutoStatePath();
   if (APP_AutoStateRefused && APP_AutoStateRefusedEntry.IsAt(path) && !APP_AutoStateRefusedEntry.Filled() &&
       APP_AutoStateRefusedEntry.IsAt(auto_path.c_str())) {

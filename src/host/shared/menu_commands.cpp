@@ -246,9 +246,9 @@ void save_state_as(u32) {
 
 // A restored state inserts its own images again: the eject items follow.
 // Its ST has its pointer where it was when saved. The automatic state the
-// start refused, loaded here (its TOS back, made readable), is refused no
-// longer: the quit writes over it as after a start that restored it; so is
-// the debugger's "frozen" that `U` refused.
+// start refused, loaded here (its TOS back, made readable) while still
+// under its name, is refused no longer: the quit writes over it as after a
+// start that restored it; so is the debugger's "frozen" that `U` refused.
 void load_state(u32) {
   NAV_Reply reply;
   NAV_GetFile(reply, NAV_PromptLoadState);
