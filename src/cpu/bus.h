@@ -222,6 +222,9 @@ enum : u32 {
   STATE_RefusedHardDisk,
   STATE_RefusedNotAFile,
   STATE_RefusedEarlierHardDisk,
+  // No refusal: what was refused is, written over since, a state this
+  // machine restores now.
+  STATE_RestoresNow,
 };
 // Why STATE_Read (or STATE_Check) last refused a file (one of the above).
 extern u32 STATE_Refusal;

@@ -49,18 +49,19 @@ extern FILES_HeldEntry APP_AutoStateRefusedEntry;
 extern FILES_HeldEntry APP_AutoStateTakenEntry;
 // A state was saved at path (Save State As, the debugger's `F`, the quit
 // itself, which the user may cancel): where the automatic state's name
-// leads there and nothing the start refused is left under it, that is the
-// quit's own file again.
+// leads there, what the start refused is gone from it (a refused link that
+// led nowhere stays refused, DEBUG_StateSaved likewise), and that is the
+// quit's own file again. A file another program put there, a state too, is
+// set aside all the same.
 void APP_StateSaved(const char* path);
 // A state restored from path (Load State, the debugger's `U`): when that is
 // what the start refused, still under the automatic state's name, it is
 // refused no longer, and the quit writes over it as after a start that
 // restored it.
 void APP_StateLoaded(const char* path);
-// A state was saved (Save State As) over what the start refused, where
-// APP_LeadsToRefusedAutoState said the save led: the name holds this
-// machine's state now, which the quit writes over as usual, whether or not
-// it can be read.
+// What the start refused is no longer under the name (the machine saved
+// or restored its state there): the quit writes over it as usual, whether
+// or not it can be read.
 void APP_RefusedSavedOver();
 // Whether a state saved at path (through its symbolic links) would replace
 // what the start refused under "Auto Saved State" before the quit has set

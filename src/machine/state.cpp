@@ -385,17 +385,6 @@ bool read_state(const char* path, bool restore) {
 
 bool STATE_Read(const char* path) { return read_state(path, true); }
 
-bool STATE_BeginsAsState(const char* path) {
-  std::string why;
-  const int fd = FILES_OpenRegular(path, O_RDONLY, why);
-  if (fd < 0) return false;
-  u8 magic[4];
-  const bool state =
-      pread(fd, magic, sizeof magic, 0) == ssize_t(sizeof magic) && be_read32(magic) == STATE_Magic;
-  close(fd);
-  return state;
-}
-
 bool STATE_Check(const char* path) {
   looking = true;
   const bool fits = read_state(path, false);

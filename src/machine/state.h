@@ -58,11 +58,6 @@ STATE_Result STATE_Decode(const u8* data, size_t size);
 // says `text` (in place of "Invalid file") and STATE_Refusal becomes `why`.
 void STATE_RefuseFile(const std::string& text, u32 why);
 
-// Whether the regular file `path` leads to begins as a saved state does,
-// whichever machine saved it: a state saved under a name, not a file
-// another program put there.
-bool STATE_BeginsAsState(const char* path);
-
 // Writes the state to path: a new file in its place, complete or not at all
 // (through a symbolic link, in place of the link's target; an existing
 // file's permissions kept). Never over a file the machine holds, by

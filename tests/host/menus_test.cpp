@@ -535,7 +535,7 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
       }
       if (saved_over) {
         fs::remove_all(path);
-        ASSERT_TRUE(STATE_Write(path.c_str()));
+        ASSERT_TRUE(MENU_SaveState(path));
       }
       DLG_ScriptButton(true);
       const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
@@ -800,7 +800,8 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       {"drive A wrote", false}, {"changed in place", false}, {"saved over", false},
       {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false},
       {"moved and linked, held out of descriptors", false}, {"saved anew by another program", false},
-      {"saved anew by another program", true}};
+      {"saved anew by another program", true}, {"a state saved anew by another program", false},
+      {"a state copied in place", false}};
   for (const auto& [how, link] : cases) {
     SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
@@ -835,6 +836,11 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       ASSERT_TRUE(DISKIMG_Holds(0, path.c_str()));
       ASSERT_EQ(pwrite(DISKIMG_Files[0], &image[512], 1, 512), 1);
       DISKIMG_Eject('A');
+    } else if (how == "a state copied in place") {
+      image = STATE_Encode();
+      const int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
+      ASSERT_EQ(write(fd, image.data(), image.size()), ssize_t(image.size()));
+      close(fd);
     } else if (how == "changed in place" || how.starts_with("moved and linked")) {
       if (how != "changed in place") {
         fs::rename(path, folder.file("elsewhere"));
@@ -843,21 +849,24 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       const int fd = open(path.c_str(), O_WRONLY);
       ASSERT_EQ(pwrite(fd, &image[512], 1, 512), 1);
       close(fd);
-    } else if (how == "saved anew by another program") {
-      // As an editor saves: a new file renamed over the old one.
+    } else if (how.ends_with("saved anew by another program")) {
+      // As an editor saves: a new file renamed over the old one; or a backup of a state moved back.
+      if (how[0] == 'a') image = STATE_Encode();
       folder.write("new", image);
       fs::rename(folder.file("new"), link ? folder.file("elsewhere") : path);
     } else {
       // Each save frees the inode of the file it replaces, which the next one may well be given.
       for (int saves = 0; saves < 8 && (saves < 2 || FILES_IdOf(path) != refused); ++saves)
-        ASSERT_TRUE(STATE_Write(path.c_str()));
+        ASSERT_TRUE(MENU_SaveState(path));
     }
     DLG_ScriptButton(true);
     const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
-    const bool kept = how != "saved over", anew = how.starts_with("saved anew");
+    const bool kept = how != "saved over", anew = how.ends_with("saved anew by another program");
     EXPECT_EQ(logged("alert 17 OK"), kept && !anew);
     EXPECT_EQ(logged("alert 23 OK"), anew);  // not the refused file
     EXPECT_EQ(said.find("kept as " + aside + ": ") != std::string::npos, kept) << said;
+    // Said as what it is now, not as what the start refused.
+    EXPECT_EQ(said.find("this machine restores now") != std::string::npos, how.starts_with("a state")) << said;
     EXPECT_EQ(fs::exists(aside), kept);
     if (kept) {
       EXPECT_EQ(read_file(aside), image);

@@ -538,7 +538,9 @@ void DEBUG_StateLoaded(const char* path) {
     frozen_refused.LetGo();
 }
 
-void DEBUG_RefusedSavedOver() { frozen_refused.LetGo(); }
+void DEBUG_StateSaved(const char* path) {
+  if (!frozen_refused.Filled() && FILES_SameEnd(path, frozen_path().c_str())) frozen_refused.LetGo();
+}
 
 bool DEBUG_RefusedLinkOpen() { return INPUT_RefusedLinkOpen(frozen_refused, frozen_path().c_str()); }
 

@@ -56,10 +56,11 @@ constexpr const char* DEBUG_FrozenName = "frozen";
 // writes over it as after a `U` that restored it, instead of setting it
 // aside as refused.
 void DEBUG_StateLoaded(const char* path);
-// The menu saved the machine over the file `U` could not restore (where
-// DEBUG_LeadsToRefusedFrozen said the save led): `F` writes over it as
-// usual.
-void DEBUG_RefusedSavedOver();
+// The machine saved a state at `path` (APP_StateSaved): where "frozen"
+// leads there, what `U` could not restore is gone, and `F` writes over the
+// state as usual; the refused link that led nowhere stays set aside from
+// the state saved where it leads.
+void DEBUG_StateSaved(const char* path);
 
 // Whether a save at `path` would replace the file `U` could not restore
 // (which `F` would set aside first): `path` leads to it.

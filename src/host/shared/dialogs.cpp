@@ -159,6 +159,8 @@ const char* kept_state_explanation(u32 refusal) {
     case STATE_RefusedHardDisk:
       return "Its hard disk changed since it was saved (or is gone): its ST would write over what is on the disk "
              "now. File > Saved State loads it again only with the hard disk as it was then.";
+    case STATE_RestoresNow:
+      return "It is a saved state this machine restores now: File > Saved State loads it.";
     default: return alert_texts[17].explanation;
   }
 }

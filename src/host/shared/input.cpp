@@ -281,13 +281,11 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error) {
 
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path) {
   if (refused.IsAt(path)) return INPUT_Refused::Itself;
-  // The machine's own saves there let it go (APP_RefusedSavedOver,
-  // DEBUG_RefusedSavedOver): one that can't be read is another program's
-  // too.
+  // The machine's own saves there let it go (APP_StateSaved): any other
+  // file is another program's, a saved state (a backup moved back) too.
   struct stat st;
-  return refused.Held() && stat(path, &st) == 0 && S_ISREG(st.st_mode) && !STATE_BeginsAsState(path)
-             ? INPUT_Refused::Replaced
-             : INPUT_Refused::None;
+  return refused.Held() && stat(path, &st) == 0 && S_ISREG(st.st_mode) ? INPUT_Refused::Replaced
+                                                                         : INPUT_Refused::None;
 }
 
 bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name) {
@@ -330,8 +328,8 @@ namespace {
 // told what loads it again (by why it was refused); when it can't be, it
 // stays and no new one is written over it. Written into since (by drive A,
 // or another program), it is still what the start refused, and so is a new
-// file another program saved in its place; a state put in its place since
-// (the user saved one under the name) is not: it is written over as it
+// file another program saved in its place (a state too); a state this
+// machine saved under the name since is not: it is written over as it
 // would be without the refusal. A file the machine holds (a disk under that
 // name, or a link to one) is neither set aside nor written over: the save
 // refuses it and says who holds it, and so does a floppy waiting for a
@@ -346,13 +344,12 @@ std::string save_auto_state(bool tell) {
   if (refused != INPUT_Refused::None && holder_in_place(path).empty()) {
     // What is there when it is no file: said with the name it is kept under.
     const std::string what = INPUT_RefusedWords(APP_AutoStateRefusedEntry, path.c_str());
-    // A state written over in place since (a disk image copied onto it) is
-    // no longer one of another TOS, RAM size, cartridge or hard disk.
-    const u32 why_refused = APP_AutoStateRefused;
-    const bool of_a_state = why_refused != STATE_RefusedFile && why_refused != STATE_RefusedUnreadable &&
-                            why_refused != STATE_RefusedNotAFile;
-    const bool no_state =
-        what.empty() && of_a_state && access(path.c_str(), R_OK) == 0 && !STATE_BeginsAsState(path.c_str());
+    // A file is said as what it is now: written over in place since (a disk
+    // image copied onto a state of another TOS, a state onto a disk image),
+    // or another program's, whatever the one it replaced was.
+    const u32 now = !what.empty()               ? APP_AutoStateRefused
+                    : STATE_Check(path.c_str()) ? STATE_RestoresNow
+                                                : STATE_Refusal;
     std::string error;
     aside = INPUT_SetAsideRefused(path, error);
     if (aside.empty()) {
@@ -366,8 +363,7 @@ std::string save_auto_state(bool tell) {
       return why;
     }
     if (!what.empty()) aside += ", which " + what;
-    // Another program's file, whatever the one it replaced was.
-    if (refused == INPUT_Refused::Replaced || no_state) APP_AutoStateRefused = STATE_RefusedFile;
+    APP_AutoStateRefused = now;
     const char* kept =
         refused == INPUT_Refused::Replaced ? "What replaced the automatic state" : "The automatic state";
     std::fprintf(stderr, "%s refused at the start is kept as %s: %s\n", kept, aside.c_str(),
@@ -948,11 +944,14 @@ void APP_StateLoaded(const char* path) {
 }
 
 void APP_StateSaved(const char* path) {
+  DEBUG_StateSaved(path);
   const std::string auto_path = APP_AutoStatePath();
-  // Held, what the start refused may no longer be under the name at all.
-  const bool refused = APP_AutoStateRefused &&
-                       INPUT_RefusedAt(APP_AutoStateRefusedEntry, auto_path.c_str()) != INPUT_Refused::None;
-  if (!refused && FILES_SameEnd(path, auto_path.c_str())) APP_AutoStateTakenEntry.Hold(auto_path.c_str());
+  if (!FILES_SameEnd(path, auto_path.c_str())) return;
+  // This machine's state is what the name opens now: nothing refused is
+  // left under it, unless it is the refused link that led nowhere, which
+  // stays set aside from the state saved where it leads.
+  if (APP_AutoStateRefused && !APP_AutoStateRefusedEntry.Filled()) APP_RefusedSavedOver();
+  if (!APP_AutoStateRefused) APP_AutoStateTakenEntry.Hold(auto_path.c_str());
 }
 
 bool APP_RefusedLinkOpen() {

@@ -225,10 +225,11 @@ std::string INPUT_SetAsideRefused(const std::string& path, std::string& error);
 
 // What a save at `path` would replace of the file refused under that name
 // that `refused` holds: none of it; the file itself (written into, or moved
-// with a link to it put in its place); or what was put in its place since
-// and is no saved state (another program's new version of it, saved as a
-// new file). A state saved under the name since is none of it: it is
-// written over as it would be without the refusal.
+// with a link to it put in its place); or the file put in its place since
+// by another program (its new version of it, saved as a new file, or a
+// state moved back). A state this machine saved under the name lets the
+// refused file go (APP_StateSaved, DEBUG_StateSaved): it is written over as
+// it would be without the refusal.
 enum class INPUT_Refused { None, Itself, Replaced };
 INPUT_Refused INPUT_RefusedAt(const FILES_HeldEntry& refused, const char* path);
 // Whether a save at `path` would replace what was refused under `name`

@@ -352,11 +352,7 @@ bool MENU_SaveState(const std::string& path, bool tell) {
   // link, held alone, is set aside rather than written over through.
   const bool auto_open = APP_RefusedLinkOpen();
   const bool frozen_open = DEBUG_RefusedLinkOpen();
-  const bool over_auto = !auto_open && APP_LeadsToRefusedAutoState(path.c_str());
-  const bool over_frozen = !frozen_open && DEBUG_LeadsToRefusedFrozen(path.c_str());
   if (STATE_Write(path.c_str(), &why)) {
-    if (over_auto) APP_RefusedSavedOver();
-    if (over_frozen) DEBUG_RefusedSavedOver();
     if (auto_open) APP_RefusedLinkSaved(path.c_str());
     if (frozen_open) DEBUG_RefusedLinkSaved(path.c_str());
     APP_StateSaved(path.c_str());

@@ -434,30 +434,35 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
 // one: `F` writes over it and says nothing of a refused file. Made a state in place and loaded from the menu,
 // it is refused no longer either.
 TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
-  enum { Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram };
-  for (const int then : {Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram}) {
+  enum { Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram, StateMovedBackByAnotherProgram };
+  for (const int then :
+       {Kept, Replaced, LoadedFromTheMenu, SavedAnewByAnotherProgram, StateMovedBackByAnotherProgram}) {
     SCOPED_TRACE(then);
     folder.write("frozen", {1, 2, 3});
     std::string text = session("U\ng\n", 2);
-    if (then == SavedAnewByAnotherProgram) {
-      folder.write("new", {4, 5, 6});
+    const std::vector<u8> state = STATE_Encode();
+    if (then >= SavedAnewByAnotherProgram) {
+      folder.write("new", then == SavedAnewByAnotherProgram ? std::vector<u8>{4, 5, 6} : state);
       std::filesystem::rename(folder.file("new"), folder.file("frozen"));
     } else if (then == Replaced) {
       std::filesystem::remove(folder.file("frozen"));
-      ASSERT_TRUE(STATE_Write(folder.file("frozen").c_str()));
+      ASSERT_TRUE(MENU_SaveState(folder.file("frozen")));
     } else if (then == LoadedFromTheMenu) {
-      const std::vector<u8> state = STATE_Encode();
       std::ofstream(folder.file("frozen"), std::ios::binary | std::ios::trunc)
           .write(reinterpret_cast<const char*>(state.data()), std::streamsize(state.size()));
       DLG_ScriptFile(folder.file("frozen"));
       MENU_Command(MENU_Choice(MENU_StatesId, 2));
     }
     text += session("F\nq\n");
-    const bool aside = then == Kept || then == SavedAnewByAnotherProgram;
+    const bool aside = then == Kept || then >= SavedAnewByAnotherProgram;
     EXPECT_EQ(text.find("kept as FOLDER/frozen (refused)") != std::string::npos, aside) << text;
     std::ifstream file(folder.file("frozen (refused)"), std::ios::binary);
     const std::string kept(std::istreambuf_iterator<char>(file), {});
-    EXPECT_TRUE(kept == (then == Kept ? "\1\2\3" : aside ? "\4\5\6" : "")) << kept.size() << " bytes kept";
+    EXPECT_TRUE(kept == (then == Kept                        ? "\1\2\3"
+                         : then == SavedAnewByAnotherProgram ? "\4\5\6"
+                         : aside                             ? std::string(state.begin(), state.end())
+                                                             : ""))
+        << kept.size() << " bytes kept";
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
@@ -623,9 +628,10 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
   // Nor does `F` write over another program's file put in place of the user's state there, through the
   // automatic state's refused link or a link of its own.
   for (const char* to : {"Auto Saved State", "gone"}) {
-    for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
     APP_StopFlag = 0;
-    DEBUG_RefusedSavedOver();
+    ASSERT_TRUE(STATE_Write(folder.file("frozen").c_str()));
+    session("U\ng\n", 2);  // restored: `U` holds nothing refused
+    for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
     std::filesystem::create_symlink("gone", auto_path);
     APP_AutoStateRefusedEntry.Hold(auto_path.c_str());
     APP_AutoStateRefused = STATE_RefusedNotAFile;
