@@ -603,6 +603,17 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     for (const char* name : {"gone", "mine", "Auto Saved State", "Auto Saved State (refused)"})
       fs::remove(folder.file(name));
   }
+  // That link taken away since, a state the user saves under the name is the quit's own again.
+  start();
+  fs::create_symlink("gone", path);
+  machine_run_quietly(1);
+  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+  fs::remove(path);
+  ASSERT_TRUE(MENU_SaveState(path));
+  DLG_ScriptButton(true);
+  const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+  EXPECT_FALSE(logged("alert 23 OK") || fs::exists(aside)) << said;
+  EXPECT_TRUE(read_file(path) == STATE_Encode());
 }
 
 // A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes

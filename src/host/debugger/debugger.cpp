@@ -539,7 +539,9 @@ void DEBUG_StateLoaded(const char* path) {
 }
 
 void DEBUG_StateSaved(const char* path) {
-  if (!frozen_refused.Filled() && FILES_SameEnd(path, frozen_path().c_str())) frozen_refused.LetGo();
+  const std::string frozen = frozen_path();
+  const bool link_stays = frozen_refused.Filled() && frozen_refused.IsAt(frozen.c_str());
+  if (!link_stays && FILES_SameEnd(path, frozen.c_str())) frozen_refused.LetGo();
 }
 
 bool DEBUG_RefusedLinkOpen() { return INPUT_RefusedLinkOpen(frozen_refused, frozen_path().c_str()); }

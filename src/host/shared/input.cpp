@@ -948,9 +948,11 @@ void APP_StateSaved(const char* path) {
   const std::string auto_path = APP_AutoStatePath();
   if (!FILES_SameEnd(path, auto_path.c_str())) return;
   // This machine's state is what the name opens now: nothing refused is
-  // left under it, unless it is the refused link that led nowhere, which
-  // stays set aside from the state saved where it leads.
-  if (APP_AutoStateRefused && !APP_AutoStateRefusedEntry.Filled()) APP_RefusedSavedOver();
+  // left under it, unless it is the refused link that led nowhere, still
+  // there, which stays set aside from the state saved where it leads.
+  const bool link_stays =
+      APP_AutoStateRefusedEntry.Filled() && APP_AutoStateRefusedEntry.IsAt(auto_path.c_str());
+  if (APP_AutoStateRefused && !link_stays) APP_RefusedSavedOver();
   if (!APP_AutoStateRefused) APP_AutoStateTakenEntry.Hold(auto_path.c_str());
 }
 

@@ -427,6 +427,16 @@ TEST_F(Debugger, FreezeThenThawRestoresTheSameMachine) {
     EXPECT_EQ(saved_state(), STATE_Encode());
     std::filesystem::remove(folder.file("frozen (refused)"));
   }
+  // Filled from the menu, then taken away: the state the menu saves as "frozen" since is `F`'s to write over.
+  for (const char* name : {"gone", "frozen"}) std::filesystem::remove(folder.file(name));
+  std::filesystem::create_symlink("gone", folder.file("frozen"));
+  session("U\ng\n", 2);
+  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+  std::filesystem::remove(folder.file("frozen"));
+  ASSERT_TRUE(MENU_SaveState(folder.file("frozen")));
+  const std::string again = session("F\nq\n");
+  EXPECT_TRUE(again.find("kept as") == std::string::npos && !std::filesystem::exists(folder.file("frozen (refused)")))
+      << again;
 }
 
 // A file `U` could not restore is set aside by the next `F`, not written over. One the user put in its place
