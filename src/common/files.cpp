@@ -144,11 +144,23 @@ void FILES_HeldEntry::LetGo() {
   if (fd_ >= 0) close(fd_);
   if (target_fd_ >= 0) close(target_fd_);
   fd_ = target_fd_ = -1;
-  held_ = has_target_ = filled_ = false;
+  held_ = has_target_ = filled_ = gone_ = target_gone_ = false;
+}
+
+void FILES_HeldEntry::LetGoOfGone() {
+  const auto unlinked = [](int& fd, bool& gone) {
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0 || st.st_nlink != 0) return;
+    close(fd);
+    fd = -1;
+    gone = true;
+  };
+  unlinked(fd_, gone_);
+  unlinked(target_fd_, target_gone_);
 }
 
 bool FILES_HeldEntry::IsAt(const char* path) const {
-  if (!held_) return false;
+  if (!held_ || gone_) return false;
   struct stat st;
   const bool leads = stat(path, &st) == 0;
   const FILES_Id reached = leads ? FILES_IdOf(st) : FILES_Id{};
@@ -157,7 +169,8 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   // link to it put in its place): still that one, whatever leads to it.
   // Known by what it was alone (held out of descriptors), it is taken for
   // that one too rather than written over.
-  if (leads && ((reached == id_ && kind == kind_) || (has_target_ && reached == target_id_))) return true;
+  const bool at_target = has_target_ && !target_gone_ && reached == target_id_;
+  if (leads && ((reached == id_ && kind == kind_) || at_target)) return true;
   if (lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_) return false;
   // One no longer linked anywhere is not there, whatever the file system
   // numbers a new file.
@@ -166,7 +179,7 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   // A link that leads to another file than it did: what it led to was
   // replaced (a link held alone stands for nothing it leads to). One that
   // leads nowhere now is still the link it was.
-  return !has_target_ || filled_ || !leads || reached == target_id_;
+  return !has_target_ || filled_ || !leads || at_target;
 }
 
 void FILES_HeldEntry::HoldFilled(const char* path) {
@@ -176,7 +189,7 @@ void FILES_HeldEntry::HoldFilled(const char* path) {
 
 bool FILES_HeldEntry::LeadsToFilled(const char* path) const {
   struct stat st;
-  return filled_ && stat(path, &st) == 0 && FILES_IdOf(st) == target_id_;
+  return filled_ && !target_gone_ && stat(path, &st) == 0 && FILES_IdOf(st) == target_id_;
 }
 
 bool FILES_SamePlace(const char* a, const char* b) {
@@ -236,8 +249,11 @@ bool FILES_PassesThrough(const char* name, const char* path) {
 
 bool FILES_SameEnd(const char* a, const char* b) {
   std::error_code error_a, error_b;
-  const std::filesystem::path end = std::filesystem::canonical(a, error_a);
-  return !error_a && end == std::filesystem::canonical(b, error_b) && !error_b;
+  const std::filesystem::path end_a = std::filesystem::canonical(a, error_a),
+                              end_b = std::filesystem::canonical(b, error_b);
+  // Known by its folder and name, not by how the path reads: a folder also
+  // mounted elsewhere is one folder.
+  return !error_a && !error_b && FILES_SamePlace(end_a.c_str(), end_b.c_str());
 }
 
 std::optional<FILES_Id> FILES_IdOf(int fd) {

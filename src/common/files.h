@@ -79,9 +79,14 @@ class FILES_HeldEntry {
   bool LeadsToFilled(const char* path) const;
   // Whether anything is held (wherever it lies now).
   bool Held() const { return held_; }
+  // Closes what no name links any more (removed, or replaced by a rename),
+  // so that its space is freed: it can't be under a name again, and a new
+  // file that gets its inode is another. Still held as gone: IsAt says no.
+  void LetGoOfGone();
 
  private:
   bool held_ = false;
+  bool gone_ = false, target_gone_ = false;  // LetGoOfGone closed them
   int fd_ = -1;
   FILES_Id id_{};
   u32 kind_ = 0;

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -63,6 +66,41 @@ TEST(Files, APathPassesThroughEveryPlaceOnItsWay) {
   for (const auto& r : rows)
     EXPECT_EQ(FILES_PassesThrough(at(r.name).c_str(), at(r.place).c_str()), r.passes)
         << r.name << " / " << r.place;
+}
+
+// Two paths end at one place when a save at either replaces what the other
+// opens: through links, or through a folder also mounted at a second place
+// (a view of it). Another name of the file (a hard link) is a place of its
+// own, and nothing is no place.
+TEST(Files, TwoPathsEndAtOnePlaceHoweverTheyRead) {
+  TempFolder folder;
+  folder.write("state", {1});
+  fs::create_hard_link(folder.file("state"), folder.file("hard"));
+  fs::create_symlink("state", folder.file("link"));
+  fs::create_directory(folder.file("view"));
+  const struct {
+    const char *a, *b;
+    bool same;
+  } rows[] = {
+      {"link", "state", true}, {"hard", "state", false}, {"hard", "link", false},
+      {"missing", "missing", false}, {"view/state", "link", true}, {"view/hard", "state", false},
+  };
+  // The view is mounted in a child's own mount namespace, which goes with it.
+  const pid_t child = fork();
+  if (child == 0) {
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(folder.path().c_str(), folder.file("view").c_str(), nullptr, MS_BIND, nullptr) != 0)
+      _exit(255);
+    int wrong = 0;
+    for (const auto& r : rows)
+      wrong = wrong * 2 + (FILES_SameEnd(folder.file(r.a).c_str(), folder.file(r.b).c_str()) != r.same);
+    _exit(wrong);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  if (WEXITSTATUS(status) == 255) GTEST_SKIP() << "no mount namespace of our own here";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "bit per row, the first row highest";
 }
 
 // What is no regular file is named without being opened: a program waiting

@@ -544,6 +544,8 @@ void DEBUG_StateSaved(const char* path) {
   if (!link_stays && FILES_SameEnd(path, frozen.c_str())) frozen_refused.LetGo();
 }
 
+void DEBUG_LetGoOfGone() { frozen_refused.LetGoOfGone(); }
+
 bool DEBUG_RefusedLinkOpen() { return INPUT_RefusedLinkOpen(frozen_refused, frozen_path().c_str()); }
 
 void DEBUG_RefusedLinkSaved(const char* path) {

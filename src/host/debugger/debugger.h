@@ -61,6 +61,9 @@ void DEBUG_StateLoaded(const char* path);
 // state as usual; the refused link that led nowhere stays set aside from
 // the state saved where it leads.
 void DEBUG_StateSaved(const char* path);
+// Lets go of the file `U` could not restore once it is removed
+// (FILES_HeldEntry::LetGoOfGone).
+void DEBUG_LetGoOfGone();
 
 // Whether a save at `path` would replace the file `U` could not restore
 // (which `F` would set aside first): `path` leads to it.

@@ -192,6 +192,7 @@ enum QuitBy : u32 { QuitBySignal = 1, QuitByUser, QuitByDebugger };
 u32 quit_waiting;
 u64 quit_waiting_since;  // host microseconds
 bool quit_unpaused;
+u32 frames_to_gone_check;  // frames left until the held states are looked at
 
 // The TOS the next start takes with the automatic state: the one in place,
 // unless it is the folder's own "tos.img", which every start takes anyway.
@@ -875,6 +876,12 @@ bool finish_waited_quit() {
 void INPUT_DiskSwapFrame() {
   insert_pending();
   if (quit_waiting && !INPUT_PendingDisks()) finish_waited_quit();
+  if (frames_to_gone_check-- == 0) {
+    frames_to_gone_check = 63;
+    APP_AutoStateRefusedEntry.LetGoOfGone();
+    APP_AutoStateTakenEntry.LetGoOfGone();
+    DEBUG_LetGoOfGone();
+  }
 }
 
 bool INPUT_QuitWaiting() { return quit_waiting != 0; }

@@ -189,7 +189,9 @@ void APP_OpenDocuments(const std::vector<std::string>& paths, bool command, bool
 bool INPUT_PutDisk(char drive, const std::string& path);
 // Once an emulated frame (each host's pointer poll): the waiting floppies
 // go in once their drives may take them, and a quit that waited for them
-// follows.
+// follows. Now and then, a refused or restored state held since the start
+// (or `U`) that the user removed is let go, so that its space is freed
+// while the machine runs.
 void INPUT_DiskSwapFrame();
 // A quit waits for the floppies at most this long (host microseconds; a
 // swap takes DISKIMG_SwapFrames, 1.28 s at the ST's own pace): past it,
