@@ -160,7 +160,7 @@ void FILES_HeldEntry::LetGoOfGone() {
 }
 
 bool FILES_HeldEntry::IsAt(const char* path) const {
-  if (!held_ || gone_) return false;
+  if (!held_) return false;
   struct stat st;
   const bool leads = stat(path, &st) == 0;
   const FILES_Id reached = leads ? FILES_IdOf(st) : FILES_Id{};
@@ -170,7 +170,9 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   // Known by what it was alone (held out of descriptors), it is taken for
   // that one too rather than written over.
   const bool at_target = has_target_ && !target_gone_ && reached == target_id_;
-  if (leads && ((reached == id_ && kind == kind_) || at_target)) return true;
+  if (leads && ((!gone_ && reached == id_ && kind == kind_) || at_target)) return true;
+  // Gone, it is nowhere; a link that was is still known by what it led to.
+  if (gone_) return false;
   if (lstat(path, &st) != 0 || FILES_IdOf(st) != id_ || u32(st.st_mode & S_IFMT) != kind_) return false;
   // One no longer linked anywhere is not there, whatever the file system
   // numbers a new file.

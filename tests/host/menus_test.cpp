@@ -812,7 +812,7 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       {"drive A wrote", true},  {"saved over", true},        {"moved and linked", false},
       {"moved and linked, held out of descriptors", false}, {"saved anew by another program", false},
       {"saved anew by another program", true}, {"a state saved anew by another program", false},
-      {"a state copied in place", false}};
+      {"a state copied in place", false}, {"linked anew", true}};
   for (const auto& [how, link] : cases) {
     SCOPED_TRACE(how + (link ? " through a link" : ""));
     std::vector<u8> image = make_floppy(737280);
@@ -852,9 +852,15 @@ TEST_F(Menus, TheQuitKnowsTheRefusedFileByWhatItIsNotByWhenItChanged) {
       const int fd = open(path.c_str(), O_WRONLY | O_TRUNC);
       ASSERT_EQ(write(fd, image.data(), image.size()), ssize_t(image.size()));
       close(fd);
-    } else if (how == "changed in place" || how.starts_with("moved and linked")) {
+    } else if (how == "changed in place" || how.starts_with("moved and linked") || how == "linked anew") {
       if (how != "changed in place") {
-        fs::rename(path, folder.file("elsewhere"));
+        if (how == "linked anew") {
+          // A new link to the same file (ln -sf): the old one is let go as removed.
+          fs::remove(path);
+          machine_run_quietly(64, true);
+        } else {
+          fs::rename(path, folder.file("elsewhere"));
+        }
         fs::create_symlink("elsewhere", path);
       }
       const int fd = open(path.c_str(), O_WRONLY);
