@@ -263,6 +263,15 @@ void machine_run_quietly(u32 frames, bool goOn) {
   testing::internal::GetCapturedStdout();
 }
 
+std::string held_removed_file(const std::string& folder) {
+  for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    const std::string held = std::filesystem::read_symlink(fd, ec).string();
+    if (held.starts_with(folder + "/") && held.ends_with(" (deleted)")) return held;
+  }
+  return {};
+}
+
 void machine_point_vectors() {
   m68k_regs& r = m68k_regfile;
   r.s = 1;

@@ -74,6 +74,8 @@ void machine_continue_frames(u32 frames);
 // Either of the two with what the machine prints swallowed (an operating
 // system's probes of absent hardware are reported on the console).
 void machine_run_quietly(u32 frames, bool goOn = false);
+// A removed file in `folder` this process still holds open, or empty.
+std::string held_removed_file(const std::string& folder);
 
 // Supervisor state with the stack at 0x8000 and every vector v (2-255)
 // pointing at vector_target(v) in RAM, so a taken exception shows in the PC;

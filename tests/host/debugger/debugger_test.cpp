@@ -454,6 +454,8 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     if (then >= SavedAnewByAnotherProgram) {
       folder.write("new", then == SavedAnewByAnotherProgram ? std::vector<u8>{4, 5, 6} : state);
       std::filesystem::rename(folder.file("new"), folder.file("frozen"));
+      machine_run_quietly(64, true);
+      EXPECT_EQ(held_removed_file(folder.path()), "");  // what it replaced is let go, its space freed
     } else if (then == Replaced) {
       std::filesystem::remove(folder.file("frozen"));
       ASSERT_TRUE(MENU_SaveState(folder.file("frozen")));
