@@ -119,6 +119,7 @@ void machine_reset_globals() {
   SHIFTER_LoadBase = SHIFTER_VideoAddress = SHIFTER_Sync60Line = 0;
   for (u32& c : SHIFTER_Palette) c = 0;
   SCREEN_Init();
+  SCREEN_DriveLightOn = SCREEN_DriveLightFrames = 0;  // lit by an earlier test's floppy
   SHIFTER_Reset(0);
   // The MFP's reset leaves its mask, direction and USART registers, the
   // MIDI ACIA has no reset of its own, and the I/O page's registers keep

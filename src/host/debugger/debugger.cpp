@@ -349,9 +349,7 @@ void freeze() {
   // program put in its place) is `F`'s own file, which it writes over as
   // ever; nothing is written through a link.
   const bool auto_open = APP_RefusedLinkOpen();
-  std::error_code ec;
-  const bool own = auto_open && !std::filesystem::is_symlink(path, ec) &&
-                   APP_AutoStateRefusedEntry.LeadsToFilled(auto_path.c_str());
+  const bool own = auto_open && INPUT_SavedWhereLinkLed(APP_AutoStateRefusedEntry, path.c_str());
   if (!held && !own && APP_LeadsToRefusedAutoState(path.c_str())) {
     // Also when that one leads here, or both to a third.
     const bool leads = FILES_LeadsThrough(path.c_str(), auto_path.c_str());
@@ -369,6 +367,7 @@ void freeze() {
       held || frozen_is_taken_auto() ? INPUT_Refused::None : INPUT_RefusedAt(frozen_refused, path.c_str());
   if (refused != INPUT_Refused::None) {
     std::string error, aside;
+    std::error_code ec;
     const std::string what = INPUT_RefusedWords(frozen_refused, path.c_str());
     // A link set aside leaves what it leads to where it is: the automatic
     // state's file (or its link's end, unless that link leads through this
@@ -553,6 +552,9 @@ void DEBUG_RefusedLinkSaved(const char* path) {
 }
 
 bool DEBUG_LeadsToRefusedFrozen(const char* path) {
+  // The state the user saved where the refused link led nowhere, no link
+  // itself (the automatic state saved from the menu): written over as ever.
+  if (INPUT_SavedWhereLinkLed(frozen_refused, path)) return false;
   return !frozen_is_taken_auto() && INPUT_LeadsToRefused(frozen_refused, frozen_path().c_str(), path);
 }
 

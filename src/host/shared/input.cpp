@@ -300,6 +300,11 @@ void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const ch
   if (FILES_SameEnd(name, path)) refused.HoldFilled(name);
 }
 
+bool INPUT_SavedWhereLinkLed(const FILES_HeldEntry& refused, const char* path) {
+  std::error_code ec;
+  return refused.LeadsToFilled(path) && !std::filesystem::is_symlink(path, ec);
+}
+
 std::string INPUT_RefusedWords(const FILES_HeldEntry& refused, const char* name) {
   std::string what = FILES_NotRegular(name);
   struct stat st;

@@ -253,6 +253,10 @@ bool INPUT_RefusedLinkOpen(const FILES_HeldEntry& refused, const char* name);
 // the link aside rather than write over that state through it, and tells
 // apart what another program puts in its place.
 void INPUT_RefusedLinkSaved(FILES_HeldEntry& refused, const char* name, const char* path);
+// Whether `path`, no symbolic link itself, is the state saved where the
+// refused link (held alone since) led nowhere: the user's own file there,
+// which a save at `path` writes over as ever without passing the link.
+bool INPUT_SavedWhereLinkLed(const FILES_HeldEntry& refused, const char* path);
 // What the refused entry at `name` is when it is no plain file, in words
 // that follow its new name once set aside: a folder, a FIFO, a device, a
 // symbolic link to nothing, or a link that leads to such a state ("leads to

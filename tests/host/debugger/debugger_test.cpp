@@ -637,6 +637,18 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     std::ifstream after(folder.file("gone"), std::ios::binary);
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(after), {}) == kept) << other_program;
   }
+  APP_StopFlag = 0;
+  // Saved from the menu as the automatic state itself, where that link led nowhere, it is the quit's to write
+  // over as any state saved under that name: nothing asked or said of the debugger.
+  for (const char* name : {"frozen", "gone", "Auto Saved State"}) std::filesystem::remove(folder.file(name));
+  std::filesystem::create_symlink("Auto Saved State", folder.file("frozen"));
+  session("U\ng\n", 2);
+  ASSERT_TRUE(MENU_SaveState(auto_path));
+  MMU_WriteL(0x3000, MMU_ReadL(0x3000) + 1);
+  DLG_Log.clear();
+  const std::string over = stderr_of([&] { session("q\n"); });
+  EXPECT_TRUE(DLG_Log.empty()) << over << DLG_LastAlertText();
+  EXPECT_TRUE(saved_state() == STATE_Encode()) << over;
   // Nor does `F` write over another program's file put in place of the user's state there, through the
   // automatic state's refused link or a link of its own.
   for (const char* to : {"Auto Saved State", "gone"}) {
