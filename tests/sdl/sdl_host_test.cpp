@@ -460,15 +460,23 @@ TEST_F(SdlHost, CloseBoxAndTerminationTakeTheQuitPath) {
   EXPECT_EQ(APP_StopFlag, 1);
   EXPECT_EQ(read_file(prefs).size(), PREFS_RecordSize);
   EXPECT_FALSE(read_file(folder.file("Auto Saved State")).empty());
-  // A termination signal quits without asking.
+  // A termination signal quits without asking, nor does the close box that came with it ask after.
   APP_StopFlag = 0;
   DLG_FixedAnswers.confirmQuit = 0;
   DEBUG_DumpAbort = 0;
+  DLG_Log.clear();
+  SDL_Event close{};
+  close.type = SDL_WINDOWEVENT;
+  close.window.event = SDL_WINDOWEVENT_CLOSE;
+  SDL_PushEvent(&close);
   std::raise(SIGTERM);
   EXPECT_EQ(DEBUG_DumpAbort, 1);  // and a debugger listing ends
   EVENTS_DoEvent(0);
   EXPECT_EQ(APP_StopFlag, 1);
+  EXPECT_TRUE(DLG_Log.empty());
   APP_StopFlag = 0;
+  EVENTS_DoEvent(0);  // the close box, on a later poll
+  EXPECT_EQ(DLG_Log, std::vector<std::string>{"alert 3 Cancel"});
 }
 
 // Preferences that are there but can't be read (a folder of their name): the start says why the settings

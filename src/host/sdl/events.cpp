@@ -289,10 +289,13 @@ bool serve(bool paused) {
   return true;
 }
 
-void quit_on_signal() {
-  if (!terminate_request) return;
+// True when a signal asked to quit: the poll then serves nothing more, or a
+// close box that came with the signal would ask nobody and save again.
+bool quit_on_signal() {
+  if (!terminate_request) return false;
   terminate_request = 0;
   APP_QuitNow();
+  return true;
 }
 
 }  // namespace
@@ -375,8 +378,7 @@ void EVENTS_DoEvent(i32) {
   // While a disk image is being expanded the events wait: a drop, a menu or
   // a shortcut acted on now would change the drives or the machine under
   // it, and a quit would save a machine a restore has only half put back.
-  if (!DISKIMG_Expanding) {
-    quit_on_signal();
+  if (!DISKIMG_Expanding && !quit_on_signal()) {
     INPUT_QuitIfOverdue();
     if (serve(false)) SCREEN_UpdateWindowOrigin();
   }
