@@ -168,8 +168,10 @@ bool FILES_HeldEntry::IsAt(const char* path) const {
   // What a save at the path would replace is the held file (moved, with a
   // link to it put in its place): still that one, whatever leads to it.
   // Known by what it was alone (held out of descriptors), it is taken for
-  // that one too rather than written over.
-  const bool at_target = has_target_ && !target_gone_ && reached == target_id_;
+  // that one too rather than written over. The state saved where a held
+  // link led nowhere is no held file: reached but through that link, it is
+  // what replaced the link.
+  const bool at_target = has_target_ && !filled_ && !target_gone_ && reached == target_id_;
   if (leads && ((!gone_ && reached == id_ && kind == kind_) || at_target)) return true;
   // Gone, it is nowhere; a link that was is still known by what it led to.
   if (gone_) return false;

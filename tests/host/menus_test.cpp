@@ -603,17 +603,28 @@ TEST_F(Menus, WhateverTheStartRefusedIsSetAsideAtTheQuit) {
     for (const char* name : {"gone", "mine", "Auto Saved State", "Auto Saved State (refused)"})
       fs::remove(folder.file(name));
   }
-  // That link taken away since, a state the user saves under the name is the quit's own again.
-  start();
-  fs::create_symlink("gone", path);
-  machine_run_quietly(1);
-  ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
-  fs::remove(path);
-  ASSERT_TRUE(MENU_SaveState(path));
-  DLG_ScriptButton(true);
-  const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
-  EXPECT_FALSE(logged("alert 23 OK") || fs::exists(aside)) << said;
-  EXPECT_TRUE(read_file(path) == STATE_Encode());
+  // That link taken away since, a state the user saves under the name is the quit's own again; the state saved
+  // where it led moved over it is what replaced it, a state this machine restores, and is set aside as such.
+  for (const bool moved : {false, true}) {
+    start();
+    fs::create_symlink("gone", path);
+    machine_run_quietly(1);
+    ASSERT_TRUE(MENU_SaveState(folder.file("gone")));
+    if (moved) {
+      fs::rename(folder.file("gone"), path);
+    } else {
+      fs::remove(path);
+      ASSERT_TRUE(MENU_SaveState(path));
+    }
+    const std::vector<u8> before = read_file(path);
+    DLG_ScriptButton(true);
+    const std::string said = stderr_of([] { MENU_Command(MENU_Choice(MENU_FileId, 14)); });
+    EXPECT_EQ(logged("alert 23 OK") && read_file(aside) == before, moved) << said;
+    EXPECT_EQ(said.find("What replaced the automatic state refused at the start is kept as " + aside +
+                        ": It is a saved state this machine restores now") != std::string::npos, moved) << said;
+    EXPECT_TRUE(read_file(path) == STATE_Encode());
+    for (const std::string& name : {aside, path, folder.file("gone")}) fs::remove(name);
+  }
 }
 
 // A disk under the automatic state's name, named on the command line (the start refuses it as a state, then it goes

@@ -312,7 +312,7 @@ std::string INPUT_RefusedWords(const FILES_HeldEntry& refused, const char* name)
   // The refused link, which leads to a state saved where it led nowhere:
   // that state stays where it is.
   std::error_code ec;
-  if (what.empty() && refused.LeadsToFilled(name))
+  if (what.empty() && std::filesystem::is_symlink(name, ec) && refused.LeadsToFilled(name))
     what = "leads to the state saved since as " + std::filesystem::canonical(name, ec).string();
   return what;
 }

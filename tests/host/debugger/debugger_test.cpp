@@ -590,6 +590,17 @@ TEST_F(Debugger, FreezeKeepsTheFileThawRefused) {
     std::ifstream kept(folder.file("mine"), std::ios::binary);
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(kept), {}) == mine) << removed;
   }
+  // That state moved over the link by the user replaced it: it is set aside as what replaced the link, not said to
+  // be a link to itself under its old name.
+  for (const char* name : {"frozen", "mine"}) std::filesystem::remove(folder.file(name));
+  std::filesystem::create_symlink("mine", folder.file("frozen"));
+  session("U\ng\n", 2);
+  ASSERT_TRUE(MENU_SaveState(folder.file("mine")));
+  std::filesystem::rename(folder.file("mine"), folder.file("frozen"));
+  said_then = session("F\ng\n", 2);
+  EXPECT_NE(said_then.find("What replaced the machine that could not be restored is kept as FOLDER/frozen (refused"),
+            std::string::npos) << said_then;
+  EXPECT_EQ(said_then.find("leads to"), std::string::npos) << said_then;
   // Nor is the machine `F` saves where the start's refused "Auto Saved State" link leads since its file was
   // removed written over by the quit through that link.
   for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
